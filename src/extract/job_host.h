@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+enum class TJobEnd { Completed, Aborted };
+
+// The user's answer to "which tables of this file?".
+struct TTableChoice {
+  std::vector<std::string> Selection;  // 0-based fragment positions as decimal text, ascending
+  bool Remember = false;               // reuse the choice for the job's later files
+};
+
+// What the conversion job needs from its surroundings: the desktop window, or the command line. The
+// job never touches threads; the host decides where a run executes.
+class TJobHost {
+ public:
+  virtual ~TJobHost() = default;
+
+  // Called on the worker or the user-interface thread; the host shows them in call order.
+  virtual void AppendLog(std::string_view line) = 0;
+  virtual void ShowPassLabels(std::string_view currentFile, std::string_view passText) = 0;
+
+  // Output settings, read by the worker while a run goes on: the "Append output to a single Excel
+  // file" box, the "Trim Cell Values " box and the output path.
+  virtual bool AppendOutput() const = 0;
+  virtual bool TrimCellValues() const = 0;
+  virtual std::string OutputPath() const = 0;
+
+  // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the
+  // answer. An empty selection cancels the file; so does a question that could not be asked.
+  virtual TTableChoice ChooseTables(const std::vector<std::string>& fragments) = 0;
+
+  // User-interface thread: run TConversionJob::ConvertFile on the worker, then
+  // TConversionJob::RunTerminated back on the user-interface thread.
+  virtual void StartRun() = 0;
+  // User-interface thread: the job has ended; show "Done" and enable the controls again. A completed
+  // job also empties the input list.
+  virtual void JobEnded(TJobEnd how) = 0;
+  // User-interface thread: the files shown in the input list, in the list's order.
+  virtual std::vector<std::string> InputListEntries() const = 0;
+  virtual int ProgressMaximum() const = 0;
+  virtual void SetProgressPosition(int position) = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,45 @@
+#include "extract/sorted_string_list.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "extract/text_search.h"
+
+namespace corvane {
+
+bool TSortedStringList::Less(std::string_view a, std::string_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char x = AsciiUpper(static_cast<unsigned char>(a[i]));
+    const unsigned char y = AsciiUpper(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+bool TSortedStringList::Add(std::string text) {
+  const auto at = std::lower_bound(m_items.begin(), m_items.end(), text,
+                                   [](const std::string& a, const std::string& b) { return Less(a, b); });
+  if (at != m_items.end() && *at == text) return false;
+  m_items.insert(at, std::move(text));
+  return true;
+}
+
+void TSortedStringList::AddAll(std::vector<std::string> texts) {
+  const auto less = [](const std::string& a, const std::string& b) { return Less(a, b); };
+  std::sort(texts.begin(), texts.end(), less);
+  std::vector<std::string> merged;
+  merged.reserve(m_items.size() + texts.size());
+  std::merge(std::make_move_iterator(m_items.begin()), std::make_move_iterator(m_items.end()),
+             std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()),
+             std::back_inserter(merged), less);
+  merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
+  m_items = std::move(merged);
+}
+
+void TSortedStringList::Delete(std::size_t index) {
+  if (index < m_items.size()) m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+}  // namespace corvane

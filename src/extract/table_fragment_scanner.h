@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// Cuts the text of every table that holds no other table out of an HTML file, without parsing HTML:
+// it looks for "<TABLE" and "</TABLE>" in any letter case, line by line.
+//
+// The file is fed as a byte stream in pieces of any size. Lines end at CR, LF or CR LF; a byte of
+// code 26 ends the file; blank lines are skipped; line breaks are never put back. On each line the
+// earliest of the two tags is taken in turn:
+// - "<TABLE" opens a table; the fragment that may follow begins with the text before the tag since the
+//   previous cut on that line, then the tag and the one byte after it;
+// - "</TABLE>" closes one; met outside every table it drops the rest of the line instead;
+// - text outside every table is dropped with the rest of its line.
+// A table yields a fragment when no other table tag stands between its opening and its closing; the
+// fragment runs through the closing tag.
+//
+// Only the text since the last opening tag is kept besides the finished fragments, so memory stays
+// close to the size of the fragments themselves, however long the lines.
+class TTableFragmentScanner {
+ public:
+  // Scans data[0, size). Returns how many bytes were consumed: all of them when atEnd is set, otherwise
+  // all but at most the last seven, which may begin a tag; the caller hands those in again, followed
+  // by the next bytes of the file.
+  std::size_t Feed(const char* data, std::size_t size, bool atEnd);
+  // Ends the scan after the last Feed: closes the last line and drops an unclosed table's text.
+  void Finish();
+  // Scans a whole file: read(buffer, size) fills buffer with up to size bytes and returns how many, 0
+  // at the end of the file. Stops early at a byte of code 26. Calls Finish.
+  void ScanAll(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+               std::size_t blockSize = kDefaultBlockSize);
+
+  static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
+  // True once a byte of code 26 has been met: the rest of the file is not read.
+  bool EndOfFileMarkSeen() const { return m_endMarkSeen; }
+
+  const std::vector<std::string>& Fragments() const { return m_fragments; }
+  std::vector<std::string> TakeFragments() { return std::move(m_fragments); }
+
+ private:
+  void AppendText(const char* begin, const char* end);
+  void OpenTag(const char* tag);
+  void CloseTag(const char* tag);
+  void EndLine();
+
+  std::vector<std::string> m_fragments;
+  // The candidate fragment (when the last table tag met was an opening one), followed by the text
+  // of the current line since its last cut.
+  std::string m_kept;
+  std::size_t m_cut = 0;  // length of the candidate part of m_kept
+  bool m_inCandidate = false;
+  std::size_t m_depth = 0;
+  bool m_lineHasText = false;    // a byte above code 32 was met on the current line
+  bool m_skipToLineEnd = false;  // the rest of the line is dropped
+  bool m_takeNextByte = false;   // the byte after "<TABLE" still belongs to the opening piece
+  bool m_endMarkSeen = false;
+};
+
+// Convenience for whole texts in memory: the fragments of text.
+std::vector<std::string> CutTableFragments(std::string_view text);
+
+}  // namespace corvane
