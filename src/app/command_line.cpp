@@ -1,0 +1,287 @@
+#include "app/command_line.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string_view>
+
+#include "extract/conversion_job.h"
+#include "extract/job_host.h"
+
+#ifndef CORVANE_VERSION
+#define CORVANE_VERSION "unknown"
+#endif
+
+namespace corvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kProgram = "corvane";
+
+constexpr std::string_view kUsage =
+    "Usage:\n"
+    "  corvane                         open the window (until it exists, print this help)\n"
+    "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
+    "  corvane --help | --version\n"
+    "\n"
+    "Writes every table of the HTML files that holds no other table to \".xls\" text files that\n"
+    "spreadsheets open: one line per table row, each cell in double quotes, cells separated by tabs.\n"
+    "\n"
+    "Options of convert:\n"
+    "  -o, --output-dir DIR    write NAME.EXT.xls for each input file into DIR (created when missing)\n"
+    "  -a, --append FILE       append the rows of all files to FILE (created when missing)\n"
+    "      --trim              trim spaces and control characters around each cell's text\n"
+    "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
+    "                          default), or their numbers counted from 1 in file order; files with one\n"
+    "                          table always write it\n"
+    "  -q, --quiet             do not print the job log (failures still go to standard error)\n"
+    "\n"
+    "PATH is a file or a folder; a folder adds every .htm and .html file below it. Files are converted\n"
+    "in sorted order, each once.\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when a file failed or the job stopped, 2 for a\n"
+    "usage error.\n";
+
+struct TConvertOptions {
+  std::string outputDir;
+  std::string appendFile;
+  bool trim = false;
+  bool quiet = false;
+  std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
+  std::vector<std::string> paths;
+};
+
+class TUsageError {
+ public:
+  explicit TUsageError(std::string message) : m_message(std::move(message)) {}
+  const std::string& Message() const { return m_message; }
+
+ private:
+  std::string m_message;
+};
+
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(kProgram.size()), kProgram.data(), message.c_str());
+}
+
+// "1,3" -> {"0", "2"}: sorted, each once, as the table dialog gives them.
+std::vector<std::string> ParseTableNumbers(std::string_view text) {
+  std::set<unsigned long> numbers;
+  while (true) {
+    const std::size_t comma = text.find(',');
+    const std::string_view item = text.substr(0, comma);
+    unsigned long number = 0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), number);
+    if (item.empty() || error != std::errc() || end != item.data() + item.size() || number == 0)
+      throw TUsageError("--tables takes 'all' or table numbers counted from 1, such as 1,3");
+    numbers.insert(number - 1);
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  std::vector<std::string> positions;
+  for (unsigned long number : numbers) positions.push_back(std::to_string(number));
+  return positions;
+}
+
+TConvertOptions ParseConvertArguments(const std::vector<std::string>& args) {
+  TConvertOptions options;
+  bool outputDirGiven = false;
+  bool appendGiven = false;
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    // Options with a value take it from "--name=value" or from the next argument.
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const std::size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    auto takeValue = [&]() -> std::string {
+      if (value) return *value;
+      if (i + 1 >= args.size()) throw TUsageError("option '" + name + "' needs a value");
+      return args[++i];
+    };
+    if (name == "-o" || name == "--output-dir") {
+      options.outputDir = takeValue();
+      outputDirGiven = true;
+    } else if (name == "-a" || name == "--append") {
+      options.appendFile = takeValue();
+      appendGiven = true;
+    } else if (name == "--tables") {
+      const std::string tables = takeValue();
+      options.tables = tables == "all" ? std::nullopt : std::optional(ParseTableNumbers(tables));
+    } else if ((name == "--trim" || name == "-q" || name == "--quiet") && !value) {
+      (name == "--trim" ? options.trim : options.quiet) = true;
+    } else {
+      throw TUsageError("unknown option '" + arg + "'");
+    }
+  }
+  if (outputDirGiven && appendGiven) throw TUsageError("use either -o DIR or -a FILE, not both");
+  if (!outputDirGiven && !appendGiven) throw TUsageError("convert needs -o DIR or -a FILE");
+  if ((outputDirGiven && options.outputDir.empty()) || (appendGiven && options.appendFile.empty()))
+    throw TUsageError("the output path is empty");
+  if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
+  return options;
+}
+
+bool IsHtmlFileName(const fs::path& path) {
+  const std::string extension = path.extension().string();
+  return extension == ".htm" || extension == ".html";
+}
+
+std::string FullPath(const fs::path& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  return (error ? path : absolute).lexically_normal().string();
+}
+
+// The files to convert: files as given, folders searched for .htm and .html files.
+std::vector<std::string> CollectInputFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (!fs::is_directory(path, error)) {
+      files.push_back(FullPath(path));  // a missing file fails at its turn, like one that went away
+      continue;
+    }
+    fs::recursive_directory_iterator walk(path, fs::directory_options::skip_permission_denied, error);
+    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+      std::error_code typeError;
+      if (walk->is_regular_file(typeError) && IsHtmlFileName(walk->path())) files.push_back(FullPath(walk->path()));
+    }
+    if (error) PrintError("cannot search folder " + path + ": " + error.message());
+  }
+  return files;
+}
+
+// The command line's stand-in for the window: the log goes to standard output, the table choice comes
+// from --tables, and each run executes at once on this thread.
+class TConsoleJobHost final : public TJobHost {
+ public:
+  TConsoleJobHost(const TConvertOptions& options, std::vector<std::string> files)
+      : m_options(options), m_files(std::move(files)) {
+    m_outputPath = options.appendFile.empty() ? options.outputDir : options.appendFile;
+    if (!options.appendFile.empty()) return;
+    if (m_outputPath.back() != '/') m_outputPath.push_back('/');
+  }
+
+  void AppendLog(std::string_view line) override {
+    if (m_options.quiet) return;
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  void ShowPassLabels(std::string_view, std::string_view) override {}
+  bool AppendOutput() const override { return !m_options.appendFile.empty(); }
+  bool TrimCellValues() const override { return m_options.trim; }
+  std::string OutputPath() const override { return m_outputPath; }
+
+  TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
+    TTableChoice choice;
+    if (m_options.tables) {
+      choice.Selection = *m_options.tables;
+      choice.Remember = true;
+      return choice;
+    }
+    for (std::size_t k = 0; k < fragments.size(); ++k) choice.Selection.push_back(std::to_string(k));
+    return choice;
+  }
+
+  void StartRun() override { m_runPending = true; }
+  void JobEnded(TJobEnd) override {}
+  std::vector<std::string> InputListEntries() const override { return m_files; }
+  int ProgressMaximum() const override { return static_cast<int>(m_files.size()); }
+  void SetProgressPosition(int) override {}
+
+  // Runs the job to its end, one run after the other.
+  void RunJob(TConversionJob& job) {
+    job.Start();
+    while (m_runPending) {
+      m_runPending = false;
+      job.ConvertFile();
+      job.RunTerminated();
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  const TConvertOptions& m_options;
+  std::vector<std::string> m_files;
+  std::string m_outputPath;
+  bool m_runPending = false;
+};
+
+}  // namespace
+
+void PrintUsage() { std::fwrite(kUsage.data(), 1, kUsage.size(), stdout); }
+
+bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
+  if (args.size() != 1) return false;
+  if (args[0] == "--help" || args[0] == "-h") {
+    PrintUsage();
+  } else if (args[0] == "--version") {
+    std::printf("%.*s %s\n", static_cast<int>(kProgram.size()), kProgram.data(), CORVANE_VERSION);
+  } else {
+    return false;
+  }
+  status = kExitSuccess;
+  return true;
+}
+
+bool IsConvertCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "convert"; }
+
+int RunConvertCommand(const std::vector<std::string>& args) {
+  TConvertOptions options;
+  try {
+    options = ParseConvertArguments(args);
+  } catch (const TUsageError& error) {
+    PrintError(error.Message());
+    std::fprintf(stderr, "Try '%.*s --help' for more information.\n", static_cast<int>(kProgram.size()),
+                 kProgram.data());
+    return kExitUsage;
+  }
+
+  if (!options.outputDir.empty()) {
+    std::error_code error;
+    fs::create_directories(options.outputDir, error);
+    if (error) {
+      PrintError("cannot create output folder " + options.outputDir + ": " + error.message());
+      return kExitFailure;
+    }
+  }
+
+  std::vector<std::string> files = CollectInputFiles(options.paths);
+  if (files.empty()) {
+    PrintError("no .htm or .html files found");
+    return kExitSuccess;
+  }
+  if (!options.quiet && ::isatty(STDOUT_FILENO) == 0) {
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  }
+
+  TConsoleJobHost host(options, files);
+  TConversionJob job(host);
+  job.FileQueue().AddAll(std::move(files));
+  host.RunJob(job);
+
+  for (const std::string& file : job.FailedFiles()) PrintError("failed: " + file);
+  if (job.AbortJob()) PrintError("stopped: the output file could not be created");
+  return job.FailedFiles().empty() && !job.AbortJob() ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace corvane

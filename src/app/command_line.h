@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// Exit statuses of the command line.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // a file failed or the job stopped
+inline constexpr int kExitUsage = 2;
+
+// True when the arguments (without the program name) ask for the headless conversion.
+bool IsConvertCommand(const std::vector<std::string>& args);
+
+// Runs `corvane convert ...` (args without the program name, starting with "convert"): the job of the
+// window, without a display, its log on standard output. Returns the exit status.
+int RunConvertCommand(const std::vector<std::string>& args);
+
+// Handles --help and --version; returns true with status set when args asked for either.
+bool HandleInfoOptions(const std::vector<std::string>& args, int& status);
+
+void PrintUsage();
+
+}  // namespace corvane
