@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/job_thread.h"
+#include "extract/conversion_job.h"
+#include "extract/job_host.h"
+
+namespace corvane {
+
+// Runs a conversion job on a TJobThread for a user-interface host (the main window): each file's run
+// executes on the worker, and what the worker shows reaches the user-interface thread in the order the
+// run produced it. The subclass supplies the user-interface side.
+class TJobRunner : public TJobHost {
+ public:
+  // A worker that gets maxQueuedBytes of log ahead of the user interface waits for it, so that a huge
+  // file's log never piles up in memory.
+  explicit TJobRunner(std::size_t maxQueuedBytes = kDefaultMaxQueuedBytes);
+  ~TJobRunner() override;
+
+  static constexpr std::size_t kDefaultMaxQueuedBytes = std::size_t{8} << 20;
+
+  TConversionJob& Job() { return m_job; }
+  TJobThread& JobThread() { return m_thread; }
+
+  // The output settings as the controls show them (user-interface thread). The worker reads them
+  // while a run writes: the latest value counts.
+  void SetAppendOutput(bool append) { m_appendOutput.store(append); }
+  void SetTrimCellValues(bool trim) { m_trimCellValues.store(trim); }
+  void SetOutputPath(std::string path);
+
+  // TJobHost: the thread-crossing half.
+  void AppendLog(std::string_view line) final;
+  void ShowPassLabels(std::string_view currentFile, std::string_view passText) final;
+  bool AppendOutput() const final { return m_appendOutput.load(); }
+  bool TrimCellValues() const final { return m_trimCellValues.load(); }
+  std::string OutputPath() const final;
+  TTableChoice ChooseTables(const std::vector<std::string>& fragments) final;
+  void StartRun() final;
+
+ protected:
+  // User-interface thread, in the order the job produced them.
+  virtual void ShowLogLines(std::span<const std::string> lines) = 0;
+  virtual void ShowLabels(const std::string& currentFile, const std::string& passText) = 0;
+  // User-interface thread, while the worker waits: the table choice for a file with several tables.
+  virtual TTableChoice AskTables(const std::vector<std::string>& fragments) = 0;
+  // User-interface thread: a failure while the table choice was prepared or shown.
+  virtual void ShowError(const std::string& message) = 0;
+
+ private:
+  struct TUpdate {
+    bool labels;  // pass labels (file, pass) rather than a log line (first)
+    std::string first;
+    std::string second;
+  };
+
+  bool OnUserInterfaceThread() const;
+  void Queue(TUpdate update);
+  // Shows everything queued so far (user-interface thread).
+  void Flush();
+
+  TConversionJob m_job{*this};
+  QObject m_receiver;  // where queued flushes are delivered
+  std::atomic<bool> m_closing{false};
+
+  std::atomic<bool> m_appendOutput{false};
+  std::atomic<bool> m_trimCellValues{false};
+  mutable std::mutex m_pathLock;
+  std::string m_outputPath;
+
+  std::mutex m_queueLock;
+  std::condition_variable m_queueDrained;
+  std::vector<TUpdate> m_queue;
+  std::size_t m_queuedBytes = 0;
+  const std::size_t m_maxQueuedBytes;
+  bool m_flushPosted = false;
+
+  // Last, so that it is destroyed first: its destructor waits for a running worker, which still uses
+  // everything above.
+  TJobThread m_thread;
+};
+
+}  // namespace corvane
