@@ -47,56 +47,78 @@ struct TTagSet {
 };
 
 // The tags that can match at a "<", by the upper-cased byte after "<" (prefixes) or after "</"
-// (closing tags), so that each "<" of a line is compared with a handful of tags, not 86.
+// (closing tags), so that each "<" of a line is compared with a handful of tags, not 86. Built at
+// compile time.
 class TTagIndex {
  public:
-  TTagIndex() {
+  static constexpr std::size_t kMaxPerByte = 8;
+
+  constexpr TTagIndex() {
     for (std::uint8_t k = 0; k < kOpenTagPrefixes.size(); ++k)
-      m_prefixes[AsciiUpper(static_cast<unsigned char>(kOpenTagPrefixes[k][1]))].push_back(k);
+      Insert(m_prefixes[AsciiUpper(static_cast<unsigned char>(kOpenTagPrefixes[k][1]))], k);
     for (std::uint8_t k = 0; k < kCloseTags.size(); ++k)
-      m_closeTags[AsciiUpper(static_cast<unsigned char>(kCloseTags[k][2]))].push_back(k);
+      Insert(m_closeTags[AsciiUpper(static_cast<unsigned char>(kCloseTags[k][2]))], k);
   }
 
   // Adds to set every tag that matches text at pos.
   void AddTagsAt(std::string_view text, std::size_t pos, TTagSet& set) const {
     if (pos + 2 > text.size()) return;
     const unsigned char next = AsciiUpper(static_cast<unsigned char>(text[pos + 1]));
-    for (std::uint8_t k : m_prefixes[next])
+    const TList& prefixes = m_prefixes[next];
+    for (std::size_t i = 0; i < prefixes.count; ++i) {
+      const std::uint8_t k = prefixes.tags[i];
       if (MatchesNoCase(text, pos, kOpenTagPrefixes[k])) set.prefix |= std::uint64_t{1} << k;
+    }
     if (next == '/' && pos + 3 <= text.size()) {
-      for (std::uint8_t k : m_closeTags[AsciiUpper(static_cast<unsigned char>(text[pos + 2]))])
+      const TList& closeTags = m_closeTags[AsciiUpper(static_cast<unsigned char>(text[pos + 2]))];
+      for (std::size_t i = 0; i < closeTags.count; ++i) {
+        const std::uint8_t k = closeTags.tags[i];
         if (MatchesNoCase(text, pos, kCloseTags[k])) set.close |= std::uint64_t{1} << k;
+      }
     }
   }
 
   // Length of the closing tag that matches text at pos, or 0. At most one can match: each ends in ">".
   std::size_t CloseTagLengthAt(std::string_view text, std::size_t pos) const {
     if (pos + 3 > text.size() || text[pos + 1] != '/') return 0;
-    for (std::uint8_t k : m_closeTags[AsciiUpper(static_cast<unsigned char>(text[pos + 2]))])
-      if (MatchesNoCase(text, pos, kCloseTags[k])) return kCloseTags[k].size();
+    const TList& closeTags = m_closeTags[AsciiUpper(static_cast<unsigned char>(text[pos + 2]))];
+    for (std::size_t i = 0; i < closeTags.count; ++i) {
+      const std::string_view tag = kCloseTags[closeTags.tags[i]];
+      if (MatchesNoCase(text, pos, tag)) return tag.size();
+    }
     return 0;
   }
 
   // Length of the longest prefix that matches text at pos, or 0.
   std::size_t PrefixLengthAt(std::string_view text, std::size_t pos) const {
     if (pos + 2 > text.size()) return 0;
+    const TList& prefixes = m_prefixes[AsciiUpper(static_cast<unsigned char>(text[pos + 1]))];
     std::size_t longest = 0;
-    for (std::uint8_t k : m_prefixes[AsciiUpper(static_cast<unsigned char>(text[pos + 1]))]) {
-      if (kOpenTagPrefixes[k].size() > longest && MatchesNoCase(text, pos, kOpenTagPrefixes[k]))
-        longest = kOpenTagPrefixes[k].size();
+    for (std::size_t i = 0; i < prefixes.count; ++i) {
+      const std::string_view prefix = kOpenTagPrefixes[prefixes.tags[i]];
+      if (prefix.size() > longest && MatchesNoCase(text, pos, prefix)) longest = prefix.size();
     }
     return longest;
   }
 
  private:
-  std::array<std::vector<std::uint8_t>, 256> m_prefixes;
-  std::array<std::vector<std::uint8_t>, 256> m_closeTags;
+  struct TList {
+    std::array<std::uint8_t, kMaxPerByte> tags{};
+    std::size_t count = 0;
+  };
+
+  static constexpr void Insert(TList& list, std::uint8_t tag) {
+    if (list.count == kMaxPerByte) throw "too many tags begin with the same letter";
+    list.tags[list.count++] = tag;
+  }
+
+  std::array<TList, 256> m_prefixes{};
+  std::array<TList, 256> m_closeTags{};
 };
 
-const TTagIndex& TagIndex() {
-  static const TTagIndex index;
-  return index;
-}
+constexpr TTagIndex kTagIndex;
+
+const TTagIndex& TagIndex() { return kTagIndex; }
 
 TTagSet TagsIn(std::string_view text) {
   TTagSet set;

@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "extract/text_search.h"
 
 namespace corvane {
@@ -16,69 +20,103 @@ constexpr unsigned char kEndOfFileMark = 26;
 // Fragments this large keep the buffer they grew in instead of being copied to an exact fit.
 constexpr std::size_t kMoveFragmentSize = std::size_t{1} << 20;
 
-// Bytes that end a run of plain text: the start of a tag, line ends and the end-of-file mark.
-constexpr std::array<bool, 256> MakeStopBytes() {
-  std::array<bool, 256> stop{};
-  stop['<'] = true;
-  stop['\r'] = true;
-  stop['\n'] = true;
-  stop[kEndOfFileMark] = true;
-  return stop;
-}
-constexpr std::array<bool, 256> kStopBytes = MakeStopBytes();
-
 constexpr bool IsLineEndOrMark(unsigned char c) {
   return c == '\r' || c == '\n' || c == kEndOfFileMark;
+}
+
+// The position of the next byte at or after i that ends a line, is the end-of-file mark, or is a "<"
+// that may begin a table tag; size when there is none. Most of a file is cell text and other tags, so
+// it is skipped sixteen bytes at a time, looking for "<TA" and "</TA" in any case.
+std::size_t NextEvent(const char* data, std::size_t i, std::size_t size) {
+#if defined(__SSE2__)
+  const __m128i lessThan = _mm_set1_epi8('<');
+  const __m128i slash = _mm_set1_epi8('/');
+  const __m128i lowerT = _mm_set1_epi8('t');
+  const __m128i lowerA = _mm_set1_epi8('a');
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i mark = _mm_set1_epi8(static_cast<char>(kEndOfFileMark));
+  auto load = [data](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)); };
+  for (; i + 16 + 3 <= size; i += 16) {
+    const __m128i b0 = load(i);
+    const __m128i b1 = load(i + 1);
+    const __m128i b2 = _mm_or_si128(load(i + 2), caseBit);
+    const __m128i b3 = _mm_or_si128(load(i + 3), caseBit);
+    const __m128i tag = _mm_cmpeq_epi8(b0, lessThan);
+    const __m128i open =
+        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(b1, caseBit), lowerT), _mm_cmpeq_epi8(b2, lowerA));
+    const __m128i close =
+        _mm_and_si128(_mm_cmpeq_epi8(b1, slash), _mm_and_si128(_mm_cmpeq_epi8(b2, lowerT), _mm_cmpeq_epi8(b3, lowerA)));
+    const __m128i lineEnd =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b0, cr), _mm_cmpeq_epi8(b0, lf)), _mm_cmpeq_epi8(b0, mark));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_and_si128(tag, _mm_or_si128(open, close)), lineEnd));
+    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; i < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(data[i]);
+    if (c == '<' || IsLineEndOrMark(c)) return i;
+  }
+  return size;
 }
 
 }  // namespace
 
 std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool atEnd) {
+  if (m_endMarkSeen) return size;
   std::size_t i = 0;
+  // Plain text is kept in runs: data[plain, i) has been looked at but not yet appended.
+  std::size_t plain = 0;
+  auto keepPlain = [&](std::size_t upto) {
+    if (upto > plain) AppendText(data + plain, data + upto);
+    plain = upto;
+  };
   while (i < size) {
-    if (m_endMarkSeen) return size;
+    if (m_skipToLineEnd) {
+      while (i < size && !IsLineEndOrMark(static_cast<unsigned char>(data[i]))) ++i;
+      plain = i;
+      if (i == size) break;
+    }
     const unsigned char c = static_cast<unsigned char>(data[i]);
     if (IsLineEndOrMark(c)) {
+      keepPlain(i);
       EndLine();
-      ++i;
+      plain = ++i;
       if (c == kEndOfFileMark) {
         m_endMarkSeen = true;
         return size;
       }
       continue;
     }
-    if (m_skipToLineEnd) {
-      while (i < size && !IsLineEndOrMark(static_cast<unsigned char>(data[i]))) ++i;
-      continue;
-    }
     if (m_takeNextByte) {
       m_kept.push_back(static_cast<char>(c));
       m_cut = m_kept.size();
       m_takeNextByte = false;
+      plain = ++i;
+      continue;
+    }
+    i = NextEvent(data, i, size);
+    if (i == size) break;
+    if (data[i] != '<') continue;  // a line end: handled above
+    if (size - i < kCloseTableTag.size() && !atEnd) {
+      keepPlain(i);
+      return i;  // the tag may go on in the next bytes
+    }
+    const std::string_view rest(data + i, size - i);
+    if (MatchesNoCase(rest, 0, kCloseTableTag)) {
+      keepPlain(i);
+      CloseTag(data + i);
+      plain = i += kCloseTableTag.size();
+    } else if (MatchesNoCase(rest, 0, kOpenTableTag)) {
+      keepPlain(i);
+      OpenTag(data + i);
+      plain = i += kOpenTableTag.size();
+    } else {
       ++i;
-      continue;
     }
-    if (c == '<') {
-      if (size - i < kCloseTableTag.size() && !atEnd) return i;  // the tag may go on in the next bytes
-      m_lineHasText = true;
-      const std::string_view rest(data + i, size - i);
-      if (MatchesNoCase(rest, 0, kCloseTableTag)) {
-        CloseTag(data + i);
-        i += kCloseTableTag.size();
-      } else if (MatchesNoCase(rest, 0, kOpenTableTag)) {
-        OpenTag(data + i);
-        i += kOpenTableTag.size();
-      } else {
-        m_kept.push_back('<');
-        ++i;
-      }
-      continue;
-    }
-    std::size_t end = i + 1;
-    while (end < size && !kStopBytes[static_cast<unsigned char>(data[end])]) ++end;
-    AppendText(data + i, data + end);
-    i = end;
   }
+  keepPlain(i);
   return size;
 }
 
@@ -95,6 +133,7 @@ void TTableFragmentScanner::AppendText(const char* begin, const char* end) {
 }
 
 void TTableFragmentScanner::OpenTag(const char* tag) {
+  m_lineHasText = true;
   ++m_depth;
   // An opening tag inside a candidate means the candidate holds another table: drop it. The text of
   // this line since the last cut stays: it begins the new candidate.
@@ -106,6 +145,7 @@ void TTableFragmentScanner::OpenTag(const char* tag) {
 }
 
 void TTableFragmentScanner::CloseTag(const char* tag) {
+  m_lineHasText = true;
   if (m_depth == 0) {
     // A closing tag outside every table: the rest of the line goes, text before the tag included.
     m_kept.resize(m_cut);

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Byte-level text helpers of the extraction core. Input files are handled as 8-bit bytes whatever
 // their encoding: only the ASCII letters a-z are upper-cased, and "blank" means a code of 32 or below.
+// The searches are inline: they run for every "<" of every row.
 namespace corvane {
 
 inline constexpr unsigned char AsciiUpper(unsigned char c) {
@@ -15,18 +21,86 @@ inline constexpr bool IsBlankByte(unsigned char c) { return c <= 32; }
 
 // True when text holds pattern at pos, ASCII letters compared without regard to case. False when the
 // text is too short.
-bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view pattern);
+inline bool MatchesNoCase(std::string_view text, std::size_t pos, std::string_view pattern) {
+  if (pos > text.size() || text.size() - pos < pattern.size()) return false;
+  const char* at = text.data() + pos;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (AsciiUpper(static_cast<unsigned char>(at[i])) != AsciiUpper(static_cast<unsigned char>(pattern[i])))
+      return false;
+  }
+  return true;
+}
 
-// First position at or after from where text matches pattern (see MatchesNoCase), or npos. Patterns
-// are short tags; when they begin with a non-letter the search jumps between occurrences of that byte.
-std::size_t FindNoCase(std::string_view text, std::size_t from, std::string_view pattern);
+// First position of byte c at or after from, or npos. Tags stand close together, so the search looks
+// at sixteen bytes at a time itself rather than paying for a library call per tag.
+inline std::size_t FindByte(std::string_view text, std::size_t from, char c) {
+  const std::size_t size = text.size();
+  const char* data = text.data();
+  std::size_t pos = from;
+#if defined(__SSE2__)
+  const __m128i want = _mm_set1_epi8(c);
+  for (; pos + 16 <= size; pos += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, want));
+    if (hits != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; pos < size; ++pos)
+    if (data[pos] == c) return pos;
+  return std::string_view::npos;
+}
 
-// First position of byte c at or after from, or npos.
-std::size_t FindByte(std::string_view text, std::size_t from, char c);
+inline constexpr bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// First position at or after from where text matches pattern (see MatchesNoCase), or npos. The
+// pattern must begin with a byte that is not a letter, as our tags do with "<" or "&". Candidates are
+// found sixteen positions at a time by the pattern's first three bytes, so that the many other tags
+// of a row are skipped, not each looked at.
+inline std::size_t FindNoCase(std::string_view text, std::size_t from, std::string_view pattern) {
+  const std::size_t size = text.size();
+  const char* data = text.data();
+  std::size_t pos = from;
+#if defined(__SSE2__)
+  if (pattern.size() >= 3) {
+    // Letters are compared with their case bit set on both sides; other bytes as they are.
+    auto lane = [&](std::size_t k, __m128i& mask, __m128i& want) {
+      const unsigned char c = static_cast<unsigned char>(pattern[k]);
+      const bool letter = IsAsciiLetter(c);
+      mask = _mm_set1_epi8(letter ? 0x20 : 0);
+      want = _mm_set1_epi8(static_cast<char>(letter ? (c | 0x20) : c));
+    };
+    __m128i mask0, want0, mask1, want1, mask2, want2;
+    lane(0, mask0, want0);
+    lane(1, mask1, want1);
+    lane(2, mask2, want2);
+    auto load = [data](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)); };
+    for (; pos + 16 + 2 <= size; pos += 16) {
+      const __m128i hit0 = _mm_cmpeq_epi8(_mm_or_si128(load(pos), mask0), want0);
+      const __m128i hit1 = _mm_cmpeq_epi8(_mm_or_si128(load(pos + 1), mask1), want1);
+      const __m128i hit2 = _mm_cmpeq_epi8(_mm_or_si128(load(pos + 2), mask2), want2);
+      unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(hit0, _mm_and_si128(hit1, hit2))));
+      while (hits != 0) {
+        const std::size_t at = pos + static_cast<std::size_t>(__builtin_ctz(hits));
+        if (MatchesNoCase(text, at, pattern)) return at;
+        hits &= hits - 1;
+      }
+    }
+  }
+#endif
+  for (pos = FindByte(text, pos, pattern.front()); pos != std::string_view::npos;
+       pos = FindByte(text, pos + 1, pattern.front())) {
+    if (MatchesNoCase(text, pos, pattern)) return pos;
+  }
+  return std::string_view::npos;
+}
 
 // Removes leading and trailing bytes of code 32 or below.
-std::string_view TrimBlanks(std::string_view text);
-
-bool IsBlankText(std::string_view text);
+inline std::string_view TrimBlanks(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlankByte(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && IsBlankByte(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
 
 }  // namespace corvane
