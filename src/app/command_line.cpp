@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "extract/conversion_job.h"
-#include "extract/job_host.h"
+#include "extract/inline_job_host.h"
 
 #ifndef CORVANE_VERSION
 #define CORVANE_VERSION "unknown"
@@ -171,7 +171,7 @@ std::vector<std::string> CollectInputFiles(const std::vector<std::string>& paths
 
 // The command line's stand-in for the window: the log goes to standard output, the table choice comes
 // from --tables, and each run executes at once on this thread.
-class TConsoleJobHost final : public TJobHost {
+class TConsoleJobHost final : public TInlineJobHost {
  public:
   TConsoleJobHost(const TConvertOptions& options, std::vector<std::string> files)
       : m_options(options), m_files(std::move(files)) {
@@ -201,28 +201,15 @@ class TConsoleJobHost final : public TJobHost {
     return choice;
   }
 
-  void StartRun() override { m_runPending = true; }
   void JobEnded(TJobEnd) override {}
   std::vector<std::string> InputListEntries() const override { return m_files; }
   int ProgressMaximum() const override { return static_cast<int>(m_files.size()); }
   void SetProgressPosition(int) override {}
 
-  // Runs the job to its end, one run after the other.
-  void RunJob(TConversionJob& job) {
-    job.Start();
-    while (m_runPending) {
-      m_runPending = false;
-      job.ConvertFile();
-      job.RunTerminated();
-    }
-    std::fflush(stdout);
-  }
-
  private:
   const TConvertOptions& m_options;
   std::vector<std::string> m_files;
   std::string m_outputPath;
-  bool m_runPending = false;
 };
 
 }  // namespace
@@ -278,6 +265,7 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   TConversionJob job(host);
   job.FileQueue().AddAll(std::move(files));
   host.RunJob(job);
+  std::fflush(stdout);
 
   for (const std::string& file : job.FailedFiles()) PrintError("failed: " + file);
   if (job.AbortJob()) PrintError("stopped: the output file could not be created");

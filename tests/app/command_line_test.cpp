@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include "support/temp_dir.h"
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -20,10 +20,7 @@ struct Result {
   std::string err;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using corvane::test::ReadFile;
 
 std::string Quote(const std::string& text) {
   std::string quoted = "'";
@@ -33,13 +30,6 @@ std::string Quote(const std::string& text) {
 
 class CommandLineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/corvane-cli-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   Result Run(const std::vector<std::string>& args) {
     std::string command = Quote(CORVANE_EXECUTABLE);
     for (const std::string& arg : args) command += " " + Quote(arg);
@@ -52,7 +42,8 @@ class CommandLineTest : public ::testing::Test {
     return result;
   }
 
-  fs::path dir;
+  corvane::test::TTempDir temp;
+  const fs::path& dir = temp.Path();
 };
 
 TEST_F(CommandLineTest, ConvertsOneFileIntoFolderWithExactBytesAndLog) {

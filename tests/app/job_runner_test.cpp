@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_dir.h"
+
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace corvane {
 namespace {
@@ -72,25 +72,9 @@ class RecordingRunner final : public TJobRunner {
 
 class JobRunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/corvane-runner-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    fs::remove_all(dir);
-  }
+  void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-  std::string Write(const std::string& name, const std::string& content) {
-    const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
-  }
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Write(const std::string& name, const std::string& content) { return temp.Write(name, content); }
   void RunJob(RecordingRunner& runner, const std::vector<std::string>& files) {
     runner.inputList = files;
     runner.SetOutputPath(dir.string() + "/");
@@ -99,7 +83,8 @@ class JobRunnerTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return runner.ended; }, 20000)) << "the job did not end";
   }
 
-  fs::path dir;
+  test::TTempDir temp;
+  const fs::path& dir = temp.Path();
 };
 
 const std::string kThreeTables =
@@ -129,7 +114,7 @@ TEST_F(JobRunnerTest, EverythingArrivesOnTheUserInterfaceThreadInRunOrder) {
   EXPECT_EQ(runner.events, expected);
   EXPECT_FALSE(runner.offThread);
   EXPECT_EQ(runner.questions, 1);
-  EXPECT_EQ(Read(dir / "b.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
+  EXPECT_EQ(test::ReadFile(dir / "b.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
 }
 
 TEST_F(JobRunnerTest, WorkerWaitsForTheUserInterfaceWithoutLosingLines) {
@@ -162,7 +147,7 @@ TEST_F(JobRunnerTest, StoppedJobThreadSkipsTheChoiceAndWritesNothing) {
   const std::vector<std::string> lines = runner.LogLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Canceled extraction"), lines.end());
   EXPECT_FALSE(fs::exists(dir / "a.html.xls")) << "no choice was made, so nothing is written";
-  EXPECT_EQ(Read(dir / "b.html.xls"), "\"b\"\r\n");
+  EXPECT_EQ(test::ReadFile(dir / "b.html.xls"), "\"b\"\r\n");
 }
 
 TEST_F(JobRunnerTest, DestroyedDuringARunWaitsForItQuietly) {
@@ -178,7 +163,7 @@ TEST_F(JobRunnerTest, DestroyedDuringARunWaitsForItQuietly) {
     ASSERT_TRUE(runner.JobThread().Running());
   }
   // The run finished while the runner went away: its output is complete.
-  const std::string output = Read(dir / "a.html.xls");
+  const std::string output = test::ReadFile(dir / "a.html.xls");
   EXPECT_EQ(output.substr(output.size() - 9), "\"19999\"\r\n");
 }
 

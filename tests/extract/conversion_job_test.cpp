@@ -8,7 +8,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "extract/job_texts.h"
+#include "extract/inline_job_host.h"
+#include "support/temp_dir.h"
 
 namespace corvane {
 namespace {
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 const std::string kRule(94, '-');
 
 // Plays the window: records what the job shows and runs each run at once, on this thread.
-class RecordingHost : public TJobHost {
+class RecordingHost : public TInlineJobHost {
  public:
   std::vector<std::string> log;
   std::vector<std::string> passes;  // "file|pass" as shown
@@ -46,59 +47,28 @@ class RecordingHost : public TJobHost {
     answers.pop_front();
     return answer;
   }
-  void StartRun() override { m_runPending = true; }
   void JobEnded(TJobEnd how) override { ends.push_back(how); }
   std::vector<std::string> InputListEntries() const override { return listEntries; }
   int ProgressMaximum() const override { return maximum; }
   void SetProgressPosition(int position) override { positions.push_back(position); }
-
-  // Runs the job to its end the way the window's worker does, one run after the other.
-  void RunJob(TConversionJob& job) {
-    job.Start();
-    while (m_runPending) {
-      m_runPending = false;
-      job.ConvertFile();
-      job.RunTerminated();
-    }
-  }
-
- private:
-  bool m_runPending = false;
 };
 
 class ConversionJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/corvane-job-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir = pattern;
-    out = dir / "out";
     fs::create_directory(out);
     host.outputPath = out.string() + "/";
   }
-  void TearDown() override { fs::remove_all(dir); }
 
-  std::string Write(const std::string& name, const std::string& content) {
-    const fs::path path = dir / name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
-  }
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Write(const std::string& name, const std::string& content) { return temp.Write(name, content); }
   void Queue(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) job.FileQueue().Add(path);
     host.listEntries = paths;
     host.maximum = static_cast<int>(paths.size());
   }
-  // The lines a run logs after its rows.
-  static std::vector<std::string> Closing(const std::string& word, const std::string& path) {
-    return {"", word + path, kRule};
-  }
-
-  fs::path dir;
-  fs::path out;
+  test::TTempDir temp;
+  const fs::path& dir = temp.Path();
+  fs::path out = dir / "out";
   RecordingHost host;
   TConversionJob job{host};
 };
@@ -116,7 +86,7 @@ TEST_F(ConversionJobTest, OneFileOneTableLogsAndWritesWithoutAsking) {
   const std::vector<std::string> expected = {kRule, "Analysing     : " + a, "Table count : 1", "\"x\"\t\" y \"",
                                              "\"h\"", "", "Extraction Complete for " + a, kRule};
   EXPECT_EQ(host.log, expected);
-  EXPECT_EQ(Read(out / "a.html.xls"), "\"x\"\t\" y \"\r\n\"h\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"x\"\t\" y \"\r\n\"h\"\r\n");
   EXPECT_EQ(host.questions, 0);
   EXPECT_EQ(host.passes, (std::vector<std::string>{a + "|1 of 3", a + "|2 of 3", a + "|3 of 3", a + "|3 of 3"}));
   EXPECT_EQ(host.ends, std::vector<TJobEnd>{TJobEnd::Completed});
@@ -130,7 +100,7 @@ TEST_F(ConversionJobTest, TrimSettingTrimsCells) {
   host.trim = true;
   Queue({Write("a.htm", "<table><tr><td> y </td></tr></table>")});
   host.RunJob(job);
-  EXPECT_EQ(Read(out / "a.htm.xls"), "\"y\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "a.htm.xls"), "\"y\"\r\n");
 }
 
 TEST_F(ConversionJobTest, FileWithoutTablesCreatesNoOutputInEitherMode) {
@@ -153,7 +123,7 @@ TEST_F(ConversionJobTest, ChoiceWritesChosenTablesInOrder) {
   host.answers.push_back({{"0", "2"}, false});
   host.RunJob(job);
   EXPECT_EQ(host.questions, 1);
-  EXPECT_EQ(Read(out / "a.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
   EXPECT_EQ(host.log[2], "Table count : 3");
 }
 
@@ -172,7 +142,7 @@ TEST_F(ConversionJobTest, CancelledChoiceWritesNothingAndJobGoesOn) {
   EXPECT_FALSE(fs::exists(out / "a.html.xls"));
   // The cancelled choice is not remembered: the second file is asked about.
   EXPECT_EQ(host.questions, 2);
-  EXPECT_EQ(Read(out / "b.html.xls"), "\"t2\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "b.html.xls"), "\"t2\"\r\n");
 }
 
 TEST_F(ConversionJobTest, RememberedChoiceStopsAtFirstTableAFileLacks) {
@@ -182,8 +152,8 @@ TEST_F(ConversionJobTest, RememberedChoiceStopsAtFirstTableAFileLacks) {
   host.answers.push_back({{"1", "2"}, true});
   host.RunJob(job);
   EXPECT_EQ(host.questions, 1);
-  EXPECT_EQ(Read(out / "a.html.xls"), "\"t2\"\r\n\"t3\"\r\n");
-  EXPECT_EQ(Read(out / "b.html.xls"), "\"b2\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"t2\"\r\n\"t3\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "b.html.xls"), "\"b2\"\r\n");
 }
 
 TEST_F(ConversionJobTest, SingleTableFileKeepsTheRememberedChoice) {
@@ -194,8 +164,8 @@ TEST_F(ConversionJobTest, SingleTableFileKeepsTheRememberedChoice) {
   host.answers.push_back({{"2"}, true});
   host.RunJob(job);
   EXPECT_EQ(host.questions, 1);
-  EXPECT_EQ(Read(out / "b.html.xls"), "\"only\"\r\n");
-  EXPECT_EQ(Read(out / "c.html.xls"), "\"t3\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "b.html.xls"), "\"only\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "c.html.xls"), "\"t3\"\r\n");
 }
 
 TEST_F(ConversionJobTest, AppendModeAccumulatesAndKeepsAnExistingFile) {
@@ -205,12 +175,12 @@ TEST_F(ConversionJobTest, AppendModeAccumulatesAndKeepsAnExistingFile) {
   std::ofstream(all, std::ios::binary) << "old\r\n";
   Queue({Write("b.html", "<table><tr><td>b</td></tr></table>"), Write("a.html", "<table><tr><td>a</td></tr></table>")});
   host.RunJob(job);
-  EXPECT_EQ(Read(all), "old\r\n\"a\"\r\n\"b\"\r\n");
+  EXPECT_EQ(test::ReadFile(all), "old\r\n\"a\"\r\n\"b\"\r\n");
 
   fs::remove(all);
   Queue({Write("c.html", "<table><tr><td>c</td></tr></table>")});
   host.RunJob(job);
-  EXPECT_EQ(Read(all), "\"c\"\r\n") << "created when missing";
+  EXPECT_EQ(test::ReadFile(all), "\"c\"\r\n") << "created when missing";
 }
 
 TEST_F(ConversionJobTest, PerFileModeReplacesEarlierOutput) {
@@ -218,7 +188,7 @@ TEST_F(ConversionJobTest, PerFileModeReplacesEarlierOutput) {
   std::ofstream(out / "a.html.xls", std::ios::binary) << "old old old\r\n";
   Queue({a});
   host.RunJob(job);
-  EXPECT_EQ(Read(out / "a.html.xls"), "\"new\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"new\"\r\n");
 }
 
 TEST_F(ConversionJobTest, UncreatableOutputAbortsJobAndKeepsEveryFileQueued) {
