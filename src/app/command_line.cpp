@@ -26,7 +26,7 @@ constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kUsage =
     "Usage:\n"
-    "  corvane                         open the window (until it exists, print this help)\n"
+    "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane --help | --version\n"
     "\n"

@@ -8,30 +8,33 @@
 namespace corvane {
 
 TJobRunner::TJobRunner(std::size_t maxQueuedBytes) : m_maxQueuedBytes(maxQueuedBytes) {
-  m_thread.UpdateEnabled = false;
-  m_thread.OnExecute = [this](TJobThread&, TJobExecuteThread&, void*&) {
+  m_thread->UpdateEnabled = false;
+  m_thread->OnExecute = [this](TJobThread&, TJobExecuteThread&, void*&) {
     try {
       m_job.ConvertFile();
     } catch (...) {
       // ConvertFile reports its own failures; nothing else may cross the thread boundary.
     }
   };
-  m_thread.OnTerminate = [this](TJobThread&, TJobExecuteThread&, void*&) {
+  m_thread->OnTerminate = [this](TJobThread&, TJobExecuteThread&, void*&) {
     Flush();
     m_job.RunTerminated();
   };
 }
 
-TJobRunner::~TJobRunner() {
-  // A run still going on finishes while the job thread is destroyed, without its table choice. The
-  // user-interface half is gone by now, so what the run still shows is dropped, and a worker waiting
-  // for the user interface to catch up is released.
+TJobRunner::~TJobRunner() { Shutdown(); }
+
+void TJobRunner::Shutdown() {
+  // What the last run still shows is dropped (by the destructor the user-interface half is gone), and
+  // a worker waiting for the user interface to catch up is released.
   {
     std::lock_guard guard(m_queueLock);
     m_closing.store(true);
   }
   m_queueDrained.notify_all();
-  m_thread.Stop();
+  if (!m_thread) return;
+  m_thread->Stop();
+  m_thread.reset();  // waits for the run, without its end being handled
 }
 
 void TJobRunner::SetOutputPath(std::string path) {
@@ -102,7 +105,7 @@ TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments)
   TJobExecuteThread* worker = qobject_cast<TJobExecuteThread*>(QThread::currentThread());
   if (!worker) return choice;
   // Skipped, leaving the choice empty, when the job is being closed.
-  m_thread.Synchronize(*worker, [&](TJobThread&, TJobExecuteThread&) {
+  m_component->Synchronize(*worker, [&](TJobThread&, TJobExecuteThread&) {
     Flush();  // the log is up to date while the user chooses
     try {
       choice = AskTables(fragments);
@@ -114,6 +117,8 @@ TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments)
   return choice;
 }
 
-void TJobRunner::StartRun() { m_thread.Start(); }
+void TJobRunner::StartRun() {
+  if (m_thread) m_thread->Start();
+}
 
 }  // namespace corvane

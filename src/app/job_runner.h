@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -28,7 +29,12 @@ class TJobRunner : public TJobHost {
   static constexpr std::size_t kDefaultMaxQueuedBytes = std::size_t{8} << 20;
 
   TConversionJob& Job() { return m_job; }
-  TJobThread& JobThread() { return m_thread; }
+  TJobThread& JobThread() { return *m_thread; }
+
+  // Ends the runner's work for good (user-interface thread): a run still going on finishes without its
+  // table choice and without showing anything more, and no run starts after it. Waits for that run,
+  // processing user-interface events meanwhile. Called when the window closes, and by the destructor.
+  void Shutdown();
 
   // The output settings as the controls show them (user-interface thread). The worker reads them
   // while a run writes: the latest value counts.
@@ -83,8 +89,11 @@ class TJobRunner : public TJobHost {
   bool m_flushPosted = false;
 
   // Last, so that it is destroyed first: its destructor waits for a running worker, which still uses
-  // everything above.
-  TJobThread m_thread;
+  // everything above. Null after Shutdown.
+  std::unique_ptr<TJobThread> m_thread = std::make_unique<TJobThread>();
+  // The same component, for the worker: it never reads m_thread, which Shutdown resets meanwhile. The
+  // component outlives every Synchronize of its workers.
+  TJobThread* const m_component = m_thread.get();
 };
 
 }  // namespace corvane

@@ -1,19 +1,43 @@
+#include <QApplication>
+#include <QFileInfo>
+#include <QUrl>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/main_window.h"
+#include "app/ui_texts.h"
+
+namespace {
+
+// The window, with the files of the command line in its input list as if they had been dropped.
+int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(corvane::kApplicationTitle);
+  corvane::TfrmMain window;
+  QList<QUrl> urls;
+  for (const std::string& file : files)
+    urls << QUrl::fromLocalFile(QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath());
+  window.HandleDroppedFiles(urls);
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   int status = corvane::kExitSuccess;
   if (corvane::HandleInfoOptions(args, status)) return status;
   if (corvane::IsConvertCommand(args)) return corvane::RunConvertCommand(args);
-  if (!args.empty()) {
-    std::fprintf(stderr, "corvane: unknown command '%s'\nTry 'corvane --help' for more information.\n",
-                 args[0].c_str());
-    return corvane::kExitUsage;
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "corvane: unknown option '%s'\nTry 'corvane --help' for more information.\n",
+                   arg.c_str());
+      return corvane::kExitUsage;
+    }
   }
-  corvane::PrintUsage();
-  return status;
+  return RunWindow(argc, argv, args);
 }

@@ -38,6 +38,14 @@ void TSortedStringList::AddAll(std::vector<std::string> texts) {
   m_items = std::move(merged);
 }
 
+bool TSortedStringList::Remove(std::string_view text) {
+  const auto at = std::lower_bound(m_items.begin(), m_items.end(), text,
+                                   [](const std::string& a, std::string_view b) { return Less(a, b); });
+  if (at == m_items.end() || *at != text) return false;
+  m_items.erase(at);
+  return true;
+}
+
 void TSortedStringList::Delete(std::size_t index) {
   if (index < m_items.size()) m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(index));
 }

@@ -17,6 +17,8 @@ class TSortedStringList {
   // Adds every string of texts, sorting them all at once.
   void AddAll(std::vector<std::string> texts);
   void Delete(std::size_t index);
+  // Removes text if it is there; returns whether it was.
+  bool Remove(std::string_view text);
   void Clear() { m_items.clear(); }
 
   std::size_t Count() const { return m_items.size(); }

@@ -139,7 +139,8 @@ TEST_F(CommandLineTest, UsageErrors) {
       {{"convert", "-o", "x", "--tables", "two", in}, "corvane: --tables takes 'all' or table numbers counted from 1, such as 1,3"},
       {{"convert", "-o", "x", "--fast", in}, "corvane: unknown option '--fast'"},
       {{"convert", "-o", "x", "--trim=yes", in}, "corvane: unknown option '--trim=yes'"},
-      {{"frobnicate"}, "corvane: unknown command 'frobnicate'"},
+      {{"--frobnicate"}, "corvane: unknown option '--frobnicate'"},
+      {{"a.html", "-x"}, "corvane: unknown option '-x'"},
   };
   for (const auto& [args, message] : cases) {
     const Result r = Run(args);

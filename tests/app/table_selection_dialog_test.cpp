@@ -1,0 +1,105 @@
+#include "app/table_selection_dialog.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/table_preview.h"
+#include "modal_answer.h"
+
+namespace corvane {
+namespace {
+
+class TableSelectionDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dialog.Fragments = {"<table>one</table>", "<table>two</table>", "<table>three</table>"};
+    dialog.UpdateListBox();
+    dialog.Extracted = false;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  }
+  void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  void Click(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QListWidget* list = dialog.lstTables();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+  }
+  QString Shown() { return static_cast<QPlainTextEdit*>(dialog.HtmlView().Widget())->toPlainText(); }
+
+  QWidget parent;
+  TfrmPreview dialog{&parent};
+};
+
+TEST_F(TableSelectionDialogTest, ListsTablesAndShowsTheHighestSelected) {
+  EXPECT_EQ(dialog.windowTitle(), "Table Select");
+  EXPECT_EQ(dialog.size(), QSize(664, 476));
+  ASSERT_EQ(dialog.lstTables()->count(), 3);
+  EXPECT_EQ(dialog.lstTables()->item(2)->text(), "Table3");
+  EXPECT_EQ(dialog.chkRememberTables()->text(), "Remember the selection for other tables for this job.");
+  EXPECT_EQ(Shown(), "");
+
+  Click(1);
+  EXPECT_EQ(Shown(), "<html><body>\n<table>two</table>\n</body></html>");
+  Click(2);
+  Click(0, Qt::ControlModifier);
+  EXPECT_EQ(Shown(), "<html><body>\n<table>three</table>\n</body></html>");
+
+  // A new file's tables: the list is filled again and nothing of the old file is shown.
+  dialog.Fragments = {"<table>x</table>", "<table>y</table>"};
+  dialog.UpdateListBox();
+  EXPECT_EQ(dialog.lstTables()->count(), 2);
+  EXPECT_EQ(Shown(), "");
+}
+
+TEST_F(TableSelectionDialogTest, ExtractGivesTheChosenTablesInAscendingOrder) {
+  Click(2);
+  Click(0, Qt::ControlModifier);
+  dialog.chkRememberTables()->setChecked(true);
+  QTest::mouseClick(dialog.btnExtract(), Qt::LeftButton);
+  EXPECT_EQ(dialog.Selection, (std::vector<std::string>{"0", "2"}));
+  EXPECT_TRUE(dialog.Extracted);
+  EXPECT_TRUE(dialog.Remember);
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(TableSelectionDialogTest, ExtractWithNothingSelectedAsksAndStaysOpen) {
+  QString message;
+  test::AnswerNextModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    message = box->text();
+    box->accept();
+  });
+  QTest::mouseClick(dialog.btnExtract(), Qt::LeftButton);
+  EXPECT_EQ(message, "Select atleast 1 table");
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_FALSE(dialog.Extracted);
+}
+
+TEST_F(TableSelectionDialogTest, ClosingWithoutExtractCancelsButKeepsTheLastRemember) {
+  Click(1);
+  dialog.chkRememberTables()->setChecked(true);
+  QTest::mouseClick(dialog.btnExtract(), Qt::LeftButton);
+  ASSERT_TRUE(dialog.Remember);
+
+  // Shown again for the next file, closed with its close button after choosing.
+  dialog.Extracted = false;
+  dialog.show();
+  Click(0);
+  dialog.chkRememberTables()->setChecked(false);
+  dialog.close();
+  EXPECT_TRUE(dialog.Selection.empty());
+  EXPECT_FALSE(dialog.Extracted);
+  EXPECT_TRUE(dialog.Remember) << "only Extract changes it";
+  EXPECT_TRUE(dialog.chkRememberTables()->isChecked() == false);
+}
+
+}  // namespace
+}  // namespace corvane
