@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include "app/dialog_font.h"
 #include "app/display_text.h"
 #include "app/table_selection_dialog.h"
 #include "app/ui_texts.h"
@@ -33,14 +34,6 @@ namespace {
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 422;
 constexpr int kInitialProgressMaximum = 100;
-
-// Stands in for the classic 8-point dialog font, at a pixel size the control sizes were made for.
-QFont DialogFont(bool bold = false) {
-  QFont font("Liberation Sans");
-  font.setPixelSize(11);
-  font.setBold(bold);
-  return font;
-}
 
 template <typename Widget, typename... Args>
 Widget* Make(QWidget* parent, const char* name, QRect place, Args&&... args) {

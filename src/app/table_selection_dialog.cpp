@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/dialog_font.h"
 #include "app/table_preview.h"
 #include "app/ui_texts.h"
 
@@ -22,6 +23,7 @@ constexpr int kListWidth = 121;
 
 TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
   setWindowTitle(kTableSelectCaption);
+  setFont(DialogFont());
   setFixedSize(kClientWidth, kClientHeight);
   setModal(true);
 
