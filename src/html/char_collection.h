@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// A run of 8-bit characters of the document, each with its source index, collected before it is
+// converted through a code page. Cleared and refilled for every run, it keeps its storage.
+class TCharCollection {
+ public:
+  static constexpr std::size_t kInitialCapacity = 300;
+
+  TCharCollection() {
+    m_chars.reserve(kInitialCapacity);
+    m_indices.reserve(kInitialCapacity);
+  }
+
+  void Add(char c, int index) {
+    m_chars.push_back(c);
+    m_indices.push_back(index);
+  }
+  void Add(const TCharCollection& other) {
+    m_chars += other.m_chars;
+    m_indices.insert(m_indices.end(), other.m_indices.begin(), other.m_indices.end());
+  }
+  int Count() const { return static_cast<int>(m_chars.size()); }
+  bool Empty() const { return m_chars.empty(); }
+  void Clear() {
+    m_chars.clear();
+    m_indices.clear();
+  }
+
+  std::string_view Chars() const { return m_chars; }
+  const std::vector<int>& Indices() const { return m_indices; }
+
+ private:
+  std::string m_chars;
+  std::vector<int> m_indices;
+};
+
+}  // namespace corvane

@@ -1,0 +1,490 @@
+#include "html/html_reader.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "html/charsets.h"
+#include "html/id_name_list.h"
+
+namespace corvane {
+
+namespace {
+
+// Source indices are 32-bit; a longer text is cut (the end of the text has an index too).
+constexpr std::size_t kMaxTextSize = static_cast<std::size_t>(std::numeric_limits<int>::max()) - 1;
+constexpr int kNulsReplaced = 100;
+constexpr std::size_t kMaxTagName = 255;
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsControl(char c) { return static_cast<unsigned char>(c) <= 8; }  // ends text; 0 is the end itself
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  return true;
+}
+
+// Marks the reader as inside a comment or directive for as long as it is skipped, also when the skip ends
+// with an error.
+class TMarkupScope {
+ public:
+  explicit TMarkupScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~TMarkupScope() { m_flag = false; }
+  TMarkupScope(const TMarkupScope&) = delete;
+  TMarkupScope& operator=(const TMarkupScope&) = delete;
+
+ private:
+  bool& m_flag;
+};
+
+}  // namespace
+
+THtmlReader::THtmlReader(std::string text, int codePage)
+    : m_text(std::move(text)), m_documentCodePage(codePage), m_currentCodePage(codePage) {
+  if (m_text.size() > kMaxTextSize) m_text.resize(kMaxTextSize);
+  int nuls = 0;
+  for (std::size_t at = m_text.find('\0'); at != std::string::npos; at = m_text.find('\0', at + 1)) {
+    if (++nuls > kNulsReplaced) {
+      m_text.resize(at);
+      break;
+    }
+    m_text[at] = ' ';
+  }
+  if (m_text.size() > 3 && m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    m_utf8Mark = true;
+    m_start = 3;
+    m_documentCodePage = m_currentCodePage = kCodePageUtf8;
+  } else if (IsIso2022Jp(m_text)) {
+    m_text = Iso2022JpToShiftJis(m_text);
+    // Reducing bytes to 7 bits can make a NUL, which would end the text early.
+    std::replace(m_text.begin(), m_text.end(), '\0', ' ');
+    m_transcoded = true;
+    m_documentCodePage = m_currentCodePage = kCodePageShiftJis;
+  }
+  Rewind();
+}
+
+THtmlReader::~THtmlReader() = default;
+
+void THtmlReader::SetHandlers(THtmlReaderHandlers handlers) {
+  m_handlers = std::move(handlers);
+  m_attributes.SetInlineStyleParser(m_handlers.InlineStyle);
+  m_reportProgress = m_handlers.Progress && !m_scanOnly;
+}
+
+void THtmlReader::SetScanOnly(bool on) {
+  m_scanOnly = on;
+  m_reportProgress = m_handlers.Progress && !m_scanOnly;
+}
+
+void THtmlReader::Start() {
+  NextChar();
+  NextToken();
+}
+
+void THtmlReader::Rewind() {
+  m_inserted.clear();
+  m_includes = 0;
+  m_includedBytes = 0;
+  m_next = m_start;
+  m_position = static_cast<int>(m_start) - 1;
+  m_tagPosition = -1;
+  m_lineEnd = TLineEnd::None;
+  m_inComment = m_inMarkup = m_rawContent = false;
+  m_ch = m_upper = 0;
+  m_symbol = TagSymbol::SymEof;
+  m_tagValue = 0;
+  m_endTag = false;
+  m_attributes.Clear();
+  m_token.Clear();
+}
+
+void THtmlReader::ReportProgress() {
+  const long long percent = static_cast<long long>(m_handlers.ProgressScale) * static_cast<long long>(m_next) /
+                            static_cast<long long>(m_text.size());
+  m_handlers.Progress(TProgressStage::Running, static_cast<int>(percent));
+}
+
+inline unsigned char THtmlReader::ReadByte() {
+  if (!m_inserted.empty()) [[unlikely]]
+    return ReadInsertedByte();
+  if (m_next < m_text.size()) [[likely]] {
+    const unsigned char c = static_cast<unsigned char>(m_text[m_next++]);
+    m_position = static_cast<int>(m_next) - 1;
+    if (m_next % kProgressStep == 0 && m_reportProgress) ReportProgress();
+    return c;
+  }
+  m_position = static_cast<int>(m_text.size());
+  return 0;
+}
+
+unsigned char THtmlReader::ReadInsertedByte() {
+  while (!m_inserted.empty()) {
+    TInsertedText& inserted = m_inserted.back();
+    if (inserted.Next < inserted.Text.size()) return static_cast<unsigned char>(inserted.Text[inserted.Next++]);
+    m_inserted.pop_back();
+  }
+  return ReadByte();
+}
+
+void THtmlReader::NextRawCharSlowly() {
+  unsigned char c = ReadByte();
+  if ((c == '\n' && m_lineEnd == TLineEnd::AfterCr) || (c == '\r' && m_lineEnd == TLineEnd::AfterLf)) {
+    m_lineEnd = TLineEnd::None;  // the second half of a CR LF or LF CR pair
+    c = ReadByte();
+  }
+  if (c == '\n') {
+    c = '\r';
+    m_lineEnd = TLineEnd::AfterLf;
+  } else if (c == '\r') {
+    m_lineEnd = TLineEnd::AfterCr;
+  } else {
+    m_lineEnd = TLineEnd::None;
+    if (c == '\t') c = ' ';
+  }
+  SetCurrentChar(static_cast<char>(c));
+  if (c == 0 && m_inComment) {
+    m_inComment = false;  // a caller that reads on gets the end of the text, not this error again
+    throw THtmlParseError(kOpenCommentAtEnd);
+  }
+}
+
+char THtmlReader::PeekChar() const {
+  for (auto inserted = m_inserted.rbegin(); inserted != m_inserted.rend(); ++inserted)
+    if (inserted->Next < inserted->Text.size()) return inserted->Text[inserted->Next];
+  return m_next < m_text.size() ? m_text[m_next] : '\0';
+}
+
+// The current character is a "<" that may open a comment, declaration, server-side block or include
+// directive; each of them is skipped, and so are any that follow right after.
+void THtmlReader::SkipMarkupAtLess() {
+  while (m_ch == '<') {
+    const char next = PeekChar();
+    if (next != '!' && next != '%') return;
+    SkipMarkup();
+    NextRawChar();
+  }
+}
+
+void THtmlReader::SkipBlanks() {
+  while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t') NextChar();
+}
+
+void THtmlReader::SkipMarkup() {
+  TMarkupScope scope(m_inMarkup);
+  NextRawChar();
+  if (m_ch == '%') {
+    // A server-side block: up to "%>".
+    while (m_ch != '\0' && !(m_ch == '%' && PeekChar() == '>')) NextRawChar();
+    NextRawChar();
+    return;
+  }
+  m_inComment = true;
+  NextRawChar();
+  if (m_ch == '-' && PeekChar() == '-') {
+    NextRawChar();
+    NextRawChar();
+    if (m_ch == '#' && m_handlers.Include && IncludeAllowed()) {
+      RunIncludeDirective();
+    } else {
+      SkipDashedComment();
+    }
+    return;
+  }
+  // <!DOCTYPE ...> and other declarations end at the next ">".
+  while (m_ch != '>') NextRawChar();
+  m_inComment = false;
+}
+
+// From inside "<!--": up to "--" followed by any more dashes, spaces, line ends and one "!", then ">".
+void THtmlReader::SkipDashedComment() {
+  for (;;) {
+    while (m_ch != '-') NextRawChar();
+    NextRawChar();
+    if (m_ch != '-') continue;
+    while (m_ch == '-') NextRawChar();
+    while (m_ch == ' ' || m_ch == '\r') NextRawChar();
+    if (m_ch == '!') NextRawChar();
+    if (m_ch == '>') break;
+  }
+  m_inComment = false;
+}
+
+bool THtmlReader::IncludeAllowed() {
+  while (!m_inserted.empty() && m_inserted.back().Next >= m_inserted.back().Text.size()) m_inserted.pop_back();
+  return m_inserted.size() < static_cast<std::size_t>(kMaxIncludeDepth) && m_includes < kMaxIncludes &&
+         m_includedBytes < kMaxIncludedBytes;
+}
+
+// <!--#command name="value" name=value -->, the "#" being the current character.
+void THtmlReader::RunIncludeDirective() {
+  const auto isNameChar = [](char c) { return IsLetter(c) || IsDigit(c) || c == '_'; };
+  NextChar();
+  std::string command;
+  while (isNameChar(m_ch)) {
+    command += m_ch;
+    NextChar();
+  }
+  std::vector<std::string> parameters;
+  for (;;) {
+    SkipBlanks();
+    if (!IsLetter(m_ch)) break;
+    std::string parameter;
+    while (isNameChar(m_ch)) {
+      parameter += m_ch;
+      NextChar();
+    }
+    SkipBlanks();
+    parameter += '=';
+    if (m_ch == '=') {
+      NextChar();
+      SkipBlanks();
+      if (m_ch == '"' || m_ch == '\'') {
+        const char quote = m_ch;
+        NextChar();
+        while (m_ch != quote && m_ch != '\0') {
+          if (m_ch == '&') {
+            parameter += DecodeReferenceToText(kCodePageSystem);
+            continue;
+          }
+          parameter += m_ch == '\r' ? ' ' : m_ch;
+          NextChar();
+        }
+        if (m_ch == quote) NextChar();
+      } else {
+        while (m_ch != '\0' && m_ch != ' ' && m_ch != '\r' && m_ch != '-' && m_ch != '>') {
+          parameter += m_ch;
+          NextChar();
+        }
+      }
+    }
+    parameters.push_back(std::move(parameter));
+  }
+  SkipDashedComment();
+
+  ++m_includes;
+  std::string inserted = m_handlers.Include(command, std::move(parameters));
+  if (inserted.empty()) return;
+  std::replace(inserted.begin(), inserted.end(), '\0', ' ');  // a NUL would read as the end of the text
+  while (!m_inserted.empty() && m_inserted.back().Next >= m_inserted.back().Text.size()) m_inserted.pop_back();
+  m_includedBytes += inserted.size();
+  m_inserted.push_back(TInsertedText{std::move(inserted), 0});
+}
+
+void THtmlReader::NextToken() {
+  m_token.Clear();
+  if (m_ch == '\0') {
+    m_symbol = TagSymbol::SymEof;
+    return;
+  }
+  if (ScanTag() || ScanText()) return;
+  // A control character of code 1..8 starts no token of its own: it reads as "?", the start of a text.
+  SetCurrentChar('?');
+  ScanText();
+}
+
+bool THtmlReader::ScanTag() {
+  if (m_ch != '<') return false;
+  m_tagPosition = m_position;
+  m_endTag = false;
+  NextChar();
+  if (m_ch == '/') {
+    m_endTag = true;
+    NextChar();
+  } else if (m_ch != '?' && !IsLetter(m_ch)) {
+    // "a < b": the "<" is text; what follows it is read by the next NextToken.
+    if (!m_scanOnly) m_token.Add(u'<', m_tagPosition);
+    m_symbol = TagSymbol::SymText;
+    return true;
+  }
+
+  char name[kMaxTagName];
+  std::size_t length = 0;
+  for (;;) {
+    const char c = m_upper;
+    if (c == '/') {
+      if (length > 0) break;  // "<BR/>"
+    } else if (!(IsDigit(c) || (c >= 'A' && c <= 'Z') || c == '_')) {
+      break;
+    }
+    if (length == 1 && name[0] == 'H' && c >= '1' && c <= '6') break;  // the level of a heading
+    if (length < kMaxTagName) name[length++] = c;
+    NextChar();
+  }
+  m_symbol = TagSymbol::SymUnknownTag;
+  if (const auto element = LookupElement(std::string_view(name, length))) {
+    if (!m_endTag)
+      m_symbol = element->Start;
+    else if (element->End)
+      m_symbol = *element->End;
+  }
+
+  SkipBlanks();
+  m_tagValue = 0;
+  if ((m_symbol == TagSymbol::SymH || m_symbol == TagSymbol::SymHEnd) && m_ch >= '1' && m_ch <= '6') {
+    m_tagValue = m_ch - '0';
+    NextChar();
+  }
+
+  m_attributes.Clear();
+  while (ReadAttribute(m_attribute)) {
+    if (m_attributes.Count() >= kMaxAttributes) continue;
+    m_attribute.CodePage = m_documentCodePage;
+    m_attributes.Add(std::make_unique<TAttribute>(std::move(m_attribute)));
+  }
+
+  while (m_ch != '>' && m_ch != '\0') NextChar();
+  // The content readers of SCRIPT and STYLE start at the ">".
+  if (m_ch == '>' && m_symbol != TagSymbol::SymScript && m_symbol != TagSymbol::SymStyle) NextChar();
+  return true;
+}
+
+bool THtmlReader::ReadAttribute(TAttribute& attribute) {
+  attribute.Symbol = TagSymbol::SymUnknownAttr;
+  SkipBlanks();
+  if (!IsLetter(m_ch)) return false;
+  attribute.AttrName.clear();
+  while (m_ch == '-' || IsDigit(m_ch) || IsLetter(m_ch)) {
+    attribute.AttrName += m_upper;
+    NextChar();
+  }
+  attribute.Symbol = LookupAttribute(attribute.AttrName).value_or(TagSymbol::SymUnknownAttr);
+  SkipBlanks();
+  attribute.Value = attribute.Symbol == TagSymbol::SymBorder ? 1 : 0;
+  attribute.Text.clear();
+  if (m_ch == '=') {
+    NextChar();
+    SkipBlanks();
+    if (m_ch == '"' || m_ch == '\'')
+      ReadQuotedValue(attribute);
+    else
+      ReadUnquotedValue(attribute, m_ch == '+' || m_ch == '-' || IsDigit(m_ch));
+  }
+  if (attribute.Symbol == TagSymbol::SymId && !attribute.Text.empty() && !m_scanOnly && m_idList)
+    m_idList->AddPosition(attribute.Text, m_position);
+  return true;
+}
+
+// Up to the same quote or the end of the text; a ">" does not end it. References are decoded into the
+// document code page, the one the attribute records, so that the whole value is in one code page.
+void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
+  const bool keepLineEnds = attribute.Symbol == TagSymbol::SymTitle || attribute.Symbol == TagSymbol::SymAlt;
+  const char quote = m_ch;
+  NextChar();
+  while (m_ch != quote && m_ch != '\0') {
+    if (m_ch == '&') {
+      attribute.Text += DecodeReferenceToText(m_documentCodePage);
+      continue;
+    }
+    if (m_ch != '\r')
+      attribute.Text += m_ch;
+    else if (keepLineEnds)
+      attribute.Text += "\r\n";
+    NextChar();
+  }
+  if (m_ch == quote) NextChar();
+  attribute.Value = AttributeIntegerValue(attribute.Text);
+}
+
+// A numeric value (sign or digit first) ends at a blank, "%" or ">", and a "%" after it joins the text;
+// any other unquoted value ends at a blank or ">" and keeps the default integer.
+void THtmlReader::ReadUnquotedValue(TAttribute& attribute, bool numeric) {
+  const int codePage = CurrentCodePage();
+  while (m_ch != '\0' && m_ch != ' ' && m_ch != '\r' && m_ch != '>' && !(numeric && m_ch == '%')) {
+    if (m_ch == '&') {
+      attribute.Text += DecodeReferenceToText(codePage);
+      continue;
+    }
+    attribute.Text += m_ch;
+    NextChar();
+  }
+  if (!numeric) return;
+  SkipBlanks();
+  attribute.Value = AttributeIntegerValue(attribute.Text);
+  if (m_ch == '%') {
+    NextChar();
+    attribute.Text += '%';
+  }
+}
+
+bool THtmlReader::ScanText() {
+  if (IsControl(m_ch) || m_ch == '<') return false;
+  m_symbol = TagSymbol::SymText;
+  const int codePage = CurrentCodePage();
+  while (!IsControl(m_ch) && m_ch != '<') {
+    while (m_ch == '&') {
+      if (m_scanOnly) {
+        TReference passed;
+        ReadReference(passed);
+      } else {
+        DecodeReferenceToToken(m_token, codePage);
+      }
+    }
+    m_collection.Clear();
+    for (;;) {
+      if (m_ch == ' ' || m_ch == '\r' || m_ch == '\t' || m_ch == '\n') {
+        if (!m_scanOnly) m_collection.Add(' ', m_position);
+        do NextChar();
+        while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t' || m_ch == '\n');
+      } else if (IsControl(m_ch) || m_ch == '<' || m_ch == '&') {
+        break;
+      } else {
+        if (!m_scanOnly) m_collection.Add(m_ch, m_position);
+        NextChar();
+      }
+    }
+    if (!m_scanOnly) AddBytesToToken(m_token, m_collection, codePage, m_converter);
+  }
+  return true;
+}
+
+std::optional<int> THtmlReader::FindCharset(std::string_view value) {
+  const std::optional<int> charSet = CharsetOfName(value);
+  if (charSet != kCharSetEucJp) return charSet;
+  if (!m_transcoded) {
+    EucJpToShiftJis(m_text);
+    m_transcoded = true;
+    // The current character was read before the transcoding; the bytes it changes are above 0xA0.
+    if (m_inserted.empty() && m_next > m_start && static_cast<unsigned char>(m_ch) > 0xA0)
+      SetCurrentChar(m_text[m_next - 1]);
+  }
+  return kCharSetShiftJis;
+}
+
+void THtmlReader::HandleMetaCharset(const TAttributeList& attributes) {
+  if (m_utf8Mark) return;
+  std::string declaration;
+  if (const TAttribute* charset = attributes.Find(TagSymbol::SymCharset)) {
+    declaration = charset->Text;  // <meta charset="...">
+  } else {
+    const TAttribute* httpEquiv = attributes.Find(TagSymbol::SymHttpEquiv);
+    if (!httpEquiv || !EqualsIgnoreCase(httpEquiv->Text, "content-type")) return;
+    if (const TAttribute* content = attributes.Find(TagSymbol::SymContent)) declaration = content->Text;
+  }
+  if (const std::optional<int> charSet = FindCharset(declaration)) {
+    SetCurrentCharSet(*charSet);
+  } else {
+    std::string lower = declaration;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower.find("utf-8") != std::string::npos) SetCurrentUtf8();
+  }
+  m_documentCodePage = CurrentCodePage();
+}
+
+std::optional<int> THtmlReader::FontCharset(const TAttributeList& attributes) {
+  if (m_utf8Mark) return std::nullopt;
+  const TAttribute* charset = attributes.Find(TagSymbol::SymCharset);
+  if (!charset) return std::nullopt;
+  return FindCharset(charset->Text);
+}
+
+void THtmlReader::SetCurrentCharSet(int charSet) {
+  if (const std::optional<int> codePage = CodePageOfCharSet(charSet)) m_currentCodePage = *codePage;
+}
+
+void THtmlReader::SetCurrentUtf8() { m_currentCodePage = kCodePageUtf8; }
+
+}  // namespace corvane

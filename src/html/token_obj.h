@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+class TCharCollection;
+class TCodePageConverter;
+
+// The text of one text token: 16-bit characters, each with the source index of the byte (or the "&" of
+// the character reference) it came from. Cleared for every token, it keeps its storage, so reading
+// text allocates nothing per character.
+class TokenObj {
+ public:
+  static constexpr std::size_t kInitialCapacity = 300;
+
+  TokenObj() {
+    m_chars.reserve(kInitialCapacity);
+    m_indices.reserve(kInitialCapacity);
+  }
+
+  void Add(char16_t c, int index) {
+    m_chars.push_back(c);
+    m_indices.push_back(index);
+    m_textValid = false;
+  }
+  void Clear() {
+    m_chars.clear();
+    m_indices.clear();
+    m_text.clear();
+    m_textValid = false;
+  }
+
+  int Count() const { return static_cast<int>(m_chars.size()); }
+  bool Empty() const { return m_chars.empty(); }
+  const std::vector<char16_t>& Chars() const { return m_chars; }
+  const std::vector<int>& Indices() const { return m_indices; }
+  // The characters as a string, built once and kept until the next change.
+  const QString& S() const;
+
+  // Adds bytes converted through the code page; byte k has the source index indices[k].
+  void AddConverted(std::string_view bytes, const int* indices, int codePage, TCodePageConverter& converter);
+
+ private:
+
+  std::vector<char16_t> m_chars;
+  std::vector<int> m_indices;
+  mutable QString m_text;
+  mutable bool m_textValid = false;
+};
+
+// Adds the bytes of a collection to the token, converted through the code page. Each character takes the
+// index of the first byte of its sequence (both halves of a surrogate pair the same); a byte the code page
+// cannot decode becomes its Windows-1252 character, so every byte gives at least one character.
+void AddBytesToToken(TokenObj& token, const TCharCollection& bytes, int codePage, TCodePageConverter& converter);
+
+}  // namespace corvane

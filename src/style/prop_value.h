@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// One style property value: unset, text, integer or number. Texts are shared, never copied: a child
+// element takes most of its parent's values on every push, and a shared text makes that a pointer copy.
+class TPropValue {
+ public:
+  enum class TKind : std::uint8_t { Unset, Text, Integer, Number };
+
+  TPropValue() = default;
+  static TPropValue Text(std::string_view text);
+  static TPropValue Integer(std::int32_t value);
+  static TPropValue Number(double value);
+
+  TKind Kind() const { return m_kind; }
+  bool IsSet() const { return m_kind != TKind::Unset; }
+  bool IsText() const { return m_kind == TKind::Text; }
+  bool IsInteger() const { return m_kind == TKind::Integer; }
+  bool IsNumber() const { return m_kind == TKind::Number; }
+  // True for an integer equal to value.
+  bool IsInteger(std::int32_t value) const { return m_kind == TKind::Integer && m_integer == value; }
+
+  // The text; "" for other kinds.
+  std::string_view AsText() const { return m_text ? std::string_view(*m_text) : std::string_view(); }
+  // The integer; 0 for other kinds.
+  std::int32_t AsInteger() const { return m_kind == TKind::Integer ? m_integer : 0; }
+  // The number; 0 for other kinds.
+  double AsNumber() const { return m_kind == TKind::Number ? m_number : 0.0; }
+  // An integer or a number as a number; 0 for unset and text.
+  double Numeric() const;
+
+  friend bool operator==(const TPropValue& a, const TPropValue& b);
+
+ private:
+  std::shared_ptr<const std::string> m_text;
+  double m_number = 0.0;
+  std::int32_t m_integer = 0;
+  TKind m_kind = TKind::Unset;
+};
+
+}  // namespace corvane

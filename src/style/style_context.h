@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "style/font_families.h"
+#include "style/my_font.h"
+#include "style/prop_value.h"
+#include "style/style_colors.h"
+#include "style/style_units.h"
+
+namespace corvane {
+
+// The screen's logical pixels per inch when a QGuiApplication with a screen exists (call it on the
+// user-interface thread), else 96.
+double ScreenPixelsPerInch();
+
+// What the style engine of one document shares between its property sets: the screen resolution, the
+// default point size, the serial counter and the caches of colours, families and font metrics. The
+// document's style list owns it; every property set of the document points to it. Not thread-safe: one
+// document is styled on one thread at a time.
+class TStyleContext {
+ public:
+  explicit TStyleContext(double pixelsPerInch) : m_pixelsPerInch(pixelsPerInch) {}
+  TStyleContext(const TStyleContext&) = delete;
+  TStyleContext& operator=(const TStyleContext&) = delete;
+
+  double PixelsPerInch() const { return m_pixelsPerInch; }
+  // The viewer's default font size in points; the keywords "xx-small" to "xx-large" scale it.
+  double DefaultPointSize() const { return m_defaultPointSize; }
+  void SetDefaultPointSize(double points) { m_defaultPointSize = points; }
+
+  std::uint32_t NextSerialNumber() { return ++m_serialCounter; }
+
+  int LengthToPixels(std::string_view text, TLengthKind kind, double base, double em, double ex,
+                     int fallback) const {
+    return corvane::LengthToPixels(text, kind, base, em, ex, fallback, m_pixelsPerInch);
+  }
+  double FontSizeToPoints(std::string_view text, double base) const {
+    return corvane::FontSizeToPoints(text, base, m_defaultPointSize, m_pixelsPerInch);
+  }
+  std::optional<TColor> ColorFromString(std::string_view text, THashMark mark = THashMark::Optional) {
+    return m_colors.ColorFromString(text, mark);
+  }
+  std::optional<std::string> FirstInstalledFont(std::string_view list) { return m_fonts.FirstInstalledFont(list); }
+
+  TInstalledFonts& InstalledFonts() { return m_fonts; }
+  TFontMetricsCache& FontMetrics() { return m_metrics; }
+
+  // The text "normal", shared by every table's "word-wrap".
+  const TPropValue& NormalText() const { return m_normal; }
+
+ private:
+  double m_pixelsPerInch;
+  double m_defaultPointSize = 12.0;
+  std::uint32_t m_serialCounter = 0;
+  TColorCache m_colors;
+  TInstalledFonts m_fonts;
+  TFontMetricsCache m_metrics;
+  TPropValue m_normal = TPropValue::Text("normal");
+};
+
+}  // namespace corvane

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "style/properties.h"
+#include "style/selector_key.h"
+#include "style/style_colors.h"
+#include "style/style_context.h"
+
+namespace corvane {
+
+// What the viewer gives the built-in rules of each document.
+struct TStyleDefaults {
+  std::string FontName = "Times New Roman";
+  std::string PreFontName = "Courier New";
+  double Size = 12.0;  // points
+  TColor Color = SystemColor(18);  // button text
+  TColor HotSpotColor = 0xFF0000;  // blue
+  TColor VisitedColor = 0x800080;
+  TColor OverColor = 0xFF0000;
+  bool LinkUnderline = true;
+  int CharSet = 1;
+  int MarginHeight = 5;
+  int MarginWidth = 10;
+};
+
+// The style sheet of one document: rules (property sets) under selector keys, sorted by key without
+// regard to case, equal keys allowed. The cascade reads it by exact key and by key prefix.
+//
+// Key format: simple selectors "p", ".note", "p.note", "#main", "a:hover", ".a.b", "a.x#main:visited";
+// contextual selectors subject first, then the ancestors from the nearest outward, with the ancestor
+// count and a sequence number before the first ancestor and a space at the end ("li 210ul div "); a ">"
+// ends an ancestor that must be the immediate parent ("li 110ul> "). The link rules are "::link",
+// "::visited" and "::hover".
+//
+// The list also owns the document's style context, which every property set made for this document
+// points to: it must outlive them (the parser's property stack, the attribute lists' inline styles).
+class TStyleList {
+ public:
+  explicit TStyleList(double pixelsPerInch = ScreenPixelsPerInch());
+  TStyleList(const TStyleList&) = delete;
+  TStyleList& operator=(const TStyleList&) = delete;
+  ~TStyleList();
+
+  // Frees every rule; the sequence numbers of contextual keys start at 10 again.
+  void Clear();
+  // Clear, then the built-in rules that give HTML elements their look.
+  void LoadDefaults(const TStyleDefaults& defaults);
+
+  // Adds one declaration to the rule with key, making the rule when there is none. Colours for ":link"
+  // and ":visited" also recolour the link rules they imply; declarations for "a" also go to "::link";
+  // keys with ":hover" raise HoverRulesPresent. False for an unknown property name.
+  bool AddDeclaration(std::string_view key, std::string_view propertyName, std::string_view value);
+  // A new rule under key with the 60 values of source.
+  TProperties& AddCopy(std::string_view key, const TProperties& source);
+  // Recolours the link rule "::" + name ("link", "visited", "hover") when it exists.
+  void SetLinkRuleColor(std::string_view name, TColor colour);
+  // The sequence number for the next contextual key, as decimal text.
+  std::string NextContextNumber();
+  int ContextCounter() const { return m_contextCounter; }
+
+  // Whether a rule for ":hover" exists, so that links must track the mouse. The document also raises it
+  // for the OLINK colour of BODY.
+  bool HoverRulesPresent() const { return m_hoverRulesPresent; }
+  void RaiseHoverRulesPresent() { m_hoverRulesPresent = true; }
+
+  // The "default" rule; null before LoadDefaults.
+  const TProperties* DefaultRule() const { return m_defaultRule; }
+  // The first rule whose key equals key (without regard to case); null when there is none.
+  TProperties* FindRule(std::string_view key);
+  const TProperties* FindRule(std::string_view key) const;
+
+  // Lookups of the cascade, by position in key order. Keys are compared in lower case.
+  std::size_t Count() const { return m_entries.size(); }
+  // The first position whose key is not below key.
+  std::size_t LowerBound(std::string_view key) const;
+  // The positions [first, last) of the rules whose key equals key.
+  std::pair<std::size_t, std::size_t> EqualRange(std::string_view key) const;
+  // The key at a position, lower case.
+  std::string_view KeyAt(std::size_t position) const { return m_entries[position].Key; }
+  const TProperties& RuleAt(std::size_t position) const { return *m_entries[position].Rule; }
+  const std::vector<TSelectorPart>& SelectorAt(std::size_t position) const { return m_entries[position].Parts; }
+  // The first position at or after position whose key is contextual (more than one part); Count() when
+  // there is none. A prefix scan that meets none can merge nothing and need not walk its keys.
+  std::size_t NextContextual(std::size_t position) const {
+    return position < m_entries.size() ? m_entries[position].NextContextual : m_entries.size();
+  }
+
+  TStyleContext& Context() const { return *m_context; }
+  double DefaultPointSize() const { return m_context->DefaultPointSize(); }
+
+ private:
+  struct TEntry {
+    std::string Key;  // lower case
+    std::unique_ptr<TProperties> Rule;
+    std::vector<TSelectorPart> Parts;  // the key split once, for the contextual scans
+    std::size_t NextContextual = 0;
+  };
+
+  TProperties& AddRule(std::string_view key);
+  TProperties& Insert(std::string_view key, std::unique_ptr<TProperties> rule);
+
+  std::unique_ptr<TStyleContext> m_context;
+  std::vector<TEntry> m_entries;
+  int m_contextCounter = 10;
+  bool m_hoverRulesPresent = false;
+  const TProperties* m_defaultRule = nullptr;
+};
+
+}  // namespace corvane

@@ -1,0 +1,173 @@
+#include "style/style_units.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "style/prop_value.h"
+#include "style/style_text.h"
+
+namespace corvane {
+
+namespace {
+
+using namespace style_text;
+
+// The length of the leading decimal number of text: optional sign, digits with an optional point,
+// optional exponent.
+std::size_t DecimalNumberLength(std::string_view text) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  while (i < text.size() && IsDigit(text[i])) ++i, digits = true;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, digits = true;
+  }
+  if (!digits) return 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < text.size() && IsDigit(text[j])) {
+      while (j < text.size() && IsDigit(text[j])) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
+// The value of a whole decimal number text; 0 when it is not one.
+double NumberValue(std::string_view text) {
+  if (text.empty() || DecimalNumberLength(text) != text.size()) return 0.0;
+  if (text.front() == '+') text.remove_prefix(1);
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return 0.0;
+  return value;
+}
+
+}  // namespace
+
+double RoundHalfEven(double value) {
+  double whole = std::floor(value);
+  const double fraction = value - whole;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+  return whole;
+}
+
+int RoundToInt(double value) {
+  const double rounded = RoundHalfEven(value);
+  if (!(rounded < static_cast<double>(INT_MAX))) return INT_MAX;
+  if (!(rounded > static_cast<double>(INT_MIN))) return INT_MIN;
+  return static_cast<int>(rounded);
+}
+
+TNumberAndUnit SplitNumberAndUnit(std::string_view text) {
+  text = Trim(text);
+  std::size_t end = DecimalNumberLength(text);
+  // A text that stops being a number somewhere: an "e" before that point belongs to the unit.
+  if (end != text.size()) {
+    const std::size_t e = text.find('e');
+    if (e != std::string_view::npos && e < end) end = e;
+  }
+  if (end == text.size()) return {NumberValue(text), {}};
+  return {NumberValue(text.substr(0, end)), Trim(text.substr(end))};
+}
+
+bool IsDecimalNumber(std::string_view text, double* value) {
+  text = Trim(text);
+  if (text.empty() || DecimalNumberLength(text) != text.size()) return false;
+  if (value) *value = NumberValue(text);
+  return true;
+}
+
+int LengthToPixels(std::string_view text, TLengthKind kind, double base, double em, double ex, int fallback,
+                   double pixelsPerInch) {
+  const auto [v, unit] = SplitNumberAndUnit(text);
+  double pixels;
+  if (unit.empty()) {
+    pixels = kind == TLengthKind::Relative ? v * base : v;
+  } else if (unit == "px") {
+    pixels = v;
+  } else if (unit == "pt") {
+    pixels = v * pixelsPerInch / 72.0;
+  } else if (unit == "em") {
+    pixels = v * em;
+  } else if (unit == "ex") {
+    pixels = v * ex;
+  } else if (unit == "%") {
+    pixels = v * base / 100.0;
+  } else if (unit == "in") {
+    pixels = v * pixelsPerInch;
+  } else if (unit == "cm") {
+    pixels = v * pixelsPerInch / 2.54;
+  } else if (unit == "mm") {
+    pixels = v * pixelsPerInch / 25.4;
+  } else if (unit == "pc") {
+    pixels = v * pixelsPerInch / 6.0;
+  } else {
+    return fallback;
+  }
+  return RoundToInt(pixels);
+}
+
+double FontSizeToPoints(std::string_view text, double base, double defaultPointSize, double pixelsPerInch) {
+  const auto [v, unit] = SplitNumberAndUnit(text);
+  const double d = defaultPointSize;
+  if (unit.empty()) return v * 72.0 / pixelsPerInch;
+  if (unit == "pt") return v;
+  if (unit == "px") return v * 72.0 / pixelsPerInch;
+  if (unit == "em") return v * base;
+  if (unit == "%") return v * base / 100.0;
+  if (unit == "ex") return v * base / 2.0;
+  if (unit == "in") return v * 72.0;
+  if (unit == "cm") return v * 72.0 / 2.54;
+  if (unit == "mm") return v * 72.0 / 25.4;
+  if (unit == "pc") return v * 12.0;
+  if (unit == "smaller") return base * 0.75;
+  if (unit == "larger") return base * 1.25;
+  if (unit == "xx-small") return d / 1.5;
+  if (unit == "x-small") return d / 1.2;
+  if (unit == "small") return d;
+  if (unit == "medium") return d * 1.2;
+  if (unit == "large") return d * 1.5;
+  if (unit == "x-large") return d * 2.0;
+  if (unit == "xx-large") return d * 3.0;
+  return d;
+}
+
+int AlignmentFromString(std::string_view text) {
+  const std::string s = LowerCopy(text);
+  if (s == "top") return Align::Top;
+  if (s == "middle" || s == "absmiddle" || s == "center") return Align::Middle;
+  if (s == "left") return Align::Left;
+  if (s == "right") return Align::Right;
+  if (s == "bottom") return Align::Bottom;
+  if (s == "baseline") return Align::Baseline;
+  if (s == "justify") return Align::Justify;
+  return Align::None;
+}
+
+int BorderStyleFromString(std::string_view text) {
+  static constexpr std::string_view kNames[] = {"none",  "solid",  "inset",  "outset", "groove",
+                                                "ridge", "dashed", "dotted", "double"};
+  for (int code = 0; code < static_cast<int>(std::size(kNames)); ++code)
+    if (text == kNames[code]) return code;
+  return BorderKind::None;
+}
+
+std::string UrlFromValue(const TPropValue& value) {
+  if (!value.IsText()) return {};
+  const std::string_view text = value.AsText();
+  const std::size_t url = text.find("url(");
+  if (url == std::string_view::npos) return {};
+  std::string_view address = text.substr(url + 4);
+  address = address.substr(0, address.find(')'));
+  if (address.size() > 2 && (address.front() == '"' || address.front() == '\'')) {
+    address.remove_prefix(1);
+    address.remove_suffix(1);
+  }
+  return std::string(address);
+}
+
+}  // namespace corvane

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+class TPropValue;
+
+// How LengthToPixels reads a number without a unit: as pixels, or as a multiple of the base.
+enum class TLengthKind { Absolute, Relative };
+
+// Alignment codes (AlignmentFromString, vertical alignment, script shift).
+namespace Align {
+enum Code : int { None, Top, Middle, Baseline, Bottom, Left, Right, Justify, Sub, Super };
+}
+
+// Border style codes (BorderStyleFromString and the side styles of the box values).
+namespace BorderKind {
+enum Code : int { None, Solid, Inset, Outset, Groove, Ridge, Dashed, Dotted, Double };
+}
+
+// Rounds to the nearest integer, halves to the even neighbour.
+double RoundHalfEven(double value);
+int RoundToInt(double value);
+
+// A style length in pixels. Units in, cm, mm, pt, pc follow pixelsPerInch; em and ex take the given
+// sizes; % takes base; a bare number is pixels, or a multiple of base when kind is Relative; an unknown
+// unit gives fallback. "1e3px" has the unit "e3px", so it gives fallback too.
+int LengthToPixels(std::string_view text, TLengthKind kind, double base, double em, double ex, int fallback,
+                   double pixelsPerInch);
+
+// A "font-size" text in points, not rounded: lengths, em and ex of base (the parent's size in points),
+// percentages, "smaller"/"larger" of base, and the keywords "xx-small" to "xx-large" of
+// defaultPointSize; anything else is defaultPointSize.
+double FontSizeToPoints(std::string_view text, double base, double defaultPointSize, double pixelsPerInch);
+
+// Alignment code of a text, lower-cased first: "top" 1, "middle"/"absmiddle"/"center" 2, "baseline" 3,
+// "bottom" 4, "left" 5, "right" 6, "justify" 7; anything else 0.
+int AlignmentFromString(std::string_view text);
+
+// Border style code: "none" 0, "solid" 1, "inset" 2, "outset" 3, "groove" 4, "ridge" 5, "dashed" 6,
+// "dotted" 7, "double" 8, anything else 0.
+int BorderStyleFromString(std::string_view text);
+
+// The address in a text value holding "url(...)": up to the first ")", one pair of quotes removed.
+// Empty for other values.
+std::string UrlFromValue(const TPropValue& value);
+
+// The split of a style number and its unit: the longest leading decimal number (sign, digits, point,
+// exponent), except that an "e" inside it starts the unit ("1em", "1e3px"). A text that is all number
+// has an empty unit. Number is 0 when its text does not read as a number.
+struct TNumberAndUnit {
+  double Number = 0.0;
+  std::string_view Unit;
+};
+TNumberAndUnit SplitNumberAndUnit(std::string_view text);
+
+// Whether the trimmed text is exactly a decimal number (with optional exponent), and its value.
+bool IsDecimalNumber(std::string_view text, double* value = nullptr);
+
+}  // namespace corvane

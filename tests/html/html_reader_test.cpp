@@ -1,0 +1,417 @@
+#include "html/html_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <thread>
+
+#include "html/id_name_list.h"
+#include "reader_test_support.h"
+
+namespace corvane {
+namespace {
+
+using test::ReadTokens;
+using test::Texts;
+using S = TagSymbol;
+
+struct TTokensCase {
+  std::string Html;
+  std::string Tokens;  // as test::Texts shows them
+};
+
+TEST(HtmlReaderTest, TokenStreams) {
+  const TTokensCase cases[] = {
+      {"a < b", "a |<| b"},
+      {"<?xml version='1.0'?>x", "<?>|x"},
+      {"<H2 align=center>x</h2>", "<h2>|x|</h2>"},
+      {"<H7>x", "<?>|x"},
+      {"<h>x", "<h>|x"},
+      {"<br/><BR />", "<br>|<br>"},
+      {"</li></BR><//a>", "<?>|<?>|<?>"},
+      {"<<b>", "<|<b>"},
+      {"a<", "a|<"},
+      {"<b>x</b >", "<b>|x|</b>"},
+      {"<table_x><x1>", "<?>|<?>"},
+      {"<b unterminated", "<b>"},
+      // Line ends and tabs in text are one space each run; TAB, CR and LF read as spaces.
+      {"a\r\n\tb", "a b"},
+      {" \n x", " x"},
+      // Control characters 1..8 end a text and read as "?".
+      {"a\x01" "b\x08", "a|?b|?"},
+  };
+  for (const TTokensCase& c : cases) EXPECT_EQ(Texts(ReadTokens(c.Html)), c.Tokens) << c.Html;
+}
+
+TEST(HtmlReaderTest, TextAndTagsCarrySourceIndices) {
+  const auto tokens = ReadTokens("a < b<p>\r\n x&amp;y\x02z");
+  ASSERT_EQ(Texts(tokens), "a |<| b|<p>| x&y|?z");
+  EXPECT_EQ(tokens[0].Indices, (std::vector<int>{0, 1}));
+  EXPECT_EQ(tokens[1].Indices, (std::vector<int>{2}));
+  EXPECT_EQ(tokens[2].Indices, (std::vector<int>{3, 4}));
+  EXPECT_EQ(tokens[3].TagPosition, 5);
+  EXPECT_EQ(tokens[4].Indices, (std::vector<int>{8, 11, 12, 17}));  // one space for CR LF and " "
+  EXPECT_EQ(tokens[5].Indices, (std::vector<int>{18, 19}));
+}
+
+TEST(HtmlReaderTest, LineEndsFoldToOneCr) {
+  struct TCase {
+    std::string Text, Chars;
+    std::vector<int> Positions;
+  };
+  const TCase cases[] = {
+      {"a\r\nb", "a\rb", {0, 1, 3}},       {"a\n\rb", "a\rb", {0, 1, 3}},
+      {"a\rb", "a\rb", {0, 1, 2}},         {"a\nb", "a\rb", {0, 1, 2}},
+      {"a\r\n\r\nb", "a\r\rb", {0, 1, 3, 5}}, {"a\r\rb", "a\r\rb", {0, 1, 2, 3}},
+      {"a\n\nb", "a\r\rb", {0, 1, 2, 3}},  {"a\r\n\nb", "a\r\rb", {0, 1, 3, 4}},
+      {"a\tb", "a b", {0, 1, 2}},
+  };
+  for (const TCase& c : cases) {
+    const test::TRawChars raw = test::ReadRawChars(c.Text);
+    EXPECT_EQ(raw.Chars, c.Chars);
+    EXPECT_EQ(raw.Positions, c.Positions);
+  }
+}
+
+TEST(HtmlReaderTest, CommentsDeclarationsAndServerBlocksAreSkipped) {
+  const TTokensCase cases[] = {
+      {"x<!-- a -- b -->y", "xy"},
+      {"x<!-- a - b -->y", "xy"},
+      {"x<!-- a -- >y", "xy"},
+      {"x<!-- a --->y", "xy"},
+      {"x<!-- a --!>y", "xy"},
+      {"x<!---->y", "xy"},
+      {"<!DOCTYPE html>y", "y"},
+      {"x<!-x>y", "xy"},
+      {"x<% if a > b %>y", "xy"},
+      {"x<%>y", "xy"},
+      {"x<% open", "x"},
+      {"x<!--#include file=a -->y", "xy"},  // no include handler: a comment
+  };
+  for (const TTokensCase& c : cases) EXPECT_EQ(Texts(ReadTokens(c.Html)), c.Tokens) << c.Html;
+
+  const auto tokens = ReadTokens("ab<!-- c -->d");
+  EXPECT_EQ(tokens[0].Indices, (std::vector<int>{0, 1, 12}));
+}
+
+TEST(HtmlReaderTest, OpenCommentEndsTheParseWithItsError) {
+  for (const std::string html : {"x<!-- y", "x<!-- y --", "x<!DOCTYPE", "<b title='<!-- y'>"}) {
+    THtmlReader reader(html);
+    try {
+      for (reader.Start(); reader.Symbol() != S::SymEof;) reader.NextToken();
+      ADD_FAILURE() << "no error for " << html;
+    } catch (const THtmlParseError& error) {
+      EXPECT_STREQ(error.what(), "Open Comment at End of HTML File");
+    }
+    // Reading on gives the end of the text, not the error again.
+    reader.NextToken();
+    EXPECT_EQ(reader.Symbol(), S::SymEof);
+  }
+}
+
+TEST(HtmlReaderTest, PlainTextReadsMarkupLiterally) {
+  THtmlReader reader("a<!--b--><%c%>");
+  reader.SetRawContent(true);
+  std::string chars;
+  for (reader.NextChar(); reader.RawChar() != '\0'; reader.NextChar()) chars += reader.RawChar();
+  EXPECT_EQ(chars, "a<!--b--><%c%>");
+}
+
+TEST(HtmlReaderTest, NulBytes) {
+  std::string text = "a" + std::string(100, '\0') + "b" + std::string(1, '\0') + "c";
+  THtmlReader reader(text);
+  EXPECT_EQ(reader.Text(), "a" + std::string(100, ' ') + "b");
+
+  THtmlReader few(std::string("a\0b", 3));
+  EXPECT_EQ(few.Text(), "a b");
+}
+
+TEST(HtmlReaderTest, Utf8MarkIsPassedOver) {
+  THtmlReader reader("\xEF\xBB\xBF" "ab\xC3\xA9", kCodePageWindows1252);
+  EXPECT_TRUE(reader.Utf8MarkSeen());
+  EXPECT_EQ(reader.DocumentCodePage(), kCodePageUtf8);
+  EXPECT_EQ(reader.Position(), 2);
+  const auto tokens = ReadTokens(reader);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_EQ(tokens[0].Text, "ab\xC3\xA9");
+  EXPECT_EQ(tokens[0].Indices, (std::vector<int>{3, 4, 5}));
+
+  // A text of the mark alone is not taken for one.
+  THtmlReader mark("\xEF\xBB\xBF");
+  EXPECT_FALSE(mark.Utf8MarkSeen());
+}
+
+struct TAttributeCase {
+  std::string Tag;
+  std::vector<std::string> Attributes;  // "NAME=text|value"
+};
+
+TEST(HtmlReaderTest, AttributeValues) {
+  const TAttributeCase cases[] = {
+      {"<td nowrap>", {"NOWRAP=|0"}},
+      {"<table border>", {"BORDER=|1"}},
+      {"<table border=0>", {"BORDER=0|0"}},
+      {"<td width='50%'>", {"WIDTH=50%|50"}},
+      {"<td width=50%>", {"WIDTH=50%|50"}},
+      {"<td width=50 %>", {"WIDTH=50%|50"}},
+      {"<td width='100px'>", {"WIDTH=100px|100"}},
+      {"<td width=-5px>", {"WIDTH=-5px|5"}},
+      {"<td width=\" 12.5px \">", {"WIDTH= 12.5px |125"}},
+      {"<td width=2.5 height=3.5>", {"WIDTH=2.5|2", "HEIGHT=3.5|4"}},
+      {"<a href=x.htm target = _top>", {"HREF=x.htm|0", "TARGET=_top|0"}},
+      {"<a href=\"a>b\" x-y=1>", {"HREF=a>b|0", "X-Y=1|1"}},
+      {"<a title='a\r\nb' name='a\r\nb' alt=\"c\nd\">", {"TITLE=a\r\nb|0", "NAME=ab|0", "ALT=c\r\nd|0"}},
+      {"<a href=x/>", {"HREF=x/|0"}},
+      {"<a =x b>", {}},
+      {"<a href>", {"HREF=|0"}},
+      {"<img src='open", {"SRC=open|0"}},
+  };
+  for (const TAttributeCase& c : cases) {
+    const auto tokens = ReadTokens(c.Tag);
+    ASSERT_FALSE(tokens.empty()) << c.Tag;
+    EXPECT_EQ(tokens[0].Attributes, c.Attributes) << c.Tag;
+  }
+}
+
+TEST(HtmlReaderTest, AttributeSymbolsAndCodePages) {
+  THtmlReader reader("<a HREF=x data-x=1 Style=\"color:red\">", kCodePageWindows1252);
+  reader.Start();
+  const TAttributeList& attributes = reader.Attributes();
+  ASSERT_EQ(attributes.Count(), 3);
+  EXPECT_EQ(attributes[0].Symbol, S::SymHref);
+  EXPECT_EQ(attributes[1].Symbol, S::SymUnknownAttr);
+  EXPECT_EQ(attributes[1].AttrName, "DATA-X");
+  EXPECT_EQ(attributes[2].Symbol, S::SymStyleAttr);
+  EXPECT_EQ(attributes[2].CodePage, kCodePageWindows1252);
+}
+
+TEST(HtmlReaderTest, IntegerValues) {
+  const std::pair<std::string, int> cases[] = {
+      {"50%", 50},   {"100px", 100}, {"-5px", 5},         {"12.5px", 125}, {"2.5", 2},     {"3.5", 4},
+      {"-2.5", -2},  {"0.5", 0},     {"0.51", 1},         {"+7", 7},       {"", 0},        {"+", 0},
+      {"-", 0},      {"abc", 0},     {"1e3", 1000},       {".5", 0},       {" 42 ", 42},   {"5.", 5},
+      {"1e", 1},     {"99999999999", INT_MAX}, {"-1e30", INT_MIN}, {"1e999", INT_MAX}, {"12%%", 12},
+  };
+  for (const auto& [text, value] : cases) EXPECT_EQ(AttributeIntegerValue(text), value) << text;
+}
+
+TEST(HtmlReaderTest, AttributeListQueries) {
+  THtmlReader reader("<p class=' Zeta alpha  Mid ' id='Top' title=T style='x'>");
+  reader.Start();
+  TAttributeList& attributes = reader.Attributes();
+  EXPECT_EQ(attributes.ClassName(), "alpha.mid.zeta");
+  EXPECT_EQ(attributes.Id(), "top");
+  EXPECT_EQ(attributes.Title(), "T");
+  EXPECT_EQ(attributes.NameValueList(), (std::vector<std::string>{"CLASS= Zeta alpha  Mid ", "ID=Top", "TITLE=T", "STYLE=x"}));
+  EXPECT_EQ(attributes.StyleProperties(), nullptr);  // no inline style parser plugged in
+  attributes.Clear();
+  EXPECT_EQ(attributes.Id(), "");
+}
+
+TEST(HtmlReaderTest, IdsRegisterAtTheirPosition) {
+  TIDNameList ids;
+  THtmlReader reader("<p id=First>x<a id=''><b ID=second>");
+  reader.SetIdList(&ids);
+  ReadTokens(reader);
+  EXPECT_EQ(ids.Count(), 2);
+  const auto* first = dynamic_cast<TChPosObj*>(ids.Find("FIRST"));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->SourcePosition(), 11);  // the position after the value: its ">"
+
+  // The link pre-scan registers nothing.
+  TIDNameList none;
+  THtmlReader scan("<p id=x>");
+  scan.SetIdList(&none);
+  scan.SetScanOnly(true);
+  ReadTokens(scan);
+  EXPECT_EQ(none.Count(), 0);
+}
+
+TEST(HtmlReaderTest, ScanOnlyConsumesWithoutCollecting) {
+  THtmlReader reader("ab &amp; <a href=x>c");
+  reader.SetScanOnly(true);
+  const auto tokens = ReadTokens(reader);
+  EXPECT_EQ(Texts(tokens), "|<a>|");
+  EXPECT_EQ(tokens[1].Attributes, (std::vector<std::string>{"HREF=x|0"}));
+  reader.SetScanOnly(false);
+  reader.Rewind();
+  EXPECT_EQ(Texts(ReadTokens(reader)), "ab & |<a>|c");
+}
+
+class TLines : public TTextAreaContent {
+ public:
+  std::vector<std::string> lines;
+  int completed = 0;
+  void AddLine(const QString& line) override { lines.push_back(test::Utf8(line)); }
+  void ContentComplete() override { ++completed; }
+};
+
+TEST(HtmlReaderTest, TextAreaContentGoesToTheControlLineByLine) {
+  TLines control;
+  THtmlReader reader("<textarea>a &lt;b&gt; <b>\r\nx <!-- c --></TEXTAREA >z", kCodePageUtf8);
+  const auto tokens = ReadTokens(reader, &control);
+  EXPECT_EQ(Texts(tokens), "<textarea>|z");
+  EXPECT_EQ(control.lines, (std::vector<std::string>{"a <b> <b>\r\n", "x "}));
+  EXPECT_EQ(control.completed, 1);
+
+  TLines open;
+  THtmlReader unterminated("<textarea>a\r\n", kCodePageUtf8);
+  ReadTokens(unterminated, &open);
+  EXPECT_EQ(open.lines, (std::vector<std::string>{"a\r\n"}));
+  EXPECT_EQ(open.completed, 1);
+
+  TLines windows;
+  THtmlReader latin("<textarea>\xE9&eacute;</textarea>", kCodePageWindows1252);
+  ReadTokens(latin, &windows);
+  EXPECT_EQ(windows.lines, (std::vector<std::string>{"\xC3\xA9\xC3\xA9"}));
+}
+
+TEST(HtmlReaderTest, ScriptContentGoesToTheScriptHandler) {
+  struct TScript {
+    std::string name, language, text;
+  };
+  std::vector<TScript> scripts;
+  THtmlReaderHandlers handlers;
+  handlers.Script = [&](const std::string& name, const std::string& language, const std::string& text) {
+    scripts.push_back({name, language, text});
+  };
+  THtmlReader reader(
+      "<script language=JavaScript name=s>if (a<b && c) {\r\n<!-- x -->\r\n s='<b>'; }</SCRIPT >y"
+      "<script>< /x</scriptx></script\r\n>z");
+  reader.SetHandlers(handlers);
+  EXPECT_EQ(Texts(ReadTokens(reader)), "<script>|y|<script>|z");
+  ASSERT_EQ(scripts.size(), 2u);
+  EXPECT_EQ(scripts[0].name, "s");
+  EXPECT_EQ(scripts[0].language, "JavaScript");
+  EXPECT_EQ(scripts[0].text, "if (a<b && c) {\r\n<!-- x -->\r\n s='<b>'; }");
+  EXPECT_EQ(scripts[1].text, "< /x</scriptx>");
+
+  // Without a handler the script is read and dropped.
+  EXPECT_EQ(Texts(ReadTokens("<script>a<b>c</script>d")), "<script>|d");
+  EXPECT_EQ(Texts(ReadTokens("<script>a")), "<script>");
+}
+
+TEST(HtmlReaderTest, StyleContentGoesToTheStyleSheetParser) {
+  std::string sheet;
+  char first = 0;
+  THtmlReaderHandlers handlers;
+  handlers.Style = [&](char current, const std::function<char()>& next) {
+    first = current;
+    char c = next();
+    for (; c != '\0' && c != '<'; c = next()) sheet += c;
+    return c;
+  };
+  THtmlReader reader("<style type=text/css>\r\np {x}\r\n</style>a");
+  reader.SetHandlers(handlers);
+  EXPECT_EQ(Texts(ReadTokens(reader)), "<style>|</style>|a");
+  EXPECT_EQ(first, '>');
+  EXPECT_EQ(sheet, "\rp {x}\r");
+
+  // The parser reads raw characters: comments are its own business.
+  sheet.clear();
+  handlers.Style = [&](char, const std::function<char()>& next) {
+    char c = next();
+    for (; c != '\0'; c = next()) sheet += c;
+    return c;
+  };
+  THtmlReader comment("<style><!-- p --></style>");
+  comment.SetHandlers(handlers);
+  ReadTokens(comment);
+  EXPECT_EQ(sheet, "<!-- p --></style>");
+
+  EXPECT_EQ(Texts(ReadTokens("<style>p {x}</style>a")), "<style>|</style>|a");
+}
+
+TEST(HtmlReaderTest, IncludeDirectivesInsertTheHandlersText) {
+  std::vector<std::string> calls;
+  THtmlReaderHandlers handlers;
+  handlers.Include = [&](const std::string& command, std::vector<std::string> parameters) {
+    std::string call = command;
+    for (const std::string& parameter : parameters) call += " " + parameter;
+    calls.push_back(call);
+    if (command == "outer") return std::string("[<!--#inner-->]");
+    if (command == "inner") return std::string("in\r\nner");
+    return std::string();
+  };
+  THtmlReader reader("a<!--#echo var=\"x&amp;y\" file='a\rb' flag size=-1 -->b<!--#outer -->c");
+  reader.SetHandlers(handlers);
+  const auto tokens = ReadTokens(reader);
+  EXPECT_EQ(Texts(tokens), "ab[in ner]c");
+  EXPECT_EQ(calls, (std::vector<std::string>{"echo var=x&y file=a b flag= size=", "outer", "inner"}));
+  // Inserted characters take the position of the last character of the text itself.
+  EXPECT_EQ(tokens[0].Indices, (std::vector<int>{0, 52, 66, 66, 66, 66, 66, 66, 66, 66, 67}));
+}
+
+TEST(HtmlReaderTest, IncludesThatIncludeThemselvesEnd) {
+  int calls = 0;
+  THtmlReaderHandlers handlers;
+  handlers.Include = [&](const std::string&, std::vector<std::string>) {
+    ++calls;
+    return std::string("x<!--#again--><!--#again-->");
+  };
+  THtmlReader reader("<!--#again-->end");
+  reader.SetHandlers(handlers);
+  const auto tokens = ReadTokens(reader);
+  EXPECT_EQ(calls, THtmlReader::kMaxIncludes);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_TRUE(tokens[0].Text.ends_with("xend"));
+}
+
+TEST(HtmlReaderTest, ProgressIsReportedEvery4096Bytes) {
+  std::vector<int> reports;
+  THtmlReaderHandlers handlers;
+  handlers.Progress = [&](TProgressStage stage, int percent) {
+    EXPECT_EQ(stage, TProgressStage::Running);
+    reports.push_back(percent);
+  };
+  handlers.ProgressScale = 75;
+  THtmlReader reader(std::string(10000, 'x'));
+  reader.SetHandlers(handlers);
+  ReadTokens(reader);
+  EXPECT_EQ(reports, (std::vector<int>{30, 61}));
+}
+
+// Inputs that are all one construct, unterminated or repeated, are read in one pass without error
+// beyond the open-comment one. (A reader that went back over its text would time the test out.)
+TEST(HtmlReaderTest, PathologicalInputsEnd) {
+  const std::size_t n = 256 * 1024;
+  const auto repeat = [n](const std::string& piece) {
+    std::string text;
+    while (text.size() < n) text += piece;
+    return text;
+  };
+  const std::string inputs[] = {
+      repeat("<"),   "<a " + repeat("b "),         repeat("&#"),       repeat("&#x"),  repeat("<!x>"),
+      repeat("<%"),  "<p title='" + repeat("&a"), repeat("\r\n\t"), repeat("<b>"), "<script>" + repeat("<a"),
+      "<textarea>" + repeat("<"), "<!--" + repeat("-"), repeat("\x01"), repeat("</"), repeat("<h1"),
+  };
+  for (const std::string& text : inputs) {
+    THtmlReader reader(text);
+    std::size_t tokens = 0;
+    try {
+      for (reader.Start(); reader.Symbol() != S::SymEof; reader.NextToken()) {
+        ++tokens;
+        EXPECT_LE(reader.Attributes().Count(), THtmlReader::kMaxAttributes);
+        reader.ReadRawContent();
+      }
+    } catch (const THtmlParseError&) {
+    }
+    EXPECT_LE(tokens, text.size()) << text.substr(0, 12);
+  }
+}
+
+TEST(HtmlReaderTest, ReadersShareNothing) {
+  std::string html;
+  for (int i = 0; i < 2000; ++i) html += "<p class=c" + std::to_string(i) + ">t&amp;" + std::to_string(i) + "<!-- c -->";
+  const std::string expected = Texts(ReadTokens(html));
+  std::string first, second;
+  std::thread a([&] { first = Texts(ReadTokens(html)); });
+  std::thread b([&] { second = Texts(ReadTokens(html, kCodePageWindows1252)); });
+  a.join();
+  b.join();
+  EXPECT_EQ(first, expected);
+  EXPECT_EQ(second, expected);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "style_test_support.h"
+
+namespace corvane {
+namespace {
+
+using testing::TStyledDocument;
+
+double FontSizeOf(const TProperties& set) { return set.Value(Prop::FontSize).AsNumber(); }
+
+TEST(Cascade, BuiltInSizesWithADefaultSizeOfTwelve) {
+  struct TCase {
+    const char* tag;
+    double points;
+  };
+  const std::vector<TCase> cases = {{"h1", 24}, {"h2", 18}, {"h6", 8},   {"pre", 10},     {"code", 12 * 0.833},
+                                    {"big", 15}, {"small", 9}, {"sup", 9}, {"input", 10}, {"p", 12}};
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    document.Push("body");
+    EXPECT_DOUBLE_EQ(FontSizeOf(document.Push(c.tag)), c.points) << c.tag;
+  }
+  TStyledDocument document;
+  document.PushSized("div", "10pt");
+  EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("code")), 8.33);
+}
+
+TEST(Cascade, FontSizesInEveryUnitUnderAParent) {
+  const std::vector<std::pair<const char*, double>> cases = {
+      {"1.2em", 12}, {"150%", 15}, {"larger", 12.5}, {"smaller", 7.5}, {"x-large", 24}, {"12px", 9}, {"2ex", 10}};
+  for (const auto& [size, points] : cases) {
+    TStyledDocument document;
+    document.PushSized("div", "10pt");
+    EXPECT_DOUBLE_EQ(FontSizeOf(document.PushSized("span", size)), points) << size;
+  }
+}
+
+TEST(Cascade, LaterDeclarationsOfOneRuleWin) {
+  TStyledDocument document;
+  document.AddRule("p", {{"color", "blue"}});
+  document.AddRule("p", {{"color", "red"}});
+  EXPECT_EQ(document.Styles().EqualRange("p").second - document.Styles().EqualRange("p").first, 1u);
+  EXPECT_EQ(document.Push("p").GetOwnColor(), 0xFFu);
+}
+
+TEST(Cascade, SpecificityOrderAndTheStyleAttributeLast) {
+  TStyledDocument document;
+  document.AddRule("#main", {{"color", "red"}, {"font-weight", "bold"}});
+  document.AddRule("p.note", {{"color", "green"}, {"font-style", "italic"}, {"text-align", "right"}});
+  document.AddRule(".note", {{"color", "blue"}, {"text-align", "center"}});
+  document.AddRule("p", {{"color", "navy"}, {"text-indent", "5px"}});
+  const TProperties* inlineStyle = document.InlineStyle({{"text-align", "justify"}});
+  const TProperties& p = document.Push("p", "note", "main", {}, inlineStyle);
+  EXPECT_EQ(p.GetOwnColor(), 0xFFu);
+  EXPECT_EQ(p.Value(Prop::FontStyle).AsText(), "italic");
+  EXPECT_EQ(p.Value(Prop::TextIndent).AsText(), "5px");
+  EXPECT_EQ(p.Value(Prop::TextAlign).AsText(), "justify");
+  EXPECT_EQ(p.ElementTag(), "p");
+  EXPECT_EQ(p.ElementId(), "main");
+}
+
+TEST(Cascade, EveryClassOfAClassList) {
+  TStyledDocument document;
+  document.AddRule(".a", {{"color", "red"}});
+  document.AddRule(".b", {{"font-weight", "bold"}});
+  document.AddRule(".a.b", {{"font-style", "italic"}});
+  document.AddRule("p", {{"font-size", "2em"}});
+  document.PushSized("div", "10pt");
+  const TProperties& p = document.Push("p", "a.b");
+  EXPECT_EQ(p.GetOwnColor(), 0xFFu);
+  EXPECT_EQ(p.Value(Prop::FontWeight).AsText(), "bold");
+  EXPECT_EQ(p.Value(Prop::FontStyle).AsText(), "italic");
+  // The tag rule is merged on each of the three passes, so its relative size compounds.
+  EXPECT_DOUBLE_EQ(FontSizeOf(p), 80);
+}
+
+TEST(Cascade, InheritanceFromSpansAndRowGroups) {
+  TStyledDocument document;
+  document.Push("body");
+  document.Push("span", {}, {}, {},
+                document.InlineStyle({{"margin-left", "7px"}, {"border-style", "solid"}, {"background-color", "red"},
+                                      {"width", "50px"}}));
+  const TProperties& inSpan = document.Push("b");
+  EXPECT_EQ(inSpan.Value(Prop::MarginLeft).AsText(), "7px");
+  EXPECT_EQ(inSpan.Value(Prop::Width).AsText(), "50px");
+  EXPECT_EQ(inSpan.Value(Prop::BorderTopStyle).AsText(), "solid");
+  EXPECT_EQ(inSpan.Value(Prop::BackgroundColor).AsInteger(), 0xFF);
+  EXPECT_FALSE(inSpan.HasBorderStyle());
+  EXPECT_FALSE(inSpan.StyleSet(Prop::MarginLeft));
+
+  document.Stack().PopToCount(2);
+  document.Push("tbody", {}, {}, {}, document.InlineStyle({{"color", "green"}, {"height", "9px"}}));
+  TProperties& row = document.Push("tr");
+  EXPECT_EQ(row.Value(Prop::Height).AsText(), "9px");
+  EXPECT_TRUE(row.StyleSet(Prop::Color));
+  row.SetFromAttribute(Prop::Color, TPropValue::Integer(0x020000FF));
+  EXPECT_EQ(row.GetOwnColor(), 0x8000u);
+
+  document.Stack().PopToCount(2);
+  TProperties& div = document.Push("div", {}, {}, {}, document.InlineStyle({{"word-wrap", "break-word"}, {"margin-top", "3px"}}));
+  EXPECT_EQ(document.Push("table").Value(Prop::WordWrap).AsText(), "normal");
+  document.Stack().PopTop();
+  const TProperties& inner = document.Push("p");
+  EXPECT_EQ(inner.Value(Prop::WordWrap).AsText(), "break-word");
+  EXPECT_EQ(div.Value(Prop::MarginTop).AsText(), "3px");
+  EXPECT_TRUE(inner.Value(Prop::MarginTop).IsInteger(ParagraphSpace));
+}
+
+TEST(Cascade, ContextualRules) {
+  TStyledDocument document;
+  TStyleList& styles = document.Styles();
+  // Two blocks with the same selector ul li, and ul > li.
+  const std::string first = "li 1" + styles.NextContextNumber() + "ul ";
+  const std::string second = "li 1" + styles.NextContextNumber() + "ul ";
+  const std::string child = "li 1" + styles.NextContextNumber() + "ul> ";
+  EXPECT_EQ(first, "li 110ul ");
+  EXPECT_EQ(second, "li 111ul ");
+  document.AddRule(first, {{"color", "red"}, {"text-indent", "4px"}});
+  document.AddRule(second, {{"color", "blue"}});
+  document.AddRule(child, {{"float", "left"}});
+  document.AddRule("p 2" + styles.NextContextNumber() + ".x div.y ", {{"text-align", "right"}});
+
+  document.Push("body");
+  document.Push("ul");
+  const TProperties& li = document.Push("li");
+  EXPECT_EQ(li.GetOwnColor(), 0xFF0000u);
+  EXPECT_EQ(li.Value(Prop::TextIndent).AsText(), "4px");
+  EXPECT_EQ(li.GetFloat(), 5);
+  document.Push("div");
+  const TProperties& nested = document.Push("li");
+  EXPECT_EQ(nested.GetOwnColor(), 0xFF0000u);
+  EXPECT_EQ(nested.GetFloat(), std::nullopt);
+
+  document.Stack().PopToCount(1);
+  document.Push("div", "y.z");
+  document.Push("span", "x");
+  EXPECT_EQ(document.Push("p").Value(Prop::TextAlign).AsText(), "right");
+  document.Stack().PopTop();
+  document.Stack().PopTop();
+  document.Push("span", "w");
+  EXPECT_EQ(document.Push("p").Value(Prop::TextAlign).AsText(), "left");
+
+  // The outermost element can be the last ancestor of a key.
+  document.Stack().PopToCount(1);
+  document.Push("ul");
+  EXPECT_EQ(document.Push("li").GetOwnColor(), 0xFF0000u);
+
+  // The built-in rule for a paragraph inside "pre".
+  document.Stack().PopToCount(1);
+  document.Push("pre");
+  EXPECT_TRUE(document.Push("p").Value(Prop::MarginTop).IsInteger(0));
+}
+
+TEST(Cascade, LinkColours) {
+  struct TCase {
+    std::vector<std::pair<const char*, const char*>> rules;  // key, colour
+    TColor link, visited, hover, visitedHover;
+  };
+  const TColor blue = 0x02FF0000, purple = 0x02800080, green = 0x8000, red = 0xFF;
+  const std::vector<TCase> cases = {
+      {{}, blue, purple, blue, blue},
+      {{{"a", "green"}}, green, purple, blue, blue},
+      {{{":link", "green"}}, green, green, green, green},
+      {{{":link", "green"}, {":hover", "red"}}, green, green, red, red},
+      {{{":visited", "green"}}, blue, green, green, green},
+      {{{"a:hover", "red"}}, blue, purple, red, red},
+  };
+  for (std::size_t n = 0; n < cases.size(); ++n) {
+    const TCase& c = cases[n];
+    TStyledDocument document;
+    for (const auto& [key, colour] : c.rules) document.AddRule(key, {{"color", colour}});
+    document.Push("body");
+    const TProperties& link = document.Push("a", {}, {}, "link");
+    ASSERT_TRUE(link.HasLinkFonts());
+    const TFontInfoArray& fonts = *link.LinkFonts();
+    EXPECT_EQ(fonts[TFontInfoArray::Link].Color, c.link) << n;
+    EXPECT_EQ(fonts[TFontInfoArray::Visited].Color, c.visited) << n;
+    EXPECT_EQ(fonts[TFontInfoArray::Hover].Color, c.hover) << n;
+    EXPECT_EQ(fonts[TFontInfoArray::VisitedHover].Color, c.visitedHover) << n;
+    EXPECT_TRUE(fonts[TFontInfoArray::Link].Style.Underline);
+    // The short-lived entries are gone again.
+    EXPECT_EQ(document.Stack().Count(), 3);
+  }
+}
+
+TEST(Cascade, LinksInsideLinksAndWithoutUnderline) {
+  TStyleDefaults defaults;
+  defaults.LinkUnderline = false;
+  TStyledDocument document(defaults);
+  document.AddRule("::hover", {{"text-decoration", "underline"}});
+  document.AddRule("a:hover", {{"background-color", "yellow"}});
+  EXPECT_TRUE(document.Styles().HoverRulesPresent());
+  document.Push("body");
+  document.Push("a", {}, {}, "link");
+  const TProperties& inside = document.Push("b");
+  ASSERT_TRUE(inside.HasLinkFonts());
+  const TFontInfoArray& fonts = *inside.LinkFonts();
+  EXPECT_FALSE(fonts[TFontInfoArray::Link].Style.Underline);
+  EXPECT_TRUE(fonts[TFontInfoArray::Hover].Style.Underline);
+  EXPECT_EQ(fonts[TFontInfoArray::Hover].BackgroundColor, 0xFFFFu);
+  EXPECT_EQ(fonts[TFontInfoArray::Link].BackgroundColor, ColorNone);
+  // A font attribute inside the link reaches all four looks.
+  TProperties& font = document.Push("font");
+  font.SetFromAttribute(Prop::Color, TPropValue::Integer(0x020000FF));
+  for (const ThtFontInfo& look : font.LinkFonts()->Fonts) EXPECT_EQ(look.Color, 0x020000FFu);
+}
+
+TEST(PropStack, ClosingAnElementReDerivesTheOnesAboveIt) {
+  // '<b>a<i>b</b>c</i>', with and without a body around it.
+  for (bool body : {true, false}) {
+    TStyledDocument document;
+    if (body) document.Push("body");
+    document.Push("b");
+    document.Push("i");
+    const TPoppedEntry popped = document.Stack().PopProperties("b");
+    EXPECT_TRUE(popped.Found);
+    EXPECT_FALSE(popped.HasBorderStyle);
+    const TProperties& i = document.Stack().Top();
+    EXPECT_EQ(i.ElementTag(), "i");
+    EXPECT_EQ(i.Value(Prop::FontWeight).AsText(), "normal") << body;
+    EXPECT_EQ(i.Value(Prop::FontStyle).AsText(), "italic");
+    EXPECT_FALSE(document.Stack().PopProperties("b").Found);
+    EXPECT_FALSE(document.Stack().PopProperties("default").Found);
+  }
+  TStyledDocument document;
+  document.Push("span", {}, {}, {}, document.InlineStyle({{"border", "x"}, {"border-style", "solid"}}));
+  document.Push("big");
+  const std::uint32_t serial = document.Stack()[1].SerialNumber();
+  const TPoppedEntry popped = document.Stack().PopProperties("span");
+  EXPECT_TRUE(popped.HasBorderStyle);
+  EXPECT_EQ(popped.SerialNumber, serial);
+  EXPECT_DOUBLE_EQ(FontSizeOf(document.Stack().Top()), 15);
+}
+
+TEST(PropStack, PopByLevelKeepsTheRoot) {
+  TStyledDocument document;
+  for (const char* tag : {"body", "table", "tbody", "tr", "td"}) document.Push(tag);
+  document.Stack().PopToCount(3);
+  EXPECT_EQ(document.Stack().Top().ElementTag(), "table");
+  document.Stack().PopToCount(0);
+  EXPECT_EQ(document.Stack().Count(), 1);
+  document.Stack().PopTop();
+  EXPECT_EQ(document.Stack().Top().ElementTag(), "default");
+}
+
+TEST(StyleList, KeysCompareWithoutCaseAndNewEqualKeysGoFirst) {
+  TStyledDocument document;
+  TStyleList& styles = document.Styles();
+  const TProperties& original = *styles.FindRule("B");
+  const TProperties& copy = styles.AddCopy("b", original);
+  const auto [first, last] = styles.EqualRange("b");
+  ASSERT_EQ(last - first, 2u);
+  EXPECT_EQ(&styles.RuleAt(first), &copy);
+  EXPECT_EQ(copy.Value(Prop::FontWeight).AsText(), "bold");
+  EXPECT_FALSE(styles.AddDeclaration("p", "colour", "red"));
+  // An unreadable colour makes no rule.
+  EXPECT_TRUE(styles.AddDeclaration("p.x", "color", "nonsense"));
+  EXPECT_EQ(styles.FindRule("p.x"), nullptr);
+  styles.Clear();
+  EXPECT_EQ(styles.Count(), 0u);
+  EXPECT_EQ(styles.NextContextNumber(), "10");
+  EXPECT_FALSE(styles.HoverRulesPresent());
+}
+
+TEST(StyleList, ZIndexIsOnlyGivenByDeclarations) {
+  TStyledDocument document;
+  document.AddRule("div", {{"z-index", "3"}});
+  document.AddRule("#x", {{"color", "red"}});
+  EXPECT_EQ(document.Push("div", {}, "x").GetZIndex(), 3);
+}
+
+}  // namespace
+}  // namespace corvane

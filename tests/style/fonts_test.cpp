@@ -1,0 +1,258 @@
+#include <QFontInfo>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "style/font_list.h"
+#include "style_test_support.h"
+
+namespace corvane {
+namespace {
+
+using testing::TStyledDocument;
+
+TEST(FirstInstalledFont, ListsWithGenericNamesAndQuotes) {
+  // The Liberation fonts stand in for the three common families through fontconfig's metric aliases.
+  const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
+      {"Foo, sans-serif", "Arial"},
+      {"'Times New Roman'", "Times New Roman"},
+      {"\"courier new\", monospace", "courier new"},
+      {"Foo, , Arial", std::nullopt},
+      {"serif", "Times New Roman"},
+      {"MONOSPACE", "Courier New"},
+      {"Helvetica, Foo", "Arial"},
+      {"Arial Unicode MS, Arial", "Arial"},
+      {"Liberation Sans", "Liberation Sans"},
+      {"Georgia, Foo", std::nullopt},
+      {"cursive", std::nullopt},
+      {"", std::nullopt},
+  };
+  TInstalledFonts fonts;
+  for (const auto& [list, expected] : cases) EXPECT_EQ(fonts.FirstInstalledFont(list), expected) << list;
+}
+
+TEST(FillFontInfo, DescriptionOfTheElementsFont) {
+  struct TCase {
+    std::vector<std::pair<std::string, std::string>> style;
+    std::string name;
+    TFontStyles styles;
+  };
+  const std::vector<TCase> cases = {
+      {{}, "Times New Roman", {}},
+      {{{"font-family", "Foo, Bar"}}, "Times New Roman", {}},
+      {{{"font-family", "arial"}, {"font-weight", "600"}}, "arial", {true, false, false, false}},
+      {{{"font-weight", "599"}, {"font-style", "oblique"}}, "Times New Roman", {false, true, false, false}},
+      {{{"font-weight", "bolder"}, {"text-decoration", "line-through"}}, "Times New Roman", {true, false, false, true}},
+      {{{"text-decoration", "underline"}}, "Times New Roman", {false, false, true, false}},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    TProperties& set = document.Push("div", {}, {}, {}, document.InlineStyle(c.style));
+    ThtFontInfo info;
+    set.FillFontInfo(info);
+    EXPECT_EQ(info.Name, c.name);
+    EXPECT_EQ(info.Style, c.styles) << c.name;
+    EXPECT_DOUBLE_EQ(info.Size, 12);
+  }
+}
+
+TEST(MakeFont, SizesInPixelsAndTheEmSize) {
+  TStyledDocument document;
+  TProperties& set = document.Push("body");
+  const std::unique_ptr<TMyFont> font = set.MakeFont();
+  EXPECT_EQ(font->Height(), -16);
+  EXPECT_EQ(font->Font().pixelSize(), 16);
+  EXPECT_EQ(QFontInfo(font->Font()).family(), "Liberation Serif");
+  EXPECT_EQ(set.EmSize(), 16);
+  EXPECT_EQ(set.ExSize(), 8);
+  EXPECT_GT(font->TextHeight(), font->Descent());
+  // Later calls hand out copies of the one font.
+  const TMyFont* cached = set.CachedFont();
+  EXPECT_EQ(set.MakeFont()->TextHeight(), font->TextHeight());
+  EXPECT_EQ(set.CachedFont(), cached);
+  // A child's font is made when asked for, and the child's ex follows its em.
+  TProperties& h1 = document.Push("h1");
+  EXPECT_EQ(h1.EmSize(), 16);
+  EXPECT_EQ(h1.MakeFont()->Height(), -32);
+  EXPECT_TRUE(h1.MakeFont()->Font().bold());
+  EXPECT_EQ(h1.EmSize(), 32);
+}
+
+TEST(MakeFont, LetterSpacingInPixels) {
+  const std::vector<std::pair<const char*, int>> cases = {
+      {"0.1em", 2}, {"normal", 0}, {"3px", 3}, {"0.5ex", 5}, {"1in", 96}, {"wide", 0}};
+  for (const auto& [spacing, pixels] : cases) {
+    TStyledDocument document;
+    document.PushSized("div", "15pt");
+    TProperties& span = document.Push("span", {}, {}, {}, document.InlineStyle({{"letter-spacing", spacing}}));
+    const std::unique_ptr<TMyFont> font = span.MakeFont();
+    ASSERT_EQ(span.EmSize(), 20);
+    EXPECT_EQ(font->LetterSpacing(), pixels) << spacing;
+    EXPECT_EQ(font->DrawingFont().letterSpacing(), pixels) << spacing;
+  }
+}
+
+std::unique_ptr<TMyFont> FontOf(double size, bool italic) {
+  ThtFontInfo info;
+  info.Name = "Liberation Serif";
+  info.Size = size;
+  info.Style.Italic = italic;
+  return std::make_unique<TMyFont>(info, 96.0);
+}
+
+TEST(FontObj, MetricsAndItalicOverhang) {
+  TFontObj italic(nullptr, 0, FontOf(18, true));
+  EXPECT_GE(italic.TextHeight(), 20);
+  EXPECT_EQ(italic.Overhang(), italic.TextHeight() / 10);
+  EXPECT_EQ(italic.LineHeight(), italic.Font().TextHeight() + italic.Font().ExternalLeading());
+  TFontObj upright(nullptr, 0, FontOf(18, false));
+  EXPECT_EQ(upright.Overhang(), 0);
+  upright.ReplaceFont(FontOf(9, true));
+  EXPECT_LT(upright.TextHeight(), italic.TextHeight());
+  EXPECT_EQ(upright.Overhang(), upright.TextHeight() / 10);
+}
+
+TFontList RunsAt(std::vector<int> starts) {
+  TFontList runs;
+  for (int start : starts) runs.Add(std::make_unique<TFontObj>(nullptr, start, FontOf(12, false)));
+  return runs;
+}
+
+TEST(FontList, RunLookups) {
+  const TFontList runs = RunsAt({0, 5, 10});
+  // {index, run number, characters to the next run or to length 20}
+  const std::vector<std::tuple<int, int, int>> cases = {{0, 0, 5}, {4, 0, 1},  {5, 1, 5},
+                                                        {7, 1, 3}, {10, 2, 10}, {25, 2, -5}};
+  for (const auto& [index, number, count] : cases) {
+    EXPECT_EQ(runs.GetFontObjAt(index).RunNumber, number) << index;
+    EXPECT_EQ(runs.GetFontObjAt(index).Run, &runs[number]) << index;
+    EXPECT_EQ(runs.GetFontAt(index).Font, &runs[number].Font()) << index;
+    EXPECT_EQ(runs.GetFontCountAt(index, 20), count) << index;
+  }
+  EXPECT_EQ(TFontList().GetFontAt(3).Font, nullptr);
+}
+
+class TFakeProxy : public TFocusProxy {
+ public:
+  void SetRun(TFontObj& run) override { Run = &run; }
+  TFontObj* Run = nullptr;
+};
+
+class TFakeDocument : public TLinkDocument {
+ public:
+  std::vector<TFontObj*>& LinkRuns() override { return Runs; }
+  std::unique_ptr<TFocusProxy> MakeFocusProxy(TFontObj& run) override {
+    auto proxy = std::make_unique<TFakeProxy>();
+    proxy->SetRun(run);
+    return proxy;
+  }
+  int TabOrderCount() const override { return static_cast<int>(TabOrder.size()); }
+  void AddToTabOrder(const std::string& key, TFocusProxy&) override { TabOrder.push_back(key); }
+  void RemoveFromTabOrder(TFocusProxy&) override { Log.push_back("removed"); }
+  void LinkFocused(TFontObj& run) override { Log.push_back("focused " + std::to_string(run.StartIndex())); }
+  void RepaintLinks() override { Log.push_back("repaint"); }
+  void FollowLink(const TRunTarget& target) override { Log.push_back("follow " + target.Url); }
+  void ViewerKeyDown(int key) override { Log.push_back("key " + std::to_string(key)); }
+
+  std::vector<TFontObj*> Runs;
+  std::vector<std::string> TabOrder;
+  std::vector<std::string> Log;
+};
+
+// Runs at the starts, with the link ids (0: no link); every link run joins the document's list.
+TFontList LinkRuns(TFakeDocument& document, const std::vector<std::pair<int, int>>& runs) {
+  TFontList list;
+  for (const auto& [start, linkId] : runs) {
+    auto run = std::make_unique<TFontObj>(nullptr, start, FontOf(12, false));
+    run->RunTarget().LinkId = linkId;
+    run->RunTarget().Url = linkId ? "u" + std::to_string(linkId) : "";
+    if (linkId) {
+      document.Runs.push_back(run.get());
+      run->CreateFocusProxy(document, linkId == 1 ? 3 : 0);
+    }
+    list.Add(std::move(run));
+  }
+  return list;
+}
+
+TEST(FontList, OneFocusProxyPerLinkInTabOrder) {
+  TFakeDocument document;
+  TFontList runs = LinkRuns(document, {{0, 1}, {4, 1}, {6, 0}, {9, 2}});
+  EXPECT_NE(runs[0].FocusProxy(), nullptr);
+  EXPECT_EQ(runs[1].FocusProxy(), nullptr);
+  EXPECT_NE(runs[3].FocusProxy(), nullptr);
+  EXPECT_EQ(document.TabOrder, std::vector<std::string>{"00003000"});
+
+  runs[1].SetLinkY(document.Runs, 40);
+  EXPECT_EQ(runs[0].LinkY(), 40);
+  runs[1].FocusEntered();
+  runs[0].FocusEntered();
+  EXPECT_TRUE(runs[0].Active() && runs[1].Active());
+  EXPECT_FALSE(runs[3].Active());
+  runs[0].KeyPressed(13);
+  runs[0].KeyPressed(40);
+  runs[0].FocusLeft();
+  EXPECT_FALSE(runs[1].Active());
+  EXPECT_EQ(document.Log, (std::vector<std::string>{"focused 0", "follow u1", "key 40", "repaint"}));
+}
+
+TEST(FontList, DecrementRemovesEmptyRunsAndHandsOverTheProxy) {
+  TFakeDocument document;
+  TFontList runs = LinkRuns(document, {{0, 0}, {3, 1}, {4, 1}, {8, 2}, {9, 3}});
+  TFocusProxy* proxy = runs[1].FocusProxy();
+  // Deleting the only character of the first run of link 1: the next run of the link takes its proxy.
+  runs.Decrement(3, document);
+  ASSERT_EQ(runs.Count(), 4);
+  EXPECT_EQ(runs[1].StartIndex(), 3);
+  EXPECT_EQ(runs[1].FocusProxy(), proxy);
+  EXPECT_EQ(static_cast<TFakeProxy*>(proxy)->Run, &runs[1]);
+  EXPECT_EQ(runs[2].StartIndex(), 7);
+  EXPECT_EQ(document.Runs.size(), 3u);
+  EXPECT_TRUE(document.Log.empty());
+  // The only character of link 2, followed by link 3: its proxy leaves the tab order with it.
+  runs.Decrement(7, document);
+  ASSERT_EQ(runs.Count(), 3);
+  EXPECT_EQ(runs[2].RunTarget().LinkId, 3);
+  EXPECT_EQ(document.Log, std::vector<std::string>{"removed"});
+  // Before every run: all move down.
+  runs.Decrement(0, document);
+  EXPECT_EQ(runs[1].StartIndex(), 2);
+  EXPECT_EQ(runs[0].StartIndex(), 0);
+}
+
+TEST(FontObj, LinkLooksFollowVisitedAndHover) {
+  TFakeDocument document;
+  TFontList runs = LinkRuns(document, {{0, 1}, {2, 1}, {5, 2}});
+  for (int i = 0; i < runs.Count(); ++i) {
+    runs[i].MakeLinkFonts();
+    TFontInfoArray& looks = *runs[i].LinkFonts();
+    for (int look = 0; look < 4; ++look) {
+      looks[look].Name = "Liberation Sans";
+      looks[look].Size = 12;
+      looks[look].Color = static_cast<TColor>(look + 1);
+    }
+    looks[TFontInfoArray::Hover].Size = 24;
+  }
+  runs[1].SetHoverForLink(document.Runs, true);
+  EXPECT_TRUE(runs[0].Hover() && runs[1].Hover());
+  EXPECT_FALSE(runs[2].Hover());
+  EXPECT_EQ(runs[0].Font().Color(), 3u);
+  EXPECT_EQ(runs[0].Font().Height(), -32);
+  EXPECT_GT(runs[0].TextHeight(), runs[2].TextHeight());
+  runs[0].SetVisited(true);
+  EXPECT_EQ(runs[0].Font().Color(), 4u);
+  runs[0].SetHover(false);
+  EXPECT_EQ(runs[0].Font().Color(), 2u);
+
+  const std::unique_ptr<TFontObj> copy = TFontObj::CreateCopy(nullptr, runs[0]);
+  EXPECT_EQ(copy->Font().Color(), 1u);
+  EXPECT_EQ(copy->RunTarget().Url, "u1");
+  EXPECT_EQ(copy->LinkFonts(), nullptr);
+  EXPECT_EQ(copy->FocusProxy(), nullptr);
+}
+
+}  // namespace
+}  // namespace corvane

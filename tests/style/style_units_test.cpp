@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "style/prop_value.h"
+#include "style/property_index.h"
+#include "style/selector_key.h"
+#include "style/style_units.h"
+
+namespace corvane {
+namespace {
+
+TEST(LengthToPixels, UnitsAt96PixelsPerInch) {
+  struct TCase {
+    const char* text;
+    TLengthKind kind;
+    double base, em, ex;
+    int fallback;
+    int expected;
+  };
+  const TLengthKind abs = TLengthKind::Absolute, rel = TLengthKind::Relative;
+  const std::vector<TCase> cases = {
+      {"12pt", abs, 0, 0, 0, -1, 16},   {"1in", abs, 0, 0, 0, -1, 96},     {"2.54cm", abs, 0, 0, 0, -1, 96},
+      {"25.4mm", abs, 0, 0, 0, -1, 96}, {"1pc", abs, 0, 0, 0, -1, 16},     {"50%", abs, 300, 0, 0, -1, 150},
+      {"2.5px", abs, 0, 0, 0, -1, 2},   {"3.5px", abs, 0, 0, 0, -1, 4},    {"7", abs, 10, 0, 0, -1, 7},
+      {"7", rel, 10, 0, 0, -1, 70},     {"3q", abs, 0, 0, 0, -9, -9},      {"1e3px", abs, 0, 0, 0, -9, -9},
+      {"1e3", abs, 0, 0, 0, -9, 1000},  {"2em", abs, 0, 10, 0, -1, 20},    {"1.5ex", abs, 0, 0, 7, -1, 10},
+      {" -2px ", abs, 0, 0, 0, -1, -2}, {"px", abs, 0, 0, 0, -1, 0},       {"auto", abs, 0, 0, 0, -7, -7},
+      {"1.5", rel, 3, 0, 0, -1, 4},     {"12PX", abs, 0, 0, 0, -3, -3},    {".5in", abs, 0, 0, 0, -1, 48},
+  };
+  for (const TCase& c : cases)
+    EXPECT_EQ(LengthToPixels(c.text, c.kind, c.base, c.em, c.ex, c.fallback, 96.0), c.expected) << c.text;
+}
+
+TEST(FontSizeToPoints, UnitsAndKeywordsUnderATenPointParent) {
+  const std::vector<std::pair<const char*, double>> cases = {
+      {"1.2em", 12},   {"150%", 15},  {"larger", 12.5}, {"smaller", 7.5}, {"x-large", 24}, {"xx-small", 8},
+      {"medium", 14.4}, {"12px", 9},  {"12", 9},        {"10pt", 10},     {"1in", 72},     {"1pc", 12},
+      {"2ex", 10},     {"bogus", 12}, {"", 0},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_DOUBLE_EQ(FontSizeToPoints(text, 10.0, 12.0, 96.0), expected) << text;
+}
+
+TEST(StyleCodes, AlignmentsAndBorderStyles) {
+  const std::vector<std::pair<const char*, int>> alignments = {
+      {"TOP", 1},   {"middle", 2}, {"absmiddle", 2}, {"Center", 2},  {"baseline", 3},
+      {"bottom", 4}, {"left", 5},  {"right", 6},     {"justify", 7}, {"sub", 0}};
+  for (const auto& [text, code] : alignments) EXPECT_EQ(AlignmentFromString(text), code) << text;
+  const std::vector<std::pair<const char*, int>> borders = {
+      {"none", 0},  {"solid", 1},  {"inset", 2},  {"outset", 3}, {"groove", 4},
+      {"ridge", 5}, {"dashed", 6}, {"dotted", 7}, {"double", 8}, {"hidden", 0}};
+  for (const auto& [text, code] : borders) EXPECT_EQ(BorderStyleFromString(text), code) << text;
+}
+
+TEST(UrlFromValue, AddressOfUrlTexts) {
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("url(a.gif)")), "a.gif");
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("url('b c.png')")), "b c.png");
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("url(\"x\")")), "x");
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("url('')")), "''");
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("url(open")), "open");
+  EXPECT_EQ(UrlFromValue(TPropValue::Text("none")), "");
+  EXPECT_EQ(UrlFromValue(TPropValue::Integer(3)), "");
+}
+
+TEST(PropertyIndexOf, NamesAreExactAndCaseSensitive) {
+  EXPECT_EQ(PropertyIndexOf("font-family"), 0);
+  EXPECT_EQ(PropertyIndexOf("border-left-style"), 30);
+  EXPECT_EQ(PropertyIndexOf("display"), 59);
+  EXPECT_EQ(PropertyIndexOf("Color"), std::nullopt);
+  EXPECT_EQ(PropertyIndexOf("margin"), std::nullopt);
+  for (int i = 0; i < Prop::Count; ++i) EXPECT_EQ(PropertyIndexOf(PropertyName(i)), i);
+}
+
+TEST(SplitSelectorKey, PartsOfSimpleAndContextualKeys) {
+  struct TExpected {
+    std::string tag, cls, id, pseudo;
+    bool childOfNext;
+  };
+  const std::vector<std::pair<const char*, std::vector<TExpected>>> cases = {
+      {"a.x#main:visited", {{"a", "x", "main", "visited", false}}},
+      {"li 110ul> ", {{"li", "", "", "", true}, {"ul", "", "", "", false}}},
+      {"li 210ul div ", {{"li", "", "", "", false}, {"ul", "", "", "", false}, {"div", "", "", "", false}}},
+      {"p 11pre", {{"p", "", "", "", false}, {"pre", "", "", "", false}}},
+      {".a.b 1120td.x#y ", {{"", "a.b", "", "", false}, {"td", "x", "y", "", false}}},
+      {"::link", {{"", "", "", ":link", false}}},
+  };
+  for (const auto& [key, expected] : cases) {
+    const std::vector<TSelectorPart> parts = SplitSelectorKey(key);
+    ASSERT_EQ(parts.size(), expected.size()) << key;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      EXPECT_EQ(parts[i].Tag, expected[i].tag) << key << " part " << i;
+      EXPECT_EQ(parts[i].Class, expected[i].cls) << key << " part " << i;
+      EXPECT_EQ(parts[i].Id, expected[i].id) << key << " part " << i;
+      EXPECT_EQ(parts[i].Pseudo, expected[i].pseudo) << key << " part " << i;
+      EXPECT_EQ(parts[i].ChildOfNext, expected[i].childOfNext) << key << " part " << i;
+    }
+  }
+  EXPECT_EQ(SplitSelectorKey("a 910b c d e f g h i j k l ").size(), 10u);
+}
+
+TEST(ClassesContained, EveryNameOfThePartAmongTheElements) {
+  EXPECT_TRUE(ClassesContained("a", "a.b"));
+  EXPECT_TRUE(ClassesContained("b.a", "a.b.c"));
+  EXPECT_FALSE(ClassesContained("a.d", "a.b.c"));
+  EXPECT_FALSE(ClassesContained("ab", "a.b"));
+  EXPECT_FALSE(ClassesContained("a", ""));
+}
+
+}  // namespace
+}  // namespace corvane
