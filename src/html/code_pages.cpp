@@ -115,32 +115,6 @@ TUtf8Sequence DecodeUtf8(std::string_view bytes, std::size_t i) {
 
 }  // namespace
 
-std::optional<int> CodePageOfCharSet(int charSet) {
-  switch (charSet) {
-    case kCharSetIso8859_2: return kCodePageIso8859_2;
-    case 0: return 1252;
-    case 1: return 0;
-    case 2: return 0;
-    case 77: return 2;
-    case 128: return 932;
-    case 129: return 949;
-    case 130: return 1361;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 255: return 1;
-    default: return std::nullopt;
-  }
-}
-
 const std::string& SystemCharsetName() {
   static const std::string name = [] {
     std::string codeset;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "style/char_sets.h"
+
 namespace corvane {
 
 // Code pages carry the numbers documents and fonts have always used for them (1252, 932, 65001 ...).
@@ -29,9 +31,6 @@ inline constexpr int kCharSetEastEurope = 238;
 inline constexpr int kCharSetIso8859_2 = 31;
 inline constexpr int kCharSetEucJp = 30;
 
-// The code page of a font character set; none for a character set without one. Fonts are taken to give
-// the character set asked for.
-std::optional<int> CodePageOfCharSet(int charSet);
 
 // The conversion name of the system default code page: the character set of the user's locale (from
 // the environment, whatever the program's own locale), with UTF-8 for a plain ASCII or unknown locale.

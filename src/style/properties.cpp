@@ -3,6 +3,7 @@
 #include <cassert>
 #include <utility>
 
+#include "style/char_sets.h"
 #include "style/prop_stack.h"
 #include "style/style_context.h"
 #include "style/style_list.h"
@@ -15,16 +16,6 @@ namespace {
 using namespace style_text;
 
 bool IsRowGroup(std::string_view tag) { return tag == "thead" || tag == "tbody" || tag == "tfoot"; }
-
-std::optional<int> CodePageOfCharSet(int charSet) {
-  static constexpr std::pair<int, int> kCodePages[] = {
-      {0, 1252},  {1, 0},     {2, 0},     {77, 2},    {128, 932}, {129, 949}, {130, 1361},
-      {134, 936}, {136, 950}, {161, 1253}, {162, 1254}, {163, 1258}, {177, 1255}, {178, 1256},
-      {186, 1257}, {204, 1251}, {222, 874}, {238, 1250}, {255, 1}};
-  for (const auto& [set, codePage] : kCodePages)
-    if (set == charSet) return codePage;
-  return std::nullopt;
-}
 
 TColor ColorOf(const TPropValue& value) { return static_cast<TColor>(value.AsInteger()); }
 TPropValue ColorValue(TColor colour) { return TPropValue::Integer(static_cast<std::int32_t>(colour)); }
@@ -380,6 +371,9 @@ void TProperties::CopyValues(const TProperties& source) { m_values = source.m_va
 void TProperties::CopyRootFrom(const TProperties& defaultRule) {
   CopyValues(defaultRule);
   SetCharSet(defaultRule.m_charSet);
+  // ISO 8859-2 is stored as the East European character set with its own code page, which the character
+  // set alone would turn into Windows-1250.
+  m_codePage = defaultRule.m_codePage;
   m_defaultFontName = defaultRule.m_defaultFontName;
   m_elementTag = "default";
 }

@@ -1,0 +1,45 @@
+#include "html/html_parser.h"
+
+#include <utility>
+
+#include "style/style_list.h"
+
+namespace corvane {
+
+namespace {
+constexpr int kShiftJisCharSet = 128;
+}
+
+THtmlParser::THtmlParser(std::string text, TStyleList& styles)
+    : THtmlReader(std::move(text)), m_styles(styles), m_propStack(styles) {
+  BeginParse();
+}
+
+THtmlParser::~THtmlParser() = default;
+
+void THtmlParser::BeginParse() {
+  m_propStack.Reset();
+  TProperties& root = m_propStack.Top();
+  if (Utf8MarkSeen()) {
+    root.SetUtf8();
+  } else if (Transcoded()) {
+    root.SetCharSet(kShiftJisCharSet);
+  }
+  SetDocumentCodePage(root.CodePage());
+}
+
+int THtmlParser::CurrentCodePage() const {
+  // Between parses no element is open; the document code page stands in.
+  const int count = m_propStack.Count();
+  return count > 0 ? m_propStack[count - 1].CodePage() : DocumentCodePage();
+}
+
+void THtmlParser::SetCurrentCharSet(int charSet) {
+  if (m_propStack.Count() > 0) m_propStack.Top().SetCharSet(charSet);
+}
+
+void THtmlParser::SetCurrentUtf8() {
+  if (m_propStack.Count() > 0) m_propStack.Top().SetUtf8();
+}
+
+}  // namespace corvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include "html/html_reader.h"
+#include "style/prop_stack.h"
+
+namespace corvane {
+
+class TStyleList;
+
+// The parser object of one document parse: the reader with the document's style sheet and the property
+// sets of the open elements. The document builders extend it. The code page of the text being read is the
+// code page of the innermost open element, and charset declarations (META, the viewer's character set) go
+// to that element's property set.
+//
+// The style list must outlive the parser; it should have its built-in rules (LoadDefaults) so that the
+// root entry is made from its "default" rule.
+class THtmlParser : public THtmlReader {
+ public:
+  THtmlParser(std::string text, TStyleList& styles);
+  ~THtmlParser() override;
+
+  // Starts the parse over: the stack holds just the root entry, made from the "default" rule (which
+  // carries the viewer's character set), made UTF-8 after a byte-order mark or Shift_JIS for an
+  // ISO-2022-JP text; the document code page is the root's.
+  void BeginParse();
+  // The end of the parse: no element is open any more, the root included.
+  void EndParse() { m_propStack.Clear(); }
+
+  TStyleList& Styles() { return m_styles; }
+  TPropStack& PropStack() { return m_propStack; }
+  const TPropStack& PropStack() const { return m_propStack; }
+
+ protected:
+  int CurrentCodePage() const override;
+  void SetCurrentCharSet(int charSet) override;
+  void SetCurrentUtf8() override;
+
+ private:
+  TStyleList& m_styles;
+  TPropStack m_propStack;
+};
+
+}  // namespace corvane
