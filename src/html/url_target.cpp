@@ -38,10 +38,10 @@ void TUrlTarget::Clear() {
   EndPos = -1;
 }
 
-void TUrlTarget::SetEnd(int count, const std::function<TUrlTarget*(int)>& linkTargetAt, int sourcePosition) {
+void TUrlTarget::SetEnd(int count, const std::function<TRunTarget*(int)>& linkTargetAt, int sourcePosition) {
   EndPos = sourcePosition;
   for (int i = count - 1; i >= 0; --i) {
-    TUrlTarget* run = linkTargetAt(i);
+    TRunTarget* run = linkTargetAt(i);
     if (!run || run->LinkId != LinkId) break;
     run->EndPos = sourcePosition;
   }

@@ -23,10 +23,10 @@ TEST(UrlTargetTest, LinkLifetime) {
   other.Assign("y.htm", "", 1, nullptr);
   EXPECT_NE(other.LinkId, link.LinkId);
 
-  // Font runs: one of another link, then three of this one.
-  std::vector<TUrlTarget> runs(4);
-  runs[0].CopyFrom(other);
-  for (int i = 1; i < 4; ++i) runs[i].CopyFrom(link);
+  // Font runs, which keep copies of the targets: one of another link, then three of this one.
+  std::vector<TRunTarget> runs(4);
+  runs[0] = other;
+  for (int i = 1; i < 4; ++i) runs[i] = link;
   runs[1].LinkId = other.LinkId;  // the walk back stops here
   link.SetEnd(4, [&runs](int i) { return &runs[static_cast<std::size_t>(i)]; }, 42);
   EXPECT_EQ(link.EndPos, 42);
