@@ -1,6 +1,7 @@
 #include "style/style_list.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "style/style_text.h"
 
@@ -35,50 +36,75 @@ TStyleList::~TStyleList() = default;
 
 void TStyleList::Clear() {
   m_entries.clear();
+  m_pending.clear();
+  m_latestByKey.clear();
   m_defaultRule = nullptr;
   m_contextCounter = 10;
   m_hoverRulesPresent = false;
 }
 
+namespace {
+
+// Sorted order: keys ascending; among equal keys the later rule first.
+template <typename Entry>
+bool EntryBefore(const Entry& a, const Entry& b) {
+  const int order = a.Key.compare(b.Key);
+  return order != 0 ? order < 0 : a.Sequence > b.Sequence;
+}
+
+}  // namespace
+
 std::size_t TStyleList::LowerBound(std::string_view key) const {
   const TFoldedKey folded(key);
-  const auto at = std::lower_bound(m_entries.begin(), m_entries.end(), folded.View(),
+  const std::vector<TEntry>& entries = Sorted();
+  const auto at = std::lower_bound(entries.begin(), entries.end(), folded.View(),
                                    [](const TEntry& entry, std::string_view k) { return entry.Key < k; });
-  return static_cast<std::size_t>(at - m_entries.begin());
+  return static_cast<std::size_t>(at - entries.begin());
 }
 
 std::pair<std::size_t, std::size_t> TStyleList::EqualRange(std::string_view key) const {
   const TFoldedKey folded(key);
-  const auto first = std::lower_bound(m_entries.begin(), m_entries.end(), folded.View(),
+  const std::vector<TEntry>& entries = Sorted();
+  const auto first = std::lower_bound(entries.begin(), entries.end(), folded.View(),
                                       [](const TEntry& entry, std::string_view k) { return entry.Key < k; });
   auto last = first;
-  while (last != m_entries.end() && last->Key == folded.View()) ++last;
-  return {static_cast<std::size_t>(first - m_entries.begin()), static_cast<std::size_t>(last - m_entries.begin())};
+  while (last != entries.end() && last->Key == folded.View()) ++last;
+  return {static_cast<std::size_t>(first - entries.begin()), static_cast<std::size_t>(last - entries.begin())};
 }
 
 TProperties* TStyleList::FindRule(std::string_view key) {
-  const auto [first, last] = EqualRange(key);
-  return first < last ? m_entries[first].Rule.get() : nullptr;
+  const TFoldedKey folded(key);
+  const auto found = m_latestByKey.find(folded.View());
+  return found != m_latestByKey.end() ? found->second : nullptr;
 }
 
 const TProperties* TStyleList::FindRule(std::string_view key) const {
-  const auto [first, last] = EqualRange(key);
-  return first < last ? m_entries[first].Rule.get() : nullptr;
+  return const_cast<TStyleList*>(this)->FindRule(key);
 }
 
 TProperties& TStyleList::Insert(std::string_view key, std::unique_ptr<TProperties> rule) {
   rule->SetElementTag(key);
-  TEntry entry{LowerCopy(key), std::move(rule), {}};
+  TEntry entry{LowerCopy(key), std::move(rule), {}, 0, ++m_sequence};
   entry.Parts = SplitSelectorKey(entry.Key);
-  // Before the rules with an equal key.
-  const auto at = m_entries.begin() + static_cast<std::ptrdiff_t>(LowerBound(entry.Key));
-  TProperties& inserted = *m_entries.insert(at, std::move(entry))->Rule;
+  TProperties& inserted = *entry.Rule;
+  m_latestByKey.insert_or_assign(entry.Key, &inserted);
+  m_pending.push_back(std::move(entry));
+  return inserted;
+}
+
+void TStyleList::MergePending() const {
+  std::sort(m_pending.begin(), m_pending.end(), EntryBefore<TEntry>);
+  const std::size_t sortedCount = m_entries.size();
+  m_entries.insert(m_entries.end(), std::make_move_iterator(m_pending.begin()),
+                   std::make_move_iterator(m_pending.end()));
+  m_pending.clear();
+  std::inplace_merge(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(sortedCount),
+                     m_entries.end(), EntryBefore<TEntry>);
   std::size_t next = m_entries.size();
   for (std::size_t i = m_entries.size(); i-- > 0;) {
     if (m_entries[i].Parts.size() > 1) next = i;
     m_entries[i].NextContextual = next;
   }
-  return inserted;
 }
 
 TProperties& TStyleList::AddRule(std::string_view key) { return Insert(key, std::make_unique<TProperties>(*m_context)); }

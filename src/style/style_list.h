@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -75,20 +78,25 @@ class TStyleList {
   TProperties* FindRule(std::string_view key);
   const TProperties* FindRule(std::string_view key) const;
 
-  // Lookups of the cascade, by position in key order. Keys are compared in lower case.
-  std::size_t Count() const { return m_entries.size(); }
+  // Lookups of the cascade, by position in key order. Keys are compared in lower case. Rules added since
+  // the last of these lookups join the sorted order on the next one.
+  std::size_t Count() const {
+    SortPending();
+    return m_entries.size();
+  }
   // The first position whose key is not below key.
   std::size_t LowerBound(std::string_view key) const;
   // The positions [first, last) of the rules whose key equals key.
   std::pair<std::size_t, std::size_t> EqualRange(std::string_view key) const;
   // The key at a position, lower case.
-  std::string_view KeyAt(std::size_t position) const { return m_entries[position].Key; }
-  const TProperties& RuleAt(std::size_t position) const { return *m_entries[position].Rule; }
-  const std::vector<TSelectorPart>& SelectorAt(std::size_t position) const { return m_entries[position].Parts; }
+  std::string_view KeyAt(std::size_t position) const { return Sorted()[position].Key; }
+  const TProperties& RuleAt(std::size_t position) const { return *Sorted()[position].Rule; }
+  const std::vector<TSelectorPart>& SelectorAt(std::size_t position) const { return Sorted()[position].Parts; }
   // The first position at or after position whose key is contextual (more than one part); Count() when
   // there is none. A prefix scan that meets none can merge nothing and need not walk its keys.
   std::size_t NextContextual(std::size_t position) const {
-    return position < m_entries.size() ? m_entries[position].NextContextual : m_entries.size();
+    const std::vector<TEntry>& entries = Sorted();
+    return position < entries.size() ? entries[position].NextContextual : entries.size();
   }
 
   TStyleContext& Context() const { return *m_context; }
@@ -100,13 +108,33 @@ class TStyleList {
     std::unique_ptr<TProperties> Rule;
     std::vector<TSelectorPart> Parts;  // the key split once, for the contextual scans
     std::size_t NextContextual = 0;
+    std::uint64_t Sequence = 0;  // later rules have higher numbers and come before equal keys
+  };
+  // Hashes keys given as std::string or std::string_view alike, so that lookups need no copy.
+  struct TKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
   };
 
   TProperties& AddRule(std::string_view key);
   TProperties& Insert(std::string_view key, std::unique_ptr<TProperties> rule);
+  const std::vector<TEntry>& Sorted() const {
+    SortPending();
+    return m_entries;
+  }
+  void SortPending() const {
+    if (!m_pending.empty()) MergePending();
+  }
+  void MergePending() const;
 
   std::unique_ptr<TStyleContext> m_context;
-  std::vector<TEntry> m_entries;
+  // A style sheet adds rules by the thousand before the cascade looks at them, so new rules wait in
+  // m_pending and join the sorted m_entries in one merge: adding n rules costs O(n log n), not O(n^2).
+  mutable std::vector<TEntry> m_entries;
+  mutable std::vector<TEntry> m_pending;
+  // The latest rule of each key, which is the first of its equal keys in sorted order.
+  std::unordered_map<std::string, TProperties*, TKeyHash, std::equal_to<>> m_latestByKey;
+  std::uint64_t m_sequence = 0;
   int m_contextCounter = 10;
   bool m_hoverRulesPresent = false;
   const TProperties* m_defaultRule = nullptr;

@@ -266,6 +266,32 @@ TEST(StyleList, KeysCompareWithoutCaseAndNewEqualKeysGoFirst) {
   EXPECT_FALSE(styles.HoverRulesPresent());
 }
 
+TEST(StyleList, RulesAddedBetweenLookupsKeepTheOrder) {
+  TStyleList styles(96.0);
+  // Added, looked up, added again: the later rule of a key is first among its equal keys each time, and
+  // the contextual positions follow the merged order.
+  TProperties& firstB = styles.AddCopy("b", TProperties(styles.Context()));
+  styles.AddCopy("li 110ul ", firstB);
+  styles.AddCopy("a", firstB);
+  ASSERT_EQ(styles.Count(), 3u);
+  EXPECT_EQ(styles.KeyAt(0), "a");
+  EXPECT_EQ(styles.NextContextual(0), 2u);
+  TProperties& secondB = styles.AddCopy("B", firstB);
+  styles.AddCopy("c", firstB);
+  TProperties& thirdB = styles.AddCopy("b", firstB);
+  EXPECT_EQ(styles.FindRule("b"), &thirdB);
+  const auto [first, last] = styles.EqualRange("b");
+  ASSERT_EQ(last - first, 3u);
+  EXPECT_EQ(&styles.RuleAt(first), &thirdB);
+  EXPECT_EQ(&styles.RuleAt(first + 1), &secondB);
+  EXPECT_EQ(&styles.RuleAt(first + 2), &firstB);
+  std::vector<std::string_view> keys;
+  for (std::size_t i = 0; i < styles.Count(); ++i) keys.push_back(styles.KeyAt(i));
+  EXPECT_EQ(keys, (std::vector<std::string_view>{"a", "b", "b", "b", "c", "li 110ul "}));
+  EXPECT_EQ(styles.NextContextual(0), 5u);
+  EXPECT_EQ(styles.NextContextual(5), 5u);
+}
+
 TEST(StyleList, ZIndexIsOnlyGivenByDeclarations) {
   TStyledDocument document;
   document.AddRule("div", {{"z-index", "3"}});
