@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "html/style_hookup.h"
 #include "style/style_list.h"
 
 namespace corvane {
@@ -10,8 +11,9 @@ namespace {
 constexpr int kShiftJisCharSet = 128;
 }
 
-THtmlParser::THtmlParser(std::string text, TStyleList& styles)
+THtmlParser::THtmlParser(std::string text, TStyleList& styles, std::string baseAddress)
     : THtmlReader(std::move(text)), m_styles(styles), m_propStack(styles) {
+  HookUpStyleParsers(*this, m_styles, std::move(baseAddress));
   BeginParse();
 }
 

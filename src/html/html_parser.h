@@ -14,11 +14,15 @@ class TStyleList;
 // code page of the innermost open element, and charset declarations (META, the viewer's character set) go
 // to that element's property set.
 //
+// STYLE elements add their rules to the document's style list, their url() values resolved against
+// baseAddress, and STYLE attributes give property sets of that document (handlers set later should keep
+// these with HookUpStyleParsers).
+//
 // The style list must outlive the parser; it should have its built-in rules (LoadDefaults) so that the
 // root entry is made from its "default" rule.
 class THtmlParser : public THtmlReader {
  public:
-  THtmlParser(std::string text, TStyleList& styles);
+  THtmlParser(std::string text, TStyleList& styles, std::string baseAddress = {});
   ~THtmlParser() override;
 
   // Starts the parse over: the stack holds just the root entry, made from the "default" rule (which

@@ -107,5 +107,21 @@ TEST(HtmlParserTest, TwoParsersShareNoElements) {
   EXPECT_EQ(NextText(b), "\u03C1");
 }
 
+TEST(HtmlParserTest, StyleElementsAndAttributesGoToTheDocumentsStyles) {
+  TDocumentStyles document;
+  THtmlParser parser("<style>.note { background: url(dot.gif) }</style><p style='margin-left:5px'>x",
+                     document.Styles, "http://example.com/docs/");
+  std::string inlineMargin;
+  for (parser.Start(); parser.Symbol() != TagSymbol::SymEof; parser.NextToken()) {
+    if (parser.Symbol() == TagSymbol::SymP && parser.Attributes().StyleProperties())
+      inlineMargin = parser.Attributes().StyleProperties()->Value(Prop::MarginLeft).AsText();
+    parser.ReadRawContent();
+  }
+  const TProperties* note = document.Styles.FindRule(".note");
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->Value(Prop::BackgroundImage).AsText(), "url(http://example.com/docs/dot.gif)");
+  EXPECT_EQ(inlineMargin, "5px");
+}
+
 }  // namespace
 }  // namespace corvane
