@@ -21,6 +21,13 @@ class TCharCollection {
     m_chars.push_back(c);
     m_indices.push_back(index);
   }
+  // Adds count bytes whose source indices run up from firstIndex.
+  void AddRun(const char* bytes, std::size_t count, int firstIndex) {
+    m_chars.append(bytes, count);
+    const std::size_t at = m_indices.size();
+    m_indices.resize(at + count);
+    for (std::size_t k = 0; k < count; ++k) m_indices[at + k] = firstIndex + static_cast<int>(k);
+  }
   void Add(const TCharCollection& other) {
     m_chars += other.m_chars;
     m_indices.insert(m_indices.end(), other.m_indices.begin(), other.m_indices.end());

@@ -431,6 +431,20 @@ bool THtmlReader::ScanText() {
         while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t' || m_ch == '\n');
       } else if (IsControl(m_ch) || m_ch == '<' || m_ch == '&') {
         break;
+      } else if (m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+        // A run of plain text bytes after this one is taken at once, up to the next progress report;
+        // its end is read the usual way.
+        if (!m_scanOnly) m_collection.Add(m_ch, m_position);
+        const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+        std::size_t to = m_next;
+        while (to < limit) {
+          const unsigned char c = static_cast<unsigned char>(m_text[to]);
+          if (c <= ' ' || c == '<' || c == '&') break;
+          ++to;
+        }
+        if (!m_scanOnly) m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));
+        m_next = to;
+        NextChar();
       } else {
         if (!m_scanOnly) m_collection.Add(m_ch, m_position);
         NextChar();

@@ -31,23 +31,34 @@ int TFontList::GetFontCountAt(int index, int length) const {
 }
 
 void TFontList::Decrement(int index, TLinkDocument& document) {
+  Remap([index](int start) { return index < start ? start - 1 : start; }, document);
+}
+
+void TFontList::Remap(const std::function<int(int)>& newStart, TLinkDocument& document) {
+  std::vector<TFontObj*>* linkRuns = nullptr;
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < m_runs.size(); ++i) {
     TFontObj& run = *m_runs[i];
-    if (index < run.StartIndex()) run.SetStartIndex(run.StartIndex() - 1);
-    if (i == 0 || m_runs[i - 1]->StartIndex() != run.StartIndex()) continue;
-    // The run before now covers nothing.
-    std::unique_ptr<TFontObj> removed = std::move(m_runs[i - 1]);
-    m_runs.erase(m_runs.begin() + static_cast<std::ptrdiff_t>(i - 1));
-    --i;
-    std::vector<TFontObj*>& linkRuns = document.LinkRuns();
-    std::erase(linkRuns, removed.get());
-    if (!removed->FocusProxy()) continue;
-    if (removed->RunTarget().LinkId == run.RunTarget().LinkId) {
-      run.TakeOverFocusProxy(removed->TakeFocusProxy(), &document);
-    } else {
-      document.RemoveFromTabOrder(*removed->FocusProxy());
+    run.SetStartIndex(newStart(run.StartIndex()));
+    if (kept > 0 && m_runs[kept - 1]->StartIndex() == run.StartIndex()) {
+      // The run before now covers nothing.
+      std::unique_ptr<TFontObj> removed = std::move(m_runs[kept - 1]);
+      --kept;
+      if (!removed->RunTarget().Url.empty() || removed->LinkFonts()) {
+        if (!linkRuns) linkRuns = &document.LinkRuns();
+        std::erase(*linkRuns, removed.get());
+      }
+      if (removed->FocusProxy()) {
+        if (removed->RunTarget().LinkId == run.RunTarget().LinkId) {
+          run.TakeOverFocusProxy(removed->TakeFocusProxy(), &document);
+        } else {
+          document.RemoveFromTabOrder(*removed->FocusProxy());
+        }
+      }
     }
+    m_runs[kept++] = std::move(m_runs[i]);
   }
+  m_runs.resize(kept);
 }
 
 }  // namespace corvane

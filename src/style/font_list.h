@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,6 +39,9 @@ class TFontList {
   // Shifts the runs after one character at index was deleted; a run left empty goes, handing its focus
   // proxy to the run that follows when it belongs to the same link.
   void Decrement(int index, TLinkDocument& document);
+  // The same for many deletions at once: every run moves to newStart(its old start), and runs left
+  // empty go as in Decrement. newStart must not decrease from one run to the next.
+  void Remap(const std::function<int(int)>& newStart, TLinkDocument& document);
 
  private:
   std::vector<std::unique_ptr<TFontObj>> m_runs;

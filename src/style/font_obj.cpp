@@ -38,9 +38,9 @@ void TFontObj::ReplaceFont(std::unique_ptr<TMyFont> font) {
   FontChanged();
 }
 
-void TFontObj::ApplyFontInfo(const ThtFontInfo& info) {
+void TFontObj::ApplyFontInfo(const ThtFontInfo& info, TFontMetricsCache* cache) {
   // Measured again: a look may change the size or weight, and layout reads the run's metrics.
-  m_font->Apply(info);
+  m_font->Apply(info, cache);
   FontChanged();
 }
 

@@ -70,8 +70,8 @@ class TFontObj {
   static std::unique_ptr<TFontObj> CreateCopy(TSection* section, const TFontObj& source);
 
   void ReplaceFont(std::unique_ptr<TMyFont> font);
-  // Makes Font the font of info and measures it again.
-  void ApplyFontInfo(const ThtFontInfo& info);
+  // Makes Font the font of info and measures it again (through cache when one is given).
+  void ApplyFontInfo(const ThtFontInfo& info, TFontMetricsCache* cache = nullptr);
   // Copies the metrics of Font into the run.
   void FontChanged();
   void MakeLinkFonts();

@@ -30,6 +30,45 @@ const TFontMetrics& TFontMetricsCache::Measure(const QFont& font) {
   return known.value();
 }
 
+std::size_t TFontMetricsCache::TKeyHash::operator()(const TKey& key) const {
+  std::size_t h = std::hash<std::string>{}(key.Name);
+  h = h * 131 + static_cast<std::size_t>(key.Pixels);
+  return h * 16 + (key.Style.Bold ? 1 : 0) + (key.Style.Italic ? 2 : 0) + (key.Style.Underline ? 4 : 0) +
+         (key.Style.StrikeOut ? 8 : 0);
+}
+
+namespace {
+
+QFont MakePlatformFont(const std::string& name, int pixels, const TFontStyles& style) {
+  QFont font(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  font.setPixelSize(pixels);
+  font.setBold(style.Bold);
+  font.setItalic(style.Italic);
+  font.setUnderline(style.Underline);
+  font.setStrikeOut(style.StrikeOut);
+  // Whole-pixel advances that add up: without kerning and with full hinting the width of a text is the
+  // sum of its characters' widths, and a text drawn in one call lands where its pieces would.
+  font.setKerning(false);
+  font.setHintingPreference(QFont::PreferFullHinting);
+  return font;
+}
+
+}  // namespace
+
+const TFontMetricsCache::TEntry& TFontMetricsCache::FontOf(const std::string& name, int pixels,
+                                                           const TFontStyles& style) {
+  static std::unordered_map<TKey, TEntry, TKeyHash> fonts;
+  TKey key{name, pixels, style};
+  auto known = fonts.find(key);
+  if (known == fonts.end()) {
+    TEntry entry;
+    entry.Font = MakePlatformFont(name, pixels, style);
+    entry.Metrics = MeasureFont(entry.Font);
+    known = fonts.emplace(std::move(key), std::move(entry)).first;
+  }
+  return known->second;
+}
+
 TMyFont::TMyFont(const ThtFontInfo& info, double pixelsPerInch, TFontMetricsCache* cache)
     : m_pixelsPerInch(pixelsPerInch) {
   Apply(info, cache);
@@ -38,18 +77,19 @@ TMyFont::TMyFont(const ThtFontInfo& info, double pixelsPerInch, TFontMetricsCach
 void TMyFont::Apply(const ThtFontInfo& info, TFontMetricsCache* cache) {
   // Sizes are asked for as em heights, and a font needs at least one pixel.
   const int pixels = std::max(1, RoundToInt(m_pixelsPerInch * info.Size / 72.0));
-  m_font = QFont(QString::fromUtf8(info.Name.data(), static_cast<qsizetype>(info.Name.size())));
-  m_font.setPixelSize(pixels);
-  m_font.setBold(info.Style.Bold);
-  m_font.setItalic(info.Style.Italic);
-  m_font.setUnderline(info.Style.Underline);
-  m_font.setStrikeOut(info.Style.StrikeOut);
+  if (cache) {
+    const TFontMetricsCache::TEntry& entry = cache->FontOf(info.Name, pixels, info.Style);
+    m_font = entry.Font;
+    m_metrics = entry.Metrics;
+  } else {
+    m_font = MakePlatformFont(info.Name, pixels, info.Style);
+    m_metrics = MeasureFont(m_font);
+  }
   m_height = -pixels;
   m_style = info.Style;
   m_color = info.Color;
   m_charSet = info.CharSet;
   m_fontBackground = info.BackgroundColor;
-  m_metrics = cache ? cache->Measure(m_font) : MeasureFont(m_font);
   // Qt has no character sets: the platform gives what was asked for.
   m_actualCharSet = m_charSet;
 }

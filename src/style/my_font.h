@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "style/prop_value.h"
 #include "style/style_colors.h"
@@ -53,13 +54,29 @@ struct TFontMetrics {
   int MaximumCharWidth = 0;
 };
 
-// Metrics by font, so that the elements of a document that share a font measure it once. One per
-// document.
+// Fonts and their metrics by description, so that the elements that share a font make and measure it
+// once. Fonts made by description are shared by every document of the process (like the platform's own
+// font cache, on the user-interface thread only).
 class TFontMetricsCache {
  public:
+  struct TEntry {
+    QFont Font;
+    TFontMetrics Metrics;
+  };
   const TFontMetrics& Measure(const QFont& font);
+  // The font of a description at a pixel size, made and measured on first use.
+  const TEntry& FontOf(const std::string& name, int pixels, const TFontStyles& style);
 
  private:
+  struct TKey {
+    std::string Name;
+    int Pixels = 0;
+    TFontStyles Style;
+    bool operator==(const TKey&) const = default;
+  };
+  struct TKeyHash {
+    std::size_t operator()(const TKey& key) const;
+  };
   QHash<QString, TFontMetrics> m_metrics;
 };
 

@@ -10,6 +10,7 @@ TPropStack::~TPropStack() = default;
 
 void TPropStack::Reset() {
   m_entries.clear();
+  m_cascadeResults.clear();
   auto root = std::make_unique<TProperties>(m_styles.Context());
   if (const TProperties* defaultRule = m_styles.DefaultRule()) {
     root->CopyRootFrom(*defaultRule);
@@ -19,12 +20,51 @@ void TPropStack::Reset() {
   m_entries.push_back(std::move(root));
 }
 
+std::size_t TPropStack::TCascadeKeyHash::operator()(const TCascadeKey& key) const {
+  std::size_t h = std::hash<std::string>{}(key.Identity);
+  h = h * 1000003u ^ key.ParentShape;
+  h = h * 1000003u ^ static_cast<std::size_t>(key.ParentEmSize);
+  h = h * 1000003u ^ key.ParentSerial;
+  h = h * 1000003u ^ key.ParentVersion;
+  return h * 1000003u ^ static_cast<std::size_t>(key.Generation);
+}
+
 TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
   auto entry = std::make_unique<TProperties>(m_styles.Context());
+  const bool cacheable = !m_entries.empty() && element.InlineStyle == nullptr;
+  if (cacheable) {
+    const TProperties& parent = *m_entries.back();
+    const bool shaped = parent.m_shape != 0 && parent.m_version == parent.m_shapeVersion;
+    m_key.ParentShape = shaped ? parent.m_shape : 0;
+    m_key.ParentSerial = shaped ? 0 : parent.SerialNumber();
+    m_key.ParentVersion = shaped ? 0 : parent.Version();
+    m_key.ParentEmSize = parent.EmSize();
+    m_key.Generation = m_styles.Generation();
+    m_key.Identity.clear();
+    for (std::string_view part : {element.Tag, element.Class, element.Id, element.Pseudo, element.Title}) {
+      m_key.Identity.append(part);
+      m_key.Identity.push_back('\0');
+    }
+    if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
+      entry->CopyCascadeResult(*known->second);
+      entry->m_shape = known->second->m_shape;
+      entry->m_shapeVersion = entry->m_version;
+      m_entries.push_back(std::move(entry));
+      return *m_entries.back();
+    }
+  }
   if (!m_entries.empty()) entry->InheritFrom(element.Tag, *m_entries.back());
   m_entries.push_back(std::move(entry));
   TProperties& top = *m_entries.back();
   top.ApplyStyleRules(m_styles, *this, element);
+  if (cacheable) {
+    if (m_cascadeResults.size() >= kMaxCascadeResults) m_cascadeResults.clear();
+    auto result = std::make_unique<TProperties>(m_styles.Context());
+    result->CopyCascadeResult(top);
+    result->m_shape = top.m_shape = ++m_lastShape;
+    top.m_shapeVersion = top.m_version;
+    m_cascadeResults.emplace(m_key, std::move(result));
+  }
   return top;
 }
 

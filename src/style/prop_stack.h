@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "style/properties.h"
@@ -56,8 +58,30 @@ class TPropStack {
   void RemoveEntry(int index);
 
  private:
+  // Children of one element with the same identity get the same cascade result, so it is computed once
+  // per parent (siblings such as the B and EM elements of a paragraph repeat it many times). A result
+  // holds while the parent's set and the style sheet are unchanged; elements with a style attribute are
+  // always cascaded.
+  struct TCascadeKey {
+    // The parent's shape while it is unchanged, else its serial number and version.
+    std::uint32_t ParentShape = 0;
+    std::uint32_t ParentSerial = 0;
+    std::uint32_t ParentVersion = 0;
+    int ParentEmSize = 0;
+    std::uint64_t Generation = 0;
+    std::string Identity;  // tag, class, id, pseudo-class and title
+    bool operator==(const TCascadeKey&) const = default;
+  };
+  struct TCascadeKeyHash {
+    std::size_t operator()(const TCascadeKey& key) const;
+  };
+  static constexpr std::size_t kMaxCascadeResults = 512;
+
   const TStyleList& m_styles;
   std::vector<std::unique_ptr<TProperties>> m_entries;
+  std::unordered_map<TCascadeKey, std::unique_ptr<TProperties>, TCascadeKeyHash> m_cascadeResults;
+  TCascadeKey m_key;  // scratch, to look up without allocating
+  std::uint32_t m_lastShape = 0;
 };
 
 }  // namespace corvane

@@ -5,7 +5,7 @@ namespace corvane {
 TPropValue TPropValue::Text(std::string_view text) {
   TPropValue value;
   value.m_kind = TKind::Text;
-  value.m_text = std::make_shared<const std::string>(text);
+  value.m_text = new TSharedText{std::string(text)};
   return value;
 }
 

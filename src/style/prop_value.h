@@ -9,11 +9,45 @@ namespace corvane {
 
 // One style property value: unset, text, integer or number. Texts are shared, never copied: a child
 // element takes most of its parent's values on every push, and a shared text makes that a pointer copy.
+// The count of a shared text is a plain integer, not an atomic one: the values of a document are used
+// on one thread at a time, and an element's push copies sixty of them.
 class TPropValue {
  public:
   enum class TKind : std::uint8_t { Unset, Text, Integer, Number };
 
   TPropValue() = default;
+  TPropValue(const TPropValue& other) noexcept
+      : m_text(other.m_text), m_number(other.m_number), m_integer(other.m_integer), m_kind(other.m_kind) {
+    if (m_text) ++m_text->Refs;
+  }
+  TPropValue(TPropValue&& other) noexcept
+      : m_text(other.m_text), m_number(other.m_number), m_integer(other.m_integer), m_kind(other.m_kind) {
+    other.m_text = nullptr;
+    other.m_kind = TKind::Unset;
+  }
+  TPropValue& operator=(const TPropValue& other) noexcept {
+    if (other.m_text) ++other.m_text->Refs;
+    Release();
+    m_text = other.m_text;
+    m_number = other.m_number;
+    m_integer = other.m_integer;
+    m_kind = other.m_kind;
+    return *this;
+  }
+  TPropValue& operator=(TPropValue&& other) noexcept {
+    if (this != &other) {
+      Release();
+      m_text = other.m_text;
+      m_number = other.m_number;
+      m_integer = other.m_integer;
+      m_kind = other.m_kind;
+      other.m_text = nullptr;
+      other.m_kind = TKind::Unset;
+    }
+    return *this;
+  }
+  ~TPropValue() { Release(); }
+
   static TPropValue Text(std::string_view text);
   static TPropValue Integer(std::int32_t value);
   static TPropValue Number(double value);
@@ -27,7 +61,7 @@ class TPropValue {
   bool IsInteger(std::int32_t value) const { return m_kind == TKind::Integer && m_integer == value; }
 
   // The text; "" for other kinds.
-  std::string_view AsText() const { return m_text ? std::string_view(*m_text) : std::string_view(); }
+  std::string_view AsText() const { return m_text ? std::string_view(m_text->Value) : std::string_view(); }
   // The integer; 0 for other kinds.
   std::int32_t AsInteger() const { return m_kind == TKind::Integer ? m_integer : 0; }
   // The number; 0 for other kinds.
@@ -38,7 +72,16 @@ class TPropValue {
   friend bool operator==(const TPropValue& a, const TPropValue& b);
 
  private:
-  std::shared_ptr<const std::string> m_text;
+  struct TSharedText {
+    std::string Value;
+    int Refs = 1;
+  };
+  void Release() noexcept {
+    if (m_text && --m_text->Refs == 0) delete m_text;
+    m_text = nullptr;
+  }
+
+  TSharedText* m_text = nullptr;
   double m_number = 0.0;
   std::int32_t m_integer = 0;
   TKind m_kind = TKind::Unset;

@@ -366,7 +366,35 @@ void TProperties::Rederive(const TProperties& parent, const TStyleList& styles, 
   }
 }
 
-void TProperties::CopyValues(const TProperties& source) { m_values = source.m_values; }
+void TProperties::CopyValues(const TProperties& source) {
+  ++m_version;
+  m_values = source.m_values;
+}
+
+void TProperties::CopyCascadeResult(const TProperties& source) {
+  ++m_version;
+  m_values = source.m_values;
+  m_styleSet = source.m_styleSet;
+  m_defaultFontName = source.m_defaultFontName;
+  m_elementTag = source.m_elementTag;
+  m_elementClass = source.m_elementClass;
+  m_elementId = source.m_elementId;
+  m_pseudoClass = source.m_pseudoClass;
+  m_titleText = source.m_titleText;
+  m_inlineStyle = source.m_inlineStyle;
+  m_fontBackground = source.m_fontBackground;
+  m_charSet = source.m_charSet;
+  m_codePage = source.m_codePage;
+  m_emSize = source.m_emSize;
+  m_exSize = source.m_exSize;
+  m_hasLinkFonts = source.m_hasLinkFonts;
+  if (source.m_linkFonts) {
+    m_linkFonts = std::make_unique<TFontInfoArray>(*source.m_linkFonts);
+  } else {
+    m_linkFonts.reset();
+  }
+  m_cachedFont.reset();
+}
 
 void TProperties::CopyRootFrom(const TProperties& defaultRule) {
   CopyValues(defaultRule);
@@ -379,6 +407,7 @@ void TProperties::CopyRootFrom(const TProperties& defaultRule) {
 }
 
 void TProperties::SetCharSet(int charSet) {
+  ++m_version;
   if (charSet == 31) {
     m_charSet = 238;
     m_codePage = 28592;
@@ -392,6 +421,7 @@ void TProperties::SetCharSet(int charSet) {
 }
 
 void TProperties::SetUtf8() {
+  ++m_version;
   m_codePage = 65001;
   m_charSet = 0;
 }

@@ -111,7 +111,14 @@ class TProperties {
   bool StoreDeclaration(int index, std::string_view text, TDeclarationSource source);
 
   // Sets a value as it stands, without raising its StyleSet flag (built-in rules, builder adjustments).
-  void SetValue(int index, TPropValue value) { m_values[static_cast<std::size_t>(index)] = std::move(value); }
+  void SetValue(int index, TPropValue value) { At(index) = std::move(value); }
+
+  // Counts the changes of this set: a cascade result kept for the children of an element stays good
+  // while the element's set is unchanged.
+  std::uint32_t Version() const { return m_version; }
+  // This set as a new element with the same parent and identity would get it from the cascade: values,
+  // flags, identity, character set and link looks; not the serial number, the version or the font.
+  void CopyCascadeResult(const TProperties& source);
 
   // Fonts.
 
@@ -167,14 +174,20 @@ class TProperties {
   bool StyleSet(int index) const { return m_styleSet.test(static_cast<std::size_t>(index)); }
   std::uint32_t SerialNumber() const { return m_serialNumber; }
   const std::string& ElementTag() const { return m_elementTag; }
-  void SetElementTag(std::string_view tag) { m_elementTag = tag; }
+  void SetElementTag(std::string_view tag) {
+    ++m_version;
+    m_elementTag = tag;
+  }
   const std::string& ElementClass() const { return m_elementClass; }
   const std::string& ElementId() const { return m_elementId; }
   const std::string& PseudoClass() const { return m_pseudoClass; }
   const std::string& TitleText() const { return m_titleText; }
   const TProperties* InlineStyle() const { return m_inlineStyle; }
   const std::string& DefaultFontName() const { return m_defaultFontName; }
-  void SetDefaultFontName(std::string_view name) { m_defaultFontName = name; }
+  void SetDefaultFontName(std::string_view name) {
+    ++m_version;
+    m_defaultFontName = name;
+  }
   TColor FontBackground() const { return m_fontBackground; }
   std::uint8_t CharSet() const { return m_charSet; }
   int CodePage() const { return m_codePage; }
@@ -199,7 +212,10 @@ class TProperties {
   void CascadeLinkLook(const TStyleList& styles, TPropStack& stack, int stackIndex, const TProperties& link,
                        std::string_view pseudo, ThtFontInfo& look);
   void UpdateLinkFonts(int index, const TPropValue& value);
-  TPropValue& At(int index) { return m_values[static_cast<std::size_t>(index)]; }
+  TPropValue& At(int index) {
+    ++m_version;
+    return m_values[static_cast<std::size_t>(index)];
+  }
 
   TStyleContext* m_context;
   std::unique_ptr<TMyFont> m_cachedFont;
@@ -220,6 +236,10 @@ class TProperties {
   std::bitset<Prop::Count> m_styleSet;
   std::unique_ptr<TFontInfoArray> m_linkFonts;
   std::uint32_t m_serialNumber;
+  std::uint32_t m_version = 0;
+  // Sets made alike (the same cascade result under parents made alike) share a shape while unchanged.
+  std::uint32_t m_shape = 0;
+  std::uint32_t m_shapeVersion = 0;
 };
 
 // Frees a property set; for owners that only know the type by name (the attribute list's style sets).

@@ -176,7 +176,10 @@ bool TProperties::HasBorderStyle() const { return Value(Prop::BorderStyle).IsTex
 
 void TProperties::TakeBackgroundForFonts() {
   const TPropValue& value = Value(Prop::BackgroundColor);
-  if (value.IsInteger() && StyleSet(Prop::BackgroundColor)) m_fontBackground = static_cast<TColor>(value.AsInteger());
+  if (value.IsInteger() && StyleSet(Prop::BackgroundColor) && m_fontBackground != static_cast<TColor>(value.AsInteger())) {
+    ++m_version;
+    m_fontBackground = static_cast<TColor>(value.AsInteger());
+  }
 }
 
 TBoxValues TProperties::GetBoxValues() const {

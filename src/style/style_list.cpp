@@ -35,6 +35,7 @@ TStyleList::TStyleList(double pixelsPerInch) : m_context(std::make_unique<TStyle
 TStyleList::~TStyleList() = default;
 
 void TStyleList::Clear() {
+  ++m_generation;
   m_entries.clear();
   m_pending.clear();
   m_latestByKey.clear();
@@ -83,6 +84,7 @@ const TProperties* TStyleList::FindRule(std::string_view key) const {
 }
 
 TProperties& TStyleList::Insert(std::string_view key, std::unique_ptr<TProperties> rule) {
+  ++m_generation;
   rule->SetElementTag(key);
   TEntry entry{LowerCopy(key), std::move(rule), {}, 0, ++m_sequence};
   entry.Parts = SplitSelectorKey(entry.Key);
@@ -116,6 +118,7 @@ TProperties& TStyleList::AddCopy(std::string_view key, const TProperties& source
 }
 
 void TStyleList::SetLinkRuleColor(std::string_view name, TColor colour) {
+  ++m_generation;
   if (TProperties* rule = FindRule(std::string("::").append(name))) rule->SetValue(Prop::Color, Color(colour));
 }
 
@@ -131,6 +134,7 @@ bool TStyleList::AddDeclaration(std::string_view key, std::string_view propertyN
     rule = newRule.get();
   }
   const bool stored = rule->StoreDeclaration(*index, value, TDeclarationSource::StyleSheet);
+  ++m_generation;
   if (stored && *index == Prop::Color) {
     // Unvisited links imply the hover and visited looks, visited links the hover look, unless those are
     // declared later.

@@ -101,6 +101,8 @@ class TStyleList {
 
   TStyleContext& Context() const { return *m_context; }
   double DefaultPointSize() const { return m_context->DefaultPointSize(); }
+  // Changes whenever a rule is added or changed, so that results of the cascade can be kept until then.
+  std::uint64_t Generation() const { return m_generation; }
 
  private:
   struct TEntry {
@@ -135,6 +137,7 @@ class TStyleList {
   // The latest rule of each key, which is the first of its equal keys in sorted order.
   std::unordered_map<std::string, TProperties*, TKeyHash, std::equal_to<>> m_latestByKey;
   std::uint64_t m_sequence = 0;
+  std::uint64_t m_generation = 0;
   int m_contextCounter = 10;
   bool m_hoverRulesPresent = false;
   const TProperties* m_defaultRule = nullptr;

@@ -39,6 +39,42 @@ TEST(Cascade, FontSizesInEveryUnitUnderAParent) {
   }
 }
 
+// The cascade result of an element is kept for its siblings alike; it must be what a fresh cascade
+// gives, and it must not outlive a change of the parent or of the style sheet.
+TEST(Cascade, KeptResultsEqualFreshOnesAndFollowChanges) {
+  TStyledDocument document;
+  document.AddRule("div em", {{"color", "red"}});
+  document.AddRule("em.x", {{"font-weight", "bold"}});
+  document.Push("div");
+  document.Push("p");
+  auto colourOf = [](const TProperties& set) { return set.Value(Prop::Color).AsInteger(); };
+  const TProperties& first = document.Push("em", "x");
+  const std::int32_t red = colourOf(first);
+  const std::string_view weight = first.Value(Prop::FontWeight).AsText();
+  EXPECT_EQ(weight, "bold");
+  document.Stack().PopProperties("em");
+  const TProperties& second = document.Push("em", "x");
+  EXPECT_EQ(colourOf(second), red);
+  EXPECT_EQ(second.Value(Prop::FontWeight).AsText(), "bold");
+  EXPECT_EQ(second.ElementClass(), "x");
+  document.Stack().PopProperties("em");
+  // A changed parent: its children are cascaded again.
+  document.Stack().Top().SetFromAttribute(Prop::FontStyle, TPropValue::Text("italic"));
+  EXPECT_EQ(document.Push("em", "x").Value(Prop::FontStyle).AsText(), "italic");
+  document.Stack().PopProperties("em");
+  // A new rule: so are they.
+  document.AddRule("em", {{"text-decoration", "underline"}});
+  EXPECT_EQ(document.Push("em", "x").Value(Prop::TextDecoration).AsText(), "underline");
+  document.Stack().PopProperties("em");
+  // Cousins under parents made alike share results; a parent with its own style attribute does not.
+  document.Stack().PopProperties("p");
+  document.Push("p");
+  EXPECT_EQ(colourOf(document.Push("em", "x")), red);
+  document.Stack().PopProperties("p");
+  document.Push("p", {}, {}, {}, document.InlineStyle({{"font-size", "20pt"}}));
+  EXPECT_DOUBLE_EQ(document.Push("em").Value(Prop::FontSize).AsNumber(), 20);
+}
+
 TEST(Cascade, LaterDeclarationsOfOneRuleWin) {
   TStyledDocument document;
   document.AddRule("p", {{"color", "blue"}});
