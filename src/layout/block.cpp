@@ -1,0 +1,581 @@
+#include "layout/block.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "html/attribute_list.h"
+#include "layout/section.h"
+#include "layout/section_list.h"
+#include "style/style_context.h"
+#include "style/style_units.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr int kPaintReach = 200;
+
+bool IsAuto(int value) { return value == AutoLength; }
+int OrZero(int value) { return value == AutoLength || value == NotSet ? 0 : value; }
+
+// Saves the painter's clip and restores it when the scope ends, also when painting fails.
+class TClipGuard {
+ public:
+  explicit TClipGuard(QPainter& canvas) : m_canvas(canvas) { m_canvas.save(); }
+  ~TClipGuard() { m_canvas.restore(); }
+  TClipGuard(const TClipGuard&) = delete;
+  TClipGuard& operator=(const TClipGuard&) = delete;
+
+ private:
+  QPainter& m_canvas;
+};
+
+}  // namespace
+
+TBlockCell::TBlockCell(TSectionList* ownerList, TBlock* owner) : TCellBasic(ownerList) { OwnerBlock = owner; }
+
+int TBlockCell::DoLayout(const TLayoutArgs& args, int& ScrollWidth, int& Curs) {
+  TopY = args.Y;
+  FirstCharIndex = Curs;
+  ScrollWidth = 0;
+  ContentBottom = args.Y;
+  PaintTop = 990000;
+  PaintBottom = 0;
+  IMgr = args.IMgr;
+  int height = 0;
+  for (const auto& item : m_items) {
+    TLayoutArgs itemArgs = args;
+    itemArgs.Y = args.Y + height;
+    int maxWidth = 0;
+    height += LayOutItem(*item, itemArgs, maxWidth, Curs);
+    ScrollWidth = std::max(ScrollWidth, maxWidth);
+    if (!item->IsAbsolutelyPositioned()) ContentBottom = std::max(ContentBottom, item->BottomY);
+    PaintTop = std::min(PaintTop, item->PaintTop);
+    PaintBottom = std::max(PaintBottom, item->PaintBottom);
+  }
+  CharCount = Curs - FirstCharIndex;
+  BuildBands();
+  return height;
+}
+
+int TBlockCell::PaintItems(QPainter& canvas, const std::vector<TSectionBase*>& drawList, const TItemBands& bands,
+                           const TPaintArgs& args) {
+  const int yOffset = OwnerList->YOffset();
+  const auto [first, last] =
+      bands.Stretch(args.ARect.top() + yOffset - kPaintReach, args.ARect.top() + args.ARect.height() + yOffset + kPaintReach);
+  int result = 0;
+  for (int i = first; i < last && i < static_cast<int>(drawList.size()); ++i) {
+    TSectionBase& item = *drawList[static_cast<std::size_t>(i)];
+    if (!item.Failed) result = item.Paint(canvas, args);
+  }
+  return result;
+}
+
+TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
+               TProperties& properties, TKind kind)
+    : TSectionBase(ownerList), m_kind(kind) {
+  MyCell = std::make_unique<TBlockCell>(ownerList, this);
+  MyCell->OwnerTag = properties.ElementTag();
+  OwnerCell = ownerCell;
+  properties.MakeFont();  // the element's own em and ex sizes
+  EmSize = properties.EmSize();
+  ExSize = properties.ExSize();
+  m_pixelsPerInch = properties.Context().PixelsPerInch();
+  FGColor = static_cast<TColor>(properties.Value(Prop::Color).AsInteger());
+  HasBorderStyle = properties.HasBorderStyle();
+  MargArrayO = properties.GetBoxValues();
+  if (kind != TKind::Body) {
+    FloatLR = properties.GetFloat().value_or(0);
+    if (FloatLR != 5 && FloatLR != 6) FloatLR = 0;
+    Positioning = properties.GetPosition();
+  }
+  ClearAttr = properties.GetClear().value_or(0);
+  Hidden = properties.GetVisibility() == 1;
+  DisplayNone = properties.IsDisplayNone();
+  HideOverflow = properties.IsOverflowHidden();
+  PageBreaks = properties.GetPageBreaks();
+  const std::string_view align = properties.Value(Prop::TextAlign).AsText();
+  Justify = align == "right" ? 3 : align == "center" ? 2 : 1;
+  BkPosition = properties.GetBackgroundPosition(EmSize, ExSize);
+  if (kind != TKind::Body && kind != TKind::TableAndCaption)
+    BackgroundImage = properties.GetBackgroundImage().value_or(std::string());
+  TitleText = properties.TitleText();
+  TagClass = (ownerCell ? ownerCell->OwnerTag : std::string()) + "." + properties.ElementTag();
+  if (attributes && OwnerList) {
+    const std::string& id = attributes->Id();
+    if (!id.empty()) OwnerList->IDNameList.AddObject(id, this);
+  }
+  if (Positioning != 0) {
+    // z-index values as large as 2147483647 are common: the level is computed wide and kept in range.
+    const std::int64_t level = std::int64_t{10} * properties.GetZIndex();
+    StackLevel = static_cast<int>(std::clamp<std::int64_t>(level, INT_MIN / 2, INT_MAX / 2));
+  }
+  if ((Positioning == 1 || IsFloating()) && StackLevel == 0) StackLevel = 1;
+  if (Positioning == 1) m_ownManager = std::make_unique<IndentManager>();
+  if (kind != TKind::Table && kind != TKind::TableAndCaption) CollapseMargins(properties);
+}
+
+TBlock::~TBlock() = default;
+
+void TBlock::CollapseMargins(TProperties& properties) {
+  const TParagraphMargins paragraph =
+      ConvertVerticalMargins(MargArrayO, 400, EmSize, ExSize, m_pixelsPerInch, MargArray);
+  BottomIsParagraphSpace = paragraph.BottomIsParagraph;
+  int& top = MargArray[Prop::MarginTop];
+  if (Positioning == 1) {
+    if (paragraph.TopIsParagraph) top = 0;
+    return;
+  }
+  if (IsFloating()) return;
+  TSectionBase* before = nullptr;
+  if (OwnerCell) {
+    for (int i = OwnerCell->Count() - 1; i >= 0; --i) {
+      TSectionBase& item = (*OwnerCell)[i];
+      if (item.IsAbsolutelyPositioned()) continue;
+      before = &item;
+      break;
+    }
+  }
+  if (before) {
+    if (TBlock* block = before->AsBlock()) {
+      const bool tableLike = block->Kind() == TKind::Table || block->Kind() == TKind::TableAndCaption;
+      if (tableLike && block->IsFloating()) {
+        if (paragraph.TopIsParagraph) top = 0;
+        return;
+      }
+      int& bottom = block->MargArray[Prop::MarginBottom];
+      const int t = top, b = bottom;
+      bottom = 0;
+      if (t >= 0 && b >= 0) {
+        top = std::max(t, b);
+      } else if (t < 0 && b < 0) {
+        top = std::min(t, b);
+      } else {
+        top = t + b;
+      }
+    } else if (before->IsTextSection()) {
+      if (OwnerCell->OwnerTag == "li" && paragraph.TopIsParagraph &&
+          (TagClass.starts_with("ul.") || TagClass.starts_with("ol.")))
+        top = 0;
+    }
+    return;
+  }
+  if (paragraph.TopIsParagraph) {
+    top = 0;
+  } else if (OwnerCell && (OwnerCell->OwnerTag == "default" || OwnerCell->OwnerTag == "body") &&
+             OwnerCell->OwnerBlock) {
+    top = std::max(0, top - OwnerCell->OwnerBlock->MargArray[Prop::MarginTop]);
+  }
+  (void)properties;
+}
+
+void TBlock::DropBottomMargin() {
+  MargArray[Prop::MarginBottom] = 0;
+  BottomIsParagraphSpace = false;
+}
+
+void TBlock::SetParagraphBottomMargin() {
+  MargArray[Prop::MarginBottom] = 14;
+  BottomIsParagraphSpace = true;
+}
+
+int TBlock::HorizontalMargins() const { return OrZero(MargArray[Prop::MarginLeft]) + OrZero(MargArray[Prop::MarginRight]); }
+
+int TBlock::HorizontalFrame() const {
+  return MargArray[Prop::PaddingLeft] + MargArray[Prop::PaddingRight] + MargArray[Prop::BorderLeftWidth] +
+         MargArray[Prop::BorderRightWidth];
+}
+
+void TBlock::GetMinMaxWidth(int& Min, int& Max) {
+  Min = Max = 0;
+  if (DisplayNone || Positioning == 1) return;
+  ConvertBoxValues(MargArrayO, 0, 400, EmSize, ExSize, m_pixelsPerInch, MargArray);
+  const int width = MargArray[Prop::Width];
+  if (HideOverflow && !IsAuto(width) && width > 20) {
+    Min = Max = width;
+  } else {
+    MyCell->GetMinMaxWidth(Min, Max);
+  }
+  const int extra = HorizontalMargins() + HorizontalFrame();
+  Min += extra;
+  Max += extra;
+  if (!IsAuto(width)) {
+    Min = std::max(Min, width);
+    Max = Min;
+  }
+}
+
+int TBlock::ContentWidth(int AWidth, int, int autoCount) {
+  int& width = MargArray[Prop::Width];
+  int& marginLeft = MargArray[Prop::MarginLeft];
+  int& marginRight = MargArray[Prop::MarginRight];
+  const int LR = HorizontalFrame();
+  int Min = 0, Max = 0;
+  MyCell->GetMinMaxWidth(Min, Max);
+  const bool hide = HideOverflow && !IsAuto(width) && width > 20;
+  auto autoWidth = [&] {
+    const int margins = OrZero(marginLeft) + OrZero(marginRight);
+    if (Positioning == 1) return std::max(Min, AWidth - LR - margins - LeftP);
+    if (IsFloating()) return std::min(Max, AWidth - LR - margins);
+    return std::max(Min, AWidth - LR - margins);
+  };
+  auto given = [&] { return hide ? width : std::max(width, Min); };
+  int result = 0;
+  switch (autoCount) {
+    case 0:
+      result = given();
+      if (Positioning == 0 && !IsFloating() && (Justify == 2 || Justify == 3) && marginLeft == 0 && marginRight == 0) {
+        const int free = std::max(0, AWidth - result - LR);
+        if (Justify == 2) {
+          marginLeft = marginRight = free / 2;
+        } else {
+          marginLeft = free;
+        }
+      }
+      break;
+    case 1:
+      if (IsAuto(width)) {
+        result = autoWidth();
+      } else {
+        result = given();
+        if (IsAuto(marginLeft)) {
+          marginLeft = std::max(0, AWidth - LR - OrZero(marginRight) - result);
+        } else if (IsAuto(marginRight)) {
+          marginRight = IsFloating() ? 0 : std::max(0, AWidth - LR - marginLeft - result);
+        }
+      }
+      break;
+    case 2:
+      if (IsAuto(width)) {
+        if (IsAuto(marginLeft)) marginLeft = 0;
+        if (IsAuto(marginRight)) marginRight = 0;
+        result = autoWidth();
+      } else {
+        result = given();
+        marginLeft = marginRight = std::max(0, AWidth - result - LR) / 2;
+      }
+      break;
+    default:
+      marginLeft = marginRight = 0;
+      result = autoWidth();
+      break;
+  }
+  marginLeft = OrZero(marginLeft);
+  marginRight = OrZero(marginRight);
+  return std::max(0, result);
+}
+
+void TBlock::ResolvePositionedOffsets(int AWidth) {
+  const int top = MargArray[Prop::Top];
+  const int left = MargArray[Prop::Left];
+  TopP = IsAuto(top) ? 0 : top;
+  LeftP = IsAuto(left) ? 0 : left;
+  if (Positioning == 1 && IsAuto(left)) {
+    const int right = MargArray[Prop::Right];
+    const int width = MargArray[Prop::Width];
+    const bool anyAuto = IsAuto(right) || IsAuto(width) || IsAuto(MargArray[Prop::MarginLeft]) ||
+                         IsAuto(MargArray[Prop::MarginRight]);
+    if (!anyAuto) LeftP = AWidth - right - width - HorizontalMargins() - HorizontalFrame();
+  }
+}
+
+void TBlock::BuildDrawList() {
+  DrawList.clear();
+  for (int i = 0; i < MyCell->Count(); ++i) {
+    TSectionBase& item = (*MyCell)[i];
+    item.EnclosingBlock = this;
+    DrawList.push_back(&item);
+  }
+  // Negative levels first, then level 0 in document order, then positive levels; equal levels keep
+  // their document order.
+  std::stable_sort(DrawList.begin(), DrawList.end(),
+                   [](const TSectionBase* a, const TSectionBase* b) { return a->StackLevel < b->StackLevel; });
+  m_drawListBuilt = true;
+}
+
+int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
+  FirstCharIndex = Curs;
+  if (DisplayNone) {
+    Height = InkHeight = 0;
+    MaxWidth = 0;
+    TopY = BottomY = PaintTop = PaintBottom = PaintY = args.Y;
+    CharCount = 0;
+    return 0;
+  }
+  IndentManager& given = *args.IMgr;
+  PaintY = args.Y;
+  ClearAddon = given.ClearDistance(args.Y, ClearAttr);
+  MaxWidth = args.AWidth;
+  const int autoCount =
+      ConvertBoxValues(MargArrayO, args.AWidth, args.AHeight, EmSize, ExSize, m_pixelsPerInch, MargArray);
+  ResolvePositionedOffsets(args.AWidth);
+  int X = args.X;
+  int Y = args.Y;
+  if (Positioning == 1) {
+    X = LeftP;
+    Y = TopP + args.YRef;
+  }
+  NewWidth = ContentWidth(args.AWidth, args.AHeight, autoCount);
+  const TMarginArray& m = MargArray;
+
+  IndentManager* mgr = &given;
+  if (Positioning == 1) {
+    m_savedManager = &given;
+    m_ownManager->Clear();
+    m_ownManager->Reset(0, NewWidth);
+    mgr = m_ownManager.get();
+  }
+  const void* savedOwner = mgr->CurrentID;
+  mgr->CurrentID = this;
+
+  const int top = Y + ClearAddon;
+  PaintTop = m[Prop::MarginTop] < 0 ? top + m[Prop::MarginTop] : top;
+  if (FloatLR == 5) {
+    Indent = std::max(X, mgr->LeftEdge(top)) + m[Prop::MarginLeft] + m[Prop::BorderLeftWidth] +
+             m[Prop::PaddingLeft] - X;
+  } else if (FloatLR == 6) {
+    Indent = std::min(X + args.AWidth, mgr->RightEdge(top)) - X - m[Prop::MarginRight] - m[Prop::PaddingRight] -
+             m[Prop::BorderRightWidth] - NewWidth;
+  } else {
+    Indent = m[Prop::MarginLeft] + m[Prop::PaddingLeft] + m[Prop::BorderLeftWidth];
+  }
+  TopY = top + m[Prop::MarginTop] + m[Prop::PaddingTop] + m[Prop::BorderTopWidth];
+  const int x = X + Indent;
+  const int leftRecord = mgr->AddLeft(x, TopY);
+  const int rightRecord = mgr->AddRight(x + NewWidth, TopY);
+  LeftX = x;
+
+  const int ownHeight = m[Prop::Height] > 0 ? m[Prop::Height] : 0;
+  TLayoutArgs content;
+  content.X = x;
+  content.Y = Positioning == 2 ? TopY + TopP : TopY;
+  content.AWidth = NewWidth;
+  content.AHeight = ownHeight;
+  content.BlHt = ownHeight > 0 ? ownHeight : (args.AHeight < 1 ? args.BlHt : args.AHeight);
+  content.IMgr = mgr;
+  if (Positioning == 1) {
+    content.XRef = LeftP + args.XRef + m[Prop::MarginLeft] + m[Prop::BorderLeftWidth];
+    content.YRef = TopP + args.YRef + m[Prop::MarginTop] + m[Prop::BorderTopWidth];
+  } else if (Positioning == 2) {
+    content.XRef = args.XRef;
+    content.YRef = TopY + TopP;
+  } else {
+    content.XRef = args.XRef;
+    content.YRef = args.YRef;
+  }
+  int scrollWidth = 0;
+  MyCell->DoLayout(content, scrollWidth, Curs);
+  CharCount = Curs - FirstCharIndex;
+  if (HideOverflow) scrollWidth = NewWidth;
+  MaxWidth = HorizontalMargins() + HorizontalFrame() + scrollWidth;
+  if (Positioning != 0) MaxWidth = std::max(0, MaxWidth + LeftP - m[Prop::MarginRight] - args.X);
+
+  ContentBot = std::max(TopY, MyCell->ContentBottom - (Positioning == 2 ? TopP : 0));
+  if (ownHeight > 0) {
+    if (HideOverflow && ownHeight > 3) {
+      ContentBot = TopY + ownHeight;
+    } else {
+      ContentBot = std::max(ContentBot, TopY + ownHeight);
+    }
+  }
+  if (Positioning == 1) ContentBot = std::max(ContentBot, mgr->FloatBottom());
+  BottomY = ContentBot + m[Prop::PaddingBottom] + m[Prop::BorderBottomWidth] + m[Prop::MarginBottom];
+  const int inkBottom = MyCell->PaintBottom > 0 ? std::max(ContentBot, MyCell->PaintBottom) : ContentBot;
+  PaintBottom = inkBottom + m[Prop::PaddingBottom] + m[Prop::BorderBottomWidth];
+  Height = BottomY - args.Y;
+
+  mgr->RemoveLeft(leftRecord);
+  mgr->RemoveRight(rightRecord);
+  mgr->CurrentID = savedOwner;
+
+  if (!m_drawListBuilt) BuildDrawList();
+  m_drawBands.Build(DrawList);
+
+  if (IsFloating() || Positioning == 1) {
+    InkHeight = Positioning == 1 ? 0 : Height;
+    if (FloatLR == 5) {
+      given.PlaceBlockFloat(5, args.Y, x + NewWidth + m[Prop::MarginRight] + m[Prop::PaddingRight] +
+                                           m[Prop::BorderRightWidth], 0, PaintBottom - args.Y);
+    } else if (FloatLR == 6) {
+      given.PlaceBlockFloat(6, args.Y, 0, NewWidth + HorizontalMargins() + HorizontalFrame(), PaintBottom - args.Y);
+    }
+    Height = 0;
+    return 0;
+  }
+  InkHeight = std::max(given.FloatBottom() - args.Y, Height);
+  return Height;
+}
+
+int TBlock::Paint(QPainter& canvas, const TPaintArgs& args) {
+  if (DisplayNone) return 0;
+  if (Hidden) return PaintY + Height;
+  int X = args.X;
+  int Y = PaintY;
+  if (Positioning == 2) {
+    X += LeftP;
+    Y += TopP;
+  } else if (Positioning == 1) {
+    X = args.XRef + LeftP;
+    Y = args.YRef + TopP;
+  }
+  PaintBlock(canvas, args, X, Y);
+  return PaintY + Height;
+}
+
+int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
+  const TMarginArray& m = MargArray;
+  const int yOffset = OwnerList->YOffset();
+  const int boxLeft = (IsFloating() ? X + Indent - m[Prop::MarginLeft] - m[Prop::PaddingLeft] - m[Prop::BorderLeftWidth] : X) +
+                      m[Prop::MarginLeft];
+  const int boxRight = boxLeft + HorizontalFrame() + NewWidth;
+  const int boxTop = Y + ClearAddon + m[Prop::MarginTop] - yOffset;
+  int marginBottom = BottomY;
+  if (Positioning == 2) marginBottom += TopP;
+  if (IsFloating()) marginBottom = PaintBottom + m[Prop::MarginBottom];
+  const int boxBottom = marginBottom - yOffset - m[Prop::MarginBottom];
+  const QRect borderBox(boxLeft, boxTop, std::max(0, boxRight - boxLeft), std::max(0, boxBottom - boxTop));
+  const QRect paddingBox = borderBox.adjusted(m[Prop::BorderLeftWidth], m[Prop::BorderTopWidth],
+                                              -m[Prop::BorderRightWidth], -m[Prop::BorderBottomWidth]);
+  MyRect = borderBox;
+
+  const int clipTop = args.ARect.top();
+  const int clipBottom = args.ARect.top() + args.ARect.height();
+  {
+    TClipGuard guard(canvas);
+    if (Positioning != 0 && OwnerList->TableNestLevel > 0) canvas.setClipping(false);
+    const TColor background = static_cast<TColor>(m[Prop::BackgroundColor]);
+    if (borderBox.top() < clipBottom && borderBox.top() + borderBox.height() >= clipTop && background != ColorNone &&
+        (!OwnerList->Printing || OwnerList->PrintBackground)) {
+      const int top = std::max(paddingBox.top(), clipTop - 2);
+      const int bottom = std::min(paddingBox.top() + paddingBox.height(), clipBottom);
+      FillRect(canvas, paddingBox.left(), top, paddingBox.left() + paddingBox.width(), bottom, ToQColor(background));
+    }
+    if (HideOverflow) {
+      const QRect contentBox(X + Indent, TopY - yOffset + (Positioning == 2 ? TopP : 0), NewWidth,
+                             std::max(0, ContentBot - TopY));
+      canvas.setClipRect(contentBox, Qt::IntersectClip);
+    }
+    IndentManager* mgr = args.IMgr;
+    if (Positioning == 1 && m_ownManager) {
+      m_ownManager->Reset(m_savedManager ? m_savedManager->LfEdge : 0, NewWidth);
+      mgr = m_ownManager.get();
+    }
+    const void* savedOwner = mgr ? mgr->CurrentID : nullptr;
+    if (mgr) mgr->CurrentID = this;
+    TPaintArgs content = args;
+    content.X = X + Indent;
+    content.IMgr = mgr;
+    MyCell->PaintItems(canvas, DrawList, m_drawBands, content);
+    if (mgr) mgr->CurrentID = savedOwner;
+  }
+  PaintBorder(canvas, borderBox, paddingBox);
+  return PaintY + Height;
+}
+
+void TBlock::PaintBorder(QPainter& canvas, const QRect& borderBox, const QRect& paddingBox) {
+  if (!HasBorderStyle) return;
+  const TMarginArray& m = MargArray;
+  TBorderLook look;
+  look.Styles = {m[Prop::BorderLeftStyle], m[Prop::BorderTopStyle], m[Prop::BorderRightStyle], m[Prop::BorderBottomStyle]};
+  look.Colors = {static_cast<TColor>(m[Prop::BorderLeftColor]), static_cast<TColor>(m[Prop::BorderTopColor]),
+                 static_cast<TColor>(m[Prop::BorderRightColor]), static_cast<TColor>(m[Prop::BorderBottomColor])};
+  DrawBorder(canvas, borderBox, paddingBox, OwnerList->Printing, static_cast<TColor>(m[Prop::BackgroundColor]), look);
+}
+
+int TBlock::LinkAt(int X, int Y, TLinkAtResult& result) {
+  if (DisplayNone || Hidden) return 0;
+  int flags = MyCell->LinkAt(X, Y, result);
+  if (!(flags & LinkAtTitle) && !TitleText.empty() &&
+      MyRect.contains(X, Y - OwnerList->YOffset())) {
+    result.Title = TitleText;
+    flags |= LinkAtTitle;
+  }
+  return flags;
+}
+
+bool TBlock::ObjectAt(int X, int Y, TObjectAtPoint& result) { return !DisplayNone && MyCell->ObjectAt(X, Y, result); }
+int TBlock::CharIndexAt(int X, int Y, TCharAtPoint& result) { return DisplayNone ? -1 : MyCell->CharIndexAt(X, Y, result); }
+int TBlock::FindText(int from, const std::u16string& text, bool matchCase) { return MyCell->FindText(from, text, matchCase); }
+int TBlock::FindTextBackward(int from, const std::u16string& text, bool matchCase) {
+  return MyCell->FindTextBackward(from, text, matchCase);
+}
+int TBlock::SourcePosOf(int index) { return MyCell->SourcePosOf(index); }
+int TBlock::DocPosOf(int sourcePosition, bool previous) { return MyCell->DocPosOf(sourcePosition, previous); }
+bool TBlock::CharIndexToXY(int index, int& X, int& Y) { return MyCell->CharIndexToXY(index, X, Y); }
+bool TBlock::CharAt(int index, char16_t& ch, TSectionBase*& object) { return MyCell->CharAt(index, ch, object); }
+void TBlock::CopySelection() { MyCell->CopySelection(); }
+void TBlock::AddToPositionList() { MyCell->AddToPositionList(); }
+
+TBodyBlock::TBodyBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
+                       TProperties& properties)
+    : TBlock(ownerList, attributes, ownerCell, properties, TKind::Body) {
+  if (const std::optional<std::string> image = properties.GetBackgroundImage(); image && OwnerList)
+    OwnerList->BackgroundImageName = *image;
+  const TColor background = properties.GetBackgroundColor();
+  if (background != ColorNone && OwnerList) OwnerList->SetBackground(background | ColorMark);
+}
+
+int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
+  FirstCharIndex = Curs;
+  IndentManager& mgr = *args.IMgr;
+  PaintY = args.Y;
+  ConvertBoxValues(MargArrayO, args.AWidth, args.AHeight, EmSize, ExSize, m_pixelsPerInch, MargArray);
+  const TMarginArray& m = MargArray;
+  MargArray[Prop::MarginLeft] = OrZero(m[Prop::MarginLeft]);
+  MargArray[Prop::MarginRight] = OrZero(m[Prop::MarginRight]);
+  NewWidth = std::max(0, mgr.Width - HorizontalMargins() - HorizontalFrame());
+  Indent = m[Prop::MarginLeft] + m[Prop::BorderLeftWidth] + m[Prop::PaddingLeft];
+  TopY = args.Y + m[Prop::MarginTop] + m[Prop::BorderTopWidth] + m[Prop::PaddingTop];
+  PaintTop = args.Y;
+  const int x = args.X + Indent;
+  LeftX = x;
+  const void* savedOwner = mgr.CurrentID;
+  mgr.CurrentID = this;
+  const int leftRecord = mgr.AddLeft(x, TopY);
+  const int rightRecord = mgr.AddRight(x + NewWidth, TopY);
+  TLayoutArgs content;
+  content.X = x;
+  content.Y = TopY;
+  content.XRef = args.XRef;
+  content.YRef = args.YRef;
+  content.AWidth = NewWidth;
+  content.AHeight = args.AHeight - m[Prop::MarginTop] - m[Prop::MarginBottom];
+  content.BlHt = args.BlHt;
+  content.IMgr = &mgr;
+  int scrollWidth = 0;
+  MyCell->DoLayout(content, scrollWidth, Curs);
+  CharCount = Curs - FirstCharIndex;
+  mgr.RemoveLeft(leftRecord);
+  mgr.RemoveRight(rightRecord);
+  mgr.CurrentID = savedOwner;
+  ContentBot = std::max(TopY, MyCell->ContentBottom);
+  BottomY = ContentBot + m[Prop::PaddingBottom] + m[Prop::BorderBottomWidth] + m[Prop::MarginBottom];
+  Height = BottomY - args.Y;
+  InkHeight = std::max(mgr.FloatBottom() - args.Y, Height);
+  PaintBottom = args.Y + InkHeight;
+  MaxWidth = std::max(mgr.Width, std::max(scrollWidth, NewWidth) + HorizontalMargins());
+  if (!m_drawListBuilt) BuildDrawList();
+  m_drawBands.Build(DrawList);
+  return Height;
+}
+
+int TBodyBlock::Paint(QPainter& canvas, const TPaintArgs& args) {
+  TPaintArgs content = args;
+  content.X = args.X + Indent;
+  MyCell->PaintItems(canvas, DrawList, m_drawBands, content);
+  return PaintY + Height;
+}
+
+int TBodyBlock::LinkAt(int X, int Y, TLinkAtResult& result) {
+  int flags = MyCell->LinkAt(X, Y, result);
+  if (!(flags & LinkAtTitle) && !TitleText.empty()) {
+    result.Title = TitleText;
+    flags |= LinkAtTitle;
+  }
+  return flags;
+}
+
+}  // namespace corvane

@@ -1,0 +1,268 @@
+#include "layout/cell_basic.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+
+#include "layout/block.h"
+#include "layout/section.h"
+#include "layout/section_list.h"
+
+namespace corvane {
+
+namespace {
+// Items this far outside the clip rectangle cannot draw into it.
+constexpr int kPaintReach = 200;
+}  // namespace
+
+void TItemBands::Build(const std::vector<TSectionBase*>& items) {
+  const std::size_t n = items.size();
+  m_bottomSoFar.resize(n);
+  m_topFrom.resize(n);
+  int bottom = INT_MIN;
+  for (std::size_t i = 0; i < n; ++i) {
+    const TSectionBase& item = *items[i];
+    bottom = std::max(bottom, item.IsPositioned() ? INT_MAX : std::max(item.PaintBottom, item.PaintY + item.InkHeight));
+    m_bottomSoFar[i] = bottom;
+  }
+  int top = INT_MAX;
+  for (std::size_t i = n; i-- > 0;) {
+    const TSectionBase& item = *items[i];
+    top = std::min(top, item.IsPositioned() ? INT_MIN : std::min(item.PaintTop, item.PaintY));
+    m_topFrom[i] = top;
+  }
+}
+
+std::pair<int, int> TItemBands::Stretch(int top, int bottom) const {
+  const int first = static_cast<int>(std::lower_bound(m_bottomSoFar.begin(), m_bottomSoFar.end(), top) -
+                                     m_bottomSoFar.begin());
+  const int last = static_cast<int>(std::upper_bound(m_topFrom.begin(), m_topFrom.end(), bottom) - m_topFrom.begin());
+  return {first, std::max(first, last)};
+}
+
+TCellBasic::TCellBasic(TSectionList* ownerList) : OwnerList(ownerList) {}
+TCellBasic::~TCellBasic() = default;
+
+void TCellBasic::Add(std::unique_ptr<TSectionBase> item, int tagPosition) {
+  if (!item) return;
+  item->TagPosition = tagPosition;
+  if (item->IsTextSection()) {
+    auto& section = static_cast<TSection&>(*item);
+    section.Finish(tagPosition);
+    if (section.Text().empty() && !section.IsPreformatted() && !section.HoldsAnchor() && !section.HasClear() &&
+        !section.HasFormControls())
+      return;
+    section.RegisterId();
+  }
+  item->OwnerList = OwnerList;
+  m_items.push_back(std::move(item));
+}
+
+std::unique_ptr<TSectionBase> TCellBasic::Remove(TSectionBase* item) {
+  for (auto at = m_items.begin(); at != m_items.end(); ++at) {
+    if (at->get() != item) continue;
+    std::unique_ptr<TSectionBase> removed = std::move(*at);
+    m_items.erase(at);
+    return removed;
+  }
+  return nullptr;
+}
+
+void TCellBasic::Clear() { m_items.clear(); }
+
+std::vector<TSectionBase*> TCellBasic::ItemPointers() const {
+  std::vector<TSectionBase*> items;
+  items.reserve(m_items.size());
+  for (const auto& item : m_items) items.push_back(item.get());
+  return items;
+}
+
+int TCellBasic::LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& MaxWidth, int& Curs) {
+  MaxWidth = 0;
+  if (item.Failed) return 0;
+  try {
+    return item.LayOut(args, MaxWidth, Curs);
+  } catch (const EProcessError& error) {
+    // The item is left out; the viewer reports the failure once the layout is over.
+    item.Failed = true;
+    item.Height = item.InkHeight = 0;
+    item.TopY = item.PaintTop = item.PaintY = item.BottomY = item.PaintBottom = args.Y;
+    OwnerList->Host().ReportLayoutError(error.what());
+    return 0;
+  }
+}
+
+int TCellBasic::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+  TopY = Y;
+  FirstCharIndex = Curs;
+  ScrollWidth = 0;
+  int height = 0;
+  for (const auto& item : m_items) {
+    const TLayoutArgs args{0, Y + height, 0, 0, Width, AHeight, BlHt, IMgr};
+    int maxWidth = 0;
+    height += LayOutItem(*item, args, maxWidth, Curs);
+    ScrollWidth = std::max(ScrollWidth, maxWidth);
+  }
+  CharCount = Curs - FirstCharIndex;
+  BuildBands();
+  return height;
+}
+
+void TCellBasic::GetMinMaxWidth(int& Min, int& Max) {
+  Min = 0;
+  Max = 0;
+  for (const auto& item : m_items) {
+    int min = 0, max = 0;
+    item->GetMinMaxWidth(min, max);
+    Min = std::max(Min, min);
+    Max = std::max(Max, max);
+  }
+}
+
+int TCellBasic::Paint(QPainter& canvas, const QRect& ARect, int, int X, int Y, int XRef, int YRef) {
+  int result = Y;
+  const int yOffset = OwnerList->YOffset();
+  const auto [first, last] =
+      m_bands.Stretch(ARect.top() + yOffset - kPaintReach, ARect.top() + ARect.height() + yOffset + kPaintReach);
+  const TPaintArgs args{ARect, X, XRef, YRef, IMgr};
+  for (int i = first; i < last && i < Count(); ++i) {
+    TSectionBase& item = *m_items[static_cast<std::size_t>(i)];
+    if (!item.Failed) result = item.Paint(canvas, args);
+  }
+  if (!m_items.empty() && last < Count()) result = m_items.back()->PaintY + m_items.back()->Height;
+  return result;
+}
+
+// Visits the items whose [PaintTop, PaintBottom) holds y, in order, until visit answers true.
+template <typename Visit>
+static bool VisitItemsAt(const std::vector<std::unique_ptr<TSectionBase>>& items, const TItemBands& bands, int y,
+                         Visit visit) {
+  const auto [first, last] = bands.Stretch(y, y);
+  for (int i = first; i < last && i < static_cast<int>(items.size()); ++i) {
+    TSectionBase& item = *items[static_cast<std::size_t>(i)];
+    if (item.Failed || item.PaintTop > y || y >= item.PaintBottom) continue;
+    if (visit(item)) return true;
+  }
+  return false;
+}
+
+int TCellBasic::LinkAt(int X, int Y, TLinkAtResult& result) {
+  int flags = 0;
+  VisitItemsAt(m_items, m_bands, Y, [&](TSectionBase& item) {
+    flags = item.LinkAt(X, Y, result);
+    return flags != 0;
+  });
+  return flags;
+}
+
+bool TCellBasic::ObjectAt(int X, int Y, TObjectAtPoint& result) {
+  return VisitItemsAt(m_items, m_bands, Y, [&](TSectionBase& item) { return item.ObjectAt(X, Y, result); });
+}
+
+int TCellBasic::CharIndexAt(int X, int Y, TCharAtPoint& result) {
+  int index = -1;
+  VisitItemsAt(m_items, m_bands, Y, [&](TSectionBase& item) {
+    index = item.CharIndexAt(X, Y, result);
+    return index >= 0;
+  });
+  return index;
+}
+
+int TCellBasic::FindText(int from, const std::u16string& text, bool matchCase) {
+  for (const auto& item : m_items)
+    if (const int at = item->FindText(from, text, matchCase); at >= 0) return at;
+  return -1;
+}
+
+int TCellBasic::FindTextBackward(int from, const std::u16string& text, bool matchCase) {
+  for (auto item = m_items.rbegin(); item != m_items.rend(); ++item)
+    if (const int at = (*item)->FindTextBackward(from, text, matchCase); at >= 0) return at;
+  return -1;
+}
+
+int TCellBasic::SourcePosOf(int index) {
+  for (const auto& item : m_items)
+    if (const int at = item->SourcePosOf(index); at >= 0) return at;
+  return -1;
+}
+
+int TCellBasic::DocPosOf(int sourcePosition, bool previous) {
+  if (!previous) {
+    for (const auto& item : m_items)
+      if (const int at = item->DocPosOf(sourcePosition, false); at >= 0) return at;
+  } else {
+    for (auto item = m_items.rbegin(); item != m_items.rend(); ++item)
+      if (const int at = (*item)->DocPosOf(sourcePosition, true); at >= 0) return at;
+  }
+  return -1;
+}
+
+bool TCellBasic::CharIndexToXY(int index, int& X, int& Y) {
+  for (const auto& item : m_items)
+    if (item->CharIndexToXY(index, X, Y)) return true;
+  return false;
+}
+
+bool TCellBasic::CharAt(int index, char16_t& ch, TSectionBase*& object) {
+  if (index < FirstCharIndex || index > FirstCharIndex + CharCount) return false;
+  for (const auto& item : m_items)
+    if (item->CharAt(index, ch, object)) return true;
+  return false;
+}
+
+void TCellBasic::CopySelection() {
+  const int selB = OwnerList->SelB, selE = OwnerList->SelE;
+  for (const auto& item : m_items) {
+    if (item->FirstCharIndex >= selE) break;
+    if (item->FirstCharIndex + item->CharCount > selB || (item->CharCount == 0 && item->FirstCharIndex >= selB))
+      item->CopySelection();
+  }
+}
+
+void TCellBasic::AddToPositionList() {
+  for (const auto& item : m_items) item->AddToPositionList();
+}
+
+TBlock* TCellBasic::DropParagraphBottomMargin() {
+  for (auto item = m_items.rbegin(); item != m_items.rend(); ++item) {
+    TBlock* block = (*item)->AsBlock();
+    if (!block || block->IsAbsolutelyPositioned()) continue;
+    if (auto* listItem = dynamic_cast<TBlockLI*>(block)) {
+      if (TBlock* inner = listItem->Content().DropParagraphBottomMargin()) return inner;
+    }
+    if (!block->BottomIsParagraphSpace) return nullptr;
+    block->DropBottomMargin();
+    return block;
+  }
+  return nullptr;
+}
+
+TCell::TCell(TSectionList* ownerList) : TCellBasic(ownerList) { IMgr = &m_indentManager; }
+TCell::~TCell() = default;
+
+int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+  IndentManager& mgr = m_indentManager;
+  mgr.Clear();
+  mgr.Reset(0, Width);
+  mgr.Width = Width;
+  mgr.CurrentID = this;
+  const int left = mgr.AddLeft(0, Y);
+  const int right = mgr.AddRight(Width, Y);
+  const int height = TCellBasic::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  mgr.RemoveLeft(left);
+  mgr.RemoveRight(right);
+  const int floatBottom = mgr.FloatBottom();
+  mgr.CurrentID = nullptr;
+  m_width = Width;
+  return std::max(height, floatBottom - TopY);
+}
+
+int TCell::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
+  m_indentManager.Reset(X, X + m_width);
+  m_indentManager.ClipWidth = ClipWidth;
+  PaintedY = Y;
+  return TCellBasic::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
+}
+
+}  // namespace corvane

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QRect>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "layout/indent_manager.h"
+#include "layout/section_base.h"
+#include "style/style_colors.h"
+
+class QPainter;
+
+namespace corvane {
+
+class TBlock;
+class TSectionList;
+
+// The items of a content list in paint order, with what finds quickly the ones that meet a band of y:
+// the highest bottom of the items up to each position and the lowest top from each position on. Items
+// that meet a band lie in one stretch of positions, whatever the order; positioned items, drawn away
+// from their place in the flow, always count.
+class TItemBands {
+ public:
+  void Build(const std::vector<TSectionBase*>& items);
+  // The stretch [first, last) of positions that may hold items meeting [top, bottom].
+  std::pair<int, int> Stretch(int top, int bottom) const;
+
+ private:
+  std::vector<int> m_bottomSoFar;
+  std::vector<int> m_topFrom;
+};
+
+// A content list: the ordered items of one container, owned.
+class TCellBasic {
+ public:
+  explicit TCellBasic(TSectionList* ownerList);
+  virtual ~TCellBasic();
+  TCellBasic(const TCellBasic&) = delete;
+  TCellBasic& operator=(const TCellBasic&) = delete;
+
+  TSectionList* OwnerList;  // not owned
+  int TopY = 0;
+  IndentManager* IMgr = nullptr;  // the manager used while laying out and painting the items
+  int FirstCharIndex = 0;
+  int CharCount = 0;
+  bool BkGnd = false;
+  TColor BkColor = ColorNone;
+  int ContentBottom = 0;
+  int PaintTop = 0;
+  int PaintBottom = 0;
+  std::string OwnerTag;        // "li", "body", "default" ...
+  TBlock* OwnerBlock = nullptr;  // for the content list of a block
+
+  int Count() const { return static_cast<int>(m_items.size()); }
+  bool Empty() const { return m_items.empty(); }
+  TSectionBase& operator[](int index) const { return *m_items[static_cast<std::size_t>(index)]; }
+  TSectionBase* Last() const { return m_items.empty() ? nullptr : m_items.back().get(); }
+
+  // Adds an item built at the source position: a text section is finished first, and one left with no
+  // text (and nothing else that keeps it) is freed instead of added.
+  void Add(std::unique_ptr<TSectionBase> item, int tagPosition);
+  // Takes an item out without freeing it.
+  std::unique_ptr<TSectionBase> Remove(TSectionBase* item);
+  void Clear();
+
+  virtual int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs);
+  virtual void GetMinMaxWidth(int& Min, int& Max);
+  virtual int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef);
+  virtual int LinkAt(int X, int Y, TLinkAtResult& result);
+
+  bool ObjectAt(int X, int Y, TObjectAtPoint& result);
+  int CharIndexAt(int X, int Y, TCharAtPoint& result);
+  int FindText(int from, const std::u16string& text, bool matchCase);
+  int FindTextBackward(int from, const std::u16string& text, bool matchCase);
+  int SourcePosOf(int index);
+  int DocPosOf(int sourcePosition, bool previous);
+  bool CharIndexToXY(int index, int& X, int& Y);
+  bool CharAt(int index, char16_t& ch, TSectionBase*& object);
+  void CopySelection();
+  void AddToPositionList();
+
+  // Drops the paragraph space under the last block that is not absolutely positioned (passing the
+  // request into a list item's own content); returns the block whose margin was dropped, if any.
+  TBlock* DropParagraphBottomMargin();
+
+ protected:
+  // Lays out one item, keeping the list going when the item fails.
+  int LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& MaxWidth, int& Curs);
+  // The items in order, for band searches.
+  std::vector<TSectionBase*> ItemPointers() const;
+  void BuildBands() { m_bands.Build(ItemPointers()); }
+
+  std::vector<std::unique_ptr<TSectionBase>> m_items;
+  TItemBands m_bands;
+};
+
+// A content list with its own indentation manager: the document root and table cells.
+class TCell : public TCellBasic {
+ public:
+  explicit TCell(TSectionList* ownerList);
+  ~TCell() override;
+
+  int PaintedY = 0;  // y at which the list was last painted
+
+  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
+  int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
+
+  IndentManager& OwnIndentManager() { return m_indentManager; }
+
+ private:
+  IndentManager m_indentManager;
+  int m_width = 0;  // of the last layout
+};
+
+// Raised by an item whose layout fails: the item is left out of the document and the failure reported
+// once the layout is over.
+class EProcessError : public std::exception {
+ public:
+  explicit EProcessError(std::string message) : m_message(std::move(message)) {}
+  const char* what() const noexcept override { return m_message.c_str(); }
+
+ private:
+  std::string m_message;
+};
+
+}  // namespace corvane

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "style/font_obj.h"
+#include "style/style_colors.h"
+
+namespace corvane {
+
+class TFormControlObj;
+
+// An entry of the tab order: a form control or a link's focus proxy, under its key.
+struct TTabOrderEntry {
+  std::string Key;
+  TFormControlObj* Control = nullptr;
+  TFocusProxy* Proxy = nullptr;
+};
+
+// What a document asks of the viewer that shows it. A document without a viewer (a headless render,
+// a test) uses this class as it is: every answer is "nothing".
+class TDocumentHost {
+ public:
+  virtual ~TDocumentHost() = default;
+
+  // The document's background colour changed (BODY BGCOLOR, or a new document).
+  virtual void BackgroundChanged(TColor) {}
+  // Layout progress in percent, for long documents.
+  virtual void LayoutProgress(int) {}
+  // Something the panel shows changed: repaint it.
+  virtual void InvalidatePanel() {}
+  // Whether the viewer is on screen, so that controls can be given their windows.
+  virtual bool Showing() const { return false; }
+  // A layout step failed and its item was left out; the viewer reports it when the layout is over.
+  virtual void ReportLayoutError(const std::string&) {}
+
+  // Links reached by the keyboard.
+  virtual std::unique_ptr<TFocusProxy> MakeFocusProxy(TFontObj&) { return nullptr; }
+  virtual void LinkFocused(TFontObj&) {}
+  virtual void FollowLink(const TRunTarget&) {}
+  virtual void ViewerKeyDown(int) {}
+  // The controls and links of the tab order, in order: they take tab orders 0, 1, 2 ...
+  virtual void ApplyTabOrder(const std::vector<TTabOrderEntry>&) {}
+  // Whether the left mouse button is held down (a picture under the mouse shows itself pressed).
+  virtual bool LeftButtonDown() const { return false; }
+};
+
+}  // namespace corvane

@@ -1,0 +1,336 @@
+#include "layout/section.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <numeric>
+
+#include "html/attribute_list.h"
+#include "html/token_obj.h"
+#include "html/url_target.h"
+#include "layout/floating_obj.h"
+#include "layout/form_control.h"
+#include "layout/section_list.h"
+#include "style/properties.h"
+#include "style/style_context.h"
+#include "style/style_units.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr char16_t kSpace = 32;
+
+int AlignmentOf(const TProperties& properties) {
+  const std::string_view align = properties.Value(Prop::TextAlign).AsText();
+  if (align == "right") return 3;
+  if (align == "center") return 2;
+  if (align == "justify") return 4;
+  return 1;
+}
+
+int ClearOfAttribute(const TAttributeList* attributes) {
+  if (!attributes) return 0;
+  const TAttribute* clear = attributes->Find(TagSymbol::SymClear);
+  if (!clear) return 0;
+  std::string value = clear->Text;
+  for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (value == "left") return 1;
+  if (value == "right") return 2;
+  return 3;
+}
+
+std::uint8_t ScriptShiftOf(const TProperties& properties) {
+  const std::optional<int> align = properties.GetVerticalAlign();
+  if (align == Align::Sub || align == Align::Super) return static_cast<std::uint8_t>(*align);
+  return 0;
+}
+
+// Case mapping one unit at a time keeps the characters and their source positions one to one.
+char16_t UpperOf(char16_t c) { return QChar(c).toUpper().unicode(); }
+char16_t LowerOf(char16_t c) { return QChar(c).toLower().unicode(); }
+
+}  // namespace
+
+TSection::TSection(TSectionList* ownerList, bool paragraphStart, const TUrlTarget* link, TProperties& properties,
+                   const TAttributeList* attributes)
+    : TSectionBase(ownerList) {
+  if (link && !link->Url.empty()) m_link = std::make_unique<TUrlTarget>(*link);
+  ChangeFont(properties);
+  m_lineHeight = properties.GetLineHeight(-m_fonts[0].Font().Height());
+  if (paragraphStart) {
+    const TTextIndent indent = properties.GetTextIndent();
+    if (indent.IsPercent) {
+      m_percentIndent = std::clamp(indent.Value, 0, 90);
+    } else {
+      m_firstLineIndent = indent.Value;
+    }
+  }
+  m_justify = AlignmentOf(properties);
+  ClearAttr = ClearOfAttribute(attributes);
+  if (const std::optional<int> clear = properties.GetClear()) ClearAttr = *clear;
+  m_breakWord = properties.Value(Prop::WordWrap).AsText() == "break-word";
+  if (attributes) m_idName = attributes->Id();
+}
+
+TSection::~TSection() {
+  if (!OwnerList || OwnerList->Clearing) return;
+  // Runs of links leave the document's list of link runs with the section.
+  std::vector<TFontObj*>& runs = OwnerList->LinkRuns();
+  for (int i = 0; i < m_fonts.Count(); ++i) {
+    TFontObj* run = &m_fonts[i];
+    if (run->LinkFonts()) std::erase(runs, run);
+    if (run->FocusProxy()) OwnerList->RemoveFromTabOrder(*run->FocusProxy());
+  }
+}
+
+void TSection::RegisterId() {
+  if (!m_idName.empty() && OwnerList) OwnerList->IDNameList.AddObject(m_idName, this);
+}
+
+void TSection::StartRun(std::unique_ptr<TMyFont> font) {
+  const int start = static_cast<int>(Buff.size());
+  if (m_fonts.Count() > 0 && m_fonts.Last().StartIndex() == start) {
+    // A run that starts where the new one starts covers nothing: the new one takes its place.
+    TFontObj* replaced = &m_fonts.Last();
+    if (replaced->LinkFonts()) std::erase(OwnerList->LinkRuns(), replaced);
+    if (replaced->FocusProxy()) OwnerList->RemoveFromTabOrder(*replaced->FocusProxy());
+    m_fonts.RemoveLast();
+  }
+  auto run = std::make_unique<TFontObj>(this, start, std::move(font));
+  run->SetScriptShift(m_scriptShift);
+  run->SetTitleText(m_runTitle);
+  if (m_link) {
+    run->MakeLinkFonts();
+    if (m_linkFonts) *run->LinkFonts() = *m_linkFonts;
+    run->ApplyFontInfo((*run->LinkFonts())[TFontInfoArray::Link], &OwnerList->Styles.Context().FontMetrics());
+    static_cast<TRunTarget&>(run->RunTarget()) = *m_link;
+    OwnerList->LinkRuns().push_back(run.get());
+    if (!OwnerList->ManyLinks) run->CreateFocusProxy(*OwnerList, m_link->TabIndex);
+  }
+  m_fonts.Add(std::move(run));
+  m_minMaxValid = false;
+  m_textMeasured = false;
+}
+
+void TSection::ChangeFont(TProperties& properties) {
+  m_textTransform = properties.GetTextTransform();
+  m_smallCaps = properties.GetFontVariant() == "small-caps";
+  m_inSmallCapsRun = false;
+  m_scriptShift = ScriptShiftOf(properties);
+  m_runTitle = properties.TitleText();
+  if (m_link) {
+    if (!m_linkFonts) m_linkFonts = std::make_unique<TFontInfoArray>();
+    properties.CopyLinkFonts(*m_linkFonts);
+  }
+  std::unique_ptr<TMyFont> font = properties.MakeFont();
+  if (m_smallCaps) {
+    m_normalFont = std::make_unique<TMyFont>(*font);
+    ThtFontInfo info;
+    properties.FillFontInfo(info);
+    info.Size = properties.Context().FontSizeToPoints("smaller", info.Size);
+    m_smallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
+                                            &properties.Context().FontMetrics());
+    m_smallFont->SetLetterSpacing(font->LetterSpacing());
+  }
+  StartRun(std::move(font));
+}
+
+void TSection::StartLink(const TUrlTarget& link, TProperties& properties) {
+  m_link = link.Url.empty() ? nullptr : std::make_unique<TUrlTarget>(link);
+  ChangeFont(properties);
+}
+
+void TSection::EndLink(TProperties& properties) {
+  m_link.reset();
+  m_linkFonts.reset();
+  ChangeFont(properties);
+}
+
+void TSection::AppendChar(char16_t c, int source, char flag) {
+  m_textMeasured = false;
+  Buff.push_back(c);
+  Brk.push_back(flag);
+  m_sourceOfChar.push_back(source);
+}
+
+void TSection::AddText(const TokenObj& token, bool noBreak) {
+  AddText(token.Chars().data(), token.Indices().data(), token.Count(), noBreak);
+}
+
+void TSection::AddText(const char16_t* chars, const int* sources, int count, bool noBreak) {
+  if (count <= 0) return;
+  m_textMeasured = false;
+  m_minMaxValid = false;
+  const char flag = noBreak || IsPreformatted() ? 'n' : 'y';
+  if (m_textTransform == 0 && !(m_smallCaps && m_smallFont)) {
+    Buff.append(chars, static_cast<std::size_t>(count));
+    Brk.append(static_cast<std::size_t>(count), flag);
+    m_sourceOfChar.insert(m_sourceOfChar.end(), sources, sources + count);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    char16_t c = chars[i];
+    if (m_textTransform == 1) {
+      c = UpperOf(c);
+    } else if (m_textTransform == 2) {
+      c = LowerOf(c);
+    }
+    if (m_smallCaps && m_smallFont) {
+      const char16_t upper = UpperOf(c);
+      if (upper != c) {
+        if (!m_inSmallCapsRun) {
+          StartRun(std::make_unique<TMyFont>(*m_smallFont));
+          m_inSmallCapsRun = true;
+        }
+        c = upper;
+      } else if (m_inSmallCapsRun && c != kSpace && !(c >= '0' && c <= '9')) {
+        StartRun(std::make_unique<TMyFont>(*m_normalFont));
+        m_inSmallCapsRun = false;
+      }
+    }
+    AppendChar(c, sources[i], flag);
+  }
+}
+
+void TSection::AddChar(char16_t c, int sourcePosition) { AddText(&c, &sourcePosition, 1, false); }
+
+void TSection::AddBreakOpportunity() {
+  if (!Brk.empty() && Brk.back() != 'n') Brk.back() = 'a';
+}
+
+void TSection::AddObject(std::unique_ptr<TFloatingObj> object, int sourcePosition) {
+  object->Pos = static_cast<int>(Buff.size());
+  m_images.push_back(std::move(object));
+  AppendChar(kImageChar, sourcePosition, IsPreformatted() ? 'n' : 'y');
+  m_minMaxValid = false;
+}
+
+void TSection::AddFormControl(TFormControlObj& control, int sourcePosition) {
+  control.Pos = static_cast<int>(Buff.size());
+  FormControls.push_back(&control);
+  AppendChar(kFormControlChar, sourcePosition, IsPreformatted() ? 'n' : 'y');
+  m_minMaxValid = false;
+}
+
+TFloatingObj* TSection::ImageAt(int position) const {
+  const auto at = std::lower_bound(m_images.begin(), m_images.end(), position,
+                                   [](const std::unique_ptr<TFloatingObj>& image, int p) { return image->Pos < p; });
+  return at != m_images.end() && (*at)->Pos == position ? at->get() : nullptr;
+}
+
+TFormControlObj* TSection::ControlAt(int position) const {
+  const auto at = std::lower_bound(FormControls.begin(), FormControls.end(), position,
+                                   [](const TFormControlObj* control, int p) { return control->Pos < p; });
+  return at != FormControls.end() && (*at)->Pos == position ? *at : nullptr;
+}
+
+void TSection::Finish(int sourcePosition) {
+  if (m_finished) return;
+  m_finished = true;
+  // Each clean-up step is one pass that keeps some characters; `original` remembers where each kept
+  // character stood, so that runs, pictures and controls move once at the end.
+  const int originalLength = static_cast<int>(Buff.size());
+  std::vector<int> original(Buff.size());
+  std::iota(original.begin(), original.end(), 0);
+  std::vector<bool> floatsAt(m_images.empty() ? 0 : Buff.size(), false);
+  for (const auto& image : m_images)
+    if (image->IsFloating() && image->Pos < originalLength) floatsAt[static_cast<std::size_t>(image->Pos)] = true;
+
+  auto compact = [&](auto keep) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < Buff.size(); ++i) {
+      if (!keep(i, out)) continue;
+      Buff[out] = Buff[i];
+      Brk[out] = Brk[i];
+      m_sourceOfChar[out] = m_sourceOfChar[i];
+      original[out] = original[i];
+      ++out;
+    }
+    Buff.resize(out);
+    Brk.resize(out);
+    m_sourceOfChar.resize(out);
+    original.resize(out);
+  };
+
+  // 1. Leading spaces.
+  std::size_t leading = 0;
+  while (leading < Buff.size() && Buff[leading] == kSpace) ++leading;
+  if (leading > 0) compact([&](std::size_t i, std::size_t) { return i >= leading; });
+  // 2. Soft hyphens: the character before one becomes a break point with a hyphen.
+  if (Buff.find(kSoftHyphen) != std::u16string::npos) {
+    compact([&](std::size_t i, std::size_t out) {
+      if (Buff[i] != kSoftHyphen) return true;
+      if (out > 0 && Brk[out - 1] != 'n') Brk[out - 1] = 's';
+      return false;
+    });
+  }
+  // 3. Double spaces: the first goes when it may not break, else the second.
+  if (Buff.find(u"  ") != std::u16string::npos) compact([&](std::size_t i, std::size_t out) {
+    if (Buff[i] != kSpace || out == 0 || Buff[out - 1] != kSpace) return true;
+    if (Brk[out - 1] == 'n') {
+      Brk[out - 1] = Brk[i];
+      m_sourceOfChar[out - 1] = m_sourceOfChar[i];
+      original[out - 1] = original[i];
+    }
+    return false;
+  });
+  // 4. A space after a floating picture, 5. spaces next to line breaks.
+  bool anyFloat = false;
+  for (const auto& image : m_images) anyFloat = anyFloat || image->IsFloating();
+  if (anyFloat || Buff.find(kLineBreakChar) != std::u16string::npos) compact([&](std::size_t i, std::size_t out) {
+    if (Buff[i] != kSpace) return true;
+    if (out > 0 && Buff[out - 1] == kImageChar && floatsAt[static_cast<std::size_t>(original[out - 1])]) return false;
+    if (out > 0 && Buff[out - 1] == kLineBreakChar) return false;
+    return !(i + 1 < Buff.size() && Buff[i + 1] == kLineBreakChar);
+  });
+  // 6. A final line break, then a final space.
+  if (Buff.size() > 1) {
+    if (Buff.back() == kLineBreakChar) compact([n = Buff.size()](std::size_t i, std::size_t) { return i + 1 < n; });
+    if (!Buff.empty() && Buff.back() == kSpace) compact([n = Buff.size()](std::size_t i, std::size_t) { return i + 1 < n; });
+  }
+  // 7. Text ends with a space, unless it is a lone line break.
+  if (!Buff.empty() && !(Buff.size() == 1 && Buff[0] == kLineBreakChar) && Buff.back() != kSpace) {
+    AppendChar(kSpace, sourcePosition, Brk.back() == 'n' ? 'n' : 'y');
+    original.push_back(originalLength);
+  }
+
+  if (static_cast<int>(Buff.size()) != originalLength) {
+    auto newIndex = [&original](int old) {
+      return static_cast<int>(std::lower_bound(original.begin(), original.end(), old) - original.begin());
+    };
+    m_fonts.Remap(newIndex, *OwnerList);
+    for (const auto& image : m_images) image->Pos = newIndex(image->Pos);
+    for (TFormControlObj* control : FormControls) control->Pos = newIndex(control->Pos);
+  }
+  Brk.push_back('y');
+  BuildSourceIndex();
+  CharCount = static_cast<int>(Buff.size());
+  if (!Buff.empty() && OwnerList) m_sectionNumber = ++OwnerList->SectionCount;
+  m_minMaxValid = false;
+  m_textMeasured = false;
+}
+
+void TSection::BuildSourceIndex() {
+  SIndexList.clear();
+  for (std::size_t i = 0; i < m_sourceOfChar.size(); ++i)
+    if (i == 0 || m_sourceOfChar[i] != m_sourceOfChar[i - 1] + 1)
+      SIndexList.push_back({static_cast<int>(i), m_sourceOfChar[i]});
+  m_sourceOfChar.clear();
+  m_sourceOfChar.shrink_to_fit();
+}
+
+void TPreFormated::Finish(int sourcePosition) {
+  if (m_finished) return;
+  m_finished = true;
+  // An empty line has no character before the space: it takes the given position.
+  const int source = m_sourceOfChar.empty() ? sourcePosition : m_sourceOfChar.back() + 1;
+  AppendChar(kSpace, source, 'n');
+  Brk.push_back('y');
+  BuildSourceIndex();
+  CharCount = static_cast<int>(Buff.size());
+  if (OwnerList) m_sectionNumber = ++OwnerList->SectionCount;
+  m_minMaxValid = false;
+}
+
+}  // namespace corvane

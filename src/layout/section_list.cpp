@@ -1,0 +1,210 @@
+#include "layout/section_list.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <climits>
+
+#include "html/selection_text.h"
+#include "layout/floating_obj.h"
+#include "layout/form_control.h"
+
+namespace corvane {
+
+TSectionList::TSectionList(TDocumentHost* host)
+    : TCell(this), m_host(host ? host : &m_ownHost), m_measurer(std::make_unique<TQtTextMeasurer>()) {
+  OwnerTag = "default";
+  InlineList.SetDocument(this);
+}
+
+TSectionList::~TSectionList() { Clear(); }
+
+void TSectionList::SetHost(TDocumentHost* host) { m_host = host ? host : &m_ownHost; }
+
+void TSectionList::SetDefaults(const TStyleDefaults& defaults, TColor background, bool hoverLinksActive) {
+  m_defaults = defaults;
+  Styles.LoadDefaults(defaults);
+  FontColor = defaults.Color;
+  HotSpotColor = defaults.HotSpotColor;
+  LinkVisitedColor = defaults.VisitedColor;
+  LinkActiveColor = defaults.OverColor;
+  PreFontName = defaults.PreFontName;
+  LinksActive = hoverLinksActive;
+  SetBackground(background);
+}
+
+void TSectionList::SetBackground(TColor colour) {
+  m_background = colour;
+  m_host->BackgroundChanged(colour);
+}
+
+void TSectionList::Clear() {
+  Clearing = true;
+  IDNameList.Clear();
+  PositionList.clear();
+  m_positionTops.clear();
+  m_positionTopsCycle = -1;
+  InlineList.Clear();
+  BackgroundImageName.clear();
+  SelB = SelE = 0;
+  MapList.clear();
+  MissingImages.clear();
+  m_linkRuns.clear();
+  m_hoverLink = nullptr;
+  m_hoverImage = nullptr;
+  ActiveLink = nullptr;
+  ActiveImage = nullptr;
+  PanelList.clear();
+  Styles.Clear();
+  TabOrderList.clear();
+  DrawList.Clear();
+  TCellBasic::Clear();
+  htmlFormList.clear();
+  FormControlList.clear();
+  ManyLinks = false;
+  m_focusProxies = 0;
+  SectionCount = 0;
+  CharCount = 0;
+  Clearing = false;
+}
+
+std::unique_ptr<TFocusProxy> TSectionList::MakeFocusProxy(TFontObj& run) {
+  std::unique_ptr<TFocusProxy> proxy = m_host->MakeFocusProxy(run);
+  if (proxy) ++m_focusProxies;
+  return proxy;
+}
+
+void TSectionList::AddToTabOrder(const std::string& key, TFocusProxy& proxy) {
+  TTabOrderEntry entry{key, nullptr, &proxy};
+  const auto at = std::upper_bound(TabOrderList.begin(), TabOrderList.end(), key,
+                                   [](const std::string& k, const TTabOrderEntry& e) { return k < e.Key; });
+  TabOrderList.insert(at, std::move(entry));
+}
+
+void TSectionList::RemoveFromTabOrder(TFocusProxy& proxy) {
+  std::erase_if(TabOrderList, [&proxy](const TTabOrderEntry& entry) { return entry.Proxy == &proxy; });
+}
+
+int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+  ++LayoutCycle;
+  TableNestLevel = 0;
+  InlineList.MarkNeedsConverting();
+  if (!TabOrderList.empty()) {
+    m_host->ApplyTabOrder(TabOrderList);
+    TabOrderList.clear();
+  }
+  const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  if (!IsCopy && m_host->Showing()) {
+    // Controls get their windows before the first paint, out of sight.
+    for (TFormControlObj* control : FormControlList)
+      if (!control->Placed) control->ShowAt(-4000, 0);
+  }
+  if (!IsCopy && PositionList.empty()) AddToPositionList();
+  m_layoutWidth = ScrollWidth;
+  return height;
+}
+
+int TSectionList::DoLayout(int width, int clientHeight, int& scrollWidth) {
+  int curs = 0;
+  return LayOut(0, width, clientHeight, 0, scrollWidth, curs);
+}
+
+int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
+  PageBottom = m_yOffset + ARect.top() + ARect.height();
+  FirstPageItem = true;
+  TableNestLevel = 0;
+  DrawList.Clear();
+  const int result = TCell::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
+  DrawList.DrawImages(canvas);
+  if (m_yOffsetChanged) {
+    if (!IsCopy && m_host->Showing())
+      for (TFormControlObj* control : FormControlList)
+        if (!control->Placed) control->ShowAt(-4000, 0);
+    for (TFormControlObj* control : FormControlList)
+      if (!control->ShowIt && control->Placed) control->Hide();
+    m_yOffsetChanged = false;
+  }
+  return result;
+}
+
+void TSectionList::SetYOffset(int y) {
+  m_yOffset = y;
+  m_yOffsetChanged = true;
+  for (TFormControlObj* control : FormControlList) control->ShowIt = false;
+}
+
+int TSectionList::LinkAt(int X, int Y, TLinkAtResult& result) {
+  ActiveLink = nullptr;
+  ActiveImage = nullptr;
+  const int flags = TCellBasic::LinkAt(X, Y, result);
+  if ((LinksActive || Styles.HoverRulesPresent()) && ActiveLink != m_hoverLink) {
+    if (m_hoverLink) m_hoverLink->SetHoverForLink(m_linkRuns, false);
+    if (ActiveLink && ActiveLink->LinkFonts()) ActiveLink->SetHoverForLink(m_linkRuns, true);
+    m_hoverLink = ActiveLink;
+    m_host->InvalidatePanel();
+  }
+  if (ActiveImage != m_hoverImage) {
+    if (m_hoverImage) m_hoverImage->SetMouseState(0);
+    m_hoverImage = ActiveImage;
+  }
+  if (m_hoverImage) m_hoverImage->SetMouseState(m_host->LeftButtonDown() ? 2 : 1);
+  return flags;
+}
+
+TSectionAtY TSectionList::FindSectionAtY(int Y) {
+  // The last item of the position list whose y is not below Y: with the lowest y from each position on,
+  // that is the last position whose lowest-from-here is not below Y.
+  if (m_positionTopsCycle != LayoutCycle || m_positionTops.size() != PositionList.size()) {
+    m_positionTops.resize(PositionList.size());
+    int lowest = INT_MAX;
+    for (std::size_t i = PositionList.size(); i-- > 0;) {
+      lowest = std::min(lowest, PositionList[i]->GetYPos());
+      m_positionTops[i] = lowest;
+    }
+    m_positionTopsCycle = LayoutCycle;
+  }
+  const auto after = std::upper_bound(m_positionTops.begin(), m_positionTops.end(), Y);
+  if (after == m_positionTops.begin()) return {};
+  const int index = static_cast<int>(after - m_positionTops.begin()) - 1;
+  TSectionBase* section = PositionList[static_cast<std::size_t>(index)];
+  return {section, section->GetYPos(), index};
+}
+
+int TSectionList::DocPosOfRoot(int sourcePosition, bool previous) {
+  const int at = TCellBasic::DocPosOf(sourcePosition, previous);
+  return at >= 0 ? at : CharCount;
+}
+
+bool TSectionList::CharIndexToXYRoot(int index, int& X, int& Y) {
+  if (!TCellBasic::CharIndexToXY(std::min(index, CharCount - 1), X, Y)) return false;
+  if (index >= CharCount) X += 15;  // the caret after the last character
+  return true;
+}
+
+int TSectionList::YOfSourcePosition(int sourcePosition) const {
+  auto& self = const_cast<TSectionList&>(*this);
+  int x = 0, y = 0;
+  if (!self.CharIndexToXYRoot(self.DocPosOfRoot(sourcePosition, false), x, y)) return 0;
+  return y;
+}
+
+int TSectionList::GetSelLength() {
+  if (SelB >= SelE) return 0;
+  SelTextCount counter;
+  m_collector = &counter;
+  CopySelection();
+  m_collector = nullptr;
+  return counter.Finish();
+}
+
+int TSectionList::GetSelTextBuf(char16_t* buffer, int size) {
+  if (size > 0) buffer[0] = 0;
+  if (SelB >= SelE) return 0;
+  SelTextBuf collector(buffer, size);
+  m_collector = &collector;
+  CopySelection();
+  m_collector = nullptr;
+  return collector.Finish();
+}
+
+}  // namespace corvane

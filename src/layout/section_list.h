@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QRect>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "html/id_name_list.h"
+#include "html/image_map.h"
+#include "layout/cell_basic.h"
+#include "layout/document_host.h"
+#include "layout/draw_list.h"
+#include "layout/inline_list.h"
+#include "layout/text_measurer.h"
+#include "style/font_obj.h"
+#include "style/style_list.h"
+
+class QPainter;
+
+namespace corvane {
+
+class SelTextCount;
+class TFloatingObj;
+class TFormControlObj;
+class ThtmlForm;
+
+// The item at or above a y, as FindSectionAtY answers it.
+struct TSectionAtY {
+  TSectionBase* Section = nullptr;
+  int Y = 0;
+  int Index = -1;
+};
+
+// The document root: the content list of the whole document (normally one body block) and the holder
+// of every document-wide list. The viewer owns one, lays it out to a width, tells it the scroll offset
+// and asks it to paint a rectangle; the document builder fills it.
+class TSectionList final : public TCell, public TLinkDocument, public TDocumentPositions {
+ public:
+  explicit TSectionList(TDocumentHost* host = nullptr);
+  ~TSectionList() override;
+
+  TDocumentHost& Host() const { return *m_host; }
+  void SetHost(TDocumentHost* host);
+
+  // Text measuring; the Qt measurer unless a test puts another in place.
+  TTextMeasurer& Measurer() const { return *m_measurer; }
+  void SetMeasurer(std::unique_ptr<TTextMeasurer> measurer) { m_measurer = std::move(measurer); }
+
+  // The defaults of a new document: fonts and colours into the style list, the link colours, the
+  // background, the hover tracking of links.
+  void SetDefaults(const TStyleDefaults& defaults, TColor background, bool hoverLinksActive);
+  const TStyleDefaults& Defaults() const { return m_defaults; }
+
+  // Empties the document (see the ownership above); the defaults must be handed again afterwards.
+  void Clear();
+
+  // Lays the whole document out to Width; ScrollWidth receives the widest line. Returns the height.
+  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
+  // Lays out with the viewer's arguments; returns the height.
+  int DoLayout(int width, int clientHeight, int& scrollWidth);
+  int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
+  int LinkAt(int X, int Y, TLinkAtResult& result) override;
+
+  void SetYOffset(int y);
+  int YOffset() const { return m_yOffset; }
+
+  TSectionAtY FindSectionAtY(int Y);
+  int DocPosOfRoot(int sourcePosition, bool previous);
+  bool CharIndexToXYRoot(int index, int& X, int& Y);
+  int YOfSourcePosition(int sourcePosition) const override;
+
+  // The selection's text: its length, and the text itself into a buffer of size characters.
+  int GetSelLength();
+  int GetSelTextBuf(char16_t* buffer, int size);
+  SelTextCount* Collector() const { return m_collector; }
+
+  // TLinkDocument.
+  std::vector<TFontObj*>& LinkRuns() override { return m_linkRuns; }
+  std::unique_ptr<TFocusProxy> MakeFocusProxy(TFontObj& run) override;
+  int TabOrderCount() const override { return static_cast<int>(TabOrderList.size()); }
+  void AddToTabOrder(const std::string& key, TFocusProxy& proxy) override;
+  void RemoveFromTabOrder(TFocusProxy& proxy) override;
+  void LinkFocused(TFontObj& run) override { m_host->LinkFocused(run); }
+  void RepaintLinks() override { m_host->InvalidatePanel(); }
+  void FollowLink(const TRunTarget& target) override { m_host->FollowLink(target); }
+  void ViewerKeyDown(int key) override { m_host->ViewerKeyDown(key); }
+
+  TColor Background() const { return m_background; }
+  void SetBackground(TColor colour);
+
+  // Document-wide lists.
+  TIDNameList IDNameList{this};
+  std::vector<std::unique_ptr<ThtmlForm>> htmlFormList;
+  std::vector<std::unique_ptr<TMapItem>> MapList;
+  std::vector<TFormControlObj*> FormControlList;
+  std::vector<TFloatingObj*> PanelList;
+  struct TMissingImage {
+    std::string Name;
+    TFloatingObj* Object = nullptr;
+  };
+  std::vector<TMissingImage> MissingImages;
+  TStyleList Styles;
+  TDrawList DrawList;
+  std::vector<TSectionBase*> PositionList;
+  std::vector<TTabOrderEntry> TabOrderList;
+  TInlineList InlineList;
+
+  // Selection: document character indices.
+  int SelB = 0;
+  int SelE = 0;
+
+  // Document colours and fonts.
+  TColor FontColor = 0;
+  TColor HotSpotColor = 0xFF0000;
+  TColor LinkVisitedColor = 0x800080;
+  TColor LinkActiveColor = 0xFF0000;
+  std::string PreFontName = "Courier New";
+  bool LinksActive = false;  // hover colours for links
+  std::string BackgroundImageName;
+  bool ShowImages = true;
+  bool ManyLinks = false;  // more than 400 links: no keyboard tab stops for links
+  bool Printing = false;
+  bool PrintBackground = false;
+  bool IsCopy = false;
+
+  // State of the current paint and layout.
+  int PageBottom = 0;
+  bool FirstPageItem = true;
+  int TableNestLevel = 0;
+  int LayoutCycle = 0;
+  int SectionCount = 0;
+  int ProgressStart = 0;
+  int* CurrentListItemBaseline = nullptr;  // set by a list item while its first line is laid out
+  float ScaleX = 1.0f;
+  float ScaleY = 1.0f;
+
+  // The link run and the picture under the mouse, found by the last link hit test.
+  TFontObj* ActiveLink = nullptr;
+  TFloatingObj* ActiveImage = nullptr;
+  // Form controls draw themselves into the paint (a document painted without a viewer).
+  bool PaintControls = false;
+  // Set while the items are being freed, so that they need not tidy the document-wide lists one by one.
+  bool Clearing = false;
+
+  // Whether any link run has a keyboard focus proxy (which records the y of its line).
+  bool HasFocusProxies() const { return m_focusProxies > 0; }
+
+  bool YOffsetChanged() const { return m_yOffsetChanged; }
+  // The widest line of the last layout, as DoLayout reports it.
+  int LayoutWidth() const { return m_layoutWidth; }
+
+ private:
+  TDocumentHost m_ownHost;
+  TDocumentHost* m_host;
+  std::unique_ptr<TTextMeasurer> m_measurer;
+  TStyleDefaults m_defaults;
+  std::vector<TFontObj*> m_linkRuns;
+  SelTextCount* m_collector = nullptr;
+  int m_yOffset = 0;
+  bool m_yOffsetChanged = false;
+  TColor m_background = 0xFFFFFF;
+  int m_layoutWidth = 0;
+  int m_focusProxies = 0;
+  TFontObj* m_hoverLink = nullptr;    // the link shown in the hover colours
+  TFloatingObj* m_hoverImage = nullptr;
+  // FindSectionAtY: the lowest GetYPos from each position of the position list on.
+  std::vector<int> m_positionTops;
+  int m_positionTopsCycle = -1;
+};
+
+}  // namespace corvane

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "layout/layout_test_support.h"
+
+namespace corvane {
+namespace {
+
+using test::Blocks;
+using test::InkIn;
+using test::kBodyX;
+using test::kBodyY;
+using test::kLineHeight;
+using test::TTestDocument;
+
+int TopOfSection(const TTestDocument& document, std::u16string_view start) {
+  const TSection* section = document.SectionStarting(start);
+  return section ? section->TopY : -1;
+}
+
+TEST(BlockLayout, VerticalMarginsCollapse) {
+  struct TCase {
+    const char* Html;
+    int SecondTop;
+  } const cases[] = {
+      // Both positive: the larger; one negative: their sum; both negative: the more negative.
+      {"<div style=\"margin-bottom:20px\">a</div><div style=\"margin-top:10px\">b</div>", 22 + 20},
+      {"<div style=\"margin-bottom:-5px\">a</div><div style=\"margin-top:10px\">b</div>", 22 + 5},
+      {"<div style=\"margin-bottom:-5px\">a</div><div style=\"margin-top:-8px\">b</div>", 22 - 8},
+      // Paragraph space: none above the first paragraph, 14 between paragraphs.
+      {"<p>a</p><p>b</p>", 22 + 14},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(300);
+    EXPECT_EQ(TopOfSection(document, u"a"), kBodyY) << c.Html;
+    EXPECT_EQ(TopOfSection(document, u"b"), c.SecondTop) << c.Html;
+  }
+}
+
+TEST(BlockLayout, WidthsAndAutoMargins) {
+  struct TCase {
+    const char* Html;
+    int LeftX;
+    int Width;
+  } const cases[] = {
+      {"<div>x</div>", kBodyX, 600},
+      {"<div style=\"width:200px;margin-left:auto;margin-right:auto\">x</div>", kBodyX + 200, 200},
+      {"<div style=\"width:200px;margin-left:auto\">x</div>", kBodyX + 400, 200},
+      {"<div style=\"margin-left:50px;padding-left:5px;border-left:3px solid\">x</div>", kBodyX + 58, 542},
+      {"<div style=\"width:50%\">x</div>", kBodyX, 300},
+      // A width below the widest word grows to it.
+      {"<div style=\"width:20px\">abcdef</div>", kBodyX, 60},
+      {"<div align=center style=\"width:100px\">x</div>", kBodyX + 250, 100},
+      {"<center><div style=\"width:100px\">x</div></center>", kBodyX + 250, 100},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(600 + 2 * kBodyX);
+    const std::vector<TBlock*> blocks = Blocks(document.Body().Content());
+    ASSERT_EQ(blocks.size(), 1u) << c.Html;
+    EXPECT_EQ(blocks[0]->LeftX, c.LeftX) << c.Html;
+    EXPECT_EQ(blocks[0]->NewWidth, c.Width) << c.Html;
+  }
+}
+
+TEST(BlockLayout, GivenHeights) {
+  TTestDocument hidden("<div style=\"height:30px;overflow:hidden\">a<br>b<br>c</div>x");
+  hidden.LayOut(300);
+  EXPECT_EQ(TopOfSection(hidden, u"x"), kBodyY + 30);
+  TTestDocument grows("<div style=\"height:30px\">a<br>b<br>c</div>x");
+  grows.LayOut(300);
+  EXPECT_EQ(TopOfSection(grows, u"x"), kBodyY + 3 * kLineHeight);
+  TTestDocument taller("<div style=\"height:80px\">a</div>x");
+  taller.LayOut(300);
+  EXPECT_EQ(TopOfSection(taller, u"x"), kBodyY + 80);
+}
+
+TEST(BlockLayout, FloatsAndClearing) {
+  TTestDocument document(
+      "<div style=\"float:left;width:30px;height:40px\"></div>"
+      "<div style=\"float:right;width:20px;height:60px\"></div>"
+      "<div style=\"clear:both\">x</div>");
+  document.LayOut(300);
+  EXPECT_EQ(TopOfSection(document, u"x"), kBodyY + 60);
+  TTestDocument left("<div style=\"float:left;width:30px;height:40px\"></div><div style=\"clear:left\">x</div>");
+  left.LayOut(300);
+  EXPECT_EQ(TopOfSection(left, u"x"), kBodyY + 40);
+
+  // Right floats stack from the right edge without overlapping.
+  TTestDocument right(
+      "<div style=\"float:right;width:50px\">a</div><div style=\"float:right;width:50px\">b</div>text");
+  right.LayOut(300);
+  const std::vector<TBlock*> blocks = Blocks(right.Body().Content());
+  ASSERT_EQ(blocks.size(), 2u);
+  EXPECT_EQ(blocks[0]->LeftX, 290 - 50);
+  EXPECT_EQ(blocks[1]->LeftX, 290 - 100);
+  // The text beside them ends where they begin.
+  EXPECT_EQ(right.SectionStarting(u"text")->Lines()[0].DrawWidth, 280 - 100);
+}
+
+TEST(BlockLayout, ListMarkers) {
+  TTestDocument document(
+      "<ul><li>a<ul><li>b<ul><li>c</ul></ul></ul>"
+      "<ol type=a start=26><li>y<li>z<li value=-3>w</ol><ol type=I><li>i</ol><ol><li>1</ol><li>stray<dl><dd>d</dl>");
+  document.LayOut(400);
+  std::vector<TBlockLI*> items;
+  std::function<void(const TCellBasic&)> collect = [&](const TCellBasic& list) {
+    for (TBlock* block : Blocks(list)) {
+      if (auto* item = dynamic_cast<TBlockLI*>(block)) items.push_back(item);
+      collect(block->Content());
+    }
+  };
+  collect(document.Body().Content());
+  ASSERT_EQ(items.size(), 10u);
+  // Nested unordered lists: disc, circle, square.
+  EXPECT_EQ(items[0]->ListType(), 3);
+  EXPECT_EQ(items[1]->ListType(), 1);
+  EXPECT_EQ(items[2]->ListType(), 7);
+  // Letters stop at "z", and numbers below 1 take the first letter.
+  EXPECT_EQ(items[3]->MarkerText(), "z.");
+  EXPECT_EQ(items[4]->MarkerText(), "z.");
+  EXPECT_EQ(items[5]->MarkerText(), "a.");
+  EXPECT_EQ(items[6]->MarkerText(), "I.");
+  EXPECT_EQ(items[7]->MarkerText(), "1.");
+  // An item outside any list has a disc and room for it.
+  EXPECT_EQ(items[8]->ListType(), 3);
+  EXPECT_EQ(items[8]->LeftX, kBodyX + 16);
+  EXPECT_EQ(items[9]->ListType(), 6);
+}
+
+TEST(BlockLayout, RulesTakeTheirWidthAndAlignment) {
+  struct TCase {
+    const char* Html;
+    int LeftX;
+    int Width;
+  } const cases[] = {
+      {"<hr>", kBodyX, 280},
+      {"<hr width=50%>", kBodyX + 70, 140},
+      {"<hr width=50 align=right>", kBodyX + 230, 50},
+      {"<hr width=50 align=left>", kBodyX, 50},
+      {"<hr width=500>", kBodyX, 280},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(300);
+    const std::vector<TBlock*> blocks = Blocks(document.Body().Content());
+    ASSERT_EQ(blocks.size(), 1u) << c.Html;
+    EXPECT_EQ(blocks[0]->LeftX, c.LeftX) << c.Html;
+    EXPECT_EQ(blocks[0]->NewWidth, c.Width) << c.Html;
+  }
+}
+
+// Pixels that geometry cannot show: list markers, rules, block backgrounds and borders.
+TEST(BlockPainting, MarkersRulesBackgroundsAndBorders) {
+  TTestDocument document(
+      "<ul><li>x</ul><hr noshade size=3>"
+      "<div style=\"background-color:#00ff00;border:2px solid #ff0000;padding:3px\">x</div>");
+  document.LayOut(300);
+  const QImage picture = document.Paint(300, 200);
+  // The disc of the first item: 5 by 5 pixels, 15 left of the item's content and 6 above its baseline.
+  const int baseline = kBodyY + kLineHeight - test::kDescent;
+  const int x = kBodyX + 35;
+  EXPECT_GT(InkIn(picture, QRect(x - 15, baseline - 6, 5, 5)), 15);
+  EXPECT_EQ(InkIn(picture, QRect(x - 20, baseline - 10, 5, 12)), 0);
+  EXPECT_EQ(InkIn(picture, QRect(x - 10, baseline - 10, 5, 12)), 0);
+
+  const std::vector<TBlock*> blocks = Blocks(document.Body().Content());
+  ASSERT_EQ(blocks.size(), 3u);
+  // The rule: an outline 3 rows high across the band, in black without shading.
+  const int ruleTop = blocks[1]->TopY;
+  EXPECT_EQ(picture.pixel(150, ruleTop), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel(150, ruleTop + 1), qRgb(255, 255, 255));
+  EXPECT_EQ(picture.pixel(150, ruleTop + 2), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel(150, ruleTop + 3), qRgb(255, 255, 255));
+  EXPECT_EQ(picture.pixel(kBodyX, ruleTop + 1), qRgb(0, 0, 0));
+  // The box: border from its top, background inside the border.
+  const TBlock& box = *blocks[2];
+  EXPECT_EQ(box.MyRect, QRect(kBodyX, box.TopY - 5, 280, kLineHeight + 10));
+  EXPECT_EQ(picture.pixel(box.MyRect.left(), box.MyRect.top()), qRgb(255, 0, 0));
+  EXPECT_EQ(picture.pixel(box.MyRect.left() + 1, box.MyRect.top() + 1), qRgb(255, 0, 0));
+  EXPECT_EQ(picture.pixel(box.MyRect.left() + 2, box.MyRect.top() + 2), qRgb(0, 255, 0));
+  EXPECT_EQ(picture.pixel(box.MyRect.right(), box.MyRect.bottom()), qRgb(255, 0, 0));
+  EXPECT_EQ(picture.pixel(box.MyRect.right() + 1, box.MyRect.bottom()), qRgb(255, 255, 255));
+}
+
+}  // namespace
+}  // namespace corvane

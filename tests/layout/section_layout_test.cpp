@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include "layout/layout_test_support.h"
+
+namespace corvane {
+namespace {
+
+using test::kBodyX;
+using test::kBodyY;
+using test::kLineHeight;
+using test::kPitch;
+using test::TTestDocument;
+
+// Clean-up when a section is finished: leading spaces go, double spaces collapse (keeping the one that
+// may break), soft hyphens leave a break point, and the text ends with a space.
+TEST(SectionFinish, CleansUpItsText) {
+  struct TCase {
+    const char* Html;
+    std::u16string Text;
+    std::string Flags;  // break flags without the final sentinel
+  } const cases[] = {
+      {"<p>  ab  cd", u"ab cd ", "yyyyyy"},
+      {"<p>a <b> b</b>", u"a b ", "yyyy"},
+      {"<p>a&nbsp; b", u"a\u00a0 b ", "yyyyy"},
+      {"<p><nobr>a </nobr> b", u"a b ", "nyyy"},
+      {"<p>con&shy;tent", u"content ", "yysyyyyy"},
+      {"<p>&shy;x", u"x ", "yy"},
+      // A line break ends its section (a final break goes with its space), and starts a new one.
+      {"<p>a<br>b", u"a b ", "yyyy"},
+      {"<p>a <br> b", u"a b ", "yyyy"},
+      {"<p><br>", u"\b", "y"},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(400);
+    std::u16string text;
+    std::string flags;
+    for (const TSection* section : document.Sections()) {
+      text += section->Text();
+      flags += section->BreakFlags().substr(0, section->BreakFlags().size() - 1);
+    }
+    EXPECT_EQ(text, c.Text) << c.Html;
+    EXPECT_EQ(flags, c.Flags) << c.Html;
+  }
+}
+
+TEST(SectionLayout, BreaksLinesWhereTheyMayBreak) {
+  struct TCase {
+    const char* Html;
+    int ContentWidth;
+    std::vector<std::u16string> Lines;
+  } const cases[] = {
+      {"aaa bbb ccc ddd", 80, {u"aaa bbb", u"ccc ddd"}},
+      {"aaa bb cc dd", 80, {u"aaa bb", u"cc dd"}},
+      // No break inside a no-break element; the word runs over the band.
+      {"<nobr>aaaa bbbb</nobr> cc", 80, {u"aaaa bbbb", u"cc"}},
+      // A word longer than the band stays whole.
+      {"abcdefghijklmno pq", 80, {u"abcdefghijklmno", u"pq"}},
+      // A soft hyphen is a break point.
+      {"abcd&shy;efg", 60, {u"abcd", u"efg"}},
+      // After "-" and "?", and at explicit break opportunities.
+      {"abc-defgh", 60, {u"abc-", u"defgh"}},
+      {"abc<wbr>defgh", 60, {u"abc", u"defgh"}},
+      // Line breaks end lines.
+      {"ab<br>cd", 200, {u"ab", u"cd"}},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(c.ContentWidth + 2 * kBodyX);
+    const std::vector<TSection*> sections = document.Sections();
+    std::vector<std::u16string> lines;
+    for (const TSection* section : sections)
+      for (const std::u16string& line : TTestDocument::LineTexts(*section)) lines.push_back(line);
+    EXPECT_EQ(lines, c.Lines) << c.Html;
+  }
+}
+
+TEST(SectionLayout, SoftHyphenLineDrawsAHyphen) {
+  TTestDocument document("abcd&shy;efg");
+  document.LayOut(60 + 2 * kBodyX);
+  const TSection& section = *document.Sections().at(0);
+  ASSERT_EQ(section.Lines().size(), 2u);
+  EXPECT_TRUE(section.Lines()[0].Shy);
+  EXPECT_FALSE(section.Lines()[1].Shy);
+}
+
+TEST(SectionLayout, SurrogatePairsStayWhole) {
+  TTestDocument document("&#x1F600;&#x1F601;&#x1F602;");
+  document.LayOut(15 + 2 * kBodyX);
+  const TSection& section = *document.Sections().at(0);
+  ASSERT_EQ(section.Lines().size(), 3u);
+  for (const LineRec& line : section.Lines()) {
+    EXPECT_TRUE(IsHighSurrogate(section.Text()[static_cast<std::size_t>(line.Start)]));
+    EXPECT_GE(line.Ln, 2);
+  }
+}
+
+TEST(SectionLayout, OverlongWordWidensTheDocument) {
+  TTestDocument document("abcdefghijklmno");
+  document.LayOut(80 + 2 * kBodyX);
+  // The body reports the widest line plus its margins.
+  EXPECT_EQ(document.ScrollWidth, 150 + 2 * kBodyX);
+}
+
+TEST(SectionLayout, AlignmentAndJustification) {
+  TTestDocument document(
+      "<p align=center>ab</p><p align=right>ab</p><p align=justify>aaa bb cc dd ee</p><p align=justify>a b</p>");
+  document.LayOut(80 + 2 * kBodyX);
+  const std::vector<TSection*> sections = document.Sections();
+  ASSERT_EQ(sections.size(), 4u);
+  // "ab" is 20 wide in an 80-pixel band.
+  EXPECT_EQ(sections[0]->Lines()[0].LineIndent, 30);
+  EXPECT_EQ(sections[1]->Lines()[0].LineIndent, 60);
+  // A justified line spreads the free pixels over its spaces; the last line stays as it is.
+  const std::vector<LineRec>& lines = sections[2]->Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].Spaces, 1);
+  EXPECT_EQ(lines[0].Extra, 20);
+  EXPECT_EQ(lines[1].Extra, 0);
+  EXPECT_EQ(sections[3]->Lines()[0].Extra, 0);
+}
+
+TEST(SectionLayout, LinesAreAsHighAsTheirFonts) {
+  TTestDocument document("<p>a<br>b</p><p style=\"line-height: 27px\">c</p><p>x <big>y</big></p>");
+  document.LayOut(300);
+  const std::vector<TSection*> sections = document.Sections();
+  ASSERT_EQ(sections.size(), 4u);
+  EXPECT_EQ(sections[0]->Height, kLineHeight);
+  EXPECT_EQ(sections[0]->TopY, kBodyY);
+  EXPECT_EQ(sections[1]->TopY, kBodyY + kLineHeight);
+  // A line height of 27 puts 5 pixels above the text and 5 below.
+  EXPECT_EQ(sections[2]->Lines()[0].SpaceBefore, 5);
+  EXPECT_EQ(sections[2]->Lines()[0].SpaceAfter, 5);
+  EXPECT_EQ(sections[2]->Height, 27);
+  // A line with a larger font is as high as that font.
+  EXPECT_GT(sections[3]->Lines()[0].LineHt, kLineHeight);
+}
+
+TEST(SectionLayout, TextFlowsBesideAFloatUntilItsBottom) {
+  TTestDocument document("<img align=left width=30 height=40>aaaa bbbb cccc dddd eeee ffff");
+  document.LayOut(100 + 2 * kBodyX);
+  const TSection& section = *document.Sections().at(0);
+  const std::vector<LineRec>& lines = section.Lines();
+  ASSERT_EQ(lines.size(), 5u);
+  // The float takes 30 pixels and 3 on each side; the lines beside it start after it.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(lines[static_cast<std::size_t>(i)].LineIndent, 36) << i;
+    EXPECT_EQ(lines[static_cast<std::size_t>(i)].Top, kBodyY + i * kLineHeight) << i;
+  }
+  EXPECT_EQ(lines[3].LineIndent, 0);
+  EXPECT_EQ(TTestDocument::LineTexts(section)[3], u"dddd eeee");
+  // The section's ink reaches down to the float's bottom when that is lower.
+  TTestDocument shortText("<img align=left width=30 height=40>ab");
+  shortText.LayOut(200);
+  const TSection& beside = *shortText.Sections().at(0);
+  EXPECT_EQ(beside.Height, kLineHeight);
+  EXPECT_EQ(beside.InkHeight, 40);
+  // The document reaches down to the float's bottom.
+  EXPECT_EQ(shortText.Height, kBodyY + 40);
+}
+
+TEST(SectionLayout, PreformattedLinesKeepSpacesAndHeight) {
+  TTestDocument document("<pre>a  b\n\n   c\n</pre>");
+  document.LayOut(300);
+  const std::vector<TSection*> sections = document.Sections();
+  ASSERT_EQ(sections.size(), 4u);
+  EXPECT_EQ(sections[0]->Text(), u"a  b ");
+  EXPECT_EQ(sections[1]->Text(), u" ");
+  EXPECT_EQ(sections[2]->Text(), u"   c ");
+  // Every line, empty or indented, is one line of the preformatted font.
+  const int height = sections[0]->Fonts()[0].TextHeight();
+  for (const TSection* section : sections) EXPECT_EQ(section->Height, height);
+  // Preformatted text never breaks.
+  TTestDocument narrow("<pre>aaaa bbbb cccc</pre>");
+  narrow.LayOut(60);
+  EXPECT_EQ(narrow.Sections().at(0)->Lines().size(), 1u);
+}
+
+TEST(SectionLayout, MinimumAndMaximumWidths) {
+  struct TCase {
+    const char* Html;
+    int Min;
+    int Max;
+  } const cases[] = {
+      {"aa bbbb c", 40, 100},         // widest word; the whole text with its final space
+      {"<nobr>aa bb</nobr> c", 50, 80},
+      {"ab-cde", 30, 70},             // a word followed by "-" includes it
+      {"abcd&shy;efg", 50, 80},       // a word ending at a soft hyphen adds the hyphen
+      {"<p style=\"word-wrap: break-word\">abcdef", 10, 70},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(400);
+    int min = 0, max = 0;
+    document.Sections().at(0)->GetMinMaxWidth(min, max);
+    EXPECT_EQ(min, c.Min) << c.Html;
+    EXPECT_EQ(max, c.Max) << c.Html;
+  }
+}
+
+TEST(SectionPositions, SourceAndDocumentPositionsMapBothWays) {
+  TTestDocument document("<p>ab<b>cd</b></p>");
+  document.LayOut(300);
+  TSection& section = *document.Sections().at(0);
+  const int F = section.FirstCharIndex;
+  EXPECT_EQ(section.Text(), u"abcd ");
+  // "<p>ab<b>cd</b></p>": a at 3, c at 8, the closing space at the "</p>" (14).
+  EXPECT_EQ(section.SourcePosOf(F), 3);
+  EXPECT_EQ(section.SourcePosOf(F + 1), 4);
+  EXPECT_EQ(section.SourcePosOf(F + 2), 8);
+  EXPECT_EQ(section.SourcePosOf(F + 4), 14);
+  EXPECT_EQ(section.SourcePosOf(F + 5), -1);
+  EXPECT_EQ(section.SourcePosOf(F - 1), -1);  // before the section: no record to read
+  struct TCase {
+    int Source;
+    bool Previous;
+    int Index;  // relative to F; -1 for none
+  } const cases[] = {
+      {3, false, 0}, {8, false, 2}, {9, false, 3}, {5, false, 2}, {5, true, 1}, {0, false, 0},
+      {0, true, -1}, {100, false, -1}, {100, true, 4},
+  };
+  for (const TCase& c : cases) {
+    const int at = section.DocPosOf(c.Source, c.Previous);
+    EXPECT_EQ(at < 0 ? -1 : at - F, c.Index) << c.Source << (c.Previous ? " previous" : "");
+  }
+}
+
+TEST(SectionHitTests, CharactersUnderPointsAndBack) {
+  TTestDocument document("<p>abcd efgh</p>");
+  document.LayOut(300);
+  document.Paint(300, 100);
+  TSection& section = *document.Sections().at(0);
+  const int F = section.FirstCharIndex;
+  TCharAtPoint at;
+  // A character counts once the point is past its middle.
+  EXPECT_EQ(section.CharIndexAt(kBodyX + 25, kBodyY + 5, at), F + 2);
+  EXPECT_EQ(at.XR, kBodyX + 20);
+  EXPECT_EQ(at.YR, kBodyY);
+  EXPECT_EQ(at.CaretHeight, kLineHeight);
+  EXPECT_EQ(section.CharIndexAt(kBodyX + 26, kBodyY + 5, at), F + 3);
+  // Left of the line: its first character, outside the text.
+  EXPECT_EQ(section.CharIndexAt(2, kBodyY + 5, at), F);
+  EXPECT_FALSE(at.InText);
+  EXPECT_EQ(section.CharIndexAt(kBodyX, kBodyY + kLineHeight + 1, at), -1);
+  for (int i = 0; i < 9; ++i) {
+    int x = 0, y = 0;
+    ASSERT_TRUE(section.CharIndexToXY(F + i, x, y));
+    EXPECT_EQ(x, kBodyX + i * kPitch);
+    EXPECT_EQ(y, kBodyY);
+    EXPECT_EQ(section.CharIndexAt(x + 1, y + 1, at), F + i);
+  }
+  // The caret after the document's last character stands 15 pixels right of it.
+  int x = 0, y = 0;
+  ASSERT_TRUE(document.Document.CharIndexToXYRoot(document.Document.CharCount, x, y));
+  EXPECT_EQ(x, kBodyX + 9 * kPitch + 15);
+}
+
+}  // namespace
+}  // namespace corvane
