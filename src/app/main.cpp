@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/render_command.h"
 #include "app/ui_texts.h"
 
 namespace {
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   int status = corvane::kExitSuccess;
   if (corvane::HandleInfoOptions(args, status)) return status;
   if (corvane::IsConvertCommand(args)) return corvane::RunConvertCommand(args);
+  if (corvane::IsRenderCommand(args)) return corvane::RunRenderCommand(argc, argv, args);
   for (const std::string& arg : args) {
     if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "corvane: unknown option '%s'\nTry 'corvane --help' for more information.\n",

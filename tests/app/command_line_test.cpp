@@ -161,3 +161,69 @@ TEST_F(CommandLineTest, HelpAndVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+// The width and height in the header of a PNG file; zero when it is none.
+std::pair<int, int> PngSize(const std::string& bytes) {
+  if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+  auto word = [&bytes](std::size_t at) {
+    return (static_cast<unsigned char>(bytes[at]) << 24) | (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+           (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
+  };
+  return {word(16), word(20)};
+}
+
+TEST_F(CommandLineTest, RenderPaintsThePageIntoAPng) {
+  const fs::path page = temp.Write("page.html", "<p>Hello, world</p>");
+  const Result r = Run({"render", page.string(), "-o", (dir / "page.png").string(), "--width", "300"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+  // Body margins of 5 above and below a line of 17 and a paragraph space of 14.
+  EXPECT_EQ(PngSize(ReadFile(dir / "page.png")), std::make_pair(300, 41));
+
+  std::string tall;
+  for (int i = 0; i < 3000; ++i) tall += "<p>line " + std::to_string(i) + "\n";
+  const fs::path tallPage = temp.Write("tall.html", tall);
+  const Result t = Run({"render", tallPage.string(), "-o", (dir / "tall.png").string()});
+  EXPECT_EQ(t.status, 0) << t.err;
+  EXPECT_EQ(PngSize(ReadFile(dir / "tall.png")), std::make_pair(800, 5 + 3000 * 17 + 2999 * 14 + 14 + 5));
+}
+
+TEST_F(CommandLineTest, RenderFailures) {
+  const fs::path page = temp.Write("page.html", "<p>x");
+  const std::string missing = (dir / "missing.html").string();
+  const Result noInput = Run({"render", missing, "-o", (dir / "a.png").string()});
+  EXPECT_EQ(noInput.status, 1);
+  EXPECT_EQ(noInput.err, "corvane: cannot read " + missing + ": No such file or directory\n");
+
+  const Result folder = Run({"render", dir.string(), "-o", (dir / "a.png").string()});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "corvane: cannot read " + dir.string() + ": not a regular file\n");
+
+  const std::string unwritable = (dir / "no" / "such" / "a.png").string();
+  const Result noOutput = Run({"render", page.string(), "-o", unwritable});
+  EXPECT_EQ(noOutput.status, 1);
+  EXPECT_EQ(noOutput.err, "corvane: cannot write " + unwritable + ": No such file or directory\n");
+
+  struct TUsage {
+    std::vector<std::string> Args;
+    std::string Message;
+  } const usages[] = {
+      {{"render", page.string()}, "render needs -o OUT.png"},
+      {{"render", "-o", "x.png"}, "render needs a FILE"},
+      {{"render", page.string(), "-o", "x.png", "--width", "0"}, "--width takes a number of pixels from 1 to 6000"},
+      {{"render", page.string(), "-o", "x.png", "--width", "wide"}, "--width takes a number of pixels from 1 to 6000"},
+      {{"render", page.string(), page.string(), "-o", "x.png"}, "render takes one FILE"},
+      {{"render", page.string(), "-o", "x.png", "-x"}, "unknown option '-x'"},
+  };
+  for (const TUsage& usage : usages) {
+    const Result r = Run(usage.Args);
+    EXPECT_EQ(r.status, 2) << usage.Message;
+    EXPECT_EQ(r.err, "corvane: " + usage.Message + "\nTry 'corvane --help' for more information.\n");
+  }
+  EXPECT_FALSE(fs::exists("x.png"));
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+#include "app/render_command.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "app/command_line.h"
+#include "app/png_band_writer.h"
+#include "builder/document_loader.h"
+#include "layout/section_list.h"
+
+namespace corvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDefaultWidth = 800;
+constexpr int kMaxWidth = 6000;     // as wide as the viewer ever paints
+constexpr int kBandHeight = 512;    // rows painted at a time
+
+struct TRenderOptions {
+  std::string file;
+  std::string output;
+  int width = kDefaultWidth;
+};
+
+void PrintError(const std::string& message) { std::fprintf(stderr, "corvane: %s\n", message.c_str()); }
+
+int UsageError(const std::string& message) {
+  PrintError(message);
+  std::fprintf(stderr, "Try 'corvane --help' for more information.\n");
+  return kExitUsage;
+}
+
+std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string>& args, std::string& problem) {
+  TRenderOptions options;
+  bool widthGiven = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto takeValue = [&](const std::string& name) -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        problem = "option '" + name + "' needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    if (arg == "-o" || arg == "--output") {
+      const auto value = takeValue(arg);
+      if (!value) return std::nullopt;
+      options.output = *value;
+    } else if (arg == "--width" || arg.rfind("--width=", 0) == 0) {
+      std::string text;
+      if (arg == "--width") {
+        const auto value = takeValue(arg);
+        if (!value) return std::nullopt;
+        text = *value;
+      } else {
+        text = arg.substr(8);
+      }
+      int width = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
+      if (error != std::errc() || end != text.data() + text.size() || width < 1 || width > kMaxWidth) {
+        problem = "--width takes a number of pixels from 1 to " + std::to_string(kMaxWidth);
+        return std::nullopt;
+      }
+      options.width = width;
+      widthGiven = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      problem = "unknown option '" + arg + "'";
+      return std::nullopt;
+    } else if (options.file.empty()) {
+      options.file = arg;
+    } else {
+      problem = "render takes one FILE";
+      return std::nullopt;
+    }
+  }
+  (void)widthGiven;
+  if (options.file.empty()) {
+    problem = "render needs a FILE";
+    return std::nullopt;
+  }
+  if (options.output.empty()) {
+    problem = "render needs -o OUT.png";
+    return std::nullopt;
+  }
+  return options;
+}
+
+std::optional<std::string> ReadPage(const std::string& path, std::string& error) {
+  std::error_code code;
+  const fs::file_status status = fs::status(path, code);
+  if (code) {
+    error = code.message();
+    return std::nullopt;
+  }
+  if (!fs::is_regular_file(status)) {
+    error = "not a regular file";
+    return std::nullopt;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) {
+    error = "read error";
+    return std::nullopt;
+  }
+  return text;
+}
+
+}  // namespace
+
+bool IsRenderCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "render"; }
+
+bool PaintDocumentToPng(TSectionList& document, int width, int height, const std::string& path, std::string& error) {
+  TPngBandWriter writer;
+  if (!writer.Open(path, width, height)) {
+    error = writer.Error();
+    return false;
+  }
+  QImage band(width, std::min(kBandHeight, height), QImage::Format_ARGB32_Premultiplied);
+  if (band.isNull()) {
+    error = "out of memory";
+    return false;
+  }
+  const QColor background = ToQColor(document.Background());
+  for (int top = 0; top < height; top += band.height()) {
+    band.fill(background.isValid() ? background : QColor(Qt::white));
+    {
+      QPainter painter(&band);
+      document.SetYOffset(top);
+      document.Paint(painter, QRect(0, 0, width, band.height()), kMaxWidth, 0, 0, 0, 0);
+    }
+    if (!writer.WriteRows(band, std::min(band.height(), height - top))) {
+      error = writer.Error();
+      return false;
+    }
+  }
+  if (!writer.Close()) {
+    error = writer.Error();
+    return false;
+  }
+  return true;
+}
+
+int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
+  std::string problem;
+  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
+  if (!options) return UsageError(problem);
+  std::string error;
+  std::optional<std::string> page = ReadPage(options->file, error);
+  if (!page) {
+    PrintError("cannot read " + options->file + ": " + error);
+    return kExitFailure;
+  }
+  // Pictures of pages never depend on a display: fonts and resolution are those of the offscreen screen.
+  // The toolkit's notes about the desktop session are no concern of a command in a script.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+  });
+  QGuiApplication app(argc, argv);
+
+  TSectionList document;
+  document.PaintControls = true;
+  TBuilderHandlers handlers;
+  std::error_code code;
+  handlers.BaseAddress = fs::absolute(options->file, code).string();
+  LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);
+  int scrollWidth = 0;
+  const int height = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
+  const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
+
+  if (!PaintDocumentToPng(document, width, height, options->output, error)) {
+    std::error_code removeError;
+    fs::remove(options->output, removeError);
+    PrintError("cannot write " + options->output + ": " + error);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace corvane

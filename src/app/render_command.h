@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class TSectionList;
+
+// True when the arguments (without the program name) ask for `corvane render`.
+bool IsRenderCommand(const std::vector<std::string>& args);
+
+// Runs `corvane render FILE -o OUT.png [--width N]`: lays the page out at width N and paints it whole
+// into a PNG file, offscreen. Returns the exit status.
+int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args);
+
+// Paints a laid-out document of the given height into a PNG file, band by band. False with error set
+// when the file cannot be written.
+bool PaintDocumentToPng(TSectionList& document, int width, int height, const std::string& path, std::string& error);
+
+}  // namespace corvane

@@ -1,0 +1,920 @@
+#include "builder/document_builder.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+
+#include "html/attribute_list.h"
+#include "html/selection_text.h"
+#include "layout/block.h"
+#include "layout/form_control.h"
+#include "layout/image_obj.h"
+#include "layout/section.h"
+#include "layout/section_list.h"
+#include "style/prop_stack.h"
+#include "style/style_context.h"
+#include "style/style_list.h"
+
+namespace corvane {
+
+namespace {
+
+using S = TagSymbol;
+
+const TSymbolSet kFontStyleGroup = {
+    S::SymB,      S::SymI,      S::SymEm,      S::SymStrong,    S::SymU,      S::SymCite,      S::SymVar,
+    S::SymS,      S::SymStrike, S::SymTt,      S::SymCode,      S::SymKbd,    S::SymSamp,      S::SymSpan,
+    S::SymLabel,  S::SymSub,    S::SymSup,     S::SymBig,       S::SymSmall,  S::SymBEnd,      S::SymIEnd,
+    S::SymEmEnd,  S::SymStrongEnd, S::SymUEnd, S::SymCiteEnd,   S::SymVarEnd, S::SymSEnd,      S::SymStrikeEnd,
+    S::SymTtEnd,  S::SymCodeEnd, S::SymKbdEnd, S::SymSampEnd,   S::SymSpanEnd, S::SymLabelEnd, S::SymSubEnd,
+    S::SymSupEnd, S::SymBigEnd, S::SymSmallEnd};
+
+const TSymbolSet kInlineGroup =
+    kFontStyleGroup + TSymbolSet{S::SymBr,      S::SymImg,      S::SymA,       S::SymAEnd,    S::SymInput,
+                                 S::SymTextarea, S::SymTextareaEnd, S::SymSelect, S::SymFont,   S::SymFontEnd,
+                                 S::SymBasefont, S::SymMap,      S::SymPage,    S::SymScript,  S::SymScriptEnd,
+                                 S::SymPanel,    S::SymNobr,     S::SymNobrEnd, S::SymWbr,     S::SymObject,
+                                 S::SymObjectEnd, S::SymText,    S::SymUnknownTag};
+
+const TSymbolSet kFlowInline = kInlineGroup + TSymbolSet{S::SymH, S::SymHEnd, S::SymHr, S::SymPre, S::SymPreEnd,
+                                                         S::SymTable};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
+}
+
+// The ALIGN of P, H and DIV as a "text-align" value; "" for none.
+std::string AlignOf(const TAttributeList& attributes) {
+  const TAttribute* align = attributes.Find(S::SymAlign);
+  if (!align) return {};
+  const std::string value = Lower(align->Text);
+  if (value == "left" || value == "center" || value == "right" || value == "justify") return value;
+  if (value == "middle") return "center";
+  return {};
+}
+
+std::string AttributeText(const TAttributeList& attributes, TagSymbol symbol) {
+  const TAttribute* attribute = attributes.Find(symbol);
+  return attribute ? attribute->Text : std::string();
+}
+
+// Font sizes 1..7 in points for ordinary and for preformatted text.
+constexpr std::array<int, 7> kFontSizes = {8, 10, 12, 14, 18, 24, 36};
+constexpr std::array<int, 7> kPreFontSizes = {7, 8, 10, 12, 15, 20, 30};
+
+}  // namespace
+
+THtmlBuilder::THtmlBuilder(std::string text, TSectionList& document, TBuilderHandlers handlers)
+    : THtmlParser(std::move(text), document.Styles, handlers.BaseAddress),
+      m_document(document),
+      m_handlers(std::move(handlers)) {
+  SetIdList(&m_document.IDNameList);
+}
+
+THtmlBuilder::~THtmlBuilder() = default;
+
+TProperties& THtmlBuilder::Top() { return PropStack().Top(); }
+
+TProperties& THtmlBuilder::PushProperties(std::string_view tag, std::string_view pseudo) {
+  if (PropStack().Count() >= kMaxOpenElements) {
+    ++m_refusedPushes[std::string(tag)];
+    return Top();
+  }
+  TAttributeList& attributes = Attributes();
+  TProperties* style = attributes.StyleProperties();
+  TPropertiesOwner owned = attributes.TakeStyleProperties();
+  const std::string className = attributes.ClassName();
+  const std::string title = attributes.Title();
+  TElementIdentity element{tag, className, attributes.Id(), pseudo, title, style};
+  TProperties& top = PropStack().PushProperties(element);
+  if (owned) m_inlineStyles.emplace_back(top.SerialNumber(), std::move(owned));
+  return top;
+}
+
+TProperties& THtmlBuilder::PushPropertiesWithoutAttributes(std::string_view tag) {
+  if (PropStack().Count() >= kMaxOpenElements) {
+    ++m_refusedPushes[std::string(tag)];
+    return Top();
+  }
+  TElementIdentity element;
+  element.Tag = tag;
+  return PropStack().PushProperties(element);
+}
+
+void THtmlBuilder::PopProperties(std::string_view tag) {
+  if (!m_refusedPushes.empty()) {
+    const auto refused = m_refusedPushes.find(std::string(tag));
+    if (refused != m_refusedPushes.end()) {
+      if (--refused->second == 0) m_refusedPushes.erase(refused);
+      return;
+    }
+  }
+  const TPoppedEntry popped = PropStack().PopProperties(tag);
+  if (!popped.Found) return;
+  if (popped.HasBorderStyle) m_document.InlineList.SetEnd(popped.SerialNumber, Position());
+  for (auto at = m_inlineStyles.rbegin(); at != m_inlineStyles.rend(); ++at) {
+    if (at->first != popped.SerialNumber) continue;
+    m_inlineStyles.erase(std::next(at).base());
+    break;
+  }
+}
+
+void THtmlBuilder::PopToCount(int count) {
+  TPropStack& stack = PropStack();
+  for (int i = std::max(1, count); i < stack.Count(); ++i)
+    std::erase_if(m_inlineStyles, [serial = stack[i].SerialNumber()](const auto& entry) { return entry.first == serial; });
+  stack.PopToCount(count);
+}
+
+void THtmlBuilder::InlineBoxCheck() {
+  TProperties& top = Top();
+  top.TakeBackgroundForFonts();
+  if (top.HasBorderStyle()) m_document.InlineList.Add(Position(), top);
+}
+
+void THtmlBuilder::CloseSection() {
+  if (CurrentSection) CurrentCell->Add(std::move(CurrentSection), TagPosition());
+}
+
+void THtmlBuilder::OpenSection(bool paragraphStart, bool withAttributes) {
+  CurrentSection = std::make_unique<TSection>(&m_document, paragraphStart, InLink ? &LinkTarget : nullptr, Top(),
+                                              withAttributes ? &Attributes() : nullptr);
+}
+
+void THtmlBuilder::OpenPreSection(bool paragraphStart) {
+  CurrentSection = std::make_unique<TPreFormated>(&m_document, paragraphStart, InLink ? &LinkTarget : nullptr, Top(),
+                                                  nullptr);
+}
+
+TSection& THtmlBuilder::EnsureSection() {
+  if (!CurrentSection) OpenSection();
+  return *CurrentSection;
+}
+
+void THtmlBuilder::AddBlock(std::unique_ptr<TBlock> block) {
+  TBlock* added = block.get();
+  CurrentCell->Add(std::move(block), TagPosition());
+  CurrentCell = &added->Content();
+  ++m_blockDepth;
+}
+
+TBlock& THtmlBuilder::OpenBlock() {
+  auto block = std::make_unique<TBlock>(&m_document, &Attributes(), CurrentCell, Top());
+  TBlock& opened = *block;
+  AddBlock(std::move(block));
+  return opened;
+}
+
+void THtmlBuilder::CloseBlock() {
+  if (TBlock* block = CurrentCell->OwnerBlock; block && block->OwnerCell) {
+    CurrentCell = block->OwnerCell;
+    --m_blockDepth;
+  }
+}
+
+void THtmlBuilder::FontChange() {
+  if (CurrentSection) CurrentSection->ChangeFont(Top());
+  NextToken();
+}
+
+void THtmlBuilder::HandOffBottomMargin(TCellBasic& list, TBlock* container) {
+  if (list.DropParagraphBottomMargin() && container) container->SetParagraphBottomMargin();
+}
+
+void THtmlBuilder::Initialize() {
+  CurrentCell = &m_document;
+  BeginParse();
+  PropStack().Top().MakeFont();
+  auto body = std::make_unique<TBodyBlock>(&m_document, nullptr, CurrentCell, Top());
+  BodyBlock = body.get();
+  AddBlock(std::move(body));
+  m_blockDepth = 0;
+  LinkTarget.Clear();
+  InLink = false;
+  BaseFontSize = 3;
+  m_title.clear();
+  m_baseUrl.clear();
+  m_baseTarget.clear();
+  CurrentForm = nullptr;
+  OpenSection();
+  NoBreak = false;
+  ListLevel = 0;
+  TableLevel = 0;
+  SetRawContent(false);
+  SetScanOnly(false);
+}
+
+void THtmlBuilder::Finalize() {
+  CloseSection();
+  m_inlineStyles.clear();
+  EndParse();
+  LinkTarget.Clear();
+  InLink = false;
+}
+
+void THtmlBuilder::LinkPreScan() {
+  // Documents with more than 400 links give their links no keyboard tab stops.
+  int links = 0;
+  try {
+    SetScanOnly(true);
+    Start();
+    while (Symbol() != S::SymEof && links <= 400) {
+      if (Symbol() == S::SymA && Attributes().Find(S::SymHref)) ++links;
+      NextToken();
+    }
+  } catch (const std::exception&) {
+    links = 0;
+  }
+  m_document.ManyLinks = links > 400;
+  Rewind();
+  SetScanOnly(false);
+}
+
+void THtmlBuilder::ParseHtml() {
+  Initialize();
+  LinkPreScan();
+  THtmlReaderHandlers handlers = Handlers();
+  handlers.Include = m_handlers.Include;
+  handlers.Script = m_handlers.Script;
+  handlers.Progress = m_handlers.Progress;
+  SetHandlers(std::move(handlers));
+  try {
+    Start();
+    BuildFlow({});
+  } catch (const std::exception&) {
+    // The document keeps what was built.
+  }
+  if (InLink) EndLink();
+  Finalize();
+}
+
+TParseResult ParseHtmlDocumentWithResult(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {
+  THtmlBuilder builder(std::move(text), document, handlers);
+  builder.ParseHtml();
+  return {builder.Title(), builder.BaseUrl(), builder.BaseTarget()};
+}
+
+void ParseHtmlDocument(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {
+  ParseHtmlDocumentWithResult(std::move(text), document, handlers);
+}
+
+void ParseTextDocument(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {
+  THtmlBuilder builder(std::move(text), document, handlers);
+  builder.ParseText();
+}
+
+void THtmlBuilder::BuildFlow(const TSymbolSet& stop) {
+  while (Symbol() != S::SymEof) {
+    const TagSymbol symbol = Symbol();
+    if (stop.Contains(symbol)) return;
+    switch (symbol) {
+      case S::SymTitle:
+        ReadTitle();
+        break;
+      case S::SymBody:
+        BodyAttributes();
+        break;
+      case S::SymP:
+        BuildParagraph(stop);
+        break;
+      case S::SymBase:
+        HandleBase();
+        break;
+      case S::SymOl:
+      case S::SymUl:
+      case S::SymDir:
+      case S::SymMenu:
+      case S::SymDl:
+        BuildList(symbol, stop);
+        if (!stop.Contains(Symbol())) NextToken();
+        break;
+      case S::SymLi:
+        BuildListItem(S::SymUnknownTag, S::SymLi, 1, stop, false, '1');
+        break;
+      case S::SymDd:
+      case S::SymDt:
+        BuildListItem(S::SymDl, symbol, 1, stop, false, '1');
+        break;
+      case S::SymAddress:
+      case S::SymBlockquote:
+      case S::SymCenter:
+      case S::SymForm:
+      case S::SymDiv:
+        BuildDivision(symbol, stop);
+        break;
+      case S::SymLink:
+        StyleSheetLink();
+        break;
+      case S::SymFormEnd:
+        CurrentForm = nullptr;
+        NextToken();
+        break;
+      case S::SymBgsound:
+        HandleSound();
+        break;
+      case S::SymMeta:
+        HandleMeta();
+        break;
+      case S::SymStyle:
+        ReadStyleContent();
+        NextToken();
+        break;
+      default:
+        if (kFlowInline.Contains(symbol)) {
+          BuildInline();
+        } else {
+          NextToken();
+        }
+        break;
+    }
+  }
+  NextToken();
+}
+
+void THtmlBuilder::ReadTitle() {
+  NextToken();
+  QString title;
+  while (Symbol() == S::SymText) {
+    title += Token().S();
+    NextToken();
+  }
+  m_title = title;
+}
+
+void THtmlBuilder::HandleBase() {
+  if (const TAttribute* href = Attributes().Find(S::SymHref)) m_baseUrl = href->Text;
+  if (const TAttribute* target = Attributes().Find(S::SymTarget)) m_baseTarget = target->Text;
+  NextToken();
+}
+
+void THtmlBuilder::HandleMeta() {
+  HandleMetaCharset(Attributes());
+  if (m_handlers.Meta)
+    m_handlers.Meta(AttributeText(Attributes(), S::SymHttpEquiv), AttributeText(Attributes(), S::SymName),
+                    AttributeText(Attributes(), S::SymContent));
+  NextToken();
+}
+
+void THtmlBuilder::HandleSound() {
+  const TAttribute* source = Attributes().Find(S::SymSrc);
+  if (m_handlers.Sound && source) {
+    const TAttribute* loop = Attributes().Find(S::SymLoop);
+    m_handlers.Sound(source->Text, 0, loop ? loop->Value : 1);
+  }
+  NextToken();
+}
+
+void THtmlBuilder::BodyAttributes() {
+  const bool bodyEmpty = BodyBlock && BodyBlock->Content().Empty() &&
+                         !(CurrentSection && !CurrentSection->Text().empty());
+  if (!bodyEmpty || TableLevel != 0) {
+    NextToken();
+    return;
+  }
+  m_document.PanelList.clear();
+  m_document.FormControlList.clear();
+  CurrentSection.reset();
+  TProperties& body = PushProperties("body");
+  const TStyleDefaults& defaults = m_document.Defaults();
+  int marginWidth = defaults.MarginWidth;
+  int marginHeight = defaults.MarginHeight;
+  TStyleContext& context = body.Context();
+  for (const auto& attribute : Attributes()) {
+    switch (attribute->Symbol) {
+      case S::SymTextAttr:
+        if (auto colour = context.ColorFromString(attribute->Text))
+          body.SetFromAttribute(Prop::Color, TPropValue::Integer(static_cast<std::int32_t>(*colour)));
+        break;
+      case S::SymBgcolor:
+        if (auto colour = context.ColorFromString(attribute->Text))
+          body.SetFromAttribute(Prop::BackgroundColor, TPropValue::Integer(static_cast<std::int32_t>(*colour)));
+        break;
+      case S::SymBackground:
+        body.SetFromAttribute(Prop::BackgroundImage, TPropValue::Text("url(" + attribute->Text + ")"));
+        break;
+      case S::SymLink:
+        if (auto colour = context.ColorFromString(attribute->Text)) m_document.Styles.SetLinkRuleColor("link", *colour);
+        break;
+      case S::SymVlink:
+        if (auto colour = context.ColorFromString(attribute->Text))
+          m_document.Styles.SetLinkRuleColor("visited", *colour);
+        break;
+      case S::SymOlink:
+        if (auto colour = context.ColorFromString(attribute->Text)) {
+          m_document.Styles.SetLinkRuleColor("hover", *colour);
+          m_document.Styles.RaiseHoverRulesPresent();
+        }
+        break;
+      case S::SymMarginwidth:
+      case S::SymLeftmargin:
+        marginWidth = std::clamp(attribute->Value, 0, 200);
+        break;
+      case S::SymMarginheight:
+      case S::SymTopmargin:
+        marginHeight = std::clamp(attribute->Value, 0, 200);
+        break;
+      case S::SymBgproperties:
+        if (Lower(attribute->Text) == "fixed")
+          body.SetFromAttribute(Prop::BackgroundAttachment, TPropValue::Text("fixed"));
+        break;
+      default:
+        break;
+    }
+  }
+  body.SetFromAttribute(Prop::MarginLeft, TPropValue::Integer(marginWidth));
+  body.SetFromAttribute(Prop::MarginRight, TPropValue::Integer(marginWidth));
+  body.SetFromAttribute(Prop::MarginTop, TPropValue::Integer(marginHeight));
+  body.SetFromAttribute(Prop::MarginBottom, TPropValue::Integer(marginHeight));
+
+  TCellBasic* owner = BodyBlock->OwnerCell;
+  std::unique_ptr<TSectionBase> old = owner->Remove(BodyBlock);
+  old.reset();
+  CurrentCell = owner;
+  --m_blockDepth;
+  auto replacement = std::make_unique<TBodyBlock>(&m_document, &Attributes(), owner, body);
+  BodyBlock = replacement.get();
+  AddBlock(std::move(replacement));
+  OpenSection();
+  NextToken();
+}
+
+void THtmlBuilder::BuildParagraph(const TSymbolSet& stop) {
+  if (stop.Contains(S::SymP)) return;
+  CloseSection();
+  SkipBlanks();
+  // Runs of P and /P make one paragraph with the attributes of the last P.
+  std::string align = AlignOf(Attributes());
+  TAttributeList kept;
+  auto keep = [&] {
+    align = AlignOf(Attributes());
+    kept.Clear();
+    for (const auto& attribute : Attributes()) kept.Add(std::make_unique<TAttribute>(*attribute));
+  };
+  keep();
+  NextToken();
+  while (Symbol() == S::SymP || Symbol() == S::SymPEnd) {
+    if (Symbol() == S::SymP) keep();
+    SkipBlanks();
+    NextToken();
+  }
+  // The paragraph's element is opened with the remembered attributes.
+  TAttributeList& current = Attributes();
+  TAttributeList saved;
+  for (const auto& attribute : current) saved.Add(std::make_unique<TAttribute>(*attribute));
+  current.Clear();
+  for (const auto& attribute : kept) current.Add(std::make_unique<TAttribute>(*attribute));
+  TProperties& paragraph = PushProperties("p");
+  if (!align.empty()) paragraph.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+  TBlock& block = OpenBlock();
+  current.Clear();
+  for (const auto& attribute : saved) current.Add(std::make_unique<TAttribute>(*attribute));
+
+  while (!stop.Contains(Symbol()) && kInlineGroup.Contains(Symbol())) {
+    if (Symbol() == S::SymUnknownTag) {
+      NextToken();
+    } else {
+      BuildInline();
+    }
+  }
+  if (Symbol() == S::SymTable) block.DropBottomMargin();
+  CloseSection();
+  PopProperties("p");
+  CloseBlock();
+  if (Symbol() == S::SymPEnd) NextToken();
+}
+
+void THtmlBuilder::BuildInline() {
+  const TagSymbol symbol = Symbol();
+  switch (symbol) {
+    case S::SymB:
+    case S::SymI:
+    case S::SymEm:
+    case S::SymStrong:
+    case S::SymU:
+    case S::SymCite:
+    case S::SymVar:
+    case S::SymS:
+    case S::SymStrike:
+    case S::SymTt:
+    case S::SymCode:
+    case S::SymKbd:
+    case S::SymSamp:
+    case S::SymSpan:
+    case S::SymLabel:
+      PushProperties(ElementName(symbol));
+      InlineBoxCheck();
+      FontChange();
+      return;
+    case S::SymSub:
+    case S::SymSup:
+    case S::SymBig:
+    case S::SymSmall:
+      EnsureSection();
+      PushProperties(ElementName(symbol));
+      InlineBoxCheck();
+      FontChange();
+      return;
+    case S::SymBr:
+      BuildLineBreak();
+      return;
+    case S::SymH:
+      BuildHeading();
+      return;
+    case S::SymPreEnd:
+      PopProperties("pre");
+      NextToken();
+      return;
+    case S::SymHEnd:
+    case S::SymTextareaEnd:
+    case S::SymObjectEnd:
+      NextToken();
+      return;
+    case S::SymHr:
+      BuildHorizontalRule();
+      return;
+    case S::SymPre:
+      if (Attributes().Find(S::SymWrap)) {
+        CloseSection();
+        PushProperties("pre");
+        NextToken();
+      } else {
+        BuildPreformatted();
+      }
+      return;
+    case S::SymImg:
+    case S::SymPanel:
+      BuildImageOrPanel();
+      return;
+    case S::SymA:
+      BuildAnchor();
+      return;
+    case S::SymAEnd:
+      EndLink();
+      NextToken();
+      return;
+    case S::SymText:
+      if (CurrentSection) {
+        CurrentSection->AddText(Token(), NoBreak);
+      } else if (!(Token().Empty() || (Token().Count() == 1 && Token().Chars()[0] == u' '))) {
+        OpenSection();
+        CurrentSection->AddText(Token(), NoBreak);
+      }
+      NextToken();
+      return;
+    case S::SymInput:
+    case S::SymSelect:
+    case S::SymTextarea:
+      BuildFormControl();
+      return;
+    case S::SymFont:
+      BuildFont(false, m_inPreformatted);
+      FontChange();
+      return;
+    case S::SymBasefont:
+      BuildFont(true, m_inPreformatted);
+      FontChange();
+      return;
+    case S::SymFontEnd:
+      PopProperties("font");
+      FontChange();
+      return;
+    case S::SymMap:
+      BuildImageMap();
+      return;
+    case S::SymPage:
+      CloseSection();
+      CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
+      NextToken();
+      return;
+    case S::SymScript:
+      ReadScriptContent();
+      NextToken();
+      return;
+    case S::SymNobr:
+    case S::SymNobrEnd:
+      NoBreak = symbol == S::SymNobr;
+      NextToken();
+      return;
+    case S::SymWbr:
+      if (CurrentSection) CurrentSection->AddBreakOpportunity();
+      NextToken();
+      return;
+    case S::SymObject:
+      BuildObject();
+      return;
+    default:
+      if (kFontStyleGroup.Contains(symbol)) {
+        PopProperties(EndElementName(symbol));
+        FontChange();
+        return;
+      }
+      NextToken();
+      return;
+  }
+}
+
+void THtmlBuilder::BuildHeading() {
+  const int level = TagValue();
+  if (level < 1 || level > 6) {
+    NextToken();
+    return;
+  }
+  CloseSection();
+  const std::string tag = "h" + std::to_string(level);
+  TProperties& heading = PushProperties(tag);
+  if (const std::string align = AlignOf(Attributes()); !align.empty())
+    heading.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+  SkipBlanks();
+  NextToken();
+  if (Symbol() == S::SymCenter) {
+    Top().SetValue(Prop::TextAlign, TPropValue::Text("center"));
+    NextToken();
+  }
+  OpenBlock();
+  OpenSection(true, true);
+  const TSymbolSet headingInline = kInlineGroup + TSymbolSet{S::SymHr};
+  for (;;) {
+    const TagSymbol symbol = Symbol();
+    if (symbol == S::SymP) {
+      BuildParagraph({});
+    } else if (symbol == S::SymUnknownTag) {
+      NextToken();
+    } else if (symbol == S::SymDiv) {
+      BuildDivision(S::SymDiv, {S::SymHEnd});
+    } else if (headingInline.Contains(symbol) && symbol != S::SymMap && symbol != S::SymPage) {
+      BuildInline();
+    } else {
+      break;
+    }
+  }
+  CloseSection();
+  PopProperties(tag);
+  CloseBlock();
+  if (Symbol() == S::SymHEnd) NextToken();
+}
+
+void THtmlBuilder::BuildHorizontalRule() {
+  CloseSection();
+  TProperties& properties = PushProperties("hr");
+  auto rule = std::make_unique<THorzLine>(&m_document, properties, &Attributes());
+  auto block = std::make_unique<THRBlock>(&m_document, &Attributes(), CurrentCell, properties);
+  block->SetRule(std::move(rule));
+  CurrentCell->Add(std::move(block), TagPosition());
+  PopProperties("hr");
+  NextToken();
+}
+
+bool THtmlBuilder::PageBreakAsked() {
+  TElementIdentity element;
+  element.Tag = "br";
+  const std::string className = Attributes().ClassName();
+  element.Class = className;
+  TProperties* style = Attributes().StyleProperties();
+  element.InlineStyle = style;
+  PropStack().PushProperties(element);
+  const TPageBreaks breaks = Top().GetPageBreaks();
+  PropStack().PopProperties("br");
+  return breaks.Before || breaks.After;
+}
+
+void THtmlBuilder::BuildLineBreak() {
+  if (const TAttribute* clear = Attributes().Find(S::SymClear)) {
+    (void)clear;
+    CloseSection();
+    OpenSection(false, true);
+    if (PageBreakAsked()) {
+      CloseSection();
+      CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
+      OpenSection(true, true);
+    }
+  } else {
+    if (!CurrentSection) OpenSection(true, true);
+    CurrentSection->AddChar(kLineBreakChar, TagPosition());
+    CloseSection();
+    if (PageBreakAsked()) CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
+    OpenSection(false, true);
+  }
+  NextToken();
+}
+
+void THtmlBuilder::BuildAnchor(bool readNext) {
+  const TAttribute* href = Attributes().Find(S::SymHref);
+  std::string_view pseudo;
+  if (href) {
+    EndLink();
+    InLink = true;
+    const TAttribute* target = Attributes().Find(S::SymTarget);
+    LinkTarget.Assign(href->Text, target ? std::string_view(target->Text) : std::string_view(), Position(),
+                      &Attributes());
+    if (const TAttribute* tabIndex = Attributes().Find(S::SymTabindex)) LinkTarget.TabIndex = tabIndex->Value;
+    pseudo = "link";
+  }
+  PushProperties("a", pseudo);
+  InlineBoxCheck();
+  if (CurrentSection) {
+    CurrentSection->ChangeFont(Top());
+  } else {
+    OpenSection();
+  }
+  if (const TAttribute* name = Attributes().Find(S::SymName)) {
+    std::string upper = name->Text;
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (!upper.empty() && upper[0] == '#') upper.erase(0, 1);
+    m_document.IDNameList.AddPosition(upper, Position());
+    CurrentSection->MarkAnchor();
+  }
+  if (href) CurrentSection->StartLink(LinkTarget, Top());
+  if (readNext) NextToken();
+}
+
+void THtmlBuilder::EndLink() {
+  if (InLink) {
+    std::vector<TFontObj*>& runs = m_document.LinkRuns();
+    LinkTarget.SetEnd(static_cast<int>(runs.size()),
+                      [&runs](int i) { return &runs[static_cast<std::size_t>(i)]->RunTarget(); }, Position());
+    LinkTarget.Clear();
+    InLink = false;
+  }
+  PopProperties("a");
+  if (CurrentSection) CurrentSection->EndLink(Top());
+}
+
+void THtmlBuilder::BuildFont(bool baseFont, bool preformatted) {
+  int size = 0;
+  std::optional<TColor> colour;
+  std::string face;
+  std::optional<int> charSet;
+  TStyleContext& context = Top().Context();
+  for (const auto& attribute : Attributes()) {
+    switch (attribute->Symbol) {
+      case S::SymSize: {
+        int value = attribute->Value;
+        if (attribute->Text.size() > 1 && (attribute->Text[0] == '+' || attribute->Text[0] == '-'))
+          value += BaseFontSize;
+        size = std::clamp(value, 1, 7);
+        if (baseFont) BaseFontSize = size;
+        break;
+      }
+      case S::SymColor:
+        colour = context.ColorFromString(attribute->Text);
+        break;
+      case S::SymFace:
+        if (!baseFont && !attribute->Text.empty()) face = attribute->Text;
+        break;
+      default:
+        break;
+    }
+  }
+  charSet = FontCharset(Attributes());
+  TProperties& font = PushProperties("font");
+  InlineBoxCheck();
+  if (colour) font.SetFromAttribute(Prop::Color, TPropValue::Integer(static_cast<std::int32_t>(*colour | ColorMark)));
+  if (size > 0) {
+    const auto& table = preformatted ? kPreFontSizes : kFontSizes;
+    const double points = m_document.Defaults().Size * table[static_cast<std::size_t>(size - 1)] / 12.0;
+    font.SetFromAttribute(Prop::FontSize, TPropValue::Number(points));
+  }
+  if (!face.empty()) {
+    // A face list with nothing installed leaves the family as it was.
+    if (std::optional<std::string> name = context.FirstInstalledFont(face))
+      font.SetFromAttribute(Prop::FontFamily, TPropValue::Text(*name));
+  }
+  if (charSet) font.SetCharSet(*charSet);
+}
+
+void THtmlBuilder::BuildImageOrPanel(bool readNext) {
+  const TagSymbol symbol = Symbol();
+  TSection& section = EnsureSection();
+  TProperties& properties = PushProperties(ElementName(symbol));
+  if (symbol == S::SymImg) {
+    QString alt;
+    if (const TAttribute* attribute = Attributes().Find(S::SymAlt))
+      alt = Converter().ToUtf16(attribute->Text, attribute->CodePage);
+    const int position = static_cast<int>(section.Text().size());
+    auto image = std::make_unique<TImageObj>(&m_document, position, Attributes(), alt);
+    image->ApplyStyle(properties);
+    section.AddObject(std::move(image), TagPosition());
+  } else {
+    auto panel = std::make_unique<TPanelObj>(&m_document, Attributes());
+    m_document.PanelList.push_back(panel.get());
+    section.AddObject(std::move(panel), TagPosition());
+  }
+  PopProperties(ElementName(symbol));
+  if (readNext) NextToken();
+}
+
+void THtmlBuilder::BuildFormControl(bool readNext) {
+  const TagSymbol symbol = Symbol();
+  TFormControlFactory* factory = m_handlers.FormControls;
+  TFormControlObj* control = nullptr;
+  if (factory) {
+    TSection& section = EnsureSection();
+    TProperties& properties = PushProperties(ElementName(symbol));
+    if (!CurrentForm) CurrentForm = &NewForm(nullptr);
+    control = factory->CreateControl(symbol, m_document, *CurrentForm, properties, Attributes());
+    if (control) {
+      section.AddFormControl(*control, TagPosition());
+      m_document.FormControlList.push_back(control);
+    }
+  }
+  if (symbol == S::SymSelect) {
+    ReadSelectOptions(control, readNext);
+  } else if (symbol == S::SymTextarea) {
+    ReadTextAreaContent(control && factory ? factory->TextAreaOf(*control) : nullptr);
+    if (readNext) NextToken();
+  } else if (readNext) {
+    NextToken();
+  }
+  if (factory) PopProperties(ElementName(symbol));
+}
+
+void THtmlBuilder::ReadSelectOptions(TFormControlObj* control, bool readNext) {
+  const bool savedNoBreak = NoBreak;
+  NoBreak = false;
+  static const TSymbolSet kEnds = {S::SymP,     S::SymEof,     S::SymTableEnd,   S::SymTd,    S::SymTdEnd,
+                                   S::SymTr,    S::SymTrEnd,   S::SymTh,         S::SymThEnd, S::SymCaption,
+                                   S::SymCaptionEnd, S::SymInput, S::SymSelectEnd, S::SymCol, S::SymColgroup};
+  TFormControlFactory* factory = m_handlers.FormControls;
+  bool optionOpen = false;
+  QString text;
+  bool selected = false;
+  std::vector<std::string> attributes;
+  auto endOption = [&] {
+    if (optionOpen && control && factory) factory->AddOption(*control, text.trimmed(), selected, attributes);
+    optionOpen = false;
+    text.clear();
+  };
+  NextToken();
+  while (!kEnds.Contains(Symbol())) {
+    const TagSymbol symbol = Symbol();
+    if (symbol == S::SymText) {
+      if (optionOpen) text += Token().S();
+    } else if (symbol == S::SymOption || symbol == S::SymOptionEnd) {
+      endOption();
+      if (symbol == S::SymOption) {
+        optionOpen = true;
+        selected = Attributes().Find(S::SymSelected) != nullptr;
+        attributes = Attributes().NameValueList();
+      }
+    }
+    NextToken();
+  }
+  endOption();
+  if (control && factory) factory->OptionsComplete(*control);
+  NoBreak = savedNoBreak;
+  // Only the end of the list is taken; any other symbol that ended it is read by the caller.
+  if (Symbol() == S::SymSelectEnd && readNext) NextToken();
+}
+
+void THtmlBuilder::BuildImageMap(bool readNext) {
+  const TAttribute* name = Attributes().Find(S::SymName);
+  auto map = std::make_unique<TMapItem>(name ? name->Text : std::string());
+  int others = 0;
+  NextToken();
+  while (Symbol() != S::SymMapEnd && Symbol() != S::SymEof && others < 3) {
+    if (Symbol() == S::SymArea) {
+      map->AddArea(Attributes());
+    } else if (Symbol() != S::SymText) {
+      ++others;
+    }
+    NextToken();
+  }
+  if (Symbol() == S::SymMapEnd) m_document.MapList.push_back(std::move(map));
+  if (readNext) NextToken();
+}
+
+void THtmlBuilder::BuildObject() {
+  if (!m_handlers.Object) {
+    NextToken();
+    return;
+  }
+  TSection& section = EnsureSection();
+  PushProperties("object");
+  auto panel = std::make_unique<TPanelObj>(&m_document, Attributes());
+  const std::vector<std::string> attributes = Attributes().NameValueList();
+  const int position = TagPosition();
+  std::vector<std::string> parameters;
+  NextToken();
+  while (Symbol() == S::SymParam || Symbol() == S::SymText) {
+    if (Symbol() == S::SymParam) {
+      const std::string name = AttributeText(Attributes(), S::SymName);
+      const TAttribute* value = Attributes().Find(S::SymValue);
+      parameters.push_back(value ? name + "=" + value->Text : name);
+    }
+    NextToken();
+  }
+  const bool taken = m_handlers.Object(*panel, attributes, parameters);
+  if (taken) {
+    m_document.PanelList.push_back(panel.get());
+    if (Top().HasBorderStyle()) m_document.InlineList.Add(position, Top());
+    section.AddObject(std::move(panel), position);
+    PopProperties("object");
+    while (Symbol() != S::SymObjectEnd && Symbol() != S::SymEof) NextToken();
+  } else {
+    PopProperties("object");
+  }
+}
+
+}  // namespace corvane

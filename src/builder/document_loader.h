@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "builder/document_builder.h"
+#include "style/style_list.h"
+
+namespace corvane {
+
+class TSectionList;
+
+// What a viewer hands a new document: fonts and colours, the background, hover colours for links.
+struct TDocumentDefaults {
+  TStyleDefaults Style;
+  TColor Background = 0xFFFFFF;
+  bool HoverLinks = false;
+};
+
+// Loads HTML text into a document the way the viewer does: the document is cleared, given its
+// defaults, and built from the text. The caller lays it out.
+TParseResult LoadHtmlDocument(TSectionList& document, std::string text, const TDocumentDefaults& defaults,
+                              const TBuilderHandlers& handlers = {});
+// The same for a plain text.
+void LoadTextDocument(TSectionList& document, std::string text, const TDocumentDefaults& defaults,
+                      const TBuilderHandlers& handlers = {});
+
+}  // namespace corvane

@@ -1,0 +1,262 @@
+// Preformatted text (PRE) and plain-text documents: read by characters, every space kept, each source
+// line its own section.
+#include "builder/document_builder.h"
+#include "html/attribute_list.h"
+#include "html/char_collection.h"
+#include "layout/block.h"
+#include "layout/form_control.h"
+#include "layout/section.h"
+#include "layout/section_list.h"
+#include "style/prop_stack.h"
+
+namespace corvane {
+
+namespace {
+
+using S = TagSymbol;
+
+bool IsControlByte(char c) { return static_cast<unsigned char>(c) >= 1 && static_cast<unsigned char>(c) <= 8; }
+
+const TSymbolSet kPreFontStyles = {S::SymB,     S::SymI,    S::SymEm,   S::SymStrong, S::SymU,      S::SymCite,
+                                   S::SymVar,   S::SymS,    S::SymStrike, S::SymTt,   S::SymCode,   S::SymKbd,
+                                   S::SymSamp,  S::SymSpan, S::SymLabel, S::SymSub,   S::SymSup,    S::SymBig,
+                                   S::SymSmall};
+const TSymbolSet kPreFontStyleEnds = {
+    S::SymBEnd,    S::SymIEnd,    S::SymEmEnd,   S::SymStrongEnd, S::SymUEnd,   S::SymCiteEnd,  S::SymVarEnd,
+    S::SymSEnd,    S::SymStrikeEnd, S::SymTtEnd, S::SymCodeEnd,   S::SymKbdEnd, S::SymSampEnd,  S::SymSpanEnd,
+    S::SymLabelEnd, S::SymSubEnd, S::SymSupEnd,  S::SymBigEnd,    S::SymSmallEnd};
+
+}  // namespace
+
+void THtmlBuilder::ReadPreformattedRun(TokenObj& token) {
+  TCharCollection bytes;
+  const int codePage = CurrentCodePage();
+  auto flush = [&] {
+    if (!bytes.Empty()) AddBytesToToken(token, bytes, codePage, Converter());
+    bytes.Clear();
+  };
+  while (RawChar() != '\0' && RawChar() != '\r' && RawChar() != '<') {
+    if (IsControlByte(RawChar())) {
+      // A control byte is no text of its own: it reads as "?".
+      bytes.Add('?', Position());
+      NextChar();
+      continue;
+    }
+    if (RawChar() == '&') {
+      flush();
+      DecodeReferenceToToken(token, codePage);
+      continue;
+    }
+    bytes.Add(RawChar(), Position());
+    NextChar();
+  }
+  flush();
+}
+
+void THtmlBuilder::BuildPreformatted() {
+  if (m_blockDepth >= kMaxBlockDepth) {
+    NextToken();
+    return;
+  }
+  CloseSection();
+  PushProperties("pre");
+  const int preCount = PropStack().Count();
+  TCellBasic* const outside = CurrentCell;
+  const int outsideDepth = m_blockDepth;
+  const bool wasPreformatted = m_inPreformatted;
+  m_inPreformatted = true;
+  OpenBlock();
+  OpenPreSection(true);
+  TBlock* paragraph = nullptr;  // a P block inside the PRE
+  TBlock* form = nullptr;       // a FORM block inside the PRE
+  TokenObj token;
+  auto flush = [&] {
+    if (!token.Empty() && CurrentSection) CurrentSection->AddText(token, true);
+    token.Clear();
+  };
+  auto newLine = [&](bool paragraphStart) {
+    flush();
+    CloseSection();
+    OpenPreSection(paragraphStart);
+  };
+  bool done = false;
+  while (!done) {
+    const char c = RawChar();
+    if (c == '\0') break;
+    if (c == '\r') {
+      newLine(false);
+      NextChar();
+      continue;
+    }
+    if (c != '<') {
+      ReadPreformattedRun(token);
+      continue;
+    }
+    NextToken();
+    const TagSymbol symbol = Symbol();
+    if (symbol == S::SymText) {
+      for (int i = 0; i < Token().Count(); ++i) token.Add(Token().Chars()[static_cast<std::size_t>(i)], Token().Indices()[static_cast<std::size_t>(i)]);
+      continue;
+    }
+    switch (symbol) {
+      case S::SymPreEnd:
+      case S::SymTable:
+      case S::SymTdEnd:
+      case S::SymThEnd:
+        done = true;
+        break;
+      case S::SymP:
+        flush();
+        CloseSection();
+        if (paragraph) {
+          PopProperties("p");
+          CloseBlock();
+        }
+        PushProperties("p");
+        paragraph = &OpenBlock();
+        OpenPreSection(true);
+        break;
+      case S::SymPEnd:
+        if (paragraph) {
+          flush();
+          CloseSection();
+          PopProperties("p");
+          CloseBlock();
+          paragraph = nullptr;
+          OpenPreSection(false);
+        }
+        break;
+      case S::SymBr:
+        newLine(false);
+        if (PageBreakAsked()) {
+          CloseSection();
+          CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
+          OpenPreSection(false);
+        }
+        break;
+      case S::SymImg:
+      case S::SymPanel:
+        flush();
+        BuildImageOrPanel(false);
+        break;
+      case S::SymA:
+        flush();
+        BuildAnchor(false);
+        break;
+      case S::SymAEnd:
+        flush();
+        EndLink();
+        break;
+      case S::SymInput:
+      case S::SymSelect:
+      case S::SymTextarea:
+        flush();
+        BuildFormControl(false);
+        break;
+      case S::SymFont:
+      case S::SymBasefont:
+        flush();
+        BuildFont(symbol == S::SymBasefont, true);
+        if (CurrentSection) CurrentSection->ChangeFont(Top());
+        break;
+      case S::SymFontEnd:
+        // Only a FONT opened inside the PRE is closed.
+        if (PropStack().Count() > preCount) {
+          flush();
+          PopProperties("font");
+          if (CurrentSection) CurrentSection->ChangeFont(Top());
+        }
+        break;
+      case S::SymForm:
+        flush();
+        CloseSection();
+        PushProperties("form");
+        form = &OpenBlock();
+        CurrentForm = &NewForm(&Attributes());
+        OpenPreSection(false);
+        break;
+      case S::SymFormEnd:
+        if (form) {
+          flush();
+          CloseSection();
+          PopProperties("form");
+          CloseBlock();
+          form = nullptr;
+          OpenPreSection(false);
+        }
+        CurrentForm = nullptr;
+        break;
+      case S::SymMap:
+        BuildImageMap(false);
+        break;
+      case S::SymPage:
+        flush();
+        CloseSection();
+        CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
+        OpenPreSection(false);
+        break;
+      case S::SymScript:
+        ReadScriptContent();
+        break;
+      default:
+        if (kPreFontStyles.Contains(symbol)) {
+          flush();
+          PushProperties(ElementName(symbol));
+          InlineBoxCheck();
+          if (CurrentSection) CurrentSection->ChangeFont(Top());
+        } else if (kPreFontStyleEnds.Contains(symbol)) {
+          flush();
+          PopProperties(EndElementName(symbol));
+          if (CurrentSection) CurrentSection->ChangeFont(Top());
+        }
+        break;
+    }
+  }
+  flush();
+  CloseSection();
+  PopToCount(preCount - 1);
+  // Whatever opened inside the PRE (a paragraph, a form) ends with it.
+  CurrentCell = outside;
+  m_blockDepth = outsideDepth;
+  m_inPreformatted = wasPreformatted;
+  if (RawChar() == '\0' && !done) NextToken();
+  if (Symbol() == S::SymPreEnd) NextToken();
+}
+
+void THtmlBuilder::ParseText() {
+  Initialize();
+  CurrentSection.reset();
+  SetRawContent(true);
+  NextChar();
+  PushPropertiesWithoutAttributes("pre");
+  OpenBlock();
+  OpenPreSection(true);
+  TCharCollection bytes;
+  TokenObj token;
+  auto flush = [&] {
+    if (!bytes.Empty()) AddBytesToToken(token, bytes, CurrentCodePage(), Converter());
+    bytes.Clear();
+    if (!token.Empty() && CurrentSection) CurrentSection->AddText(token, true);
+    token.Clear();
+  };
+  for (char c = RawChar(); c != '\0'; c = RawChar()) {
+    if (c == '\r') {
+      flush();
+      CloseSection();
+      OpenPreSection(false);
+    } else {
+      // Control bytes are no placeholders of objects: they read as "?". Long lines go to the section in
+      // pieces, cut before a plain ASCII byte so that no character is split.
+      if (bytes.Count() > 200 && static_cast<unsigned char>(c) < 0x80) flush();
+      bytes.Add(IsControlByte(c) ? '?' : c, Position());
+    }
+    NextRawChar();
+  }
+  flush();
+  CloseSection();
+  PopProperties("pre");
+  CloseBlock();
+  Finalize();
+}
+
+}  // namespace corvane
