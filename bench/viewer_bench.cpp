@@ -5,6 +5,9 @@
 //
 //   corvane_viewer_bench FILE WIDTH [--repeat N] [--paint-at Y]
 //   parse_ms layout_ms paint_ms height
+//
+// FILE may also name a generated page: gen:paragraph:BYTES (one paragraph of words), gen:pre:BYTES (one
+// preformatted line), gen:lines:N (N preformatted lines of 40 characters).
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +37,28 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The text of a generated page, or nothing when the name asks for none.
+std::optional<std::string> GeneratedPage(const std::string& name) {
+  if (name.rfind("gen:", 0) != 0) return std::nullopt;
+  const std::size_t colon = name.find(':', 4);
+  const std::string kind = name.substr(4, colon - 4);
+  const long size = colon == std::string::npos ? 0 : std::atol(name.c_str() + colon + 1);
+  std::string text;
+  if (kind == "paragraph") {
+    text = "<p>";
+    for (long i = 0; static_cast<long>(text.size()) < size; ++i) text += "word" + std::to_string(i % 1000) + " ";
+  } else if (kind == "pre") {
+    text = "<pre>";
+    for (long i = 0; static_cast<long>(text.size()) < size; ++i) text += static_cast<char>('a' + i % 26);
+    text += "</pre>";
+  } else if (kind == "lines") {
+    text = "<pre>";
+    for (long i = 0; i < size; ++i) text += "line " + std::to_string(i) + " of the document, some more text\n";
+    text += "</pre>";
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,12 +75,17 @@ int main(int argc, char** argv) {
     if (option == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
     if (option == "--paint-at") paintAt = std::max(0, std::atoi(argv[i + 1]));
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::fprintf(stderr, "cannot read %s\n", path.c_str());
-    return 1;
+  std::string text;
+  if (std::optional<std::string> generated = GeneratedPage(path)) {
+    text = std::move(*generated);
+  } else {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+      std::fprintf(stderr, "cannot read %s\n", path.c_str());
+      return 1;
+    }
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
 

@@ -135,7 +135,11 @@ void THtmlBuilder::InlineBoxCheck() {
 }
 
 void THtmlBuilder::CloseSection() {
-  if (CurrentSection) CurrentCell->Add(std::move(CurrentSection), TagPosition());
+  if (CurrentSection) CurrentCell->Add(std::move(CurrentSection), TagPosition() >= 0 ? TagPosition() : std::max(0, Position()));
+}
+
+void THtmlBuilder::CloseSectionAt(int sourcePosition) {
+  if (CurrentSection) CurrentCell->Add(std::move(CurrentSection), std::max(0, sourcePosition));
 }
 
 void THtmlBuilder::OpenSection(bool paragraphStart, bool withAttributes) {

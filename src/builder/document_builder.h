@@ -73,6 +73,8 @@ class THtmlBuilder : public THtmlParser {
 
   // Sections and blocks.
   void CloseSection();
+  // Closes the current section at a source position of its own (line ends of preformatted text).
+  void CloseSectionAt(int sourcePosition);
   void OpenSection(bool paragraphStart = true, bool withAttributes = false);
   void OpenPreSection(bool paragraphStart);
   TSection& EnsureSection();

@@ -76,7 +76,7 @@ void THtmlBuilder::BuildPreformatted() {
   };
   auto newLine = [&](bool paragraphStart) {
     flush();
-    CloseSection();
+    CloseSectionAt(Position());
     OpenPreSection(paragraphStart);
   };
   bool done = false;
@@ -242,7 +242,7 @@ void THtmlBuilder::ParseText() {
   for (char c = RawChar(); c != '\0'; c = RawChar()) {
     if (c == '\r') {
       flush();
-      CloseSection();
+      CloseSectionAt(Position());
       OpenPreSection(false);
     } else {
       // Control bytes are no placeholders of objects: they read as "?". Long lines go to the section in
@@ -253,7 +253,7 @@ void THtmlBuilder::ParseText() {
     NextRawChar();
   }
   flush();
-  CloseSection();
+  CloseSectionAt(Position());
   PopProperties("pre");
   CloseBlock();
   Finalize();

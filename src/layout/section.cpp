@@ -231,13 +231,19 @@ void TSection::Finish(int sourcePosition) {
   // Each clean-up step is one pass that keeps some characters; `original` remembers where each kept
   // character stood, so that runs, pictures and controls move once at the end.
   const int originalLength = static_cast<int>(Buff.size());
-  std::vector<int> original(Buff.size());
-  std::iota(original.begin(), original.end(), 0);
+  // Most sections need no clean-up at all: `original` is made by the first step that keeps less.
+  std::vector<int> original;
+  bool compacted = false;
   std::vector<bool> floatsAt(m_images.empty() ? 0 : Buff.size(), false);
   for (const auto& image : m_images)
     if (image->IsFloating() && image->Pos < originalLength) floatsAt[static_cast<std::size_t>(image->Pos)] = true;
 
   auto compact = [&](auto keep) {
+    if (!compacted) {
+      original.resize(Buff.size());
+      std::iota(original.begin(), original.end(), 0);
+      compacted = true;
+    }
     std::size_t out = 0;
     for (std::size_t i = 0; i < Buff.size(); ++i) {
       if (!keep(i, out)) continue;
@@ -291,11 +297,11 @@ void TSection::Finish(int sourcePosition) {
   }
   // 7. Text ends with a space, unless it is a lone line break.
   if (!Buff.empty() && !(Buff.size() == 1 && Buff[0] == kLineBreakChar) && Buff.back() != kSpace) {
-    AppendChar(kSpace, sourcePosition, Brk.back() == 'n' ? 'n' : 'y');
-    original.push_back(originalLength);
+    // Source positions only grow along a section, so that they map back to characters.
+    AppendChar(kSpace, std::max(sourcePosition, m_sourceOfChar.back() + 1), Brk.back() == 'n' ? 'n' : 'y');
   }
 
-  if (static_cast<int>(Buff.size()) != originalLength) {
+  if (compacted) {
     auto newIndex = [&original](int old) {
       return static_cast<int>(std::lower_bound(original.begin(), original.end(), old) - original.begin());
     };

@@ -18,6 +18,7 @@ namespace {
 
 constexpr char16_t kSpace = 32;
 constexpr int kPaintMargin = 40;  // items this far outside the clip are not drawn
+constexpr int kPieceLength = 256;  // characters drawn in one call at most
 
 bool IsJustifiedSpace(char16_t c) { return c == kSpace || c == kNoBreakSpace; }
 
@@ -143,7 +144,9 @@ int TSection::Paint(QPainter& canvas, const TPaintArgs& args) {
   return result;
 }
 
-void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom, const TPaintArgs&) {
+void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom, const TPaintArgs& args) {
+  const int clipLeft = args.ARect.left() - kPaintMargin;
+  const int clipRight = args.ARect.left() + args.ARect.width() + kPaintMargin;
   const int yOffset = OwnerList->YOffset();
   const int baseline = textBottom - line.Descent - yOffset;
   const int textTop = textBottom - line.LineHt;
@@ -229,8 +232,11 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
       if (i < selB) stop = std::min(stop, selB);
       if (i < selE) stop = std::min(stop, selE);
     }
+    if (penX > clipRight) break;  // the rest of the line is out of sight
+    // Long stretches go in pieces, so that what lies left of the clip is passed over undrawn.
     int j = i;
-    while (j < stop && !IsObjectChar(Buff[static_cast<std::size_t>(j)])) {
+    const int pieceEnd = std::min(stop, i + kPieceLength);
+    while (j < pieceEnd && !IsObjectChar(Buff[static_cast<std::size_t>(j)])) {
       ++j;
       if (line.Extra > 0 && IsJustifiedSpace(Buff[static_cast<std::size_t>(j) - 1])) break;
     }
@@ -254,7 +260,8 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
         FillRect(canvas, penX, y - ascent, penX + width, y + run.Descent(), ToQColor(font.FontBackground()));
       canvas.setPen(textColour);
     }
-    canvas.drawText(QPoint(penX, y), QString(reinterpret_cast<const QChar*>(Buff.data() + i), j - i));
+    if (penX + width >= clipLeft)
+      canvas.drawText(QPoint(penX, y), QString(reinterpret_cast<const QChar*>(Buff.data() + i), j - i));
     if (run.Active()) {
       canvas.save();
       canvas.setPen(QPen(Qt::black, 1, Qt::DotLine));
@@ -358,7 +365,14 @@ int TSection::LinkAt(int X, int Y, TLinkAtResult& result) {
       if (run && !run->RunTarget().Url.empty()) {
         result.Link = run->RunTarget();
         OwnerList->ActiveLink = run;
-        if (image->IsMap()) result.Link->Url += "?" + std::to_string(ix) + "," + std::to_string(iy);
+        if (image->IsMap()) {
+          // A server-side map gets the point inside the picture.
+          std::string& url = result.Link->Url;
+          url.push_back('?');
+          url.append(std::to_string(ix));
+          url.push_back(',');
+          url.append(std::to_string(iy));
+        }
         flags |= LinkAtLink;
       }
       return flags;

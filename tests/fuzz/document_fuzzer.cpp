@@ -1,0 +1,86 @@
+// Feeds arbitrary bytes through the document builder and the layout: the page is built as HTML (or, when
+// the first byte is odd, as plain text), laid out at two widths, painted at two scroll offsets, and asked
+// the hit tests and position mappings of a viewer. Besides crashes it traps when the laid-out document
+// contradicts itself: characters must map to places and back, and the height must not be negative.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "builder/document_loader.h"
+#include "layout/section.h"
+#include "layout/section_list.h"
+#include "layout/text_measurer.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+void Probe(corvane::TSectionList& document, int width) {
+  int scrollWidth = 0;
+  const int height = document.DoLayout(width, 300, scrollWidth);
+  Check(height >= 0 && scrollWidth >= 0);
+  QImage picture(width, 120, QImage::Format_ARGB32_Premultiplied);
+  for (int offset : {0, height / 2}) {
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    document.SetYOffset(offset);
+    document.Paint(painter, QRect(0, 0, width, 120), 6000, 0, 0, 0, 0);
+  }
+  for (int y = 0; y < height && y < 400; y += 7) {
+    corvane::TLinkAtResult link;
+    document.LinkAt(width / 3, y, link);
+    corvane::TCharAtPoint at;
+    document.CharIndexAt(width / 2, y, at);
+  }
+  document.FindSectionAtY(height / 2);
+  for (corvane::TSectionBase* item : document.PositionList) {
+    if (!item->IsTextSection()) continue;
+    auto& section = static_cast<corvane::TSection&>(*item);
+    for (int i = section.FirstCharIndex; i < section.FirstCharIndex + section.CharCount; ++i) {
+      const int source = section.SourcePosOf(i);
+      Check(source >= 0);
+      Check(section.DocPosOf(source, false) >= 0);
+      int x = 0, cy = 0;
+      section.CharIndexToXY(i, x, cy);
+    }
+  }
+  document.SelB = 0;
+  document.SelE = document.CharCount;
+  char16_t buffer[64];
+  document.GetSelTextBuf(buffer, 64);
+  Check(document.GetSelLength() >= 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QGuiApplication app(*argc, *argv);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const bool plainText = data[0] & 1;
+  const bool realFonts = data[0] & 2;
+  std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  corvane::TSectionList document;
+  document.PaintControls = true;
+  if (!realFonts) document.SetMeasurer(std::make_unique<corvane::TFixedPitchMeasurer>(7));
+  corvane::TDocumentDefaults defaults;
+  if (plainText) {
+    corvane::LoadTextDocument(document, std::move(text), defaults);
+  } else {
+    corvane::LoadHtmlDocument(document, std::move(text), defaults);
+  }
+  Probe(document, 90);
+  Probe(document, 640);
+  return 0;
+}
