@@ -131,6 +131,7 @@ void THtmlBuilder::PopToCount(int count) {
 void THtmlBuilder::InlineBoxCheck() {
   TProperties& top = Top();
   top.TakeBackgroundForFonts();
+  PropStack().SealShape(top, "font-background");
   if (top.HasBorderStyle()) m_document.InlineList.Add(Position(), top);
 }
 
@@ -470,7 +471,10 @@ void THtmlBuilder::BuildParagraph(const TSymbolSet& stop) {
   current.Clear();
   for (const auto& attribute : kept) current.Add(std::make_unique<TAttribute>(*attribute));
   TProperties& paragraph = PushProperties("p");
-  if (!align.empty()) paragraph.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+  if (!align.empty()) {
+    paragraph.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+    PropStack().SealShape(paragraph, "text-align:" + align);
+  }
   TBlock& block = OpenBlock();
   current.Clear();
   for (const auto& attribute : saved) current.Add(std::make_unique<TAttribute>(*attribute));
@@ -608,6 +612,9 @@ void THtmlBuilder::BuildInline() {
     case S::SymObject:
       BuildObject();
       return;
+    case S::SymTable:
+      BuildTable();
+      return;
     default:
       if (kFontStyleGroup.Contains(symbol)) {
         PopProperties(EndElementName(symbol));
@@ -626,14 +633,17 @@ void THtmlBuilder::BuildHeading() {
     return;
   }
   CloseSection();
-  const std::string tag = "h" + std::to_string(level);
+  const std::string tag{'h', static_cast<char>('0' + level)};
   TProperties& heading = PushProperties(tag);
-  if (const std::string align = AlignOf(Attributes()); !align.empty())
+  if (const std::string align = AlignOf(Attributes()); !align.empty()) {
     heading.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+    PropStack().SealShape(heading, "text-align:" + align);
+  }
   SkipBlanks();
   NextToken();
   if (Symbol() == S::SymCenter) {
     Top().SetValue(Prop::TextAlign, TPropValue::Text("center"));
+    PropStack().SealShape(Top(), "centred");
     NextToken();
   }
   OpenBlock();
@@ -786,6 +796,8 @@ void THtmlBuilder::BuildFont(bool baseFont, bool preformatted) {
       font.SetFromAttribute(Prop::FontFamily, TPropValue::Text(*name));
   }
   if (charSet) font.SetCharSet(*charSet);
+  PropStack().SealShape(font, "font:" + std::to_string(size) + ":" + (colour ? std::to_string(*colour) : "") + ":" + face +
+                                  ":" + (charSet ? std::to_string(*charSet) : ""));
 }
 
 void THtmlBuilder::BuildImageOrPanel(bool readNext) {

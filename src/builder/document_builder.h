@@ -96,6 +96,7 @@ class THtmlBuilder : public THtmlParser {
                      char typeLetter);
   void BuildDivision(TagSymbol symbol, const TSymbolSet& stop);
   void BuildPreformatted();
+  void BuildTable();
   void BuildHorizontalRule();
   // readNext false: the procedure leaves the reader after the tag (preformatted text reads on by
   // characters).

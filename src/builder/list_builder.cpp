@@ -235,8 +235,10 @@ void THtmlBuilder::BuildDivision(TagSymbol symbol, const TSymbolSet& stop) {
       if (align) {
         std::string value = Lower(align->Text);
         if (value == "middle") value = "center";
-        if (value == "left" || value == "center" || value == "right" || value == "justify")
+        if (value == "left" || value == "center" || value == "right" || value == "justify") {
           division.SetFromAttribute(Prop::TextAlign, TPropValue::Text(value));
+          PropStack().SealShape(division, "text-align:" + value);
+        }
       }
       TBlock& block = OpenBlock();
       OpenSection();

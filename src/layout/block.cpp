@@ -130,15 +130,7 @@ void TBlock::CollapseMargins(TProperties& properties) {
     return;
   }
   if (IsFloating()) return;
-  TSectionBase* before = nullptr;
-  if (OwnerCell) {
-    for (int i = OwnerCell->Count() - 1; i >= 0; --i) {
-      TSectionBase& item = (*OwnerCell)[i];
-      if (item.IsAbsolutelyPositioned()) continue;
-      before = &item;
-      break;
-    }
-  }
+  TSectionBase* before = OwnerCell ? OwnerCell->LastFlowItem() : nullptr;
   if (before) {
     if (TBlock* block = before->AsBlock()) {
       const bool tableLike = block->Kind() == TKind::Table || block->Kind() == TKind::TableAndCaption;
@@ -192,6 +184,13 @@ int TBlock::HorizontalFrame() const {
 void TBlock::GetMinMaxWidth(int& Min, int& Max) {
   Min = Max = 0;
   if (DisplayNone || Positioning == 1) return;
+  // Computed with a base width of 0, the widths hold for the whole layout cycle; every enclosing block
+  // asks for them again.
+  if (m_minMaxCycle == OwnerList->LayoutCycle) {
+    Min = m_minCache;
+    Max = m_maxCache;
+    return;
+  }
   ConvertBoxValues(MargArrayO, 0, 400, EmSize, ExSize, m_pixelsPerInch, MargArray);
   const int width = MargArray[Prop::Width];
   if (HideOverflow && !IsAuto(width) && width > 20) {
@@ -206,6 +205,9 @@ void TBlock::GetMinMaxWidth(int& Min, int& Max) {
     Min = std::max(Min, width);
     Max = Min;
   }
+  m_minMaxCycle = OwnerList->LayoutCycle;
+  m_minCache = Min;
+  m_maxCache = Max;
 }
 
 int TBlock::ContentWidth(int AWidth, int, int autoCount) {
@@ -366,6 +368,8 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
     content.XRef = args.XRef;
     content.YRef = args.YRef;
   }
+  m_contentXRef = content.XRef;
+  m_contentYRef = content.YRef;
   int scrollWidth = 0;
   MyCell->DoLayout(content, scrollWidth, Curs);
   CharCount = Curs - FirstCharIndex;
@@ -467,6 +471,8 @@ int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
     if (mgr) mgr->CurrentID = this;
     TPaintArgs content = args;
     content.X = X + Indent;
+    content.XRef = m_contentXRef;
+    content.YRef = m_contentYRef;
     content.IMgr = mgr;
     MyCell->PaintItems(canvas, DrawList, m_drawBands, content);
     if (mgr) mgr->CurrentID = savedOwner;
@@ -498,16 +504,26 @@ int TBlock::LinkAt(int X, int Y, TLinkAtResult& result) {
 
 bool TBlock::ObjectAt(int X, int Y, TObjectAtPoint& result) { return !DisplayNone && MyCell->ObjectAt(X, Y, result); }
 int TBlock::CharIndexAt(int X, int Y, TCharAtPoint& result) { return DisplayNone ? -1 : MyCell->CharIndexAt(X, Y, result); }
-int TBlock::FindText(int from, const std::u16string& text, bool matchCase) { return MyCell->FindText(from, text, matchCase); }
-int TBlock::FindTextBackward(int from, const std::u16string& text, bool matchCase) {
-  return MyCell->FindTextBackward(from, text, matchCase);
+int TBlock::FindText(int from, const std::u16string& text, bool matchCase) {
+  return DisplayNone ? -1 : MyCell->FindText(from, text, matchCase);
 }
-int TBlock::SourcePosOf(int index) { return MyCell->SourcePosOf(index); }
-int TBlock::DocPosOf(int sourcePosition, bool previous) { return MyCell->DocPosOf(sourcePosition, previous); }
-bool TBlock::CharIndexToXY(int index, int& X, int& Y) { return MyCell->CharIndexToXY(index, X, Y); }
-bool TBlock::CharAt(int index, char16_t& ch, TSectionBase*& object) { return MyCell->CharAt(index, ch, object); }
-void TBlock::CopySelection() { MyCell->CopySelection(); }
-void TBlock::AddToPositionList() { MyCell->AddToPositionList(); }
+int TBlock::FindTextBackward(int from, const std::u16string& text, bool matchCase) {
+  return DisplayNone ? -1 : MyCell->FindTextBackward(from, text, matchCase);
+}
+int TBlock::SourcePosOf(int index) { return DisplayNone ? -1 : MyCell->SourcePosOf(index); }
+int TBlock::DocPosOf(int sourcePosition, bool previous) {
+  return DisplayNone ? -1 : MyCell->DocPosOf(sourcePosition, previous);
+}
+bool TBlock::CharIndexToXY(int index, int& X, int& Y) { return !DisplayNone && MyCell->CharIndexToXY(index, X, Y); }
+bool TBlock::CharAt(int index, char16_t& ch, TSectionBase*& object) {
+  return !DisplayNone && MyCell->CharAt(index, ch, object);
+}
+void TBlock::CopySelection() {
+  if (!DisplayNone) MyCell->CopySelection();
+}
+void TBlock::AddToPositionList() {
+  if (!DisplayNone) MyCell->AddToPositionList();
+}
 
 TBodyBlock::TBodyBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
                        TProperties& properties)
@@ -539,8 +555,8 @@ int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   TLayoutArgs content;
   content.X = x;
   content.Y = TopY;
-  content.XRef = args.XRef;
-  content.YRef = args.YRef;
+  content.XRef = m_contentXRef = args.XRef;
+  content.YRef = m_contentYRef = args.YRef;
   content.AWidth = NewWidth;
   content.AHeight = args.AHeight - m[Prop::MarginTop] - m[Prop::MarginBottom];
   content.BlHt = args.BlHt;

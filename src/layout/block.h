@@ -96,6 +96,9 @@ class TBlock : public TSectionBase {
   bool CharAt(int index, char16_t& ch, TSectionBase*& object) override;
   void CopySelection() override;
   void AddToPositionList() override;
+  void CollectSections(std::vector<TSection*>& sections) override {
+    if (!DisplayNone) MyCell->CollectSections(sections);
+  }
 
   virtual void PaintBorder(QPainter& canvas, const QRect& borderBox, const QRect& paddingBox);
   // The width of the content box for the available width; n counts the auto values among width,
@@ -118,6 +121,13 @@ class TBlock : public TSectionBase {
   std::unique_ptr<IndentManager> m_ownManager;  // absolutely positioned blocks
   IndentManager* m_savedManager = nullptr;
   bool m_drawListBuilt = false;
+  // The reference point handed to the content at the last layout, for positioned content inside.
+  int m_contentXRef = 0;
+  int m_contentYRef = 0;
+  // The minimum and maximum widths of the layout cycle they were computed in.
+  int m_minMaxCycle = -1;
+  int m_minCache = 0;
+  int m_maxCache = 0;
 
  private:
   TKind m_kind;

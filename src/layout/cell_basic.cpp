@@ -56,6 +56,7 @@ void TCellBasic::Add(std::unique_ptr<TSectionBase> item, int tagPosition) {
     section.RegisterId();
   }
   item->OwnerList = OwnerList;
+  if (!item->IsAbsolutelyPositioned()) m_lastFlowItem = item.get();
   m_items.push_back(std::move(item));
 }
 
@@ -64,12 +65,21 @@ std::unique_ptr<TSectionBase> TCellBasic::Remove(TSectionBase* item) {
     if (at->get() != item) continue;
     std::unique_ptr<TSectionBase> removed = std::move(*at);
     m_items.erase(at);
+    m_lastFlowItem = nullptr;
+    for (auto last = m_items.rbegin(); last != m_items.rend(); ++last) {
+      if ((*last)->IsAbsolutelyPositioned()) continue;
+      m_lastFlowItem = last->get();
+      break;
+    }
     return removed;
   }
   return nullptr;
 }
 
-void TCellBasic::Clear() { m_items.clear(); }
+void TCellBasic::Clear() {
+  m_lastFlowItem = nullptr;
+  m_items.clear();
+}
 
 std::vector<TSectionBase*> TCellBasic::ItemPointers() const {
   std::vector<TSectionBase*> items;
@@ -220,6 +230,10 @@ void TCellBasic::CopySelection() {
   }
 }
 
+void TCellBasic::CollectSections(std::vector<TSection*>& sections) {
+  for (const auto& item : m_items) item->CollectSections(sections);
+}
+
 void TCellBasic::AddToPositionList() {
   for (const auto& item : m_items) item->AddToPositionList();
 }
@@ -255,7 +269,26 @@ int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int
   const int floatBottom = mgr.FloatBottom();
   mgr.CurrentID = nullptr;
   m_width = Width;
-  return std::max(height, floatBottom - TopY);
+  m_height = std::max(height, floatBottom - TopY);
+  m_scrollWidth = ScrollWidth;
+  return m_height;
+}
+
+int TCell::LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+  bool plain = Width == m_width;
+  for (int i = 0; plain && i < Count(); ++i) {
+    TSectionBase& item = (*this)[i];
+    plain = item.IsTextSection() && !item.Failed && static_cast<TSection&>(item).CanTranslate();
+  }
+  if (!plain) return LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  const int dy = Y - TopY, dCurs = Curs - FirstCharIndex;
+  for (int i = 0; i < Count(); ++i) static_cast<TSection&>((*this)[i]).Translate(dy, dCurs);
+  TopY = Y;
+  FirstCharIndex = Curs;
+  Curs += CharCount;
+  BuildBands();
+  ScrollWidth = m_scrollWidth;
+  return m_height;
 }
 
 int TCell::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {

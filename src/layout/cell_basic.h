@@ -15,6 +15,7 @@ class QPainter;
 namespace corvane {
 
 class TBlock;
+class TSection;
 class TSectionList;
 
 // The items of a content list in paint order, with what finds quickly the ones that meet a band of y:
@@ -57,6 +58,8 @@ class TCellBasic {
   bool Empty() const { return m_items.empty(); }
   TSectionBase& operator[](int index) const { return *m_items[static_cast<std::size_t>(index)]; }
   TSectionBase* Last() const { return m_items.empty() ? nullptr : m_items.back().get(); }
+  // The last item that is not an absolutely positioned block.
+  TSectionBase* LastFlowItem() const { return m_lastFlowItem; }
 
   // Adds an item built at the source position: a text section is finished first, and one left with no
   // text (and nothing else that keeps it) is freed instead of added.
@@ -80,6 +83,7 @@ class TCellBasic {
   bool CharAt(int index, char16_t& ch, TSectionBase*& object);
   void CopySelection();
   void AddToPositionList();
+  void CollectSections(std::vector<TSection*>& sections);
 
   // Drops the paragraph space under the last block that is not absolutely positioned (passing the
   // request into a list item's own content); returns the block whose margin was dropped, if any.
@@ -93,6 +97,7 @@ class TCellBasic {
   void BuildBands() { m_bands.Build(ItemPointers()); }
 
   std::vector<std::unique_ptr<TSectionBase>> m_items;
+  TSectionBase* m_lastFlowItem = nullptr;
   TItemBands m_bands;
 };
 
@@ -106,12 +111,17 @@ class TCell : public TCellBasic {
 
   int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
   int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
+  // Lays the list out again at Y with the width of its last layout. A list of plain text sections is
+  // only moved: its lines would come out the same.
+  int LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs);
 
   IndentManager& OwnIndentManager() { return m_indentManager; }
 
  private:
   IndentManager m_indentManager;
-  int m_width = 0;  // of the last layout
+  int m_width = -1;  // of the last layout
+  int m_height = 0;
+  int m_scrollWidth = 0;
 };
 
 // Raised by an item whose layout fails: the item is left out of the document and the failure reported

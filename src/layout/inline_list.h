@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,10 +39,26 @@ class TInlineList {
 
   void SetDocument(TSectionList* document) { m_document = document; }
 
+  // Visits the records whose characters [StartDoc, EndDoc) meet [first, last], in order of StartDoc.
+  template <typename Visit>
+  void ForEachOverlapping(int first, int last, Visit visit) {
+    if (m_records.empty()) return;
+    if (m_needsConverting) Convert();
+    // The first record that may reach first, by the furthest end so far; none after one starting past last.
+    const auto from = std::lower_bound(m_endSoFar.begin(), m_endSoFar.end(), first + 1);
+    for (auto at = from; at != m_endSoFar.end(); ++at) {
+      const InlineRec& record = m_records[static_cast<std::size_t>(m_byStart[static_cast<std::size_t>(at - m_endSoFar.begin())])];
+      if (record.StartDoc > last) break;
+      if (record.EndDoc - 1 >= first) visit(record);
+    }
+  }
+
  private:
   void Convert();
 
   std::vector<InlineRec> m_records;
+  std::vector<int> m_byStart;    // record indices in order of StartDoc
+  std::vector<int> m_endSoFar;   // the furthest EndDoc of the records up to each place of m_byStart
   bool m_needsConverting = true;
   TSectionList* m_document = nullptr;
 };

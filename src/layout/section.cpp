@@ -21,6 +21,15 @@ namespace {
 
 constexpr char16_t kSpace = 32;
 
+// Takes a run out of the document's list of link runs; the run is nearly always the last one.
+void ForgetLinkRun(std::vector<TFontObj*>& runs, TFontObj* run) {
+  if (!runs.empty() && runs.back() == run) {
+    runs.pop_back();
+  } else {
+    std::erase(runs, run);
+  }
+}
+
 int AlignmentOf(const TProperties& properties) {
   const std::string_view align = properties.Value(Prop::TextAlign).AsText();
   if (align == "right") return 3;
@@ -79,7 +88,7 @@ TSection::~TSection() {
   std::vector<TFontObj*>& runs = OwnerList->LinkRuns();
   for (int i = 0; i < m_fonts.Count(); ++i) {
     TFontObj* run = &m_fonts[i];
-    if (run->LinkFonts()) std::erase(runs, run);
+    if (run->LinkFonts()) ForgetLinkRun(runs, run);
     if (run->FocusProxy()) OwnerList->RemoveFromTabOrder(*run->FocusProxy());
   }
 }
@@ -93,7 +102,7 @@ void TSection::StartRun(std::unique_ptr<TMyFont> font) {
   if (m_fonts.Count() > 0 && m_fonts.Last().StartIndex() == start) {
     // A run that starts where the new one starts covers nothing: the new one takes its place.
     TFontObj* replaced = &m_fonts.Last();
-    if (replaced->LinkFonts()) std::erase(OwnerList->LinkRuns(), replaced);
+    if (replaced->LinkFonts()) ForgetLinkRun(OwnerList->LinkRuns(), replaced);
     if (replaced->FocusProxy()) OwnerList->RemoveFromTabOrder(*replaced->FocusProxy());
     m_fonts.RemoveLast();
   }
@@ -196,7 +205,8 @@ void TSection::AddText(const char16_t* chars, const int* sources, int count, boo
 void TSection::AddChar(char16_t c, int sourcePosition) { AddText(&c, &sourcePosition, 1, false); }
 
 void TSection::AddBreakOpportunity() {
-  if (!Brk.empty() && Brk.back() != 'n') Brk.back() = 'a';
+  // An explicit break opportunity holds inside no-break text too, but never in preformatted text.
+  if (!Brk.empty() && !IsPreformatted()) Brk.back() = 'a';
 }
 
 void TSection::AddObject(std::unique_ptr<TFloatingObj> object, int sourcePosition) {
@@ -295,12 +305,6 @@ void TSection::Finish(int sourcePosition) {
     if (Buff.back() == kLineBreakChar) compact([n = Buff.size()](std::size_t i, std::size_t) { return i + 1 < n; });
     if (!Buff.empty() && Buff.back() == kSpace) compact([n = Buff.size()](std::size_t i, std::size_t) { return i + 1 < n; });
   }
-  // 7. Text ends with a space, unless it is a lone line break.
-  if (!Buff.empty() && !(Buff.size() == 1 && Buff[0] == kLineBreakChar) && Buff.back() != kSpace) {
-    // Source positions only grow along a section, so that they map back to characters.
-    AppendChar(kSpace, std::max(sourcePosition, m_sourceOfChar.back() + 1), Brk.back() == 'n' ? 'n' : 'y');
-  }
-
   if (compacted) {
     auto newIndex = [&original](int old) {
       return static_cast<int>(std::lower_bound(original.begin(), original.end(), old) - original.begin());
@@ -309,6 +313,19 @@ void TSection::Finish(int sourcePosition) {
     for (const auto& image : m_images) image->Pos = newIndex(image->Pos);
     for (TFormControlObj* control : FormControls) control->Pos = newIndex(control->Pos);
   }
+  // 7. Text ends with a space, unless it is a lone line break. The space belongs to the run of the last
+  // character: runs begun after it (a font change just before the end) cover nothing.
+  if (!Buff.empty() && !(Buff.size() == 1 && Buff[0] == kLineBreakChar) && Buff.back() != kSpace) {
+    while (m_fonts.Count() > 1 && m_fonts.Last().StartIndex() >= static_cast<int>(Buff.size())) {
+      TFontObj* dropped = &m_fonts.Last();
+      if (dropped->LinkFonts()) ForgetLinkRun(OwnerList->LinkRuns(), dropped);
+      if (dropped->FocusProxy()) OwnerList->RemoveFromTabOrder(*dropped->FocusProxy());
+      m_fonts.RemoveLast();
+    }
+    // Source positions only grow along a section, so that they map back to characters.
+    AppendChar(kSpace, std::max(sourcePosition, m_sourceOfChar.back() + 1), Brk.back() == 'n' ? 'n' : 'y');
+  }
+
   Brk.push_back('y');
   BuildSourceIndex();
   CharCount = static_cast<int>(Buff.size());

@@ -120,7 +120,16 @@ class TSection : public TSectionBase {
   bool CharAt(int index, char16_t& ch, TSectionBase*& object) override;
   void GetMinMaxWidth(int& Min, int& Max) override;
   void CopySelection() override;
+  void CollectSections(std::vector<TSection*>& sections) override { sections.push_back(this); }
   bool IsTextSection() const override { return true; }
+  // The source position of the last character; -1 for an empty section.
+  int LastSourcePosition() const;
+
+  // Whether a layout at another y (same width) would give the same lines moved down: no pictures or
+  // controls, whose sizes and places depend on more than the width.
+  bool CanTranslate() const;
+  // Moves the laid-out section down by dy, and its characters on by dCurs.
+  void Translate(int dy, int dCurs);
 
  protected:
   // The widths of the characters, measured with their fonts: Widths[i] is the width of character i

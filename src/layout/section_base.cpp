@@ -35,6 +35,8 @@ void TSectionBase::GetMinMaxWidth(int& Min, int& Max) {
   Max = 0;
 }
 
+void TSectionBase::CollectSections(std::vector<TSection*>&) {}
+
 void TSectionBase::AddToPositionList() {
   if (OwnerList) OwnerList->PositionList.push_back(this);
 }

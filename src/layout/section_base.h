@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "html/id_name_list.h"
 #include "style/font_obj.h"
@@ -17,6 +18,7 @@ class IndentManager;
 class TBlock;
 class TFloatingObj;
 class TFormControlObj;
+class TSection;
 class TSectionList;
 
 // Flags of a link hit test.
@@ -114,6 +116,8 @@ class TSectionBase : public TIDObject {
   virtual bool CharAt(int index, char16_t& ch, TSectionBase*& object);
   virtual void GetMinMaxWidth(int& Min, int& Max);
   virtual void AddToPositionList();
+  // Appends the text sections of the item, in the order the position look-ups visit them.
+  virtual void CollectSections(std::vector<TSection*>& sections);
 
   // Item kinds that content lists and builders look for.
   virtual bool IsTextSection() const { return false; }

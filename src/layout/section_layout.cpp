@@ -583,3 +583,23 @@ void TPreFormated::GetMinMaxWidth(int& Min, int& Max) {
 }
 
 }  // namespace corvane
+
+namespace corvane {
+
+bool TSection::CanTranslate() const { return m_images.empty() && FormControls.empty() && !OwnerList->HasFocusProxies(); }
+
+void TSection::Translate(int dy, int dCurs) {
+  TopY += dy;
+  PaintY += dy;
+  PaintTop += dy;
+  BottomY += dy;
+  PaintBottom += dy;
+  FirstCharIndex += dCurs;
+  for (LineRec& line : m_lines) {
+    line.Top += dy;
+    line.DrawY += dy;
+    for (BorderRec& border : line.BorderList) border.Box.translate(0, dy);
+  }
+}
+
+}  // namespace corvane

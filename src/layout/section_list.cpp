@@ -88,6 +88,7 @@ void TSectionList::RemoveFromTabOrder(TFocusProxy& proxy) {
 int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
   ++LayoutCycle;
   TableNestLevel = 0;
+  TableFinalPass = false;
   InlineList.MarkNeedsConverting();
   if (!TabOrderList.empty()) {
     m_host->ApplyTabOrder(TabOrderList);

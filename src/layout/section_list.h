@@ -128,6 +128,7 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int PageBottom = 0;
   bool FirstPageItem = true;
   int TableNestLevel = 0;
+  bool TableFinalPass = false;  // the outermost table is placing its cells
   int LayoutCycle = 0;
   int SectionCount = 0;
   int ProgressStart = 0;

@@ -288,13 +288,12 @@ void TSection::PrepareInlineBorders(LineRec& line) {
   TInlineList& records = OwnerList->InlineList;
   const int lineFirst = FirstCharIndex + line.Start;
   const int lineLast = lineFirst + line.Ln - 1;
-  for (int r = 0; r < records.Count(); ++r) {
+  records.ForEachOverlapping(lineFirst, lineLast, [&](const InlineRec& record) {
     // An element covers [start, end): from its first character to the one after its last.
-    const int start = records.StartOf(r);
-    const int end = records.EndOf(r) - 1;
-    if (end < lineFirst || start > lineLast) continue;
+    const int start = record.StartDoc;
+    const int end = record.EndDoc - 1;
     BorderRec border;
-    border.MargArray = records[r].MargArray;
+    border.MargArray = record.MargArray;
     border.OpenStart = start < lineFirst;
     border.OpenEnd = end > lineLast;
     border.Start = std::max(start, lineFirst) - FirstCharIndex;
@@ -303,7 +302,7 @@ void TSection::PrepareInlineBorders(LineRec& line) {
     const int x1 = line.DrawXX + JustifiedWidth(line, line.Start, border.End + 1);
     border.Box = QRect(x0, line.DrawY, std::max(0, x1 - x0), line.LineHt);
     line.BorderList.push_back(border);
-  }
+  });
   line.FirstX = line.DrawXX;
 }
 
@@ -446,6 +445,12 @@ int TSection::SourcePosOf(int index) {
   if (after == SIndexList.begin()) return -1;
   const IndexObj& rec = *(after - 1);
   return k - rec.Pos + rec.Index;
+}
+
+int TSection::LastSourcePosition() const {
+  if (SIndexList.empty() || CharCount == 0) return -1;
+  const IndexObj& last = SIndexList.back();
+  return last.Index + (CharCount - 1 - last.Pos);
 }
 
 int TSection::DocPosOf(int sourcePosition, bool previous) {

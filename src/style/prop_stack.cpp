@@ -11,6 +11,7 @@ TPropStack::~TPropStack() = default;
 void TPropStack::Reset() {
   m_entries.clear();
   m_cascadeResults.clear();
+  m_sealedShapes.clear();
   auto root = std::make_unique<TProperties>(m_styles.Context());
   if (const TProperties* defaultRule = m_styles.DefaultRule()) {
     root->CopyRootFrom(*defaultRule);
@@ -29,8 +30,21 @@ std::size_t TPropStack::TCascadeKeyHash::operator()(const TCascadeKey& key) cons
   return h * 1000003u ^ static_cast<std::size_t>(key.Generation);
 }
 
+std::unique_ptr<TProperties> TPropStack::NewEntry(bool& reused) {
+  reused = !m_spare.empty();
+  if (!reused) return std::make_unique<TProperties>(m_styles.Context());
+  std::unique_ptr<TProperties> entry = std::move(m_spare.back());
+  m_spare.pop_back();
+  return entry;
+}
+
+void TPropStack::KeepSpare(std::unique_ptr<TProperties> entry) {
+  if (m_spare.size() < kMaxSpareEntries && &entry->Context() == &m_styles.Context()) m_spare.push_back(std::move(entry));
+}
+
 TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
-  auto entry = std::make_unique<TProperties>(m_styles.Context());
+  bool reused = false;
+  std::unique_ptr<TProperties> entry = NewEntry(reused);
   const bool cacheable = !m_entries.empty() && element.InlineStyle == nullptr;
   if (cacheable) {
     const TProperties& parent = *m_entries.back();
@@ -46,26 +60,42 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
       m_key.Identity.push_back('\0');
     }
     if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
+      entry->m_serialNumber = m_styles.Context().NextSerialNumber();
       entry->CopyCascadeResult(*known->second);
+      entry->m_template = known->second;
       entry->m_shape = known->second->m_shape;
       entry->m_shapeVersion = entry->m_version;
       m_entries.push_back(std::move(entry));
       return *m_entries.back();
     }
   }
+  if (reused) entry->Recycle();
   if (!m_entries.empty()) entry->InheritFrom(element.Tag, *m_entries.back());
   m_entries.push_back(std::move(entry));
   TProperties& top = *m_entries.back();
   top.ApplyStyleRules(m_styles, *this, element);
   if (cacheable) {
     if (m_cascadeResults.size() >= kMaxCascadeResults) m_cascadeResults.clear();
-    auto result = std::make_unique<TProperties>(m_styles.Context());
+    auto result = std::make_shared<TProperties>(m_styles.Context());
     result->CopyCascadeResult(top);
     result->m_shape = top.m_shape = ++m_lastShape;
     top.m_shapeVersion = top.m_version;
+    top.m_template = result;
     m_cascadeResults.emplace(m_key, std::move(result));
   }
   return top;
+}
+
+void TPropStack::SealShape(TProperties& entry, std::string_view change) {
+  if (entry.m_shape == 0 || entry.m_version == entry.m_shapeVersion) return;
+  if (m_sealedShapes.size() >= 4096) m_sealedShapes.clear();
+  std::string key = std::to_string(entry.m_shape);
+  key.push_back('\0');
+  key.append(change);
+  auto [at, added] = m_sealedShapes.try_emplace(std::move(key), 0);
+  if (added) at->second = ++m_lastShape;
+  entry.m_shape = at->second;
+  entry.m_shapeVersion = entry.m_version;
 }
 
 TPoppedEntry TPropStack::PopProperties(std::string_view tag) {
@@ -74,6 +104,7 @@ TPoppedEntry TPropStack::PopProperties(std::string_view tag) {
   if (found < 1) return {};
   const TProperties& entry = *m_entries[static_cast<std::size_t>(found)];
   const TPoppedEntry popped{true, entry.HasBorderStyle(), entry.SerialNumber()};
+  KeepSpare(std::move(m_entries[static_cast<std::size_t>(found)]));
   m_entries.erase(m_entries.begin() + found);
   // The elements that were open inside it now inherit from what was below it.
   for (int i = found; i < Count(); ++i) (*this)[i].Rederive((*this)[i - 1], m_styles, *this, i);
@@ -81,11 +112,16 @@ TPoppedEntry TPropStack::PopProperties(std::string_view tag) {
 }
 
 void TPropStack::PopTop() {
-  if (Count() > 1) m_entries.pop_back();
+  if (Count() <= 1) return;
+  KeepSpare(std::move(m_entries.back()));
+  m_entries.pop_back();
 }
 
 void TPropStack::PopToCount(int count) {
-  while (Count() > std::max(count, 1)) m_entries.pop_back();
+  while (Count() > std::max(count, 1)) {
+    KeepSpare(std::move(m_entries.back()));
+    m_entries.pop_back();
+  }
 }
 
 TProperties& TPropStack::InsertEntry(int index, std::unique_ptr<TProperties> entry) {

@@ -53,6 +53,11 @@ class TPropStack {
   // Closes elements until count entries are left (at least the root).
   void PopToCount(int count);
 
+  // The builder changed an entry after opening it (attributes of the element, such as ALIGN): entries
+  // made alike and changed alike keep sharing their cascade results, change names what was changed and
+  // how, and must say it all.
+  void SealShape(TProperties& entry, std::string_view change);
+
   // Places and removes the short-lived entries of the link looks computation.
   TProperties& InsertEntry(int index, std::unique_ptr<TProperties> entry);
   void RemoveEntry(int index);
@@ -76,12 +81,21 @@ class TPropStack {
     std::size_t operator()(const TCascadeKey& key) const;
   };
   static constexpr std::size_t kMaxCascadeResults = 512;
+  static constexpr std::size_t kMaxSpareEntries = 64;
+
+  // A set for a new element: one of a closed element (reused true), or a new one.
+  std::unique_ptr<TProperties> NewEntry(bool& reused);
+  void KeepSpare(std::unique_ptr<TProperties> entry);
 
   const TStyleList& m_styles;
   std::vector<std::unique_ptr<TProperties>> m_entries;
-  std::unordered_map<TCascadeKey, std::unique_ptr<TProperties>, TCascadeKeyHash> m_cascadeResults;
+  std::unordered_map<TCascadeKey, std::shared_ptr<TProperties>, TCascadeKeyHash> m_cascadeResults;
   TCascadeKey m_key;  // scratch, to look up without allocating
   std::uint32_t m_lastShape = 0;
+  std::unordered_map<std::string, std::uint32_t> m_sealedShapes;  // by former shape and change
+  // The sets of closed elements, kept for the next ones: opening and closing elements is the builder's
+  // most frequent step.
+  std::vector<std::unique_ptr<TProperties>> m_spare;
 };
 
 }  // namespace corvane

@@ -60,6 +60,32 @@ TProperties::TProperties(TStyleContext& context) : m_context(&context), m_serial
 
 TProperties::~TProperties() = default;
 
+void TProperties::Recycle() {
+  m_cachedFont.reset();
+  m_hasLinkFonts = false;
+  m_defaultFontName.clear();
+  m_elementTag.clear();
+  m_elementClass.clear();
+  m_elementId.clear();
+  m_pseudoClass.clear();
+  m_titleText.clear();
+  m_inlineStyle = nullptr;
+  m_fontBackground = ColorNone;
+  m_charSet = 1;
+  m_codePage = 0;
+  m_emSize = m_exSize = 0;
+  m_values.fill(TPropValue());
+  for (int i = Prop::MarginTop; i <= Prop::Left; ++i) m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
+  m_values[Prop::ZIndex] = TPropValue::Integer(0);
+  m_styleSet.reset();
+  m_linkFonts.reset();
+  m_serialNumber = m_context->NextSerialNumber();
+  ++m_version;
+  m_shape = 0;
+  m_shapeVersion = 0;
+  m_template.reset();
+}
+
 void DeleteProperties(TProperties* properties) { std::unique_ptr<TProperties> owned(properties); }
 
 void TProperties::InheritFrom(std::string_view tag, const TProperties& parent) {
@@ -526,6 +552,14 @@ bool TProperties::StoreDeclaration(int index, std::string_view text, TDeclaratio
 
 std::unique_ptr<TMyFont> TProperties::MakeFont() {
   if (!m_cachedFont) {
+    // Sets of one shape share the font its first set made.
+    TProperties* shared = m_template && m_version == m_shapeVersion ? m_template.get() : nullptr;
+    if (shared && shared->m_cachedFont) {
+      m_cachedFont = std::make_unique<TMyFont>(*shared->m_cachedFont);
+      m_emSize = shared->m_emSize;
+      m_exSize = shared->m_exSize;
+      return std::make_unique<TMyFont>(*m_cachedFont);
+    }
     ThtFontInfo info;
     FillFontInfo(info);
     m_cachedFont = std::make_unique<TMyFont>(info, m_context->PixelsPerInch(), &m_context->FontMetrics());
@@ -539,6 +573,11 @@ std::unique_ptr<TMyFont> TProperties::MakeFont() {
       pixels = m_context->LengthToPixels(spacing.AsText(), TLengthKind::Absolute, m_emSize, m_emSize, m_exSize, 0);
     }
     m_cachedFont->SetLetterSpacing(pixels);
+    if (shared) {
+      shared->m_cachedFont = std::make_unique<TMyFont>(*m_cachedFont);
+      shared->m_emSize = m_emSize;
+      shared->m_exSize = m_exSize;
+    }
   }
   return std::make_unique<TMyFont>(*m_cachedFont);
 }

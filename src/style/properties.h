@@ -119,6 +119,8 @@ class TProperties {
   // This set as a new element with the same parent and identity would get it from the cascade: values,
   // flags, identity, character set and link looks; not the serial number, the version or the font.
   void CopyCascadeResult(const TProperties& source);
+  // Makes this set as a new one for another element: the stack reuses the sets of closed elements.
+  void Recycle();
 
   // Fonts.
 
@@ -214,6 +216,7 @@ class TProperties {
   void UpdateLinkFonts(int index, const TPropValue& value);
   TPropValue& At(int index) {
     ++m_version;
+    m_cachedFont.reset();  // made from the values as they were
     return m_values[static_cast<std::size_t>(index)];
   }
 
@@ -240,6 +243,9 @@ class TProperties {
   // Sets made alike (the same cascade result under parents made alike) share a shape while unchanged.
   std::uint32_t m_shape = 0;
   std::uint32_t m_shapeVersion = 0;
+  // The kept cascade result this set was made from, while unchanged: it also keeps the font made for the
+  // sets of its shape.
+  std::shared_ptr<TProperties> m_template;
 };
 
 // Frees a property set; for owners that only know the type by name (the attribute list's style sets).

@@ -178,6 +178,7 @@ void TProperties::TakeBackgroundForFonts() {
   const TPropValue& value = Value(Prop::BackgroundColor);
   if (value.IsInteger() && StyleSet(Prop::BackgroundColor) && m_fontBackground != static_cast<TColor>(value.AsInteger())) {
     ++m_version;
+    m_cachedFont.reset();
     m_fontBackground = static_cast<TColor>(value.AsInteger());
   }
 }

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <QRect>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "layout/cell_basic.h"
+#include "layout/section_base.h"
+#include "style/box_values.h"
+#include "style/properties.h"
+
+namespace corvane {
+
+class TAttributeList;
+class ThtmlTable;
+
+// A column specification from COL or COLGROUP.
+struct TColObj {
+  int ColWidth = 0;
+  bool ColAsPercent = false;  // ColWidth in per mille
+  std::string ColAlign;       // alignment text, "" for none
+  int ColVAlign = 0;          // 0 none, 1 top, 2 middle, 3 baseline, 4 bottom
+};
+
+// The content of one table cell, with what the cell adds to a link hit test.
+class TCellObjCell final : public TCell {
+ public:
+  explicit TCellObjCell(TSectionList* ownerList);
+
+  QRect MyRect;  // the cell's border box at the last paint, screen coordinates
+  std::string Title;
+  std::string Url;
+  std::string Target;
+
+  int LinkAt(int X, int Y, TLinkAtResult& result) override;
+};
+
+// One cell slot of a table row. Slots of column span 0 are placeholders for the columns and rows that a
+// spanning cell covers.
+class TCellObj {
+ public:
+  // A cell of a TD or TH element with its properties and attributes.
+  TCellObj(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes, int vAlign);
+  // A placeholder slot.
+  TCellObj(TSectionList* ownerList, int rowSpan);
+  ~TCellObj();
+
+  // Limits read values are kept within, so that sums cannot overflow and spans cannot ask for millions of
+  // slots.
+  static constexpr int kMaxColSpan = 1000;
+  static constexpr int kMaxRowSpan = 65534;
+  static constexpr int kMaxPixels = 100000;
+
+  int ColSpan = 1;
+  int RowSpan = 1;
+  int Wd = 0;          // width: the spanned column widths
+  int Ht = 0;          // height: the spanned row heights
+  int VSize = 0;       // height of the laid-out content
+  int SpecHt = 0;      // pixels
+  int SpecHtPercent = 0;
+  int YIndent = 0;     // vertical offset of the content
+  int VAlign = 2;      // 1 top, 2 middle, 3 baseline, 4 bottom
+  int SpecWd = 0;      // the width attribute: pixels, or per mille with WidthAsPercent
+  bool WidthAsPercent = false;
+  int EmSize = 0;
+  int ExSize = 0;
+  TBackgroundPosition BkPosition;
+  int PadTop = -1, PadRight = -1, PadBottom = -1, PadLeft = -1;
+  int BrdTop = 0, BrdRight = 0, BrdBottom = 0, BrdLeft = 0;
+  int HzSpace = 0;
+  int VrSpace = 0;
+  bool HasBorderStyle = false;
+  bool BkGnd = false;  // a background colour of its own (BGCOLOR or style)
+  TColor BkColor = ColorNone;
+  std::string BackgroundImage;
+  TMarginArray MargArray;
+  TPageBreaks PageBreaks;
+  std::unique_ptr<TCellObjCell> Cell;
+
+  bool IsPlaceholder() const { return ColSpan == 0; }
+  bool HasContent() const { return Cell && !Cell->Empty(); }
+};
+
+// One table row.
+class TCellList {
+ public:
+  TCellList(const TAttributeList* attributes, TProperties& properties);
+  ~TCellList();
+
+  std::vector<std::unique_ptr<TCellObj>> Cells;
+  int RowHeight = 0;
+  int SpecRowHeight = 0;
+  int SpecRowHeightPercent = 0;
+  int RowSpanHeight = 0;  // the tallest sum of heights of a cell starting in this row
+  bool BkGnd = false;
+  TColor BkColor = ColorNone;
+  std::string BkImage;
+  TPageBreaks PageBreaks;
+  int RowType = 1;  // 0 head, 1 body, 2 foot
+
+  // Adds a cell: the row's height and page breaks pass to it.
+  void Add(std::unique_ptr<TCellObj> cell);
+  int Count() const { return static_cast<int>(Cells.size()); }
+  TCellObj* Slot(int column) const {
+    return column >= 0 && column < Count() ? Cells[static_cast<std::size_t>(column)].get() : nullptr;
+  }
+};
+
+// The grid of a table: rows of cell slots, the widths of its columns and the heights of its rows.
+class ThtmlTable final : public TSectionBase {
+ public:
+  ThtmlTable(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes);
+  ~ThtmlTable() override;
+
+  std::vector<std::unique_ptr<TCellList>> Rows;
+  bool Initialized = false;
+  int BorderWidth = 0;
+  bool Floating = false;
+  int NumCols = 0;
+  int TableWidth = 0;
+  int SpecWidth = 0;        // asked for by the table block; 0 for none
+  bool UseAbsolute = false; // some cell has a width in pixels
+  int CellPadding = 1;
+  int CellSpacing = 2;
+  TColor BorderColorLight;
+  TColor BorderColorDark;
+  int DrawX = 0;
+  int DrawY = 0;
+  bool BkGnd = false;
+  TColor BkColor = ColorNone;
+  std::vector<TColObj> ColInfo;
+  std::vector<int> Widths;
+  std::vector<int> MaxWidths;
+  std::vector<int> MinWidths;
+  std::vector<int> Percents;  // per mille
+  std::vector<int> Heights;
+
+  void AddColumn(const TColObj& column) { ColInfo.push_back(column); }
+  void AddRow(std::unique_ptr<TCellList> row) { Rows.push_back(std::move(row)); }
+
+  int LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) override;
+  int Paint(QPainter& canvas, const TPaintArgs& args) override;
+  void GetMinMaxWidth(int& Min, int& Max) override;
+  int LinkAt(int X, int Y, TLinkAtResult& result) override;
+  bool ObjectAt(int X, int Y, TObjectAtPoint& result) override;
+  int CharIndexAt(int X, int Y, TCharAtPoint& result) override;
+  int FindText(int from, const std::u16string& text, bool matchCase) override;
+  int FindTextBackward(int from, const std::u16string& text, bool matchCase) override;
+  int SourcePosOf(int index) override;
+  int DocPosOf(int sourcePosition, bool previous) override;
+  bool CharIndexToXY(int index, int& X, int& Y) override;
+  bool CharAt(int index, char16_t& ch, TSectionBase*& object) override;
+  void CopySelection() override;
+  void CollectSections(std::vector<TSection*>& sections) override;
+
+  // The width computations, public for tests: the grid completed, the column minimum and maximum
+  // widths, the distribution of a width over the columns.
+  void Initialize();
+  void GetMinMaxAbs(int& Min, int& Max);
+  void GetMinMaxPercent(int D, int& Min, int& Max);
+  void FindColumnWidths(int width);
+
+ private:
+  void CompleteGrid();
+  void CellMinMax(TCellObj& cell, int& min, int& max);
+  void AutomaticDistribution(int sumMin, int sumMax, int width);
+  void FixedWidthDistribution(int width);
+  void FindRowHeights(int AHeight);
+  void PlaceCells(int Y, int& Curs);
+  // The rows whose band may meet [top, bottom] of the document.
+  std::pair<int, int> RowStretch(int top, int bottom) const;
+  void PaintCell(QPainter& canvas, TCellObj& cell, const TCellList& row, int x, int y, const TPaintArgs& args);
+  template <typename Visit>
+  bool VisitCellsAt(int X, int Y, Visit visit);
+
+  std::vector<int> m_rowTops;         // document y of each row, from the last layout
+  std::vector<int> m_rowBottomSoFar;  // the lowest bottom of the cells of the rows up to each one
+  // Measurements kept for the layout cycle: a nested table is measured by each enclosing layout pass,
+  // and would otherwise be measured again for every level above it.
+  int m_minMaxCycle = -1;
+  int m_minMaxD = -1;
+  int m_minCache = 0;
+  int m_maxCache = 0;
+  int m_measuredCycle = -1;
+  int m_measuredWidth = -1;
+  int m_measuredHeight = -1;
+};
+
+}  // namespace corvane
