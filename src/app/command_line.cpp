@@ -28,7 +28,7 @@ constexpr std::string_view kUsage =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
-    "  corvane render FILE -o OUT.png [--width N]\n"
+    "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane --help | --version\n"
     "\n"
     "Writes every table of the HTML files that holds no other table to \".xls\" text files that\n"
@@ -49,6 +49,8 @@ constexpr std::string_view kUsage =
     "Options of render (a picture of the page as the viewer lays it out, without a display):\n"
     "  -o, --output OUT.png    the PNG file to write\n"
     "      --width N           the width to lay the page out at, in pixels (default 800)\n"
+    "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
+    "                          alone as the Table Select dialog shows it\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when a file failed or the job stopped, 2 for a\n"
     "usage error.\n";

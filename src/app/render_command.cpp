@@ -11,11 +11,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 
 #include "app/command_line.h"
 #include "app/png_band_writer.h"
 #include "builder/document_loader.h"
+#include "extract/table_fragment_scanner.h"
 #include "layout/section_list.h"
 
 namespace corvane {
@@ -32,6 +34,7 @@ struct TRenderOptions {
   std::string file;
   std::string output;
   int width = kDefaultWidth;
+  int table = 0;  // counted from 1; 0: the whole page
 };
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "corvane: %s\n", message.c_str()); }
@@ -44,7 +47,6 @@ int UsageError(const std::string& message) {
 
 std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string>& args, std::string& problem) {
   TRenderOptions options;
-  bool widthGiven = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto takeValue = [&](const std::string& name) -> std::optional<std::string> {
@@ -54,27 +56,38 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
       }
       return args[++i];
     };
+    // The number given as "--name N" or "--name=N", when it lies in [low, high].
+    auto takeNumber = [&](const std::string& name, int low, int high) -> std::optional<int> {
+      std::string text;
+      if (arg == name) {
+        if (i + 1 >= args.size()) return std::nullopt;
+        text = args[++i];
+      } else {
+        text = arg.substr(name.size() + 1);
+      }
+      int number = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+      if (error != std::errc() || end != text.data() + text.size() || number < low || number > high) return std::nullopt;
+      return number;
+    };
     if (arg == "-o" || arg == "--output") {
       const auto value = takeValue(arg);
       if (!value) return std::nullopt;
       options.output = *value;
     } else if (arg == "--width" || arg.rfind("--width=", 0) == 0) {
-      std::string text;
-      if (arg == "--width") {
-        const auto value = takeValue(arg);
-        if (!value) return std::nullopt;
-        text = *value;
-      } else {
-        text = arg.substr(8);
-      }
-      int width = 0;
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), width);
-      if (error != std::errc() || end != text.data() + text.size() || width < 1 || width > kMaxWidth) {
+      const auto width = takeNumber("--width", 1, kMaxWidth);
+      if (!width) {
         problem = "--width takes a number of pixels from 1 to " + std::to_string(kMaxWidth);
         return std::nullopt;
       }
-      options.width = width;
-      widthGiven = true;
+      options.width = *width;
+    } else if (arg == "--table" || arg.rfind("--table=", 0) == 0) {
+      const auto table = takeNumber("--table", 1, std::numeric_limits<int>::max());
+      if (!table) {
+        problem = "--table takes a table number counted from 1";
+        return std::nullopt;
+      }
+      options.table = *table;
     } else if (arg.size() > 1 && arg[0] == '-') {
       problem = "unknown option '" + arg + "'";
       return std::nullopt;
@@ -85,7 +98,6 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
       return std::nullopt;
     }
   }
-  (void)widthGiven;
   if (options.file.empty()) {
     problem = "render needs a FILE";
     return std::nullopt;
@@ -173,6 +185,17 @@ int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args
     if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
   });
   QGuiApplication app(argc, argv);
+
+  if (options->table > 0) {
+    // The table alone, in the page the Table Select dialog builds around a table it shows.
+    std::vector<std::string> tables = CutTableFragments(*page);
+    if (static_cast<std::size_t>(options->table) > tables.size()) {
+      PrintError(options->file + " has " + std::to_string(tables.size()) + (tables.size() == 1 ? " table" : " tables") +
+                 ", no table " + std::to_string(options->table));
+      return kExitFailure;
+    }
+    page = JoinLines({"<html><body>", std::move(tables[static_cast<std::size_t>(options->table - 1)]), "</body></html>"});
+  }
 
   TSectionList document;
   document.PaintControls = true;

@@ -191,7 +191,7 @@ void THtmlBuilder::HandOffBottomMargin(TCellBasic& list, TBlock* container) {
 void THtmlBuilder::Initialize() {
   CurrentCell = &m_document;
   BeginParse();
-  PropStack().Top().MakeFont();
+  PropStack().Top().Font();
   auto body = std::make_unique<TBodyBlock>(&m_document, nullptr, CurrentCell, Top());
   BodyBlock = body.get();
   AddBlock(std::move(body));

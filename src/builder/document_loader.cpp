@@ -25,4 +25,16 @@ void LoadTextDocument(TSectionList& document, std::string text, const TDocumentD
   ParseTextDocument(std::move(text), document, handlers);
 }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
 }  // namespace corvane

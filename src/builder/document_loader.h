@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "builder/document_builder.h"
 #include "style/style_list.h"
@@ -23,5 +24,8 @@ TParseResult LoadHtmlDocument(TSectionList& document, std::string text, const TD
 // The same for a plain text.
 void LoadTextDocument(TSectionList& document, std::string text, const TDocumentDefaults& defaults,
                       const TBuilderHandlers& handlers = {});
+
+// The text of a list of lines as a viewer loads it: every line followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace corvane

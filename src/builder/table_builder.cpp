@@ -55,6 +55,10 @@ std::string AlignOfAttribute(const TAttributeList& attributes) {
 class TCellManager {
  public:
   explicit TCellManager(int columns) : m_busyThrough(static_cast<std::size_t>(columns), -1) {}
+  // More column specifications came: the grid widens to them.
+  void Widen(int columns) {
+    if (columns > Columns()) m_busyThrough.resize(static_cast<std::size_t>(columns), -1);
+  }
 
   // The first free column of the row; -1 when none is.
   int FindColumn(int row) {
@@ -150,6 +154,22 @@ void THtmlBuilder::BuildTable() {
     ++finishedRows;
     row.reset();
     PopToCount(rowLevel);
+  };
+
+  // Puts the table into the enclosing content list: alone, or with its caption in a wrapper.
+  auto attachTable = [&] {
+    if (!caption) {
+      enclosing->Add(std::move(tableBlock), TagPosition());
+      return;
+    }
+    wrapper->SetCaptionBlock(caption.get());
+    caption->OwnerCell = &wrapper->Content();
+    tableBlock->OwnerCell = &wrapper->Content();
+    wrapper->TableIndex = captionOnTop ? 1 : 0;
+    if (captionOnTop) wrapper->Content().Add(std::move(caption), TagPosition());
+    wrapper->Content().Add(std::move(tableBlock), TagPosition());
+    if (caption) wrapper->Content().Add(std::move(caption), TagPosition());
+    enclosing->Add(std::move(wrapper), TagPosition());
   };
 
   NextToken();
@@ -291,7 +311,10 @@ void THtmlBuilder::BuildTable() {
             NextToken();
           }
           if (Symbol() == S::SymColgroupEnd) NextToken();
-          if (!table.ColInfo.empty() && !grid) grid = std::make_unique<TCellManager>(static_cast<int>(table.ColInfo.size()));
+          if (!table.ColInfo.empty()) {
+            if (!grid) grid = std::make_unique<TCellManager>(0);
+            grid->Widen(static_cast<int>(table.ColInfo.size()));
+          }
           break;
         }
         case S::SymThead:
@@ -304,7 +327,7 @@ void THtmlBuilder::BuildTable() {
           PopToCount(groupLevel);
           rowLevel = groupLevel;
           if (symbol == S::SymThead) {
-            const bool hasRows = !table.Rows.empty() || !footRows.empty();
+            const bool hasRows = !table.Rows.empty();
             rowKind = hasRows ? 1 : 0;
             if (!hasRows) PushProperties("thead");
           } else if (symbol == S::SymTbody) {
@@ -322,17 +345,19 @@ void THtmlBuilder::BuildTable() {
         case S::SymUnknownTag:
           NextToken();
           break;
-        default:
+        default: {
           if (symbol == S::SymText && Token().Count() == 1 && Token().Chars()[0] == u' ') {
             NextToken();
             break;
           }
-          // Content between cells goes before the table.
+          // Content between cells goes before the table; a cell left open stays open.
+          TCellBasic* const open = CurrentCell;
           CurrentCell = enclosing;
           BuildFlow(kCellStop);
           CloseSection();
-          CurrentCell = nullptr;
+          CurrentCell = open;
           break;
+        }
       }
     }
   } catch (...) {
@@ -343,7 +368,7 @@ void THtmlBuilder::BuildTable() {
     PopToCount(groupLevel);
     for (auto& foot : footRows) table.AddRow(std::move(foot));
     CurrentCell = enclosing;
-    enclosing->Add(std::move(tableBlock), TagPosition());
+    attachTable();
     PopProperties("table");
     NoBreak = savedNoBreak;
     ListLevel = savedListLevel;
@@ -358,27 +383,7 @@ void THtmlBuilder::BuildTable() {
   for (auto& foot : footRows) table.AddRow(std::move(foot));
 
   CurrentCell = enclosing;
-  if (caption) {
-    TBlock* captionBlock = caption.get();
-    TTableBlock* block = tableBlock.get();
-    wrapper->SetCaptionBlock(captionBlock);
-    caption->OwnerCell = &wrapper->Content();
-    tableBlock->OwnerCell = &wrapper->Content();
-    if (captionOnTop) {
-      wrapper->Content().Add(std::move(caption), TagPosition());
-      wrapper->Content().Add(std::move(tableBlock), TagPosition());
-      wrapper->TableIndex = 1;
-    } else {
-      wrapper->Content().Add(std::move(tableBlock), TagPosition());
-      wrapper->Content().Add(std::move(caption), TagPosition());
-      wrapper->TableIndex = 0;
-    }
-    (void)captionBlock;
-    (void)block;
-    enclosing->Add(std::move(wrapper), TagPosition());
-  } else {
-    enclosing->Add(std::move(tableBlock), TagPosition());
-  }
+  attachTable();
   PopProperties("table");
   NoBreak = savedNoBreak;
   ListLevel = savedListLevel;

@@ -16,8 +16,15 @@ namespace {
 constexpr int kPaintReach = 200;
 }  // namespace
 
-void TItemBands::Build(const std::vector<TSectionBase*>& items) {
+template <class TItems>
+void TItemBands::BuildFrom(const TItems& items) {
   const std::size_t n = items.size();
+  m_count = n;
+  if (n <= kShortList) {
+    m_bottomSoFar.clear();
+    m_topFrom.clear();
+    return;
+  }
   m_bottomSoFar.resize(n);
   m_topFrom.resize(n);
   int bottom = INT_MIN;
@@ -34,7 +41,11 @@ void TItemBands::Build(const std::vector<TSectionBase*>& items) {
   }
 }
 
+void TItemBands::Build(const std::vector<TSectionBase*>& items) { BuildFrom(items); }
+void TItemBands::Build(const std::vector<std::unique_ptr<TSectionBase>>& items) { BuildFrom(items); }
+
 std::pair<int, int> TItemBands::Stretch(int top, int bottom) const {
+  if (m_count <= kShortList) return {0, static_cast<int>(m_count)};
   const int first = static_cast<int>(std::lower_bound(m_bottomSoFar.begin(), m_bottomSoFar.end(), top) -
                                      m_bottomSoFar.begin());
   const int last = static_cast<int>(std::upper_bound(m_topFrom.begin(), m_topFrom.end(), bottom) - m_topFrom.begin());
@@ -79,13 +90,6 @@ std::unique_ptr<TSectionBase> TCellBasic::Remove(TSectionBase* item) {
 void TCellBasic::Clear() {
   m_lastFlowItem = nullptr;
   m_items.clear();
-}
-
-std::vector<TSectionBase*> TCellBasic::ItemPointers() const {
-  std::vector<TSectionBase*> items;
-  items.reserve(m_items.size());
-  for (const auto& item : m_items) items.push_back(item.get());
-  return items;
 }
 
 int TCellBasic::LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& MaxWidth, int& Curs) {

@@ -25,10 +25,17 @@ class TSectionList;
 class TItemBands {
  public:
   void Build(const std::vector<TSectionBase*>& items);
+  void Build(const std::vector<std::unique_ptr<TSectionBase>>& items);
   // The stretch [first, last) of positions that may hold items meeting [top, bottom].
   std::pair<int, int> Stretch(int top, int bottom) const;
 
  private:
+  // Short lists are simply walked whole: most table cells hold one item.
+  static constexpr std::size_t kShortList = 8;
+  template <class TItems>
+  void BuildFrom(const TItems& items);
+
+  std::size_t m_count = 0;
   std::vector<int> m_bottomSoFar;
   std::vector<int> m_topFrom;
 };
@@ -92,9 +99,7 @@ class TCellBasic {
  protected:
   // Lays out one item, keeping the list going when the item fails.
   int LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& MaxWidth, int& Curs);
-  // The items in order, for band searches.
-  std::vector<TSectionBase*> ItemPointers() const;
-  void BuildBands() { m_bands.Build(ItemPointers()); }
+  void BuildBands() { m_bands.Build(m_items); }
 
   std::vector<std::unique_ptr<TSectionBase>> m_items;
   TSectionBase* m_lastFlowItem = nullptr;

@@ -130,7 +130,7 @@ void TImageObj::ApplyStyle(TProperties& properties) {
   };
   alignAndFloat();
   if (ImageTitle.empty()) ImageTitle = properties.TitleText();
-  properties.MakeFont();
+  properties.Font();
   TMarginArray pixels;
   const TBoxValues box = properties.GetBoxValues();
   ConvertBoxValues(box, 200, 200, properties.EmSize(), properties.ExSize(), properties.Context().PixelsPerInch(),

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace corvane {
 
@@ -11,7 +13,9 @@ inline int MulDiv(int a, int b, int c) {
   const std::int64_t half = (c < 0 ? -c : c) / 2;
   const bool negative = (product < 0) != (c < 0);
   const std::int64_t magnitude = ((product < 0 ? -product : product) + half) / (c < 0 ? -c : c);
-  return static_cast<int>(negative ? -magnitude : magnitude);
+  // A quotient beyond the range of int is held at its end rather than wrapped around.
+  const std::int64_t limited = std::min<std::int64_t>(magnitude, std::numeric_limits<int>::max());
+  return static_cast<int>(negative ? -limited : limited);
 }
 
 }  // namespace corvane

@@ -116,7 +116,7 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
       }
     }
   }
-  properties.MakeFont();
+  properties.Font();
   EmSize = properties.EmSize();
   ExSize = properties.ExSize();
   const double ppi = context.PixelsPerInch();
@@ -333,30 +333,38 @@ void ThtmlTable::CompleteGrid() {
     }
     row.Cells = std::move(rowSlots);
   }
-  // 3. Trailing columns of placeholders only: the cell that spans them gives them up.
-  while (NumCols > 0) {
-    bool allEnd = true;
-    bool any = false;
-    for (const auto& row : Rows) {
-      if (row->Count() != NumCols) continue;
-      any = true;
-      if (!row->Cells.back()->IsPlaceholder()) {
-        allEnd = false;
-        break;
+  // 3. Trailing columns of placeholders only: the cell that spans them gives them up. Column by column
+  // from the right, while every row as long as the grid ends with a placeholder, that last column goes:
+  // each such row loses its last slot and the nearest cell to its left spanning more than one column
+  // loses a column. A row of c slots, t of them trailing placeholders, joins the rows as long as the
+  // grid after NumCols - c columns went and ends with a real cell after t more, so the number of columns
+  // that go is the least of NumCols - c + t; each row then gives up its slots in one walk.
+  if (NumCols > 0) {
+    int drop = 0;
+    bool longest = false;
+    for (const auto& row : Rows) longest = longest || row->Count() == NumCols;
+    if (longest) {
+      drop = NumCols;
+      for (const auto& row : Rows) {
+        const int count = row->Count();
+        if (count > NumCols) continue;
+        int trailing = 0;
+        while (trailing < count && row->Cells[static_cast<std::size_t>(count - 1 - trailing)]->IsPlaceholder()) ++trailing;
+        drop = std::min(drop, NumCols - count + trailing);
       }
     }
-    if (!allEnd || !any) break;
     for (const auto& row : Rows) {
-      if (row->Count() != NumCols) continue;
-      row->Cells.pop_back();
-      for (auto slot = row->Cells.rbegin(); slot != row->Cells.rend(); ++slot) {
-        if ((*slot)->ColSpan > 1) {
-          --(*slot)->ColSpan;
-          break;
-        }
+      const int count = row->Count();
+      if (count > NumCols) continue;
+      std::vector<std::unique_ptr<TCellObj>>& rowCells = row->Cells;
+      int spanning = count - 1;  // the search for a spanning cell only ever moves left
+      for (int k = 0; k < drop - (NumCols - count); ++k) {
+        rowCells.pop_back();
+        spanning = std::min(spanning, static_cast<int>(rowCells.size()) - 1);
+        while (spanning >= 0 && rowCells[static_cast<std::size_t>(spanning)]->ColSpan <= 1) --spanning;
+        if (spanning >= 0) --rowCells[static_cast<std::size_t>(spanning)]->ColSpan;
       }
     }
-    --NumCols;
   }
   // 4. The longest row.
   NumCols = 0;
@@ -803,7 +811,8 @@ void ThtmlTable::FindRowHeights(int AHeight) {
   if (rowCount == 0) return;  // an empty table has no rows to share a height
   const int s = CellSpacing;
   const int H = AHeight - s;
-  std::vector<int> minimum(static_cast<std::size_t>(rowCount), 0), desired(static_cast<std::size_t>(rowCount), 0);
+  // Every row, one with nothing of its own to measure included, is at least the spacing high.
+  std::vector<int> minimum(static_cast<std::size_t>(rowCount), s), desired(static_cast<std::size_t>(rowCount), s);
   std::vector<bool> specified(static_cast<std::size_t>(rowCount), false);
   // Column x positions, to find the width a cell spans.
   std::vector<std::int64_t> columnX(static_cast<std::size_t>(NumCols) + 1, 0);

@@ -109,7 +109,17 @@ TTableBlock::TTableBlock(TSectionList* ownerList, const TAttributeList* attribut
   }
   if (IsFloating() && StackLevel == 0) StackLevel = 1;
   Table->Floating = IsFloating();
+  // A caption wrapper or an enclosing table may have the grid completed, which hands the table's colour
+  // to its cells, before this block is laid out.
+  ShareBackground();
   MyCell->Add(std::move(table), -1);
+}
+
+void TTableBlock::ShareBackground() {
+  TColor& background = reinterpret_cast<TColor&>(MargArray[Prop::BackgroundColor]);
+  if (HasBgColor && background == ColorNone) background = BgColor;
+  Table->BkGnd = background != ColorNone && BackgroundImage.empty();
+  Table->BkColor = background;
 }
 
 int TTableBlock::Frame() const {
@@ -131,10 +141,7 @@ int TTableBlock::ContentWidth(int AWidth, int, int) {
         MargArray[Prop::MarginTop] = MargArray[Prop::MarginBottom] = VSpace;
     }
   }
-  TColor& background = reinterpret_cast<TColor&>(MargArray[Prop::BackgroundColor]);
-  if (HasBgColor && background == ColorNone) background = BgColor;
-  Table->BkGnd = background != ColorNone && BackgroundImage.empty();
-  Table->BkColor = background;
+  ShareBackground();
   const int LR = marginLeft + marginRight + Frame();
   if (!InCaptionWrapper) Table->SpecWidth = 0;
   int min = 0, max = 0;

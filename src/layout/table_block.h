@@ -34,6 +34,10 @@ class TTableBlock final : public TBlock {
 
   // The padding and borders left and right, in pixels.
   int Frame() const;
+
+ private:
+  // Gives the table the block's background colour (the style's, or BGCOLOR), for its cells.
+  void ShareBackground();
 };
 
 // The block that pairs a table block with its caption block, one above the other.

@@ -26,9 +26,12 @@ class TPropValue {
     other.m_kind = TKind::Unset;
   }
   TPropValue& operator=(const TPropValue& other) noexcept {
-    if (other.m_text) ++other.m_text->Refs;
-    Release();
-    m_text = other.m_text;
+    // Pushes mostly overwrite a value with the same shared text: no counts change then.
+    if (m_text != other.m_text) {
+      if (other.m_text) ++other.m_text->Refs;
+      Release();
+      m_text = other.m_text;
+    }
     m_number = other.m_number;
     m_integer = other.m_integer;
     m_kind = other.m_kind;

@@ -550,20 +550,22 @@ bool TProperties::StoreDeclaration(int index, std::string_view text, TDeclaratio
   }
 }
 
-std::unique_ptr<TMyFont> TProperties::MakeFont() {
+std::unique_ptr<TMyFont> TProperties::MakeFont() { return std::make_unique<TMyFont>(Font()); }
+
+const TMyFont& TProperties::Font() {
   if (!m_cachedFont) {
     // Sets of one shape share the font its first set made.
     TProperties* shared = m_template && m_version == m_shapeVersion ? m_template.get() : nullptr;
     if (shared && shared->m_cachedFont) {
-      m_cachedFont = std::make_unique<TMyFont>(*shared->m_cachedFont);
+      m_cachedFont = shared->m_cachedFont;
       m_emSize = shared->m_emSize;
       m_exSize = shared->m_exSize;
-      return std::make_unique<TMyFont>(*m_cachedFont);
+      return *m_cachedFont;
     }
     ThtFontInfo info;
     FillFontInfo(info);
-    m_cachedFont = std::make_unique<TMyFont>(info, m_context->PixelsPerInch(), &m_context->FontMetrics());
-    m_emSize = m_cachedFont->TextHeight() - m_cachedFont->InternalLeading();
+    auto font = std::make_shared<TMyFont>(info, m_context->PixelsPerInch(), &m_context->FontMetrics());
+    m_emSize = font->TextHeight() - font->InternalLeading();
     m_exSize = m_emSize / 2;
     const TPropValue& spacing = info.LetterSpacing;
     int pixels = 0;
@@ -572,14 +574,15 @@ std::unique_ptr<TMyFont> TProperties::MakeFont() {
     } else if (spacing.IsText() && spacing.AsText() != "normal") {
       pixels = m_context->LengthToPixels(spacing.AsText(), TLengthKind::Absolute, m_emSize, m_emSize, m_exSize, 0);
     }
-    m_cachedFont->SetLetterSpacing(pixels);
+    font->SetLetterSpacing(pixels);
+    m_cachedFont = std::move(font);
     if (shared) {
-      shared->m_cachedFont = std::make_unique<TMyFont>(*m_cachedFont);
+      shared->m_cachedFont = m_cachedFont;
       shared->m_emSize = m_emSize;
       shared->m_exSize = m_exSize;
     }
   }
-  return std::make_unique<TMyFont>(*m_cachedFont);
+  return *m_cachedFont;
 }
 
 void TProperties::FillFontInfo(ThtFontInfo& info) const {

@@ -126,6 +126,8 @@ class TProperties {
 
   // A copy of this element's font; the font is made and measured on the first call only.
   std::unique_ptr<TMyFont> MakeFont();
+  // The font of the current values, made when first asked for; EmSize and ExSize follow it.
+  const TMyFont& Font();
   // The description of this element's font: family (the first installed one of the list, else the
   // document's default font name), size, style, colours, character set and the raw letter spacing.
   void FillFontInfo(ThtFontInfo& info) const;
@@ -221,7 +223,7 @@ class TProperties {
   }
 
   TStyleContext* m_context;
-  std::unique_ptr<TMyFont> m_cachedFont;
+  std::shared_ptr<const TMyFont> m_cachedFont;  // shared with the sets of the same shape
   bool m_hasLinkFonts = false;
   std::string m_defaultFontName;
   std::string m_elementTag;

@@ -191,6 +191,21 @@ TEST_F(CommandLineTest, RenderPaintsThePageIntoAPng) {
   EXPECT_EQ(PngSize(ReadFile(dir / "tall.png")), std::make_pair(800, 5 + 3000 * 17 + 2999 * 14 + 14 + 5));
 }
 
+TEST_F(CommandLineTest, RenderTableShowsOneInnermostTableAlone) {
+  const fs::path page = temp.Write("tables.html",
+                                   "<p>Intro</p>\n<table><tr><td><table><tr><td>a</td></tr></table></td>\n"
+                                   "<td><table><tr><td>b<br>c</td></tr></table></td></tr></table>\n");
+  const Result r = Run({"render", page.string(), "-o", (dir / "t.png").string(), "--width", "200", "--table", "2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Body margins of 5, cell spacing 2 and padding 1 around two lines of 17.
+  EXPECT_EQ(PngSize(ReadFile(dir / "t.png")), std::make_pair(200, 5 + 2 + 1 + 2 * 17 + 1 + 2 + 5));
+
+  const Result none = Run({"render", page.string(), "-o", (dir / "n.png").string(), "--table=3"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "corvane: " + page.string() + " has 2 tables, no table 3\n");
+  EXPECT_FALSE(fs::exists(dir / "n.png"));
+}
+
 TEST_F(CommandLineTest, RenderFailures) {
   const fs::path page = temp.Write("page.html", "<p>x");
   const std::string missing = (dir / "missing.html").string();
@@ -217,6 +232,8 @@ TEST_F(CommandLineTest, RenderFailures) {
       {{"render", page.string(), "-o", "x.png", "--width", "wide"}, "--width takes a number of pixels from 1 to 6000"},
       {{"render", page.string(), page.string(), "-o", "x.png"}, "render takes one FILE"},
       {{"render", page.string(), "-o", "x.png", "-x"}, "unknown option '-x'"},
+      {{"render", page.string(), "-o", "x.png", "--table", "0"}, "--table takes a table number counted from 1"},
+      {{"render", page.string(), "-o", "x.png", "--table"}, "--table takes a table number counted from 1"},
   };
   for (const TUsage& usage : usages) {
     const Result r = Run(usage.Args);
