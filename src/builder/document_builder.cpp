@@ -747,7 +747,7 @@ void THtmlBuilder::EndLink() {
   if (InLink) {
     std::vector<TFontObj*>& runs = m_document.LinkRuns();
     LinkTarget.SetEnd(static_cast<int>(runs.size()),
-                      [&runs](int i) { return &runs[static_cast<std::size_t>(i)]->RunTarget(); }, Position());
+                      [&runs](int i) { return &runs[static_cast<std::size_t>(i)]->EditRunTarget(); }, Position());
     LinkTarget.Clear();
     InLink = false;
   }

@@ -19,25 +19,26 @@ constexpr int kPaintReach = 200;
 template <class TItems>
 void TItemBands::BuildFrom(const TItems& items) {
   const std::size_t n = items.size();
-  m_count = n;
   if (n <= kShortList) {
-    m_bottomSoFar.clear();
-    m_topFrom.clear();
+    m_count = n;
+    m_bands.reset();
     return;
   }
-  m_bottomSoFar.resize(n);
-  m_topFrom.resize(n);
+  if (!m_bands || m_count != n) m_bands = std::make_unique_for_overwrite<int[]>(2 * n);
+  m_count = n;
+  int* bottomSoFar = m_bands.get();
+  int* topFrom = m_bands.get() + n;
   int bottom = INT_MIN;
   for (std::size_t i = 0; i < n; ++i) {
     const TSectionBase& item = *items[i];
     bottom = std::max(bottom, item.IsPositioned() ? INT_MAX : std::max(item.PaintBottom, item.PaintY + item.InkHeight));
-    m_bottomSoFar[i] = bottom;
+    bottomSoFar[i] = bottom;
   }
   int top = INT_MAX;
   for (std::size_t i = n; i-- > 0;) {
     const TSectionBase& item = *items[i];
     top = std::min(top, item.IsPositioned() ? INT_MIN : std::min(item.PaintTop, item.PaintY));
-    m_topFrom[i] = top;
+    topFrom[i] = top;
   }
 }
 
@@ -46,9 +47,10 @@ void TItemBands::Build(const std::vector<std::unique_ptr<TSectionBase>>& items) 
 
 std::pair<int, int> TItemBands::Stretch(int top, int bottom) const {
   if (m_count <= kShortList) return {0, static_cast<int>(m_count)};
-  const int first = static_cast<int>(std::lower_bound(m_bottomSoFar.begin(), m_bottomSoFar.end(), top) -
-                                     m_bottomSoFar.begin());
-  const int last = static_cast<int>(std::upper_bound(m_topFrom.begin(), m_topFrom.end(), bottom) - m_topFrom.begin());
+  const int* bottomSoFar = m_bands.get();
+  const int* topFrom = m_bands.get() + m_count;
+  const int first = static_cast<int>(std::lower_bound(bottomSoFar, bottomSoFar + m_count, top) - bottomSoFar);
+  const int last = static_cast<int>(std::upper_bound(topFrom, topFrom + m_count, bottom) - topFrom);
   return {first, std::max(first, last)};
 }
 
@@ -65,6 +67,7 @@ void TCellBasic::Add(std::unique_ptr<TSectionBase> item, int tagPosition) {
         !section.HasFormControls())
       return;
     section.RegisterId();
+    section.DropBuildState();
   }
   item->OwnerList = OwnerList;
   if (!item->IsAbsolutelyPositioned()) m_lastFlowItem = item.get();

@@ -36,8 +36,8 @@ class TItemBands {
   void BuildFrom(const TItems& items);
 
   std::size_t m_count = 0;
-  std::vector<int> m_bottomSoFar;
-  std::vector<int> m_topFrom;
+  // For long lists: the highest bottom so far at [0, count), the lowest top from on at [count, 2 count).
+  std::unique_ptr<int[]> m_bands;
 };
 
 // A content list: the ordered items of one container, owned.

@@ -61,10 +61,15 @@ char16_t LowerOf(char16_t c) { return QChar(c).toLower().unicode(); }
 
 }  // namespace
 
+TSection::TBuildState& TSection::B() {
+  if (!m_build) m_build = std::make_unique<TBuildState>();
+  return *m_build;
+}
+
 TSection::TSection(TSectionList* ownerList, bool paragraphStart, const TUrlTarget* link, TProperties& properties,
                    const TAttributeList* attributes)
     : TSectionBase(ownerList) {
-  if (link && !link->Url.empty()) m_link = std::make_unique<TUrlTarget>(*link);
+  if (link && !link->Url.empty()) B().Link = std::make_unique<TUrlTarget>(*link);
   ChangeFont(properties);
   m_lineHeight = properties.GetLineHeight(-m_fonts[0].Font().Height());
   if (paragraphStart) {
@@ -79,7 +84,7 @@ TSection::TSection(TSectionList* ownerList, bool paragraphStart, const TUrlTarge
   ClearAttr = ClearOfAttribute(attributes);
   if (const std::optional<int> clear = properties.GetClear()) ClearAttr = *clear;
   m_breakWord = properties.Value(Prop::WordWrap).AsText() == "break-word";
-  if (attributes) m_idName = attributes->Id();
+  if (attributes) B().IdName = attributes->Id();
 }
 
 TSection::~TSection() {
@@ -93,8 +98,10 @@ TSection::~TSection() {
   }
 }
 
+void TSection::DropBuildState() { m_build.reset(); }
+
 void TSection::RegisterId() {
-  if (!m_idName.empty() && OwnerList) OwnerList->IDNameList.AddObject(m_idName, this);
+  if (m_build && !m_build->IdName.empty() && OwnerList) OwnerList->IDNameList.AddObject(m_build->IdName, this);
 }
 
 void TSection::StartRun(std::unique_ptr<TMyFont> font) {
@@ -107,15 +114,15 @@ void TSection::StartRun(std::unique_ptr<TMyFont> font) {
     m_fonts.RemoveLast();
   }
   auto run = std::make_unique<TFontObj>(this, start, std::move(font));
-  run->SetScriptShift(m_scriptShift);
-  run->SetTitleText(m_runTitle);
-  if (m_link) {
+  run->SetScriptShift(B().ScriptShift);
+  run->SetTitleText(B().RunTitle);
+  if (B().Link) {
     run->MakeLinkFonts();
-    if (m_linkFonts) *run->LinkFonts() = *m_linkFonts;
+    if (B().LinkFonts) *run->LinkFonts() = *B().LinkFonts;
     run->ApplyFontInfo((*run->LinkFonts())[TFontInfoArray::Link], &OwnerList->Styles.Context().FontMetrics());
-    static_cast<TRunTarget&>(run->RunTarget()) = *m_link;
+    static_cast<TRunTarget&>(run->EditRunTarget()) = *B().Link;
     OwnerList->LinkRuns().push_back(run.get());
-    if (!OwnerList->ManyLinks) run->CreateFocusProxy(*OwnerList, m_link->TabIndex);
+    if (!OwnerList->ManyLinks) run->CreateFocusProxy(*OwnerList, B().Link->TabIndex);
   }
   m_fonts.Add(std::move(run));
   m_minMaxValid = false;
@@ -123,36 +130,36 @@ void TSection::StartRun(std::unique_ptr<TMyFont> font) {
 }
 
 void TSection::ChangeFont(TProperties& properties) {
-  m_textTransform = properties.GetTextTransform();
-  m_smallCaps = properties.GetFontVariant() == "small-caps";
-  m_inSmallCapsRun = false;
-  m_scriptShift = ScriptShiftOf(properties);
-  m_runTitle = properties.TitleText();
-  if (m_link) {
-    if (!m_linkFonts) m_linkFonts = std::make_unique<TFontInfoArray>();
-    properties.CopyLinkFonts(*m_linkFonts);
+  B().TextTransform = properties.GetTextTransform();
+  B().SmallCaps = properties.GetFontVariant() == "small-caps";
+  B().InSmallCapsRun = false;
+  B().ScriptShift = ScriptShiftOf(properties);
+  B().RunTitle = properties.TitleText();
+  if (B().Link) {
+    if (!B().LinkFonts) B().LinkFonts = std::make_unique<TFontInfoArray>();
+    properties.CopyLinkFonts(*B().LinkFonts);
   }
   std::unique_ptr<TMyFont> font = properties.MakeFont();
-  if (m_smallCaps) {
-    m_normalFont = std::make_unique<TMyFont>(*font);
+  if (B().SmallCaps) {
+    B().NormalFont = std::make_unique<TMyFont>(*font);
     ThtFontInfo info;
     properties.FillFontInfo(info);
     info.Size = properties.Context().FontSizeToPoints("smaller", info.Size);
-    m_smallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
+    B().SmallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
                                             &properties.Context().FontMetrics());
-    m_smallFont->SetLetterSpacing(font->LetterSpacing());
+    B().SmallFont->SetLetterSpacing(font->LetterSpacing());
   }
   StartRun(std::move(font));
 }
 
 void TSection::StartLink(const TUrlTarget& link, TProperties& properties) {
-  m_link = link.Url.empty() ? nullptr : std::make_unique<TUrlTarget>(link);
+  B().Link = link.Url.empty() ? nullptr : std::make_unique<TUrlTarget>(link);
   ChangeFont(properties);
 }
 
 void TSection::EndLink(TProperties& properties) {
-  m_link.reset();
-  m_linkFonts.reset();
+  B().Link.reset();
+  B().LinkFonts.reset();
   ChangeFont(properties);
 }
 
@@ -160,7 +167,7 @@ void TSection::AppendChar(char16_t c, int source, char flag) {
   m_textMeasured = false;
   Buff.push_back(c);
   Brk.push_back(flag);
-  m_sourceOfChar.push_back(source);
+  B().SourceOfChar.push_back(source);
 }
 
 void TSection::AddText(const TokenObj& token, bool noBreak) {
@@ -172,30 +179,30 @@ void TSection::AddText(const char16_t* chars, const int* sources, int count, boo
   m_textMeasured = false;
   m_minMaxValid = false;
   const char flag = noBreak || IsPreformatted() ? 'n' : 'y';
-  if (m_textTransform == 0 && !(m_smallCaps && m_smallFont)) {
+  if (B().TextTransform == 0 && !(B().SmallCaps && B().SmallFont)) {
     Buff.append(chars, static_cast<std::size_t>(count));
     Brk.append(static_cast<std::size_t>(count), flag);
-    m_sourceOfChar.insert(m_sourceOfChar.end(), sources, sources + count);
+    B().SourceOfChar.insert(B().SourceOfChar.end(), sources, sources + count);
     return;
   }
   for (int i = 0; i < count; ++i) {
     char16_t c = chars[i];
-    if (m_textTransform == 1) {
+    if (B().TextTransform == 1) {
       c = UpperOf(c);
-    } else if (m_textTransform == 2) {
+    } else if (B().TextTransform == 2) {
       c = LowerOf(c);
     }
-    if (m_smallCaps && m_smallFont) {
+    if (B().SmallCaps && B().SmallFont) {
       const char16_t upper = UpperOf(c);
       if (upper != c) {
-        if (!m_inSmallCapsRun) {
-          StartRun(std::make_unique<TMyFont>(*m_smallFont));
-          m_inSmallCapsRun = true;
+        if (!B().InSmallCapsRun) {
+          StartRun(std::make_unique<TMyFont>(*B().SmallFont));
+          B().InSmallCapsRun = true;
         }
         c = upper;
-      } else if (m_inSmallCapsRun && c != kSpace && !(c >= '0' && c <= '9')) {
-        StartRun(std::make_unique<TMyFont>(*m_normalFont));
-        m_inSmallCapsRun = false;
+      } else if (B().InSmallCapsRun && c != kSpace && !(c >= '0' && c <= '9')) {
+        StartRun(std::make_unique<TMyFont>(*B().NormalFont));
+        B().InSmallCapsRun = false;
       }
     }
     AppendChar(c, sources[i], flag);
@@ -238,6 +245,7 @@ TFormControlObj* TSection::ControlAt(int position) const {
 void TSection::Finish(int sourcePosition) {
   if (m_finished) return;
   m_finished = true;
+  std::vector<int>& sourceOfChar = B().SourceOfChar;
   // Each clean-up step is one pass that keeps some characters; `original` remembers where each kept
   // character stood, so that runs, pictures and controls move once at the end.
   const int originalLength = static_cast<int>(Buff.size());
@@ -259,13 +267,13 @@ void TSection::Finish(int sourcePosition) {
       if (!keep(i, out)) continue;
       Buff[out] = Buff[i];
       Brk[out] = Brk[i];
-      m_sourceOfChar[out] = m_sourceOfChar[i];
+      sourceOfChar[out] = sourceOfChar[i];
       original[out] = original[i];
       ++out;
     }
     Buff.resize(out);
     Brk.resize(out);
-    m_sourceOfChar.resize(out);
+    sourceOfChar.resize(out);
     original.resize(out);
   };
 
@@ -286,7 +294,7 @@ void TSection::Finish(int sourcePosition) {
     if (Buff[i] != kSpace || out == 0 || Buff[out - 1] != kSpace) return true;
     if (Brk[out - 1] == 'n') {
       Brk[out - 1] = Brk[i];
-      m_sourceOfChar[out - 1] = m_sourceOfChar[i];
+      sourceOfChar[out - 1] = sourceOfChar[i];
       original[out - 1] = original[i];
     }
     return false;
@@ -323,7 +331,7 @@ void TSection::Finish(int sourcePosition) {
       m_fonts.RemoveLast();
     }
     // Source positions only grow along a section, so that they map back to characters.
-    AppendChar(kSpace, std::max(sourcePosition, m_sourceOfChar.back() + 1), Brk.back() == 'n' ? 'n' : 'y');
+    AppendChar(kSpace, std::max(sourcePosition, sourceOfChar.back() + 1), Brk.back() == 'n' ? 'n' : 'y');
   }
 
   Brk.push_back('y');
@@ -336,18 +344,19 @@ void TSection::Finish(int sourcePosition) {
 
 void TSection::BuildSourceIndex() {
   SIndexList.clear();
-  for (std::size_t i = 0; i < m_sourceOfChar.size(); ++i)
-    if (i == 0 || m_sourceOfChar[i] != m_sourceOfChar[i - 1] + 1)
-      SIndexList.push_back({static_cast<int>(i), m_sourceOfChar[i]});
-  m_sourceOfChar.clear();
-  m_sourceOfChar.shrink_to_fit();
+  std::vector<int>& sourceOfChar = B().SourceOfChar;
+  for (std::size_t i = 0; i < sourceOfChar.size(); ++i)
+    if (i == 0 || sourceOfChar[i] != sourceOfChar[i - 1] + 1)
+      SIndexList.push_back({static_cast<int>(i), sourceOfChar[i]});
+  sourceOfChar.clear();
+  sourceOfChar.shrink_to_fit();
 }
 
 void TPreFormated::Finish(int sourcePosition) {
   if (m_finished) return;
   m_finished = true;
   // An empty line has no character before the space: it takes the given position.
-  const int source = m_sourceOfChar.empty() ? sourcePosition : m_sourceOfChar.back() + 1;
+  const int source = B().SourceOfChar.empty() ? sourcePosition : B().SourceOfChar.back() + 1;
   AppendChar(kSpace, source, 'n');
   Brk.push_back('y');
   BuildSourceIndex();

@@ -96,6 +96,8 @@ class TSection : public TSectionBase {
   bool HasFormControls() const { return !FormControls.empty(); }
   // Registers the element's id once the section is kept in the document.
   void RegisterId();
+  // Frees what only the building of the section needed; after RegisterId, the section takes no more text.
+  void DropBuildState();
 
   const std::u16string& Text() const { return Buff; }
   const std::string& BreakFlags() const { return Brk; }
@@ -139,15 +141,16 @@ class TSection : public TSectionBase {
 
   std::u16string Buff;
   std::string Brk;  // one break flag per character and a final "y"
-  std::vector<int> m_sourceOfChar;  // while building
   std::vector<IndexObj> SIndexList;
   TFontList m_fonts;
   std::vector<std::unique_ptr<TFloatingObj>> m_images;  // in order of position
   std::vector<TFormControlObj*> FormControls;            // owned by their forms
   std::vector<LineRec> m_lines;
-  std::vector<int> m_widths;  // per character, from the last MeasureCharacters
-  bool m_textMeasured = false;  // m_widths holds the widths of the text characters
-  std::vector<int> m_sums;    // m_sums[i] = width of characters [0, i)
+  bool m_textMeasured = false;  // m_sums holds the widths of the text characters
+  std::vector<int> m_sums;      // m_sums[i] = width of characters [0, i), from the last MeasureCharacters
+  int CharWidth(int i) const {
+    return m_sums[static_cast<std::size_t>(i) + 1] - m_sums[static_cast<std::size_t>(i)];
+  }
 
   int m_justify = 1;  // 1 left, 2 centre, 3 right, 4 justify
   int ClearAttr = 0;
@@ -163,17 +166,23 @@ class TSection : public TSectionBase {
   int DrawWidth = 0;
   int m_paintX = 0;  // the x of the last paint
   bool AnchorName = false;
-  std::string m_idName;
   // Building state.
-  int m_textTransform = 0;
-  bool m_smallCaps = false;
-  bool m_inSmallCapsRun = false;
-  std::unique_ptr<TMyFont> m_normalFont;  // the fonts of small capitals: the run's own
-  std::unique_ptr<TMyFont> m_smallFont;   // and one step smaller
-  std::unique_ptr<TUrlTarget> m_link;     // the open link
-  std::unique_ptr<TFontInfoArray> m_linkFonts;
-  std::string m_runTitle;
-  std::uint8_t m_scriptShift = 0;
+  // What only the building of the section needs; dropped when it is finished.
+  struct TBuildState {
+    std::vector<int> SourceOfChar;  // the source position of each character
+    int TextTransform = 0;
+    bool SmallCaps = false;
+    bool InSmallCapsRun = false;
+    std::unique_ptr<TMyFont> NormalFont;  // the fonts of small capitals: the run's own
+    std::unique_ptr<TMyFont> SmallFont;   // and one step smaller
+    std::unique_ptr<TUrlTarget> Link;     // the open link
+    std::unique_ptr<TFontInfoArray> LinkFonts;
+    std::string RunTitle;
+    std::uint8_t ScriptShift = 0;
+    std::string IdName;  // the element's ID, registered when the section is kept
+  };
+  TBuildState& B();
+  std::unique_ptr<TBuildState> m_build;
   bool m_finished = false;
 
   void AppendChar(char16_t c, int source, char flag);

@@ -20,9 +20,11 @@ bool AboveCjkLimit(char16_t c) { return c > 0x2FFF && !IsLowSurrogate(c); }
 
 void TSection::MeasureCharacters() {
   const int length = static_cast<int>(Buff.size());
-  if (!m_textMeasured || static_cast<int>(m_widths.size()) != length) {
-    // The widths of the text depend only on the characters and their fonts: measured once.
-    m_widths.assign(static_cast<std::size_t>(length), 0);
+  const bool hasObjects = !m_images.empty() || !FormControls.empty();
+  if (!m_textMeasured || static_cast<int>(m_sums.size()) != length + 1) {
+    // The widths of the text depend only on the characters and their fonts: measured once. They are
+    // kept as running sums; m_sums[i + 1] holds the width of character i until the sums are formed.
+    m_sums.assign(static_cast<std::size_t>(length) + 1, 0);
     TTextMeasurer& measurer = OwnerList->Measurer();
     for (int r = 0; r < m_fonts.Count(); ++r) {
       const int from = std::min(length, m_fonts[r].StartIndex());
@@ -30,24 +32,26 @@ void TSection::MeasureCharacters() {
       if (from >= to) continue;
       const TCharWidths& widths = measurer.Widths(m_fonts[r].Font());
       for (int i = from; i < to; ++i)
-        m_widths[static_cast<std::size_t>(i)] =
+        m_sums[static_cast<std::size_t>(i) + 1] =
             widths.Width(Buff[static_cast<std::size_t>(i)], i + 1 < length ? Buff[static_cast<std::size_t>(i) + 1] : 0);
     }
     m_textMeasured = true;
+  } else if (hasObjects) {
+    // Back from sums to widths, for the objects to take their new sizes.
+    for (int i = length; i >= 1; --i) m_sums[static_cast<std::size_t>(i)] -= m_sums[static_cast<std::size_t>(i) - 1];
+  } else {
+    return;
   }
   // Objects take the size of their last sizing.
   for (const auto& image : m_images)
     if (image->Pos < length)
-      m_widths[static_cast<std::size_t>(image->Pos)] =
+      m_sums[static_cast<std::size_t>(image->Pos) + 1] =
           image->IsFloating() ? 0 : image->ObjWidth + image->HSpaceL + image->HSpaceR;
   for (const TFormControlObj* control : FormControls)
     if (control->Pos < length)
-      m_widths[static_cast<std::size_t>(control->Pos)] =
+      m_sums[static_cast<std::size_t>(control->Pos) + 1] =
           control->IsHidden() ? 0 : control->Width() + control->MarginLeft + control->MarginRight;
-  m_sums.resize(static_cast<std::size_t>(length) + 1);
-  m_sums[0] = 0;
-  for (int i = 0; i < length; ++i)
-    m_sums[static_cast<std::size_t>(i) + 1] = m_sums[static_cast<std::size_t>(i)] + m_widths[static_cast<std::size_t>(i)];
+  for (int i = 1; i <= length; ++i) m_sums[static_cast<std::size_t>(i)] += m_sums[static_cast<std::size_t>(i) - 1];
 }
 
 int TSection::FontWidthOf(int from, int to) const {
@@ -164,7 +168,7 @@ TLineBuilder::TFit TLineBuilder::CountThatFits(int start, int limit) {
         continue;
       }
     }
-    const int w = s.m_widths[static_cast<std::size_t>(i)];
+    const int w = s.CharWidth(i);
     if (width + w > available) break;
     width += w;
     anythingOnLine = true;
@@ -516,7 +520,7 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
   auto c = [this, length](int i) -> char16_t { return i < length ? Buff[static_cast<std::size_t>(i)] : 0; };
   auto f = [this](int i) { return Brk[static_cast<std::size_t>(i)]; };
   if (m_breakWord) {
-    for (int i = 0; i < length; ++i) minWord = std::max(minWord, m_widths[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < length; ++i) minWord = std::max(minWord, CharWidth(i));
   } else {
     int i = 0;
     while (i < length) {
@@ -524,12 +528,12 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
       if (i >= length) break;
       int width = 0;
       if (AboveCjkLimit(c(i)) && f(i) == 'y') {
-        width = m_widths[static_cast<std::size_t>(i)];
+        width = CharWidth(i);
         ++i;
         if (IsLowSurrogate(c(i))) ++i;
       } else {
         while (i < length) {
-          width += m_widths[static_cast<std::size_t>(i)];
+          width += CharWidth(i);
           const char flag = f(i);
           ++i;
           if (flag == 'a') break;
@@ -544,7 +548,7 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
           const bool ends = next == kSpace || IsObjectChar(next) || next == u'-' || next == u'?';
           if (ends && f(i) == 'y') {
             if (next == u'-' || next == u'?') {
-              width += m_widths[static_cast<std::size_t>(i)];
+              width += CharWidth(i);
               ++i;
             }
             break;

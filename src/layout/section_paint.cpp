@@ -59,15 +59,17 @@ int TSection::LineOfIndex(int index) const {
 class TLineWalker {
  public:
   TLineWalker(const TSection& section, const LineRec& line, const std::u16string& text, const TFontList& fonts,
-              const std::vector<int>& objectWidths, TTextMeasurer& measurer)
-      : m_line(line), m_text(text), m_fonts(fonts), m_objectWidths(objectWidths), m_measurer(measurer) {
+              const std::vector<int>& widthSums, TTextMeasurer& measurer)
+      : m_line(line), m_text(text), m_fonts(fonts), m_widthSums(widthSums), m_measurer(measurer) {
     (void)section;
   }
   // The width of character i; characters must be asked for in order from the line's start.
   int Next(int i) {
     const char16_t c = m_text[static_cast<std::size_t>(i)];
     if (c == kImageChar || c == kFormControlChar)
-      return static_cast<std::size_t>(i) < m_objectWidths.size() ? m_objectWidths[static_cast<std::size_t>(i)] : 0;
+      return static_cast<std::size_t>(i) + 1 < m_widthSums.size()
+                 ? m_widthSums[static_cast<std::size_t>(i) + 1] - m_widthSums[static_cast<std::size_t>(i)]
+                 : 0;
     if (!m_widths || i >= m_runEnd) {
       const TFontList::TRunAt at = m_fonts.GetFontObjAt(i);
       if (!at.Run) return 0;
@@ -83,7 +85,7 @@ class TLineWalker {
   const LineRec& m_line;
   const std::u16string& m_text;
   const TFontList& m_fonts;
-  const std::vector<int>& m_objectWidths;
+  const std::vector<int>& m_widthSums;  // running sums of the measured widths, objects included
   TTextMeasurer& m_measurer;
   const TCharWidths* m_widths = nullptr;
   int m_runEnd = 0;
@@ -91,7 +93,7 @@ class TLineWalker {
 };
 
 int TSection::JustifiedWidth(const LineRec& line, int from, int to) const {
-  TLineWalker walker(*this, line, Buff, m_fonts, m_widths, OwnerList->Measurer());
+  TLineWalker walker(*this, line, Buff, m_fonts, m_sums, OwnerList->Measurer());
   int width = 0;
   for (int i = line.Start; i < to; ++i) {
     const int w = walker.Next(i);
@@ -102,7 +104,7 @@ int TSection::JustifiedWidth(const LineRec& line, int from, int to) const {
 
 // How many characters of a line fit into width, a character counting when more than half of it fits.
 int TSection::CharsFitting(const LineRec& line, int width) const {
-  TLineWalker walker(*this, line, Buff, m_fonts, m_widths, OwnerList->Measurer());
+  TLineWalker walker(*this, line, Buff, m_fonts, m_sums, OwnerList->Measurer());
   int used = 0;
   for (int count = 0; count < line.Ln; ++count) {
     const int w = walker.Next(line.Start + count);
@@ -397,7 +399,7 @@ int TSection::LinkAt(int X, int Y, TLinkAtResult& result) {
     if (!(drawY < Y && Y <= drawY + line.LineHt)) continue;
     const int lineX = m_paintX + line.LineIndent;
     if (X < lineX) return flags;
-    TLineWalker walker(*this, line, Buff, m_fonts, m_widths, OwnerList->Measurer());
+    TLineWalker walker(*this, line, Buff, m_fonts, m_sums, OwnerList->Measurer());
     int count = 0, used = 0;
     while (count < line.Ln) {
       const int w = walker.Next(line.Start + count);

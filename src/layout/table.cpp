@@ -51,14 +51,15 @@ TCellObjCell::TCellObjCell(TSectionList* ownerList) : TCell(ownerList) { OwnerTa
 int TCellObjCell::LinkAt(int X, int Y, TLinkAtResult& result) {
   int flags = TCell::LinkAt(X, Y, result);
   if (!MyRect.contains(X, Y - OwnerList->YOffset())) return flags;
-  if (!(flags & LinkAtTitle) && !Title.empty()) {
-    result.Title = Title;
+  if (!Link) return flags;
+  if (!(flags & LinkAtTitle) && !Link->Title.empty()) {
+    result.Title = Link->Title;
     flags |= LinkAtTitle;
   }
-  if (!(flags & LinkAtLink) && !Url.empty()) {
+  if (!(flags & LinkAtLink) && !Link->Url.empty()) {
     TRunTarget target;
-    target.Url = Url;
-    target.Target = Target;
+    target.Url = Link->Url;
+    target.Target = Link->Target;
     result.Link = target;
     flags |= LinkAtLink;
   }
@@ -72,10 +73,10 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
     for (const auto& attribute : *attributes) {
       switch (attribute->Symbol) {
         case TagSymbol::SymHref:
-          Cell->Url = attribute->Text;
+          if (!attribute->Text.empty()) Cell->MakeLink().Url = attribute->Text;
           break;
         case TagSymbol::SymTarget:
-          Cell->Target = attribute->Text;
+          if (!attribute->Text.empty()) Cell->MakeLink().Target = attribute->Text;
           break;
         case TagSymbol::SymBgcolor:
           if (auto colour = context.ColorFromString(attribute->Text)) {
@@ -144,7 +145,7 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
     const int pixels = LengthToPixels(height.AsText(), TLengthKind::Absolute, 0, EmSize, ExSize, 0, ppi);
     if (pixels > 0) SpecHt = ClampPixels(pixels);
   }
-  Cell->Title = properties.TitleText();
+  if (!properties.TitleText().empty()) Cell->MakeLink().Title = properties.TitleText();
   if (const TColor background = properties.GetBackgroundColor(); background != ColorNone) {
     BkGnd = true;
     BkColor = background;
@@ -155,18 +156,24 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
   PageBreaks = properties.GetPageBreaks();
   const TBoxValues box = properties.GetBoxValues();
   HasBorderStyle = properties.HasBorderStyle();
-  ConvertBoxValues(box, 0, 0, EmSize, ExSize, ppi, MargArray);
+  TMarginArray pixels;
+  ConvertBoxValues(box, 0, 0, EmSize, ExSize, ppi, pixels);
   if (HasBorderStyle) {
-    BrdTop = std::clamp(MargArray[Prop::BorderTopWidth], 0, 100);
-    BrdRight = std::clamp(MargArray[Prop::BorderRightWidth], 0, 100);
-    BrdBottom = std::clamp(MargArray[Prop::BorderBottomWidth], 0, 100);
-    BrdLeft = std::clamp(MargArray[Prop::BorderLeftWidth], 0, 100);
+    BrdTop = std::clamp(pixels[Prop::BorderTopWidth], 0, 100);
+    BrdRight = std::clamp(pixels[Prop::BorderRightWidth], 0, 100);
+    BrdBottom = std::clamp(pixels[Prop::BorderBottomWidth], 0, 100);
+    BrdLeft = std::clamp(pixels[Prop::BorderLeftWidth], 0, 100);
+    BorderLook = {{pixels[Prop::BorderLeftStyle], pixels[Prop::BorderTopStyle], pixels[Prop::BorderRightStyle],
+                   pixels[Prop::BorderBottomStyle]},
+                  {static_cast<TColor>(pixels[Prop::BorderLeftColor]), static_cast<TColor>(pixels[Prop::BorderTopColor]),
+                   static_cast<TColor>(pixels[Prop::BorderRightColor]),
+                   static_cast<TColor>(pixels[Prop::BorderBottomColor])}};
   }
-  ConvertCellPaddings(box, EmSize, ExSize, ppi, MargArray);
-  PadTop = std::min(MargArray[Prop::PaddingTop], 1000);
-  PadRight = std::min(MargArray[Prop::PaddingRight], 1000);
-  PadBottom = std::min(MargArray[Prop::PaddingBottom], 1000);
-  PadLeft = std::min(MargArray[Prop::PaddingLeft], 1000);
+  ConvertCellPaddings(box, EmSize, ExSize, ppi, pixels);
+  PadTop = std::min(pixels[Prop::PaddingTop], 1000);
+  PadRight = std::min(pixels[Prop::PaddingRight], 1000);
+  PadBottom = std::min(pixels[Prop::PaddingBottom], 1000);
+  PadLeft = std::min(pixels[Prop::PaddingLeft], 1000);
 }
 
 TCellObj::TCellObj(TSectionList*, int rowSpan) : ColSpan(0), RowSpan(rowSpan) {}

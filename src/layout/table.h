@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/border_painter.h"
 #include "layout/cell_basic.h"
 #include "layout/section_base.h"
 #include "style/box_values.h"
@@ -30,9 +31,17 @@ class TCellObjCell final : public TCell {
   explicit TCellObjCell(TSectionList* ownerList);
 
   QRect MyRect;  // the cell's border box at the last paint, screen coordinates
-  std::string Title;
-  std::string Url;
-  std::string Target;
+  // The cell's own title and link (TITLE, HREF and TARGET of the element), kept only when it has one.
+  struct TCellLink {
+    std::string Title;
+    std::string Url;
+    std::string Target;
+  };
+  std::unique_ptr<TCellLink> Link;
+  TCellLink& MakeLink() {
+    if (!Link) Link = std::make_unique<TCellLink>();
+    return *Link;
+  }
 
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 };
@@ -75,7 +84,7 @@ class TCellObj {
   bool BkGnd = false;  // a background colour of its own (BGCOLOR or style)
   TColor BkColor = ColorNone;
   std::string BackgroundImage;
-  TMarginArray MargArray;
+  TBorderLook BorderLook;  // styles and colours of the sides, with HasBorderStyle
   TPageBreaks PageBreaks;
   std::unique_ptr<TCellObjCell> Cell;
 

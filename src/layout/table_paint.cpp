@@ -109,12 +109,7 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
 
   const int frameTop = std::max(-200, top), frameBottom = std::min(5000, y + h - yOffset - 1);
   if (cell.HasBorderStyle) {
-    const TMarginArray& m = cell.MargArray;
-    const TBorderLook look{{m[Prop::BorderLeftStyle], m[Prop::BorderTopStyle], m[Prop::BorderRightStyle],
-                            m[Prop::BorderBottomStyle]},
-                           {static_cast<TColor>(m[Prop::BorderLeftColor]), static_cast<TColor>(m[Prop::BorderTopColor]),
-                            static_cast<TColor>(m[Prop::BorderRightColor]),
-                            static_cast<TColor>(m[Prop::BorderBottomColor])}};
+    const TBorderLook& look = cell.BorderLook;
     const bool plainFrame = cell.BrdLeft == 1 && cell.BrdTop == 1 && cell.BrdRight == 1 && cell.BrdBottom == 1 &&
                             std::all_of(look.Styles.begin(), look.Styles.end(), [](int st) { return st == 1; }) &&
                             std::all_of(look.Colors.begin(), look.Colors.end(),

@@ -18,39 +18,49 @@ bool SameLink(const TFontObj& a, const TFontObj& b) { return a.RunTarget().LinkI
 }  // namespace
 
 TFontObj::TFontObj(TSection* section, int startIndex, std::unique_ptr<TMyFont> font)
-    : m_section(section), m_startIndex(startIndex), m_font(std::move(font)) {
-  if (!m_font) m_font = std::make_unique<TMyFont>();
+    : m_section(section), m_startIndex(startIndex) {
+  if (font) m_font = std::move(*font);
   FontChanged();
 }
 
 TFontObj::~TFontObj() = default;
 
+TRunTarget& TFontObj::EditRunTarget() {
+  if (!m_runTarget) m_runTarget = std::make_unique<TRunTarget>();
+  return *m_runTarget;
+}
+
+const TRunTarget& TFontObj::RunTarget() const {
+  static const TRunTarget none;
+  return m_runTarget ? *m_runTarget : none;
+}
+
 std::unique_ptr<TFontObj> TFontObj::CreateCopy(TSection* section, const TFontObj& source) {
-  auto run = std::make_unique<TFontObj>(section, source.m_startIndex, std::make_unique<TMyFont>(*source.m_font));
+  auto run = std::make_unique<TFontObj>(section, source.m_startIndex, std::make_unique<TMyFont>(source.m_font));
   run->m_scriptShift = source.m_scriptShift;
   if (source.m_linkFonts) run->ApplyFontInfo((*source.m_linkFonts)[TFontInfoArray::Link]);
-  run->m_runTarget = source.m_runTarget;
+  if (source.m_runTarget) run->m_runTarget = std::make_unique<TRunTarget>(*source.m_runTarget);
   return run;
 }
 
 void TFontObj::ReplaceFont(std::unique_ptr<TMyFont> font) {
-  if (font) m_font = std::move(font);
+  if (font) m_font = std::move(*font);
   FontChanged();
 }
 
 void TFontObj::ApplyFontInfo(const ThtFontInfo& info, TFontMetricsCache* cache) {
   // Measured again: a look may change the size or weight, and layout reads the run's metrics.
-  m_font->Apply(info, cache);
+  m_font.Apply(info, cache);
   FontChanged();
 }
 
 void TFontObj::FontChanged() {
-  m_textHeight = m_font->TextHeight();
-  m_maximumCharWidth = m_font->MaximumCharWidth();
-  m_lineHeight = m_font->TextHeight() + m_font->ExternalLeading();
-  m_descent = m_font->Descent();
-  m_overhang = m_font->Style().Italic ? m_font->TextHeight() / 10 : 0;
-  m_font->SetCharSet(static_cast<std::uint8_t>(m_font->ActualCharSet()));
+  m_textHeight = m_font.TextHeight();
+  m_maximumCharWidth = m_font.MaximumCharWidth();
+  m_lineHeight = m_font.TextHeight() + m_font.ExternalLeading();
+  m_descent = m_font.Descent();
+  m_overhang = m_font.Style().Italic ? m_font.TextHeight() / 10 : 0;
+  m_font.SetCharSet(static_cast<std::uint8_t>(m_font.ActualCharSet()));
 }
 
 void TFontObj::MakeLinkFonts() {
@@ -103,7 +113,7 @@ void TFontObj::CreateFocusProxy(TLinkDocument& document, int tabIndex) {
 }
 
 void TFontObj::SetLinkY(std::vector<TFontObj*>& runs, int y) {
-  if (m_runTarget.Url.empty()) return;
+  if (RunTarget().Url.empty()) return;
   if (m_focusProxy) {
     m_linkY = y;
     return;
@@ -141,7 +151,7 @@ void TFontObj::FocusLeft() {
 void TFontObj::KeyPressed(int key) {
   if (!m_document) return;
   if (key == 13) {
-    m_document->FollowLink(m_runTarget);
+    m_document->FollowLink(RunTarget());
   } else {
     m_document->ViewerKeyDown(key);
   }

@@ -83,7 +83,7 @@ class TFontObj {
   // SetHover on this run and its neighbours in runs that belong to the same link.
   void SetHoverForLink(std::vector<TFontObj*>& runs, bool hover);
 
-  std::string GetUrl() const { return m_runTarget.Url; }
+  std::string GetUrl() const { return RunTarget().Url; }
   // Gives the first run of a link its focus proxy, registered in the tab order when tabIndex is above 0.
   void CreateFocusProxy(TLinkDocument& document, int tabIndex);
   // Records the line position of a link on the run that owns its proxy.
@@ -103,7 +103,7 @@ class TFontObj {
   bool Active() const { return m_active; }
   int StartIndex() const { return m_startIndex; }
   void SetStartIndex(int index) { m_startIndex = index; }
-  TMyFont& Font() const { return *m_font; }
+  TMyFont& Font() const { return m_font; }
   int LineHeight() const { return m_lineHeight; }
   int TextHeight() const { return m_textHeight; }
   int MaximumCharWidth() const { return m_maximumCharWidth; }
@@ -111,8 +111,10 @@ class TFontObj {
   int Descent() const { return m_descent; }
   std::uint8_t ScriptShift() const { return m_scriptShift; }
   void SetScriptShift(std::uint8_t shift) { m_scriptShift = shift; }
-  TRunTarget& RunTarget() { return m_runTarget; }
-  const TRunTarget& RunTarget() const { return m_runTarget; }
+  // The link of the run; runs outside links answer an empty one and hold none.
+  const TRunTarget& RunTarget() const;
+  // The link of the run to fill in, made when the run has none.
+  TRunTarget& EditRunTarget();
   TFocusProxy* FocusProxy() const { return m_focusProxy.get(); }
   // Hands the proxy over to another run of the same link (the run that owned it is going away).
   std::unique_ptr<TFocusProxy> TakeFocusProxy() { return std::move(m_focusProxy); }
@@ -131,7 +133,7 @@ class TFontObj {
   int m_linkY = 0;
   bool m_active = false;
   int m_startIndex;
-  std::unique_ptr<TMyFont> m_font;
+  mutable TMyFont m_font;  // the run's font is changed through const runs (hover, visited)
   std::unique_ptr<TFontInfoArray> m_linkFonts;
   int m_lineHeight = 0;
   int m_textHeight = 0;
@@ -139,7 +141,7 @@ class TFontObj {
   int m_overhang = 0;
   int m_descent = 0;
   std::uint8_t m_scriptShift = 0;
-  TRunTarget m_runTarget;
+  std::unique_ptr<TRunTarget> m_runTarget;
   std::unique_ptr<TFocusProxy> m_focusProxy;
   TLinkDocument* m_document = nullptr;  // the document whose proxy this run owns
 };

@@ -167,8 +167,8 @@ TFontList LinkRuns(TFakeDocument& document, const std::vector<std::pair<int, int
   TFontList list;
   for (const auto& [start, linkId] : runs) {
     auto run = std::make_unique<TFontObj>(nullptr, start, FontOf(12, false));
-    run->RunTarget().LinkId = linkId;
-    run->RunTarget().Url = linkId ? "u" + std::to_string(linkId) : "";
+    run->EditRunTarget().LinkId = linkId;
+    run->EditRunTarget().Url = linkId ? "u" + std::to_string(linkId) : "";
     if (linkId) {
       document.Runs.push_back(run.get());
       run->CreateFocusProxy(document, linkId == 1 ? 3 : 0);
