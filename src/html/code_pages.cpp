@@ -254,9 +254,17 @@ void TCodePageConverter::AppendUtf16(std::string_view bytes, const int* byteIndi
     while (i < size) {
       const unsigned char b = static_cast<unsigned char>(bytes[i]);
       if (b < 0x80) {
-        chars.push_back(b);
-        indices.push_back(indexOf(i));
-        ++i;
+        // A run of ASCII bytes is copied at once.
+        std::size_t end = i + 1;
+        while (end < size && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+        const std::size_t at = chars.size();
+        chars.resize(at + (end - i));
+        indices.resize(at + (end - i));
+        for (std::size_t k = i; k < end; ++k) {
+          chars[at + k - i] = static_cast<unsigned char>(bytes[k]);
+          indices[at + k - i] = indexOf(k);
+        }
+        i = end;
         continue;
       }
       const TUtf8Sequence sequence = DecodeUtf8(bytes, i);

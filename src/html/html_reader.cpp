@@ -439,7 +439,15 @@ bool THtmlReader::ScanText() {
         std::size_t to = m_next;
         while (to < limit) {
           const unsigned char c = static_cast<unsigned char>(m_text[to]);
-          if (c <= ' ' || c == '<' || c == '&') break;
+          if (c == ' ') {
+            // A lone space between words stands for itself; runs of blanks are folded the usual way.
+            if (to + 1 >= limit) break;
+            const unsigned char after = static_cast<unsigned char>(m_text[to + 1]);
+            if (after <= ' ' || after == '<' || after == '&') break;
+            ++to;
+            continue;
+          }
+          if (c < ' ' || c == '<' || c == '&') break;
           ++to;
         }
         if (!m_scanOnly) m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));

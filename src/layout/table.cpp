@@ -1,9 +1,13 @@
 #include "layout/table.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "html/attribute_list.h"
 #include "layout/indent_manager.h"
@@ -30,6 +34,94 @@ TSize SizeOf(const TAttribute& attribute) {
 // Rounds a / b to the nearest integer, halves to the even neighbour (b > 0).
 std::int64_t RoundedQuotient(std::int64_t a, std::int64_t b) {
   return static_cast<std::int64_t>(std::nearbyint(static_cast<double>(a) / static_cast<double>(b)));
+}
+
+// What a cell takes from its style set: the same for every set made alike, so that the cells of a long
+// table share one reading.
+struct TCellStyle {
+  int EmSize = 0;
+  int ExSize = 0;
+  int VAlign = 0;  // 0: none given
+  int SpecWd = 0;  // 0: none given
+  bool WidthAsPercent = false;
+  int SpecHt = 0;  // 0: none given
+  TColor Background = ColorNone;
+  std::string BackgroundImage;
+  TBackgroundPosition BkPosition;
+  TPageBreaks PageBreaks;
+  bool HasBorderStyle = false;
+  std::array<int, 4> Borders{};   // top, right, bottom, left
+  TBorderLook BorderLook;
+  std::array<int, 4> Paddings{};  // top, right, bottom, left
+};
+
+TCellStyle ReadCellStyle(TProperties& properties) {
+  TCellStyle style;
+  properties.Font();
+  style.EmSize = properties.EmSize();
+  style.ExSize = properties.ExSize();
+  const double ppi = properties.Context().PixelsPerInch();
+  const std::optional<int> align = properties.GetVerticalAlign();
+  if (align == 1 || align == 2 || align == 4) style.VAlign = *align;
+  const TPropValue& width = properties.Value(Prop::Width);
+  if (width.IsText()) {
+    const std::string_view text = width.AsText();
+    if (text.find('%') != std::string_view::npos) {
+      const int percent = LengthToPixels(text, TLengthKind::Relative, 100, style.EmSize, style.ExSize, 0, ppi);
+      if (percent > 0 && percent < 100) {
+        style.SpecWd = percent * 10;
+        style.WidthAsPercent = true;
+      }
+    } else {
+      const int pixels = LengthToPixels(text, TLengthKind::Absolute, 0, style.EmSize, style.ExSize, 0, ppi);
+      if (pixels > 0) style.SpecWd = ClampPixels(pixels);
+    }
+  }
+  const TPropValue& height = properties.Value(Prop::Height);
+  if (height.IsText() && height.AsText().find('%') == std::string_view::npos) {
+    const int pixels = LengthToPixels(height.AsText(), TLengthKind::Absolute, 0, style.EmSize, style.ExSize, 0, ppi);
+    if (pixels > 0) style.SpecHt = ClampPixels(pixels);
+  }
+  style.Background = properties.GetBackgroundColor();
+  if (const std::optional<std::string> image = properties.GetBackgroundImage(); image) style.BackgroundImage = *image;
+  style.BkPosition = properties.GetBackgroundPosition(style.EmSize, style.ExSize);
+  style.PageBreaks = properties.GetPageBreaks();
+  const TBoxValues box = properties.GetBoxValues();
+  style.HasBorderStyle = properties.HasBorderStyle();
+  TMarginArray pixels;
+  ConvertBoxValues(box, 0, 0, style.EmSize, style.ExSize, ppi, pixels);
+  if (style.HasBorderStyle) {
+    style.Borders = {std::clamp(pixels[Prop::BorderTopWidth], 0, 100), std::clamp(pixels[Prop::BorderRightWidth], 0, 100),
+                     std::clamp(pixels[Prop::BorderBottomWidth], 0, 100), std::clamp(pixels[Prop::BorderLeftWidth], 0, 100)};
+    style.BorderLook = {{pixels[Prop::BorderLeftStyle], pixels[Prop::BorderTopStyle], pixels[Prop::BorderRightStyle],
+                         pixels[Prop::BorderBottomStyle]},
+                        {static_cast<TColor>(pixels[Prop::BorderLeftColor]), static_cast<TColor>(pixels[Prop::BorderTopColor]),
+                         static_cast<TColor>(pixels[Prop::BorderRightColor]),
+                         static_cast<TColor>(pixels[Prop::BorderBottomColor])}};
+  }
+  ConvertCellPaddings(box, style.EmSize, style.ExSize, ppi, pixels);
+  style.Paddings = {std::min(pixels[Prop::PaddingTop], 1000), std::min(pixels[Prop::PaddingRight], 1000),
+                    std::min(pixels[Prop::PaddingBottom], 1000), std::min(pixels[Prop::PaddingLeft], 1000)};
+  return style;
+}
+
+// The reading of the last set asked for, kept while the set it was made from lives.
+const TCellStyle& CellStyleOf(TProperties& properties) {
+  struct TLast {
+    std::weak_ptr<const TProperties> Template;
+    TCellStyle Style;
+  };
+  static thread_local TLast last;
+  static thread_local TCellStyle fresh;
+  const std::shared_ptr<const TProperties> shape = properties.ShapeTemplate();
+  if (shape && last.Template.lock() == shape) return last.Style;
+  if (!shape) {
+    fresh = ReadCellStyle(properties);
+    return fresh;
+  }
+  last.Style = ReadCellStyle(properties);
+  last.Template = shape;
+  return last.Style;
 }
 
 // Keeps the table nesting of a layout or paint counted, also when it fails.
@@ -117,63 +209,35 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
       }
     }
   }
-  properties.Font();
-  EmSize = properties.EmSize();
-  ExSize = properties.ExSize();
-  const double ppi = context.PixelsPerInch();
-  const std::optional<int> align = properties.GetVerticalAlign();
-  if (align == 1 || align == 2 || align == 4) VAlign = *align;
-  const TPropValue& width = properties.Value(Prop::Width);
-  if (width.IsText()) {
-    const std::string_view text = width.AsText();
-    if (text.find('%') != std::string_view::npos) {
-      const int percent = LengthToPixels(text, TLengthKind::Relative, 100, EmSize, ExSize, 0, ppi);
-      if (percent > 0 && percent < 100) {
-        SpecWd = percent * 10;
-        WidthAsPercent = true;
-      }
-    } else {
-      const int pixels = LengthToPixels(text, TLengthKind::Absolute, 0, EmSize, ExSize, 0, ppi);
-      if (pixels > 0) {
-        SpecWd = ClampPixels(pixels);
-        WidthAsPercent = false;
-      }
-    }
+  const TCellStyle& style = CellStyleOf(properties);
+  EmSize = style.EmSize;
+  ExSize = style.ExSize;
+  if (style.VAlign != 0) VAlign = style.VAlign;
+  if (style.SpecWd > 0) {
+    SpecWd = style.SpecWd;
+    WidthAsPercent = style.WidthAsPercent;
   }
-  const TPropValue& height = properties.Value(Prop::Height);
-  if (height.IsText() && height.AsText().find('%') == std::string_view::npos) {
-    const int pixels = LengthToPixels(height.AsText(), TLengthKind::Absolute, 0, EmSize, ExSize, 0, ppi);
-    if (pixels > 0) SpecHt = ClampPixels(pixels);
-  }
+  if (style.SpecHt > 0) SpecHt = style.SpecHt;
   if (!properties.TitleText().empty()) Cell->MakeLink().Title = properties.TitleText();
-  if (const TColor background = properties.GetBackgroundColor(); background != ColorNone) {
+  if (style.Background != ColorNone) {
     BkGnd = true;
-    BkColor = background;
+    BkColor = style.Background;
   }
-  if (const std::optional<std::string> image = properties.GetBackgroundImage(); image && !image->empty())
-    BackgroundImage = *image;
-  BkPosition = properties.GetBackgroundPosition(EmSize, ExSize);
-  PageBreaks = properties.GetPageBreaks();
-  const TBoxValues box = properties.GetBoxValues();
-  HasBorderStyle = properties.HasBorderStyle();
-  TMarginArray pixels;
-  ConvertBoxValues(box, 0, 0, EmSize, ExSize, ppi, pixels);
+  if (!style.BackgroundImage.empty()) BackgroundImage = style.BackgroundImage;
+  BkPosition = style.BkPosition;
+  PageBreaks = style.PageBreaks;
+  HasBorderStyle = style.HasBorderStyle;
   if (HasBorderStyle) {
-    BrdTop = std::clamp(pixels[Prop::BorderTopWidth], 0, 100);
-    BrdRight = std::clamp(pixels[Prop::BorderRightWidth], 0, 100);
-    BrdBottom = std::clamp(pixels[Prop::BorderBottomWidth], 0, 100);
-    BrdLeft = std::clamp(pixels[Prop::BorderLeftWidth], 0, 100);
-    BorderLook = {{pixels[Prop::BorderLeftStyle], pixels[Prop::BorderTopStyle], pixels[Prop::BorderRightStyle],
-                   pixels[Prop::BorderBottomStyle]},
-                  {static_cast<TColor>(pixels[Prop::BorderLeftColor]), static_cast<TColor>(pixels[Prop::BorderTopColor]),
-                   static_cast<TColor>(pixels[Prop::BorderRightColor]),
-                   static_cast<TColor>(pixels[Prop::BorderBottomColor])}};
+    BrdTop = style.Borders[0];
+    BrdRight = style.Borders[1];
+    BrdBottom = style.Borders[2];
+    BrdLeft = style.Borders[3];
+    BorderLook = style.BorderLook;
   }
-  ConvertCellPaddings(box, EmSize, ExSize, ppi, pixels);
-  PadTop = std::min(pixels[Prop::PaddingTop], 1000);
-  PadRight = std::min(pixels[Prop::PaddingRight], 1000);
-  PadBottom = std::min(pixels[Prop::PaddingBottom], 1000);
-  PadLeft = std::min(pixels[Prop::PaddingLeft], 1000);
+  PadTop = style.Paddings[0];
+  PadRight = style.Paddings[1];
+  PadBottom = style.Paddings[2];
+  PadLeft = style.Paddings[3];
 }
 
 TCellObj::TCellObj(TSectionList*, int rowSpan) : ColSpan(0), RowSpan(rowSpan) {}

@@ -87,13 +87,18 @@ TQtTextMeasurer::~TQtTextMeasurer() = default;
 
 const TCharWidths& TQtTextMeasurer::Widths(const TMyFont& font) {
   const QFont& qfont = font.Font();
+  for (const TRecent& recent : m_recent)
+    if (recent.Widths && qfont.isCopyOf(recent.Font) && recent.LetterSpacing == font.LetterSpacing()) return *recent.Widths;
   TKey key{qfont.family(), qfont.pixelSize(), qfont.weight(), qfont.italic(), font.LetterSpacing()};
-  if (m_last && key == m_lastKey) return *m_last;
-  auto& table = SharedTables()[key];
-  if (!table) table = std::make_unique<TQtCharWidths>(font.DrawingFont());
-  m_lastKey = std::move(key);
-  m_last = table.get();
-  return *table;
+  if (!m_last || !(key == m_lastKey)) {
+    auto& table = SharedTables()[key];
+    if (!table) table = std::make_unique<TQtCharWidths>(font.DrawingFont());
+    m_lastKey = std::move(key);
+    m_last = table.get();
+  }
+  m_recent[m_nextRecent] = {qfont, font.LetterSpacing(), m_last};
+  m_nextRecent = (m_nextRecent + 1) % m_recent.size();
+  return *m_last;
 }
 
 TFixedPitchMeasurer::TFixedPitchMeasurer(int pitch) : m_widths(std::make_unique<TFixedCharWidths>(pitch)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 #include <array>
@@ -98,6 +99,15 @@ class TQtTextMeasurer final : public TTextMeasurer {
   // Consecutive runs mostly share a font; the last answer is kept.
   TKey m_lastKey;
   const TCharWidths* m_last = nullptr;
+  // The fonts asked for most recently, found again without building a key: copies of one font share
+  // their data, which QFont::isCopyOf sees.
+  struct TRecent {
+    QFont Font;
+    int LetterSpacing = 0;
+    const TCharWidths* Widths = nullptr;
+  };
+  std::array<TRecent, 8> m_recent;
+  std::size_t m_nextRecent = 0;
 };
 
 // Every character (object characters and soft hyphens aside) is Pitch pixels wide, whatever the font.

@@ -92,9 +92,16 @@ void TPropStack::SealShape(TProperties& entry, std::string_view change) {
   std::string key = std::to_string(entry.m_shape);
   key.push_back('\0');
   key.append(change);
-  auto [at, added] = m_sealedShapes.try_emplace(std::move(key), 0);
-  if (added) at->second = ++m_lastShape;
-  entry.m_shape = at->second;
+  auto [at, added] = m_sealedShapes.try_emplace(std::move(key));
+  if (added) {
+    at->second.Shape = ++m_lastShape;
+    at->second.Template = std::make_shared<TProperties>(m_styles.Context());
+    at->second.Template->CopyCascadeResult(entry);
+    at->second.Template->m_shape = at->second.Shape;
+  }
+  entry.m_shape = at->second.Shape;
+  // The font and the readings shared by the sets of the shape are those of the changed values.
+  entry.m_template = at->second.Template;
   entry.m_shapeVersion = entry.m_version;
 }
 

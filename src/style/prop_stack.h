@@ -92,7 +92,13 @@ class TPropStack {
   std::unordered_map<TCascadeKey, std::shared_ptr<TProperties>, TCascadeKeyHash> m_cascadeResults;
   TCascadeKey m_key;  // scratch, to look up without allocating
   std::uint32_t m_lastShape = 0;
-  std::unordered_map<std::string, std::uint32_t> m_sealedShapes;  // by former shape and change
+  // The shapes made by changing a shape, by former shape and change, each with the set that stands for
+  // all sets of the new shape (sets made alike and changed alike hold the same values).
+  struct TSealedShape {
+    std::uint32_t Shape = 0;
+    std::shared_ptr<TProperties> Template;
+  };
+  std::unordered_map<std::string, TSealedShape> m_sealedShapes;
   // The sets of closed elements, kept for the next ones: opening and closing elements is the builder's
   // most frequent step.
   std::vector<std::unique_ptr<TProperties>> m_spare;

@@ -116,6 +116,11 @@ class TProperties {
   // Counts the changes of this set: a cascade result kept for the children of an element stays good
   // while the element's set is unchanged.
   std::uint32_t Version() const { return m_version; }
+  // The kept cascade result this set was made from, while this set is unchanged; null otherwise. Sets
+  // with the same template hold the same values and the same font.
+  std::shared_ptr<const TProperties> ShapeTemplate() const {
+    return m_template && m_version == m_shapeVersion ? m_template : nullptr;
+  }
   // This set as a new element with the same parent and identity would get it from the cascade: values,
   // flags, identity, character set and link looks; not the serial number, the version or the font.
   void CopyCascadeResult(const TProperties& source);

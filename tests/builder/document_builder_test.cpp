@@ -105,6 +105,9 @@ TEST(DocumentBuilder, FontSizes) {
       {"<basefont size=5><font size=-1>x", 19},  // size 4: 14 points
       {"<font size=1>x", 11},
       {"<pre><font size=7>x</font></pre>", 40},  // the preformatted table: 30 points
+      // Elements made alike but changed differently by their attributes keep their own fonts.
+      {"<p><font size=7>a</font><p><font color=red>x", 16},
+      {"<p><font size=7>a</font><p><font size=7>b</font><p><font color=red>x", 16},
   };
   for (const TCase& c : cases) {
     TTestDocument document(c.Html);
