@@ -1,6 +1,7 @@
 // Lists, list items and the block elements that hold flow content (ADDRESS, BLOCKQUOTE, CENTER, FORM,
 // DIV).
 #include <algorithm>
+#include <limits>
 
 #include "builder/document_builder.h"
 #include "html/attribute_list.h"
@@ -104,7 +105,8 @@ bool THtmlBuilder::BuildList(TagSymbol symbol, const TSymbolSet& stop) {
       if (current == S::SymLi)
         if (const TAttribute* value = Attributes().Find(S::SymValue); value && value->Value != 0) number = value->Value;
       BuildListItem(symbol, current, number, stop, plain, typeLetter);
-      ++number;
+      // A huge START or VALUE keeps its last number instead of wrapping to negatives.
+      if (number < std::numeric_limits<int>::max()) ++number;
     } else if (current == S::SymAddress || current == S::SymBlockquote) {
       BuildDivision(current, stop);
     } else if (current == S::SymCenter || current == S::SymForm || current == S::SymDiv) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <mutex>
+#include <set>
 
 #include "html/attribute_list.h"
 #include "layout/section.h"
@@ -13,6 +15,18 @@
 #include "style/style_units.h"
 
 namespace corvane {
+
+namespace {
+
+// Element names live as long as the program: the few block names there are, each kept once.
+std::string_view InternedTag(const std::string& tag) {
+  static std::mutex guard;
+  static std::set<std::string, std::less<>> names;
+  const std::lock_guard<std::mutex> lock(guard);
+  return *names.insert(tag).first;
+}
+
+}  // namespace
 
 namespace {
 
@@ -78,9 +92,9 @@ TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellB
                TProperties& properties, TKind kind)
     : TSectionBase(ownerList), m_kind(kind) {
   MyCell = std::make_unique<TBlockCell>(ownerList, this);
-  MyCell->OwnerTag = properties.ElementTag();
+  MyCell->OwnerTag = InternedTag(properties.ElementTag());
   OwnerCell = ownerCell;
-  properties.MakeFont();  // the element's own em and ex sizes
+  properties.Font();  // the element's own em and ex sizes
   EmSize = properties.EmSize();
   ExSize = properties.ExSize();
   m_pixelsPerInch = properties.Context().PixelsPerInch();
@@ -103,7 +117,7 @@ TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellB
   if (kind != TKind::Body && kind != TKind::TableAndCaption)
     BackgroundImage = properties.GetBackgroundImage().value_or(std::string());
   TitleText = properties.TitleText();
-  TagClass = (ownerCell ? ownerCell->OwnerTag : std::string()) + "." + properties.ElementTag();
+  TagClass = std::string(ownerCell ? ownerCell->OwnerTag : std::string_view()) + "." + properties.ElementTag();
   if (attributes && OwnerList) {
     const std::string& id = attributes->Id();
     if (!id.empty()) OwnerList->IDNameList.AddObject(id, this);

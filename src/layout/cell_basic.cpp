@@ -274,6 +274,10 @@ int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int
   mgr.RemoveLeft(left);
   mgr.RemoveRight(right);
   const int floatBottom = mgr.FloatBottom();
+  // Most cells hold no floats: their records are gone, and so is the room they took (tables have
+  // thousands of cells).
+  if (mgr.L.empty()) std::vector<IndentRec>().swap(mgr.L);
+  if (mgr.R.empty()) std::vector<IndentRec>().swap(mgr.R);
   mgr.CurrentID = nullptr;
   m_width = Width;
   m_height = std::max(height, floatBottom - TopY);

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "layout/indent_manager.h"
@@ -58,7 +59,7 @@ class TCellBasic {
   int ContentBottom = 0;
   int PaintTop = 0;
   int PaintBottom = 0;
-  std::string OwnerTag;        // "li", "body", "default" ...
+  std::string_view OwnerTag;   // "li", "body", "default" ...: a literal or an interned name
   TBlock* OwnerBlock = nullptr;  // for the content list of a block
 
   int Count() const { return static_cast<int>(m_items.size()); }

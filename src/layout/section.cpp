@@ -61,6 +61,16 @@ char16_t LowerOf(char16_t c) { return QChar(c).toLower().unicode(); }
 
 }  // namespace
 
+const std::vector<std::unique_ptr<TFloatingObj>>& TSection::Images() const {
+  static const std::vector<std::unique_ptr<TFloatingObj>> none;
+  return m_objects ? m_objects->Images : none;
+}
+
+const std::vector<TFormControlObj*>& TSection::Controls() const {
+  static const std::vector<TFormControlObj*> none;
+  return m_objects ? m_objects->Controls : none;
+}
+
 TSection::TBuildState& TSection::B() {
   if (!m_build) m_build = std::make_unique<TBuildState>();
   return *m_build;
@@ -218,28 +228,30 @@ void TSection::AddBreakOpportunity() {
 
 void TSection::AddObject(std::unique_ptr<TFloatingObj> object, int sourcePosition) {
   object->Pos = static_cast<int>(Buff.size());
-  m_images.push_back(std::move(object));
+  if (!m_objects) m_objects = std::make_unique<TObjects>();
+  m_objects->Images.push_back(std::move(object));
   AppendChar(kImageChar, sourcePosition, IsPreformatted() ? 'n' : 'y');
   m_minMaxValid = false;
 }
 
 void TSection::AddFormControl(TFormControlObj& control, int sourcePosition) {
   control.Pos = static_cast<int>(Buff.size());
-  FormControls.push_back(&control);
+  if (!m_objects) m_objects = std::make_unique<TObjects>();
+  m_objects->Controls.push_back(&control);
   AppendChar(kFormControlChar, sourcePosition, IsPreformatted() ? 'n' : 'y');
   m_minMaxValid = false;
 }
 
 TFloatingObj* TSection::ImageAt(int position) const {
-  const auto at = std::lower_bound(m_images.begin(), m_images.end(), position,
+  const auto at = std::lower_bound(Images().begin(), Images().end(), position,
                                    [](const std::unique_ptr<TFloatingObj>& image, int p) { return image->Pos < p; });
-  return at != m_images.end() && (*at)->Pos == position ? at->get() : nullptr;
+  return at != Images().end() && (*at)->Pos == position ? at->get() : nullptr;
 }
 
 TFormControlObj* TSection::ControlAt(int position) const {
-  const auto at = std::lower_bound(FormControls.begin(), FormControls.end(), position,
+  const auto at = std::lower_bound(Controls().begin(), Controls().end(), position,
                                    [](const TFormControlObj* control, int p) { return control->Pos < p; });
-  return at != FormControls.end() && (*at)->Pos == position ? *at : nullptr;
+  return at != Controls().end() && (*at)->Pos == position ? *at : nullptr;
 }
 
 void TSection::Finish(int sourcePosition) {
@@ -252,8 +264,8 @@ void TSection::Finish(int sourcePosition) {
   // Most sections need no clean-up at all: `original` is made by the first step that keeps less.
   std::vector<int> original;
   bool compacted = false;
-  std::vector<bool> floatsAt(m_images.empty() ? 0 : Buff.size(), false);
-  for (const auto& image : m_images)
+  std::vector<bool> floatsAt(Images().empty() ? 0 : Buff.size(), false);
+  for (const auto& image : Images())
     if (image->IsFloating() && image->Pos < originalLength) floatsAt[static_cast<std::size_t>(image->Pos)] = true;
 
   auto compact = [&](auto keep) {
@@ -301,7 +313,7 @@ void TSection::Finish(int sourcePosition) {
   });
   // 4. A space after a floating picture, 5. spaces next to line breaks.
   bool anyFloat = false;
-  for (const auto& image : m_images) anyFloat = anyFloat || image->IsFloating();
+  for (const auto& image : Images()) anyFloat = anyFloat || image->IsFloating();
   if (anyFloat || Buff.find(kLineBreakChar) != std::u16string::npos) compact([&](std::size_t i, std::size_t out) {
     if (Buff[i] != kSpace) return true;
     if (out > 0 && Buff[out - 1] == kImageChar && floatsAt[static_cast<std::size_t>(original[out - 1])]) return false;
@@ -318,8 +330,8 @@ void TSection::Finish(int sourcePosition) {
       return static_cast<int>(std::lower_bound(original.begin(), original.end(), old) - original.begin());
     };
     m_fonts.Remap(newIndex, *OwnerList);
-    for (const auto& image : m_images) image->Pos = newIndex(image->Pos);
-    for (TFormControlObj* control : FormControls) control->Pos = newIndex(control->Pos);
+    for (const auto& image : Images()) image->Pos = newIndex(image->Pos);
+    for (TFormControlObj* control : Controls()) control->Pos = newIndex(control->Pos);
   }
   // 7. Text ends with a space, unless it is a lone line break. The space belongs to the run of the last
   // character: runs begun after it (a font change just before the end) cover nothing.

@@ -93,7 +93,7 @@ class TSection : public TSectionBase {
   virtual bool IsPreformatted() const { return false; }
   bool HoldsAnchor() const { return AnchorName; }
   bool HasClear() const { return ClearAttr != 0; }
-  bool HasFormControls() const { return !FormControls.empty(); }
+  bool HasFormControls() const { return !Controls().empty(); }
   // Registers the element's id once the section is kept in the document.
   void RegisterId();
   // Frees what only the building of the section needed; after RegisterId, the section takes no more text.
@@ -104,7 +104,8 @@ class TSection : public TSectionBase {
   const std::vector<LineRec>& Lines() const { return m_lines; }
   const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
   const TFontList& Fonts() const { return m_fonts; }
-  const std::vector<std::unique_ptr<TFloatingObj>>& Images() const { return m_images; }
+  const std::vector<std::unique_ptr<TFloatingObj>>& Images() const;
+  const std::vector<TFormControlObj*>& Controls() const;
   int Justify() const { return m_justify; }
   int LineHeight() const { return m_lineHeight; }
   int FirstLineIndent() const { return m_firstLineIndent; }
@@ -143,8 +144,12 @@ class TSection : public TSectionBase {
   std::string Brk;  // one break flag per character and a final "y"
   std::vector<IndexObj> SIndexList;
   TFontList m_fonts;
-  std::vector<std::unique_ptr<TFloatingObj>> m_images;  // in order of position
-  std::vector<TFormControlObj*> FormControls;            // owned by their forms
+  // Pictures, panels and form controls, which most sections lack.
+  struct TObjects {
+    std::vector<std::unique_ptr<TFloatingObj>> Images;  // in order of position
+    std::vector<TFormControlObj*> Controls;             // owned by their forms
+  };
+  std::unique_ptr<TObjects> m_objects;
   std::vector<LineRec> m_lines;
   bool m_textMeasured = false;  // m_sums holds the widths of the text characters
   std::vector<int> m_sums;      // m_sums[i] = width of characters [0, i), from the last MeasureCharacters

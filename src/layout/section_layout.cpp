@@ -20,7 +20,7 @@ bool AboveCjkLimit(char16_t c) { return c > 0x2FFF && !IsLowSurrogate(c); }
 
 void TSection::MeasureCharacters() {
   const int length = static_cast<int>(Buff.size());
-  const bool hasObjects = !m_images.empty() || !FormControls.empty();
+  const bool hasObjects = !Images().empty() || !Controls().empty();
   if (!m_textMeasured || static_cast<int>(m_sums.size()) != length + 1) {
     // The widths of the text depend only on the characters and their fonts: measured once. They are
     // kept as running sums; m_sums[i + 1] holds the width of character i until the sums are formed.
@@ -43,11 +43,11 @@ void TSection::MeasureCharacters() {
     return;
   }
   // Objects take the size of their last sizing.
-  for (const auto& image : m_images)
+  for (const auto& image : Images())
     if (image->Pos < length)
       m_sums[static_cast<std::size_t>(image->Pos) + 1] =
           image->IsFloating() ? 0 : image->ObjWidth + image->HSpaceL + image->HSpaceR;
-  for (const TFormControlObj* control : FormControls)
+  for (const TFormControlObj* control : Controls())
     if (control->Pos < length)
       m_sums[static_cast<std::size_t>(control->Pos) + 1] =
           control->IsHidden() ? 0 : control->Width() + control->MarginLeft + control->MarginRight;
@@ -64,7 +64,7 @@ class TLineBuilder {
  public:
   TLineBuilder(TSection& section, const TLayoutArgs& args, int& maxWidth)
       : s(section), a(args), mgr(*args.IMgr), maxWidth(maxWidth), length(static_cast<int>(section.Buff.size())) {
-    floatPlaced.assign(section.m_images.size(), false);
+    floatPlaced.assign(section.Images().size(), false);
     for (int i = 0; i < length; ++i)
       if (section.Buff[static_cast<std::size_t>(i)] == kLineBreakChar) breaks.push_back(i);
   }
@@ -105,7 +105,7 @@ class TLineBuilder {
 };
 
 int TLineBuilder::ImageIndexAt(int position) const {
-  const auto& images = s.m_images;
+  const auto& images = s.Images();
   const auto at = std::lower_bound(images.begin(), images.end(), position,
                                    [](const std::unique_ptr<TFloatingObj>& image, int p) { return image->Pos < p; });
   return at != images.end() && (*at)->Pos == position ? static_cast<int>(at - images.begin()) : -1;
@@ -118,7 +118,7 @@ int TLineBuilder::HyphenWidth(int index) const {
 }
 
 void TLineBuilder::PlaceFloat(int imageIndex, int atY) {
-  TFloatingObj& image = *s.m_images[static_cast<std::size_t>(imageIndex)];
+  TFloatingObj& image = *s.Images()[static_cast<std::size_t>(imageIndex)];
   IndentManagerBasic::TFloatBox box{image.ObjWidth, image.ObjHeight, image.HSpaceL,
                                     image.HSpaceR, image.VSpaceT, image.VSpaceB};
   const int x = mgr.PlaceImageFloat(image.ObjAlign, atY, box);
@@ -147,10 +147,10 @@ TLineBuilder::TFit TLineBuilder::CountThatFits(int start, int limit) {
     const char16_t c = C(i);
     if (c == kImageChar) {
       const int imageIndex = ImageIndexAt(i);
-      if (imageIndex >= 0 && s.m_images[static_cast<std::size_t>(imageIndex)]->IsFloating()) {
+      if (imageIndex >= 0 && s.Images()[static_cast<std::size_t>(imageIndex)]->IsFloating()) {
         if (!anythingOnLine && !floatPlaced[static_cast<std::size_t>(imageIndex)]) {
           // A float at the very start of the line goes to its edge now, when it fits or can never fit.
-          const TFloatingObj& image = *s.m_images[static_cast<std::size_t>(imageIndex)];
+          const TFloatingObj& image = *s.Images()[static_cast<std::size_t>(imageIndex)];
           const int total = image.ObjWidth + image.HSpaceL + image.HSpaceR;
           const bool canWiden = mgr.NextWiderY(y) > y;
           const bool fits = total <= available;
@@ -254,7 +254,7 @@ void TLineBuilder::FinishLine(int start, int count, bool last) {
     line.SpaceBefore = extra / 2;
     line.SpaceAfter = extra - extra / 2;
   }
-  for (const auto& image : s.m_images) {
+  for (const auto& image : s.Images()) {
     if (image->Pos < start || image->Pos >= end || image->IsFloating()) continue;
     image->DrawY = y;
     const int imageHeight = image->ObjHeight + image->VSpaceT + image->VSpaceB;
@@ -278,7 +278,7 @@ void TLineBuilder::FinishLine(int start, int count, bool last) {
         break;
     }
   }
-  for (TFormControlObj* control : s.FormControls) {
+  for (TFormControlObj* control : s.Controls()) {
     if (control->Pos < start || control->Pos >= end || control->IsHidden()) continue;
     control->YPos = y;
     const int h = control->Height();
@@ -340,8 +340,8 @@ void TLineBuilder::FinishLine(int start, int count, bool last) {
   y += band;
   line.LineImgHt = band;
   // Floats met after the start of the line go to their edges below it.
-  for (std::size_t k = 0; k < s.m_images.size(); ++k) {
-    const TFloatingObj& image = *s.m_images[k];
+  for (std::size_t k = 0; k < s.Images().size(); ++k) {
+    const TFloatingObj& image = *s.Images()[k];
     if (image.Pos < start || image.Pos >= end || !image.IsFloating() || floatPlaced[k]) continue;
     line.LineImgHt = std::max(line.LineImgHt, band + image.ObjHeight + image.VSpaceT + image.VSpaceB);
     PlaceFloat(static_cast<int>(k), y);
@@ -432,11 +432,11 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   const int width = std::min(mgr.RightEdge(args.Y) - mgr.LeftEdge(args.Y), args.AWidth);
   MaxWidth = width;
   const int availableHeight = args.AHeight != 0 ? args.AHeight : args.BlHt;
-  for (const auto& image : m_images) {
+  for (const auto& image : Images()) {
     image->SizeObject(width, availableHeight, m_fonts.GetFontObjAt(image->Pos).Run);
     MaxWidth = std::max(MaxWidth, image->ObjWidth);
   }
-  for (TFormControlObj* control : FormControls) {
+  for (TFormControlObj* control : Controls()) {
     if (!control->PercentWidth) continue;
     const int margins = control->MarginLeft + control->MarginRight;
     control->SetWidth(std::max(10, std::min(control->Percent * width / 100, width - margins)));
@@ -456,7 +456,7 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
     }
   }
   int floatBottom = 0;
-  for (const auto& image : m_images)
+  for (const auto& image : Images())
     if (image->IsFloating()) floatBottom = std::max(floatBottom, image->FloatY + image->ObjHeight + image->VSpaceT + image->VSpaceB);
   InkHeight = std::max(floatBottom - args.Y, Height);
   BottomY = args.Y + Height;
@@ -480,7 +480,7 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
   const int length = static_cast<int>(Buff.size());
   int objectMin = 0;
   int floatSum = 0;
-  for (const auto& image : m_images) {
+  for (const auto& image : Images()) {
     image->SizeObject(0, 0, m_fonts.GetFontObjAt(image->Pos).Run);
     if (image->PercentWidth) continue;
     if (image->IsFloating()) {
@@ -490,7 +490,7 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
       objectMin = std::max(objectMin, image->ObjWidth);
     }
   }
-  for (const TFormControlObj* control : FormControls)
+  for (const TFormControlObj* control : Controls())
     if (!control->IsHidden())
       objectMin = std::max(objectMin, control->Width() + control->MarginLeft + control->MarginRight);
   MeasureCharacters();
@@ -590,7 +590,7 @@ void TPreFormated::GetMinMaxWidth(int& Min, int& Max) {
 
 namespace corvane {
 
-bool TSection::CanTranslate() const { return m_images.empty() && FormControls.empty() && !OwnerList->HasFocusProxies(); }
+bool TSection::CanTranslate() const { return Images().empty() && Controls().empty() && !OwnerList->HasFocusProxies(); }
 
 void TSection::Translate(int dy, int dCurs) {
   TopY += dy;

@@ -125,7 +125,7 @@ int TSection::Paint(QPainter& canvas, const TPaintArgs& args) {
     return result;
 
   // Floats are drawn after the whole document, over the text that flows around them.
-  for (const auto& image : m_images) {
+  for (const auto& image : Images()) {
     if (!image->IsFloating()) continue;
     const int top = image->FloatY - yOffset;
     if (top > clipBottom || top + image->ObjHeight + image->VSpaceT + image->VSpaceB < clipTop) continue;
@@ -349,7 +349,7 @@ int TSection::CharIndexAt(int X, int Y, TCharAtPoint& result) {
 
 int TSection::LinkAt(int X, int Y, TLinkAtResult& result) {
   int flags = 0;
-  for (const auto& image : m_images) {
+  for (const auto& image : Images()) {
     int ix = 0, iy = 0;
     if (!image->PictureAt(X, Y, ix, iy)) continue;
     result.Title = image->ImageTitle;
@@ -427,7 +427,7 @@ int TSection::LinkAt(int X, int Y, TLinkAtResult& result) {
 }
 
 bool TSection::ObjectAt(int X, int Y, TObjectAtPoint& result) {
-  for (const auto& image : m_images) {
+  for (const auto& image : Images()) {
     int ix = 0, iy = 0;
     if (!image->PictureAt(X, Y, ix, iy)) continue;
     result.Object = image.get();
