@@ -764,9 +764,10 @@ void THtmlBuilder::BuildFont(bool baseFont, bool preformatted) {
   for (const auto& attribute : Attributes()) {
     switch (attribute->Symbol) {
       case S::SymSize: {
+        // Sizes run from 1 to 7, so a relative step beyond 7 either way is as good as the largest.
         int value = attribute->Value;
         if (attribute->Text.size() > 1 && (attribute->Text[0] == '+' || attribute->Text[0] == '-'))
-          value += BaseFontSize;
+          value = std::clamp(value, -7, 7) + BaseFontSize;
         size = std::clamp(value, 1, 7);
         if (baseFont) BaseFontSize = size;
         break;
