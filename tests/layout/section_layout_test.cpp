@@ -255,5 +255,26 @@ TEST(SectionHitTests, CharactersUnderPointsAndBack) {
   EXPECT_EQ(x, kBodyX + 9 * kPitch + 15);
 }
 
+// Lines are broken by the widths of their own fonts, not by the first run's, and an empty preformatted
+// line still has a place for the caret.
+TEST(SectionLayout, LaterLargerFontsAndEmptyPreformattedLines) {
+  TTestDocument document("<p>a <font size=7>bbbbbbbb cccccccc dddddddd</font></p>", false);
+  document.LayOut(300);
+  const TSection& section = *document.Sections().at(0);
+  for (const LineRec& line : section.Lines()) EXPECT_LE(line.LineIndent + line.DrawWidth, 300 - 2 * kBodyX);
+  EXPECT_GT(section.Lines().size(), 1u);
+
+  TTestDocument empty("<pre></pre>x");
+  empty.LayOut(300);
+  empty.Paint(300, 100);
+  for (TSection* line : empty.Sections()) {
+    int x = -1, y = -1;
+    EXPECT_TRUE(line->CharIndexToXY(line->FirstCharIndex, x, y));
+    EXPECT_EQ(x, kBodyX);
+    EXPECT_EQ(y, line->TopY);
+    EXPECT_FALSE(line->CharIndexToXY(line->FirstCharIndex - 1, x, y));
+  }
+}
+
 }  // namespace
 }  // namespace corvane
