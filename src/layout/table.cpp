@@ -510,8 +510,9 @@ void ThtmlTable::GetMinMaxAbs(int& Min, int& Max) {
   std::fill(MaxWidths.begin(), MaxWidths.end(), 0);
   Heights.clear();
   const TSpanBuckets buckets = BucketCells(Rows, [](const TCellObj& cell) { return cell.ColSpan; });
-  for (const auto& [span, cells] : buckets.Levels) {
-    for (const TSpanBuckets::TAt& at : cells) {
+  for (const auto& level : buckets.Levels) {
+    const int span = level.first;
+    for (const TSpanBuckets::TAt& at : level.second) {
       TCellObj& cell = *Rows[static_cast<std::size_t>(at.Row)]->Cells[static_cast<std::size_t>(at.Column)];
       const int c = at.Column;
       const int last = std::min(NumCols, c + span);
@@ -560,8 +561,9 @@ void ThtmlTable::GetMinMaxPercent(int D, int& Min, int& Max) {
   std::fill(Percents.begin(), Percents.end(), 0);
   Heights.clear();
   const TSpanBuckets buckets = BucketCells(Rows, [](const TCellObj& cell) { return cell.ColSpan; });
-  for (const auto& [span, cells] : buckets.Levels) {
-    for (const TSpanBuckets::TAt& at : cells) {
+  for (const auto& level : buckets.Levels) {
+    const int span = level.first;
+    for (const TSpanBuckets::TAt& at : level.second) {
       TCellObj& cell = *Rows[static_cast<std::size_t>(at.Row)]->Cells[static_cast<std::size_t>(at.Column)];
       const int c = at.Column;
       const int last = std::min(NumCols, c + span);
