@@ -177,7 +177,7 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
           }
           break;
         case TagSymbol::SymBackground:
-          BackgroundImage = attribute->Text;
+          if (!attribute->Text.empty()) MakeLooks().BackgroundImage = attribute->Text;
           break;
         case TagSymbol::SymColspan:
           if (attribute->Value > 1) ColSpan = std::min(attribute->Value, kMaxColSpan);
@@ -223,8 +223,9 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
     BkGnd = true;
     BkColor = style.Background;
   }
-  if (!style.BackgroundImage.empty()) BackgroundImage = style.BackgroundImage;
-  BkPosition = style.BkPosition;
+  if (!style.BackgroundImage.empty()) MakeLooks().BackgroundImage = style.BackgroundImage;
+  if (style.BkPosition != TBackgroundPosition{}) MakeLooks();
+  if (Looks) Looks->BkPosition = style.BkPosition;
   PageBreaks = style.PageBreaks;
   HasBorderStyle = style.HasBorderStyle;
   if (HasBorderStyle) {
@@ -232,7 +233,7 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
     BrdRight = style.Borders[1];
     BrdBottom = style.Borders[2];
     BrdLeft = style.Borders[3];
-    BorderLook = style.BorderLook;
+    MakeLooks().BorderLook = style.BorderLook;
   }
   PadTop = style.Paddings[0];
   PadRight = style.Paddings[1];
@@ -243,6 +244,11 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttr
 TCellObj::TCellObj(TSectionList*, int rowSpan) : ColSpan(0), RowSpan(rowSpan) {}
 
 TCellObj::~TCellObj() = default;
+
+const std::string& TCellObj::BackgroundImage() const {
+  static const std::string none;
+  return Looks ? Looks->BackgroundImage : none;
+}
 
 TCellList::TCellList(const TAttributeList* attributes, TProperties& properties) {
   TStyleContext& context = properties.Context();
@@ -356,7 +362,7 @@ void ThtmlTable::CompleteGrid() {
       if (!cell.HasBorderStyle && BorderWidth > 0) cell.BrdTop = cell.BrdRight = cell.BrdBottom = cell.BrdLeft = 1;
       cell.HzSpace = cell.PadLeft + cell.BrdLeft + cell.BrdRight + cell.PadRight;
       cell.VrSpace = cell.PadTop + cell.BrdTop + cell.BrdBottom + cell.PadBottom;
-      if (cell.BackgroundImage.empty()) cell.BackgroundImage = row.BkImage;
+      if (cell.BackgroundImage().empty() && !row.BkImage.empty()) cell.MakeLooks().BackgroundImage = row.BkImage;
       if (!cell.WidthAsPercent && cell.SpecWd > 0) UseAbsolute = true;
       if (BkGnd && !cell.BkGnd) {
         cell.BkGnd = true;

@@ -75,7 +75,6 @@ class TCellObj {
   bool WidthAsPercent = false;
   int EmSize = 0;
   int ExSize = 0;
-  TBackgroundPosition BkPosition;
   int PadTop = -1, PadRight = -1, PadBottom = -1, PadLeft = -1;
   int BrdTop = 0, BrdRight = 0, BrdBottom = 0, BrdLeft = 0;
   int HzSpace = 0;
@@ -83,8 +82,18 @@ class TCellObj {
   bool HasBorderStyle = false;
   bool BkGnd = false;  // a background colour of its own (BGCOLOR or style)
   TColor BkColor = ColorNone;
-  std::string BackgroundImage;
-  TBorderLook BorderLook;  // styles and colours of the sides, with HasBorderStyle
+  // What few cells have, kept apart so that the cells of long plain tables stay small.
+  struct TCellLooks {
+    std::string BackgroundImage;
+    TBackgroundPosition BkPosition;
+    TBorderLook BorderLook;  // styles and colours of the sides, with HasBorderStyle
+  };
+  std::unique_ptr<TCellLooks> Looks;
+  TCellLooks& MakeLooks() {
+    if (!Looks) Looks = std::make_unique<TCellLooks>();
+    return *Looks;
+  }
+  const std::string& BackgroundImage() const;
   TPageBreaks PageBreaks;
   std::unique_ptr<TCellObjCell> Cell;
 

@@ -109,7 +109,7 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
 
   const int frameTop = std::max(-200, top), frameBottom = std::min(5000, y + h - yOffset - 1);
   if (cell.HasBorderStyle) {
-    const TBorderLook& look = cell.BorderLook;
+    const TBorderLook look = cell.Looks ? cell.Looks->BorderLook : TBorderLook{};
     const bool plainFrame = cell.BrdLeft == 1 && cell.BrdTop == 1 && cell.BrdRight == 1 && cell.BrdBottom == 1 &&
                             std::all_of(look.Styles.begin(), look.Styles.end(), [](int st) { return st == 1; }) &&
                             std::all_of(look.Colors.begin(), look.Colors.end(),

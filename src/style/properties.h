@@ -44,10 +44,12 @@ struct TBackgroundAxis {
   int Value = 0;
   bool Repeat = true;
   bool Fixed = false;
+  bool operator==(const TBackgroundAxis&) const = default;
 };
 struct TBackgroundPosition {
   TBackgroundAxis X;
   TBackgroundAxis Y;
+  bool operator==(const TBackgroundPosition&) const = default;
 };
 
 struct TTextIndent {
