@@ -114,7 +114,7 @@ void TSection::RegisterId() {
   if (m_build && !m_build->IdName.empty() && OwnerList) OwnerList->IDNameList.AddObject(m_build->IdName, this);
 }
 
-void TSection::StartRun(std::unique_ptr<TMyFont> font) {
+void TSection::StartRun(const TMyFont& font) {
   const int start = static_cast<int>(Buff.size());
   if (m_fonts.Count() > 0 && m_fonts.Last().StartIndex() == start) {
     // A run that starts where the new one starts covers nothing: the new one takes its place.
@@ -123,7 +123,7 @@ void TSection::StartRun(std::unique_ptr<TMyFont> font) {
     if (replaced->FocusProxy()) OwnerList->RemoveFromTabOrder(*replaced->FocusProxy());
     m_fonts.RemoveLast();
   }
-  auto run = std::make_unique<TFontObj>(this, start, std::move(font));
+  auto run = std::make_unique<TFontObj>(this, start, font);
   run->SetScriptShift(B().ScriptShift);
   run->SetTitleText(B().RunTitle);
   if (B().Link) {
@@ -149,17 +149,17 @@ void TSection::ChangeFont(TProperties& properties) {
     if (!B().LinkFonts) B().LinkFonts = std::make_unique<TFontInfoArray>();
     properties.CopyLinkFonts(*B().LinkFonts);
   }
-  std::unique_ptr<TMyFont> font = properties.MakeFont();
+  const TMyFont& font = properties.Font();
   if (B().SmallCaps) {
-    B().NormalFont = std::make_unique<TMyFont>(*font);
+    B().NormalFont = std::make_unique<TMyFont>(font);
     ThtFontInfo info;
     properties.FillFontInfo(info);
     info.Size = properties.Context().FontSizeToPoints("smaller", info.Size);
     B().SmallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
                                             &properties.Context().FontMetrics());
-    B().SmallFont->SetLetterSpacing(font->LetterSpacing());
+    B().SmallFont->SetLetterSpacing(font.LetterSpacing());
   }
-  StartRun(std::move(font));
+  StartRun(font);
 }
 
 void TSection::StartLink(const TUrlTarget& link, TProperties& properties) {
@@ -206,12 +206,12 @@ void TSection::AddText(const char16_t* chars, const int* sources, int count, boo
       const char16_t upper = UpperOf(c);
       if (upper != c) {
         if (!B().InSmallCapsRun) {
-          StartRun(std::make_unique<TMyFont>(*B().SmallFont));
+          StartRun(*B().SmallFont);
           B().InSmallCapsRun = true;
         }
         c = upper;
       } else if (B().InSmallCapsRun && c != kSpace && !(c >= '0' && c <= '9')) {
-        StartRun(std::make_unique<TMyFont>(*B().NormalFont));
+        StartRun(*B().NormalFont);
         B().InSmallCapsRun = false;
       }
     }

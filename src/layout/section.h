@@ -198,7 +198,7 @@ class TSection : public TSectionBase {
   friend class TLineWalker;
   struct TFitResult;
 
-  void StartRun(std::unique_ptr<TMyFont> font);
+  void StartRun(const TMyFont& font);
   TFloatingObj* ImageAt(int position) const;
   TFormControlObj* ControlAt(int position) const;
   int LineOfY(int y) const;  // the line whose band holds y; -1 when none

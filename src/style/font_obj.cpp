@@ -23,6 +23,11 @@ TFontObj::TFontObj(TSection* section, int startIndex, std::unique_ptr<TMyFont> f
   FontChanged();
 }
 
+TFontObj::TFontObj(TSection* section, int startIndex, const TMyFont& font)
+    : m_section(section), m_startIndex(startIndex), m_font(font) {
+  FontChanged();
+}
+
 TFontObj::~TFontObj() = default;
 
 TRunTarget& TFontObj::EditRunTarget() {
@@ -36,7 +41,7 @@ const TRunTarget& TFontObj::RunTarget() const {
 }
 
 std::unique_ptr<TFontObj> TFontObj::CreateCopy(TSection* section, const TFontObj& source) {
-  auto run = std::make_unique<TFontObj>(section, source.m_startIndex, std::make_unique<TMyFont>(source.m_font));
+  auto run = std::make_unique<TFontObj>(section, source.m_startIndex, source.m_font);
   run->m_scriptShift = source.m_scriptShift;
   if (source.m_linkFonts) run->ApplyFontInfo((*source.m_linkFonts)[TFontInfoArray::Link]);
   if (source.m_runTarget) run->m_runTarget = std::make_unique<TRunTarget>(*source.m_runTarget);

@@ -61,6 +61,7 @@ class TLinkDocument {
 class TFontObj {
  public:
   TFontObj(TSection* section, int startIndex, std::unique_ptr<TMyFont> font);
+  TFontObj(TSection* section, int startIndex, const TMyFont& font);
   ~TFontObj();
   TFontObj(const TFontObj&) = delete;
   TFontObj& operator=(const TFontObj&) = delete;
