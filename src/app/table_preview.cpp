@@ -1,21 +1,35 @@
 #include "app/table_preview.h"
 
-#include "app/display_text.h"
+#include "builder/document_loader.h"
+#include "viewer/html_view.h"
 
 namespace corvane {
 
-TSourcePreview::TSourcePreview(QWidget* parent) : m_text(new QPlainTextEdit(parent)) {
-  m_text->setReadOnly(true);
-  m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  m_text->setStyleSheet("QPlainTextEdit { background: white; }");
+TViewerPreview::TViewerPreview(QWidget* parent) : m_view(new THtmlView(parent)) {
+  m_view->SetDefBackground(0xFFFFFF);
+  m_view->SetBorderStyle(THTMLBorderStyle::htFocused);
+  m_view->HistoryMaxCount = 0;
+  m_view->DefFontName = "Times New Roman";
+  m_view->DefPreFontName = "Courier New";
+  m_view->SetNoSelect(false);
+  m_view->CharSet = 1;
+  m_view->PrintMarginLeft = m_view->PrintMarginRight = m_view->PrintMarginTop = m_view->PrintMarginBottom = 2.0;
+  m_view->PrintScale = 1.0;
+  m_view->Clear();
 }
 
-void TSourcePreview::Clear() { m_text->clear(); }
+QWidget* TViewerPreview::Widget() { return m_view; }
 
-void TSourcePreview::LoadStrings(const std::vector<std::string>& lines, const std::string&) {
-  QStringList text;
-  for (const std::string& line : lines) text << DisplayText(line);
-  m_text->setPlainText(text.join('\n'));
+void TViewerPreview::Clear() {
+  m_view->Clear();
+  m_showing = false;
+}
+
+void TViewerPreview::LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) {
+  if (m_showing && m_view->DocumentSource() == JoinLines(lines)) return;
+  m_showing = false;
+  m_view->LoadFromStrings(lines, referenceName);
+  m_showing = true;
 }
 
 }  // namespace corvane

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QPlainTextEdit>
-
 #include <string>
 #include <vector>
 
 class QWidget;
 
 namespace corvane {
+
+class THtmlView;
 
 // What the table selection dialog asks of the control that shows the clicked table.
 class TTablePreview {
@@ -20,16 +20,19 @@ class TTablePreview {
   virtual void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) = 0;
 };
 
-// Shows the document's source text, read-only.
-class TSourcePreview final : public TTablePreview {
+// Shows the table rendered by the viewer control, on white, framed while it has the focus.
+class TViewerPreview final : public TTablePreview {
  public:
-  explicit TSourcePreview(QWidget* parent);
-  QWidget* Widget() override { return m_text; }
+  explicit TViewerPreview(QWidget* parent);
+  QWidget* Widget() override;
+  THtmlView& View() const { return *m_view; }
   void Clear() override;
+  // Loading the document that is already shown again does nothing.
   void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) override;
 
  private:
-  QPlainTextEdit* m_text;  // owned by its parent widget
+  THtmlView* m_view;  // owned by its parent widget
+  bool m_showing = false;
 };
 
 }  // namespace corvane

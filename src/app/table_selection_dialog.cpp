@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <exception>
+
 #include "app/dialog_font.h"
 #include "app/table_preview.h"
 #include "app/ui_texts.h"
@@ -34,7 +36,7 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
   // Every click that changes the selection shows the highest selected table.
   connect(m_lstTables, &QListWidget::itemSelectionChanged, this, [this] { lstTablesClick(); });
 
-  m_htmlView = std::make_unique<TSourcePreview>(this);
+  m_htmlView = std::make_unique<TViewerPreview>(this);
   m_htmlView->Widget()->setGeometry(kListWidth, 0, kClientWidth - kListWidth, topHeight);
 
   auto* pnlBottom = new QWidget(this);
@@ -68,8 +70,14 @@ void TfrmPreview::lstTablesClick() {
   for (int i = 0; i < m_lstTables->count(); ++i)
     if (m_lstTables->item(i)->isSelected()) highest = i;
   if (highest < 0 || static_cast<std::size_t>(highest) >= Fragments.size()) return;
-  m_htmlView->LoadStrings({"<html><body>", Fragments[static_cast<std::size_t>(highest)], "</body></html>"},
-                          "test");
+  try {
+    m_htmlView->LoadStrings({"<html><body>", Fragments[static_cast<std::size_t>(highest)], "</body></html>"},
+                            "test");
+  } catch (const std::exception& error) {
+    // Nothing may leave a click handler: the table stays unshown and the user is told why.
+    m_htmlView->Clear();
+    QMessageBox::critical(this, kApplicationTitle, QString::fromLocal8Bit(error.what()));
+  }
   m_htmlView->Widget()->update();
 }
 

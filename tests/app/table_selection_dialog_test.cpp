@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -11,6 +10,7 @@
 
 #include "app/table_preview.h"
 #include "modal_answer.h"
+#include "viewer/html_view.h"
 
 namespace corvane {
 namespace {
@@ -30,7 +30,8 @@ class TableSelectionDialogTest : public ::testing::Test {
     QListWidget* list = dialog.lstTables();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
   }
-  QString Shown() { return static_cast<QPlainTextEdit*>(dialog.HtmlView().Widget())->toPlainText(); }
+  THtmlView& View() { return *static_cast<THtmlView*>(dialog.HtmlView().Widget()); }
+  std::string Shown() { return View().DocumentSource(); }
 
   QWidget parent;
   TfrmPreview dialog{&parent};
@@ -45,16 +46,40 @@ TEST_F(TableSelectionDialogTest, ListsTablesAndShowsTheHighestSelected) {
   EXPECT_EQ(Shown(), "");
 
   Click(1);
-  EXPECT_EQ(Shown(), "<html><body>\n<table>two</table>\n</body></html>");
+  EXPECT_EQ(Shown(), "<html><body>\r\n<table>two</table>\r\n</body></html>\r\n");
   Click(2);
   Click(0, Qt::ControlModifier);
-  EXPECT_EQ(Shown(), "<html><body>\n<table>three</table>\n</body></html>");
+  EXPECT_EQ(Shown(), "<html><body>\r\n<table>three</table>\r\n</body></html>\r\n");
 
   // A new file's tables: the list is filled again and nothing of the old file is shown.
   dialog.Fragments = {"<table>x</table>", "<table>y</table>"};
   dialog.UpdateListBox();
   EXPECT_EQ(dialog.lstTables()->count(), 2);
   EXPECT_EQ(Shown(), "");
+}
+
+TEST_F(TableSelectionDialogTest, TheClickedTableIsRendered) {
+  dialog.Fragments = {"<table border=1 bgcolor=#ff0000><tr><td width=100 height=40>a</table>",
+                      "<table><tr><td>b</table>"};
+  dialog.UpdateListBox();
+  Click(0);
+  THtmlView& view = View();
+  EXPECT_FALSE(view.VScrollBar()->isVisible());
+  EXPECT_FALSE(view.HScrollBar()->isVisible());
+  // The table stands at the body margins inside the panel: red inside its frame, white around it.
+  const QImage picture = view.PaintPanel()->grab().toImage();
+  EXPECT_EQ(picture.pixelColor(5, 3), QColor(Qt::white));
+  EXPECT_EQ(picture.pixelColor(10 + 2, 5 + 2), QColor(Qt::red));  // the spacing between the frames
+  EXPECT_EQ(picture.pixelColor(10 + 50, 5 + 25), QColor(Qt::red));
+  EXPECT_EQ(picture.pixelColor(10 + 150, 5 + 25), QColor(Qt::white));
+  // Clicking it again does not build it again.
+  const TSectionBase* shown = &view.Document()[0];
+  Click(0);
+  EXPECT_EQ(&view.Document()[0], shown);
+  // A new file blanks the view.
+  dialog.UpdateListBox();
+  const QImage blank = view.PaintPanel()->grab().toImage();
+  EXPECT_EQ(blank.pixelColor(10 + 50, 5 + 25), QColor(Qt::white));
 }
 
 TEST_F(TableSelectionDialogTest, ExtractGivesTheChosenTablesInAscendingOrder) {

@@ -1,0 +1,661 @@
+#include "viewer/html_view.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "builder/document_loader.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr int kVerticalStep = 16;
+constexpr int kHorizontalStep = 15;
+constexpr int kMaxScrollWidth = 6000;
+constexpr int kLongSource = 9999;  // longer sources skip the full-width layout pass
+constexpr int kWheelNotch = 120;
+constexpr std::uintmax_t kMaxFileSize = 256u * 1024 * 1024;
+
+// Sets a flag for the life of the guard.
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~TFlagGuard() { m_flag = false; }
+  TFlagGuard(const TFlagGuard&) = delete;
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+ private:
+  bool& m_flag;
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// The delay of a refresh META's CONTENT: the number before the first ";", -1 when there is none.
+int RefreshDelay(const std::string& content) {
+  const std::string number = content.substr(0, content.find(';'));
+  std::size_t at = 0;
+  while (at < number.size() && (number[at] == ' ' || number[at] == '\t')) ++at;
+  std::size_t end = at;
+  if (end < number.size() && (number[end] == '-' || number[end] == '+')) ++end;
+  const std::size_t digits = end;
+  while (end < number.size() && number[end] >= '0' && number[end] <= '9') ++end;
+  if (end == digits) return -1;
+  long long value = 0;
+  for (std::size_t i = digits; i < end && value <= INT_MAX; ++i) value = value * 10 + (number[i] - '0');
+  if (number[at] == '-') return -1;
+  return static_cast<int>(std::min<long long>(value, INT_MAX));
+}
+
+std::string RefreshUrl(const std::string& content) {
+  const std::size_t at = Lower(content).find("url=");
+  return at == std::string::npos ? std::string() : content.substr(at + 4);
+}
+
+std::string ExpandName(const std::string& name) {
+  if (name.empty()) return name;
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(name, error);
+  return error ? name : full.lexically_normal().string();
+}
+
+}  // namespace
+
+TPaintPanel::TPaintPanel(THtmlView& view, QWidget* parent) : QWidget(parent), m_view(view) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAutoFillBackground(false);
+  setMouseTracking(true);
+}
+
+void TPaintPanel::paintEvent(QPaintEvent* event) { m_view.HTMLPaint(event); }
+void TPaintPanel::mousePressEvent(QMouseEvent* event) { m_view.HTMLMouseDown(event); }
+void TPaintPanel::mouseMoveEvent(QMouseEvent* event) { m_view.HTMLMouseMove(event); }
+void TPaintPanel::mouseReleaseEvent(QMouseEvent* event) { m_view.HTMLMouseUp(event); }
+
+THtmlView::THtmlView(QWidget* parent)
+    : QWidget(parent),
+      m_document(this),
+      m_borderPanel(new QFrame(this)),
+      m_paintPanel(new TPaintPanel(*this, this)),
+      m_vScrollBar(new T32ScrollBar(this)),
+      m_hScrollBar(new QScrollBar(Qt::Horizontal, this)),
+      m_hoverTimer(new QTimer(this)) {
+  setFocusPolicy(Qt::StrongFocus);
+  setCursor(Qt::IBeamCursor);
+  m_borderPanel->setFrameStyle(QFrame::NoFrame);
+  m_borderPanel->setGeometry(rect());
+  m_paintPanel->setFocusProxy(this);
+  m_paintPanel->setCursor(Qt::IBeamCursor);
+  m_panelColor = ToQColor(m_defBackground, palette());
+
+  m_barThickness = m_vScrollBar->sizeHint().width();
+  for (QScrollBar* bar : {static_cast<QScrollBar*>(m_vScrollBar), m_hScrollBar}) {
+    bar->hide();
+    bar->setFocusPolicy(Qt::NoFocus);
+    bar->setRange(0, 0);
+  }
+  m_vScrollBar->setSingleStep(kVerticalStep);
+  m_hScrollBar->setSingleStep(kHorizontalStep);
+  // The bars report what the user asked; the view decides where that leads.
+  connect(m_vScrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) { VerticalAction(action); });
+  connect(m_vScrollBar, &QAbstractSlider::valueChanged, this, [this](int value) {
+    if (!m_settingBars) MoveVertically(value, true);
+  });
+  connect(m_hScrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) { HorizontalAction(action); });
+  connect(m_hScrollBar, &QAbstractSlider::valueChanged, this, [this](int) {
+    if (!m_settingBars) m_paintPanel->update();
+  });
+
+  m_hoverTimer->setInterval(200);
+  m_hoverTimer->setSingleShot(false);
+  ResetDocument();
+  ArrangeScrollBars();
+  m_constructed = true;
+}
+
+THtmlView::~THtmlView() {
+  // The document's controls and focus proxies are children of the panel; let them go first.
+  m_document.Clear();
+}
+
+void THtmlView::SetDefBackground(TColor colour) {
+  if (m_processing) return;
+  m_defBackground = colour;
+  m_document.SetBackground(colour);
+  m_panelColor = ToQColor(colour, palette());
+  update();
+  m_paintPanel->update();
+}
+
+void THtmlView::SetBorderStyle(THTMLBorderStyle style) {
+  m_borderStyle = style;
+  ApplyFrameRule();
+  ArrangeScrollBars();
+}
+
+void THtmlView::SetNoSelect(bool noSelect) {
+  m_noSelect = noSelect;
+  if (noSelect) {
+    m_document.SelB = m_document.SelE = 0;
+    m_anchor = -1;
+    m_paintPanel->update();
+  }
+}
+
+void THtmlView::SetScrollBars(TScrollStyle bars) {
+  if (bars == m_scrollBars) return;
+  m_scrollBars = bars;
+  if (!m_processing && m_constructed) {
+    LayoutDocument();
+    m_paintPanel->update();
+  }
+}
+
+void THtmlView::SethtOptions(ThtmlViewOptions options) {
+  m_options = options;
+  m_document.LinksActive = (options & htOverLinksActive) != 0;
+  if (m_constructed && !m_processing) {
+    LayoutDocument();
+    m_paintPanel->update();
+  }
+}
+
+TDocumentDefaults THtmlView::Defaults() const {
+  TDocumentDefaults defaults;
+  defaults.Style.FontName = DefFontName;
+  defaults.Style.PreFontName = DefPreFontName;
+  defaults.Style.Size = DefFontSize;
+  defaults.Style.Color = DefFontColor;
+  defaults.Style.HotSpotColor = DefHotSpotColor;
+  defaults.Style.VisitedColor = DefVisitedLinkColor;
+  defaults.Style.OverColor = DefOverLinkColor;
+  defaults.Style.LinkUnderline = (m_options & htNoLinkUnderline) == 0;
+  defaults.Style.CharSet = CharSet;
+  defaults.Style.MarginHeight = MarginHeight;
+  defaults.Style.MarginWidth = MarginWidth;
+  defaults.Background = m_defBackground;
+  defaults.HoverLinks = (m_options & htOverLinksActive) != 0;
+  return defaults;
+}
+
+void THtmlView::ResetDocument() {
+  const TDocumentDefaults defaults = Defaults();
+  m_document.Clear();
+  m_document.SetDefaults(defaults.Style, defaults.Background, defaults.HoverLinks);
+  m_document.ShowImages = ViewImages;
+}
+
+void THtmlView::LoadFromStrings(const std::vector<std::string>& lines, const std::string& referenceName) {
+  LoadFromString(JoinLines(lines), referenceName, TDocumentKind::HTML);
+  if (m_refreshDelay > 0 && OnMetaRefresh) OnMetaRefresh(m_refreshDelay, m_refreshUrl);
+}
+
+void THtmlView::LoadFromString(std::string text, const std::string& referenceName, TDocumentKind kind) {
+  if (m_processing) return;
+  m_processing = true;
+  if (OnProcessing) OnProcessing(true);
+  m_refreshDelay = 0;
+  // Whatever happens below, the view leaves the load usable.
+  struct TEnd {
+    THtmlView& View;
+    ~TEnd() {
+      if (View.OnProgress) View.OnProgress(TProgressStage::Ending, 100);
+      View.m_processing = false;
+      View.m_inLayout = false;
+      if (View.OnProcessing) View.OnProcessing(false);
+    }
+  } end{*this};
+
+  const std::size_t hash = referenceName.find('#');
+  const std::string name = referenceName.substr(0, hash);
+  const std::string target = hash == std::string::npos ? std::string() : referenceName.substr(hash + 1);
+  m_inLayout = true;
+  const std::string previousName = m_documentName;
+  m_documentName = ExpandName(name);
+  m_kind = kind;
+
+  if (OnProgress) OnProgress(TProgressStage::Starting, 0);
+  m_caretPos = 0;
+  m_anchor = -1;
+  if (OnSoundRequest) OnSoundRequest();
+  m_source = std::move(text);
+  if (OnParseBegin) OnParseBegin(m_source);
+
+  const TDocumentDefaults defaults = Defaults();
+
+  TBuilderHandlers handlers;
+  handlers.BaseAddress = m_documentName;
+  handlers.Meta = [this](const std::string& httpEquiv, const std::string& metaName, const std::string& content) {
+    if (OnMeta) OnMeta(httpEquiv, metaName, content);
+    if (OnMetaRefresh && EqualsNoCase(httpEquiv, "refresh")) {
+      const int delay = RefreshDelay(content);
+      if (delay >= 0) {
+        m_refreshDelay = std::max(1, delay);
+        m_refreshUrl = RefreshUrl(content);
+      }
+    }
+  };
+  m_document.ShowImages = ViewImages;
+  if (kind == TDocumentKind::HTML) {
+    const TParseResult result = LoadHtmlDocument(m_document, m_source, defaults, handlers);
+    m_base = result.BaseUrl;
+    m_baseTarget = result.BaseTarget;
+    m_title = result.Title;
+  } else {
+    LoadTextDocument(m_document, m_source, defaults, handlers);
+    m_base.clear();
+    m_baseTarget.clear();
+    m_title.clear();
+  }
+  if (OnParseEnd) OnParseEnd();
+  LayoutDocument();
+
+  const TIDObject* object = target.empty() ? nullptr : m_document.IDNameList.Find(target);
+  const int targetY = object ? object->GetYPos() : -1;
+  if (targetY >= 0) {
+    ScrollToY(targetY);
+    SetHorizontalPosition(0);
+  } else if (m_documentName.empty() || m_documentName != previousName) {
+    ScrollToY(0);
+    SetHorizontalPosition(0);
+  } else {
+    // The same document again keeps its place, as far as the new document reaches.
+    ScrollToY(Position());
+    SetHorizontalPosition(HScrollPosition());
+  }
+  m_paintPanel->update();
+}
+
+bool THtmlView::LoadFromFile(const std::string& path, std::string& error) {
+  std::error_code code;
+  const std::filesystem::path file(path);
+  if (!std::filesystem::is_regular_file(file, code)) {
+    error = "Can't locate file: " + path;
+    return false;
+  }
+  const std::uintmax_t size = std::filesystem::file_size(file, code);
+  if (code || size > kMaxFileSize) {
+    error = code ? code.message() : "the file is larger than 256 MB";
+    return false;
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  if (!in || !in.read(text.data(), static_cast<std::streamsize>(size))) {
+    error = "cannot read " + path;
+    return false;
+  }
+  const std::string extension = Lower(file.extension().string());
+  LoadFromString(std::move(text), path, extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
+  return true;
+}
+
+void THtmlView::Clear() {
+  if (m_processing) return;
+  m_hoverTimer->stop();
+  ResetDocument();
+  m_source.clear();
+  m_base.clear();
+  m_baseTarget.clear();
+  m_title.clear();
+  {
+    const QSignalBlocker quiet(m_vScrollBar);
+    m_settingBars = true;
+    m_vScrollBar->setMaximum(std::max(0, m_vScrollBar->value()));
+    m_settingBars = false;
+  }
+  m_vScrollBar->hide();
+  m_vScrollBar->resize(m_vScrollBar->width(), m_paintPanel->height());
+  m_hScrollBar->hide();
+  m_caretPos = 0;
+  m_anchor = -1;
+  if (OnSoundRequest) OnSoundRequest();
+  update();
+  m_paintPanel->update();
+}
+
+int THtmlView::MaxVerticalPosition() const { return std::max(0, m_documentHeight - m_paintPanel->height()); }
+
+int THtmlView::MaxHorizontalPosition() const {
+  const int visible = m_vScrollBar->isVisible() || ((m_options & htShowVScroll) &&
+                                                     (m_scrollBars == TScrollStyle::ssVertical ||
+                                                      m_scrollBars == TScrollStyle::ssBoth))
+                          ? width() - m_barThickness
+                          : width();
+  const int maximum = std::max({0, m_scrollWidth, visible - m_borderWidth});
+  return std::max(0, maximum - m_paintPanel->width());
+}
+
+void THtmlView::SetVerticalValue(int y) {
+  const QSignalBlocker quiet(m_vScrollBar);
+  m_settingBars = true;
+  m_vScrollBar->setMaximum(std::max(MaxVerticalPosition(), y));
+  m_vScrollBar->setValue(y);
+  m_settingBars = false;
+}
+
+void THtmlView::ScrollToY(int y) {
+  y = std::clamp(y, 0, MaxVerticalPosition());
+  SetVerticalValue(y);
+  m_document.SetYOffset(y);
+  update();
+  m_paintPanel->update();
+}
+
+void THtmlView::SetHorizontalPosition(int x) {
+  x = std::clamp(x, 0, MaxHorizontalPosition());
+  const QSignalBlocker quiet(m_hScrollBar);
+  m_settingBars = true;
+  if (m_hScrollBar->maximum() < x) m_hScrollBar->setMaximum(x);
+  m_hScrollBar->setValue(x);
+  m_settingBars = false;
+  m_paintPanel->update();
+}
+
+void THtmlView::MoveVertically(int y, bool moveSmallSteps) {
+  y = std::clamp(y, 0, MaxVerticalPosition());
+  const int old = m_document.YOffset();
+  SetVerticalValue(y);
+  m_document.SetYOffset(y);
+  if (y == old) return;
+  const int step = old - y;
+  // Moving the pixels that stay in view repaints only the band that scrolls in. Form controls are
+  // widgets of their own on the panel and are placed again by a whole paint.
+  if (moveSmallSteps && std::abs(step) < m_paintPanel->height() && !m_document.HasFocusProxies() &&
+      m_document.FormControlList.empty()) {
+    m_paintPanel->scroll(0, step);
+  } else {
+    m_paintPanel->update();
+  }
+}
+
+void THtmlView::VerticalAction(int action) {
+  int y = m_document.YOffset();
+  const int large = m_paintPanel->height() - kVerticalStep;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: y += kVerticalStep; break;
+    case QAbstractSlider::SliderSingleStepSub: y -= kVerticalStep; break;
+    case QAbstractSlider::SliderPageStepAdd: y += large; break;
+    case QAbstractSlider::SliderPageStepSub: y -= large; break;
+    case QAbstractSlider::SliderMove: y = m_vScrollBar->sliderPosition(); break;
+    case QAbstractSlider::SliderToMinimum: y = 0; break;
+    case QAbstractSlider::SliderToMaximum: y = m_documentHeight - m_paintPanel->height(); break;
+    default: break;
+  }
+  y = std::clamp(y, 0, MaxVerticalPosition());
+  // The bar applies the action after this; it lands where the view says.
+  m_vScrollBar->setSliderPosition(y);
+}
+
+void THtmlView::HorizontalAction(int action) {
+  int x = m_hScrollBar->sliderPosition();
+  if (action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderSingleStepSub ||
+      action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub ||
+      action == QAbstractSlider::SliderMove) {
+    m_hScrollBar->setSliderPosition(std::clamp(x, 0, MaxHorizontalPosition()));
+  }
+}
+
+int THtmlView::LayoutPass(int width) {
+  m_scrollWidth = 0;
+  int scrollWidth = 0;
+  m_documentHeight = m_document.DoLayout(std::max(0, width), height() - m_borderWidth, scrollWidth);
+  m_scrollWidth = scrollWidth;
+  return m_documentHeight;
+}
+
+void THtmlView::LayoutDocument() {
+  TFlagGuard inLayout(m_inLayout);
+  const int W = width() - m_borderWidth;
+  const int H = height() - m_borderWidth;
+  const bool vertical = m_scrollBars == TScrollStyle::ssVertical || m_scrollBars == TScrollStyle::ssBoth;
+  const bool horizontal = m_scrollBars == TScrollStyle::ssHorizontal || m_scrollBars == TScrollStyle::ssBoth;
+  auto needsBar = [&](int widthLimit) {
+    return H < m_documentHeight ||
+           (horizontal && m_documentHeight >= H - m_barThickness && widthLimit < m_scrollWidth);
+  };
+  if (!vertical) {
+    LayoutPass(W);
+  } else if ((m_options & htShowVScroll) || m_source.size() > kLongSource) {
+    LayoutPass(W - m_barThickness);
+  } else {
+    LayoutPass(W);
+    if (needsBar(width() - m_barThickness - m_borderWidth)) {
+      LayoutPass(W - m_barThickness);
+      if (!needsBar(width() - m_borderWidth)) LayoutPass(W);
+    }
+  }
+  m_inLayout = false;
+  ArrangeScrollBars();
+}
+
+void THtmlView::ApplyFrameRule() {
+  const bool framed = m_borderStyle == THTMLBorderStyle::htSingle ||
+                      (m_borderStyle == THTMLBorderStyle::htFocused && hasFocus());
+  const int style = framed ? (QFrame::Box | QFrame::Plain) : QFrame::NoFrame;
+  if (m_borderPanel->frameStyle() != style) {
+    m_borderPanel->setFrameStyle(style);
+    m_borderPanel->setLineWidth(1);
+  }
+}
+
+void THtmlView::ArrangeScrollBars() {
+  m_scrollWidth = std::min(m_scrollWidth, kMaxScrollWidth);
+  int b = 1;
+  if (m_borderStyle == THTMLBorderStyle::htNone) {
+    m_borderPanel->hide();
+    b = 0;
+  } else {
+    m_borderPanel->setGeometry(rect());
+    m_borderPanel->show();
+    m_borderPanel->lower();
+  }
+  m_borderWidth = 2 * b;
+  ApplyFrameRule();
+
+  const int w = width(), h = height();
+  const bool showV = (m_options & htShowVScroll) != 0;
+  const bool verticalAllowed = m_scrollBars == TScrollStyle::ssVertical || m_scrollBars == TScrollStyle::ssBoth;
+  bool V = false, E = false, H = false;
+  const bool fits = h - m_borderWidth >= m_documentHeight && w - m_borderWidth >= m_scrollWidth;
+  if (m_scrollBars == TScrollStyle::ssNone || (!showV && fits)) {
+  } else if (m_scrollBars == TScrollStyle::ssHorizontal) {
+    H = w - m_borderWidth < m_scrollWidth;
+  } else {
+    const bool both = m_scrollBars == TScrollStyle::ssBoth;
+    E = m_documentHeight >= h - m_borderWidth ||
+        (both && m_documentHeight >= h - m_borderWidth - m_barThickness &&
+         w - m_barThickness - m_borderWidth < m_scrollWidth);
+    H = both && !(w - m_borderWidth >= m_scrollWidth &&
+                  ((!E && !showV) || w - m_barThickness - m_borderWidth >= m_scrollWidth));
+    V = E || showV;
+  }
+  const int P = V || (showV && verticalAllowed) ? w - m_barThickness : w;
+  const int panelWidth = std::max(0, P - m_borderWidth);
+  const int panelHeight = std::max(0, h - m_borderWidth - (H ? m_barThickness : 0));
+  m_paintPanel->setGeometry(b, b, panelWidth, panelHeight);
+  m_paintPanel->raise();
+
+  m_settingBars = true;
+  {
+    const QSignalBlocker quietH(m_hScrollBar);
+    m_hScrollBar->setGeometry(b, h - m_barThickness - b, std::max(0, P - b), m_barThickness);
+    const int hMaximum = std::max({0, m_scrollWidth, P - m_borderWidth});
+    m_hScrollBar->setPageStep(std::max(1, P - 20));
+    m_hScrollBar->setRange(0, std::max(0, hMaximum - panelWidth));
+    m_hScrollBar->setVisible(H);
+    m_hScrollBar->raise();
+  }
+  {
+    const QSignalBlocker quietV(m_vScrollBar);
+    m_vScrollBar->setGeometry(w - m_barThickness - b, b, m_barThickness, panelHeight);
+    m_vScrollBar->setPageStep(std::max(1, panelHeight));
+    // The position stays: a bar whose document got shorter keeps it until the view scrolls again.
+    m_vScrollBar->setRange(0, std::max(MaxVerticalPosition(), m_vScrollBar->value()));
+    if (showV) {
+      m_vScrollBar->setVisible(verticalAllowed);
+      m_vScrollBar->setEnabled(E);
+    } else {
+      m_vScrollBar->setVisible(V);
+      m_vScrollBar->setEnabled(true);
+    }
+    m_vScrollBar->raise();
+  }
+  m_settingBars = false;
+}
+
+void THtmlView::Relayout() {
+  m_processing = true;
+  struct TEnd {
+    THtmlView& View;
+    ~TEnd() { View.m_processing = false; }
+  } end{*this};
+  const int position = Position();
+  const TSectionAtY at = m_document.FindSectionAtY(position);
+  TSectionBase* section = at.Section;
+  const int offset = section ? position - at.Y : position;
+  if (OnProgress) OnProgress(TProgressStage::Starting, 0);
+  LayoutDocument();
+  if (section && at.Index >= 0 && static_cast<std::size_t>(at.Index) < m_document.PositionList.size() &&
+      m_document.PositionList[static_cast<std::size_t>(at.Index)] == section) {
+    ScrollToY(section->GetYPos() + offset);
+  } else if (!section) {
+    ScrollToY(offset);
+  }
+  if (OnProgress) OnProgress(TProgressStage::Ending, 100);
+}
+
+void THtmlView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!m_constructed) return;
+  if (m_processing) {
+    ArrangeScrollBars();
+    return;
+  }
+  Relayout();
+  if (m_documentHeight < m_paintPanel->height()) {
+    ScrollToY(0);
+  } else {
+    ScrollToY(Position());
+  }
+  SetHorizontalPosition(std::min(HScrollPosition(), MaxHorizontalPosition()));
+}
+
+void THtmlView::HTMLPaint(QPaintEvent* event) {
+  if (m_inLayout || m_painting) return;
+  TFlagGuard painting(m_painting);
+  ApplyFrameRule();
+  QPainter painter(m_paintPanel);
+  const QRect clip = event->rect();
+  painter.setFont(m_paintPanel->font());
+  painter.fillRect(clip, m_panelColor);
+  if (clip.isEmpty()) return;
+  painter.setClipRect(clip);
+  try {
+    m_document.Paint(painter, QRect(0, 1, m_paintPanel->width(), m_paintPanel->height() - 1), kMaxScrollWidth,
+                     -HScrollPosition(), 0, 0, 0);
+  } catch (const std::exception&) {
+    // A paint that runs out of memory leaves the background; the next paint tries again.
+  }
+}
+
+void THtmlView::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier) ||
+      QGuiApplication::mouseButtons() != Qt::NoButton) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  const int position = Position();
+  const int large = m_paintPanel->height() - kVerticalStep;
+  int y = position;
+  switch (event->key()) {
+    case Qt::Key_PageUp: y -= large; break;
+    case Qt::Key_PageDown: y += large; break;
+    case Qt::Key_Home: y = 0; break;
+    case Qt::Key_End: y = m_documentHeight; break;
+    case Qt::Key_Up: y -= kVerticalStep; break;
+    case Qt::Key_Down: y += kVerticalStep; break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      const int step = event->key() == Qt::Key_Left ? -kHorizontalStep : kHorizontalStep;
+      SetHorizontalPosition(HScrollPosition() + step);
+      return;
+    }
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  y = std::clamp(y, 0, MaxVerticalPosition());
+  MoveVertically(y, std::abs(y - position) == kVerticalStep);
+}
+
+void THtmlView::wheelEvent(QWheelEvent* event) {
+  if (m_options & htNoWheelMouse) {
+    event->ignore();
+    return;
+  }
+  const int delta = event->angleDelta().y();
+  // A sideways or tilt wheel has no vertical delta: it does not scroll the page.
+  if (delta == 0) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  const int lines = QApplication::wheelScrollLines();
+  int y = Position();
+  if (lines > 0) {
+    // Touchpads send many small deltas; they add up to one step per notch.
+    if ((m_wheelRest > 0) != (delta > 0)) m_wheelRest = 0;
+    m_wheelRest += delta;
+    const int notches = m_wheelRest / kWheelNotch;
+    if (notches == 0) return;
+    m_wheelRest -= notches * kWheelNotch;
+    y -= notches * kVerticalStep * lines;
+  } else {
+    y -= delta / 2;
+  }
+  y = std::clamp(y, 0, MaxVerticalPosition());
+  if (y != Position()) ScrollToY(y);
+}
+
+void THtmlView::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  ApplyFrameRule();
+}
+
+void THtmlView::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  ApplyFrameRule();
+}
+
+void THtmlView::BackgroundChanged(TColor colour) {
+  m_panelColor = ToQColor(colour, palette());
+  m_paintPanel->update();
+}
+
+void THtmlView::InvalidatePanel() { m_paintPanel->update(); }
+
+bool THtmlView::Showing() const { return isVisible(); }
+
+}  // namespace corvane

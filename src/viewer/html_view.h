@@ -1,0 +1,218 @@
+#pragma once
+
+#include <QColor>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "builder/document_loader.h"
+#include "layout/document_host.h"
+#include "layout/section_list.h"
+#include "style/style_colors.h"
+
+class QFrame;
+class QTimer;
+
+namespace corvane {
+
+class THtmlView;
+
+enum class THTMLBorderStyle { htFocused, htNone, htSingle };
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TDocumentKind { HTML, PlainText };
+
+// The viewer's options, combined with |.
+enum ThtmlViewOption : unsigned {
+  htOverLinksActive = 1u << 0,
+  htNoLinkUnderline = 1u << 1,
+  htPrintTableBackground = 1u << 2,
+  htPrintBackground = 1u << 3,
+  htPrintMonochromeBlack = 1u << 4,
+  htShowDummyCaret = 1u << 5,
+  htShowVScroll = 1u << 6,
+  htNoWheelMouse = 1u << 7,
+  htNoLinkHilite = 1u << 8,
+};
+using ThtmlViewOptions = unsigned;
+
+// The panel the document is painted on. It draws nothing by itself: painting and the mouse go to the
+// viewer that owns it, and it never erases its background (every paint covers the whole update area).
+class TPaintPanel final : public QWidget {
+ public:
+  TPaintPanel(THtmlView& view, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  THtmlView& m_view;
+};
+
+// A vertical scroll bar whose range, page and position are 32-bit numbers.
+class T32ScrollBar final : public QScrollBar {
+ public:
+  explicit T32ScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {}
+};
+
+// A control that shows one HTML (or plain text) document in a scrollable area: a frame that shows the
+// focus, the panel the document paints on, and the two scroll bars, which appear only when the document
+// needs them. It lays the document out again when it is resized, keeping the text at the top of the view
+// in place, and scrolls by the bars, the keyboard and the mouse wheel.
+class THtmlView : public QWidget, private TDocumentHost {
+ public:
+  explicit THtmlView(QWidget* parent = nullptr);
+  ~THtmlView() override;
+
+  // Loads the lines, each followed by CR LF, as an HTML document known by referenceName.
+  void LoadFromStrings(const std::vector<std::string>& lines, const std::string& referenceName);
+  // Loads text as a document of the given kind. referenceName may end in "#target": the view then
+  // scrolls to the element of that id.
+  void LoadFromString(std::string text, const std::string& referenceName, TDocumentKind kind = TDocumentKind::HTML);
+  // Loads a file: plain text for ".txt", HTML otherwise. Answers false, with the reason in error, when
+  // the file cannot be read.
+  bool LoadFromFile(const std::string& path, std::string& error);
+  // Empties the view; the document name and the scroll positions stay.
+  virtual void Clear();
+  // Scrolls so that document y is at the top of the view, as far as the document reaches.
+  void ScrollToY(int y);
+
+  // Published properties.
+  TColor DefBackground() const { return m_defBackground; }
+  void SetDefBackground(TColor colour);
+  THTMLBorderStyle BorderStyle() const { return m_borderStyle; }
+  void SetBorderStyle(THTMLBorderStyle style);
+  bool NoSelect() const { return m_noSelect; }
+  void SetNoSelect(bool noSelect);
+  TScrollStyle ScrollBars() const { return m_scrollBars; }
+  void SetScrollBars(TScrollStyle bars);
+  ThtmlViewOptions htOptions() const { return m_options; }
+  void SethtOptions(ThtmlViewOptions options);
+  // Properties that take effect at the next load or clear.
+  int HistoryMaxCount = 0;
+  std::string DefFontName = "Times New Roman";
+  std::string DefPreFontName = "Courier New";
+  int DefFontSize = 12;
+  TColor DefFontColor = SystemColor(18);  // button text
+  TColor DefHotSpotColor = 0xFF0000;      // blue
+  TColor DefOverLinkColor = 0xFF0000;
+  TColor DefVisitedLinkColor = 0x800080;  // purple
+  int VisitedMaxCount = 50;
+  int ImageCacheCount = 5;
+  int CharSet = 1;  // the default character set
+  int MarginWidth = 10;
+  int MarginHeight = 5;
+  double PrintMarginLeft = 2.0, PrintMarginRight = 2.0, PrintMarginTop = 2.0, PrintMarginBottom = 2.0;
+  double PrintScale = 1.0;
+  bool ViewImages = true;
+
+  // Events; each may be left unset.
+  std::function<void(bool processing)> OnProcessing;
+  TProgressHandler OnProgress;  // Starting with 0 and Ending with 100
+  std::function<void(std::string& source)> OnParseBegin;  // may replace the source
+  std::function<void()> OnParseEnd;
+  std::function<void(const std::string& httpEquiv, const std::string& name, const std::string& content)> OnMeta;
+  std::function<void(int delay, const std::string& url)> OnMetaRefresh;
+  std::function<void()> OnSoundRequest;  // asks to stop any background sound
+
+  // What the view shows and how.
+  TSectionList& Document() { return m_document; }
+  const std::string& DocumentSource() const { return m_source; }
+  const std::string& DocumentName() const { return m_documentName; }
+  TDocumentKind DocumentKind() const { return m_kind; }
+  const QString& DocumentTitle() const { return m_title; }
+  const std::string& Base() const { return m_base; }
+  const std::string& BaseTarget() const { return m_baseTarget; }
+  int DocumentHeight() const { return m_documentHeight; }
+  int ScrollWidth() const { return m_scrollWidth; }
+  int BarThickness() const { return m_barThickness; }
+  int BorderWidth() const { return m_borderWidth; }
+  int Position() const { return m_vScrollBar->value(); }
+  int HScrollPosition() const { return m_hScrollBar->value(); }
+  bool Processing() const { return m_processing; }
+  QWidget* PaintPanel() const { return m_paintPanel; }
+  QFrame* BorderPanel() const { return m_borderPanel; }
+  QScrollBar* VScrollBar() const { return m_vScrollBar; }
+  QScrollBar* HScrollBar() const { return m_hScrollBar; }
+  QColor PanelColor() const { return m_panelColor; }
+
+  // The paint panel's handlers; selection and the mouse build on these.
+  virtual void HTMLPaint(QPaintEvent* event);
+  virtual void HTMLMouseDown(QMouseEvent*) {}
+  virtual void HTMLMouseMove(QMouseEvent*) {}
+  virtual void HTMLMouseUp(QMouseEvent*) {}
+  // Extends the selection to a point of the panel while the mouse drags.
+  virtual void ExtendSelectionTo(QPoint) {}
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  // TDocumentHost
+  void BackgroundChanged(TColor colour) override;
+  void InvalidatePanel() override;
+  bool Showing() const override;
+
+  TDocumentDefaults Defaults() const;
+  void ResetDocument();
+  void LayoutDocument();
+  int LayoutPass(int width);
+  void ArrangeScrollBars();
+  void Relayout();
+  void ApplyFrameRule();
+  int MaxVerticalPosition() const;
+  int MaxHorizontalPosition() const;
+  // Moves the view to y (already clamped): the panel's pixels move when moved is set and the step is
+  // small enough, otherwise the panel is repainted.
+  void MoveVertically(int y, bool moveSmallSteps);
+  void SetVerticalValue(int y);
+  void SetHorizontalPosition(int x);
+  void VerticalAction(int action);
+  void HorizontalAction(int action);
+
+  TSectionList m_document;
+  QFrame* m_borderPanel;
+  TPaintPanel* m_paintPanel;
+  T32ScrollBar* m_vScrollBar;
+  QScrollBar* m_hScrollBar;
+  QTimer* m_hoverTimer;
+
+  TColor m_defBackground = SystemColor(15);  // button face
+  THTMLBorderStyle m_borderStyle = THTMLBorderStyle::htFocused;
+  bool m_noSelect = false;
+  TScrollStyle m_scrollBars = TScrollStyle::ssBoth;
+  ThtmlViewOptions m_options = htPrintTableBackground | htPrintMonochromeBlack;
+
+  QColor m_panelColor;
+  std::string m_source;
+  std::string m_documentName;
+  TDocumentKind m_kind = TDocumentKind::HTML;
+  QString m_title;
+  std::string m_base;
+  std::string m_baseTarget;
+  int m_refreshDelay = 0;
+  std::string m_refreshUrl;
+  int m_documentHeight = 0;
+  int m_scrollWidth = 0;
+  int m_barThickness = 0;
+  int m_borderWidth = 2;
+  int m_caretPos = 0;
+  int m_anchor = -1;
+  int m_wheelRest = 0;  // wheel delta not yet turned into a step
+  bool m_constructed = false;
+  bool m_processing = false;
+  bool m_inLayout = false;
+  bool m_painting = false;
+  bool m_settingBars = false;
+};
+
+}  // namespace corvane

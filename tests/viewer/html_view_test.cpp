@@ -1,0 +1,163 @@
+// The viewer control on an offscreen display: which scroll bars it shows, the width it lays the
+// document out at, scrolling by keys and wheel, keeping its place, and what it paints.
+#include "viewer/html_view.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace corvane {
+namespace {
+
+std::string Paragraphs(int count) {
+  std::string html;
+  for (int i = 0; i < count; ++i) html += "<p id=p" + std::to_string(i) + ">line " + std::to_string(i) + "</p>";
+  return html;
+}
+
+class HtmlViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view.resize(543, 435);
+    view.SetDefBackground(0xFFFFFF);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  }
+  void Wheel(int delta) {
+    QWheelEvent event(QPointF(50, 50), view.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &event);
+  }
+  int MaxY() const { return view.DocumentHeight() - view.PaintPanel()->height(); }
+
+  THtmlView view;
+};
+
+TEST_F(HtmlViewTest, ScrollBarsAppearOnlyWhenNeeded) {
+  struct TCase {
+    std::string Html;
+    bool Vertical, Horizontal;
+  } const cases[] = {
+      {"<table><tr><td>short</table>", false, false},
+      {Paragraphs(100), true, false},
+      {"<table width=2000><tr><td>wide</table>", false, true},
+      {"<table width=2000><tr><td>wide</table>" + Paragraphs(100), true, true},
+  };
+  for (const TCase& c : cases) {
+    view.LoadFromString(c.Html, "doc");
+    EXPECT_EQ(view.VScrollBar()->isVisible(), c.Vertical) << c.Html.substr(0, 40);
+    EXPECT_EQ(view.HScrollBar()->isVisible(), c.Horizontal) << c.Html.substr(0, 40);
+    // The document is laid out at the width the bar leaves, and the panel takes that width.
+    const int width = 543 - 2 - (c.Vertical ? view.BarThickness() : 0);
+    if (!c.Horizontal) {
+      EXPECT_EQ(view.Document().LayoutWidth(), width) << c.Html.substr(0, 40);
+    }
+    EXPECT_EQ(view.PaintPanel()->width(), width);
+    EXPECT_EQ(view.PaintPanel()->height(), 435 - 2 - (c.Horizontal ? view.BarThickness() : 0));
+  }
+  // Cleared: no bars, and the panel shows its background only.
+  view.Clear();
+  EXPECT_FALSE(view.VScrollBar()->isVisible());
+  EXPECT_FALSE(view.HScrollBar()->isVisible());
+  const QImage blank = view.PaintPanel()->grab().toImage();
+  for (int y = 0; y < blank.height(); y += 7)
+    for (int x = 0; x < blank.width(); x += 7) ASSERT_EQ(blank.pixelColor(x, y), QColor(Qt::white)) << x << "," << y;
+}
+
+TEST_F(HtmlViewTest, KeysScroll) {
+  view.LoadFromString("<table width=2000><tr><td>wide</table>" + Paragraphs(100), "doc");
+  const int page = view.PaintPanel()->height() - 16;
+  struct TStep {
+    Qt::Key Key;
+    Qt::KeyboardModifiers Modifiers;
+    int Y, X;
+  } const steps[] = {
+      {Qt::Key_Down, Qt::NoModifier, 16, 0},        {Qt::Key_Down, Qt::NoModifier, 32, 0},
+      {Qt::Key_Up, Qt::NoModifier, 16, 0},          {Qt::Key_PageDown, Qt::NoModifier, 16 + page, 0},
+      {Qt::Key_Down, Qt::ShiftModifier, 16 + page, 0}, {Qt::Key_End, Qt::NoModifier, -1, 0},
+      {Qt::Key_PageUp, Qt::NoModifier, -2, 0},      {Qt::Key_Home, Qt::NoModifier, 0, 0},
+      {Qt::Key_Up, Qt::NoModifier, 0, 0},           {Qt::Key_Right, Qt::NoModifier, 0, 15},
+      {Qt::Key_Right, Qt::NoModifier, 0, 30},       {Qt::Key_Left, Qt::NoModifier, 0, 15},
+  };
+  for (const TStep& step : steps) {
+    QTest::keyClick(&view, step.Key, step.Modifiers);
+    const int y = step.Y == -1 ? MaxY() : step.Y == -2 ? MaxY() - page : step.Y;
+    EXPECT_EQ(view.Position(), y) << step.Key;
+    EXPECT_EQ(view.Document().YOffset(), y) << step.Key;
+    EXPECT_EQ(view.HScrollPosition(), step.X) << step.Key;
+  }
+}
+
+TEST_F(HtmlViewTest, WheelSteps) {
+  QApplication::setWheelScrollLines(3);
+  view.LoadFromString(Paragraphs(100), "doc");
+  Wheel(-120);
+  EXPECT_EQ(view.Position(), 48);
+  Wheel(0);  // a sideways wheel
+  EXPECT_EQ(view.Position(), 48);
+  for (int i = 0; i < 3; ++i) Wheel(-40);  // a touchpad's small steps add up to one notch
+  EXPECT_EQ(view.Position(), 96);
+  Wheel(120);
+  EXPECT_EQ(view.Position(), 48);
+  view.SethtOptions(view.htOptions() | htNoWheelMouse);
+  Wheel(-120);
+  EXPECT_EQ(view.Position(), 48);
+}
+
+TEST_F(HtmlViewTest, LoadingKeepsOrResetsThePlace) {
+  view.LoadFromString(Paragraphs(3000), "test");
+  ASSERT_GT(view.DocumentHeight(), 40000);
+  view.ScrollToY(40000);
+  EXPECT_EQ(view.Position(), 40000);
+  // The same name keeps the place...
+  view.LoadFromString(Paragraphs(3000), "test");
+  EXPECT_EQ(view.Position(), 40000);
+  // ...as far as the new document reaches: a short one is shown from its top.
+  view.LoadFromString(Paragraphs(3), "test");
+  EXPECT_EQ(view.Position(), 0);
+  EXPECT_EQ(view.Document().YOffset(), 0);
+  view.LoadFromString(Paragraphs(3000), "test");
+  view.ScrollToY(1000);
+  view.LoadFromString(Paragraphs(3000), "other");
+  EXPECT_EQ(view.Position(), 0);
+  // A target scrolls to its element.
+  view.LoadFromString(Paragraphs(3000), "other#p500");
+  EXPECT_EQ(view.Position(), view.Document().IDNameList.Find("p500")->GetYPos());
+  EXPECT_EQ(view.DocumentName().substr(view.DocumentName().size() - 6), "/other");
+}
+
+TEST_F(HtmlViewTest, ResizingKeepsTheTopSectionInPlace) {
+  view.LoadFromString(Paragraphs(3000), "doc");
+  const TIDObject& paragraph = *view.Document().IDNameList.Find("p2500");
+  view.ScrollToY(paragraph.GetYPos() + 5);
+  ASSERT_GT(view.Position(), 32767);
+  view.resize(300, 435);
+  EXPECT_EQ(view.Position(), paragraph.GetYPos() + 5);
+  EXPECT_EQ(view.Document().YOffset(), view.Position());
+  view.resize(543, 435);
+  EXPECT_EQ(view.Position(), paragraph.GetYPos() + 5);
+}
+
+TEST_F(HtmlViewTest, TheFrameShowsTheFocus) {
+  view.LoadFromString("x", "doc");
+  view.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  view.clearFocus();
+  EXPECT_EQ(view.BorderPanel()->frameShape(), QFrame::NoFrame);
+  view.setFocus();
+  EXPECT_EQ(view.BorderPanel()->frameShape(), QFrame::Box);
+  view.SetBorderStyle(THTMLBorderStyle::htNone);
+  EXPECT_EQ(view.PaintPanel()->pos(), QPoint(0, 0));
+  EXPECT_EQ(view.BorderWidth(), 0);
+  view.SetBorderStyle(THTMLBorderStyle::htSingle);
+  EXPECT_EQ(view.PaintPanel()->pos(), QPoint(1, 1));
+  EXPECT_EQ(view.BorderPanel()->frameShape(), QFrame::Box);
+}
+
+}  // namespace
+}  // namespace corvane
