@@ -38,6 +38,8 @@ class TFormControlFactory {
 
 // What the viewer plugs into one parse. Every handler may be absent.
 struct TBuilderHandlers {
+  // The character set of a text that declares none (a table cut out of a page that declared one).
+  TDeclaredCharset PageCharset;
   TIncludeHandler Include;
   TScriptHandler Script;
   // META: HTTP-EQUIV, NAME and CONTENT.

@@ -67,7 +67,7 @@ constexpr std::array<int, 7> kPreFontSizes = {7, 8, 10, 12, 15, 20, 30};
 }  // namespace
 
 THtmlBuilder::THtmlBuilder(std::string text, TSectionList& document, TBuilderHandlers handlers)
-    : THtmlParser(std::move(text), document.Styles, handlers.BaseAddress),
+    : THtmlParser(std::move(text), document.Styles, handlers.BaseAddress, handlers.PageCharset),
       m_document(document),
       m_handlers(std::move(handlers)) {
   SetIdList(&m_document.IDNameList);

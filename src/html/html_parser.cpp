@@ -11,8 +11,8 @@ namespace {
 constexpr int kShiftJisCharSet = 128;
 }
 
-THtmlParser::THtmlParser(std::string text, TStyleList& styles, std::string baseAddress)
-    : THtmlReader(std::move(text)), m_styles(styles), m_propStack(styles) {
+THtmlParser::THtmlParser(std::string text, TStyleList& styles, std::string baseAddress, TDeclaredCharset pageCharset)
+    : THtmlReader(std::move(text)), m_pageCharset(pageCharset), m_styles(styles), m_propStack(styles) {
   HookUpStyleParsers(*this, m_styles, std::move(baseAddress));
   BeginParse();
 }
@@ -26,6 +26,10 @@ void THtmlParser::BeginParse() {
     root.SetUtf8();
   } else if (Transcoded()) {
     root.SetCharSet(kShiftJisCharSet);
+  } else if (m_pageCharset.Utf8) {
+    root.SetUtf8();
+  } else if (m_pageCharset.CharSet) {
+    root.SetCharSet(*m_pageCharset.CharSet);
   }
   SetDocumentCodePage(root.CodePage());
 }

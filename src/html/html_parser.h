@@ -22,7 +22,8 @@ class TStyleList;
 // root entry is made from its "default" rule.
 class THtmlParser : public THtmlReader {
  public:
-  THtmlParser(std::string text, TStyleList& styles, std::string baseAddress = {});
+  // pageCharset is the character set of a text that declares none (one cut out of a page that did).
+  THtmlParser(std::string text, TStyleList& styles, std::string baseAddress = {}, TDeclaredCharset pageCharset = {});
   ~THtmlParser() override;
 
   // Starts the parse over: the stack holds just the root entry, made from the "default" rule (which
@@ -42,6 +43,7 @@ class THtmlParser : public THtmlReader {
   void SetCurrentUtf8() override;
 
  private:
+  TDeclaredCharset m_pageCharset;
   TStyleList& m_styles;
   TPropStack m_propStack;
 };

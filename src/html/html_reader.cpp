@@ -40,6 +40,22 @@ class TMarkupScope {
   bool& m_flag;
 };
 
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
+}
+
+// The character-set text of a META element: its CHARSET, or the CONTENT of an HTTP-EQUIV Content-Type
+// (empty without one); none for other META elements.
+std::optional<std::string> MetaCharsetText(const TAttributeList& attributes) {
+  if (const TAttribute* charset = attributes.Find(TagSymbol::SymCharset)) return charset->Text;
+  const TAttribute* httpEquiv = attributes.Find(TagSymbol::SymHttpEquiv);
+  if (!httpEquiv || !EqualsIgnoreCase(httpEquiv->Text, "content-type")) return std::nullopt;
+  const TAttribute* content = attributes.Find(TagSymbol::SymContent);
+  return content ? content->Text : std::string();
+}
+
 }  // namespace
 
 THtmlReader::THtmlReader(std::string text, int codePage)
@@ -478,20 +494,12 @@ std::optional<int> THtmlReader::FindCharset(std::string_view value) {
 
 void THtmlReader::HandleMetaCharset(const TAttributeList& attributes) {
   if (m_utf8Mark) return;
-  std::string declaration;
-  if (const TAttribute* charset = attributes.Find(TagSymbol::SymCharset)) {
-    declaration = charset->Text;  // <meta charset="...">
-  } else {
-    const TAttribute* httpEquiv = attributes.Find(TagSymbol::SymHttpEquiv);
-    if (!httpEquiv || !EqualsIgnoreCase(httpEquiv->Text, "content-type")) return;
-    if (const TAttribute* content = attributes.Find(TagSymbol::SymContent)) declaration = content->Text;
-  }
-  if (const std::optional<int> charSet = FindCharset(declaration)) {
+  const std::optional<std::string> declaration = MetaCharsetText(attributes);
+  if (!declaration) return;
+  if (const std::optional<int> charSet = FindCharset(*declaration)) {
     SetCurrentCharSet(*charSet);
-  } else {
-    std::string lower = declaration;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower.find("utf-8") != std::string::npos) SetCurrentUtf8();
+  } else if (Lower(*declaration).find("utf-8") != std::string::npos) {
+    SetCurrentUtf8();
   }
   m_documentCodePage = CurrentCodePage();
 }
@@ -508,5 +516,28 @@ void THtmlReader::SetCurrentCharSet(int charSet) {
 }
 
 void THtmlReader::SetCurrentUtf8() { m_currentCodePage = kCodePageUtf8; }
+
+TDeclaredCharset DeclaredCharset(std::string_view declaration) {
+  TDeclaredCharset result;
+  if (declaration.starts_with("\xEF\xBB\xBF")) {
+    result.Utf8 = true;
+    return result;
+  }
+  THtmlReader reader{std::string(declaration)};
+  reader.Start();
+  for (; reader.Symbol() != TagSymbol::SymEof; reader.NextToken()) {
+    if (reader.Symbol() != TagSymbol::SymMeta) continue;
+    const std::optional<std::string> text = MetaCharsetText(reader.Attributes());
+    if (!text) continue;
+    const std::optional<int> charSet = CharsetOfName(*text);
+    if (charSet == kCharSetEucJp) continue;
+    if (charSet) {
+      result = {false, charSet};
+    } else if (Lower(*text).find("utf-8") != std::string::npos) {
+      result = {true, std::nullopt};
+    }
+  }
+  return result;
+}
 
 }  // namespace corvane

@@ -269,4 +269,14 @@ class THtmlReader {
   TIDNameList* m_idList = nullptr;
 };
 
+// What a page's character-set declaration names: UTF-8 (a byte-order mark at its start, or a META naming
+// utf-8) or a font character set (a META element with CHARSET, or HTTP-EQUIV Content-Type and CONTENT,
+// read as a page's head reads it; the last one counts). A table cut out of a page is read in the page's
+// character set this way. EUC-JP, which the reader meets by transcoding the page, is not carried over.
+struct TDeclaredCharset {
+  bool Utf8 = false;
+  std::optional<int> CharSet;
+};
+TDeclaredCharset DeclaredCharset(std::string_view declaration);
+
 }  // namespace corvane

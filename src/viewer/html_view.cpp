@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "builder/document_loader.h"
+#include "html/html_reader.h"
 
 namespace corvane {
 
@@ -247,6 +248,7 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
 
   TBuilderHandlers handlers;
   handlers.BaseAddress = m_documentName;
+  if (!PageCharsetDeclaration.empty()) handlers.PageCharset = DeclaredCharset(PageCharsetDeclaration);
   handlers.Meta = [this](const std::string& httpEquiv, const std::string& metaName, const std::string& content) {
     if (OnMeta) OnMeta(httpEquiv, metaName, content);
     if (OnMetaRefresh && EqualsNoCase(httpEquiv, "refresh")) {

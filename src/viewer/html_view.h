@@ -110,6 +110,9 @@ class THtmlView : public QWidget, private TDocumentHost {
   double PrintMarginLeft = 2.0, PrintMarginRight = 2.0, PrintMarginTop = 2.0, PrintMarginBottom = 2.0;
   double PrintScale = 1.0;
   bool ViewImages = true;
+  // The character-set declaration of the page the document was cut from (a META element or a UTF-8
+  // byte-order mark): a document that declares nothing itself is read in that character set.
+  std::string PageCharsetDeclaration;
 
   // Events; each may be left unset.
   std::function<void(bool processing)> OnProcessing;

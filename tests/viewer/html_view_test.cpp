@@ -2,6 +2,8 @@
 // document out at, scrolling by keys and wheel, keeping its place, and what it paints.
 #include "viewer/html_view.h"
 
+#include "layout/section.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QTest>
@@ -157,6 +159,31 @@ TEST_F(HtmlViewTest, TheFrameShowsTheFocus) {
   view.SetBorderStyle(THTMLBorderStyle::htSingle);
   EXPECT_EQ(view.PaintPanel()->pos(), QPoint(1, 1));
   EXPECT_EQ(view.BorderPanel()->frameShape(), QFrame::Box);
+}
+
+TEST_F(HtmlViewTest, APageCharsetReadsATableCutFromThatPage) {
+  auto text = [this] {
+    for (TSectionBase* item : view.Document().PositionList)
+      if (item->IsTextSection()) return static_cast<TSection*>(item)->Text();
+    return std::u16string();
+  };
+  struct TCase {
+    std::string Declaration, Fragment;
+  } const cases[] = {
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">", "caf\xE9"},
+      {"<META CHARSET=windows-1251>", "\xEA\xE0\xF4\xE5"},
+      {"\xEF\xBB\xBF", "caf\xC3\xA9"},
+  };
+  const std::u16string expected[] = {u"caf\u00e9 ", u"\u043a\u0430\u0444\u0435 ", u"caf\u00e9 "};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    view.PageCharsetDeclaration = cases[i].Declaration;
+    view.LoadFromStrings({"<html><body>", cases[i].Fragment, "</body></html>"}, "test");
+    EXPECT_EQ(text(), expected[i]) << cases[i].Declaration;
+  }
+  // A fragment's own declaration wins.
+  view.PageCharsetDeclaration = "<meta charset=windows-1251>";
+  view.LoadFromStrings({"<meta charset=iso-8859-1>", "caf\xE9"}, "test");
+  EXPECT_EQ(text(), u"caf\u00e9 ");
 }
 
 }  // namespace
