@@ -29,6 +29,7 @@ constexpr std::string_view kUsage =
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
+    "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version\n"
     "\n"
     "Writes every table of the HTML files that holds no other table to \".xls\" text files that\n"

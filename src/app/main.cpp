@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/render_command.h"
 #include "app/ui_texts.h"
+#include "app/view_command.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   if (corvane::HandleInfoOptions(args, status)) return status;
   if (corvane::IsConvertCommand(args)) return corvane::RunConvertCommand(args);
   if (corvane::IsRenderCommand(args)) return corvane::RunRenderCommand(argc, argv, args);
+  if (corvane::IsViewCommand(args)) return corvane::RunViewCommand(argc, argv, args);
   for (const std::string& arg : args) {
     if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "corvane: unknown option '%s'\nTry 'corvane --help' for more information.\n",

@@ -217,6 +217,10 @@ TEST_F(CommandLineTest, RenderFailures) {
   EXPECT_EQ(folder.status, 1);
   EXPECT_EQ(folder.err, "corvane: cannot read " + dir.string() + ": not a regular file\n");
 
+  const Result noPage = Run({"view", (dir / "none.html").string()});
+  EXPECT_EQ(noPage.status, 1);
+  EXPECT_EQ(noPage.err, "corvane: Can't locate file: " + (dir / "none.html").string() + "\n");
+
   const std::string unwritable = (dir / "no" / "such" / "a.png").string();
   const Result noOutput = Run({"render", page.string(), "-o", unwritable});
   EXPECT_EQ(noOutput.status, 1);
@@ -234,6 +238,8 @@ TEST_F(CommandLineTest, RenderFailures) {
       {{"render", page.string(), "-o", "x.png", "-x"}, "unknown option '-x'"},
       {{"render", page.string(), "-o", "x.png", "--table", "0"}, "--table takes a table number counted from 1"},
       {{"render", page.string(), "-o", "x.png", "--table"}, "--table takes a table number counted from 1"},
+      {{"view"}, "view takes one FILE"},
+      {{"view", page.string(), page.string()}, "view takes one FILE"},
   };
   for (const TUsage& usage : usages) {
     const Result r = Run(usage.Args);

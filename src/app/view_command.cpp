@@ -1,0 +1,46 @@
+#include "app/view_command.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/command_line.h"
+#include "app/display_text.h"
+#include "app/ui_texts.h"
+#include "viewer/html_view.h"
+
+namespace corvane {
+
+bool IsViewCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "view"; }
+
+int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) {
+  if (args.size() != 2 || (args[1].size() > 1 && args[1][0] == '-')) {
+    std::fprintf(stderr, "corvane: view takes one FILE\nTry 'corvane --help' for more information.\n");
+    return kExitUsage;
+  }
+  // A missing file is told before any window is opened (or a display is needed).
+  std::error_code code;
+  if (!std::filesystem::is_regular_file(args[1], code)) {
+    std::fprintf(stderr, "corvane: Can't locate file: %s\n", args[1].c_str());
+    return kExitFailure;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(kApplicationTitle);
+  THtmlView view;
+  view.SetDefBackground(0xFFFFFF);
+  view.resize(800, 600);
+  std::string error;
+  if (!view.LoadFromFile(args[1], error)) {
+    std::fprintf(stderr, "corvane: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  const QString title = view.DocumentTitle().isEmpty() ? QFileInfo(DisplayText(args[1])).fileName() : view.DocumentTitle();
+  view.setWindowTitle(title + " - " + kApplicationTitle);
+  view.show();
+  return QApplication::exec();
+}
+
+}  // namespace corvane
