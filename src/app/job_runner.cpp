@@ -108,7 +108,7 @@ TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments)
   m_component->Synchronize(*worker, [&](TJobThread&, TJobExecuteThread&) {
     Flush();  // the log is up to date while the user chooses
     try {
-      choice = AskTables(fragments);
+      choice = AskTables(fragments, m_job.PageCharset());
     } catch (const std::exception& error) {
       choice = {};
       ShowError(error.what());

@@ -56,7 +56,8 @@ class TJobRunner : public TJobHost {
   virtual void ShowLogLines(std::span<const std::string> lines) = 0;
   virtual void ShowLabels(const std::string& currentFile, const std::string& passText) = 0;
   // User-interface thread, while the worker waits: the table choice for a file with several tables.
-  virtual TTableChoice AskTables(const std::vector<std::string>& fragments) = 0;
+  // pageCharset is the file's character-set declaration (TConversionJob::PageCharset).
+  virtual TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) = 0;
   // User-interface thread: a failure while the table choice was prepared or shown.
   virtual void ShowError(const std::string& message) = 0;
 

@@ -295,12 +295,13 @@ void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& pas
   lblPass->setText(DisplayText(passText));
 }
 
-TTableChoice TfrmMain::AskTables(const std::vector<std::string>& fragments) {
+TTableChoice TfrmMain::AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) {
   if (!PreviewDialog) {
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
   }
   PreviewDialog->Fragments = fragments;
+  PreviewDialog->PageCharset = pageCharset;
   PreviewDialog->UpdateListBox();
   PreviewDialog->Extracted = false;
   PreviewDialog->exec();

@@ -32,4 +32,10 @@ void TViewerPreview::LoadStrings(const std::vector<std::string>& lines, const st
   m_showing = true;
 }
 
+void TViewerPreview::SetPageCharset(const std::string& declaration) {
+  if (m_view->PageCharsetDeclaration == declaration) return;
+  m_view->PageCharsetDeclaration = declaration;
+  m_showing = false;
+}
+
 }  // namespace corvane

@@ -18,6 +18,9 @@ class TTablePreview {
   virtual void Clear() = 0;
   // Shows the document made of lines (8-bit text), known by referenceName.
   virtual void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) = 0;
+  // The character-set declaration of the page the next documents were cut from (a META element's text
+  // or the UTF-8 byte-order mark; empty for none): documents that declare nothing are read in it.
+  virtual void SetPageCharset(const std::string& declaration) = 0;
 };
 
 // Shows the table rendered by the viewer control, on white, framed while it has the focus.
@@ -29,6 +32,8 @@ class TViewerPreview final : public TTablePreview {
   void Clear() override;
   // Loading the document that is already shown again does nothing.
   void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) override;
+  // A different declaration makes the next LoadStrings load even the document already shown.
+  void SetPageCharset(const std::string& declaration) override;
 
  private:
   THtmlView* m_view;  // owned by its parent widget

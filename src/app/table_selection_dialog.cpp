@@ -71,6 +71,7 @@ void TfrmPreview::lstTablesClick() {
     if (m_lstTables->item(i)->isSelected()) highest = i;
   if (highest < 0 || static_cast<std::size_t>(highest) >= Fragments.size()) return;
   try {
+    m_htmlView->SetPageCharset(PageCharset);
     m_htmlView->LoadStrings({"<html><body>", Fragments[static_cast<std::size_t>(highest)], "</body></html>"},
                             "test");
   } catch (const std::exception& error) {

@@ -26,6 +26,9 @@ class TfrmPreview final : public QDialog {
 
   // The current file's table fragments, filled before the dialog is shown.
   std::vector<std::string> Fragments;
+  // The character-set declaration of their page (see PageCharsetDeclaration), filled with them: a
+  // table is shown as its page reads it.
+  std::string PageCharset;
   // The chosen 0-based positions as decimal text, ascending; filled by Extract.
   std::vector<std::string> Selection;
   // Set when Extract closed the dialog; cleared before every showing.

@@ -10,6 +10,7 @@
 
 #include "extract/byte_file.h"
 #include "extract/job_texts.h"
+#include "extract/page_charset.h"
 #include "extract/row_extraction.h"
 #include "extract/table_fragment_scanner.h"
 
@@ -110,6 +111,7 @@ void TConversionJob::RunTerminated() {
 void TConversionJob::ConvertFile() {
   m_runFailed = false;
   m_tableFragments.clear();
+  m_pageCharset.clear();
   try {
     TInputFile input(m_currentFile);
     ++m_passNumber;
@@ -156,8 +158,15 @@ std::size_t TConversionJob::ScanTables(TInputFile& input) {
   Log(kLogRule);
   LogJoined(kLogAnalysing, m_currentFile);
 
+  // The page's head is kept as it goes by, for its character-set declaration.
+  std::string head;
   TTableFragmentScanner scanner;
-  scanner.ScanAll([&input](char* buffer, std::size_t size) { return input.Read(buffer, size); });
+  scanner.ScanAll([&input, &head](char* buffer, std::size_t size) {
+    const std::size_t got = input.Read(buffer, size);
+    if (head.size() < kPageCharsetScanLimit) head.append(buffer, std::min(got, kPageCharsetScanLimit - head.size()));
+    return got;
+  });
+  m_pageCharset = PageCharsetDeclaration(head);
 
   ++m_passNumber;
   ShowPassLabels();

@@ -38,6 +38,9 @@ class TConversionJob {
   const std::string& CurrentFile() const { return m_currentFile; }
   int PassNumber() const { return m_passNumber; }
   const std::vector<std::string>& TableFragments() const { return m_tableFragments; }
+  // The current file's character-set declaration (see PageCharsetDeclaration), for showing its tables
+  // as the page reads them. Set by the scan; the host may read it while ChooseTables runs.
+  const std::string& PageCharset() const { return m_pageCharset; }
   const std::vector<std::string>& SelectedTables() const { return m_selectedTables; }
   bool RememberSelection() const { return m_rememberSelection; }
   bool AbortJob() const { return m_abortJob; }
@@ -62,6 +65,7 @@ class TConversionJob {
   std::string m_currentFile;
   int m_passNumber = 0;
   std::vector<std::string> m_tableFragments;
+  std::string m_pageCharset;
   std::vector<std::string> m_selectedTables;
   bool m_rememberSelection = false;
   bool m_abortJob = false;

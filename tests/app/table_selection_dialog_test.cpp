@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/table_preview.h"
+#include "layout/section.h"
 #include "modal_answer.h"
 #include "viewer/html_view.h"
 
@@ -80,6 +81,24 @@ TEST_F(TableSelectionDialogTest, TheClickedTableIsRendered) {
   dialog.UpdateListBox();
   const QImage blank = view.PaintPanel()->grab().toImage();
   EXPECT_EQ(blank.pixelColor(10 + 50, 5 + 25), QColor(Qt::white));
+}
+
+TEST_F(TableSelectionDialogTest, TheTableIsReadInItsPagesCharset) {
+  // The position list leaves out what stands in table cells: the sections are collected instead.
+  auto text = [this] {
+    std::vector<TSection*> sections;
+    View().Document().CollectSections(sections);
+    return sections.empty() ? std::u16string() : sections.front()->Text();
+  };
+  dialog.Fragments = {"<table><tr><td>\xEA\xE0\xF4\xE5</table>", "<table><tr><td>b</table>"};
+  dialog.PageCharset = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">";
+  dialog.UpdateListBox();
+  Click(0);
+  EXPECT_EQ(text(), u"\u043a\u0430\u0444\u0435 ");
+  // Another declaration reads the table already shown again.
+  dialog.HtmlView().SetPageCharset("<meta charset=iso-8859-1>");
+  dialog.HtmlView().LoadStrings({"<html><body>", dialog.Fragments[0], "</body></html>"}, "test");
+  EXPECT_EQ(text(), u"\u00ea\u00e0\u00f4\u00e5 ");
 }
 
 TEST_F(TableSelectionDialogTest, ExtractGivesTheChosenTablesInAscendingOrder) {

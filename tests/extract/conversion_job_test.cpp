@@ -28,6 +28,8 @@ class RecordingHost : public TInlineJobHost {
   std::vector<std::string> listEntries;
   std::deque<TTableChoice> answers;  // what the user picks, file by file
   int questions = 0;
+  const TConversionJob* job = nullptr;
+  std::vector<std::string> pageCharsets;  // the job's PageCharset at each question
   bool append = false;
   bool trim = false;
   std::string outputPath;
@@ -42,6 +44,7 @@ class RecordingHost : public TInlineJobHost {
   std::string OutputPath() const override { return outputPath; }
   TTableChoice ChooseTables(const std::vector<std::string>&) override {
     ++questions;
+    if (job) pageCharsets.push_back(job->PageCharset());
     if (answers.empty()) return {};
     TTableChoice answer = answers.front();
     answers.pop_front();
@@ -58,6 +61,7 @@ class ConversionJobTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directory(out);
     host.outputPath = out.string() + "/";
+    host.job = &job;
   }
 
   std::string Write(const std::string& name, const std::string& content) { return temp.Write(name, content); }
@@ -125,6 +129,13 @@ TEST_F(ConversionJobTest, ChoiceWritesChosenTablesInOrder) {
   EXPECT_EQ(host.questions, 1);
   EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
   EXPECT_EQ(host.log[2], "Table count : 3");
+}
+
+TEST_F(ConversionJobTest, TheChoiceComesWithThePageCharset) {
+  const std::string meta = "<meta charset=windows-1251>";
+  Queue({Write("a.html", "<head>" + meta + "</head>" + kThreeTables), Write("b.html", kThreeTables)});
+  host.RunJob(job);
+  EXPECT_EQ(host.pageCharsets, (std::vector<std::string>{meta, ""}));
 }
 
 TEST_F(ConversionJobTest, CancelledChoiceWritesNothingAndJobGoesOn) {
