@@ -259,12 +259,27 @@ TBlock* TCellBasic::DropParagraphBottomMargin() {
   return nullptr;
 }
 
-TCell::TCell(TSectionList* ownerList) : TCellBasic(ownerList) { IMgr = &m_indentManager; }
+TCell::TCell(TSectionList* ownerList) : TCellBasic(ownerList) {}
 TCell::~TCell() = default;
 
+// Puts a fresh indentation manager into a list's hands for one layout or paint.
+class TCell::TOwnManager {
+ public:
+  explicit TOwnManager(TCell& cell) : m_cell(cell), m_saved(cell.IMgr) { m_cell.IMgr = &m_manager; }
+  ~TOwnManager() { m_cell.IMgr = m_saved; }
+  TOwnManager(const TOwnManager&) = delete;
+  TOwnManager& operator=(const TOwnManager&) = delete;
+  IndentManager& Manager() { return m_manager; }
+
+ private:
+  TCell& m_cell;
+  IndentManager* m_saved;
+  IndentManager m_manager;
+};
+
 int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
-  IndentManager& mgr = m_indentManager;
-  mgr.Clear();
+  TOwnManager own(*this);
+  IndentManager& mgr = own.Manager();
   mgr.Reset(0, Width);
   mgr.Width = Width;
   mgr.CurrentID = this;
@@ -274,11 +289,6 @@ int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int
   mgr.RemoveLeft(left);
   mgr.RemoveRight(right);
   const int floatBottom = mgr.FloatBottom();
-  // Most cells hold no floats: their records are gone, and so is the room they took (tables have
-  // thousands of cells).
-  if (mgr.L.empty()) std::vector<IndentRec>().swap(mgr.L);
-  if (mgr.R.empty()) std::vector<IndentRec>().swap(mgr.R);
-  mgr.CurrentID = nullptr;
   m_width = Width;
   m_height = std::max(height, floatBottom - TopY);
   m_scrollWidth = ScrollWidth;
@@ -303,8 +313,9 @@ int TCell::LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
 }
 
 int TCell::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
-  m_indentManager.Reset(X, X + m_width);
-  m_indentManager.ClipWidth = ClipWidth;
+  TOwnManager own(*this);
+  own.Manager().Reset(X, X + m_width);
+  own.Manager().ClipWidth = ClipWidth;
   PaintedY = Y;
   return TCellBasic::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
 }

@@ -121,10 +121,10 @@ class TCell : public TCellBasic {
   // only moved: its lines would come out the same.
   int LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs);
 
-  IndentManager& OwnIndentManager() { return m_indentManager; }
-
  private:
-  IndentManager m_indentManager;
+  // The indentation manager lives only while the list is laid out or painted: nothing of it is needed
+  // in between, and tables have thousands of cells.
+  class TOwnManager;
   int m_width = -1;  // of the last layout
   int m_height = 0;
   int m_scrollWidth = 0;

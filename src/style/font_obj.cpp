@@ -30,6 +30,19 @@ TFontObj::TFontObj(TSection* section, int startIndex, const TMyFont& font)
 
 TFontObj::~TFontObj() = default;
 
+const std::string& TFontObj::TitleText() const {
+  static const std::string none;
+  return m_titleText ? *m_titleText : none;
+}
+
+void TFontObj::SetTitleText(std::string title) {
+  if (title.empty()) {
+    m_titleText.reset();
+  } else {
+    m_titleText = std::make_unique<std::string>(std::move(title));
+  }
+}
+
 TRunTarget& TFontObj::EditRunTarget() {
   if (!m_runTarget) m_runTarget = std::make_unique<TRunTarget>();
   return *m_runTarget;

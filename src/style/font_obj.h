@@ -98,8 +98,9 @@ class TFontObj {
   TSection* Section() const { return m_section; }
   bool Visited() const { return m_visited; }
   bool Hover() const { return m_hover; }
-  const std::string& TitleText() const { return m_titleText; }
-  void SetTitleText(std::string title) { m_titleText = std::move(title); }
+  const std::string& TitleText() const;
+  // Kept only when there is one: most runs have no title.
+  void SetTitleText(std::string title);
   int LinkY() const { return m_linkY; }
   bool Active() const { return m_active; }
   int StartIndex() const { return m_startIndex; }
@@ -130,7 +131,7 @@ class TFontObj {
   TSection* m_section;
   bool m_visited = false;
   bool m_hover = false;
-  std::string m_titleText;
+  std::unique_ptr<std::string> m_titleText;
   int m_linkY = 0;
   bool m_active = false;
   int m_startIndex;
