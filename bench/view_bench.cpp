@@ -83,7 +83,12 @@ int main(int argc, char** argv) {
     view.show();
     QApplication::processEvents();
     const auto start = Clock::now();
-    view.LoadFromStrings({"<html><body>", fragment, "</body></html>"}, "test");
+    std::vector<std::string> lines;
+    lines.reserve(3);
+    lines.emplace_back("<html><body>");
+    lines.push_back(fragment);
+    lines.emplace_back("</body></html>");
+    view.LoadFromStrings(std::move(lines), "test");
     view.PaintPanel()->repaint();
     loads.push_back(Milliseconds(Clock::now() - start));
     if (run == repeat - 1) {

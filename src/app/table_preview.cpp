@@ -1,5 +1,7 @@
 #include "app/table_preview.h"
 
+#include <utility>
+
 #include "builder/document_loader.h"
 #include "viewer/html_view.h"
 
@@ -25,10 +27,10 @@ void TViewerPreview::Clear() {
   m_showing = false;
 }
 
-void TViewerPreview::LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) {
+void TViewerPreview::LoadStrings(std::vector<std::string> lines, const std::string& referenceName) {
   if (m_showing && m_view->DocumentSource() == JoinLines(lines)) return;
   m_showing = false;
-  m_view->LoadFromStrings(lines, referenceName);
+  m_view->LoadFromStrings(std::move(lines), referenceName);
   m_showing = true;
 }
 

@@ -17,7 +17,7 @@ class TTablePreview {
   // Shows nothing.
   virtual void Clear() = 0;
   // Shows the document made of lines (8-bit text), known by referenceName.
-  virtual void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) = 0;
+  virtual void LoadStrings(std::vector<std::string> lines, const std::string& referenceName) = 0;
   // The character-set declaration of the page the next documents were cut from (a META element's text
   // or the UTF-8 byte-order mark; empty for none): documents that declare nothing are read in it.
   virtual void SetPageCharset(const std::string& declaration) = 0;
@@ -31,7 +31,7 @@ class TViewerPreview final : public TTablePreview {
   THtmlView& View() const { return *m_view; }
   void Clear() override;
   // Loading the document that is already shown again does nothing.
-  void LoadStrings(const std::vector<std::string>& lines, const std::string& referenceName) override;
+  void LoadStrings(std::vector<std::string> lines, const std::string& referenceName) override;
   // A different declaration makes the next LoadStrings load even the document already shown.
   void SetPageCharset(const std::string& declaration) override;
 

@@ -72,8 +72,13 @@ void TfrmPreview::lstTablesClick() {
   if (highest < 0 || static_cast<std::size_t>(highest) >= Fragments.size()) return;
   try {
     m_htmlView->SetPageCharset(PageCharset);
-    m_htmlView->LoadStrings({"<html><body>", Fragments[static_cast<std::size_t>(highest)], "</body></html>"},
-                            "test");
+    // Built in place: a braced list would copy a long table twice.
+    std::vector<std::string> lines;
+    lines.reserve(3);
+    lines.emplace_back("<html><body>");
+    lines.push_back(Fragments[static_cast<std::size_t>(highest)]);
+    lines.emplace_back("</body></html>");
+    m_htmlView->LoadStrings(std::move(lines), "test");
   } catch (const std::exception& error) {
     // Nothing may leave a click handler: the table stays unshown and the user is told why.
     m_htmlView->Clear();

@@ -55,7 +55,8 @@ struct LineRec {
   bool Shy = false;     // ends at a soft hyphen: a "-" is drawn after it
   bool FirstDraw = true;
   int FirstX = 0;
-  std::vector<BorderRec> BorderList;
+  // The inline borders of the line's last paint; only lines that have some keep a list.
+  std::unique_ptr<std::vector<BorderRec>> BorderList;
 
   int BandHeight() const { return SpaceBefore + LineHt + SpaceAfter; }
 };

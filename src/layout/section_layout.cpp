@@ -216,7 +216,7 @@ void TLineBuilder::AddEmptyLine(int toY) {
   line.SpaceBefore = toY - y;
   line.LineImgHt = line.SpaceBefore;
   line.DrawWidth = mgr.RightEdge(y) - mgr.LeftEdge(y);
-  s.m_lines.push_back(line);
+  s.m_lines.push_back(std::move(line));
   height += toY - y;
   y = toY;
 }
@@ -602,7 +602,8 @@ void TSection::Translate(int dy, int dCurs) {
   for (LineRec& line : m_lines) {
     line.Top += dy;
     line.DrawY += dy;
-    for (BorderRec& border : line.BorderList) border.Box.translate(0, dy);
+    if (line.BorderList)
+      for (BorderRec& border : *line.BorderList) border.Box.translate(0, dy);
   }
 }
 

@@ -286,7 +286,7 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
 }
 
 void TSection::PrepareInlineBorders(LineRec& line) {
-  line.BorderList.clear();
+  line.BorderList.reset();
   TInlineList& records = OwnerList->InlineList;
   const int lineFirst = FirstCharIndex + line.Start;
   const int lineLast = lineFirst + line.Ln - 1;
@@ -303,14 +303,16 @@ void TSection::PrepareInlineBorders(LineRec& line) {
     const int x0 = line.DrawXX + JustifiedWidth(line, line.Start, border.Start);
     const int x1 = line.DrawXX + JustifiedWidth(line, line.Start, border.End + 1);
     border.Box = QRect(x0, line.DrawY, std::max(0, x1 - x0), line.LineHt);
-    line.BorderList.push_back(border);
+    if (!line.BorderList) line.BorderList = std::make_unique<std::vector<BorderRec>>();
+    line.BorderList->push_back(border);
   });
   line.FirstX = line.DrawXX;
 }
 
 void TSection::PaintInlineBorders(QPainter& canvas, LineRec& line, int x) {
   const int yOffset = OwnerList->YOffset();
-  for (const BorderRec& border : line.BorderList) {
+  if (!line.BorderList) return;
+  for (const BorderRec& border : *line.BorderList) {
     const QRect box = border.Box.translated(x - line.FirstX, -yOffset);
     const TMarginArray& m = border.MargArray;
     if (static_cast<TColor>(m[Prop::BackgroundColor]) != ColorNone)

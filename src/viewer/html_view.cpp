@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "builder/document_loader.h"
 #include "html/html_reader.h"
@@ -208,8 +209,10 @@ void THtmlView::ResetDocument() {
   m_document.ShowImages = ViewImages;
 }
 
-void THtmlView::LoadFromStrings(const std::vector<std::string>& lines, const std::string& referenceName) {
-  LoadFromString(JoinLines(lines), referenceName, TDocumentKind::HTML);
+void THtmlView::LoadFromStrings(std::vector<std::string> lines, const std::string& referenceName) {
+  std::string text = JoinLines(lines);
+  std::vector<std::string>().swap(lines);
+  LoadFromString(std::move(text), referenceName, TDocumentKind::HTML);
   if (m_refreshDelay > 0 && OnMetaRefresh) OnMetaRefresh(m_refreshDelay, m_refreshUrl);
 }
 

@@ -69,8 +69,9 @@ class THtmlView : public QWidget, private TDocumentHost {
   explicit THtmlView(QWidget* parent = nullptr);
   ~THtmlView() override;
 
-  // Loads the lines, each followed by CR LF, as an HTML document known by referenceName.
-  void LoadFromStrings(const std::vector<std::string>& lines, const std::string& referenceName);
+  // Loads the lines, each followed by CR LF, as an HTML document known by referenceName. The lines are
+  // let go once joined, so that a long table is not held twice while it is laid out.
+  void LoadFromStrings(std::vector<std::string> lines, const std::string& referenceName);
   // Loads text as a document of the given kind. referenceName may end in "#target": the view then
   // scrolls to the element of that id.
   void LoadFromString(std::string text, const std::string& referenceName, TDocumentKind kind = TDocumentKind::HTML);
