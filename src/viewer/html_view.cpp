@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -558,7 +559,16 @@ void THtmlView::resizeEvent(QResizeEvent* event) {
     ArrangeScrollBars();
     return;
   }
-  Relayout();
+  try {
+    Relayout();
+  } catch (const std::exception&) {
+    // Nothing may leave an event handler. A document that cannot be laid out at the new size (out of
+    // memory) is let go rather than painted half laid out.
+    ResetDocument();
+    m_source.clear();
+    m_documentHeight = m_scrollWidth = 0;
+    ArrangeScrollBars();
+  }
   if (m_documentHeight < m_paintPanel->height()) {
     ScrollToY(0);
   } else {
