@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -33,8 +34,13 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   view.SetDefBackground(0xFFFFFF);
   view.resize(800, 600);
   std::string error;
-  if (!view.LoadFromFile(args[1], error)) {
-    std::fprintf(stderr, "corvane: %s\n", error.c_str());
+  try {
+    if (!view.LoadFromFile(args[1], error)) {
+      std::fprintf(stderr, "corvane: %s\n", error.c_str());
+      return kExitFailure;
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "corvane: cannot show %s: %s\n", args[1].c_str(), failure.what());
     return kExitFailure;
   }
   const QString title = view.DocumentTitle().isEmpty() ? QFileInfo(DisplayText(args[1])).fileName() : view.DocumentTitle();
