@@ -1,4 +1,4 @@
-// TABLE elements: tables, rows, cells, captions, row groups and column specifications, with the rows,
+// TABLE elements: tables, rows, cells, captions, row groups and column declarations, with the rows,
 // cells and ends that HTML leaves implicit.
 #include <algorithm>
 
@@ -17,7 +17,7 @@ namespace {
 
 using S = TagSymbol;
 
-// Where a cell's content stops: the next cell, row, row group, caption or column specification.
+// Where a cell's content stops: the next cell, row, row group, caption or column declaration.
 const TSymbolSet kCellStop = {S::SymTableEnd, S::SymTd,      S::SymTdEnd,    S::SymTr,       S::SymTrEnd,
                               S::SymTh,       S::SymThEnd,   S::SymCaption,  S::SymCaptionEnd, S::SymCol,
                               S::SymColgroup, S::SymThead,   S::SymTbody,    S::SymTfoot,    S::SymTheadEnd,
@@ -49,13 +49,13 @@ std::string AlignOfAttribute(const TAttributeList& attributes) {
   return {};
 }
 
-// Which columns of the declared column specifications the rows' cells take: a column is busy in a row
+// Which columns of the declared column declarations the rows' cells take: a column is busy in a row
 // when a cell of that row or a cell above spanning into it covers it. Cells come row by row and, within
 // a row, from left to right.
 class TCellManager {
  public:
   explicit TCellManager(int columns) : m_busyThrough(static_cast<std::size_t>(columns), -1) {}
-  // More column specifications came: the grid widens to them.
+  // More column declarations came: the grid widens to them.
   void Widen(int columns) {
     if (columns > Columns()) m_busyThrough.resize(static_cast<std::size_t>(columns), -1);
   }
@@ -172,6 +172,22 @@ void THtmlBuilder::BuildTable() {
     enclosing->Add(std::move(wrapper), TagPosition());
   };
 
+  // Closes what is open, puts the foot rows last, attaches the table and restores the builder's state.
+  auto finishTable = [&] {
+    if (InLink) EndLink();
+    finishCell();
+    finishRow();
+    PopToCount(groupLevel);
+    for (auto& foot : footRows) table.AddRow(std::move(foot));
+    CurrentCell = enclosing;
+    attachTable();
+    PopProperties("table");
+    NoBreak = savedNoBreak;
+    ListLevel = savedListLevel;
+    m_blockDepth = savedDepth;
+    --TableLevel;
+  };
+
   NextToken();
   try {
     while (Symbol() != S::SymTableEnd && Symbol() != S::SymEof && Symbol() != S::SymCaptionEnd) {
@@ -259,7 +275,7 @@ void THtmlBuilder::BuildTable() {
         }
         case S::SymCol:
         case S::SymColgroup: {
-          // Column specifications, up to the first cell; a COLGROUP gives its COLs their defaults.
+          // Column declarations, up to the first cell; a COLGROUP gives its COLs their defaults.
           auto readSpec = [](const TAttributeList& attributes, TColObj& spec, int& span) {
             for (const auto& attribute : attributes) {
               switch (attribute->Symbol) {
@@ -362,33 +378,10 @@ void THtmlBuilder::BuildTable() {
     }
   } catch (...) {
     // The table is kept as far as it was built; the error ends the document's build.
-    if (InLink) EndLink();
-    finishCell();
-    finishRow();
-    PopToCount(groupLevel);
-    for (auto& foot : footRows) table.AddRow(std::move(foot));
-    CurrentCell = enclosing;
-    attachTable();
-    PopProperties("table");
-    NoBreak = savedNoBreak;
-    ListLevel = savedListLevel;
-    m_blockDepth = savedDepth;
-    --TableLevel;
+    finishTable();
     throw;
   }
-  if (InLink) EndLink();
-  finishCell();
-  finishRow();
-  PopToCount(groupLevel);
-  for (auto& foot : footRows) table.AddRow(std::move(foot));
-
-  CurrentCell = enclosing;
-  attachTable();
-  PopProperties("table");
-  NoBreak = savedNoBreak;
-  ListLevel = savedListLevel;
-  m_blockDepth = savedDepth;
-  --TableLevel;
+  finishTable();
   NextToken();
 }
 

@@ -446,7 +446,7 @@ void ThtmlTable::CompleteGrid() {
   // 4. The longest row.
   NumCols = 0;
   for (const auto& row : Rows) NumCols = std::max(NumCols, row->Count());
-  // 5. Column specifications give their widths to the rowSlots of their columns.
+  // 5. Column declarations give their widths to the rowSlots of their columns.
   if (!ColInfo.empty()) {
     for (const auto& row : Rows) {
       for (int i = 0; i < row->Count() && i < NumCols && i < static_cast<int>(ColInfo.size()); ++i) {

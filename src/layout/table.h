@@ -17,7 +17,7 @@ namespace corvane {
 class TAttributeList;
 class ThtmlTable;
 
-// A column specification from COL or COLGROUP.
+// A column declaration from COL or COLGROUP.
 struct TColObj {
   int ColWidth = 0;
   bool ColAsPercent = false;  // ColWidth in per mille
