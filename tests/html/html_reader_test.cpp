@@ -5,6 +5,7 @@
 #include <climits>
 #include <thread>
 
+#include "html/code_pages.h"
 #include "html/id_name_list.h"
 #include "reader_test_support.h"
 
@@ -411,6 +412,31 @@ TEST(HtmlReaderTest, ReadersShareNothing) {
   b.join();
   EXPECT_EQ(first, expected);
   EXPECT_EQ(second, expected);
+}
+
+TEST(HtmlReaderTest, DeclaredCharsetOfAPage) {
+  struct TCase {
+    std::string Declaration;
+    bool Utf8;
+    std::optional<int> CharSet;
+  } const cases[] = {
+      {"", false, std::nullopt},
+      {"\xEF\xBB\xBF", true, std::nullopt},
+      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">", false, 204},
+      {"<META CHARSET=iso-8859-2>", false, kCharSetIso8859_2},
+      {"<meta charset=\"UTF-8\">", true, std::nullopt},
+      // The last declaration counts; other META elements and unknown names say nothing.
+      {"<meta charset=utf-8><meta charset=windows-1253>", false, 161},
+      {"<meta name=author content=\"charset=1251\"><meta charset=klingon>", false, std::nullopt},
+      // EUC-JP is met by transcoding a whole page, which a page's declaration alone cannot do.
+      {"<meta charset=euc-jp>", false, std::nullopt},
+      {"<meta charset=", false, std::nullopt},
+  };
+  for (const TCase& c : cases) {
+    const TDeclaredCharset charset = DeclaredCharset(c.Declaration);
+    EXPECT_EQ(charset.Utf8, c.Utf8) << c.Declaration;
+    EXPECT_EQ(charset.CharSet, c.CharSet) << c.Declaration;
+  }
 }
 
 }  // namespace

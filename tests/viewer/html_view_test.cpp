@@ -5,6 +5,8 @@
 #include "layout/section.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QTest>
 #include <QWheelEvent>
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace corvane {
 namespace {
@@ -184,6 +187,88 @@ TEST_F(HtmlViewTest, APageCharsetReadsATableCutFromThatPage) {
   view.PageCharsetDeclaration = "<meta charset=windows-1251>";
   view.LoadFromStrings({"<meta charset=iso-8859-1>", "caf\xE9"}, "test");
   EXPECT_EQ(text(), u"caf\u00e9 ");
+}
+
+TEST_F(HtmlViewTest, TheScrollBarsPropertyAndTheAlwaysShownBar) {
+  const std::string tallAndWide = "<table width=2000><tr><td>wide</table>" + Paragraphs(100);
+  struct TCase {
+    TScrollStyle Bars;
+    ThtmlViewOptions Options;
+    std::string Html;
+    bool Vertical, VerticalEnabled, Horizontal;
+    int LayoutWidth;  // 0: not checked
+  } const cases[] = {
+      {TScrollStyle::ssNone, 0, tallAndWide, false, true, false, 0},
+      {TScrollStyle::ssNone, 0, Paragraphs(100), false, true, false, 541},
+      {TScrollStyle::ssVertical, 0, tallAndWide, true, true, false, 0},
+      {TScrollStyle::ssHorizontal, 0, tallAndWide, false, true, true, 0},
+      // The bar's room is kept even for a short document, whose bar is shown disabled.
+      {TScrollStyle::ssBoth, htShowVScroll, "short", true, false, false, 541 - 1},
+  };
+  for (const TCase& c : cases) {
+    view.SetScrollBars(c.Bars);
+    view.SethtOptions(c.Options);
+    view.LoadFromString(c.Html, "doc");
+    const std::string name = std::to_string(static_cast<int>(c.Bars)) + "/" + std::to_string(c.Options);
+    EXPECT_EQ(view.VScrollBar()->isVisible(), c.Vertical) << name;
+    EXPECT_EQ(view.VScrollBar()->isEnabled(), c.VerticalEnabled) << name;
+    EXPECT_EQ(view.HScrollBar()->isVisible(), c.Horizontal) << name;
+    const int width = c.LayoutWidth == 541 - 1 ? 541 - view.BarThickness() : c.LayoutWidth;
+    if (width != 0) {
+      EXPECT_EQ(view.Document().LayoutWidth(), width) << name;
+    }
+  }
+}
+
+TEST_F(HtmlViewTest, TheBarsPageAndLineSteps) {
+  view.LoadFromString(Paragraphs(100), "doc");
+  const int page = view.PaintPanel()->height() - 16;
+  QScrollBar& bar = *view.VScrollBar();
+  bar.triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(view.Position(), page);
+  bar.triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(view.Position(), page - 16);
+  bar.triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(view.Position(), MaxY());
+  EXPECT_EQ(view.Document().YOffset(), MaxY());
+  // Cleared, the view keeps its place for the next document of the same name.
+  view.Clear();
+  EXPECT_EQ(view.Position(), MaxY());
+  view.LoadFromString(Paragraphs(100), "doc");
+  EXPECT_EQ(view.Position(), MaxY());
+}
+
+TEST_F(HtmlViewTest, EventsOfALoad) {
+  std::vector<std::string> seen;
+  view.OnProcessing = [&](bool on) { seen.push_back(on ? "processing" : "done"); };
+  view.OnParseBegin = [&](std::string& source) {
+    seen.push_back("parse " + source);
+    source = "<meta http-equiv=REFRESH content=\"5; URL=next.html\"><title>T</title>b";
+  };
+  view.OnParseEnd = [&] { seen.push_back("parsed"); };
+  view.OnMetaRefresh = [&](int delay, const std::string& url) { seen.push_back(std::to_string(delay) + " " + url); };
+  view.LoadFromStrings({"a"}, "doc");
+  const std::vector<std::string> expected = {"processing", "parse a\r\n", "parsed", "done", "5 next.html"};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(view.DocumentTitle(), "T");
+}
+
+TEST_F(HtmlViewTest, LoadingFiles) {
+  const std::string folder = QDir::tempPath().toStdString() + "/corvane_view_test";
+  QDir().mkpath(QString::fromStdString(folder));
+  const std::string text = folder + "/notes.txt";
+  {
+    QFile file(QString::fromStdString(text));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<b>not bold</b>");
+  }
+  std::string error;
+  ASSERT_TRUE(view.LoadFromFile(text, error));
+  EXPECT_EQ(view.DocumentKind(), TDocumentKind::PlainText);
+  EXPECT_FALSE(view.LoadFromFile(folder + "/none.html", error));
+  EXPECT_EQ(error, "Can't locate file: " + folder + "/none.html");
+  EXPECT_FALSE(view.LoadFromFile(folder, error));
+  QDir(QString::fromStdString(folder)).removeRecursively();
 }
 
 }  // namespace
