@@ -5,6 +5,7 @@
 
 #include "html/charsets.h"
 #include "html/id_name_list.h"
+#include "style/style_text.h"
 
 namespace corvane {
 
@@ -39,12 +40,6 @@ class TMarkupScope {
  private:
   bool& m_flag;
 };
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lower;
-}
 
 // The character-set text of a META element: its CHARSET, or the CONTENT of an HTTP-EQUIV Content-Type
 // (empty without one); none for other META elements.
@@ -498,7 +493,7 @@ void THtmlReader::HandleMetaCharset(const TAttributeList& attributes) {
   if (!declaration) return;
   if (const std::optional<int> charSet = FindCharset(*declaration)) {
     SetCurrentCharSet(*charSet);
-  } else if (Lower(*declaration).find("utf-8") != std::string::npos) {
+  } else if (style_text::LowerCopy(*declaration).find("utf-8") != std::string::npos) {
     SetCurrentUtf8();
   }
   m_documentCodePage = CurrentCodePage();
@@ -533,7 +528,7 @@ TDeclaredCharset DeclaredCharset(std::string_view declaration) {
     if (charSet == kCharSetEucJp) continue;
     if (charSet) {
       result = {false, charSet};
-    } else if (Lower(*text).find("utf-8") != std::string::npos) {
+    } else if (style_text::LowerCopy(*text).find("utf-8") != std::string::npos) {
       result = {true, std::nullopt};
     }
   }

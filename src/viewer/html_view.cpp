@@ -20,6 +20,7 @@
 
 #include "builder/document_loader.h"
 #include "html/html_reader.h"
+#include "style/style_text.h"
 
 namespace corvane {
 
@@ -44,18 +45,6 @@ class TFlagGuard {
   bool& m_flag;
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 // The delay of a refresh META's CONTENT: the number before the first ";", -1 when there is none.
 int RefreshDelay(const std::string& content) {
   const std::string number = content.substr(0, content.find(';'));
@@ -73,7 +62,7 @@ int RefreshDelay(const std::string& content) {
 }
 
 std::string RefreshUrl(const std::string& content) {
-  const std::size_t at = Lower(content).find("url=");
+  const std::size_t at = style_text::LowerCopy(content).find("url=");
   return at == std::string::npos ? std::string() : content.substr(at + 4);
 }
 
@@ -255,7 +244,7 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
   if (!PageCharsetDeclaration.empty()) handlers.PageCharset = DeclaredCharset(PageCharsetDeclaration);
   handlers.Meta = [this](const std::string& httpEquiv, const std::string& metaName, const std::string& content) {
     if (OnMeta) OnMeta(httpEquiv, metaName, content);
-    if (OnMetaRefresh && EqualsNoCase(httpEquiv, "refresh")) {
+    if (OnMetaRefresh && style_text::EqualsIgnoreCase(httpEquiv, "refresh")) {
       const int delay = RefreshDelay(content);
       if (delay >= 0) {
         m_refreshDelay = std::max(1, delay);
@@ -312,7 +301,7 @@ bool THtmlView::LoadFromFile(const std::string& path, std::string& error) {
     error = "cannot read " + path;
     return false;
   }
-  const std::string extension = Lower(file.extension().string());
+  const std::string extension = style_text::LowerCopy(file.extension().string());
   LoadFromString(std::move(text), path, extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
   return true;
 }
@@ -343,15 +332,7 @@ void THtmlView::Clear() {
 
 int THtmlView::MaxVerticalPosition() const { return std::max(0, m_documentHeight - m_paintPanel->height()); }
 
-int THtmlView::MaxHorizontalPosition() const {
-  const int visible = m_vScrollBar->isVisible() || ((m_options & htShowVScroll) &&
-                                                     (m_scrollBars == TScrollStyle::ssVertical ||
-                                                      m_scrollBars == TScrollStyle::ssBoth))
-                          ? width() - m_barThickness
-                          : width();
-  const int maximum = std::max({0, m_scrollWidth, visible - m_borderWidth});
-  return std::max(0, maximum - m_paintPanel->width());
-}
+int THtmlView::MaxHorizontalPosition() const { return m_hScrollBar->maximum(); }
 
 void THtmlView::SetVerticalValue(int y) {
   const QSignalBlocker quiet(m_vScrollBar);
@@ -373,7 +354,6 @@ void THtmlView::SetHorizontalPosition(int x) {
   x = std::clamp(x, 0, MaxHorizontalPosition());
   const QSignalBlocker quiet(m_hScrollBar);
   m_settingBars = true;
-  if (m_hScrollBar->maximum() < x) m_hScrollBar->setMaximum(x);
   m_hScrollBar->setValue(x);
   m_settingBars = false;
   m_paintPanel->update();
