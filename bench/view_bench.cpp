@@ -20,20 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "extract/table_fragment_scanner.h"
 #include "viewer/html_view.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using corvane::bench::Clock;
+using corvane::bench::Median;
+using corvane::bench::Milliseconds;
 
 // The median time of a one-line scroll and its repaint, over steps down and back up.
 double ScrollStep(corvane::THtmlView& view, int steps) {

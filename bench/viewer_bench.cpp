@@ -22,20 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "builder/document_loader.h"
 #include "layout/section_list.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using corvane::bench::Clock;
+using corvane::bench::Median;
+using corvane::bench::Milliseconds;
 
 // The text of a generated page, or nothing when the name asks for none.
 std::optional<std::string> GeneratedPage(const std::string& name) {

@@ -9,23 +9,8 @@ namespace {
 
 using test::Blocks;
 using test::kBodyX;
+using test::Tree;
 using test::TTestDocument;
-
-// The text of a content list and everything in it, sections separated by "|", blocks in brackets.
-std::u16string Tree(const TCellBasic& list) {
-  std::u16string out;
-  for (int i = 0; i < list.Count(); ++i) {
-    TSectionBase& item = list[i];
-    if (item.IsTextSection()) {
-      std::u16string text = static_cast<TSection&>(item).Text();
-      while (!text.empty() && text.back() == u' ') text.pop_back();
-      out += text + u"|";
-    } else if (TBlock* block = item.AsBlock()) {
-      out += u"[" + Tree(block->Content()) + u"]";
-    }
-  }
-  return out;
-}
 
 std::u16string BodyTree(const std::string& html) {
   TTestDocument document(html);

@@ -11,6 +11,7 @@
 #include "layout/block.h"
 #include "layout/section.h"
 #include "layout/section_list.h"
+#include "layout/table.h"
 #include "layout/text_measurer.h"
 
 namespace corvane::test {
@@ -97,6 +98,31 @@ inline int InkIn(const QImage& picture, const QRect& area) {
     for (int x = area.left(); x <= area.right(); ++x)
       if (picture.pixel(x, y) != qRgb(255, 255, 255)) ++ink;
   return ink;
+}
+
+// The text of a content list: sections end with "|", blocks stand in brackets, a table in braces with
+// its rows separated by "/" and the cells of a row by ",".
+inline std::u16string Tree(const TCellBasic& list) {
+  std::u16string out;
+  for (int i = 0; i < list.Count(); ++i) {
+    TSectionBase& item = list[i];
+    if (item.IsTextSection()) {
+      std::u16string text = static_cast<TSection&>(item).Text();
+      while (!text.empty() && text.back() == u' ') text.pop_back();
+      out += text + u"|";
+    } else if (auto* table = dynamic_cast<ThtmlTable*>(&item)) {
+      out += u"{";
+      for (std::size_t r = 0; r < table->Rows.size(); ++r) {
+        if (r > 0) out += u"/";
+        const auto& cells = table->Rows[r]->Cells;
+        for (std::size_t c = 0; c < cells.size(); ++c) out += (c > 0 ? u"," : u"") + Tree(*cells[c]->Cell);
+      }
+      out += u"}";
+    } else if (TBlock* block = item.AsBlock()) {
+      out += u"[" + Tree(block->Content()) + u"]";
+    }
+  }
+  return out;
 }
 
 }  // namespace corvane::test
