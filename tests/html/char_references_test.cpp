@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "html/charsets.h"
 #include "html/html_reader.h"
 #include "reader_test_support.h"
@@ -54,6 +56,42 @@ TEST(CharReferencesTest, InText) {
   }
 }
 
+// Digit runs of any length: the value stops growing once it is no character, so a value of more than
+// 32 bits never comes round to a small one (2^32 + 0x41 is not "A"), and leading zeros count for nothing.
+const std::string kManyZeros(200000, '0');
+
+TEST(CharReferencesTest, NumbersBeyondUnicodeInText) {
+  const TReferenceCase cases[] = {
+      {"&#x100000041;b", kCodePageUtf8, "\uFFFDb", {0, 13}},
+      {"&#X100000041", kCodePageUtf8, "\uFFFD", {0}},
+      {"&#x100000020;", kCodePageUtf8, "\uFFFD", {0}},
+      {"&#xFFFFFFFF00000041;", kCodePageWindows1252, "\uFFFD", {0}},
+      {"&#4294967361;b", kCodePageUtf8, "\uFFFDb", {0, 13}},
+      {"&#4294967296;", kCodePageUtf8, "\uFFFD", {0}},
+      {"&#4294967305;", kCodePageUtf8, "\uFFFD", {0}},
+      {"&#4294967446;", kCodePageWindows1252, "\uFFFD", {0}},
+      {"&#18446744073709551681;", kCodePageUtf8, "\uFFFD", {0}},
+      // The edges of what is a character.
+      {"&#x10FFFF;&#1114111;", kCodePageUtf8, "\U0010FFFF\U0010FFFF", {0, 0, 10, 10}},
+      {"&#x110000;&#1114112;", kCodePageUtf8, "\uFFFD\uFFFD", {0, 10}},
+      {"&#xD7FF;&#xD800;&#xDBFF;&#xDC00;&#57343;&#xE000;", kCodePageUtf8,
+       "\uD7FF\uFFFD\uFFFD\uFFFD\uFFFD\uE000", {0, 8, 16, 24, 32, 40}},
+      {"&#x10000;", kCodePageUtf8, "\U00010000", {0, 0}},
+      {"&#x0000000041;&#00000065;", kCodePageUtf8, "AA", {0, 14}},
+      {"&#" + kManyZeros + "65;b", kCodePageUtf8, "Ab", {0, 200005}},
+      {"&#x" + kManyZeros + "41;b", kCodePageUtf8, "Ab", {0, 200006}},
+      {"&#x" + std::string(200000, 'f') + ";b", kCodePageUtf8, "\uFFFDb", {0, 200004}},
+      {"&#" + std::string(200000, '9') + "b", kCodePageUtf8, "\uFFFDb", {0, 200002}},
+      {"&#1" + kManyZeros + "65;", kCodePageUtf8, "\uFFFD", {0}},
+  };
+  for (const TReferenceCase& c : cases) {
+    const auto tokens = ReadTokens(c.Html, c.CodePage);
+    ASSERT_EQ(tokens.size(), 1u) << c.Html.substr(0, 40);
+    EXPECT_EQ(tokens[0].Text, c.Text) << c.Html.substr(0, 40);
+    EXPECT_EQ(tokens[0].Indices, c.Indices) << c.Html.substr(0, 40);
+  }
+}
+
 struct TAttributeReferenceCase {
   std::string Tag;
   int CodePage;
@@ -79,6 +117,56 @@ TEST(CharReferencesTest, InAttributeValues) {
     reader.Start();
     ASSERT_EQ(reader.Attributes().Count(), 1) << c.Tag;
     EXPECT_EQ(reader.Attributes()[0].Text, c.Text) << c.Tag;
+  }
+}
+
+// Attribute values are text in a code page: what is no character (beyond U+10FFFF, a surrogate) becomes
+// the code page's default character "?", the same as a character the code page cannot hold, under UTF-8
+// too. Never the character a value of more than 32 bits would come round to.
+TEST(CharReferencesTest, NumbersBeyondUnicodeInAttributeValues) {
+  const TAttributeReferenceCase cases[] = {
+      {"<a title='&#x100000041;b'>", kCodePageUtf8, "?b"},
+      {"<a title=\"&#X100000041\">", kCodePageWindows1252, "?"},
+      {"<a title=&#x100000041;b>", kCodePageUtf8, "?b"},
+      {"<a title='&#4294967361;b'>", kCodePageUtf8, "?b"},
+      {"<a title=&#4294967361;>", kCodePageWindows1252, "?"},
+      {"<a title='&#4294967305;&#4294967446;'>", kCodePageWindows1252, "??"},
+      {"<a title='&#18446744073709551681;'>", kCodePageUtf8, "?"},
+      {"<a title='&#x10FFFF;&#x110000;'>", kCodePageUtf8, "\xF4\x8F\xBF\xBF?"},
+      {"<a title='&#xD7FF;&#xD800;&#57343;&#xE000;'>", kCodePageUtf8, "\xED\x9F\xBF??\xEE\x80\x80"},
+      {"<a title='&#" + kManyZeros + "65;b'>", kCodePageUtf8, "Ab"},
+      {"<a title='&#x" + std::string(200000, 'F') + ";b'>", kCodePageUtf8, "?b"},
+      {"<a title=&#" + std::string(200000, '9') + "b>", kCodePageUtf8, "?b"},
+      {"<td width=&#4294967349;0>", kCodePageUtf8, "?0"},
+  };
+  for (const TAttributeReferenceCase& c : cases) {
+    THtmlReader reader(c.Tag, c.CodePage);
+    reader.Start();
+    ASSERT_EQ(reader.Attributes().Count(), 1) << c.Tag.substr(0, 40);
+    EXPECT_EQ(reader.Attributes()[0].Text, c.Text) << c.Tag.substr(0, 40);
+  }
+}
+
+class TTextAreaLines : public TTextAreaContent {
+ public:
+  std::vector<std::string> Lines;
+  void AddLine(const QString& line) override { Lines.push_back(test::Utf8(line)); }
+  void ContentComplete() override {}
+};
+
+// TEXTAREA content is decoded as attribute values are, into the code page of the content.
+TEST(CharReferencesTest, NumbersBeyondUnicodeInTextAreaContent) {
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"<textarea>&#x100000041;&#4294967361;b</textarea>", kCodePageUtf8, "??b"},
+      {"<textarea>&#x100000041;&#xD800;&#x10FFFF;</textarea>", kCodePageUtf8, "??\U0010FFFF"},
+      {"<textarea>&#4294967446;&#150;</textarea>", kCodePageWindows1252, "?\u2013"},
+      {"<textarea>&#" + kManyZeros + "65;</textarea>", kCodePageUtf8, "A"},
+  };
+  for (const auto& [html, codePage, line] : cases) {
+    TTextAreaLines control;
+    THtmlReader reader(html, codePage);
+    test::ReadTokens(reader, &control);
+    EXPECT_EQ(control.Lines, std::vector<std::string>{line}) << html.substr(0, 40);
   }
 }
 

@@ -46,6 +46,74 @@ TEST(CodePagesTest, EveryByteBecomesACharacterWithItsIndex) {
   EXPECT_TRUE(converter.IsUsable(kCodePageShiftJis));
 }
 
+// Bytes 0x80..0x9F of Windows-1252, as UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) read as the code point of the same number, the C1 control character.
+constexpr std::pair<unsigned char, const char*> kWindows1252High[] = {
+    {0x80, "\u20AC"}, {0x81, "\u0081"}, {0x82, "\u201A"}, {0x83, "\u0192"}, {0x84, "\u201E"}, {0x85, "\u2026"},
+    {0x86, "\u2020"}, {0x87, "\u2021"}, {0x88, "\u02C6"}, {0x89, "\u2030"}, {0x8A, "\u0160"}, {0x8B, "\u2039"},
+    {0x8C, "\u0152"}, {0x8D, "\u008D"}, {0x8E, "\u017D"}, {0x8F, "\u008F"}, {0x90, "\u0090"}, {0x91, "\u2018"},
+    {0x92, "\u2019"}, {0x93, "\u201C"}, {0x94, "\u201D"}, {0x95, "\u2022"}, {0x96, "\u2013"}, {0x97, "\u2014"},
+    {0x98, "\u02DC"}, {0x99, "\u2122"}, {0x9A, "\u0161"}, {0x9B, "\u203A"}, {0x9C, "\u0153"}, {0x9D, "\u009D"},
+    {0x9E, "\u017E"}, {0x9F, "\u0178"},
+};
+
+bool IsUndefinedInWindows1252(unsigned char byte) {
+  return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
+// Every way a byte of 0x80..0x9F reaches the text: the byte table, the code page's conversion, a byte
+// that is no UTF-8, and a numeric reference to it in text.
+TEST(CodePagesTest, Windows1252HighBytes) {
+  TCodePageConverter converter;
+  for (const auto& [byte, text] : kWindows1252High) {
+    const std::string bytes(1, static_cast<char>(byte));
+    const std::string reference = "&#" + std::to_string(byte) + ";";
+    EXPECT_EQ(test::Utf8(QString(QChar(Windows1252Char(byte)))), text) << int{byte};
+    EXPECT_EQ(test::Utf8(converter.ToUtf16(bytes, kCodePageWindows1252)), text) << int{byte};
+    EXPECT_EQ(test::Utf8(converter.ToUtf16("a" + bytes + "b", kCodePageWindows1252)), "a" + std::string(text) + "b")
+        << int{byte};
+    EXPECT_EQ(test::Utf8(converter.ToUtf16(bytes, kCodePageUtf8)), text) << int{byte};
+    for (int codePage : {kCodePageWindows1252, kCodePageUtf8}) {
+      const auto tokens = test::ReadTokens(reference, codePage);
+      ASSERT_EQ(tokens.size(), 1u) << reference;
+      EXPECT_EQ(tokens[0].Text, text) << reference << " " << codePage;
+    }
+  }
+  // The whole run at once, as a text token of a Windows-1252 page.
+  std::string run, expected;
+  for (const auto& [byte, text] : kWindows1252High) {
+    run += static_cast<char>(byte);
+    expected += text;
+  }
+  const auto tokens = test::ReadTokens(run, kCodePageWindows1252);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_EQ(tokens[0].Text, expected);
+
+  // A page that declares ISO 8859-1 is read as Windows-1252, as pages that declare it are written.
+  for (const char* meta : {"<meta charset=iso-8859-1>", "<meta charset=windows-1252>"}) {
+    THtmlReader reader(meta + run, kCodePageUtf8);
+    reader.Start();
+    reader.HandleMetaCharset(reader.Attributes());
+    EXPECT_EQ(reader.DocumentCodePage(), kCodePageWindows1252) << meta;
+    reader.NextToken();
+    ASSERT_EQ(reader.Symbol(), TagSymbol::SymText) << meta;
+    EXPECT_EQ(test::Utf8(reader.Token().S()), expected) << meta;
+  }
+}
+
+// Encoding into Windows-1252 gives the byte back for the 27 characters it defines; the control characters
+// that stand in for its undefined bytes have no byte of the code page and become "?".
+TEST(CodePagesTest, Windows1252HighCharactersEncodeToTheirBytes) {
+  TCodePageConverter converter;
+  for (const auto& [byte, text] : kWindows1252High) {
+    const QString character = QString::fromUtf8(text);
+    ASSERT_EQ(character.size(), 1);
+    std::string out;
+    converter.AppendEncoded(character[0].unicode(), kCodePageWindows1252, out);
+    EXPECT_EQ(out, IsUndefinedInWindows1252(byte) ? "?" : std::string(1, static_cast<char>(byte))) << int{byte};
+  }
+}
+
 TEST(CodePagesTest, EncodingOneCharacter) {
   const std::tuple<char32_t, int, std::string> cases[] = {
       {U'\u20AC', kCodePageWindows1252, "\x80"}, {U'\u4E00', kCodePageWindows1252, "?"},

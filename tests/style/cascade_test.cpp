@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "style/style_sheet_parser.h"
 #include "style_test_support.h"
 
 namespace corvane {
@@ -36,6 +37,31 @@ TEST(Cascade, FontSizesInEveryUnitUnderAParent) {
     TStyledDocument document;
     document.PushSized("div", "10pt");
     EXPECT_DOUBLE_EQ(FontSizeOf(document.PushSized("span", size)), points) << size;
+  }
+}
+
+// A weight in a style attribute's font shorthand is never taken as a size: without a size of its own the
+// element keeps its parent's (20pt), and 700 is no weight the shorthand sets.
+TEST(Cascade, FontShorthandWeightsLeaveTheSizeInherited) {
+  struct TCase {
+    const char* style;
+    double points;
+    const char* weight;
+  };
+  const std::vector<TCase> cases = {
+      {"font: 700 arial", 20, "normal"},       {"font: 12px 700 arial", 9, "normal"},
+      {"font: 900 14pt arial", 14, "normal"},  {"font: bold 700 arial", 20, "bold"},
+      {"font: 100 arial; font-weight: 700", 20, "700"},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    TProperties style(document.Styles().Context());
+    ParseInlineStyle(c.style, style);
+    document.PushSized("div", "20pt");
+    const TProperties& span = document.Push("span", {}, {}, {}, &style);
+    EXPECT_DOUBLE_EQ(FontSizeOf(span), c.points) << c.style;
+    EXPECT_EQ(span.Value(Prop::FontWeight).AsText(), c.weight) << c.style;
+    EXPECT_EQ(span.Value(Prop::FontFamily).AsText(), "arial") << c.style;
   }
 }
 

@@ -232,6 +232,9 @@ TEST(InlineStyle, DeclarationsOfAStyleAttribute) {
       {"border-left: 2px dashed blue\r", "border-style=[dashed] border-left-width=[2px] border-left-color=0xff0000 "
                                          "border-left-style=[dashed]"},
       {"; ; color red; text-indent: 5px; /* x */", "text-indent=[5px]"},
+      {"font: 700 arial", "font-family=[arial]"},
+      {"font: 12px 700 Arial", "font-family=[arial] font-size=[12px]"},
+      {"font: bold 900 1.5em 'A B'", "font-family=['a b'] font-size=[1.5em] font-weight=[bold]"},
       {"", ""},
   };
   for (const TCase& c : cases) {
