@@ -1,14 +1,19 @@
 #include "app/command_line.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <string_view>
 
+#include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
 
@@ -36,8 +41,11 @@ constexpr std::string_view kUsage =
     "spreadsheets open: one line per table row, each cell in double quotes, cells separated by tabs.\n"
     "\n"
     "Options of convert:\n"
-    "  -o, --output-dir DIR    write NAME.EXT.xls for each input file into DIR (created when missing)\n"
-    "  -a, --append FILE       append the rows of all files to FILE (created when missing)\n"
+    "  -o, --output-dir DIR    write NAME.EXT.xls for each input file into DIR (created when missing);\n"
+    "                          a later input with the same name as an earlier one gets\n"
+    "                          NAME.EXT (2).xls, and so on\n"
+    "  -a, --append FILE       append the rows of all files to FILE (created when missing; never one of\n"
+    "                          the input files)\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
@@ -53,8 +61,12 @@ constexpr std::string_view kUsage =
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
     "                          alone as the Table Select dialog shows it\n"
     "\n"
-    "Exit status: 0 when every file was converted, 1 when a file failed or the job stopped, 2 for a\n"
-    "usage error.\n";
+    "An output file is complete or absent: a file written to DIR replaces an earlier one only when its\n"
+    "run succeeds, and a run that fails or is stopped takes its rows back out of the append FILE.\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when a file failed, a folder could not be searched,\n"
+    "the log could not be written or the job stopped, 2 for a usage error, 130 when interrupted (Ctrl+C)\n"
+    "and 143 when terminated.\n";
 
 struct TConvertOptions {
   std::string outputDir;
@@ -147,9 +159,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& args) {
   return options;
 }
 
-bool IsHtmlFileName(const fs::path& path) {
-  const std::string extension = path.extension().string();
-  return extension == ".htm" || extension == ".html";
+bool IsHtmlFileName(std::string_view name) {
+  return name.ends_with(".htm") || name.ends_with(".html");
 }
 
 std::string FullPath(const fs::path& path) {
@@ -158,23 +169,84 @@ std::string FullPath(const fs::path& path) {
   return (error ? path : absolute).lexically_normal().string();
 }
 
-// The files to convert: files as given, folders searched for .htm and .html files.
-std::vector<std::string> CollectInputFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> files;
-  for (const std::string& path : paths) {
-    std::error_code error;
-    if (!fs::is_directory(path, error)) {
-      files.push_back(FullPath(path));  // a missing file fails at its turn, like one that went away
+// Adds the .htm and .html files below folder. Folders are read one at a time, each closed before the
+// next is opened, so that no depth runs out of file handles; a folder that cannot be read is named
+// on standard error, the walk goes on with the others, and failed is set. Symbolic links to files
+// count; symbolic links to folders are not followed, so that no loop is walked.
+void WalkFolder(const std::string& root, std::vector<std::string>& files, bool& failed) {
+  std::vector<std::string> folders = {FullPath(root)};
+  while (!folders.empty()) {
+    std::string folder = std::move(folders.back());
+    folders.pop_back();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+      PrintError("cannot search folder " + folder + ": " + ErrorText(errno));
+      failed = true;
       continue;
     }
-    fs::recursive_directory_iterator walk(path, fs::directory_options::skip_permission_denied, error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-      std::error_code typeError;
-      if (walk->is_regular_file(typeError) && IsHtmlFileName(walk->path())) files.push_back(FullPath(walk->path()));
+    if (folder.back() != '/') folder.push_back('/');
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir);
+      if (!entry) {
+        if (errno != 0) {
+          PrintError("cannot search folder " + folder + ": " + ErrorText(errno));
+          failed = true;
+        }
+        break;
+      }
+      const std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      std::string path = folder;
+      path.append(name);
+      unsigned char type = entry->d_type;
+      if (type == DT_UNKNOWN) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0) continue;
+        type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+      }
+      if (type == DT_DIR) {
+        folders.push_back(std::move(path));
+      } else if (IsHtmlFileName(name)) {
+        struct stat info;
+        if (type == DT_REG || (type == DT_LNK && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)))
+          files.push_back(std::move(path));
+      }
     }
-    if (error) PrintError("cannot search folder " + path + ": " + error.message());
+    ::closedir(dir);
+  }
+}
+
+// The files to convert: files as given, folders searched for .htm and .html files. failed is set when
+// a folder could not be searched.
+std::vector<std::string> CollectInputFiles(const std::vector<std::string>& paths, bool& failed) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      WalkFolder(path, files, failed);
+    } else {
+      files.push_back(FullPath(path));  // a missing file fails at its turn, like one that went away
+    }
   }
   return files;
+}
+
+// The signal that asked the job to stop, 0 while none has.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void OnStopSignal(int signal) { g_stopSignal = signal; }
+
+// SIGINT and SIGTERM let the run going on undo its output and the job end; SIGPIPE is ignored, so that
+// a closed standard output is a failed write of the log, never the end of a run in the middle of
+// writing.
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 // The command line's stand-in for the window: the log goes to standard output, the table choice comes
@@ -189,9 +261,23 @@ class TConsoleJobHost final : public TInlineJobHost {
   }
 
   void AppendLog(std::string_view line) override {
-    if (m_options.quiet) return;
+    if (m_options.quiet || m_logError != 0) return;
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
+    if (std::ferror(stdout)) m_logError = errno != 0 ? errno : EIO;
+  }
+  // Writes what the log still holds; false when any of the log could not be written.
+  bool FinishLog() {
+    if (std::fflush(stdout) != 0 && m_logError == 0) m_logError = errno != 0 ? errno : EIO;
+    return m_logError == 0;
+  }
+  int LogError() const { return m_logError; }
+  bool StopRequested() const override { return g_stopSignal != 0; }
+  void ReportFailure(std::string_view message) override {
+    // The log may be quiet or going elsewhere: the reason always reaches standard error. It goes after
+    // the log lines written so far.
+    if (!m_options.quiet) std::fflush(stdout);
+    PrintError(std::string(message));
   }
   void ShowPassLabels(std::string_view, std::string_view) override {}
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
@@ -199,13 +285,16 @@ class TConsoleJobHost final : public TInlineJobHost {
   std::string OutputPath() const override { return m_outputPath; }
 
   TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
+    return *ChoiceWithoutFragments(fragments.size());
+  }
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t count) override {
     TTableChoice choice;
     if (m_options.tables) {
       choice.Selection = *m_options.tables;
       choice.Remember = true;
       return choice;
     }
-    for (std::size_t k = 0; k < fragments.size(); ++k) choice.Selection.push_back(std::to_string(k));
+    for (std::size_t k = 0; k < count; ++k) choice.Selection.push_back(std::to_string(k));
     return choice;
   }
 
@@ -218,7 +307,19 @@ class TConsoleJobHost final : public TInlineJobHost {
   const TConvertOptions& m_options;
   std::vector<std::string> m_files;
   std::string m_outputPath;
+  int m_logError = 0;
 };
+
+// The input that is the append target itself (the same file by any path), or nothing.
+std::optional<std::string> InputThatIsAppendTarget(const std::string& appendFile, const std::vector<std::string>& files) {
+  TFileIdentity target;
+  if (appendFile.empty() || !FileIdentityOf(appendFile, target)) return std::nullopt;
+  for (const std::string& file : files) {
+    TFileIdentity identity;
+    if (FileIdentityOf(file, identity) && identity == target) return file;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -259,25 +360,41 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     }
   }
 
-  std::vector<std::string> files = CollectInputFiles(options.paths);
+  bool searchFailed = false;
+  std::vector<std::string> files = CollectInputFiles(options.paths, searchFailed);
   if (files.empty()) {
     PrintError("no .htm or .html files found");
-    return kExitSuccess;
+    return searchFailed ? kExitFailure : kExitSuccess;
+  }
+  if (const std::optional<std::string> input = InputThatIsAppendTarget(options.appendFile, files)) {
+    PrintError("cannot append to " + options.appendFile + ": it is the input file " + *input);
+    return kExitUsage;
   }
   if (!options.quiet && ::isatty(STDOUT_FILENO) == 0) {
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   }
 
+  InstallSignalHandlers();
   TConsoleJobHost host(options, files);
   TConversionJob job(host);
   job.FileQueue().AddAll(std::move(files));
   host.RunJob(job);
-  std::fflush(stdout);
+  const bool logWritten = host.FinishLog();
 
-  for (const std::string& file : job.FailedFiles()) PrintError("failed: " + file);
-  if (job.AbortJob()) PrintError("stopped: the output file could not be created");
-  return job.FailedFiles().empty() && !job.AbortJob() ? kExitSuccess : kExitFailure;
+  // A signal that came after the last run had finished stops nothing.
+  const int signal = job.Stopped() ? static_cast<int>(g_stopSignal) : 0;
+  if (job.AbortJob() || job.Stopped()) {
+    PrintError(signal == SIGINT    ? "stopped: interrupted"
+               : signal == SIGTERM ? "stopped: terminated"
+               : job.AbortJob()    ? "stopped: the output file could not be created"
+                                   : "stopped");
+    for (const std::string& file : job.NotConverted()) PrintError("not converted: " + file);
+  }
+  if (!logWritten) PrintError("cannot write the log to standard output: " + ErrorText(host.LogError()));
+  if (signal != 0) return 128 + signal;
+  const bool ok = job.FailedFiles().empty() && !job.AbortJob() && !job.Stopped() && !searchFailed && logWritten;
+  return ok ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace corvane

@@ -1,9 +1,12 @@
 #include "extract/byte_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace corvane {
@@ -11,6 +14,7 @@ namespace corvane {
 namespace {
 
 constexpr std::size_t kOutputBufferSize = std::size_t{1} << 20;
+constexpr std::string_view kNotRegular = "not a regular file";
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
   int fd;
@@ -20,13 +24,54 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
   return fd;
 }
 
+TFileIdentity IdentityOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// A file name no other run picks: the process, a counter and the clock, spread over base-32 digits.
+std::string TemporaryName(const std::string& path, unsigned attempt) {
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t seed = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^
+                       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                       (counter.fetch_add(1) + attempt) * 0xBF58476D1CE4E5B9ull;
+  const std::size_t slash = path.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  // Hidden, and not ending in the output's extension: never taken for a finished file.
+  std::string name = path.substr(0, nameStart);
+  name.push_back('.');
+  name.append(path, nameStart);
+  name.push_back('.');
+  for (int k = 0; k < 8; ++k, seed >>= 5) name.push_back("abcdefghijklmnopqrstuvwxyz234567"[seed & 31]);
+  name.append(".part");
+  return name;
+}
+
 }  // namespace
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
 
+bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return false;
+  identity = IdentityOf(info);
+  return true;
+}
+
 TInputFile::TInputFile(std::string path) : m_path(std::move(path)) {
-  m_fd = OpenRetrying(m_path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  m_fd = OpenRetrying(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
   if (m_fd < 0) throw TFileError("Cannot open " + m_path + ": " + ErrorText(errno));
+  struct stat info;
+  if (::fstat(m_fd, &info) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
+  if (!S_ISREG(info.st_mode)) {
+    const std::string reason = S_ISDIR(info.st_mode) ? ErrorText(EISDIR) : std::string(kNotRegular);
+    ::close(m_fd);
+    m_fd = -1;
+    throw TFileError("Cannot read " + m_path + ": " + reason);
+  }
+  ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+  m_identity = IdentityOf(info);
+  m_size = static_cast<std::uint64_t>(info.st_size);
 }
 
 TInputFile::~TInputFile() {
@@ -41,42 +86,82 @@ std::size_t TInputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
-TOutputFile::~TOutputFile() {
-  if (m_fd >= 0) ::close(m_fd);
+void TInputFile::Rewind() {
+  if (::lseek(m_fd, 0, SEEK_SET) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
 }
 
+TOutputFile::~TOutputFile() { Abandon(); }
+
 bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_code& error) {
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == TOutputMode::Append ? O_APPEND : O_TRUNC);
-  const int fd = OpenRetrying(path.c_str(), flags, 0666);
+  Abandon();
+  error.clear();
+  m_path = path;
+  m_mode = mode;
+  m_used = 0;
+  if (mode == TOutputMode::Replace) {
+    for (unsigned attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
+      std::string temporary = TemporaryName(path, attempt);
+      m_fd = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (m_fd >= 0) m_temporary = std::move(temporary);
+      else if (errno != EEXIST) break;
+    }
+    if (m_fd < 0) {
+      error = std::error_code(errno, std::generic_category());
+      return false;
+    }
+    return true;
+  }
+
+  // Append: something that is not a regular file (a FIFO, a device) is refused before it is opened;
+  // a folder fails to open, with its own reason.
+  struct stat info;
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+    throw TFileError("Cannot open " + path + " for appending: " + std::string(kNotRegular));
+  int fd = OpenRetrying(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0);
+  m_created = false;
+  if (fd < 0 && errno == ENOENT) {
+    fd = OpenRetrying(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
+    m_created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = OpenRetrying(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0);
+  }
   if (fd < 0) {
     error = std::error_code(errno, std::generic_category());
     return false;
   }
-  if (m_fd >= 0) ::close(m_fd);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int reason = errno;
+    ::close(fd);
+    m_created = false;
+    throw TFileError("Cannot open " + path + " for appending: " +
+                     (S_ISREG(info.st_mode) ? ErrorText(reason) : std::string(kNotRegular)));
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_fd = fd;
-  m_path = path;
-  m_buffer.resize(kOutputBufferSize);
-  m_used = 0;
-  error.clear();
+  m_startSize = static_cast<std::uint64_t>(info.st_size);
+  m_identity = IdentityOf(info);
   return true;
 }
 
 void TOutputFile::Write(std::string_view bytes) {
-  if (bytes.size() > m_buffer.size() - m_used) {
+  if (!m_buffer) {
+    m_buffer.reset(new char[kOutputBufferSize]);  // not zero-filled: most of it is never used
+    m_capacity = kOutputBufferSize;
+  }
+  if (bytes.size() > m_capacity - m_used) {
     Flush();
-    if (bytes.size() >= m_buffer.size()) {
+    if (bytes.size() >= m_capacity) {
       WriteAll(bytes.data(), bytes.size());
       return;
     }
   }
-  std::memcpy(m_buffer.data() + m_used, bytes.data(), bytes.size());
+  std::memcpy(m_buffer.get() + m_used, bytes.data(), bytes.size());
   m_used += bytes.size();
 }
 
 void TOutputFile::Flush() {
   const std::size_t used = m_used;
   m_used = 0;
-  WriteAll(m_buffer.data(), used);
+  WriteAll(m_buffer.get(), used);
 }
 
 void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
@@ -91,13 +176,51 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
   }
 }
 
-void TOutputFile::Close() {
+void TOutputFile::Commit() {
   if (m_fd < 0) return;
-  Flush();
+  if (m_used > 0) Flush();
   const int fd = m_fd;
   m_fd = -1;
-  if (::close(fd) != 0 && errno != EINTR)
-    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+  if (::close(fd) != 0 && errno != EINTR) {
+    const int reason = errno;
+    m_fd = -2;  // closed: Abandon must not close it again, but still undoes the writing
+    Abandon();
+    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+  }
+  if (m_mode == TOutputMode::Replace) {
+    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+      const int reason = errno;
+      ::unlink(m_temporary.c_str());
+      m_temporary.clear();
+      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+    }
+    m_temporary.clear();
+  }
+  m_created = false;
+}
+
+void TOutputFile::Abandon() noexcept {
+  if (m_fd == -1 && m_temporary.empty() && !m_created) return;
+  if (m_mode == TOutputMode::Replace) {
+    if (m_fd >= 0) ::close(m_fd);
+    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+  } else if (m_created) {
+    if (m_fd >= 0) ::close(m_fd);
+    ::unlink(m_path.c_str());
+  } else if (m_fd >= 0) {
+    // The rows of this run go; what the file held before stays.
+    while (::ftruncate(m_fd, static_cast<off_t>(m_startSize)) != 0 && errno == EINTR) {
+    }
+    ::close(m_fd);
+  } else if (m_fd == -2) {
+    // Closed by a failed Commit: cut back through the path.
+    while (::truncate(m_path.c_str(), static_cast<off_t>(m_startSize)) != 0 && errno == EINTR) {
+    }
+  }
+  m_fd = -1;
+  m_used = 0;
+  m_created = false;
 }
 
 }  // namespace corvane

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <vector>
 
 namespace corvane {
 
@@ -18,10 +20,28 @@ class TFileError : public std::runtime_error {
 // "reason" text for an errno value, safe on any thread.
 std::string ErrorText(int error);
 
-// An input file read as raw bytes.
+// What makes two paths the same file: its device and inode (a hard link, a symbolic link, a folder
+// reached twice).
+struct TFileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+struct TFileIdentityHash {
+  std::size_t operator()(const TFileIdentity& id) const {
+    return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+  }
+};
+
+// The identity of the file at path (symbolic links followed); false when there is none.
+bool FileIdentityOf(const std::string& path, TFileIdentity& identity);
+
+// An input file read as raw bytes. Only regular files are read: a FIFO or a device would block or
+// never end, so opening one fails at once.
 class TInputFile {
  public:
-  // Throws TFileError when the file cannot be opened.
+  // Throws TFileError when the file cannot be opened or is not a regular file.
   explicit TInputFile(std::string path);
   ~TInputFile();
   TInputFile(const TInputFile&) = delete;
@@ -29,17 +49,30 @@ class TInputFile {
 
   // Reads up to size bytes; returns 0 at the end of the file. Throws TFileError when reading fails.
   std::size_t Read(char* buffer, std::size_t size);
+  // Goes back to the first byte, for another pass over the file.
+  void Rewind();
   const std::string& Path() const { return m_path; }
+  const TFileIdentity& Identity() const { return m_identity; }
+  // The size when the file was opened.
+  std::uint64_t Size() const { return m_size; }
 
  private:
   std::string m_path;
   int m_fd = -1;
+  TFileIdentity m_identity;
+  std::uint64_t m_size = 0;
 };
 
 enum class TOutputMode { Replace, Append };
 
-// An output file written through a buffer. Write and Close throw TFileError when writing fails; a file
-// destroyed without Close is closed quietly.
+// An output file written through a buffer, so that a run that does not finish never leaves a damaged
+// file behind:
+// - Replace writes a hidden temporary file in the target's folder; Commit renames it over the target.
+//   Until then an earlier file at the target stays as it was.
+// - Append writes at the end of the target (created when missing); a file abandoned before Commit is
+//   cut back to the size it had when it was opened (and removed when the open created it).
+// Only regular files are appended to. Write and Commit throw TFileError when writing fails; a file
+// destroyed without Commit is abandoned.
 class TOutputFile {
  public:
   TOutputFile() = default;
@@ -47,19 +80,34 @@ class TOutputFile {
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
-  // Creates the file (Replace: emptied when it exists; Append: kept, written at its end). Returns
-  // false with the reason in error when the file cannot be opened.
+  // Returns false with the reason in error when the file cannot be created or opened; throws
+  // TFileError for an append target that exists but is not a regular file or a folder.
   bool Open(const std::string& path, TOutputMode mode, std::error_code& error);
   void Write(std::string_view bytes);
-  void Close();
+  // Writes what is buffered and puts the file in place.
+  void Commit();
+  // Undoes the run's writing (see above). Never throws.
+  void Abandon() noexcept;
+
+  bool IsOpen() const { return m_fd >= 0; }
+  // The target file (Append) once opened.
+  const TFileIdentity& Identity() const { return m_identity; }
+  // The temporary file of Replace, while it exists.
+  const std::string& TemporaryPath() const { return m_temporary; }
 
  private:
   void Flush();
   void WriteAll(const char* bytes, std::size_t size);
 
   std::string m_path;
+  std::string m_temporary;  // Replace: the file written, renamed to m_path by Commit
+  TOutputMode m_mode = TOutputMode::Replace;
   int m_fd = -1;
-  std::vector<char> m_buffer;
+  bool m_created = false;          // Append: the open created the file
+  std::uint64_t m_startSize = 0;   // Append: the size before this run
+  TFileIdentity m_identity;
+  std::unique_ptr<char[]> m_buffer;
+  std::size_t m_capacity = 0;
   std::size_t m_used = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <new>
+#include <unordered_map>
 #include <optional>
 #include <system_error>
 
@@ -42,7 +43,60 @@ bool PathExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
+// Ends a run that was asked to stop.
+class TJobStopped {};
+
+// Reads the first pass in blocks sized to the file, so that a small file costs a small buffer.
+std::size_t BlockSizeFor(const TInputFile& input) {
+  constexpr std::uint64_t kSmallest = 4096;
+  const std::uint64_t wanted = std::clamp<std::uint64_t>(input.Size() + 16, kSmallest,
+                                                         TTableFragmentScanner::kDefaultBlockSize);
+  return static_cast<std::size_t>(wanted);
+}
+
+// How often a long table looks whether the job should stop.
+constexpr std::size_t kRowsBetweenStopChecks = 4096;
+
 }  // namespace
+
+// The second pass: writes the chosen fragments as the scan finishes them, holding only a fragment
+// whose turn has not come yet (a choice out of file order, or a table chosen twice).
+class TTableStreamer final : public TFragmentSink {
+ public:
+  TTableStreamer(TConversionJob& job, const std::vector<std::size_t>& order, TOutputFile& output)
+      : m_job(job), m_order(order), m_output(output) {
+    for (std::size_t index : order) ++m_uses[index];
+  }
+
+  bool WantsText(std::size_t index) override { return m_uses.count(index) != 0; }
+
+  bool Take(std::size_t index, std::string& text) override {
+    m_job.CheckStop();
+    const auto uses = m_uses.find(index);
+    if (uses != m_uses.end()) {
+      m_held[index] = std::move(text);
+      while (m_next < m_order.size()) {
+        const auto held = m_held.find(m_order[m_next]);
+        if (held == m_held.end()) break;
+        m_job.WriteTable(held->second, m_output);
+        if (--m_uses[held->first] == 0) {
+          m_uses.erase(held->first);
+          m_held.erase(held);
+        }
+        ++m_next;
+      }
+    }
+    return m_next < m_order.size();
+  }
+
+ private:
+  TConversionJob& m_job;
+  const std::vector<std::size_t>& m_order;
+  TOutputFile& m_output;
+  std::size_t m_next = 0;
+  std::unordered_map<std::size_t, std::size_t> m_uses;  // how often each fragment is still to be written
+  std::unordered_map<std::size_t, std::string> m_held;
+};
 
 void TConversionJob::Log(std::string_view line) { m_host.AppendLog(line); }
 
@@ -63,11 +117,38 @@ void TConversionJob::Start() {
   m_abortJob = false;
   m_rememberSelection = false;
   m_ended = false;
+  m_stopped = false;
   m_failedFiles.clear();
+  m_notConverted.clear();
+  m_convertedFiles.clear();
+  m_writtenOutputs.clear();
+  if (const std::string* input = InputThatIsAppendTarget()) {
+    // Nothing is converted: even the files before it would write their rows into a page of the job.
+    const std::string reason = "Cannot append to " + m_host.OutputPath() + std::string(kAppendTargetIsInput);
+    LogJoined(kLogError, reason);
+    LogJoined(kLogInputFile, *input);
+    m_host.ReportFailure(reason + ": " + *input);
+    m_stopped = true;
+  }
   StartNextFile();
 }
 
+const std::string* TConversionJob::InputThatIsAppendTarget() const {
+  TFileIdentity target;
+  if (!m_host.AppendOutput() || !FileIdentityOf(m_host.OutputPath(), target)) return nullptr;
+  for (const std::string& file : m_fileQueue.Items()) {
+    TFileIdentity identity;
+    if (FileIdentityOf(file, identity) && identity == target) return &file;
+  }
+  return nullptr;
+}
+
 void TConversionJob::StartNextFile() {
+  // A stop ends the job at once, even after the last file.
+  if (m_stopped) {
+    EndJob(TJobEnd::Aborted);
+    return;
+  }
   if (m_fileQueue.Empty()) {
     EndJob(TJobEnd::Completed);
     return;
@@ -87,6 +168,7 @@ void TConversionJob::EndJob(TJobEnd how) {
   m_passNumber = kLastPass;
   ShowPassLabels();
   m_ended = true;
+  if (how == TJobEnd::Aborted) m_notConverted.assign(m_fileQueue.Items().begin(), m_fileQueue.Items().end());
   m_fileQueue.Clear();
   // After an abort the queue holds the list's files again, every one of them, so that the next Start
   // converts them all.
@@ -108,16 +190,35 @@ void TConversionJob::RunTerminated() {
   }
 }
 
+void TConversionJob::Fail(std::string_view message) {
+  LogJoined(kLogError, message);
+  m_host.ReportFailure(message);
+  m_runFailed = true;
+}
+
+void TConversionJob::CheckStop() const {
+  if (m_host.StopRequested()) throw TJobStopped();
+}
+
 void TConversionJob::ConvertFile() {
   m_runFailed = false;
   m_tableFragments.clear();
   m_pageCharset.clear();
+  m_outputPath.clear();
+  // Declared first, so that an output still open when the run fails is undone after the input closes.
+  TOutputFile output;
   try {
+    CheckStop();
     TInputFile input(m_currentFile);
     ++m_passNumber;
     ShowPassLabels();
+    Log(kLogRule);
+    LogJoined(kLogAnalysing, m_currentFile);
+    if (SkipRepeatedFile(input)) return;
 
-    const std::size_t count = ScanTables(input);
+    // The first pass only counts the tables; they are read again, and kept, only when the user has to
+    // see them to choose.
+    std::size_t count = ScanTables(input, false);
     if (count == 0) return;
 
     static const std::vector<std::string> kOnlyTable = {"0"};
@@ -128,7 +229,14 @@ void TConversionJob::ConvertFile() {
       if (!m_rememberSelection) m_selectedTables = kOnlyTable;
       tables = &kOnlyTable;
     } else if (!m_rememberSelection) {
-      CallPreview();
+      if (std::optional<TTableChoice> choice = m_host.ChoiceWithoutFragments(count)) {
+        m_selectedTables = std::move(choice->Selection);
+        m_rememberSelection = choice->Remember && !m_selectedTables.empty();
+      } else {
+        input.Rewind();
+        count = ScanTables(input, true);
+        CallPreview();
+      }
       if (m_selectedTables.empty()) {
         Log(kLogCanceled);
         return;
@@ -138,42 +246,67 @@ void TConversionJob::ConvertFile() {
     ++m_passNumber;
     ShowPassLabels();
 
-    TOutputFile output;
     if (!OpenOutputFile(output)) return;
-    WriteTables(*tables, output);
-    output.Close();
+    const std::vector<std::size_t> order = TablesToWrite(*tables, count);
+    if (!m_tableFragments.empty()) {
+      for (std::size_t index : order) WriteTable(m_tableFragments[index], output);
+    } else if (!order.empty()) {
+      input.Rewind();
+      StreamTables(input, order, output);
+    }
+    FinishOutput(output);
+  } catch (const TJobStopped&) {
+    output.Abandon();
+    m_stopped = true;
+    m_runFailed = true;
+    LogJoined(kLogStopped, m_currentFile);
   } catch (const TFileError& error) {
-    LogJoined(kLogError, error.what());
-    m_runFailed = true;
+    output.Abandon();
+    Fail(error.what());
   } catch (const std::bad_alloc&) {
-    LogJoined(kLogError, "Not enough memory to convert " + m_currentFile);
-    m_runFailed = true;
+    output.Abandon();
+    Fail("Not enough memory to convert " + m_currentFile);
   } catch (const std::exception& error) {
-    LogJoined(kLogError, std::string(error.what()) + " while converting " + m_currentFile);
-    m_runFailed = true;
+    output.Abandon();
+    Fail(std::string(error.what()) + " while converting " + m_currentFile);
   }
 }
 
-std::size_t TConversionJob::ScanTables(TInputFile& input) {
-  Log(kLogRule);
-  LogJoined(kLogAnalysing, m_currentFile);
+bool TConversionJob::SkipRepeatedFile(const TInputFile& input) {
+  const auto [earlier, added] = m_convertedFiles.try_emplace(input.Identity(), m_currentFile);
+  if (added) return false;
+  LogJoined(kLogSameFile, earlier->second);
+  return true;
+}
 
+std::size_t TConversionJob::ScanTables(TInputFile& input, bool keepFragments) {
   // The page's head is kept as it goes by, for its character-set declaration.
   std::string head;
   TTableFragmentScanner scanner;
-  scanner.ScanAll([&input, &head](char* buffer, std::size_t size) {
-    const std::size_t got = input.Read(buffer, size);
-    if (head.size() < kPageCharsetScanLimit) head.append(buffer, std::min(got, kPageCharsetScanLimit - head.size()));
-    return got;
-  });
+  // Counting only: no fragment's text is wanted.
+  struct TCounter final : TFragmentSink {
+    bool WantsText(std::size_t) override { return false; }
+    bool Take(std::size_t, std::string&) override { return true; }
+  } counter;
+  if (!keepFragments) scanner.SetSink(&counter);
+  scanner.ScanAll(
+      [this, &input, &head](char* buffer, std::size_t size) {
+        CheckStop();
+        const std::size_t got = input.Read(buffer, size);
+        if (head.size() < kPageCharsetScanLimit) head.append(buffer, std::min(got, kPageCharsetScanLimit - head.size()));
+        return got;
+      },
+      BlockSizeFor(input));
+  if (keepFragments) {
+    m_tableFragments = scanner.TakeFragments();
+    return m_tableFragments.size();
+  }
   m_pageCharset = PageCharsetDeclaration(head);
 
   ++m_passNumber;
   ShowPassLabels();
-
-  m_tableFragments = scanner.TakeFragments();
-  LogJoined(kLogTableCount, std::to_string(m_tableFragments.size()));
-  return m_tableFragments.size();
+  LogJoined(kLogTableCount, std::to_string(scanner.FragmentCount()));
+  return scanner.FragmentCount();
 }
 
 void TConversionJob::CallPreview() {
@@ -184,44 +317,96 @@ void TConversionJob::CallPreview() {
   m_rememberSelection = choice.Remember && !m_selectedTables.empty();
 }
 
+std::string TConversionJob::PerFileOutputPath() {
+  const std::string base = UpToLastSeparator(m_host.OutputPath()) + AfterLastSeparator(m_currentFile);
+  std::string path = base + std::string(kOutputExtension);
+  // Two inputs of one job with the same name (from different folders) never share an output file: the
+  // later one gets "NAME (2).xls", "NAME (3).xls", ...
+  unsigned k = 2;
+  for (; m_writtenOutputs.count(path) != 0; ++k)
+    path = base + " (" + std::to_string(k) + ")" + std::string(kOutputExtension);
+  if (k != 2) LogJoined(kLogRenamedOutput, path);
+  return path;
+}
+
 bool TConversionJob::OpenOutputFile(TOutputFile& output) {
   std::error_code error;
   if (m_host.AppendOutput()) {
     const std::string path = m_host.OutputPath();
     const bool existed = PathExists(path);
-    if (output.Open(path, TOutputMode::Append, error)) return true;
+    if (output.Open(path, TOutputMode::Append, error)) {
+      // Appending to a file this job reads would write the rows into the page itself.
+      TFileIdentity current;
+      if (FileIdentityOf(m_currentFile, current) && current == output.Identity())
+        throw TFileError("Cannot append to " + path + std::string(kAppendTargetIsInput));
+      m_outputPath.clear();
+      return true;
+    }
     if (existed) throw TFileError("Cannot open " + path + " for appending: " + error.message());
     Log(kLogExitingConversion);
     LogJoined(kLogCannotCreateFile, path);
+    m_host.ReportFailure("Cannot create file " + path + ": " + error.message());
   } else {
-    std::string path = UpToLastSeparator(m_host.OutputPath());
-    path.append(AfterLastSeparator(m_currentFile)).append(kOutputExtension);
-    if (output.Open(path, TOutputMode::Replace, error)) return true;
+    const std::string path = PerFileOutputPath();
+    if (output.Open(path, TOutputMode::Replace, error)) {
+      m_outputPath = path;
+      return true;
+    }
     Log(kLogExitingConversion);
-    Log(kLogCannotCreateExcelFile);
+    const std::string reason = std::string(kLogCannotCreateExcelFile) + path + ": " + error.message();
+    Log(reason);
+    m_host.ReportFailure(reason);
   }
   m_abortJob = true;
   m_runFailed = true;
   return false;
 }
 
-void TConversionJob::WriteTables(const std::vector<std::string>& tables, TOutputFile& output) {
-  const std::size_t count = std::min(tables.size(), m_tableFragments.size());
-  for (std::size_t k = 0; k < count; ++k) {
+std::vector<std::size_t> TConversionJob::TablesToWrite(const std::vector<std::string>& tables,
+                                                       std::size_t count) const {
+  std::vector<std::size_t> order;
+  const std::size_t n = std::min(tables.size(), count);
+  for (std::size_t k = 0; k < n; ++k) {
     // A choice that names no fragment of this file (a remembered one meeting fewer tables) ends the
     // file's tables there.
     const std::optional<std::size_t> index = ParseTableIndex(tables[k]);
-    if (!index || *index >= m_tableFragments.size()) break;
-    TTableRowWalker rows(m_tableFragments[*index]);
-    std::string_view rowText;
-    while (rows.Next(rowText)) {
-      const TCellTrimming trimming = m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep;
-      std::string line = RowLine(rowText, trimming);
-      Log(line);
-      line.append(kRowLineEnd);
-      output.Write(line);
-    }
+    if (!index || *index >= count) break;
+    order.push_back(*index);
   }
+  return order;
+}
+
+void TConversionJob::StreamTables(TInputFile& input, const std::vector<std::size_t>& order, TOutputFile& output) {
+  TTableStreamer streamer(*this, order, output);
+  TTableFragmentScanner scanner;
+  scanner.SetSink(&streamer);
+  scanner.ScanAll([this, &input](char* buffer, std::size_t size) {
+    CheckStop();
+    return input.Read(buffer, size);
+  });
+}
+
+void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {
+  const TCellTrimming trimming = m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep;
+  TTableRowWalker rows(fragment);
+  std::string_view rowText;
+  std::size_t sinceCheck = 0;
+  while (rows.Next(rowText)) {
+    if (++sinceCheck == kRowsBetweenStopChecks) {
+      sinceCheck = 0;
+      CheckStop();
+    }
+    m_rowLine = RowLine(rowText, trimming);
+    Log(m_rowLine);
+    m_rowLine.append(kRowLineEnd);
+    output.Write(m_rowLine);
+  }
+}
+
+void TConversionJob::FinishOutput(TOutputFile& output) {
+  CheckStop();
+  output.Commit();
+  if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);
 }
 
 }  // namespace corvane

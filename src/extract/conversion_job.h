@@ -2,18 +2,26 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "extract/byte_file.h"
 #include "extract/job_host.h"
 #include "extract/sorted_string_list.h"
 
 namespace corvane {
 
-class TInputFile;
-class TOutputFile;
-
 // Converts every file of the file queue, one run per file: scan the file for tables, settle which to
 // write (asking the host when there is a choice), and write their rows to the output file.
+//
+// A run never leaves a damaged output behind: a file written per input replaces an earlier one only
+// when its run succeeds, and a failed or stopped run takes its rows back out of the append file.
+// Memory stays bounded by the largest table written: the first pass over a file only counts its
+// tables, and when the choice is known by then (one table, a remembered choice, the command line) a
+// second pass writes the chosen tables as it meets them. Only a choice the user makes from the tables
+// themselves needs them all held.
 //
 // Threads: Start, StartNextFile and RunTerminated run on the user-interface thread, ConvertFile on
 // the worker. Only one run exists at a time and the next is started from RunTerminated, so the state
@@ -49,16 +57,31 @@ class TConversionJob {
   bool Ended() const { return m_ended; }
   // The files of this job whose run failed, in run order.
   const std::vector<std::string>& FailedFiles() const { return m_failedFiles; }
+  // The files a stopped job did not come to, in queue order.
+  const std::vector<std::string>& NotConverted() const { return m_notConverted; }
+  // True when the job ended because the host asked it to stop, or could not start (an append file
+  // that is one of the inputs).
+  bool Stopped() const { return m_stopped; }
 
  private:
   void ShowPassLabels();
   void Log(std::string_view line);
   void LogJoined(std::string_view first, std::string_view second);
   void EndJob(TJobEnd how);
-  std::size_t ScanTables(TInputFile& input);
+  void Fail(std::string_view message);
+  bool SkipRepeatedFile(const TInputFile& input);
+  const std::string* InputThatIsAppendTarget() const;
+  void CheckStop() const;
+  std::size_t ScanTables(TInputFile& input, bool keepFragments);
   void CallPreview();
+  std::string PerFileOutputPath();
   bool OpenOutputFile(TOutputFile& output);
-  void WriteTables(const std::vector<std::string>& tables, TOutputFile& output);
+  std::vector<std::size_t> TablesToWrite(const std::vector<std::string>& tables, std::size_t count) const;
+  void StreamTables(TInputFile& input, const std::vector<std::size_t>& order, TOutputFile& output);
+  void WriteTable(std::string_view fragment, TOutputFile& output);
+  void FinishOutput(TOutputFile& output);
+
+  friend class TTableStreamer;
 
   TJobHost& m_host;
   TSortedStringList m_fileQueue;
@@ -71,7 +94,15 @@ class TConversionJob {
   bool m_abortJob = false;
   bool m_ended = false;
   bool m_runFailed = false;
+  bool m_stopped = false;
   std::vector<std::string> m_failedFiles;
+  std::vector<std::string> m_notConverted;
+  // This job's inputs by file identity (the first path met), so that a file reached twice is
+  // converted once, and the outputs written per file, so that none is overwritten by a later input.
+  std::unordered_map<TFileIdentity, std::string, TFileIdentityHash> m_convertedFiles;
+  std::unordered_set<std::string> m_writtenOutputs;
+  std::string m_outputPath;  // the current run's own output file; empty when it appends
+  std::string m_rowLine;     // reused for every row
 };
 
 }  // namespace corvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,20 @@ class TJobHost {
   // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the
   // answer. An empty selection cancels the file; so does a question that could not be asked.
   virtual TTableChoice ChooseTables(const std::vector<std::string>& fragments) = 0;
+  // Worker: the choice for a file with count tables (more than one) when the host settles it without
+  // showing them (the command line); nothing when the user must see the tables. A choice known
+  // before the rows are written lets the job stream the file instead of holding its tables.
+  virtual std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t count) {
+    static_cast<void>(count);
+    return std::nullopt;
+  }
+
+  // Worker: true once the job should stop as soon as it can (an interrupt, the window closing). The
+  // run going on is then undone: its output is left as it was before the run.
+  virtual bool StopRequested() const { return false; }
+  // Worker or user-interface thread: a run failed; message names the file and the reason. The log has
+  // it too; a host without a visible log shows it elsewhere.
+  virtual void ReportFailure(std::string_view message) { static_cast<void>(message); }
 
   // User-interface thread: run TConversionJob::ConvertFile on the worker, then
   // TConversionJob::RunTerminated back on the user-interface thread.

@@ -18,6 +18,11 @@ inline constexpr std::string_view kLogCannotCreateFile = "DETAILS : Cannot creat
 inline constexpr std::string_view kLogCannotCreateExcelFile = "Cannot create excel file. Check path ";
 inline constexpr std::string_view kLogExtractionComplete = "Extraction Complete for ";
 inline constexpr std::string_view kLogExtractionFailed = "Extraction Failed for ";
+inline constexpr std::string_view kLogSameFile = "Already converted in this job as ";
+inline constexpr std::string_view kLogRenamedOutput = "An earlier file of this job has the same name; writing ";
+inline constexpr std::string_view kLogStopped = "ERROR : Conversion stopped; nothing written for ";
+inline constexpr std::string_view kAppendTargetIsInput = ": it is one of the input files";
+inline constexpr std::string_view kLogInputFile = "DETAILS : Input file ";
 
 inline constexpr std::string_view kPassSuffix = " of 3";
 inline constexpr int kLastPass = 3;

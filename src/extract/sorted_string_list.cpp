@@ -18,7 +18,14 @@ bool TSortedStringList::Less(std::string_view a, std::string_view b) {
   return a < b;
 }
 
+void TSortedStringList::Compact() {
+  if (m_first == 0) return;
+  m_items.erase(m_items.begin(), m_items.begin() + static_cast<std::ptrdiff_t>(m_first));
+  m_first = 0;
+}
+
 bool TSortedStringList::Add(std::string text) {
+  Compact();
   const auto at = std::lower_bound(m_items.begin(), m_items.end(), text,
                                    [](const std::string& a, const std::string& b) { return Less(a, b); });
   if (at != m_items.end() && *at == text) return false;
@@ -27,6 +34,7 @@ bool TSortedStringList::Add(std::string text) {
 }
 
 void TSortedStringList::AddAll(std::vector<std::string> texts) {
+  Compact();
   const auto less = [](const std::string& a, const std::string& b) { return Less(a, b); };
   std::sort(texts.begin(), texts.end(), less);
   std::vector<std::string> merged;
@@ -39,6 +47,7 @@ void TSortedStringList::AddAll(std::vector<std::string> texts) {
 }
 
 bool TSortedStringList::Remove(std::string_view text) {
+  Compact();
   const auto at = std::lower_bound(m_items.begin(), m_items.end(), text,
                                    [](const std::string& a, std::string_view b) { return Less(a, b); });
   if (at == m_items.end() || *at != text) return false;
@@ -47,7 +56,16 @@ bool TSortedStringList::Remove(std::string_view text) {
 }
 
 void TSortedStringList::Delete(std::size_t index) {
-  if (index < m_items.size()) m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(index));
+  if (index >= Count()) return;
+  if (index == 0) {
+    m_items[m_first] = std::string();
+    ++m_first;
+    // Taken entries are dropped now and then, so the vector stays within twice the live entries.
+    if (m_first == m_items.size()) Clear();
+    else if (m_first > 64 && m_first * 2 > m_items.size()) Compact();
+    return;
+  }
+  m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(m_first + index));
 }
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -63,8 +64,13 @@ std::size_t NextEvent(const char* data, std::size_t i, std::size_t size) {
 
 }  // namespace
 
+void TTableFragmentScanner::SetSink(TFragmentSink* sink) {
+  m_sink = sink;
+  m_keepText = !sink || sink->WantsText(m_count);
+}
+
 std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool atEnd) {
-  if (m_endMarkSeen) return size;
+  if (m_endMarkSeen || m_stopped) return size;
   std::size_t i = 0;
   // Plain text is kept in runs: data[plain, i) has been looked at but not yet appended.
   std::size_t plain = 0;
@@ -90,7 +96,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
       continue;
     }
     if (m_takeNextByte) {
-      m_kept.push_back(static_cast<char>(c));
+      if (m_keepText) m_kept.push_back(static_cast<char>(c));
       m_cut = m_kept.size();
       m_takeNextByte = false;
       plain = ++i;
@@ -107,6 +113,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     if (MatchesNoCase(rest, 0, kCloseTableTag)) {
       keepPlain(i);
       CloseTag(data + i);
+      if (m_stopped) return size;
       plain = i += kCloseTableTag.size();
     } else if (MatchesNoCase(rest, 0, kOpenTableTag)) {
       keepPlain(i);
@@ -129,7 +136,7 @@ void TTableFragmentScanner::AppendText(const char* begin, const char* end) {
       }
     }
   }
-  m_kept.append(begin, end);
+  if (m_keepText) m_kept.append(begin, end);
 }
 
 void TTableFragmentScanner::OpenTag(const char* tag) {
@@ -138,7 +145,7 @@ void TTableFragmentScanner::OpenTag(const char* tag) {
   // An opening tag inside a candidate means the candidate holds another table: drop it. The text of
   // this line since the last cut stays: it begins the new candidate.
   if (m_inCandidate) m_kept.erase(0, m_cut);
-  m_kept.append(tag, kOpenTableTag.size());
+  if (m_keepText) m_kept.append(tag, kOpenTableTag.size());
   m_inCandidate = true;
   m_cut = m_kept.size();
   m_takeNextByte = true;
@@ -153,12 +160,16 @@ void TTableFragmentScanner::CloseTag(const char* tag) {
     return;
   }
   if (m_inCandidate) {
-    m_kept.append(tag, kCloseTableTag.size());
-    if (m_kept.size() >= kMoveFragmentSize) {
+    if (m_keepText) m_kept.append(tag, kCloseTableTag.size());
+    if (m_sink) {
+      m_stopped = !m_sink->Take(m_count, m_kept);
+    } else if (m_kept.size() >= kMoveFragmentSize) {
       m_fragments.push_back(std::move(m_kept));
     } else {
       m_fragments.emplace_back(m_kept);
     }
+    ++m_count;
+    if (m_sink) m_keepText = m_sink->WantsText(m_count);
     m_inCandidate = false;
   }
   m_kept.clear();
@@ -188,17 +199,19 @@ void TTableFragmentScanner::Finish() {
 
 void TTableFragmentScanner::ScanAll(const std::function<std::size_t(char*, std::size_t)>& read,
                                     std::size_t blockSize) {
-  // Room for the bytes handed back by Feed and at least as many new ones.
-  std::vector<char> buffer(std::max(blockSize, 2 * kCloseTableTag.size()));
+  // Room for the bytes handed back by Feed and at least as many new ones; not zero-filled, since a
+  // small file uses little of it.
+  const std::size_t capacity = std::max(blockSize, 2 * kCloseTableTag.size());
+  const std::unique_ptr<char[]> buffer(new char[capacity]);
   std::size_t held = 0;
   for (;;) {
-    const std::size_t got = read(buffer.data() + held, buffer.size() - held);
+    const std::size_t got = read(buffer.get() + held, capacity - held);
     const bool atEnd = got == 0;
     const std::size_t size = held + got;
-    const std::size_t used = Feed(buffer.data(), size, atEnd);
-    if (atEnd || m_endMarkSeen) break;
+    const std::size_t used = Feed(buffer.get(), size, atEnd);
+    if (atEnd || m_endMarkSeen || m_stopped) break;
     held = size - used;
-    std::memmove(buffer.data(), buffer.data() + used, held);
+    std::memmove(buffer.get(), buffer.get() + used, held);
   }
   Finish();
 }

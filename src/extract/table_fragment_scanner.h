@@ -8,6 +8,18 @@
 
 namespace corvane {
 
+// Takes the fragments of a scan as they are finished, instead of the scanner keeping them all.
+class TFragmentSink {
+ public:
+  virtual ~TFragmentSink() = default;
+  // Whether the text of the fragment numbered index (from 0, in file order) is wanted. The text of the
+  // other fragments is never kept: they are only counted.
+  virtual bool WantsText(std::size_t index) = 0;
+  // A finished fragment, with its text when it was wanted and empty otherwise; the sink may take the
+  // text. Returning false ends the scan: the rest of the file is not read.
+  virtual bool Take(std::size_t index, std::string& text) = 0;
+};
+
 // Cuts the text of every table that holds no other table out of an HTML file, without parsing HTML:
 // it looks for "<TABLE" and "</TABLE>" in any letter case, line by line.
 //
@@ -22,9 +34,13 @@ namespace corvane {
 // fragment runs through the closing tag.
 //
 // Only the text since the last opening tag is kept besides the finished fragments, so memory stays
-// close to the size of the fragments themselves, however long the lines.
+// close to the size of the fragments themselves, however long the lines. With a sink, the finished
+// fragments go to the sink and only the wanted one being cut is held.
 class TTableFragmentScanner {
  public:
+  // Hands the fragments to sink (which outlives the scan) instead of keeping them. Set before the
+  // first Feed.
+  void SetSink(TFragmentSink* sink);
   // Scans data[0, size). Returns how many bytes were consumed: all of them when atEnd is set, otherwise
   // all but at most the last seven, which may begin a tag; the caller hands those in again, followed
   // by the next bytes of the file.
@@ -39,6 +55,10 @@ class TTableFragmentScanner {
   static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
   // True once a byte of code 26 has been met: the rest of the file is not read.
   bool EndOfFileMarkSeen() const { return m_endMarkSeen; }
+  // True once the sink has ended the scan.
+  bool Stopped() const { return m_stopped; }
+  // How many fragments were finished so far.
+  std::size_t FragmentCount() const { return m_count; }
 
   const std::vector<std::string>& Fragments() const { return m_fragments; }
   std::vector<std::string> TakeFragments() { return std::move(m_fragments); }
@@ -50,6 +70,10 @@ class TTableFragmentScanner {
   void EndLine();
 
   std::vector<std::string> m_fragments;
+  TFragmentSink* m_sink = nullptr;
+  std::size_t m_count = 0;
+  bool m_keepText = true;  // the text of the fragment that may come next is wanted
+  bool m_stopped = false;
   // The candidate fragment (when the last table tag met was an opening one), followed by the text
   // of the current line since its last cut.
   std::string m_kept;

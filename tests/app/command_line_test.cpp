@@ -1,11 +1,17 @@
 // End-to-end tests of `corvane convert`: the real executable, its output files, log and exit status.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -30,8 +36,9 @@ std::string Quote(const std::string& text) {
 
 class CommandLineTest : public ::testing::Test {
  protected:
-  Result Run(const std::vector<std::string>& args) {
-    std::string command = Quote(CORVANE_EXECUTABLE);
+  // prefix: a command that runs the program, such as one that changes the user.
+  Result Run(const std::vector<std::string>& args, const std::string& prefix = "") {
+    std::string command = prefix + Quote(CORVANE_EXECUTABLE);
     for (const std::string& arg : args) command += " " + Quote(arg);
     command += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
     const int raw = std::system(command.c_str());
@@ -114,7 +121,7 @@ TEST_F(CommandLineTest, FailedFileGivesStatusOneAndTheJobGoesOn) {
             std::string::npos)
       << r.out;
   EXPECT_TRUE(fs::exists(dir / "out" / "one-table.html.xls"));
-  EXPECT_EQ(r.err, "corvane: failed: " + missing + "\n");
+  EXPECT_EQ(r.err, "corvane: Cannot open " + missing + ": No such file or directory\n");
 }
 
 TEST_F(CommandLineTest, UncreatableOutputStopsTheJob) {
@@ -124,7 +131,127 @@ TEST_F(CommandLineTest, UncreatableOutputStopsTheJob) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("ERROR : Exiting conversion.\nDETAILS : Cannot create file " + out + "\n"), std::string::npos);
   EXPECT_EQ(r.out.find("three-tables"), std::string::npos) << "the job ended before the second file";
-  EXPECT_EQ(r.err, "corvane: failed: " + one + "\ncorvane: stopped: the output file could not be created\n");
+  EXPECT_EQ(r.err, "corvane: Cannot create file " + out + ": No such file or directory\n" +
+                       "corvane: stopped: the output file could not be created\n" +
+                       "corvane: not converted: " + (kData / "three-tables.html").string() + "\n");
+}
+
+std::string ManyRows(int rows) {
+  std::string table = "<table>";
+  for (int row = 0; row < rows; ++row) table += "<tr><td>row " + std::to_string(row) + "</td></tr>\n";
+  return table + "</table>";
+}
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CommandLineTest, InputsWithTheSameNameFromTwoFoldersKeepBothOutputs) {
+  fs::create_directories(dir / "t" / "a");
+  fs::create_directories(dir / "t" / "b");
+  fs::copy_file(kData / "one-table.html", dir / "t" / "a" / "r.html");
+  fs::copy_file(kData / "three-tables.html", dir / "t" / "b" / "r.html");
+  const Result r = Run({"convert", "-q", "-o", (dir / "out").string(), (dir / "t").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FileNames(dir / "out"), (std::vector<std::string>{"r.html (2).xls", "r.html.xls"}));
+  EXPECT_EQ(ReadFile(dir / "out" / "r.html (2).xls"), "\"first\"\r\n\"second\"\r\n\"third\"\r\n");
+}
+
+TEST_F(CommandLineTest, AppendingToAnInputIsRefused) {
+  const std::string page = temp.Write("page.html", "<table><tr><td>x</td></tr></table>");
+  const Result r = Run({"convert", "-a", page, page});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "corvane: cannot append to " + page + ": it is the input file " + page + "\n");
+  EXPECT_EQ(ReadFile(page), "<table><tr><td>x</td></tr></table>");
+}
+
+// A log nobody reads any more never costs an output: the job goes on, and the failed log makes the
+// status 1.
+TEST_F(CommandLineTest, AClosedStandardOutputLeavesTheOutputsWhole) {
+  const std::string page = temp.Write("big.html", ManyRows(20000));
+  const fs::path out = dir / "out";
+  const std::string command = "(" + Quote(CORVANE_EXECUTABLE) + " convert -o " + Quote(out.string()) + " " +
+                              Quote(page) + " 2>" + Quote((dir / "stderr").string()) + "; echo $? >" +
+                              Quote((dir / "status").string()) + ") | head -c 1 >/dev/null";
+  ASSERT_EQ(std::system(("bash -c " + Quote(command)).c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "status"), "1\n");
+  EXPECT_EQ(ReadFile(dir / "stderr"), "corvane: cannot write the log to standard output: Broken pipe\n");
+  const std::string output = ReadFile(out / "big.html.xls");
+  EXPECT_EQ(output.substr(output.size() - 13), "\"row 19999\"\r\n");
+}
+
+// SIGINT and SIGTERM stop the job between two writes: the run going on leaves the earlier output as it
+// was, and the files not come to are named.
+TEST_F(CommandLineTest, SignalsStopTheJobAndKeepEarlierOutputs) {
+  const std::string page = temp.Write("a.html", ManyRows(20000));
+  const std::string later = temp.Write("b.html", ManyRows(2));
+  const fs::path out = dir / "out";
+  fs::create_directories(out);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    { std::ofstream(out / "a.html.xls", std::ios::binary) << "earlier\r\n"; }
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const std::string errPath = (dir / "stderr").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(pipeEnds[1], STDOUT_FILENO);
+      ::close(pipeEnds[0]);
+      ::close(pipeEnds[1]);
+      ::freopen(errPath.c_str(), "w", stderr);
+      ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "convert", "-o", out.c_str(), page.c_str(), later.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    // The log fills the pipe and the job waits in the middle of a's rows.
+    int pending = 0;
+    for (int wait = 0; wait < 1000 && pending < 60000; ++wait) {
+      ::usleep(10000);
+      ::ioctl(pipeEnds[0], FIONREAD, &pending);
+    }
+    ASSERT_GE(pending, 60000);
+    ::kill(child, signal);
+    char sink[65536];
+    while (::read(pipeEnds[0], sink, sizeof sink) > 0) {
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(ReadFile(out / "a.html.xls"), "earlier\r\n");
+    EXPECT_EQ(FileNames(out), std::vector<std::string>{"a.html.xls"}) << "no partial file";
+    const std::string err = ReadFile(dir / "stderr");
+    EXPECT_NE(err.find(signal == SIGINT ? "corvane: stopped: interrupted\n" : "corvane: stopped: terminated\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("corvane: not converted: " + later + "\n"), std::string::npos) << err;
+  }
+}
+
+TEST_F(CommandLineTest, AFolderThatCannotBeSearchedFailsTheJob) {
+  // Folder permissions do not apply to root: root runs the program as nobody.
+  std::string prefix;
+  if (::geteuid() == 0) {
+    if (std::system("setpriv --reuid=65534 --regid=65534 --clear-groups " CORVANE_EXECUTABLE " --version >/dev/null 2>&1") != 0)
+      GTEST_SKIP() << "cannot run the program as another user";
+    prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    fs::permissions(dir, fs::perms::all);
+  }
+  fs::create_directories(dir / "t" / "locked");
+  fs::create_directories(dir / "out");
+  fs::copy_file(kData / "one-table.html", dir / "t" / "a.html");
+  fs::permissions(dir / "out", fs::perms::all);
+  ::chmod((dir / "t" / "locked").c_str(), 0);
+  const Result r = Run({"convert", "-q", "-o", (dir / "out").string(), (dir / "t").string()}, prefix);
+  ::chmod((dir / "t" / "locked").c_str(), 0700);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "corvane: cannot search folder " + (dir / "t" / "locked").string() + ": Permission denied\n");
+  EXPECT_TRUE(fs::exists(dir / "out" / "a.html.xls"));
 }
 
 TEST_F(CommandLineTest, UsageErrors) {

@@ -261,7 +261,10 @@ TEST_F(MainWindowTest, AbortedJobKeepsEveryFileForTheNextStart) {
   QTest::mouseClick(Start(), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "Done"; }, 20000));
   const QString log = Control<QPlainTextEdit>("Memo1")->toPlainText();
-  EXPECT_TRUE(log.contains("ERROR : Exiting conversion.\nCannot create excel file. Check path \n")) << log.toStdString();
+  const QString reason = "Cannot create excel file. Check path " +
+                         QString::fromStdString((temp.Path() / "missing" / "one-table.html.xls").string()) +
+                         ": No such file or directory\n";
+  EXPECT_TRUE(log.contains("ERROR : Exiting conversion.\n" + reason)) << log.toStdString();
   EXPECT_EQ(ListTexts(), (QStringList{kData + "/three-tables.html", kData + "/one-table.html"}));
   EXPECT_EQ(QueueTexts(), (QStringList{kData + "/one-table.html", kData + "/three-tables.html"}));
   EXPECT_EQ(Control<QProgressBar>("pbConversion")->value(), 2);

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -34,6 +40,8 @@ class RecordingHost : public TInlineJobHost {
   bool trim = false;
   std::string outputPath;
   int maximum = 100;
+  std::size_t stopAfterLogLines = 0;  // 0: never asks to stop
+  std::vector<std::string> failures;
 
   void AppendLog(std::string_view line) override { log.emplace_back(line); }
   void ShowPassLabels(std::string_view file, std::string_view pass) override {
@@ -54,7 +62,42 @@ class RecordingHost : public TInlineJobHost {
   std::vector<std::string> InputListEntries() const override { return listEntries; }
   int ProgressMaximum() const override { return maximum; }
   void SetProgressPosition(int position) override { positions.push_back(position); }
+  bool StopRequested() const override { return stopAfterLogLines != 0 && log.size() >= stopAfterLogLines; }
+  void ReportFailure(std::string_view message) override { failures.emplace_back(message); }
 };
+
+// Files written past limit bytes fail with "File too large" while the object lives.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = m_saved;
+    small.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~TFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_savedHandler);
+  }
+
+ private:
+  struct rlimit m_saved {};
+  void (*m_savedHandler)(int) = nullptr;
+};
+
+std::string ManyRows(int rows) {
+  std::string table = "<table>";
+  for (int row = 0; row < rows; ++row) table += "<tr><td>row " + std::to_string(row) + "</td></tr>\n";
+  return table + "</table>";
+}
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class ConversionJobTest : public ::testing::Test {
  protected:
@@ -214,14 +257,15 @@ TEST_F(ConversionJobTest, UncreatableOutputAbortsJobAndKeepsEveryFileQueued) {
                                              "Analysing     : " + a,
                                              "Table count : 1",
                                              "ERROR : Exiting conversion.",
-                                             "Cannot create excel file. Check path ",
+                                             "Cannot create excel file. Check path " + dir.string() +
+                                                 "/missing/a.html.xls: No such file or directory",
                                              "",
                                              "Extraction Failed for " + a,
                                              kRule};
   EXPECT_EQ(host.log, expected);
   EXPECT_EQ(host.ends, std::vector<TJobEnd>{TJobEnd::Aborted});
   EXPECT_TRUE(job.AbortJob());
-  EXPECT_EQ(job.FileQueue().Items(), (std::vector<std::string>{a, b, c}));
+  EXPECT_EQ(std::vector<std::string>(job.FileQueue().Items().begin(), job.FileQueue().Items().end()), (std::vector<std::string>{a, b, c}));
   EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
   EXPECT_EQ(host.positions.back(), host.maximum);
 }
@@ -250,12 +294,19 @@ TEST_F(ConversionJobTest, RunErrorsAreReportedAndTheJobGoesOn) {
   const std::string folder = (dir / "folder.html").string();
   fs::create_directory(folder);
   const std::string table = Write("t.html", "<table><tr><td>t</td></tr></table>");
+  const std::string fifo = (dir / "fifo.html").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::vector<Case> cases = {
       {"MissingInput", false, "", gone, "ERROR : Cannot open " + gone + ": No such file or directory"},
       {"InputIsFolder", false, "", folder, "ERROR : Cannot read " + folder + ": Is a directory"},
       {"AppendTargetIsFolder", true, out.string(), table,
        "ERROR : Cannot open " + out.string() + " for appending: Is a directory"},
-      {"WriteFails", true, "/dev/full", table, "ERROR : Cannot write to /dev/full: No space left on device"},
+      {"AppendTargetIsDevice", true, "/dev/full", table,
+       "ERROR : Cannot open /dev/full for appending: not a regular file"},
+      {"InputIsDevice", false, "", "/dev/zero", "ERROR : Cannot read /dev/zero: not a regular file"},
+      // Neither blocks waiting for the other end.
+      {"InputIsFifo", false, "", fifo, "ERROR : Cannot read " + fifo + ": not a regular file"},
+      {"AppendTargetIsFifo", true, fifo, table, "ERROR : Cannot open " + fifo + " for appending: not a regular file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -269,6 +320,7 @@ TEST_F(ConversionJobTest, RunErrorsAreReportedAndTheJobGoesOn) {
     ASSERT_FALSE(firstRun.empty());
     EXPECT_EQ(firstRun.back(), "") << "the error line precedes the closing lines";
     EXPECT_EQ(firstRun[firstRun.size() - 2], c.error);
+    EXPECT_EQ(host.failures.back(), c.error.substr(8)) << "the reason reaches the host too";
     ASSERT_FALSE(job.FailedFiles().empty());
     EXPECT_EQ(job.FailedFiles().front(), c.input);
     EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Analysing     : " + good), host.log.end())
@@ -277,10 +329,154 @@ TEST_F(ConversionJobTest, RunErrorsAreReportedAndTheJobGoesOn) {
   }
 }
 
+TEST_F(ConversionJobTest, AnAppendFileThatIsAnInputStopsTheJobBeforeItStarts) {
+  host.append = true;
+  const std::string a = Write("a.html", "<table><tr><td>a</td></tr></table>");
+  const std::string t = Write("t.html", "<table><tr><td>t</td></tr></table>");
+  const std::string linked = (dir / "linked.html").string();
+  ASSERT_EQ(::link(t.c_str(), linked.c_str()), 0);
+  for (const std::string& target : {t, linked}) {
+    host.log.clear();
+    host.outputPath = target;
+    Queue({a, t});
+    host.RunJob(job);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"ERROR : Cannot append to " + target + ": it is one of the input files",
+                                                  "DETAILS : Input file " + t}));
+    EXPECT_EQ(host.failures.back(), "Cannot append to " + target + ": it is one of the input files: " + t);
+    EXPECT_TRUE(job.Stopped());
+    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{a, t}));
+    EXPECT_EQ(test::ReadFile(t), "<table><tr><td>t</td></tr></table>");
+  }
+}
+
 TEST_F(ConversionJobTest, ProgressCountsFinishedFilesAndEndsFull) {
   Queue({Write("a.html", ""), Write("b.html", ""), Write("c.html", "")});
   host.RunJob(job);
   EXPECT_EQ(host.positions, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(ConversionJobTest, InputsWithTheSameNameGetTheirOwnOutputs) {
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  fs::create_directories(dir / "c");
+  const std::string a = Write("a/r.html", "<table><tr><td>a</td></tr></table>");
+  const std::string b = Write("b/r.html", "<table><tr><td>b</td></tr></table>");
+  const std::string c = Write("c/r.html", "<table><tr><td>c</td></tr></table>");
+  Queue({a, b, c});
+  host.RunJob(job);
+  EXPECT_EQ(FileNames(out), (std::vector<std::string>{"r.html (2).xls", "r.html (3).xls", "r.html.xls"}));
+  EXPECT_EQ(test::ReadFile(out / "r.html.xls"), "\"a\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "r.html (2).xls"), "\"b\"\r\n");
+  EXPECT_EQ(test::ReadFile(out / "r.html (3).xls"), "\"c\"\r\n");
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(),
+                      "An earlier file of this job has the same name; writing " + (out / "r.html (2).xls").string()),
+            host.log.end());
+
+  // A later job replaces its outputs as usual.
+  host.log.clear();
+  Queue({a});
+  host.RunJob(job);
+  EXPECT_EQ(FileNames(out).size(), 3u);
+}
+
+TEST_F(ConversionJobTest, AFileReachedByTwoPathsIsConvertedOnce) {
+  host.append = true;
+  host.outputPath = (out / "all.xls").string();
+  const std::string a = Write("a.html", "<table><tr><td>a</td></tr></table>");
+  const std::string linked = (dir / "z-link.html").string();
+  ASSERT_EQ(::link(a.c_str(), linked.c_str()), 0);
+  Queue({a, linked});
+  host.RunJob(job);
+  EXPECT_EQ(test::ReadFile(out / "all.xls"), "\"a\"\r\n");
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(), "Already converted in this job as " + a), host.log.end());
+  EXPECT_TRUE(job.FailedFiles().empty());
+}
+
+// A run that fails while writing leaves every output as it was before the run, so that the next run
+// starts clean.
+TEST_F(ConversionJobTest, FailedWritesLeaveOutputsAsTheyWere) {
+  const std::string big = Write("big.html", ManyRows(300));
+  const std::string small = Write("small.html", "<table><tr><td>alpha</td></tr></table>");
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    host.append = append;
+    host.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
+    const fs::path target = append ? out / "all.xls" : out / "big.html.xls";
+    std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
+    {
+      TFileSizeLimit limit(2000);
+      Queue({big});
+      host.RunJob(job);
+    }
+    EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{big});
+    EXPECT_EQ(host.failures.back(), "Cannot write to " + target.string() + ": File too large");
+    EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n");
+    EXPECT_EQ(FileNames(out), std::vector<std::string>{target.filename().string()}) << "no partial file left";
+
+    if (append) {
+      Queue({small});
+      host.RunJob(job);
+      EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n\"alpha\"\r\n");
+    }
+    fs::remove(target);
+  }
+}
+
+TEST_F(ConversionJobTest, AStoppedJobUndoesItsRunAndNamesWhatItLeft) {
+  const std::string a = Write("a.html", ManyRows(10000));
+  const std::string b = Write("b.html", ManyRows(3));
+  const std::string c = Write("c.html", ManyRows(3));
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    host.log.clear();
+    host.append = append;
+    host.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
+    const fs::path target = append ? out / "all.xls" : out / "a.html.xls";
+    std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
+    host.stopAfterLogLines = 5000;  // in the middle of a's rows
+    Queue({a, b, c});
+    host.RunJob(job);
+    host.stopAfterLogLines = 0;
+    EXPECT_TRUE(job.Stopped());
+    EXPECT_EQ(host.ends.back(), TJobEnd::Aborted);
+    EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
+    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{b, c}));
+    EXPECT_EQ(host.log[host.log.size() - 4], "ERROR : Conversion stopped; nothing written for " + a);
+    EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n");
+    EXPECT_EQ(FileNames(out), std::vector<std::string>{target.filename().string()});
+    fs::remove(target);
+  }
+}
+
+// A choice known before the rows are written is streamed in the order chosen, a table chosen twice
+// written twice, and the file's tables are never all held.
+class StreamingHost : public RecordingHost {
+ public:
+  std::vector<std::string> selection;
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override { return TTableChoice{selection, false}; }
+};
+
+TEST_F(ConversionJobTest, ChoicesKnownInAdvanceAreStreamedInTheirOrder) {
+  StreamingHost streaming;
+  streaming.outputPath = out.string() + "/";
+  TConversionJob streamingJob(streaming);
+  const std::string a = Write("a.html", kThreeTables);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"0", "1", "2"}, "\"t1\"\r\n\"t2\"\r\n\"t3\"\r\n"},
+      {{"2", "0"}, "\"t3\"\r\n\"t1\"\r\n"},
+      {{"1", "1"}, "\"t2\"\r\n\"t2\"\r\n"},
+      {{"1", "7", "2"}, "\"t2\"\r\n"},
+      {{"x", "1"}, ""},
+  };
+  for (const auto& [selection, expected] : cases) {
+    SCOPED_TRACE(selection.front() + "," + selection.back());
+    streaming.selection = selection;
+    streamingJob.FileQueue().Add(a);
+    streaming.RunJob(streamingJob);
+    EXPECT_EQ(test::ReadFile(out / "a.html.xls"), expected);
+    EXPECT_TRUE(streamingJob.TableFragments().empty());
+    EXPECT_EQ(streaming.questions, 0);
+  }
 }
 
 }  // namespace
