@@ -1,7 +1,10 @@
 // Measures the extraction on generated files: the table scan alone, and the whole `corvane convert`
 // with its peak memory, for a file of the given size and for one twice as large.
 //
-//   corvane_bench [--size-mb N] [--dir DIR] [--corvane PATH]
+//   corvane_bench [--size-mb N] [--dir DIR] [--corvane PATH] [--files N]
+//
+// Then the peak memory of each command-line mode, also on a file of tiny tables and one without any
+// table, and the time for N small files in one folder (default 100,000) and for a tenth of them.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +36,46 @@ struct Figures {
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
+// Runs corvane with args; the wall time and the child's peak memory.
+struct Run {
+  double seconds = 0;
+  long peakKilobytes = 0;
+  int status = 0;
+};
+
+Run RunCorvane(const std::string& corvane, const std::vector<std::string>& args, bool logToDevNull = false) {
+  Run run;
+  const auto start = Clock::now();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (logToDevNull) std::freopen("/dev/null", "w", stdout);
+    std::vector<char*> argv = {const_cast<char*>(corvane.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(corvane.c_str(), argv.data());
+    std::_Exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(child, &status, 0, &usage);
+  run.seconds = Seconds(start);
+  run.peakKilobytes = usage.ru_maxrss;
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// Best time of three; the largest peak memory seen.
+Run BestOfThree(const std::string& corvane, const std::vector<std::string>& args, bool logToDevNull = false) {
+  Run best;
+  for (int round = 0; round < 3; ++round) {
+    const Run run = RunCorvane(corvane, args, logToDevNull);
+    if (run.status != 0) return run;
+    if (round == 0 || run.seconds < best.seconds) best.seconds = run.seconds;
+    best.peakKilobytes = std::max(best.peakKilobytes, run.peakKilobytes);
+  }
+  return best;
+}
+
 Figures Measure(const std::string& input, const std::string& corvane, const fs::path& outDir) {
   Figures figures;
   // Best of three for the scan: the file is in the page cache after the first.
@@ -45,27 +88,43 @@ Figures Measure(const std::string& input, const std::string& corvane, const fs::
     figures.fragments = scanner.Fragments().size();
     if (round == 0 || seconds < figures.scanSeconds) figures.scanSeconds = seconds;
   }
-
   fs::create_directories(outDir);
-  // Best of three for the whole conversion too; the peak memory is the largest seen.
-  for (int round = 0; round < 3; ++round) {
-    const auto start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::execl(corvane.c_str(), corvane.c_str(), "convert", "-q", "-o", outDir.c_str(), input.c_str(),
-              static_cast<char*>(nullptr));
-      std::_Exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    const double seconds = Seconds(start);
-    if (round == 0 || seconds < figures.convertSeconds) figures.convertSeconds = seconds;
-    figures.peakKilobytes = std::max(figures.peakKilobytes, usage.ru_maxrss);
-    figures.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (figures.status != 0) break;
-  }
+  const Run run = BestOfThree(corvane, {"convert", "-q", "-o", outDir.string(), input});
+  figures.convertSeconds = run.seconds;
+  figures.peakKilobytes = run.peakKilobytes;
+  figures.status = run.status;
   return figures;
+}
+
+double Megabytes(long kilobytes) { return static_cast<double>(kilobytes) * 1024 / 1e6; }
+
+// Writes sizeBytes of tiny one-cell tables, one per line.
+void GenerateTinyTables(const std::string& path, std::uint64_t sizeBytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::uint64_t written = 0;
+  for (std::uint64_t k = 0; written < sizeBytes; ++k) written += std::fprintf(file, "<table><tr><td>%llu</td></tr></table>\n", static_cast<unsigned long long>(k));
+  std::fclose(file);
+}
+
+// Writes sizeBytes of page text without any table, in one line with no line break.
+void GenerateNoTables(const std::string& path, std::uint64_t sizeBytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  const std::string piece = "<p>Text of a page <b>without</b> any table, &nbsp;on one long line.</p>";
+  for (std::uint64_t written = 0; written < sizeBytes; written += piece.size()) std::fwrite(piece.data(), 1, piece.size(), file);
+  std::fclose(file);
+}
+
+// Writes count small pages with one table each into folder.
+void GenerateSmallFiles(const fs::path& folder, int count) {
+  fs::create_directories(folder);
+  for (int k = 0; k < count; ++k) {
+    char name[32];
+    std::snprintf(name, sizeof name, "page%06d.html", k);
+    std::FILE* file = std::fopen((folder / name).c_str(), "wb");
+    std::fprintf(file, "<html><body><p>Page %d</p><table><tr><td>a%d</td><td>b</td></tr>"
+                 "<tr><td>c</td><td>&nbsp;d</td></tr></table></body></html>\n", k, k);
+    std::fclose(file);
+  }
 }
 
 }  // namespace
@@ -74,6 +133,7 @@ int main(int argc, char** argv) {
   std::uint64_t sizeMb = 200;
   fs::path dir = fs::temp_directory_path() / "corvane-bench";
   std::string corvane = CORVANE_EXECUTABLE;
+  int manyFiles = 100'000;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--size-mb") {
@@ -82,8 +142,10 @@ int main(int argc, char** argv) {
       dir = argv[i + 1];
     } else if (option == "--corvane") {
       corvane = argv[i + 1];
+    } else if (option == "--files") {
+      manyFiles = std::stoi(argv[i + 1]);
     } else {
-      std::fprintf(stderr, "usage: corvane_bench [--size-mb N] [--dir DIR] [--corvane PATH]\n");
+      std::fprintf(stderr, "usage: corvane_bench [--size-mb N] [--dir DIR] [--corvane PATH] [--files N]\n");
       return 2;
     }
   }
@@ -108,5 +170,48 @@ int main(int argc, char** argv) {
     results.push_back(f);
   }
   std::printf("time ratio, twice the file: %.2f\n", results[1].convertSeconds / results[0].convertSeconds);
+
+  // Peak memory in each command-line mode, on the first file and on two worst shapes of the same size.
+  std::printf("\npeak memory of corvane convert, %llu MB files (MB, and times the file size)\n",
+              static_cast<unsigned long long>(sizeMb));
+  const fs::path tiny = dir / ("tiny-tables-" + std::to_string(sizeMb) + "mb.html");
+  const fs::path none = dir / ("no-tables-" + std::to_string(sizeMb) + "mb.html");
+  if (!fs::exists(tiny)) GenerateTinyTables(tiny.string(), sizeMb * 1'000'000);
+  if (!fs::exists(none)) GenerateNoTables(none.string(), sizeMb * 1'000'000);
+  const std::string tables = (dir / ("tables-" + std::to_string(sizeMb) + "mb.html")).string();
+  const std::string out = (dir / "out").string();
+  const std::string appendFile = (dir / "out" / "append.xls").string();
+  struct Mode {
+    const char* name;
+    std::vector<std::string> args;
+    bool log;
+  };
+  const std::vector<Mode> modes = {
+      {"-o DIR, log to /dev/null", {"convert", "-o", out, tables}, true},
+      {"-q -a FILE", {"convert", "-q", "-a", appendFile, tables}, false},
+      {"-q --tables 1 -o DIR", {"convert", "-q", "--tables", "1", "-o", out, tables}, false},
+      {"-q -o DIR, tiny tables", {"convert", "-q", "-o", out, tiny.string()}, false},
+      {"-q -o DIR, no tables", {"convert", "-q", "-o", out, none.string()}, false},
+  };
+  for (const Mode& mode : modes) {
+    fs::remove(appendFile);
+    const Run run = RunCorvane(corvane, mode.args, mode.log);
+    const double fileMb = static_cast<double>(fs::file_size(mode.args.back())) / 1e6;
+    std::printf("%-28s %6.2f s %8.0f MB (%.3f)%s\n", mode.name, run.seconds, Megabytes(run.peakKilobytes),
+                Megabytes(run.peakKilobytes) / fileMb, run.status == 0 ? "" : "  FAILED");
+  }
+  fs::remove(appendFile);
+
+  // Many small files in one folder: the cost per file, at two counts to show it stays linear.
+  std::printf("\nsmall files in one folder (corvane convert -q -o DIR FOLDER, best of 3)\n");
+  for (const int count : {manyFiles / 10, manyFiles}) {
+    const fs::path folder = dir / ("small-files-" + std::to_string(count));
+    if (!fs::exists(folder)) GenerateSmallFiles(folder, count);
+    const fs::path smallOut = dir / ("small-out-" + std::to_string(count));
+    const Run run = BestOfThree(corvane, {"convert", "-q", "-o", smallOut.string(), folder.string()});
+    fs::remove_all(smallOut);
+    std::printf("%8d files %8.2f s %10.0f files/s %8.0f MB peak%s\n", count, run.seconds,
+                count / run.seconds, Megabytes(run.peakKilobytes), run.status == 0 ? "" : "  FAILED");
+  }
   return 0;
 }

@@ -287,14 +287,14 @@ class TConsoleJobHost final : public TInlineJobHost {
   TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
     return *ChoiceWithoutFragments(fragments.size());
   }
-  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t count) override {
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override {
     TTableChoice choice;
     if (m_options.tables) {
       choice.Selection = *m_options.tables;
       choice.Remember = true;
-      return choice;
+    } else {
+      choice.EveryTable = true;
     }
-    for (std::size_t k = 0; k < count; ++k) choice.Selection.push_back(std::to_string(k));
     return choice;
   }
 

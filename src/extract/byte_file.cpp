@@ -46,6 +46,12 @@ std::string TemporaryName(const std::string& path, unsigned attempt) {
   return name;
 }
 
+// Unnamed files are named through their /proc/self/fd entry.
+bool NamingUnnamedFilesWorks() {
+  static const bool works = ::access("/proc/self/fd", X_OK) == 0;
+  return works;
+}
+
 }  // namespace
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
@@ -69,7 +75,7 @@ TInputFile::TInputFile(std::string path) : m_path(std::move(path)) {
     m_fd = -1;
     throw TFileError("Cannot read " + m_path + ": " + reason);
   }
-  ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK stays: it changes nothing for a regular file.
   m_identity = IdentityOf(info);
   m_size = static_cast<std::uint64_t>(info.st_size);
 }
@@ -99,6 +105,22 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
   m_mode = mode;
   m_used = 0;
   if (mode == TOutputMode::Replace) {
+    // Best: a file without a name in the target's folder, named only by Commit, so that a run killed
+    // outright leaves nothing behind and a new output costs one entry in the folder.
+    if (NamingUnnamedFilesWorks()) {
+      const std::size_t slash = path.rfind('/');
+      const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+      m_fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      if (m_fd >= 0) {
+        m_unnamed = true;
+        return true;
+      }
+      // File systems without unnamed files fall back to a hidden named one.
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+      }
+    }
     for (unsigned attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
       std::string temporary = TemporaryName(path, attempt);
       m_fd = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -135,7 +157,6 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
     throw TFileError("Cannot open " + path + " for appending: " +
                      (S_ISREG(info.st_mode) ? ErrorText(reason) : std::string(kNotRegular)));
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_fd = fd;
   m_startSize = static_cast<std::uint64_t>(info.st_size);
   m_identity = IdentityOf(info);
@@ -179,15 +200,22 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
 void TOutputFile::Commit() {
   if (m_fd < 0) return;
   if (m_used > 0) Flush();
+  bool namedAsTarget = false;
+  if (m_unnamed) {
+    NameUnnamedFile();
+    namedAsTarget = m_temporary.empty();
+    m_unnamed = false;
+  }
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0 && errno != EINTR) {
     const int reason = errno;
+    if (namedAsTarget) ::unlink(m_path.c_str());
     m_fd = -2;  // closed: Abandon must not close it again, but still undoes the writing
     Abandon();
     throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
   }
-  if (m_mode == TOutputMode::Replace) {
+  if (m_mode == TOutputMode::Replace && !m_temporary.empty()) {
     if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
       const int reason = errno;
       ::unlink(m_temporary.c_str());
@@ -199,7 +227,29 @@ void TOutputFile::Commit() {
   m_created = false;
 }
 
+// Gives the unnamed file its name: the target's when it is free, otherwise a temporary one renamed over
+// the target.
+void TOutputFile::NameUnnamedFile() {
+  const std::string source = "/proc/self/fd/" + std::to_string(m_fd);
+  auto link = [&source](const std::string& name) {
+    return ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  };
+  if (link(m_path)) return;
+  if (errno == EEXIST) {
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+      std::string temporary = TemporaryName(m_path, attempt);
+      if (link(temporary)) {
+        m_temporary = std::move(temporary);  // renamed over the target below
+        return;
+      }
+      if (errno != EEXIST) break;
+    }
+  }
+  throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+}
+
 void TOutputFile::Abandon() noexcept {
+  m_unnamed = false;  // an unnamed file goes with its descriptor
   if (m_fd == -1 && m_temporary.empty() && !m_created) return;
   if (m_mode == TOutputMode::Replace) {
     if (m_fd >= 0) ::close(m_fd);

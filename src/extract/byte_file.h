@@ -67,7 +67,8 @@ enum class TOutputMode { Replace, Append };
 
 // An output file written through a buffer, so that a run that does not finish never leaves a damaged
 // file behind:
-// - Replace writes a hidden temporary file in the target's folder; Commit renames it over the target.
+// - Replace writes a file without a name (or, where the file system has none, a hidden temporary file)
+//   in the target's folder; Commit gives it the target's name, replacing an earlier file at once.
 //   Until then an earlier file at the target stays as it was.
 // - Append writes at the end of the target (created when missing); a file abandoned before Commit is
 //   cut back to the size it had when it was opened (and removed when the open created it).
@@ -92,17 +93,17 @@ class TOutputFile {
   bool IsOpen() const { return m_fd >= 0; }
   // The target file (Append) once opened.
   const TFileIdentity& Identity() const { return m_identity; }
-  // The temporary file of Replace, while it exists.
-  const std::string& TemporaryPath() const { return m_temporary; }
 
  private:
   void Flush();
   void WriteAll(const char* bytes, std::size_t size);
+  void NameUnnamedFile();
 
   std::string m_path;
   std::string m_temporary;  // Replace: the file written, renamed to m_path by Commit
   TOutputMode m_mode = TOutputMode::Replace;
   int m_fd = -1;
+  bool m_unnamed = false;          // Replace: the file has no name until Commit
   bool m_created = false;          // Append: the open created the file
   std::uint64_t m_startSize = 0;   // Append: the size before this run
   TFileIdentity m_identity;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <functional>
 #include <new>
 #include <unordered_map>
 #include <optional>
@@ -46,34 +48,94 @@ bool PathExists(const std::string& path) {
 // Ends a run that was asked to stop.
 class TJobStopped {};
 
-// Reads the first pass in blocks sized to the file, so that a small file costs a small buffer.
-std::size_t BlockSizeFor(const TInputFile& input) {
-  constexpr std::uint64_t kSmallest = 4096;
-  const std::uint64_t wanted = std::clamp<std::uint64_t>(input.Size() + 16, kSmallest,
-                                                         TTableFragmentScanner::kDefaultBlockSize);
-  return static_cast<std::size_t>(wanted);
-}
-
 // How often a long table looks whether the job should stop.
 constexpr std::size_t kRowsBetweenStopChecks = 4096;
 
 }  // namespace
 
-// The second pass: writes the chosen fragments as the scan finishes them, holding only a fragment
-// whose turn has not come yet (a choice out of file order, or a table chosen twice).
-class TTableStreamer final : public TFragmentSink {
+// The tables a run writes, in order: every table of the file, or the fragment numbers given.
+struct TTableOrder {
+  bool every = false;
+  std::vector<std::size_t> indices;
+};
+
+// The current file for the passes of a run. A small file is read once and its passes served from
+// memory; a large one is read again for each pass.
+class TRunInput {
  public:
-  TTableStreamer(TConversionJob& job, const std::vector<std::size_t>& order, TOutputFile& output)
-      : m_job(job), m_order(order), m_output(output) {
-    for (std::size_t index : order) ++m_uses[index];
+  static constexpr std::uint64_t kInMemoryLimit = 256 * 1024;
+
+  // buffer: kInMemoryLimit + 1 bytes, made on first use and kept from run to run.
+  TRunInput(TInputFile& file, std::unique_ptr<char[]>& buffer) : m_file(file) {
+    if (file.Size() > kInMemoryLimit) return;
+    constexpr std::size_t kRoom = static_cast<std::size_t>(kInMemoryLimit) + 1;
+    if (!buffer) buffer.reset(new char[kRoom]);  // not zero-filled: only what is read is used
+    std::size_t got = 0;
+    for (std::size_t n; got < kRoom && (n = file.Read(buffer.get() + got, kRoom - got)) != 0;) got += n;
+    if (got == kRoom) {
+      // The file has grown since its size was taken: it is read from the file after all.
+      file.Rewind();
+      return;
+    }
+    m_bytes = std::string_view(buffer.get(), got);
+    m_inMemory = true;
   }
 
-  bool WantsText(std::size_t index) override { return m_uses.count(index) != 0; }
+  std::size_t Read(char* buffer, std::size_t size) {
+    if (!m_inMemory) return m_file.Read(buffer, size);
+    const std::size_t count = std::min(size, m_bytes.size() - m_offset);
+    std::memcpy(buffer, m_bytes.data() + m_offset, count);
+    m_offset += count;
+    return count;
+  }
+
+  void Rewind() {
+    if (m_inMemory) m_offset = 0;
+    else m_file.Rewind();
+  }
+
+  std::size_t BlockSize() const {
+    return m_inMemory ? std::max<std::size_t>(m_bytes.size() + 16, 64) : TTableFragmentScanner::kDefaultBlockSize;
+  }
+
+ private:
+  TInputFile& m_file;
+  std::string_view m_bytes;
+  bool m_inMemory = false;
+  std::size_t m_offset = 0;
+};
+
+// The second pass: writes the chosen fragments as the scan finishes them. Only a fragment whose turn
+// has not come yet (a choice out of file order, or a table chosen twice) is held.
+class TTableStreamer final : public TFragmentSink {
+ public:
+  TTableStreamer(TConversionJob& job, const TTableOrder& order, TOutputFile& output)
+      : m_job(job), m_order(order.indices), m_every(order.every), m_output(output) {
+    m_ascending = std::adjacent_find(m_order.begin(), m_order.end(), std::greater_equal<>()) == m_order.end();
+    if (!m_ascending)
+      for (std::size_t index : m_order) ++m_uses[index];
+  }
+
+  bool WantsText(std::size_t index) override {
+    if (m_every) return true;
+    if (m_ascending) return m_next < m_order.size() && m_order[m_next] == index;
+    return m_uses.count(index) != 0;
+  }
 
   bool Take(std::size_t index, std::string& text) override {
     m_job.CheckStop();
-    const auto uses = m_uses.find(index);
-    if (uses != m_uses.end()) {
+    if (m_every) {
+      m_job.WriteTable(text, m_output);
+      return true;
+    }
+    if (m_ascending) {
+      if (m_next < m_order.size() && m_order[m_next] == index) {
+        m_job.WriteTable(text, m_output);
+        ++m_next;
+      }
+      return m_next < m_order.size();
+    }
+    if (m_uses.count(index) != 0) {
       m_held[index] = std::move(text);
       while (m_next < m_order.size()) {
         const auto held = m_held.find(m_order[m_next]);
@@ -92,6 +154,8 @@ class TTableStreamer final : public TFragmentSink {
  private:
   TConversionJob& m_job;
   const std::vector<std::size_t>& m_order;
+  const bool m_every;
+  bool m_ascending = true;
   TOutputFile& m_output;
   std::size_t m_next = 0;
   std::unordered_map<std::size_t, std::size_t> m_uses;  // how often each fragment is still to be written
@@ -205,8 +269,7 @@ void TConversionJob::ConvertFile() {
   m_tableFragments.clear();
   m_pageCharset.clear();
   m_outputPath.clear();
-  // Declared first, so that an output still open when the run fails is undone after the input closes.
-  TOutputFile output;
+  TOutputFile& output = m_output;
   try {
     CheckStop();
     TInputFile input(m_currentFile);
@@ -215,14 +278,16 @@ void TConversionJob::ConvertFile() {
     Log(kLogRule);
     LogJoined(kLogAnalysing, m_currentFile);
     if (SkipRepeatedFile(input)) return;
+    TRunInput passes(input, m_smallFile);
 
     // The first pass only counts the tables; they are read again, and kept, only when the user has to
     // see them to choose.
-    std::size_t count = ScanTables(input, false);
+    std::size_t count = ScanTables(passes, false);
     if (count == 0) return;
 
     static const std::vector<std::string> kOnlyTable = {"0"};
     const std::vector<std::string>* tables = &m_selectedTables;
+    TTableOrder order;
     if (count == 1) {
       // The single table is written whatever was chosen before; a remembered choice stays for the
       // job's later files with several tables.
@@ -230,14 +295,17 @@ void TConversionJob::ConvertFile() {
       tables = &kOnlyTable;
     } else if (!m_rememberSelection) {
       if (std::optional<TTableChoice> choice = m_host.ChoiceWithoutFragments(count)) {
-        m_selectedTables = std::move(choice->Selection);
-        m_rememberSelection = choice->Remember && !m_selectedTables.empty();
+        order.every = choice->EveryTable;
+        if (!order.every) {
+          m_selectedTables = std::move(choice->Selection);
+          m_rememberSelection = choice->Remember && !m_selectedTables.empty();
+        }
       } else {
-        input.Rewind();
-        count = ScanTables(input, true);
+        passes.Rewind();
+        count = ScanTables(passes, true);
         CallPreview();
       }
-      if (m_selectedTables.empty()) {
+      if (!order.every && m_selectedTables.empty()) {
         Log(kLogCanceled);
         return;
       }
@@ -247,12 +315,12 @@ void TConversionJob::ConvertFile() {
     ShowPassLabels();
 
     if (!OpenOutputFile(output)) return;
-    const std::vector<std::size_t> order = TablesToWrite(*tables, count);
+    if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
-      for (std::size_t index : order) WriteTable(m_tableFragments[index], output);
-    } else if (!order.empty()) {
-      input.Rewind();
-      StreamTables(input, order, output);
+      for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], output);
+    } else if (order.every || !order.indices.empty()) {
+      passes.Rewind();
+      StreamTables(passes, order, output);
     }
     FinishOutput(output);
   } catch (const TJobStopped&) {
@@ -279,7 +347,7 @@ bool TConversionJob::SkipRepeatedFile(const TInputFile& input) {
   return true;
 }
 
-std::size_t TConversionJob::ScanTables(TInputFile& input, bool keepFragments) {
+std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
   // The page's head is kept as it goes by, for its character-set declaration.
   std::string head;
   TTableFragmentScanner scanner;
@@ -296,7 +364,7 @@ std::size_t TConversionJob::ScanTables(TInputFile& input, bool keepFragments) {
         if (head.size() < kPageCharsetScanLimit) head.append(buffer, std::min(got, kPageCharsetScanLimit - head.size()));
         return got;
       },
-      BlockSizeFor(input));
+      input.BlockSize());
   if (keepFragments) {
     m_tableFragments = scanner.TakeFragments();
     return m_tableFragments.size();
@@ -376,14 +444,16 @@ std::vector<std::size_t> TConversionJob::TablesToWrite(const std::vector<std::st
   return order;
 }
 
-void TConversionJob::StreamTables(TInputFile& input, const std::vector<std::size_t>& order, TOutputFile& output) {
+void TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output) {
   TTableStreamer streamer(*this, order, output);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
-  scanner.ScanAll([this, &input](char* buffer, std::size_t size) {
-    CheckStop();
-    return input.Read(buffer, size);
-  });
+  scanner.ScanAll(
+      [this, &input](char* buffer, std::size_t size) {
+        CheckStop();
+        return input.Read(buffer, size);
+      },
+      input.BlockSize());
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {

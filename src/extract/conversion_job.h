@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,6 +13,9 @@
 #include "extract/sorted_string_list.h"
 
 namespace corvane {
+
+class TRunInput;
+struct TTableOrder;
 
 // Converts every file of the file queue, one run per file: scan the file for tables, settle which to
 // write (asking the host when there is a choice), and write their rows to the output file.
@@ -72,12 +76,12 @@ class TConversionJob {
   bool SkipRepeatedFile(const TInputFile& input);
   const std::string* InputThatIsAppendTarget() const;
   void CheckStop() const;
-  std::size_t ScanTables(TInputFile& input, bool keepFragments);
+  std::size_t ScanTables(TRunInput& input, bool keepFragments);
   void CallPreview();
   std::string PerFileOutputPath();
   bool OpenOutputFile(TOutputFile& output);
   std::vector<std::size_t> TablesToWrite(const std::vector<std::string>& tables, std::size_t count) const;
-  void StreamTables(TInputFile& input, const std::vector<std::size_t>& order, TOutputFile& output);
+  void StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output);
   void WriteTable(std::string_view fragment, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
 
@@ -103,6 +107,8 @@ class TConversionJob {
   std::unordered_set<std::string> m_writtenOutputs;
   std::string m_outputPath;  // the current run's own output file; empty when it appends
   std::string m_rowLine;     // reused for every row
+  TOutputFile m_output;      // reused from run to run, with its buffer
+  std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
 };
 
 }  // namespace corvane

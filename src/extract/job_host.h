@@ -14,6 +14,7 @@ enum class TJobEnd { Completed, Aborted };
 struct TTableChoice {
   std::vector<std::string> Selection;  // 0-based fragment positions as decimal text, ascending
   bool Remember = false;               // reuse the choice for the job's later files
+  bool EveryTable = false;             // every table of the file, in file order (Selection unused)
 };
 
 // What the conversion job needs from its surroundings: the desktop window, or the command line. The

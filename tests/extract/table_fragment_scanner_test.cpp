@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -79,6 +80,28 @@ Fragments ScanInPieces(const std::string& text, std::mt19937& random) {
   return scanner.TakeFragments();
 }
 
+// Records what a sink is handed; wants the fragments whose bit is set in wanted, and ends the scan
+// after stopAfter fragments.
+struct TRecordingSink final : TFragmentSink {
+  unsigned wanted = 0;
+  std::size_t stopAfter = SIZE_MAX;
+  Fragments taken;
+  bool WantsText(std::size_t index) override { return index < 32 && (wanted >> index & 1) != 0; }
+  bool Take(std::size_t index, std::string& text) override {
+    EXPECT_EQ(index, taken.size());
+    taken.push_back(std::move(text));
+    return taken.size() < stopAfter;
+  }
+};
+
+// What a sink must be handed: the wanted fragments' texts, empty texts for the others.
+Fragments WantedOnly(Fragments fragments, const TRecordingSink& sink) {
+  if (fragments.size() > sink.stopAfter) fragments.resize(sink.stopAfter);
+  for (std::size_t k = 0; k < fragments.size(); ++k)
+    if (!(k < 32 && (sink.wanted >> k & 1))) fragments[k].clear();
+  return fragments;
+}
+
 TEST(TableFragmentScanner, AgreesWithStepByStepVersionOnRandomText) {
   const std::vector<std::string> tokens = {
       "<table>", "<TABLE border=1>", "</table>", "</TaBlE>", "<tablex", "</table >", "<tabl", "e>",
@@ -94,6 +117,16 @@ TEST(TableFragmentScanner, AgreesWithStepByStepVersionOnRandomText) {
     const Fragments expected = reference::ScanTables(text);
     ASSERT_EQ(CutTableFragments(text), expected) << "input: " << text;
     ASSERT_EQ(ScanInPieces(text, random), expected) << "input in pieces: " << text;
+
+    TRecordingSink sink;
+    sink.wanted = static_cast<unsigned>(random());
+    if (percent(random) < 20) sink.stopAfter = static_cast<std::size_t>(percent(random) % 4 + 1);
+    TTableFragmentScanner scanner;
+    scanner.SetSink(&sink);
+    scanner.Feed(text.data(), text.size(), true);
+    scanner.Finish();
+    ASSERT_EQ(sink.taken, WantedOnly(expected, sink)) << "input to a sink: " << text;
+    ASSERT_EQ(scanner.FragmentCount(), sink.taken.size());
   }
 }
 
