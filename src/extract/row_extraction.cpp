@@ -11,29 +11,22 @@ constexpr std::string_view kRowTag = "<TR";
 constexpr std::string_view kRowEndTag = "</TR";
 // "</TR" and the byte after it, normally ">".
 constexpr std::size_t kRowEndLength = kRowEndTag.size() + 1;
-// The cell tags are taken by the length of "<td" and "</td>", whatever was searched for.
-constexpr std::size_t kCellTagLength = 3;
-constexpr std::size_t kCellEndTagLength = 5;
+constexpr std::string_view kDataCellTag = "<td";
+constexpr std::string_view kDataCellEndTag = "</td>";
+constexpr std::string_view kHeaderCellTag = "<th";
+constexpr std::string_view kHeaderCellEndTag = "</th>";
+constexpr TShortPattern kDataCellPattern(kDataCellTag);
+constexpr TShortPattern kDataCellEndPattern(kDataCellEndTag);
+constexpr TShortPattern kHeaderCellPattern(kHeaderCellTag);
+constexpr TShortPattern kHeaderCellEndPattern(kHeaderCellEndTag);
 
 constexpr std::size_t npos = std::string_view::npos;
+// Rows up to this size leave the buffers they needed for the next rows.
+constexpr std::size_t kLargestKeptRow = std::size_t{1} << 20;
 
-}  // namespace
-
-bool TTableRowWalker::Next(std::string_view& rowText) {
-  const std::size_t tag = FindNoCase(m_text, m_pos, kRowTag);
-  if (tag == npos) return false;
-  const std::size_t gt = FindByte(m_text, tag + kRowTag.size(), '>');
-  if (gt == npos) return false;
-  const std::size_t begin = gt + 1;
-  const std::size_t end = FindNoCase(m_text, begin, kRowEndTag);
-  if (end == npos) return false;
-  rowText = m_text.substr(begin, end - begin);
-  m_pos = end + kRowEndLength;
-  return true;
-}
-
-std::string ExtractCells(std::string_view rowText, std::string_view openTag, std::string_view closeTag,
-                         TCellTrimming trimming) {
+// The cells of a row joined into a line as they stand, not cleaned.
+std::string RawCells(std::string_view rowText, std::string_view openTag, std::string_view closeTag,
+                     TCellTrimming trimming) {
   std::string line;
   line.reserve(rowText.size() + 8);
   std::size_t pos = 0;
@@ -53,12 +46,52 @@ std::string ExtractCells(std::string_view rowText, std::string_view openTag, std
     line.push_back(kCellQuote);
     pos = end + kCellEndTagLength;
   }
-  return CleanRowText(line);
+  return line;
+}
+
+}  // namespace
+
+bool TTableRowWalker::Next(std::string_view& rowText) {
+  const std::size_t tag = FindNoCase(m_text, m_pos, kRowTag);
+  if (tag == npos) return false;
+  const std::size_t gt = FindByte(m_text, tag + kRowTag.size(), '>');
+  if (gt == npos) return false;
+  const std::size_t begin = gt + 1;
+  const std::size_t end = FindNoCase(m_text, begin, kRowEndTag);
+  if (end == npos) return false;
+  rowText = m_text.substr(begin, end - begin);
+  m_pos = end + kRowEndLength;
+  return true;
+}
+
+std::string ExtractCells(std::string_view rowText, std::string_view openTag, std::string_view closeTag,
+                         TCellTrimming trimming) {
+  return CleanRowText(RawCells(rowText, openTag, closeTag, trimming));
+}
+
+void AppendRowLine(std::string_view rowText, TCellTrimming trimming, std::string& out) {
+  // One cleaner per thread, whose buffers are kept for the next row unless a huge row made them grow.
+  // The line it makes needs no trimming: it begins and ends with a quote, which no removal takes; and
+  // it is empty exactly when there are no cells.
+  thread_local TTextCleaner cleaner;
+  cleaner.Load(rowText);
+  const bool trimCells = trimming == TCellTrimming::Trim;
+  TTextCleaner::TResult result = cleaner.CleanCells(kDataCellPattern, kDataCellEndPattern, trimCells);
+  if (result == TTextCleaner::TResult::NoCells)
+    result = cleaner.CleanCells(kHeaderCellPattern, kHeaderCellEndPattern, trimCells);
+  if (result != TTextCleaner::TResult::Unsure) {
+    out.append(cleaner.Line());
+  } else {
+    std::string raw = RawCells(rowText, kDataCellTag, kDataCellEndTag, trimming);
+    if (raw.empty()) raw = RawCells(rowText, kHeaderCellTag, kHeaderCellEndTag, trimming);
+    out.append(CleanRowTextTagByTag(raw));
+  }
+  if (rowText.size() > kLargestKeptRow) cleaner = TTextCleaner();
 }
 
 std::string RowLine(std::string_view rowText, TCellTrimming trimming) {
-  std::string line = ExtractCells(rowText, "<td", "</td>", trimming);
-  if (line.empty()) line = ExtractCells(rowText, "<th", "</th>", trimming);
+  std::string line;
+  AppendRowLine(rowText, trimming, line);
   return line;
 }
 

@@ -10,6 +10,10 @@ namespace corvane {
 inline constexpr char kCellQuote = '"';
 inline constexpr char kCellSeparator = '\t';
 inline constexpr std::string_view kRowLineEnd = "\r\n";
+// A cell tag is taken as three bytes ("<td") then everything through the next ">", and its end tag as
+// five ("</td>"), whatever was searched for.
+inline constexpr std::size_t kCellTagLength = 3;
+inline constexpr std::size_t kCellEndTagLength = 5;
 
 enum class TCellTrimming { Keep, Trim };
 
@@ -36,5 +40,9 @@ std::string ExtractCells(std::string_view rowText, std::string_view openTag, std
 
 // The output line of one row: its "<td" cells, or its "<th" cells when that gives an empty line.
 std::string RowLine(std::string_view rowText, TCellTrimming trimming);
+
+// RowLine's line appended to out (no line end), without allocating for ordinary rows: the cells are
+// cleaned as they are copied, in one pass over the row.
+void AppendRowLine(std::string_view rowText, TCellTrimming trimming, std::string& out);
 
 }  // namespace corvane

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -54,14 +56,15 @@ inline constexpr bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' 
 
 // First position at or after from where text matches pattern (see MatchesNoCase), or npos. The
 // pattern must begin with a byte that is not a letter, as our tags do with "<" or "&". Candidates are
-// found sixteen positions at a time by the pattern's first three bytes, so that the many other tags
-// of a row are skipped, not each looked at.
+// found sixteen positions at a time by two of the pattern's bytes, its first and its fourth (or its
+// last, when shorter), which tell most tags apart ("</TR" from "</TD>", "<td" from "</td>"); the many
+// other tags of a row are skipped, not each looked at.
 inline std::size_t FindNoCase(std::string_view text, std::size_t from, std::string_view pattern) {
   const std::size_t size = text.size();
   const char* data = text.data();
   std::size_t pos = from;
 #if defined(__SSE2__)
-  if (pattern.size() >= 3) {
+  if (pattern.size() >= 2) {
     // Letters are compared with their case bit set on both sides; other bytes as they are.
     auto lane = [&](std::size_t k, __m128i& mask, __m128i& want) {
       const unsigned char c = static_cast<unsigned char>(pattern[k]);
@@ -69,16 +72,15 @@ inline std::size_t FindNoCase(std::string_view text, std::size_t from, std::stri
       mask = _mm_set1_epi8(letter ? 0x20 : 0);
       want = _mm_set1_epi8(static_cast<char>(letter ? (c | 0x20) : c));
     };
-    __m128i mask0, want0, mask1, want1, mask2, want2;
+    const std::size_t second = pattern.size() >= 4 ? 3 : pattern.size() - 1;
+    __m128i mask0, want0, mask1, want1;
     lane(0, mask0, want0);
-    lane(1, mask1, want1);
-    lane(2, mask2, want2);
+    lane(second, mask1, want1);
     auto load = [data](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)); };
-    for (; pos + 16 + 2 <= size; pos += 16) {
+    for (; pos + 16 + second <= size; pos += 16) {
       const __m128i hit0 = _mm_cmpeq_epi8(_mm_or_si128(load(pos), mask0), want0);
-      const __m128i hit1 = _mm_cmpeq_epi8(_mm_or_si128(load(pos + 1), mask1), want1);
-      const __m128i hit2 = _mm_cmpeq_epi8(_mm_or_si128(load(pos + 2), mask2), want2);
-      unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(hit0, _mm_and_si128(hit1, hit2))));
+      const __m128i hit1 = _mm_cmpeq_epi8(_mm_or_si128(load(pos + second), mask1), want1);
+      unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(hit0, hit1)));
       while (hits != 0) {
         const std::size_t at = pos + static_cast<std::size_t>(__builtin_ctz(hits));
         if (MatchesNoCase(text, at, pattern)) return at;
@@ -93,6 +95,40 @@ inline std::size_t FindNoCase(std::string_view text, std::size_t from, std::stri
   }
   return std::string_view::npos;
 }
+
+// A pattern of at most eight bytes, matched as MatchesNoCase does but in one comparison of eight bytes:
+// the text gets the case bit set where the pattern has letters.
+class TShortPattern {
+ public:
+  constexpr explicit TShortPattern(std::string_view pattern) : m_pattern(pattern) {
+    if (pattern.size() > 8) throw "a short pattern has at most eight bytes";
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(pattern[i]);
+      const bool letter = IsAsciiLetter(c);
+      m_want |= std::uint64_t{letter ? static_cast<unsigned char>(c | 0x20) : c} << (8 * i);
+      m_fold |= std::uint64_t{letter ? 0x20u : 0u} << (8 * i);
+      m_mask |= std::uint64_t{0xff} << (8 * i);
+    }
+  }
+
+  // Whether the text at at matches, where eight bytes can be read whatever the text's length (text
+  // followed by zeros).
+  bool MatchesPadded(const char* at) const {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, at, 8);
+      return ((bytes | m_fold) & m_mask) == m_want;
+    } else {
+      return MatchesNoCase(std::string_view(at, 8), 0, m_pattern);
+    }
+  }
+
+ private:
+  std::string_view m_pattern;
+  std::uint64_t m_want = 0;
+  std::uint64_t m_fold = 0;
+  std::uint64_t m_mask = 0;
+};
 
 // Removes leading and trailing bytes of code 32 or below.
 inline std::string_view TrimBlanks(std::string_view text) {

@@ -181,6 +181,14 @@ TEST_F(CommandLineTest, AClosedStandardOutputLeavesTheOutputsWhole) {
   EXPECT_EQ(ReadFile(dir / "stderr"), "corvane: cannot write the log to standard output: Broken pipe\n");
   const std::string output = ReadFile(out / "big.html.xls");
   EXPECT_EQ(output.substr(output.size() - 13), "\"row 19999\"\r\n");
+
+  // A full one likewise.
+  fs::remove(out / "big.html.xls");
+  const std::string full = Quote(CORVANE_EXECUTABLE) + " convert -o " + Quote(out.string()) + " " + Quote(page) +
+                           " >/dev/full 2>" + Quote((dir / "stderr").string());
+  EXPECT_EQ(WEXITSTATUS(std::system(full.c_str())), 1);
+  EXPECT_EQ(ReadFile(dir / "stderr"), "corvane: cannot write the log to standard output: No space left on device\n");
+  EXPECT_EQ(ReadFile(out / "big.html.xls"), output);
 }
 
 // SIGINT and SIGTERM stop the job between two writes: the run going on leaves the earlier output as it

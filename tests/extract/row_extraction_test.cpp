@@ -29,13 +29,35 @@ void PrintTo(const RowCase& c, std::ostream* out) { *out << c.name; }
 
 class RowExamples : public ::testing::TestWithParam<RowCase> {};
 
+// Every line of the fragment appended to one buffer that already holds text, each with its line end.
+std::string AppendedLines(std::string_view fragment, TCellTrimming trimming) {
+  std::string out = "before\r\n";
+  TTableRowWalker rows(fragment);
+  std::string_view row;
+  while (rows.Next(row)) {
+    AppendRowLine(row, trimming, out);
+    out.append(kRowLineEnd);
+  }
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out = "before\r\n";
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
 TEST_P(RowExamples, GiveTheExpectedLines) {
   const RowCase& c = GetParam();
   EXPECT_EQ(RowLines(c.fragment, TCellTrimming::Keep), c.kept);
   EXPECT_EQ(RowLines(c.fragment, TCellTrimming::Trim), c.trimmed);
+  EXPECT_EQ(AppendedLines(c.fragment, TCellTrimming::Keep), Joined(c.kept));
+  EXPECT_EQ(AppendedLines(c.fragment, TCellTrimming::Trim), Joined(c.trimmed));
   EXPECT_EQ(reference::RowLines(c.fragment, false), c.kept) << "the step-by-step version disagrees";
   EXPECT_EQ(reference::RowLines(c.fragment, true), c.trimmed) << "the step-by-step version disagrees";
 }
+
+const std::string kHugeCell((1 << 20) + 100, 'w');
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, RowExamples,
@@ -62,6 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"ImageSpanAndLinkRemoved", "<tr><td><a href=\"u\"><img src=i.gif><span>t</span></a></td></tr>",
                 {"\"t\""}, {"\"t\""}},
         RowCase{"RowWithoutCells", "<tr>no cells</tr>", {""}, {""}},
+        // Blanks before a tag the cleaning removes were not at the cell's edge when it was trimmed.
+        RowCase{"BlanksBeforeRemovedTagsStay",
+                "<tr><td> a <b> </td><td> x </b> </td><td>&nbsp; y &nbsp;</td></tr>",
+                {"\" a  \"\t\" x  \"\t\"  y  \""}, {"\"a \"\t\"x \"\t\"  y  \""}},
+        RowCase{"JoinedClosingTagInCell", "<tr><td>x</blockquote</p>>y</td><td>x</</b>p>y</td></tr>",
+                {"\"xy\"\t\"x</p>y\""}, {"\"xy\"\t\"x</p>y\""}},
+        RowCase{"TagEndingFarAway",
+                "<tr><td><a href=\"http://example.com/a/long/path/to/somewhere?with=a&amp;query=string\">t</a>"
+                "</td><td>" + std::string(150, 'z') + "</td></tr>",
+                {"\"t\"\t\"" + std::string(150, 'z') + "\""}, {"\"t\"\t\"" + std::string(150, 'z') + "\""}},
+        RowCase{"HeaderCellsAfterDataCellsWithoutEnd", "<tr><td>a<th>b</th></tr>", {"\"b\""}, {"\"b\""}},
+        // The buffers a row of over a megabyte needed are let go; the next row gets new ones.
+        RowCase{"RowAfterHugeRow", "<tr><td>" + kHugeCell + "</td></tr><tr><td>b</td></tr>",
+                {"\"" + kHugeCell + "\"", "\"b\""}, {"\"" + kHugeCell + "\"", "\"b\""}},
         RowCase{"NoRows", "<table>text</table>", {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -104,6 +140,21 @@ INSTANTIATE_TEST_SUITE_P(
         CleanCase{"NoGreaterThanAfterPrefixLeavesRest", "<i>a<b c", "a<b c"},
         CleanCase{"LaterPrefixesGoOnAfterOneWithoutEnd", "<b>x<p q", "x<p q"},
         CleanCase{"TrimmedAfterCleaning", "  <b> x </b>\t", "x"},
+        // A removal may join the letters of a closing tag. The tag goes when its turn in the list is
+        // still to come, in any case; it stays when its turn has passed.
+        CleanCase{"JoinedLaterCloseTagRemoved", "x</blockquote</p>>y", "xy"},
+        CleanCase{"JoinedLaterCloseTagAnyCase", "x</BlockQuote</P>>y", "xy"},
+        CleanCase{"JoinedByTwoRemovals", "x</bl</p>ockquote</p>>y", "xy"},
+        CleanCase{"JoinedLastTagOfList", "x</h</p>6>y", "xy"},
+        CleanCase{"JoinedAtItsStart", "x</</em>b>y", "xy"},
+        CleanCase{"JoinedEarlierCloseTagStays", "x</e</i>m>y", "x</em>y"},
+        CleanCase{"JoinedByLaterRemovalStays", "x</bl</p>ockquo</b>te>y", "x</blockquote>y"},
+        CleanCase{"JoinedByPrefixRemovalStays", "x</<br>p>y", "x</p>y"},
+        CleanCase{"JoinedPrefixRemovedWithItsTag", "x<</p>font a>y", "xy"},
+        CleanCase{"NbspJoinedByRemovalStays", "&nb</b>sp;x", "&nbsp;x"},
+        CleanCase{"LessThanInTextBeforeClosingTag", "a <b</b>c", "a <bc"},
+        CleanCase{"TagEndsAfterAmpersand", "<a href=\"?a=1&b=2\">t</a>", "t"},
+        CleanCase{"CloseTagLookalikes", "</bx></p ></sp></tt></td></th>", "</bx></p ></sp></td></th>"},
         CleanCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -120,7 +171,8 @@ TEST(CleanRowText, AgreesWithStepByStepVersionOnRandomLines) {
       "<b>", "</b>", "<B", "<br>", "</p>", "<p", "<", ">", "/", "b", "p", "</", "x", " ", "&nbsp;",
       "&NBSP;", "&nb", "sp;", "<span class=\"a\">", "</span>", "<font", "</font>", "<i>", "</i>",
       "<a href=x>", "</a>", "<h1>", "</h1>", "\"", "\t", "<td>", "<blockquote>", "</blockquote>",
-      "<s", "</s>", "i", "s", "font", "span", "q", "<q>", "h", "1", "<li>"};
+      "<s", "</s>", "i", "s", "font", "span", "q", "<q>", "h", "1", "<li>", "</bl", "ockquote>", "</h",
+      "6>", "</e", "m>", "&", "x y z w v u t s r q p o n m l k j i h"};
   std::mt19937 random(4242);
   for (int round = 0; round < 20000; ++round) {
     const std::string line = RandomText(random, tokens, 30);
