@@ -466,7 +466,8 @@ void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) 
       sinceCheck = 0;
       CheckStop();
     }
-    m_rowLine = RowLine(rowText, trimming);
+    m_rowLine.clear();
+    AppendRowLine(rowText, trimming, m_rowLine);
     Log(m_rowLine);
     m_rowLine.append(kRowLineEnd);
     output.Write(m_rowLine);
