@@ -287,6 +287,7 @@ class TConsoleJobHost final : public TInlineJobHost {
   TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
     return *ChoiceWithoutFragments(fragments.size());
   }
+  bool WritesEveryTableUnlogged() const override { return m_options.quiet && !m_options.tables; }
   std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override {
     TTableChoice choice;
     if (m_options.tables) {

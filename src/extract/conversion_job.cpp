@@ -125,6 +125,8 @@ class TTableStreamer final : public TFragmentSink {
   bool Take(std::size_t index, std::string& text) override {
     m_job.CheckStop();
     if (m_every) {
+      // In a single pass the output is opened by the first table: a file without tables has none.
+      if (!m_output.IsOpen() && !m_job.OpenOutputFile(m_output)) return false;
       m_job.WriteTable(text, m_output);
       return true;
     }
@@ -279,6 +281,10 @@ void TConversionJob::ConvertFile() {
     LogJoined(kLogAnalysing, m_currentFile);
     if (SkipRepeatedFile(input)) return;
     TRunInput passes(input, m_smallFile);
+    if (m_host.WritesEveryTableUnlogged()) {
+      WriteEveryTableInOnePass(passes, output);
+      return;
+    }
 
     // The first pass only counts the tables; they are read again, and kept, only when the user has to
     // see them to choose.
@@ -454,6 +460,16 @@ void TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
         return input.Read(buffer, size);
       },
       input.BlockSize());
+}
+
+void TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
+  // The passes a counting run would show.
+  m_passNumber += 2;
+  ShowPassLabels();
+  TTableOrder order;
+  order.every = true;
+  StreamTables(input, order, output);
+  if (output.IsOpen()) FinishOutput(output);
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {

@@ -81,6 +81,7 @@ class TConversionJob {
   std::string PerFileOutputPath();
   bool OpenOutputFile(TOutputFile& output);
   std::vector<std::size_t> TablesToWrite(const std::vector<std::string>& tables, std::size_t count) const;
+  void WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output);
   void StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output);
   void WriteTable(std::string_view fragment, TOutputFile& output);
   void FinishOutput(TOutputFile& output);

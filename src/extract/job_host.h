@@ -44,6 +44,11 @@ class TJobHost {
     return std::nullopt;
   }
 
+  // Worker: true when every table of every file is written, whatever their count, and no one reads
+  // the log (the quiet command line). The job then writes each file in a single pass, opening its
+  // output at the first table; the log lines it does not give ("Table count") are not missed.
+  virtual bool WritesEveryTableUnlogged() const { return false; }
+
   // Worker: true once the job should stop as soon as it can (an interrupt, the window closing). The
   // run going on is then undone: its output is left as it was before the run.
   virtual bool StopRequested() const { return false; }

@@ -479,5 +479,71 @@ TEST_F(ConversionJobTest, ChoicesKnownInAdvanceAreStreamedInTheirOrder) {
   }
 }
 
+// The quiet command line writing every table: one pass per file, an output only for a file with tables,
+// the same bytes as the counting passes give.
+class OnePassHost : public RecordingHost {
+ public:
+  bool WritesEveryTableUnlogged() const override { return true; }
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override {
+    TTableChoice every;
+    every.EveryTable = true;
+    return every;
+  }
+};
+
+TEST_F(ConversionJobTest, EveryTableUnloggedIsWrittenInOnePass) {
+  const std::string none = Write("none.html", "<p>no tables</p>");
+  const std::string one = Write("one.html", "<table><tr><td>only</td></tr></table>");
+  const std::string three = Write("three.html", kThreeTables);
+  struct Case {
+    bool append;
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, std::string>> outputs;  // name in out/, bytes
+  };
+  const std::vector<Case> cases = {
+      {false, {none}, {}},
+      {false, {one, none, three},
+       {{"one.html.xls", "\"only\"\r\n"}, {"three.html.xls", "\"t1\"\r\n\"t2\"\r\n\"t3\"\r\n"}}},
+      {true, {three, none, one}  /* converted in sorted order */, {{"all.xls", "\"only\"\r\n\"t1\"\r\n\"t2\"\r\n\"t3\"\r\n"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.files.size());
+    fs::remove_all(out);
+    fs::create_directory(out);
+    OnePassHost onePass;
+    onePass.append = c.append;
+    onePass.outputPath = c.append ? (out / "all.xls").string() : out.string() + "/";
+    TConversionJob onePassJob(onePass);
+    for (const std::string& file : c.files) onePassJob.FileQueue().Add(file);
+    onePass.RunJob(onePassJob);
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : c.outputs) {
+      names.push_back(name);
+      EXPECT_EQ(test::ReadFile(out / name), bytes) << name;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(FileNames(out), names);
+    EXPECT_EQ(onePass.ends, std::vector<TJobEnd>{TJobEnd::Completed});
+    EXPECT_TRUE(onePass.failures.empty());
+  }
+}
+
+TEST_F(ConversionJobTest, OnePassOutputThatCannotBeCreatedStopsTheJob) {
+  const std::string a = Write("a.html", kThreeTables);
+  const std::string b = Write("b.html", kThreeTables);
+  OnePassHost onePass;
+  onePass.outputPath = (dir / "missing").string() + "/";
+  TConversionJob onePassJob(onePass);
+  onePassJob.FileQueue().Add(a);
+  onePassJob.FileQueue().Add(b);
+  onePass.RunJob(onePassJob);
+  EXPECT_EQ(onePass.ends, std::vector<TJobEnd>{TJobEnd::Aborted});
+  ASSERT_EQ(onePass.failures.size(), 1u);
+  EXPECT_EQ(onePass.failures[0], "Cannot create excel file. Check path " + (dir / "missing" / "a.html.xls").string() +
+                                     ": No such file or directory");
+  EXPECT_EQ(onePassJob.FailedFiles(), std::vector<std::string>{a});
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
 }  // namespace
 }  // namespace corvane
