@@ -281,10 +281,7 @@ void TConversionJob::ConvertFile() {
     LogJoined(kLogAnalysing, m_currentFile);
     if (SkipRepeatedFile(input)) return;
     TRunInput passes(input, m_smallFile);
-    if (m_host.WritesEveryTableUnlogged()) {
-      WriteEveryTableInOnePass(passes, output);
-      return;
-    }
+    if (m_host.WritesEveryTableUnlogged() && WriteEveryTableInOnePass(passes, output)) return;
 
     // The first pass only counts the tables; they are read again, and kept, only when the user has to
     // see them to choose.
@@ -450,26 +447,40 @@ std::vector<std::size_t> TConversionJob::TablesToWrite(const std::vector<std::st
   return order;
 }
 
-void TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output) {
+bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output,
+                                  std::size_t pendingLimit) {
   TTableStreamer streamer(*this, order, output);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
+  scanner.SetPendingLimit(pendingLimit);
   scanner.ScanAll(
       [this, &input](char* buffer, std::size_t size) {
         CheckStop();
         return input.Read(buffer, size);
       },
       input.BlockSize());
+  return !scanner.Overflowed();
 }
 
-void TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
+bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
+  // Text before a table on its line belongs to the table, so a single pass holds each line's text until
+  // a table opens or the line ends. A line longer than this gives the single pass up: what it wrote is
+  // undone and the file goes through the counting passes, which hold nothing outside the tables.
+  constexpr std::size_t kPendingLimit = std::size_t{4} << 20;
+  const int passNumber = m_passNumber;
   // The passes a counting run would show.
   m_passNumber += 2;
   ShowPassLabels();
   TTableOrder order;
   order.every = true;
-  StreamTables(input, order, output);
+  if (!StreamTables(input, order, output, kPendingLimit)) {
+    output.Abandon();
+    input.Rewind();
+    m_passNumber = passNumber;
+    return false;
+  }
   if (output.IsOpen()) FinishOutput(output);
+  return true;
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {

@@ -81,8 +81,9 @@ class TConversionJob {
   std::string PerFileOutputPath();
   bool OpenOutputFile(TOutputFile& output);
   std::vector<std::size_t> TablesToWrite(const std::vector<std::string>& tables, std::size_t count) const;
-  void WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output);
-  void StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output);
+  bool WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output);
+  // Returns false when the scan gave up at its pending limit (see TTableFragmentScanner).
+  bool StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output, std::size_t pendingLimit = 0);
   void WriteTable(std::string_view fragment, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
 

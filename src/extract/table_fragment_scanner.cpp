@@ -78,7 +78,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     if (upto > plain) AppendText(data + plain, data + upto);
     plain = upto;
   };
-  while (i < size) {
+  while (i < size && !m_stopped) {
     if (m_skipToLineEnd) {
       while (i < size && !IsLineEndOrMark(static_cast<unsigned char>(data[i]))) ++i;
       plain = i;
@@ -136,7 +136,9 @@ void TTableFragmentScanner::AppendText(const char* begin, const char* end) {
       }
     }
   }
-  if (m_keepText) m_kept.append(begin, end);
+  if (!m_keepText) return;
+  m_kept.append(begin, end);
+  if (m_pendingLimit != 0 && !m_inCandidate && m_kept.size() > m_pendingLimit) m_overflowed = m_stopped = true;
 }
 
 void TTableFragmentScanner::OpenTag(const char* tag) {

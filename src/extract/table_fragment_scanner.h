@@ -55,8 +55,13 @@ class TTableFragmentScanner {
   static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 20;
   // True once a byte of code 26 has been met: the rest of the file is not read.
   bool EndOfFileMarkSeen() const { return m_endMarkSeen; }
-  // True once the sink has ended the scan.
+  // True once the sink has ended the scan, or the text waiting outside a fragment outgrew its limit.
   bool Stopped() const { return m_stopped; }
+  // Ends the scan (Stopped, Overflowed) when the text held for a fragment that may yet begin on the
+  // current line (the text before a "<TABLE" belongs to its fragment) grows past limit bytes: a long
+  // line without tables then costs no memory to a caller that can scan the file another way. 0: none.
+  void SetPendingLimit(std::size_t limit) { m_pendingLimit = limit; }
+  bool Overflowed() const { return m_overflowed; }
   // How many fragments were finished so far.
   std::size_t FragmentCount() const { return m_count; }
 
@@ -84,6 +89,8 @@ class TTableFragmentScanner {
   bool m_skipToLineEnd = false;  // the rest of the line is dropped
   bool m_takeNextByte = false;   // the byte after "<TABLE" still belongs to the opening piece
   bool m_endMarkSeen = false;
+  std::size_t m_pendingLimit = 0;
+  bool m_overflowed = false;
 };
 
 // Convenience for whole texts in memory: the fragments of text.

@@ -495,6 +495,11 @@ TEST_F(ConversionJobTest, EveryTableUnloggedIsWrittenInOnePass) {
   const std::string none = Write("none.html", "<p>no tables</p>");
   const std::string one = Write("one.html", "<table><tr><td>only</td></tr></table>");
   const std::string three = Write("three.html", kThreeTables);
+  // Lines longer than the single pass holds: it gives up and the counting passes write the file.
+  const std::string longLine(5 << 20, 'x');
+  const std::string wide = Write("wide.html", "<table><tr><td>a</td></tr></table>\n" + longLine +
+                                                   "\n<table><tr><td>b</td></tr></table>\n" + longLine +
+                                                   "<table><tr><td>c</td></tr></table>\n");
   struct Case {
     bool append;
     std::vector<std::string> files;
@@ -504,6 +509,8 @@ TEST_F(ConversionJobTest, EveryTableUnloggedIsWrittenInOnePass) {
       {false, {none}, {}},
       {false, {one, none, three},
        {{"one.html.xls", "\"only\"\r\n"}, {"three.html.xls", "\"t1\"\r\n\"t2\"\r\n\"t3\"\r\n"}}},
+      {false, {wide}, {{"wide.html.xls", "\"a\"\r\n\"b\"\r\n\"c\"\r\n"}}},
+      {true, {wide, one}, {{"all.xls", "\"only\"\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"}}},
       {true, {three, none, one}  /* converted in sorted order */, {{"all.xls", "\"only\"\r\n\"t1\"\r\n\"t2\"\r\n\"t3\"\r\n"}}},
   };
   for (const Case& c : cases) {
