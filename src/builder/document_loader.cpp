@@ -16,7 +16,11 @@ void Reset(TSectionList& document, const TDocumentDefaults& defaults) {
 TParseResult LoadHtmlDocument(TSectionList& document, std::string text, const TDocumentDefaults& defaults,
                               const TBuilderHandlers& handlers) {
   Reset(document, defaults);
-  return ParseHtmlDocumentWithResult(std::move(text), document, handlers);
+  document.BaseAddress = handlers.BaseAddress;
+  TParseResult result = ParseHtmlDocumentWithResult(std::move(text), document, handlers);
+  // Pictures are fetched at layout, against the page's BASE when it has one.
+  if (!result.BaseUrl.empty()) document.BaseAddress = result.BaseUrl;
+  return result;
 }
 
 void LoadTextDocument(TSectionList& document, std::string text, const TDocumentDefaults& defaults,

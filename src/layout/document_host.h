@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "style/font_obj.h"
 #include "style/style_colors.h"
+
+class QRect;
 
 namespace corvane {
 
@@ -44,6 +47,14 @@ class TDocumentHost {
   virtual void ApplyTabOrder(const std::vector<TTabOrderEntry>&) {}
   // Whether the left mouse button is held down (a picture under the mouse shows itself pressed).
   virtual bool LeftButtonDown() const { return false; }
+
+  // Animated pictures: the viewer's animation timer runs while enabled and steps the document's animated
+  // images at each tick (TSectionList::StepAnimations); a frame that changed repaints its rectangle of the
+  // paint panel.
+  virtual void EnableAnimationTimer(bool) {}
+  virtual void InvalidatePanelRect(const QRect&) { InvalidatePanel(); }
+  // Milliseconds of a monotonic clock, the time base of the animations.
+  virtual std::int64_t AnimationClock() const;
 };
 
 }  // namespace corvane

@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "html/attribute_list.h"
+#include "images/gif_animation.h"
+#include "images/still_picture.h"
 #include "layout/border_painter.h"
 #include "layout/layout_math.h"
 #include "layout/section_list.h"
@@ -16,9 +18,62 @@ namespace corvane {
 
 namespace {
 
-// The picture shown for a picture that could not be fetched.
+// The stand-in pictures are this size.
 constexpr int kErrorPictureSize = 16;
 constexpr int kPlaceholderMinimum = 24;
+
+// The picture shown for a picture that could not be fetched: a sunken square with a red cross, its
+// corners transparent.
+const TPicture& ErrorPicture() {
+  static const TPicture picture = [] {
+    constexpr int n = kErrorPictureSize;
+    QImage colours(n, n, QImage::Format_RGB32);
+    colours.fill(QColor(0xF0, 0xF0, 0xF0));
+    QImage mask(n, n, QImage::Format_Alpha8);
+    mask.fill(255);
+    for (int i = 0; i < n; ++i) {
+      colours.setPixel(i, 0, qRgb(0x80, 0x80, 0x80));
+      colours.setPixel(0, i, qRgb(0x80, 0x80, 0x80));
+      colours.setPixel(i, n - 1, qRgb(0xFF, 0xFF, 0xFF));
+      colours.setPixel(n - 1, i, qRgb(0xFF, 0xFF, 0xFF));
+    }
+    for (int i = 4; i < n - 4; ++i) {
+      for (int d = 0; d < 2; ++d) {
+        colours.setPixel(i + d - (i + d >= n - 4 ? 1 : 0), i, qRgb(0xC0, 0, 0));
+        colours.setPixel(n - 1 - i - d + (n - 1 - i - d < 4 ? 1 : 0), i, qRgb(0xC0, 0, 0));
+      }
+    }
+    mask.setPixel(0, 0, 0);
+    mask.setPixel(n - 1, 0, 0);
+    mask.setPixel(0, n - 1, 0);
+    mask.setPixel(n - 1, n - 1, 0);
+    TPicture error;
+    error.Still = std::make_shared<TStillPicture>(colours, mask);
+    return error;
+  }();
+  return picture;
+}
+
+// The picture shown while a picture is still to come, and wherever images are not shown: a small
+// framed landscape.
+const TPicture& DefaultPicture() {
+  static const TPicture picture = [] {
+    constexpr int n = kErrorPictureSize;
+    QImage colours(n, n, QImage::Format_RGB32);
+    colours.fill(QColor(0xFF, 0xFF, 0xFF));
+    for (int y = 1; y < n - 1; ++y)
+      for (int x = 1; x < n - 1; ++x)
+        colours.setPixel(x, y, y < 10 ? qRgb(0x80, 0xC0, 0xFF) : qRgb(0x40, 0xA0, 0x40));
+    for (int i = 0; i < n; ++i) {
+      for (const QPoint p : {QPoint(i, 0), QPoint(0, i), QPoint(i, n - 1), QPoint(n - 1, i)})
+        colours.setPixel(p, qRgb(0x60, 0x60, 0x60));
+    }
+    TPicture fallback;
+    fallback.Still = std::make_shared<TStillPicture>(colours);
+    return fallback;
+  }();
+  return picture;
+}
 
 std::string Upper(std::string_view text) {
   std::string upper(text);
@@ -120,6 +175,105 @@ TImageObj::TImageObj(TSectionList* document, std::string source) : TFloatingObj(
   NoBorder = true;
 }
 
+TImageObj::~TImageObj() {
+  if (!Document) return;
+  if (!m_cacheName.empty()) Document->PictureFetch().Cache().Release(m_cacheName);
+  // A document that is being cleared empties its lists at once.
+  if (Document->Clearing) return;
+  Document->RemoveAnimatedImage(this);
+  if (!m_waitingName.empty()) Document->DelayedImages.Remove(m_waitingName, this);
+}
+
+bool TImageObj::IsPlaceholder() const { return m_placeholder || (Document && !Document->ShowImages); }
+
+void TImageObj::FetchPicture() {
+  m_fetched = true;
+  m_placeholder = true;
+  m_delayed = false;
+  if (!Document || Source.empty()) {
+    m_picture = ErrorPicture();
+    Transparent = true;
+    return;
+  }
+  const std::string name = Document->ExpandPictureName(Source);
+  TFetchedImage fetched;
+  TTransparency transparency = Transparent ? TTransparency::LowerLeft : TTransparency::None;
+  // A picture already awaited from the host is not asked for again.
+  if (Document->DelayedImages.Contains(name)) {
+    fetched.Delayed = true;
+  } else {
+    fetched = Document->PictureFetch().FetchImage(name, transparency);
+  }
+  if (fetched.Picture) {
+    m_cacheName = name;
+    m_picture = std::move(fetched.Picture);
+    m_placeholder = false;
+    // Drawn through its mask when asked for by TRANSP or when the picture has transparency of its own.
+    Transparent = transparency != TTransparency::None;
+    if (m_picture.Animation) {
+      // Each object animates on its own: a picture that another object may show is copied.
+      if (fetched.FromCache) m_picture.Animation = m_picture.Animation->Copy();
+      if (ReactsToMouse) {
+        m_picture.Animation->SetAnimate(false, 0);
+      } else {
+        Document->AddAnimatedImage(this);
+      }
+    }
+  } else if (fetched.Delayed) {
+    m_delayed = true;
+    m_picture = DefaultPicture();
+    m_waitingName = name;
+    Document->DelayedImages.Add(name, this);
+  } else {
+    m_picture = ErrorPicture();
+    Transparent = true;
+  }
+}
+
+void TImageObj::ForgetPicture() {
+  if (Document && !m_cacheName.empty()) Document->PictureFetch().Cache().Release(m_cacheName);
+  if (Document) Document->RemoveAnimatedImage(this);
+  m_cacheName.clear();
+  m_waitingName.clear();
+  m_picture = {};
+  m_fetched = false;
+  m_placeholder = true;
+  m_delayed = false;
+  SizeFixed = false;
+}
+
+void TImageObj::RestartAnimation(bool run, std::int64_t now) {
+  if (!m_picture.Animation) return;
+  m_picture.Animation->SetAnimate(false, now);
+  if (run) m_picture.Animation->SetAnimate(true, now);
+}
+
+QRect TImageObj::StepAnimation(std::int64_t now) {
+  return m_picture.Animation ? m_picture.Animation->Step(now) : QRect();
+}
+
+void TImageObj::SetMouseState(int state) {
+  if (state == m_mouseState || !ReactsToMouse || !m_picture.Animation) return;
+  TGifAnimation& animation = *m_picture.Animation;
+  const int frames = animation.FrameCount();
+  if (state == 1 || state == 2) {
+    if (frames == 2) {
+      animation.SetCurrentFrame(2);
+    } else if (frames == 3) {
+      animation.SetCurrentFrame(state == 1 ? 2 : 3);
+    } else if (Document) {
+      animation.SetAnimate(true, Document->Host().AnimationClock());
+      Document->AddAnimatedImage(this);
+    }
+  } else {
+    animation.SetAnimate(false, 0);
+    if (frames <= 3) animation.SetCurrentFrame(1);
+    if (Document) Document->RemoveAnimatedImage(this);
+  }
+  m_mouseState = state;
+  if (Document) Document->Host().InvalidatePanel();
+}
+
 void TImageObj::ApplyStyle(TProperties& properties) {
   auto alignAndFloat = [&] {
     if (const std::optional<int> align = properties.GetVerticalAlign()) ObjAlign = *align;
@@ -174,8 +328,11 @@ void TImageObj::ApplyStyle(TProperties& properties) {
 }
 
 void TImageObj::SizeObject(int availableWidth, int availableHeight, const TFontObj* run) {
-  // No picture is fetched yet: the error picture stands in, and the object shows its placeholder box.
-  const int W = kErrorPictureSize, H = kErrorPictureSize;
+  const bool showImages = !Document || Document->ShowImages;
+  if (showImages && !m_fetched) FetchPicture();
+  // Images not shown: the default picture stands in for sizing.
+  const TPicture& picture = showImages ? m_picture : DefaultPicture();
+  const int W = picture.Width(), H = picture.Height();
   const bool placeholder = IsPlaceholder();
   const int b = BorderSize;
   if (!(SizeFixed && !PercentWidth && !PercentHeight)) {
@@ -261,18 +418,23 @@ void TImageObj::Draw(QPainter& canvas, int x, const TFontObj* run, int baselineY
   DrawY = top + b;
   const int screenTop = top - yOffset;
   const QColor textColour = run ? ToQColor(run->Font().Color()) : QColor(Qt::black);
+  const bool showImages = !Document || Document->ShowImages;
+  const bool placeholder = IsPlaceholder();
+  Drawn = true;
   canvas.save();
-  if (BoxWidth >= kPlaceholderMinimum && BoxHeight >= kPlaceholderMinimum) {
-    // The error picture: a small sunken square with a red cross.
-    const int px = x + b + 4, py = screenTop + b + 4;
-    DrawOnePixelFrame(canvas, px, py, px + kErrorPictureSize - 1, py + kErrorPictureSize - 1,
-                      ToQColor(SystemColor(16)), ToQColor(SystemColor(20)));
-    canvas.setPen(QPen(QColor(0xC0, 0, 0), 2));
-    canvas.drawLine(px + 4, py + 4, px + kErrorPictureSize - 5, py + kErrorPictureSize - 5);
-    canvas.drawLine(px + kErrorPictureSize - 5, py + 4, px + 4, py + kErrorPictureSize - 5);
+  if (placeholder) {
+    // The stand-in picture at its own size in the box's corner, when the box has room for it.
+    if (BoxWidth >= kPlaceholderMinimum && BoxHeight >= kPlaceholderMinimum) {
+      const TPicture& standIn = showImages && m_picture ? m_picture : DefaultPicture();
+      standIn.Draw(canvas, QRect(x + b + 4, screenTop + b + 4, standIn.Width(), standIn.Height()),
+                   TMaskUse::ThroughMask);
+    }
+  } else if (ImageWidth > 0 && ImageHeight > 0) {
+    m_picture.Draw(canvas, QRect(x + b, screenTop + b, ImageWidth, ImageHeight),
+                   Transparent ? TMaskUse::ThroughMask : TMaskUse::Opaque);
   }
   auto drawAlt = [&] {
-    if (AltText.isEmpty()) return;
+    if (!placeholder || AltText.isEmpty()) return;
     const TMyFont font = PlaceholderFont(Document ? Document->Styles.Context().PixelsPerInch() : 96.0);
     canvas.setFont(font.DrawingFont());
     canvas.setPen(textColour);
@@ -280,9 +442,11 @@ void TImageObj::Draw(QPainter& canvas, int x, const TFontObj* run, int baselineY
     canvas.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, AltText);
   };
   if (b == 0) {
-    drawAlt();
-    DrawOnePixelFrame(canvas, x, screenTop, x + BoxWidth - 1, screenTop + BoxHeight - 1, ToQColor(SystemColor(16)),
-                      ToQColor(SystemColor(20)));
+    if (placeholder) {
+      drawAlt();
+      DrawOnePixelFrame(canvas, x, screenTop, x + BoxWidth - 1, screenTop + BoxHeight - 1,
+                        ToQColor(SystemColor(16)), ToQColor(SystemColor(20)));
+    }
   } else {
     drawAlt();
     // The frame of a picture in a link: b pixels inside the object box, in the text colour.

@@ -2,8 +2,12 @@
 
 #include <QString>
 
+#include <QRect>
+
+#include <cstdint>
 #include <string>
 
+#include "images/picture.h"
 #include "layout/floating_obj.h"
 
 namespace corvane {
@@ -20,6 +24,10 @@ class TImageObj final : public TFloatingObj {
   TImageObj(TSectionList* document, int position, const TAttributeList& attributes, QString altText);
   // A picture made from a source name alone.
   TImageObj(TSectionList* document, std::string source);
+  // Gives the picture back to the image cache and leaves the document's lists.
+  ~TImageObj() override;
+  TImageObj(const TImageObj&) = delete;
+  TImageObj& operator=(const TImageObj&) = delete;
 
   void ApplyStyle(TProperties& properties);
 
@@ -44,10 +52,35 @@ class TImageObj final : public TFloatingObj {
   bool Transparent = false;
   bool ReactsToMouse = false;
 
-  // Whether a placeholder stands where the picture would be (it has not been fetched).
-  bool IsPlaceholder() const { return true; }
+  // The picture shown: the fetched one, or the error or default picture standing in for it.
+  const TPicture& Picture() const { return m_picture; }
+  // Whether a placeholder box stands where the picture would be: the picture could not be fetched, is
+  // still to come, or images are not shown.
+  bool IsPlaceholder() const;
+  // The picture is still to come from the viewer's host.
+  bool IsDelayed() const { return m_delayed; }
+  // The awaited picture has arrived: the next SizeObject fetches it and sizes the object anew.
+  void ForgetPicture();
+
+  // Animated pictures: restarted by each layout (stopped in a print copy), stepped by the document.
+  void RestartAnimation(bool run, std::int64_t now);
+  QRect StepAnimation(std::int64_t now);
+  // 0 normal, 1 the mouse is over the picture, 2 pressed: a picture that reacts to the mouse shows the
+  // matching frame, or animates while the mouse is over it.
+  void SetMouseState(int state) override;
+  bool Drawn = false;           // drawn by the document's last paint
+  bool InAnimatedList = false;  // kept by TSectionList
 
  private:
+  void FetchPicture();
+
+  TPicture m_picture;
+  bool m_fetched = false;     // the picture was asked for; m_picture holds it or a stand-in
+  bool m_placeholder = true;  // m_picture is the error or the default picture
+  bool m_delayed = false;
+  std::string m_cacheName;    // the name the image cache holds the picture under for this object
+  std::string m_waitingName;  // the name under which the object waits for a delayed picture
+  int m_mouseState = 0;
   bool m_isMap = false;
   bool m_usesMap = false;
   std::string m_mapName;

@@ -3,13 +3,21 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 
 #include "html/selection_text.h"
+#include "html/url_functions.h"
 #include "layout/floating_obj.h"
 #include "layout/form_control.h"
+#include "layout/image_obj.h"
 
 namespace corvane {
+
+std::int64_t TDocumentHost::AnimationClock() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 TSectionList::TSectionList(TDocumentHost* host)
     : TCell(this), m_host(host ? host : &m_ownHost), m_measurer(std::make_unique<TQtTextMeasurer>()) {
@@ -48,7 +56,9 @@ void TSectionList::Clear() {
   BackgroundImageName.clear();
   SelB = SelE = 0;
   MapList.clear();
-  MissingImages.clear();
+  DelayedImages.Clear();
+  for (TImageObj* image : m_animatedImages) image->InAnimatedList = false;
+  m_animatedImages.clear();
   m_linkRuns.clear();
   m_hoverLink = nullptr;
   m_hoverImage = nullptr;
@@ -102,6 +112,10 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
   }
   if (!IsCopy && PositionList.empty()) AddToPositionList();
   m_layoutWidth = ScrollWidth;
+  // Every animation starts again from its current frame; a print copy stands still.
+  const std::int64_t now = m_host->AnimationClock();
+  for (TImageObj* image : m_animatedImages) image->RestartAnimation(!IsCopy, now);
+  if (!IsCopy) m_host->EnableAnimationTimer(!m_animatedImages.empty());
   return height;
 }
 
@@ -115,8 +129,10 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
   FirstPageItem = true;
   TableNestLevel = 0;
   DrawList.Clear();
+  for (TImageObj* image : m_animatedImages) image->Drawn = false;
   const int result = TCell::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
   DrawList.DrawImages(canvas);
+  if (!IsCopy) m_host->EnableAnimationTimer(!m_animatedImages.empty());
   if (m_yOffsetChanged) {
     if (!IsCopy && m_host->Showing())
       for (TFormControlObj* control : FormControlList)
@@ -126,6 +142,53 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
     m_yOffsetChanged = false;
   }
   return result;
+}
+
+TImageFetch& TSectionList::PictureFetch() {
+  if (m_pictureFetch) return *m_pictureFetch;
+  if (!m_ownPictureFetch) {
+    m_ownPictureCache = std::make_unique<TStringBitmapList>();
+    m_ownPictureFetch = std::make_unique<TImageFetch>(*m_ownPictureCache);
+  }
+  return *m_ownPictureFetch;
+}
+
+std::string TSectionList::ExpandPictureName(const std::string& source) const {
+  if (ExpandImageName) return ExpandImageName(source);
+  const std::string path = UrlToFilePath(source);
+  if (!path.empty() && path[0] == '/') return path;
+  if (IsFullUrl(source)) return source;
+  return UrlToFilePath(UrlBase(BaseAddress)) + path;
+}
+
+bool TSectionList::PictureArrived(const std::string& name) {
+  const std::vector<TImageObj*> waiting = DelayedImages.Take(name);
+  for (TImageObj* image : waiting) image->ForgetPicture();
+  return !waiting.empty();
+}
+
+void TSectionList::AddAnimatedImage(TImageObj* image) {
+  if (image->InAnimatedList) return;
+  image->InAnimatedList = true;
+  m_animatedImages.push_back(image);
+}
+
+void TSectionList::RemoveAnimatedImage(TImageObj* image) {
+  if (!image->InAnimatedList) return;
+  image->InAnimatedList = false;
+  std::erase(m_animatedImages, image);
+}
+
+int TSectionList::StepAnimations(std::int64_t now) {
+  int changed = 0;
+  for (TImageObj* image : m_animatedImages) {
+    if (!image->Drawn) continue;
+    const QRect dirty = image->StepAnimation(now);
+    if (dirty.isEmpty()) continue;
+    m_host->InvalidatePanelRect(dirty);
+    ++changed;
+  }
+  return changed;
 }
 
 void TSectionList::SetYOffset(int y) {

@@ -2,12 +2,17 @@
 
 #include <QRect>
 
+#include <cstdint>
+#include <functional>
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "html/id_name_list.h"
 #include "html/image_map.h"
+#include "images/delayed_pictures.h"
+#include "images/image_fetch.h"
 #include "layout/cell_basic.h"
 #include "layout/document_host.h"
 #include "layout/draw_list.h"
@@ -22,6 +27,7 @@ namespace corvane {
 
 class SelTextCount;
 class TFloatingObj;
+class TImageObj;
 class TFormControlObj;
 class ThtmlForm;
 
@@ -95,11 +101,27 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   std::vector<std::unique_ptr<TMapItem>> MapList;
   std::vector<TFormControlObj*> FormControlList;
   std::vector<TFloatingObj*> PanelList;
-  struct TMissingImage {
-    std::string Name;
-    TFloatingObj* Object = nullptr;
-  };
-  std::vector<TMissingImage> MissingImages;
+  // Pictures. The fetch is the viewer's, whose image cache outlives its documents; a document without a
+  // viewer fetches through a cache of its own.
+  TImageFetch& PictureFetch();
+  void SetPictureFetch(TImageFetch* fetch) { m_pictureFetch = fetch; }
+  // Image sources are expanded by the viewer's handler when it is set, else resolved against the folder of
+  // BaseAddress (the document's address, or its BASE).
+  std::function<std::string(const std::string& source)> ExpandImageName;
+  std::string BaseAddress;
+  std::string ExpandPictureName(const std::string& source) const;
+  // The images waiting for a picture that the viewer's host hands in later, by expanded name.
+  TDelayedPictureList<TImageObj> DelayedImages;
+  // The picture of name has been handed in (see TImageFetch::HandIn): the images waiting for it take it.
+  // True when any did; the document is then laid out again.
+  bool PictureArrived(const std::string& name);
+  // Animated pictures, each once, stepped by the viewer's animation timer.
+  void AddAnimatedImage(TImageObj* image);
+  void RemoveAnimatedImage(TImageObj* image);
+  const std::vector<TImageObj*>& AnimatedImages() const { return m_animatedImages; }
+  // One tick of the animation timer at time now: steps the animated pictures drawn in the last paint, and
+  // has the panel repaint each one whose frame changed. Returns how many changed.
+  int StepAnimations(std::int64_t now);
   TStyleList Styles;
   TDrawList DrawList;
   std::vector<TSectionBase*> PositionList;
@@ -153,6 +175,10 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
 
  private:
   TDocumentHost m_ownHost;
+  TImageFetch* m_pictureFetch = nullptr;
+  std::unique_ptr<TStringBitmapList> m_ownPictureCache;
+  std::unique_ptr<TImageFetch> m_ownPictureFetch;
+  std::vector<TImageObj*> m_animatedImages;
   TDocumentHost* m_host;
   std::unique_ptr<TTextMeasurer> m_measurer;
   TStyleDefaults m_defaults;

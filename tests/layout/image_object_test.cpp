@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include "../images/gif_writer.h"
+#include "../support/temp_dir.h"
+#include "images/image_cache.h"
+#include "layout/image_obj.h"
+#include "layout/layout_test_support.h"
+
+namespace corvane {
+namespace {
+
+using test::kRed;
+using test::kGreen;
+using test::TTestDocument;
+
+// The image objects of a document in source order.
+std::vector<TImageObj*> Images(const TTestDocument& document) {
+  std::vector<TImageObj*> images;
+  for (TSection* section : document.Sections())
+    for (const auto& object : section->Images())
+      if (auto* image = dynamic_cast<TImageObj*>(object.get())) images.push_back(image);
+  return images;
+}
+
+std::string Png(int width, int height, QRgb colour) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  picture.fill(colour);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+// Three frames of 4 × 2 pixels: red, green, red; 10 hundredths each, endless.
+std::string ThreeFrameGif() {
+  test::TTestGif gif;
+  gif.Width = 4;
+  gif.Height = 2;
+  gif.LoopCount = 0;
+  for (std::uint8_t fill : {2, 3, 2}) gif.Frames.push_back({.Width = 4, .Height = 2, .Fill = fill, .Delay = 10});
+  return test::EncodeGif(gif);
+}
+
+class ImageObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    temp.Write("wide.png", Png(40, 20, kRed));
+    temp.Write("moving.gif", ThreeFrameGif());
+  }
+  // A document whose pictures are looked for in the temporary folder.
+  std::unique_ptr<TTestDocument> Load(const std::string& html) {
+    TBuilderHandlers handlers;
+    handlers.BaseAddress = (temp.Path() / "page.html").string();
+    return std::make_unique<TTestDocument>(html, true, handlers);
+  }
+  test::TTempDir temp;
+};
+
+TEST_F(ImageObjectTest, SizesFromAttributesAndThePicture) {
+  struct Case {
+    std::string html;
+    int objectWidth, objectHeight;
+    bool placeholder;
+  };
+  const std::vector<Case> cases = {
+      {"<img src=wide.png>", 40, 20, false},
+      {"<img src=WIDE.PNG>", 24, 24, true},  // the name is opened as written
+      {"<img src=wide.png width=80>", 80, 40, false},
+      {"<img src=wide.png height=10>", 20, 10, false},
+      {"<img src=wide.png width=7 height=9>", 7, 9, false},
+      {"<img src=wide.png width=50%>", 200, 100, false},  // of the 400 pixels inside the body's margins
+      {"<img src=wide.png border=3>", 46, 26, false},
+      {"<a href=x><img src=wide.png></a>", 42, 22, false},  // a link frames its picture
+      {"<a href=x><img src=wide.png border=0></a>", 40, 20, false},
+      {"<img src=missing.gif>", 24, 24, true},
+      {"<img src=missing.gif width=50 height=30>", 50, 30, true},
+      {"<img src=missing.gif alt=Logo>", 4 * test::kPitch + 26, 24, true},
+      {"<img>", 24, 24, true},
+      {"<img src=moving.gif width=8>", 8, 4, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.html);
+    auto document = Load(c.html);
+    document->LayOut(400 + 2 * 10);
+    const std::vector<TImageObj*> images = Images(*document);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0]->ObjWidth, c.objectWidth);
+    EXPECT_EQ(images[0]->ObjHeight, c.objectHeight);
+    EXPECT_EQ(images[0]->IsPlaceholder(), c.placeholder);
+  }
+}
+
+TEST_F(ImageObjectTest, ManyImagesShareOneDecodedPicture) {
+  std::string html;
+  for (int i = 0; i < 300; ++i) html += "<img src=wide.png><img src=missing.gif>";
+  auto document = Load(html);
+  document->LayOut(600);
+  const std::vector<TImageObj*> images = Images(*document);
+  ASSERT_EQ(images.size(), 600u);
+  TStringBitmapList& cache = document->Document.PictureFetch().Cache();
+  EXPECT_EQ(cache.Count(), 1);
+  const std::string name = document->Document.ExpandPictureName("wide.png");
+  ASSERT_NE(cache.Find(name), nullptr);
+  EXPECT_EQ(cache.Find(name)->UsageCount, 300);
+  EXPECT_EQ(images[0]->Picture().Still, images[2]->Picture().Still);
+  document->Document.Clear();
+  EXPECT_EQ(cache.Find(name)->UsageCount, 0);
+}
+
+TEST_F(ImageObjectTest, PicturesAreDrawnStretchedAndPlaceholdersFramed) {
+  auto document = Load("<img src=wide.png width=80 height=10> <img src=missing.gif>");
+  document->LayOut(400);
+  const QImage page = document->Paint(400, 60);
+  const std::vector<TImageObj*> images = Images(*document);
+  ASSERT_EQ(images.size(), 2u);
+  const int x = images[0]->DrawX, y = images[0]->DrawY;
+  EXPECT_EQ(page.pixel(x, y), kRed);
+  EXPECT_EQ(page.pixel(x + 79, y + 9), kRed);
+  EXPECT_EQ(page.pixel(x + 80, y + 9), 0xFFFFFFFFu);
+  EXPECT_EQ(page.pixel(x, y + 10), 0xFFFFFFFFu);
+  // The placeholder: a frame around its 24 × 24 box and the error picture inside, moved in by 4.
+  const int px = images[1]->DrawX, py = images[1]->DrawY;
+  EXPECT_NE(page.pixel(px, py), 0xFFFFFFFFu);
+  EXPECT_NE(page.pixel(px + 4 + 8, py + 4 + 8), 0xFFFFFFFFu);
+  EXPECT_EQ(page.pixel(px + 22, py + 22), 0xFFFFFFFFu);
+}
+
+// A host with a clock the test moves on.
+class ClockHost : public TDocumentHost {
+ public:
+  std::int64_t now = 1000;
+  bool timerEnabled = false;
+  std::vector<QRect> repainted;
+  std::int64_t AnimationClock() const override { return now; }
+  void EnableAnimationTimer(bool enabled) override { timerEnabled = enabled; }
+  void InvalidatePanelRect(const QRect& rect) override { repainted.push_back(rect); }
+};
+
+TEST_F(ImageObjectTest, AnimationsStepOnTheClockAndRepaintTheirRectangle) {
+  ClockHost host;
+  auto document = Load("<img src=moving.gif width=8 height=4><img src=moving.gif>");
+  document->Document.SetHost(&host);
+  document->LayOut(400);
+  EXPECT_TRUE(host.timerEnabled);
+  const std::vector<TImageObj*> images = Images(*document);
+  ASSERT_EQ(images.size(), 2u);
+  ASSERT_TRUE(images[0]->Picture().IsAnimated());
+  // Each object animates a picture of its own.
+  EXPECT_NE(images[0]->Picture().Animation, images[1]->Picture().Animation);
+  EXPECT_EQ(document->Document.AnimatedImages().size(), 2u);
+
+  // Not yet drawn: nothing steps, however long the frame has shown.
+  host.now += 150;
+  EXPECT_EQ(document->Document.StepAnimations(host.now), 0);
+  QImage page = document->Paint(400, 40);
+  const QRect first(images[0]->DrawX, images[0]->DrawY, 8, 4);
+  EXPECT_EQ(page.pixel(first.topLeft()), kRed);
+
+  struct Step {
+    int advance;
+    int changed;
+    int frame;
+  };
+  // Frames of 100 ms, endless: the third is followed by the first.
+  for (const Step& step : std::vector<Step>{{0, 2, 2}, {99, 0, 2}, {1, 2, 3}, {100, 2, 1}}) {
+    host.repainted.clear();
+    host.now += step.advance;
+    EXPECT_EQ(document->Document.StepAnimations(host.now), step.changed) << host.now;
+    EXPECT_EQ(images[0]->Picture().Animation->CurrentFrame(), step.frame) << host.now;
+    if (step.changed != 0) EXPECT_EQ(host.repainted.front(), first);
+  }
+  page = document->Paint(400, 40);
+  EXPECT_EQ(page.pixel(first.topLeft()), kRed);
+  host.now += 100;
+  document->Document.StepAnimations(host.now);
+  page = document->Paint(400, 40);
+  EXPECT_EQ(page.pixel(first.topLeft()), kGreen);
+  document->Document.SetHost(nullptr);
+}
+
+TEST_F(ImageObjectTest, DelayedPicturesShowTheDefaultPictureUntilHandedIn) {
+  TStringBitmapList cache;
+  TImageFetch fetch(cache);
+  int requests = 0;
+  fetch.OnImageRequest = [&requests](const std::string&) {
+    ++requests;
+    return TImageStream::Waiting();
+  };
+  TBuilderHandlers handlers;
+  handlers.BaseAddress = (temp.Path() / "page.html").string();
+  TTestDocument document("", true, handlers);
+  document.Document.SetPictureFetch(&fetch);
+  LoadHtmlDocument(document.Document, "<img src=late.png><img src=late.png alt=Later>", TDocumentDefaults{}, handlers);
+  document.LayOut(400);
+  std::vector<TImageObj*> images = Images(document);
+  ASSERT_EQ(images.size(), 2u);
+  EXPECT_EQ(requests, 1) << "the second object waits for the same picture";
+  EXPECT_TRUE(images[0]->IsDelayed());
+  EXPECT_TRUE(images[1]->IsDelayed());
+  EXPECT_EQ(images[0]->ObjWidth, 24);
+
+  const std::string name = document.Document.ExpandPictureName("late.png");
+  ASSERT_TRUE(fetch.HandIn(name, Png(30, 12, kGreen)));
+  EXPECT_TRUE(document.Document.PictureArrived(name));
+  EXPECT_FALSE(document.Document.PictureArrived(name)) << "nobody waits any more";
+  document.LayOut(400);
+  for (TImageObj* image : Images(document)) {
+    EXPECT_FALSE(image->IsPlaceholder());
+    EXPECT_EQ(image->ObjWidth, 30);
+    EXPECT_EQ(image->ObjHeight, 12);
+  }
+  EXPECT_EQ(cache.Find(name)->UsageCount, 2);
+  document.Document.Clear();
+  EXPECT_EQ(cache.Find(name)->UsageCount, 0);
+}
+
+TEST_F(ImageObjectTest, ImagesNotShownKeepTheirPlaceholderAndFetchNothing) {
+  TBuilderHandlers handlers;
+  handlers.BaseAddress = (temp.Path() / "page.html").string();
+  TTestDocument document("", true, handlers);
+  document.Document.ShowImages = false;
+  LoadHtmlDocument(document.Document, "<img src=wide.png>", TDocumentDefaults{}, handlers);
+  document.Document.ShowImages = false;
+  document.LayOut(400);
+  const std::vector<TImageObj*> images = Images(document);
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_TRUE(images[0]->IsPlaceholder());
+  EXPECT_EQ(images[0]->ObjWidth, 24);
+  EXPECT_EQ(document.Document.PictureFetch().Cache().Count(), 0);
+}
+
+}  // namespace
+}  // namespace corvane
