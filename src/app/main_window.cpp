@@ -302,6 +302,7 @@ TTableChoice TfrmMain::AskTables(const std::vector<std::string>& fragments, cons
   }
   PreviewDialog->Fragments = fragments;
   PreviewDialog->PageCharset = pageCharset;
+  PreviewDialog->PageFile = Job().CurrentFile();
   PreviewDialog->UpdateListBox();
   PreviewDialog->Extracted = false;
   PreviewDialog->exec();

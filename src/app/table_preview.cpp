@@ -34,6 +34,12 @@ void TViewerPreview::LoadStrings(std::vector<std::string> lines, const std::stri
   m_showing = true;
 }
 
+void TViewerPreview::SetPageAddress(const std::string& path) {
+  if (m_view->BaseAddress == path) return;
+  m_view->BaseAddress = path;
+  m_showing = false;
+}
+
 void TViewerPreview::SetPageCharset(const std::string& declaration) {
   if (m_view->PageCharsetDeclaration == declaration) return;
   m_view->PageCharsetDeclaration = declaration;

@@ -21,6 +21,8 @@ class TTablePreview {
   // The character-set declaration of the page the next documents were cut from (a META element's text
   // or the UTF-8 byte-order mark; empty for none): documents that declare nothing are read in it.
   virtual void SetPageCharset(const std::string& declaration) = 0;
+  // The file the next documents were cut from: their pictures are looked for beside it.
+  virtual void SetPageAddress(const std::string& path) = 0;
 };
 
 // Shows the table rendered by the viewer control, on white, framed while it has the focus.
@@ -34,6 +36,7 @@ class TViewerPreview final : public TTablePreview {
   void LoadStrings(std::vector<std::string> lines, const std::string& referenceName) override;
   // A different declaration makes the next LoadStrings load even the document already shown.
   void SetPageCharset(const std::string& declaration) override;
+  void SetPageAddress(const std::string& path) override;
 
  private:
   THtmlView* m_view;  // owned by its parent widget

@@ -72,6 +72,7 @@ void TfrmPreview::lstTablesClick() {
   if (highest < 0 || static_cast<std::size_t>(highest) >= Fragments.size()) return;
   try {
     m_htmlView->SetPageCharset(PageCharset);
+    m_htmlView->SetPageAddress(PageFile);
     // Built in place: a braced list would copy a long table twice.
     std::vector<std::string> lines;
     lines.reserve(3);

@@ -29,6 +29,8 @@ class TfrmPreview final : public QDialog {
   // The character-set declaration of their page (see PageCharsetDeclaration), filled with them: a
   // table is shown as its page reads it.
   std::string PageCharset;
+  // The file they were cut from, so that their pictures are found.
+  std::string PageFile;
   // The chosen 0-based positions as decimal text, ascending; filled by Extract.
   std::vector<std::string> Selection;
   // Set when Extract closed the dialog; cleared before every showing.

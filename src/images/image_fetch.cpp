@@ -102,7 +102,11 @@ TFetchedImage TImageFetch::FetchImage(std::string_view name, TTransparency& tran
 bool TImageFetch::HandIn(std::string_view name, std::string_view data) {
   if (Trimmed(name).empty()) return false;
   TDecodedPicture decoded = DecodePicture(data, TTransparency::None);
-  if (!decoded.Picture) return false;
+  if (!decoded.Picture) {
+    // The objects that waited for it show the error picture instead of asking again.
+    m_cache.MarkMissing(name);
+    return false;
+  }
   m_cache.Add(name, std::move(decoded.Picture), decoded.Transparency, 0);
   return true;
 }

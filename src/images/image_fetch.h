@@ -61,7 +61,7 @@ class TImageFetch {
 
   // Hands in a picture that an image request answered with the waiting stream: decodes data and stores
   // it in the cache under name, held by no image object yet (the objects waiting for it fetch it again).
-  // False when the data gives no picture.
+  // False when the data gives no picture; the name then counts as missing until the cache's next purge.
   bool HandIn(std::string_view name, std::string_view data);
 
   TStringBitmapList& Cache() { return m_cache; }

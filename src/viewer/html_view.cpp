@@ -27,6 +27,8 @@ namespace corvane {
 namespace {
 
 constexpr int kVerticalStep = 16;
+constexpr int kFirstAnimationTick = 50;  // milliseconds
+constexpr int kAnimationTick = 40;
 constexpr int kHorizontalStep = 15;
 constexpr int kMaxScrollWidth = 6000;
 constexpr int kLongSource = 9999;  // longer sources skip the full-width layout pass
@@ -93,7 +95,8 @@ THtmlView::THtmlView(QWidget* parent)
       m_paintPanel(new TPaintPanel(*this, this)),
       m_vScrollBar(new T32ScrollBar(this)),
       m_hScrollBar(new QScrollBar(Qt::Horizontal, this)),
-      m_hoverTimer(new QTimer(this)) {
+      m_hoverTimer(new QTimer(this)),
+      m_animationTimer(new QTimer(this)) {
   setFocusPolicy(Qt::StrongFocus);
   setCursor(Qt::IBeamCursor);
   m_borderPanel->setFrameStyle(QFrame::NoFrame);
@@ -122,15 +125,50 @@ THtmlView::THtmlView(QWidget* parent)
 
   m_hoverTimer->setInterval(200);
   m_hoverTimer->setSingleShot(false);
+  // The first tick comes after 50 ms, the others every 40 ms.
+  m_animationTimer->setInterval(kFirstAnimationTick);
+  connect(m_animationTimer, &QTimer::timeout, this, [this] {
+    m_animationTimer->setInterval(kAnimationTick);
+    if (!m_processing) m_document.StepAnimations(AnimationClock());
+  });
   ResetDocument();
   ArrangeScrollBars();
   m_constructed = true;
 }
 
 THtmlView::~THtmlView() {
+  m_animationTimer->stop();
   // The document's controls and focus proxies are children of the panel; let them go first.
   m_document.Clear();
 }
+
+void THtmlView::PreparePictures() {
+  if (!m_pictureCache) {
+    m_pictureCache = std::make_unique<TStringBitmapList>(ImageCacheCount);
+    m_pictureFetch = std::make_unique<TImageFetch>(*m_pictureCache);
+  }
+  m_pictureFetch->OnBitmapRequest = OnBitmapRequest;
+  m_pictureFetch->OnImageRequest = OnImageRequest;
+  m_document.SetPictureFetch(m_pictureFetch.get());
+}
+
+bool THtmlView::InsertImage(const std::string& name, std::string_view data) {
+  if (!m_pictureFetch || m_processing) return false;
+  const bool decoded = m_pictureFetch->HandIn(name, data);
+  if (m_document.PictureArrived(name)) Relayout();
+  return decoded;
+}
+
+void THtmlView::EnableAnimationTimer(bool enabled) {
+  if (!enabled) {
+    m_animationTimer->stop();
+  } else if (!m_animationTimer->isActive()) {
+    m_animationTimer->setInterval(kFirstAnimationTick);
+    m_animationTimer->start();
+  }
+}
+
+void THtmlView::InvalidatePanelRect(const QRect& rect) { m_paintPanel->update(rect); }
 
 void THtmlView::SetDefBackground(TColor colour) {
   if (m_processing) return;
@@ -194,6 +232,7 @@ TDocumentDefaults THtmlView::Defaults() const {
 
 void THtmlView::ResetDocument() {
   const TDocumentDefaults defaults = Defaults();
+  m_animationTimer->stop();
   m_document.Clear();
   m_document.SetDefaults(defaults.Style, defaults.Background, defaults.HoverLinks);
   m_document.ShowImages = ViewImages;
@@ -240,7 +279,7 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
   const TDocumentDefaults defaults = Defaults();
 
   TBuilderHandlers handlers;
-  handlers.BaseAddress = m_documentName;
+  handlers.BaseAddress = BaseAddress.empty() ? m_documentName : BaseAddress;
   if (!PageCharsetDeclaration.empty()) handlers.PageCharset = DeclaredCharset(PageCharsetDeclaration);
   handlers.Meta = [this](const std::string& httpEquiv, const std::string& metaName, const std::string& content) {
     if (OnMeta) OnMeta(httpEquiv, metaName, content);
@@ -252,6 +291,8 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
       }
     }
   };
+  m_animationTimer->stop();
+  PreparePictures();
   m_document.ShowImages = ViewImages;
   if (kind == TDocumentKind::HTML) {
     const TParseResult result = LoadHtmlDocument(m_document, m_source, defaults, handlers);
@@ -264,6 +305,8 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
     m_baseTarget.clear();
     m_title.clear();
   }
+  // The pictures of the documents before that no document has used for a while go.
+  m_pictureCache->Purge();
   if (OnParseEnd) OnParseEnd();
   LayoutDocument();
 
@@ -310,6 +353,7 @@ void THtmlView::Clear() {
   if (m_processing) return;
   m_hoverTimer->stop();
   ResetDocument();
+  if (m_pictureCache) m_pictureCache->Clear();
   m_source.clear();
   m_base.clear();
   m_baseTarget.clear();

@@ -114,6 +114,9 @@ class THtmlView : public QWidget, private TDocumentHost {
   // The character-set declaration of the page the document was cut from (a META element or a UTF-8
   // byte-order mark): a document that declares nothing itself is read in that character set.
   std::string PageCharsetDeclaration;
+  // The address relative names of the next documents (pictures, linked style sheets) are resolved
+  // against; empty: the document's own name. A table cut from a page finds its pictures beside the page.
+  std::string BaseAddress;
 
   // Events; each may be left unset.
   std::function<void(bool processing)> OnProcessing;
@@ -123,6 +126,18 @@ class THtmlView : public QWidget, private TDocumentHost {
   std::function<void(const std::string& httpEquiv, const std::string& name, const std::string& content)> OnMeta;
   std::function<void(int delay, const std::string& url)> OnMetaRefresh;
   std::function<void()> OnSoundRequest;  // asks to stop any background sound
+  // Pictures: the host may supply them by name (the name as the document expanded it). An image request
+  // answered with TImageStream::Waiting is completed later by InsertImage.
+  TBitmapRequestHandler OnBitmapRequest;
+  TImageRequestHandler OnImageRequest;
+
+  // Hands in the picture an image request left waiting: the images that wait for it show it and the
+  // document is laid out again. False when the data is no picture (they then show the error picture).
+  bool InsertImage(const std::string& name, std::string_view data);
+  // The image cache shared by the documents this view shows; made by the first load.
+  TStringBitmapList* ImageCache() const { return m_pictureCache.get(); }
+  // The animation timer of the document's animated pictures.
+  QTimer* AnimationTimer() const { return m_animationTimer; }
 
   // What the view shows and how.
   TSectionList& Document() { return m_document; }
@@ -165,8 +180,12 @@ class THtmlView : public QWidget, private TDocumentHost {
   void BackgroundChanged(TColor colour) override;
   void InvalidatePanel() override;
   bool Showing() const override;
+  void EnableAnimationTimer(bool enabled) override;
+  void InvalidatePanelRect(const QRect& rect) override;
 
   TDocumentDefaults Defaults() const;
+  // Makes the image cache on first use and gives the document the fetch with the view's events.
+  void PreparePictures();
   void ResetDocument();
   void LayoutDocument();
   int LayoutPass(int width);
@@ -183,12 +202,16 @@ class THtmlView : public QWidget, private TDocumentHost {
   void VerticalAction(int action);
   void HorizontalAction(int action);
 
+  // Declared before the document, which gives its pictures back to the cache when it goes.
+  std::unique_ptr<TStringBitmapList> m_pictureCache;
+  std::unique_ptr<TImageFetch> m_pictureFetch;
   TSectionList m_document;
   QFrame* m_borderPanel;
   TPaintPanel* m_paintPanel;
   T32ScrollBar* m_vScrollBar;
   QScrollBar* m_hScrollBar;
   QTimer* m_hoverTimer;
+  QTimer* m_animationTimer;
 
   TColor m_defBackground = SystemColor(15);  // button face
   THTMLBorderStyle m_borderStyle = THTMLBorderStyle::htFocused;

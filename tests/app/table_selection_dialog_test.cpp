@@ -1,6 +1,8 @@
 #include "app/table_selection_dialog.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QImage>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/table_preview.h"
+#include "layout/floating_obj.h"
 #include "layout/section.h"
 #include "modal_answer.h"
 #include "viewer/html_view.h"
@@ -99,6 +102,24 @@ TEST_F(TableSelectionDialogTest, TheTableIsReadInItsPagesCharset) {
   dialog.HtmlView().SetPageCharset("<meta charset=iso-8859-1>");
   dialog.HtmlView().LoadStrings({"<html><body>", dialog.Fragments[0], "</body></html>"}, "test");
   EXPECT_EQ(text(), u"\u00ea\u00e0\u00f4\u00e5 ");
+}
+
+TEST_F(TableSelectionDialogTest, TheTablesPicturesAreFoundBesideItsPage) {
+  const QString folder = QDir::tempPath() + "/corvane_dialog_pictures";
+  QDir().mkpath(folder);
+  QImage picture(9, 6, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  ASSERT_TRUE(picture.save(folder + "/flag.png", "PNG"));
+  dialog.Fragments = {"<table><tr><td><img src=flag.png></table>", "<table><tr><td>b</table>"};
+  dialog.PageFile = (folder + "/page.html").toStdString();
+  dialog.UpdateListBox();
+  Click(0);
+  std::vector<TSection*> sections;
+  View().Document().CollectSections(sections);
+  ASSERT_FALSE(sections.empty());
+  ASSERT_EQ(sections.front()->Images().size(), 1u);
+  EXPECT_EQ(sections.front()->Images().front()->ObjWidth, 9);
+  QDir(folder).removeRecursively();
 }
 
 TEST_F(TableSelectionDialogTest, ExtractGivesTheChosenTablesInAscendingOrder) {

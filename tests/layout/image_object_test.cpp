@@ -170,7 +170,9 @@ TEST_F(ImageObjectTest, AnimationsStepOnTheClockAndRepaintTheirRectangle) {
     host.now += step.advance;
     EXPECT_EQ(document->Document.StepAnimations(host.now), step.changed) << host.now;
     EXPECT_EQ(images[0]->Picture().Animation->CurrentFrame(), step.frame) << host.now;
-    if (step.changed != 0) EXPECT_EQ(host.repainted.front(), first);
+    if (step.changed != 0) {
+      EXPECT_EQ(host.repainted.front(), first);
+    }
   }
   page = document->Paint(400, 40);
   EXPECT_EQ(page.pixel(first.topLeft()), kRed);

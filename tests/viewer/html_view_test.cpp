@@ -2,13 +2,18 @@
 // document out at, scrolling by keys and wheel, keeping its place, and what it paints.
 #include "viewer/html_view.h"
 
+#include "../images/gif_writer.h"
+#include "images/image_cache.h"
+#include "layout/image_obj.h"
 #include "layout/section.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -269,6 +274,69 @@ TEST_F(HtmlViewTest, LoadingFiles) {
   EXPECT_EQ(error, "Can't locate file: " + folder + "/none.html");
   EXPECT_FALSE(view.LoadFromFile(folder, error));
   QDir(QString::fromStdString(folder)).removeRecursively();
+}
+
+std::vector<TImageObj*> ImagesOf(const TSectionList& document) {
+  std::vector<TImageObj*> images;
+  for (TSectionBase* item : document.PositionList) {
+    if (!item->IsTextSection()) continue;
+    for (const auto& object : static_cast<TSection*>(item)->Images())
+      if (auto* image = dynamic_cast<TImageObj*>(object.get())) images.push_back(image);
+  }
+  return images;
+}
+
+std::string PngBytes(int width, int height) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  picture.fill(Qt::blue);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+TEST_F(HtmlViewTest, PicturesComeFromTheHostAndAnimateOnTheTimer) {
+  test::TTestGif gif;
+  gif.Width = 4;
+  gif.Height = 2;
+  gif.LoopCount = 0;
+  for (std::uint8_t fill : {2, 3}) gif.Frames.push_back({.Width = 4, .Height = 2, .Fill = fill, .Delay = 3});
+  const std::string moving = test::EncodeGif(gif);
+  std::vector<std::string> asked;
+  view.OnImageRequest = [&](const std::string& name) {
+    asked.push_back(name);
+    if (name.ends_with("/a.png")) return TImageStream::WithData(PngBytes(30, 12));
+    if (name.ends_with("/moving.gif")) return TImageStream::WithData(moving);
+    return TImageStream::Waiting();
+  };
+  const std::vector<std::string> page = {"<img src=a.png><img src=late.png><img src=moving.gif>"};
+  view.LoadFromStrings(page, "test");
+  std::vector<TImageObj*> images = ImagesOf(view.Document());
+  ASSERT_EQ(images.size(), 3u);
+  EXPECT_EQ(images[0]->ObjWidth, 30);
+  EXPECT_TRUE(images[1]->IsDelayed());
+  ASSERT_TRUE(images[2]->Picture().IsAnimated());
+  EXPECT_TRUE(view.AnimationTimer()->isActive());
+  QTest::qWait(200);
+  EXPECT_GT(images[2]->Picture().Animation->CurrentFrame() + images[2]->Picture().Animation->CurrentRepeat(), 2)
+      << "the timer stepped the animation";
+
+  const std::string late = asked[1];
+  EXPECT_TRUE(late.ends_with("/late.png")) << late;
+  EXPECT_TRUE(view.InsertImage(late, PngBytes(7, 5)));
+  images = ImagesOf(view.Document());
+  EXPECT_FALSE(images[1]->IsPlaceholder());
+  EXPECT_EQ(images[1]->ObjWidth, 7);
+
+  // A second load of the page takes its pictures from the cache.
+  asked.clear();
+  view.LoadFromStrings(page, "test");
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(view.ImageCache()->Count(), 3);
+  view.Clear();
+  EXPECT_EQ(view.ImageCache()->Count(), 0);
+  EXPECT_FALSE(view.AnimationTimer()->isActive());
 }
 
 }  // namespace
