@@ -1,5 +1,6 @@
 // End-to-end tests of `corvane convert`: the real executable, its output files, log and exit status.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -307,6 +308,40 @@ std::pair<int, int> PngSize(const std::string& bytes) {
            (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]);
   };
   return {word(16), word(20)};
+}
+
+// The pixels of a PNG file as 0xRRGGBB, row by row; empty when it cannot be read.
+std::vector<std::uint32_t> PngPixels(const std::string& path, int& width) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<unsigned char> bytes(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return {};
+  width = static_cast<int>(image.width);
+  std::vector<std::uint32_t> pixels;
+  for (std::size_t i = 0; i + 2 < bytes.size(); i += 3)
+    pixels.push_back(std::uint32_t{bytes[i]} << 16 | std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2]);
+  return pixels;
+}
+
+TEST_F(CommandLineTest, RenderDrawsPicturesAndPlaceholders) {
+  // A GIF of one red pixel beside the page; another picture is missing.
+  temp.Write("red.gif", std::string("GIF89a\x01\0\x01\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;", 35));
+  const fs::path page = temp.Write("pictures.html", "<img src=red.gif width=20 height=10><img src=gone.gif>");
+  const Result r = Run({"render", page.string(), "-o", (dir / "p.png").string(), "--width", "100"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  int width = 0;
+  const std::vector<std::uint32_t> pixels = PngPixels((dir / "p.png").string(), width);
+  ASSERT_EQ(width, 100);
+  ASSERT_EQ(PngSize(ReadFile(dir / "p.png")), std::make_pair(100, 5 + 24 + 5));
+  auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; };
+  // Body margins 10 and 5; both stand on the line's bottom, which the 24-pixel placeholder box sets.
+  EXPECT_EQ(at(10, 5 + 24 - 10), 0xFF0000u);
+  EXPECT_EQ(at(29, 5 + 24 - 1), 0xFF0000u);
+  EXPECT_EQ(at(9, 20), 0xFFFFFFu);
+  EXPECT_EQ(at(10, 5 + 24 - 11), 0xFFFFFFu);
+  EXPECT_NE(at(30, 5), 0xFFFFFFu) << "the placeholder's frame";
 }
 
 TEST_F(CommandLineTest, RenderPaintsThePageIntoAPng) {
