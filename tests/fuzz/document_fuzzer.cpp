@@ -12,6 +12,8 @@
 #include <string>
 
 #include "builder/document_loader.h"
+#include "images/image_cache.h"
+#include "images/image_fetch.h"
 #include "layout/section.h"
 #include "layout/section_list.h"
 #include "layout/text_measurer.h"
@@ -71,8 +73,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool plainText = data[0] & 1;
   const bool realFonts = data[0] & 2;
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  // Pictures come from memory, never from files: one red pixel for names with a "p", a picture awaited
+  // for names with a "w", no picture for the others.
+  corvane::TStringBitmapList cache;
+  corvane::TImageFetch fetch(cache);
+  fetch.OnImageRequest = [](const std::string& name) {
+    if (name.find('p') != std::string::npos)
+      return corvane::TImageStream::WithData(
+          std::string("GIF89a\x01\0\x01\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;", 35));
+    if (name.find('w') != std::string::npos) return corvane::TImageStream::Waiting();
+    return corvane::TImageStream::WithData({});
+  };
+  // Made after the cache, which it gives its pictures back to when it goes.
   corvane::TSectionList document;
   document.PaintControls = true;
+  document.SetPictureFetch(&fetch);
   if (!realFonts) document.SetMeasurer(std::make_unique<corvane::TFixedPitchMeasurer>(7));
   corvane::TDocumentDefaults defaults;
   if (plainText) {
