@@ -91,7 +91,9 @@ TMyFont PlaceholderFont(double pixelsPerInch) {
 
 void ReadSize(const TAttribute& attribute, int& size, bool& percent) {
   if (attribute.Text.find('%') == std::string::npos) {
-    size = std::clamp(attribute.Value, 0, 100000);
+    // A negative size counts as not given; a huge one is held within reach of the layout's arithmetic.
+    if (attribute.Value < 0) return;
+    size = std::min(attribute.Value, 100000);
     percent = false;
   } else if (attribute.Value >= 0 && attribute.Value <= 100) {
     size = attribute.Value;
@@ -276,7 +278,9 @@ void TImageObj::SetMouseState(int state) {
 
 void TImageObj::ApplyStyle(TProperties& properties) {
   auto alignAndFloat = [&] {
-    if (const std::optional<int> align = properties.GetVerticalAlign()) ObjAlign = *align;
+    // Sub and super (8, 9) have no place for a picture: it keeps its alignment.
+    if (const std::optional<int> align = properties.GetVerticalAlign(); align && *align >= 1 && *align <= 4)
+      ObjAlign = *align;
     if (const std::optional<int> side = properties.GetFloat(); side && *side != 0) {
       if (HSpaceR == 0) HSpaceL = HSpaceR = 3;
       ObjAlign = *side;
@@ -372,11 +376,22 @@ void TImageObj::SizeObject(int availableWidth, int availableHeight, const TFontO
       BoxWidth = ImageWidth;
       BoxHeight = ImageHeight;
     } else if (!AltText.isEmpty()) {
+      // The text's lines: the widest sets the width, and each line its height (the line break that
+      // ends the text adds no line).
       const TMyFont font = PlaceholderFont(Document ? Document->Styles.Context().PixelsPerInch() : 96.0);
       const std::u16string text = AltText.toStdU16String();
-      const int width = Document ? Document->Measurer().Widths(font).TextWidth(text.data(), static_cast<int>(text.size())) : 0;
+      int width = 0;
+      int lines = 0;
+      for (std::size_t begin = 0; begin <= text.size(); ++lines) {
+        std::size_t end = text.find_first_of(u"\r\n", begin);
+        if (end == std::u16string::npos) end = text.size();
+        if (Document)
+          width = std::max(width, Document->Measurer().Widths(font).TextWidth(text.data() + begin,
+                                                                             static_cast<int>(end - begin)));
+        begin = end + (text.compare(end, 2, u"\r\n") == 0 ? 2 : 1);
+      }
       BoxWidth = width + 26;
-      BoxHeight = std::max(kPlaceholderMinimum, 2 * font.TextHeight());
+      BoxHeight = std::max(kPlaceholderMinimum, lines * font.TextHeight());
     } else {
       BoxWidth = std::max(ImageWidth, kPlaceholderMinimum);
       BoxHeight = std::max(ImageHeight, kPlaceholderMinimum);

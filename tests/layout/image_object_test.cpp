@@ -79,6 +79,7 @@ TEST_F(ImageObjectTest, SizesFromAttributesAndThePicture) {
       {"<img src=missing.gif width=50 height=30>", 50, 30, true},
       {"<img src=missing.gif alt=Logo>", 4 * test::kPitch + 26, 24, true},
       {"<img>", 24, 24, true},
+      {"<img src=wide.png width=-5 height=2147483647>", 100000 * 2, 100000, false},  // negative: not given
       {"<img src=moving.gif width=8>", 8, 4, false},
   };
   for (const Case& c : cases) {
@@ -90,6 +91,17 @@ TEST_F(ImageObjectTest, SizesFromAttributesAndThePicture) {
     EXPECT_EQ(images[0]->ObjWidth, c.objectWidth);
     EXPECT_EQ(images[0]->ObjHeight, c.objectHeight);
     EXPECT_EQ(images[0]->IsPlaceholder(), c.placeholder);
+  }
+}
+
+TEST_F(ImageObjectTest, StyleAlignmentsThatAPictureCannotTakeAreIgnored) {
+  const std::vector<std::pair<std::string, int>> cases = {
+      {"top", 1}, {"middle", 2}, {"baseline", 3}, {"super", 4}, {"sub", 4}};
+  for (const auto& [align, expected] : cases) {
+    auto document = Load("<img src=wide.png style=\"vertical-align: " + align + "\">");
+    document->LayOut(400);
+    ASSERT_EQ(Images(*document).size(), 1u);
+    EXPECT_EQ(Images(*document)[0]->ObjAlign, expected) << align;
   }
 }
 
