@@ -70,8 +70,12 @@ class TRunInput {
     if (file.Size() > kInMemoryLimit) return;
     constexpr std::size_t kRoom = static_cast<std::size_t>(kInMemoryLimit) + 1;
     if (!buffer) buffer.reset(new char[kRoom]);  // not zero-filled: only what is read is used
+    // The read stops at the size the file had when it was opened, without a last read to meet its end:
+    // a file written to meanwhile is converted as it was then.
+    const std::size_t size = static_cast<std::size_t>(file.Size());
     std::size_t got = 0;
-    for (std::size_t n; got < kRoom && (n = file.Read(buffer.get() + got, kRoom - got)) != 0;) got += n;
+    for (std::size_t n; got < kRoom && (got < size || size == 0) && (n = file.Read(buffer.get() + got, kRoom - got)) != 0;)
+      got += n;
     if (got == kRoom) {
       // The file has grown since its size was taken: it is read from the file after all.
       file.Rewind();
