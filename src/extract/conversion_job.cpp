@@ -11,6 +11,7 @@
 #include <optional>
 #include <system_error>
 
+#include "extract/background_writer.h"
 #include "extract/byte_file.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
@@ -113,8 +114,9 @@ class TRunInput {
 // has not come yet (a choice out of file order, or a table chosen twice) is held.
 class TTableStreamer final : public TFragmentSink {
  public:
-  TTableStreamer(TConversionJob& job, const TTableOrder& order, TOutputFile& output)
-      : m_job(job), m_order(order.indices), m_every(order.every), m_output(output) {
+  // writer: when given, the tables of an every-table order are written through it.
+  TTableStreamer(TConversionJob& job, const TTableOrder& order, TOutputFile& output, TBackgroundWriter* writer)
+      : m_job(job), m_order(order.indices), m_every(order.every), m_output(output), m_writer(writer) {
     m_ascending = std::adjacent_find(m_order.begin(), m_order.end(), std::greater_equal<>()) == m_order.end();
     if (!m_ascending)
       for (std::size_t index : m_order) ++m_uses[index];
@@ -131,7 +133,12 @@ class TTableStreamer final : public TFragmentSink {
     if (m_every) {
       // In a single pass the output is opened by the first table: a file without tables has none.
       if (!m_output.IsOpen() && !m_job.OpenOutputFile(m_output)) return false;
-      m_job.WriteTable(text, m_output);
+      if (m_writer) {
+        m_writer->Push(std::move(text));
+        text.clear();
+      } else {
+        m_job.WriteTable(text, m_output);
+      }
       return true;
     }
     if (m_ascending) {
@@ -163,6 +170,7 @@ class TTableStreamer final : public TFragmentSink {
   const bool m_every;
   bool m_ascending = true;
   TOutputFile& m_output;
+  TBackgroundWriter* m_writer;
   std::size_t m_next = 0;
   std::unordered_map<std::size_t, std::size_t> m_uses;  // how often each fragment is still to be written
   std::unordered_map<std::size_t, std::string> m_held;
@@ -452,8 +460,13 @@ std::vector<std::size_t> TConversionJob::TablesToWrite(const std::vector<std::st
 }
 
 bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output,
-                                  std::size_t pendingLimit) {
-  TTableStreamer streamer(*this, order, output);
+                                  std::size_t pendingLimit, bool beside) {
+  // Tables written beside the scan wait in a queue of about this size.
+  constexpr std::size_t kQueueBytes = std::size_t{4} << 20;
+  std::optional<TBackgroundWriter> writer;
+  if (beside && order.every && TBackgroundWriter::Worthwhile())
+    writer.emplace([this, &output](const std::string& text) { WriteTable(text, output); }, kQueueBytes);
+  TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
   scanner.SetPendingLimit(pendingLimit);
@@ -463,6 +476,7 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
         return input.Read(buffer, size);
       },
       input.BlockSize());
+  if (writer) writer->Finish();
   return !scanner.Overflowed();
 }
 
@@ -477,7 +491,18 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
   ShowPassLabels();
   TTableOrder order;
   order.every = true;
-  if (!StreamTables(input, order, output, kPendingLimit)) {
+  // No one reads the log: the rows are not logged, and are written beside the scan.
+  struct TUnlogged {
+    bool& LogRows;
+    explicit TUnlogged(bool& logRows) : LogRows(logRows) { LogRows = false; }
+    ~TUnlogged() { LogRows = true; }
+  };
+  bool complete;
+  {
+    const TUnlogged unlogged(m_logRows);
+    complete = StreamTables(input, order, output, kPendingLimit, true);
+  }
+  if (!complete) {
     output.Abandon();
     input.Rewind();
     m_passNumber = passNumber;
@@ -499,7 +524,7 @@ void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) 
     }
     m_rowLine.clear();
     AppendRowLine(rowText, trimming, m_rowLine);
-    Log(m_rowLine);
+    if (m_logRows) Log(m_rowLine);
     m_rowLine.append(kRowLineEnd);
     output.Write(m_rowLine);
   }

@@ -83,7 +83,9 @@ class TConversionJob {
   std::vector<std::size_t> TablesToWrite(const std::vector<std::string>& tables, std::size_t count) const;
   bool WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output);
   // Returns false when the scan gave up at its pending limit (see TTableFragmentScanner).
-  bool StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output, std::size_t pendingLimit = 0);
+  // beside: an every-table order may be written on a thread of its own while the scan goes on.
+  bool StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output, std::size_t pendingLimit = 0,
+                    bool beside = false);
   void WriteTable(std::string_view fragment, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
 
@@ -92,6 +94,7 @@ class TConversionJob {
   TJobHost& m_host;
   TSortedStringList m_fileQueue;
   std::string m_currentFile;
+  bool m_logRows = true;  // the rows written are logged too
   int m_passNumber = 0;
   std::vector<std::string> m_tableFragments;
   std::string m_pageCharset;

@@ -46,7 +46,8 @@ class TJobHost {
 
   // Worker: true when every table of every file is written, whatever their count, and no one reads
   // the log (the quiet command line). The job then writes each file in a single pass, opening its
-  // output at the first table; the log lines it does not give ("Table count") are not missed.
+  // output at the first table, and gives no log lines for it. Its rows may then be written on a thread
+  // of the job's own, which calls StopRequested too.
   virtual bool WritesEveryTableUnlogged() const { return false; }
 
   // Worker: true once the job should stop as soon as it can (an interrupt, the window closing). The

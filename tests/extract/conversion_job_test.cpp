@@ -535,6 +535,31 @@ TEST_F(ConversionJobTest, EveryTableUnloggedIsWrittenInOnePass) {
   }
 }
 
+// Rows written beside the scan fail alike: the run's output goes, an earlier one stays.
+TEST_F(ConversionJobTest, OnePassFailedWritesLeaveOutputsAsTheyWere) {
+  const std::string big = Write("big.html", ManyRows(300) + ManyRows(300));
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    OnePassHost onePass;
+    onePass.append = append;
+    onePass.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
+    TConversionJob onePassJob(onePass);
+    const fs::path target = append ? out / "all.xls" : out / "big.html.xls";
+    std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
+    {
+      TFileSizeLimit limit(2000);
+      onePassJob.FileQueue().Add(big);
+      onePass.RunJob(onePassJob);
+    }
+    EXPECT_EQ(onePassJob.FailedFiles(), std::vector<std::string>{big});
+    ASSERT_FALSE(onePass.failures.empty());
+    EXPECT_EQ(onePass.failures.back(), "Cannot write to " + target.string() + ": File too large");
+    EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n");
+    EXPECT_EQ(FileNames(out), std::vector<std::string>{target.filename().string()}) << "no partial file left";
+    fs::remove(target);
+  }
+}
+
 TEST_F(ConversionJobTest, OnePassOutputThatCannotBeCreatedStopsTheJob) {
   const std::string a = Write("a.html", kThreeTables);
   const std::string b = Write("b.html", kThreeTables);
