@@ -154,6 +154,7 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
     {
       QPainter painter(&band);
       document.SetYOffset(top);
+      document.PaintBackgroundImage(painter, QRect(0, 0, width, band.height()), width);
       document.Paint(painter, QRect(0, 0, width, band.height()), kMaxWidth, 0, 0, 0, 0);
     }
     if (!writer.WriteRows(band, std::min(band.height(), height - top))) {

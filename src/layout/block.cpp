@@ -471,6 +471,13 @@ int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
       const int bottom = std::min(paddingBox.top() + paddingBox.height(), clipBottom);
       FillRect(canvas, paddingBox.left(), top, paddingBox.left() + paddingBox.width(), bottom, ToQColor(background));
     }
+    if (!BackgroundImage.empty() && borderBox.top() < clipBottom && borderBox.top() + borderBox.height() >= clipTop &&
+        (!OwnerList->Printing || OwnerList->PrintBackground)) {
+      const int top = std::max(paddingBox.top(), clipTop - 2);
+      const int bottom = std::min(paddingBox.top() + paddingBox.height(), clipBottom);
+      BackgroundPicture.Paint(canvas, *OwnerList, BackgroundImage, BkPosition, paddingBox,
+                              QRect(paddingBox.left(), top, paddingBox.width(), std::max(0, bottom - top)));
+    }
     if (HideOverflow) {
       const QRect contentBox(X + Indent, TopY - yOffset + (Positioning == 2 ? TopP : 0), NewWidth,
                              std::max(0, ContentBot - TopY));
@@ -542,8 +549,10 @@ void TBlock::AddToPositionList() {
 TBodyBlock::TBodyBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
                        TProperties& properties)
     : TBlock(ownerList, attributes, ownerCell, properties, TKind::Body) {
-  if (const std::optional<std::string> image = properties.GetBackgroundImage(); image && OwnerList)
+  if (const std::optional<std::string> image = properties.GetBackgroundImage(); image && OwnerList) {
     OwnerList->BackgroundImageName = *image;
+    OwnerList->BackgroundPosition = properties.GetBackgroundPosition(EmSize, ExSize);
+  }
   const TColor background = properties.GetBackgroundColor();
   if (background != ColorNone && OwnerList) OwnerList->SetBackground(background | ColorMark);
 }

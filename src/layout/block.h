@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/background_picture.h"
 #include "layout/border_painter.h"
 #include "layout/cell_basic.h"
 #include "layout/section_base.h"
@@ -64,6 +65,7 @@ class TBlock : public TSectionBase {
   int ClearAddon = 0;
   int Indent = 0;        // x of the content box relative to the block's X
   std::string BackgroundImage;
+  TBackgroundPicture BackgroundPicture;
   int TopP = 0;
   int LeftP = 0;
   std::vector<TSectionBase*> DrawList;

@@ -54,6 +54,8 @@ void TSectionList::Clear() {
   m_positionTopsCycle = -1;
   InlineList.Clear();
   BackgroundImageName.clear();
+  BackgroundPosition = {};
+  m_backgroundPicture.Release();
   SelB = SelE = 0;
   MapList.clear();
   DelayedImages.Clear();
@@ -112,6 +114,7 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
   }
   if (!IsCopy && PositionList.empty()) AddToPositionList();
   m_layoutWidth = ScrollWidth;
+  m_height = height;
   // Every animation starts again from its current frame; a print copy stands still.
   const std::int64_t now = m_host->AnimationClock();
   for (TImageObj* image : m_animatedImages) image->RestartAnimation(!IsCopy, now);
@@ -142,6 +145,13 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
     m_yOffsetChanged = false;
   }
   return result;
+}
+
+void TSectionList::PaintBackgroundImage(QPainter& canvas, const QRect& clip, int width) {
+  if (BackgroundImageName.empty() || (Printing && !PrintBackground)) return;
+  const QRect document(0, -m_yOffset, std::max(width, m_layoutWidth), std::max(m_height, clip.bottom() + 1 + m_yOffset));
+  m_backgroundPicture.Paint(canvas, *this, BackgroundImageName, BackgroundPosition,
+                            HasFixedBackground() ? QRect(0, 0, width, clip.bottom() + 1) : document, clip);
 }
 
 TImageFetch& TSectionList::PictureFetch() {

@@ -13,6 +13,7 @@
 #include "html/image_map.h"
 #include "images/delayed_pictures.h"
 #include "images/image_fetch.h"
+#include "layout/background_picture.h"
 #include "layout/cell_basic.h"
 #include "layout/document_host.h"
 #include "layout/draw_list.h"
@@ -140,6 +141,14 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   std::string PreFontName = "Courier New";
   bool LinksActive = false;  // hover colours for links
   std::string BackgroundImageName;
+  TBackgroundPosition BackgroundPosition;
+  // Paints the document's background image (the BODY's) over clip of a panel of width pixels: scrolling
+  // with the text, or fixed to the panel. Nothing when there is none or images are not shown.
+  void PaintBackgroundImage(QPainter& canvas, const QRect& clip, int width);
+  // Whether the background image stays in place while the text scrolls: a scroll repaints the panel.
+  bool HasFixedBackground() const {
+    return !BackgroundImageName.empty() && (BackgroundPosition.X.Fixed || BackgroundPosition.Y.Fixed);
+  }
   bool ShowImages = true;
   bool ManyLinks = false;  // more than 400 links: no keyboard tab stops for links
   bool Printing = false;
@@ -175,9 +184,11 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
 
  private:
   TDocumentHost m_ownHost;
+  int m_height = 0;  // of the last layout
   TImageFetch* m_pictureFetch = nullptr;
   std::unique_ptr<TStringBitmapList> m_ownPictureCache;
   std::unique_ptr<TImageFetch> m_ownPictureFetch;
+  TBackgroundPicture m_backgroundPicture;  // after the cache it gives its picture back to
   std::vector<TImageObj*> m_animatedImages;
   TDocumentHost* m_host;
   std::unique_ptr<TTextMeasurer> m_measurer;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/background_picture.h"
 #include "layout/border_painter.h"
 #include "layout/cell_basic.h"
 #include "layout/section_base.h"
@@ -87,6 +88,7 @@ class TCellObj {
     std::string BackgroundImage;
     TBackgroundPosition BkPosition;
     TBorderLook BorderLook;  // styles and colours of the sides, with HasBorderStyle
+    TBackgroundPicture Picture;  // the background image, once painted
   };
   std::unique_ptr<TCellLooks> Looks;
   TCellLooks& MakeLooks() {

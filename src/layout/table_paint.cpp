@@ -97,6 +97,12 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
     }
     FillRect(canvas, fillLeft, fillTop, fillRight, fillBottom, ToQColor(cell.Cell->BkColor));
   }
+  if (cell.Looks && !cell.Looks->BackgroundImage.empty() && bandBottom > bandTop &&
+      (!OwnerList->Printing || OwnerList->PrintBackground)) {
+    const QRect paddingBox(padLeft, padTop, std::max(0, padRight - padLeft), std::max(0, padBottom - padTop));
+    cell.Looks->Picture.Paint(canvas, *OwnerList, cell.Looks->BackgroundImage, cell.Looks->BkPosition, paddingBox,
+                              QRect(padLeft, bandTop, paddingBox.width(), bandBottom - bandTop));
+  }
 
   if (cell.HasContent() && y - yOffset < clipBottom + 200 && y - yOffset + h >= -199) {
     canvas.save();

@@ -413,7 +413,7 @@ void THtmlView::MoveVertically(int y, bool moveSmallSteps) {
   // Moving the pixels that stay in view repaints only the band that scrolls in. Form controls are
   // widgets of their own on the panel and are placed again by a whole paint.
   if (moveSmallSteps && std::abs(step) < m_paintPanel->height() && !m_document.HasFocusProxies() &&
-      m_document.FormControlList.empty()) {
+      m_document.FormControlList.empty() && !m_document.HasFixedBackground()) {
     m_paintPanel->scroll(0, step);
   } else {
     m_paintPanel->update();
@@ -612,6 +612,7 @@ void THtmlView::HTMLPaint(QPaintEvent* event) {
   if (clip.isEmpty()) return;
   painter.setClipRect(clip);
   try {
+    m_document.PaintBackgroundImage(painter, clip, m_paintPanel->width());
     m_document.Paint(painter, QRect(0, 1, m_paintPanel->width(), m_paintPanel->height() - 1), kMaxScrollWidth,
                      -HScrollPosition(), 0, 0, 0);
   } catch (const std::exception&) {

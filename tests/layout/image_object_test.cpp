@@ -140,6 +140,43 @@ TEST_F(ImageObjectTest, PicturesAreDrawnStretchedAndPlaceholdersFramed) {
   EXPECT_EQ(page.pixel(px + 22, py + 22), 0xFFFFFFFFu);
 }
 
+TEST(BackgroundOffset, FromTheAxisKind) {
+  using A = TBackgroundAxis;
+  const std::vector<std::pair<A, int>> cases = {{{A::Top, 0}, 0},    {{A::Left, 0}, 0},     {{A::Center, 0}, 30},
+                                                {{A::Bottom, 0}, 60}, {{A::Right, 0}, 60},  {{A::Percent, 50}, 30},
+                                                {{A::Percent, 100}, 60}, {{A::Pixels, -7}, -7}};
+  for (const auto& [axis, expected] : cases) EXPECT_EQ(BackgroundOffset(axis, 100, 40), expected) << axis.Kind;
+}
+
+TEST_F(ImageObjectTest, BackgroundPicturesAreTiledFromTheirPosition) {
+  auto document = Load("<div style=\"background: url(wide.png) no-repeat 10px 5px; height: 60px\">x</div>"
+                       "<table cellspacing=0 cellpadding=0><tr><td background=wide.png width=100 height=30>y</td></tr></table>");
+  document->LayOut(400);
+  const QImage page = document->Paint(400, 200);
+  const int x = test::kBodyX + 10, y = test::kBodyY + 5;
+  EXPECT_EQ(page.pixel(x, y), kRed);
+  EXPECT_EQ(page.pixel(x + 39, y + 19), kRed);
+  EXPECT_EQ(page.pixel(x + 40, y + 10), 0xFFFFFFFFu) << "no repeat across";
+  EXPECT_EQ(page.pixel(x + 10, y + 20), 0xFFFFFFFFu) << "no repeat down";
+  EXPECT_EQ(page.pixel(x - 1, y), 0xFFFFFFFFu);
+  // The cell repeats its picture over its whole box.
+  const int cellTop = test::kBodyY + 60;
+  EXPECT_EQ(page.pixel(test::kBodyX + 95, cellTop + 25), kRed);
+
+  auto body = Load("<body background=wide.png>text");
+  body->LayOut(400);
+  const QImage bodyPage = body->Paint(400, 100);
+  EXPECT_EQ(bodyPage.pixel(0, 0), 0xFFFFFFFFu) << "the document's background is the viewer's to paint";
+  QImage panel(400, 100, QImage::Format_ARGB32_Premultiplied);
+  panel.fill(Qt::white);
+  {
+    QPainter painter(&panel);
+    body->Document.PaintBackgroundImage(painter, QRect(0, 0, 400, 100), 400);
+  }
+  EXPECT_EQ(panel.pixel(0, 0), kRed);
+  EXPECT_EQ(panel.pixel(399, 99), kRed);
+}
+
 // A host with a clock the test moves on.
 class ClockHost : public TDocumentHost {
  public:
