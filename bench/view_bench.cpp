@@ -2,12 +2,15 @@
 // is handed the file's first table the way the dialog hands it over (three lines: "<html><body>", the
 // table, "</body></html>"), and the time runs until the first frame of it is painted. Then it times a
 // scroll step of one line (the Down key) at the top and at the bottom of the document, each with its
-// repaint, and reports the process's peak memory.
+// repaint, and reports the process's peak memory. At the bottom it also times mouse moves over the table:
+// hovering (the link and cursor hit tests), and dragging with the left button held (the selection
+// extended at each move), without their repaints.
 //
 //   corvane_view_bench FILE [--repeat N]
-//   load_to_frame_ms scroll_top_ms scroll_bottom_ms document_height peak_rss_mb
+//   load_to_frame_ms scroll_top_ms scroll_bottom_ms document_height peak_rss_mb hover_move_ms drag_move_ms
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <sys/resource.h>
 
@@ -44,6 +47,20 @@ double ScrollStep(corvane::THtmlView& view, int steps) {
   return Median(times);
 }
 
+// The median time of a mouse move over the panel, the pointer going to and fro across it.
+double MouseMove(corvane::THtmlView& view, Qt::MouseButtons buttons, int moves) {
+  QWidget* panel = view.PaintPanel();
+  std::vector<double> times;
+  for (int i = 0; i < moves; ++i) {
+    const QPointF point(10 + (i * 37) % (panel->width() - 20), 10 + (i * 53) % (panel->height() - 20));
+    QMouseEvent move(QEvent::MouseMove, point, panel->mapToGlobal(point), Qt::NoButton, buttons, Qt::NoModifier);
+    const auto start = Clock::now();
+    QApplication::sendEvent(panel, &move);
+    times.push_back(Milliseconds(Clock::now() - start));
+  }
+  return Median(times);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,7 +86,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   std::vector<double> loads;
-  double top = 0, bottom = 0;
+  double top = 0, bottom = 0, hover = 0, drag = 0;
   int height = 0;
   for (int run = 0; run < repeat; ++run) {
     corvane::THtmlView view;
@@ -92,10 +109,21 @@ int main(int argc, char** argv) {
       view.PaintPanel()->repaint();
       bottom = ScrollStep(view, 20);
       height = view.DocumentHeight();
+      hover = MouseMove(view, Qt::NoButton, 200);
+      QWidget* panel = view.PaintPanel();
+      const QPointF press(20, 20);
+      QMouseEvent down(QEvent::MouseButtonPress, press, panel->mapToGlobal(press), Qt::LeftButton, Qt::LeftButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(panel, &down);
+      drag = MouseMove(view, Qt::LeftButton, 200);
+      QMouseEvent up(QEvent::MouseButtonRelease, press, panel->mapToGlobal(press), Qt::LeftButton, Qt::NoButton,
+                     Qt::NoModifier);
+      QApplication::sendEvent(panel, &up);
     }
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("%.2f %.2f %.2f %d %.1f\n", Median(loads), top, bottom, height, usage.ru_maxrss / 1024.0);
+  std::printf("%.2f %.2f %.2f %d %.1f %.3f %.3f\n", Median(loads), top, bottom, height, usage.ru_maxrss / 1024.0,
+              hover, drag);
   return 0;
 }

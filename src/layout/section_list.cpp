@@ -281,4 +281,14 @@ int TSectionList::GetSelTextBuf(char16_t* buffer, int size) {
   return collector.Finish();
 }
 
+std::u16string TSectionList::SelectedTextForCopy() {
+  if (SelB >= SelE) return {};
+  TSelectionCopy collector;
+  m_collector = &collector;
+  CopySelection();
+  m_collector = nullptr;
+  collector.Finish();
+  return collector.Text();
+}
+
 }  // namespace corvane

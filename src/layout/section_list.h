@@ -80,6 +80,9 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   // The selection's text: its length, and the text itself into a buffer of size characters.
   int GetSelLength();
   int GetSelTextBuf(char16_t* buffer, int size);
+  // The selection's text for the clipboard, its tables as tab-separated rows (see TSelectionCopy); empty
+  // for an empty selection.
+  std::u16string SelectedTextForCopy();
   SelTextCount* Collector() const { return m_collector; }
 
   // TLinkDocument.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "html/selection_text.h"
 #include "layout/border_painter.h"
 #include "layout/section_list.h"
 #include "layout/table.h"
@@ -240,10 +241,22 @@ bool ThtmlTable::CharAt(int index, char16_t& ch, TSectionBase*& object) {
 }
 
 void ThtmlTable::CopySelection() {
-  ForEachCell(Rows, [](TCellObjCell& cell) {
-    cell.CopySelection();
-    return false;
-  });
+  SelTextCount* collector = OwnerList->Collector();
+  if (!collector) return;
+  // Row by row and cell by cell, so that the collector can set the cells of a row apart; the slots a
+  // spanning cell covers hold no cell of their own.
+  collector->BeginTable();
+  for (const auto& row : Rows) {
+    collector->BeginRow();
+    for (const auto& cell : row->Cells) {
+      if (cell->IsPlaceholder() || !cell->Cell) continue;
+      collector->BeginCell();
+      cell->Cell->CopySelection();
+      collector->EndCell();
+    }
+    collector->EndRow();
+  }
+  collector->EndTable();
 }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,6 +50,9 @@ class TPaintPanel final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Without the base class's press: a double click must not collapse the word it selects.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   THtmlView& m_view;
@@ -160,13 +164,46 @@ class THtmlView : public QWidget, private TDocumentHost {
   QScrollBar* HScrollBar() const { return m_hScrollBar; }
   QColor PanelColor() const { return m_panelColor; }
 
-  // The paint panel's handlers; selection and the mouse build on these.
+  // The paint panel's handlers: selection with the left button (a drag, a double click for a word,
+  // Shift for extending), scrolling by a drag with the middle button, links under the mouse.
   virtual void HTMLPaint(QPaintEvent* event);
-  virtual void HTMLMouseDown(QMouseEvent*) {}
-  virtual void HTMLMouseMove(QMouseEvent*) {}
-  virtual void HTMLMouseUp(QMouseEvent*) {}
+  virtual void HTMLMouseDown(QMouseEvent* event);
+  virtual void HTMLMouseMove(QMouseEvent* event);
+  virtual void HTMLMouseUp(QMouseEvent* event);
+  virtual void HTMLMouseDouble(QMouseEvent* event);
   // Extends the selection to a point of the panel while the mouse drags.
-  virtual void ExtendSelectionTo(QPoint) {}
+  virtual void ExtendSelectionTo(QPoint point);
+
+  // The selection, as document character indices (empty when the start is not below the end).
+  int SelStart() const { return m_document.SelB; }
+  int SelLength() const { return std::max(0, m_document.SelE - m_document.SelB); }
+  void SelectAll();
+  // The selected text as it goes to the clipboard: the cells of a table row separated by tabs, one
+  // line per row, so that it pastes into a spreadsheet as cells.
+  QString SelectedText();
+  // Puts the selected text on the clipboard (Ctrl+C and the context menu's "Copy").
+  void CopyToClipboard();
+  int CaretPos() const { return m_caretPos; }
+  // The link under the mouse, as the hover state keeps it.
+  const std::string& HoverUrl() const { return m_hoverUrl; }
+  const std::string& HoverTitle() const { return m_hoverTitle; }
+  bool DragScrolling() const { return m_dragScroll; }
+  bool AutoScrolling() const;
+
+  // Mouse events; each may be left unset.
+  std::function<void(QMouseEvent* event)> OnMouseDown;
+  std::function<void(QMouseEvent* event)> OnMouseMove;
+  std::function<void(QMouseEvent* event)> OnMouseUp;
+  std::function<void()> OnMouseDouble;
+  // The link under the mouse changed: its address, empty when the mouse left it.
+  std::function<void(const std::string& url)> OnHotSpotCovered;
+  // A link was clicked: answering true handles it, otherwise the view follows it.
+  std::function<bool(const std::string& url)> OnHotSpotClick;
+  // A picture was clicked, or the mouse moved over one: the point inside the picture.
+  std::function<void(TFloatingObj& image, int x, int y)> OnImageClick;
+  std::function<void(TFloatingObj& image, int x, int y)> OnImageOver;
+  // A clicked link that cannot be followed (a missing page): the message; unset, a message box shows it.
+  std::function<void(const QString& message)> OnLinkError;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -182,6 +219,20 @@ class THtmlView : public QWidget, private TDocumentHost {
   bool Showing() const override;
   void EnableAnimationTimer(bool enabled) override;
   void InvalidatePanelRect(const QRect& rect) override;
+  bool LeftButtonDown() const override { return m_leftButtonDown; }
+
+  // The point of the panel in document coordinates.
+  QPoint DocumentPoint(QPoint point) const;
+  int CharIndexAtPanel(QPoint point, bool* inText = nullptr);
+  void UpdateHover(QPoint point);
+  void SetHoverLink(const std::string& url, const std::string& target, const std::string& title);
+  void HoverTick();
+  void StartAutoScroll();
+  void AutoScrollStep();
+  void EndDragScroll();
+  // Follows a clicked link: the view's handler first, then an id in this document, a page or a picture.
+  void FollowLink(const std::string& url);
+  void ShowLinkError(const QString& message);
 
   TDocumentDefaults Defaults() const;
   // Makes the image cache on first use and gives the document the fetch with the view's events.
@@ -234,6 +285,18 @@ class THtmlView : public QWidget, private TDocumentHost {
   int m_borderWidth = 2;
   int m_caretPos = 0;
   int m_anchor = -1;
+  // Mouse state.
+  bool m_maySelect = false;        // a left press away from links and controls: dragging selects
+  bool m_leftPressed = false;      // a left press is being tracked
+  bool m_leftButtonDown = false;   // as the document's hover pictures see it
+  bool m_dragScroll = false;       // a middle press scrolls by dragging
+  int m_dragStartY = 0;
+  QPoint m_lastMouse;  // the panel point of the last press or move
+  bool m_linkJustFollowed = false;
+  std::string m_hoverUrl;
+  std::string m_hoverTarget;
+  std::string m_hoverTitle;
+  QTimer* m_autoScrollTimer;
   int m_wheelRest = 0;  // wheel delta not yet turned into a step
   bool m_constructed = false;
   bool m_processing = false;
