@@ -95,10 +95,29 @@ TPaintPanel::TPaintPanel(THtmlView& view, QWidget* parent) : QWidget(parent), m_
 }
 
 void TPaintPanel::paintEvent(QPaintEvent* event) { m_view.HTMLPaint(event); }
-void TPaintPanel::mousePressEvent(QMouseEvent* event) { m_view.HTMLMouseDown(event); }
-void TPaintPanel::mouseMoveEvent(QMouseEvent* event) { m_view.HTMLMouseMove(event); }
-void TPaintPanel::mouseReleaseEvent(QMouseEvent* event) { m_view.HTMLMouseUp(event); }
-void TPaintPanel::mouseDoubleClickEvent(QMouseEvent* event) { m_view.HTMLMouseDouble(event); }
+// Nothing may leave an event handler of Qt's: a failure in one (out of memory loading a linked page,
+// a handler of the host that throws) is shown in a message box and the view goes on.
+template <typename Handler>
+void TPaintPanel::Guarded(Handler handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    QMessageBox::critical(this, window()->windowTitle(), QString::fromLocal8Bit(error.what()));
+  }
+}
+
+void TPaintPanel::mousePressEvent(QMouseEvent* event) {
+  Guarded([&] { m_view.HTMLMouseDown(event); });
+}
+void TPaintPanel::mouseMoveEvent(QMouseEvent* event) {
+  Guarded([&] { m_view.HTMLMouseMove(event); });
+}
+void TPaintPanel::mouseReleaseEvent(QMouseEvent* event) {
+  Guarded([&] { m_view.HTMLMouseUp(event); });
+}
+void TPaintPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+  Guarded([&] { m_view.HTMLMouseDouble(event); });
+}
 
 void TPaintPanel::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);

@@ -55,6 +55,10 @@ class TPaintPanel final : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  template <typename Handler>
+  void Guarded(Handler handler);
+
+ private:
   THtmlView& m_view;
 };
 

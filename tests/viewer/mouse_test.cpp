@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -138,6 +140,22 @@ TEST_F(MouseTest, LinksShowTheHandAndAreFollowed) {
   QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier, PointOf(u"gone"));
   EXPECT_EQ(clicked, std::vector<std::string>{"missing.html"});
   EXPECT_EQ(errors.size(), 1u) << "the handler took the click";
+}
+
+TEST_F(MouseTest, AFailureInAHandlerIsShownNotThrown) {
+  view.OnHotSpotClick = [](const std::string&) -> bool { throw std::runtime_error("the host failed"); };
+  QString shown;
+  QTimer::singleShot(50, [&shown] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->close();
+    }
+  });
+  QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier, PointOf(u"gone"));
+  EXPECT_EQ(shown, "the host failed");
+  view.OnHotSpotClick = nullptr;
+  QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier, PointOf(u"to far"));
+  EXPECT_GT(view.Position(), 0) << "the view goes on";
 }
 
 TEST_F(MouseTest, DraggingPastTheBottomScrollsOnATimer) {
