@@ -303,6 +303,8 @@ class THtmlView : public QWidget, private TDocumentHost {
   QTimer* m_autoScrollTimer;
   int m_wheelRest = 0;  // wheel delta not yet turned into a step
   bool m_constructed = false;
+  // A line of scrolling, by the keys, the bars and dragging past the edges.
+  static constexpr int kVerticalStep = 16;
   bool m_processing = false;
   bool m_inLayout = false;
   bool m_painting = false;
