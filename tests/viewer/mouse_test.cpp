@@ -142,6 +142,28 @@ TEST_F(MouseTest, LinksShowTheHandAndAreFollowed) {
   EXPECT_EQ(errors.size(), 1u) << "the handler took the click";
 }
 
+TEST_F(MouseTest, AnImageMapAreaIsALink) {
+  std::string page = "<p><img src=none.gif width=100 height=50 usemap=#m></p>"
+                     "<map name=m><area shape=rect coords=0,0,50,50 href=#far title=\"Left half\"></map>";
+  for (int i = 0; i < 80; ++i) page += "<p>line " + std::to_string(i) + "</p>";
+  view.LoadFromStrings({page + "<p id=far>far</p>"}, "map.html");
+  QApplication::processEvents();
+  view.PaintPanel()->repaint();
+  // The picture's top left: the body's margins, 10 and 5, and the paragraph's space above.
+  TObjectAtPoint object;
+  QPoint image;
+  for (int y = 0; y < 80 && !object.Object; ++y)
+    if (view.Document().ObjectAt(20, y, object)) image = QPoint(20 - object.IX, y - object.IY);
+  ASSERT_NE(object.Object, nullptr);
+  Move(image + QPoint(10, 10));
+  EXPECT_EQ(view.HoverUrl(), "#far");
+  EXPECT_EQ(Panel()->cursor().shape(), Qt::PointingHandCursor);
+  Move(image + QPoint(80, 10));
+  EXPECT_EQ(view.HoverUrl(), "") << "the right half is no area";
+  QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier, image + QPoint(10, 10));
+  EXPECT_GT(view.Position(), 0);
+}
+
 TEST_F(MouseTest, AFailureInAHandlerIsShownNotThrown) {
   view.OnHotSpotClick = [](const std::string&) -> bool { throw std::runtime_error("the host failed"); };
   QString shown;
