@@ -1,6 +1,7 @@
 // The viewer control on an offscreen display: which scroll bars it shows, the width it lays the
 // document out at, scrolling by keys and wheel, keeping its place, and what it paints.
 #include "viewer/html_view.h"
+#include "shown_view.h"
 
 #include "../images/gif_writer.h"
 #include "images/image_cache.h"
@@ -30,14 +31,8 @@ std::string Paragraphs(int count) {
   return html;
 }
 
-class HtmlViewTest : public ::testing::Test {
+class HtmlViewTest : public test::TShownView {
  protected:
-  void SetUp() override {
-    view.resize(543, 435);
-    view.SetDefBackground(0xFFFFFF);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-  }
   void Wheel(int delta) {
     QWheelEvent event(QPointF(50, 50), view.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -45,7 +40,6 @@ class HtmlViewTest : public ::testing::Test {
   }
   int MaxY() const { return view.DocumentHeight() - view.PaintPanel()->height(); }
 
-  THtmlView view;
 };
 
 TEST_F(HtmlViewTest, ScrollBarsAppearOnlyWhenNeeded) {

@@ -12,6 +12,7 @@
 
 #include "layout/section.h"
 #include "viewer/html_view.h"
+#include "shown_view.h"
 
 namespace corvane {
 namespace {
@@ -25,13 +26,10 @@ std::string Page() {
   return html + "<p id=far>far</p>";
 }
 
-class MouseTest : public ::testing::Test {
+class MouseTest : public test::TShownView {
  protected:
   void SetUp() override {
-    view.resize(543, 435);
-    view.SetDefBackground(0xFFFFFF);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    TShownView::SetUp();
     view.LoadFromStrings({Page()}, "mouse.html");
     QApplication::processEvents();
   }
@@ -57,8 +55,6 @@ class MouseTest : public ::testing::Test {
     QMouseEvent event(QEvent::MouseMove, point, Panel()->mapToGlobal(point), Qt::NoButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(Panel(), &event);
   }
-
-  THtmlView view;
 };
 
 TEST_F(MouseTest, DraggingSelectsAndShiftClickExtendsFromTheCaret) {
