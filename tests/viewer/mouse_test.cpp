@@ -162,13 +162,17 @@ TEST_F(MouseTest, AnImageMapAreaIsALink) {
 
 TEST_F(MouseTest, AFailureInAHandlerIsShownNotThrown) {
   view.OnHotSpotClick = [](const std::string&) -> bool { throw std::runtime_error("the host failed"); };
+  // Answers the message box whenever it comes up.
   QString shown;
-  QTimer::singleShot(50, [&shown] {
+  QTimer answer;
+  answer.setInterval(20);
+  QObject::connect(&answer, &QTimer::timeout, [&shown] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       shown = box->text();
       box->close();
     }
   });
+  answer.start();
   QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier, PointOf(u"gone"));
   EXPECT_EQ(shown, "the host failed");
   view.OnHotSpotClick = nullptr;
