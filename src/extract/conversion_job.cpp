@@ -99,6 +99,8 @@ class TRunInput {
     else m_file.Rewind();
   }
 
+  bool InMemory() const { return m_inMemory; }
+
   std::size_t BlockSize() const {
     return m_inMemory ? std::max<std::size_t>(m_bytes.size() + 16, 64) : TTableFragmentScanner::kDefaultBlockSize;
   }
@@ -464,7 +466,8 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   // Tables written beside the scan wait in a queue of about this size.
   constexpr std::size_t kQueueBytes = std::size_t{4} << 20;
   std::optional<TBackgroundWriter> writer;
-  if (beside && order.every && TBackgroundWriter::Worthwhile())
+  // A small file is over before a thread would pay for itself.
+  if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
     writer.emplace([this, &output](const std::string& text) { WriteTable(text, output); }, kQueueBytes);
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;

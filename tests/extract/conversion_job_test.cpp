@@ -535,16 +535,20 @@ TEST_F(ConversionJobTest, EveryTableUnloggedIsWrittenInOnePass) {
   }
 }
 
-// Rows written beside the scan fail alike: the run's output goes, an earlier one stays.
+// Rows written in line (a small file) or beside the scan (a large one) fail alike: the run's output goes,
+// an earlier one stays.
 TEST_F(ConversionJobTest, OnePassFailedWritesLeaveOutputsAsTheyWere) {
-  const std::string big = Write("big.html", ManyRows(300) + ManyRows(300));
-  for (const bool append : {false, true}) {
-    SCOPED_TRACE(append ? "append" : "per file");
+  const std::string small = Write("small.html", ManyRows(300) + ManyRows(300));
+  const std::string large = Write("large.html", ManyRows(6000) + ManyRows(6000));
+  ASSERT_GT(fs::file_size(large), 256u * 1024u);
+  for (const auto& [big, append] : std::vector<std::pair<std::string, bool>>{
+           {small, false}, {small, true}, {large, false}, {large, true}}) {
+    SCOPED_TRACE(big + (append ? " append" : " per file"));
     OnePassHost onePass;
     onePass.append = append;
     onePass.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
     TConversionJob onePassJob(onePass);
-    const fs::path target = append ? out / "all.xls" : out / "big.html.xls";
+    const fs::path target = append ? out / "all.xls" : out / (fs::path(big).filename().string() + ".xls");
     std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
     {
       TFileSizeLimit limit(2000);
