@@ -225,7 +225,7 @@ class THtmlView : public QWidget, private TDocumentHost {
   void InvalidatePanelRect(const QRect& rect) override;
   bool LeftButtonDown() const override { return m_leftButtonDown; }
 
-  // The point of the panel in document coordinates.
+  // The point of the panel as the document's hit tests take it.
   QPoint DocumentPoint(QPoint point) const;
   int CharIndexAtPanel(QPoint point, bool* inText = nullptr);
   void UpdateHover(QPoint point);

@@ -29,7 +29,9 @@ bool IsWordCharacter(char16_t c) {
 }  // namespace
 
 QPoint THtmlView::DocumentPoint(QPoint point) const {
-  return QPoint(point.x() + HScrollPosition(), point.y() + m_document.YOffset());
+  // The hit tests take x where the last paint put things on the panel (the horizontal scroll included),
+  // and y in the document.
+  return QPoint(point.x(), point.y() + m_document.YOffset());
 }
 
 int THtmlView::CharIndexAtPanel(QPoint point, bool* inText) {

@@ -160,6 +160,19 @@ TEST_F(MouseTest, AnImageMapAreaIsALink) {
   EXPECT_GT(view.Position(), 0);
 }
 
+TEST_F(MouseTest, LinksAreFoundWhenThePageIsScrolledSideways) {
+  view.LoadFromStrings({"<table width=2000><tr><td>wide</td></tr></table>"
+                        "<p style=\"margin-left: 700px\"><a href=\"#x\">far right</a></p>"},
+                       "wide.html");
+  view.HScrollBar()->setValue(500);
+  view.PaintPanel()->repaint();
+  const QPoint link = PointOf(u"far right");
+  ASSERT_GT(link.x(), 0);
+  ASSERT_LT(link.x(), Panel()->width());
+  Move(link);
+  EXPECT_EQ(view.HoverUrl(), "#x");
+}
+
 TEST_F(MouseTest, AFailureInAHandlerIsShownNotThrown) {
   view.OnHotSpotClick = [](const std::string&) -> bool { throw std::runtime_error("the host failed"); };
   // Answers the message box whenever it comes up.
