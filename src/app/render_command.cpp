@@ -1,3 +1,4 @@
+#include "forms/form_controls.h"
 #include "app/render_command.h"
 
 #include <QGuiApplication>
@@ -201,6 +202,9 @@ int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args
   TSectionList document;
   document.PaintControls = true;
   TBuilderHandlers handlers;
+  // The form controls are drawn, as they stand when the page is loaded.
+  TFormControls formControls;
+  handlers.FormControls = &formControls;
   std::error_code code;
   handlers.BaseAddress = fs::absolute(options->file, code).string();
   LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);

@@ -12,6 +12,7 @@
 namespace corvane {
 
 class TAttributeList;
+class TCodePageConverter;
 class TFormControlObj;
 class TPanelObj;
 class TProperties;
@@ -23,14 +24,15 @@ class ThtmlForm;
 class TFormControlFactory {
  public:
   virtual ~TFormControlFactory() = default;
-  // A new form for a FORM element (attributes null for a form made implicitly); the document keeps it.
-  virtual ThtmlForm& CreateForm(TSectionList& document, const TAttributeList* attributes) = 0;
-  // The control of an INPUT, SELECT or TEXTAREA in form; owned by the form. Null for none.
+  // The control of an INPUT, SELECT or TEXTAREA in form; owned by the form. Null for none. Attribute
+  // texts are in their code pages; converter makes them characters.
   virtual TFormControlObj* CreateControl(TagSymbol symbol, TSectionList& document, ThtmlForm& form,
-                                         TProperties& properties, const TAttributeList& attributes) = 0;
-  // The options of a SELECT, one at a time, and the end of the list.
-  virtual void AddOption(TFormControlObj& control, const QString& text, bool selected,
-                         const std::vector<std::string>& attributes) = 0;
+                                         TProperties& properties, const TAttributeList& attributes,
+                                         TCodePageConverter& converter) = 0;
+  // The options of a SELECT, one at a time (value: the OPTION's VALUE, when it has one), and the end of
+  // the list.
+  virtual void AddOption(TFormControlObj& control, const QString& text, const std::optional<QString>& value,
+                         bool selected, const std::vector<std::string>& attributes) = 0;
   virtual void OptionsComplete(TFormControlObj& control) = 0;
   // Where the content of a TEXTAREA goes.
   virtual TTextAreaContent* TextAreaOf(TFormControlObj& control) = 0;

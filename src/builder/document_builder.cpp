@@ -830,11 +830,8 @@ void THtmlBuilder::BuildFormControl(bool readNext) {
     TSection& section = EnsureSection();
     TProperties& properties = PushProperties(ElementName(symbol));
     if (!CurrentForm) CurrentForm = &NewForm(nullptr);
-    control = factory->CreateControl(symbol, m_document, *CurrentForm, properties, Attributes());
-    if (control) {
-      section.AddFormControl(*control, TagPosition());
-      m_document.FormControlList.push_back(control);
-    }
+    control = factory->CreateControl(symbol, m_document, *CurrentForm, properties, Attributes(), Converter());
+    if (control) PlaceFormControl(section, *control, properties);
   }
   if (symbol == S::SymSelect) {
     ReadSelectOptions(control, readNext);
@@ -847,6 +844,29 @@ void THtmlBuilder::BuildFormControl(bool readNext) {
   if (factory) PopProperties(ElementName(symbol));
 }
 
+void THtmlBuilder::PlaceFormControl(TSection& section, TFormControlObj& control, TProperties& properties) {
+  m_document.FormControlList.push_back(&control);
+  if (control.IsHidden()) return;
+  if (control.IsImageButton()) {
+    // The picture stands in the text; the control behind it takes the clicks and the submission.
+    QString alt;
+    if (const TAttribute* attribute = Attributes().Find(S::SymAlt))
+      alt = Converter().ToUtf16(attribute->Text, attribute->CodePage);
+    auto image = std::make_unique<TImageObj>(&m_document, static_cast<int>(section.Text().size()), Attributes(), alt);
+    image->ApplyStyle(properties);
+    image->SetFormControl(&control);
+    control.Image = image.get();
+    section.AddObject(std::move(image), TagPosition());
+    return;
+  }
+  if (properties.HasBorderStyle()) m_document.InlineList.Add(TagPosition(), properties);
+  section.AddFormControl(control, TagPosition());
+  if (TFormControlObj* companion = control.Companion()) {
+    section.AddFormControl(*companion, TagPosition());
+    m_document.FormControlList.push_back(companion);
+  }
+}
+
 void THtmlBuilder::ReadSelectOptions(TFormControlObj* control, bool readNext) {
   const bool savedNoBreak = NoBreak;
   NoBreak = false;
@@ -857,9 +877,10 @@ void THtmlBuilder::ReadSelectOptions(TFormControlObj* control, bool readNext) {
   bool optionOpen = false;
   QString text;
   bool selected = false;
+  std::optional<QString> value;
   std::vector<std::string> attributes;
   auto endOption = [&] {
-    if (optionOpen && control && factory) factory->AddOption(*control, text.trimmed(), selected, attributes);
+    if (optionOpen && control && factory) factory->AddOption(*control, text.trimmed(), value, selected, attributes);
     optionOpen = false;
     text.clear();
   };
@@ -873,6 +894,9 @@ void THtmlBuilder::ReadSelectOptions(TFormControlObj* control, bool readNext) {
       if (symbol == S::SymOption) {
         optionOpen = true;
         selected = Attributes().Find(S::SymSelected) != nullptr;
+        value.reset();
+        if (const TAttribute* given = Attributes().Find(S::SymValue))
+          value = Converter().ToUtf16(given->Text, given->CodePage);
         attributes = Attributes().NameValueList();
       }
     }

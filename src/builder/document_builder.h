@@ -106,6 +106,8 @@ class THtmlBuilder : public THtmlParser {
   void BuildImageOrPanel(bool readNext = true);
   void BuildFormControl(bool readNext = true);
   void ReadSelectOptions(TFormControlObj* control, bool readNext);
+  // Puts a new control into the section (an image button as its picture; nothing for a hidden field).
+  void PlaceFormControl(TSection& section, TFormControlObj& control, TProperties& properties);
   void BuildImageMap(bool readNext = true);
   void BuildForm(const TSymbolSet& stop);
   ThtmlForm& NewForm(const TAttributeList* attributes);

@@ -177,8 +177,19 @@ void THtmlBuilder::BuildListItem(TagSymbol listSymbol, TagSymbol itemSymbol, int
 }
 
 ThtmlForm& THtmlBuilder::NewForm(const TAttributeList* attributes) {
-  if (m_handlers.FormControls) return m_handlers.FormControls->CreateForm(m_document, attributes);
-  m_document.htmlFormList.push_back(std::make_unique<ThtmlForm>());
+  auto form = std::make_unique<ThtmlForm>(&m_document);
+  if (attributes) {
+    auto text = [&](TagSymbol symbol) {
+      const TAttribute* attribute = attributes->Find(symbol);
+      return attribute ? Converter().ToUtf16(attribute->Text, attribute->CodePage) : QString();
+    };
+    if (const TAttribute* method = attributes->Find(S::SymMethod))
+      form->Method = Converter().ToUtf16(method->Text, method->CodePage).left(4);
+    form->Action = text(S::SymAction);
+    form->Target = text(S::SymTarget);
+    form->EncType = text(S::SymEnctype);
+  }
+  m_document.htmlFormList.push_back(std::move(form));
   return *m_document.htmlFormList.back();
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <QString>
+
 #include "style/font_obj.h"
 #include "style/style_colors.h"
 
@@ -13,10 +15,13 @@ class QRect;
 namespace corvane {
 
 class TFormControlObj;
+struct TFormSubmission;
 
-// An entry of the tab order: a form control or a link's focus proxy, under its key.
+// An entry of the tab order: a form control or a link's focus proxy. Entries go by their tab index,
+// then by the order they were registered in.
 struct TTabOrderEntry {
-  std::string Key;
+  int TabIndex = 0;
+  int Count = 0;
   TFormControlObj* Control = nullptr;
   TFocusProxy* Proxy = nullptr;
 };
@@ -55,6 +60,22 @@ class TDocumentHost {
   virtual void InvalidatePanelRect(const QRect&) { InvalidatePanel(); }
   // Milliseconds of a monotonic clock, the time base of the animations.
   virtual std::int64_t AnimationClock() const;
+
+  // Form controls. A control took the keyboard focus (the viewer keeps it in view); the object events
+  // with the control's ONCLICK, ONFOCUS, ONBLUR or ONCHANGE text.
+  virtual void ControlFocused(TFormControlObj&) {}
+  // Gives control the keyboard focus, bringing it into view first (the arrow keys of a radio group).
+  virtual void FocusControl(TFormControlObj&) {}
+  virtual void ObjectClick(TFormControlObj&, const QString&) {}
+  virtual void ObjectFocus(TFormControlObj&, const QString&) {}
+  virtual void ObjectBlur(TFormControlObj&, const QString&) {}
+  virtual void ObjectChange(TFormControlObj&, const QString&) {}
+  // Whether a form-submit event is set; a form submits only then.
+  virtual bool HandlesFormSubmit() const { return false; }
+  virtual void FormSubmit(const TFormSubmission&) {}
+  // The browse button of a file field: the edit's text in, the chosen file out; false when nothing was
+  // chosen.
+  virtual bool FileBrowse(QString&) { return false; }
 };
 
 }  // namespace corvane

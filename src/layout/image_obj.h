@@ -37,6 +37,9 @@ class TImageObj final : public TFloatingObj {
   bool IsMap() const override { return m_isMap; }
   bool UsesMap() const override { return m_usesMap; }
   const std::string& MapName() const override { return m_mapName; }
+  // The picture of an image button answers its control.
+  TFormControlObj* FormControl() const override { return m_formControl; }
+  void SetFormControl(TFormControlObj* control) { m_formControl = control; }
 
   std::string Source;
   QString AltText;
@@ -75,6 +78,7 @@ class TImageObj final : public TFloatingObj {
   void FetchPicture();
 
   TPicture m_picture;
+  TFormControlObj* m_formControl = nullptr;
   bool m_fetched = false;     // the picture was asked for; m_picture holds it or a stand-in
   bool m_placeholder = true;  // m_picture is the error or the default picture
   bool m_delayed = false;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <unordered_set>
 
 #include "html/selection_text.h"
 #include "html/url_functions.h"
@@ -69,6 +70,7 @@ void TSectionList::Clear() {
   PanelList.clear();
   Styles.Clear();
   TabOrderList.clear();
+  m_controlTabOrder.clear();
   DrawList.Clear();
   TCellBasic::Clear();
   htmlFormList.clear();
@@ -86,11 +88,36 @@ std::unique_ptr<TFocusProxy> TSectionList::MakeFocusProxy(TFontObj& run) {
   return proxy;
 }
 
-void TSectionList::AddToTabOrder(const std::string& key, TFocusProxy& proxy) {
-  TTabOrderEntry entry{key, nullptr, &proxy};
-  const auto at = std::upper_bound(TabOrderList.begin(), TabOrderList.end(), key,
-                                   [](const std::string& k, const TTabOrderEntry& e) { return k < e.Key; });
-  TabOrderList.insert(at, std::move(entry));
+void TSectionList::AddToTabOrder(int tabIndex, TFocusProxy& proxy) {
+  TabOrderList.push_back({tabIndex, TabOrderCount(), nullptr, &proxy});
+}
+
+void TSectionList::AddToTabOrder(int tabIndex, TFormControlObj& control) {
+  TabOrderList.push_back({tabIndex, TabOrderCount(), &control, nullptr});
+  m_controlTabOrder.push_back(TabOrderList.back());
+}
+
+namespace {
+void SortTabOrder(std::vector<TTabOrderEntry>& entries) {
+  std::sort(entries.begin(), entries.end(), [](const TTabOrderEntry& a, const TTabOrderEntry& b) {
+    return a.TabIndex != b.TabIndex ? a.TabIndex < b.TabIndex : a.Count < b.Count;
+  });
+}
+}  // namespace
+
+std::vector<TFormControlObj*> TSectionList::ControlFocusOrder() const {
+  std::vector<TTabOrderEntry> ordered = m_controlTabOrder;
+  SortTabOrder(ordered);
+  std::vector<TFormControlObj*> order;
+  order.reserve(FormControlList.size());
+  std::unordered_set<const TFormControlObj*> taken;
+  for (const TTabOrderEntry& entry : ordered) {
+    if (entry.Control->CanFocus()) order.push_back(entry.Control);
+    taken.insert(entry.Control);
+  }
+  for (TFormControlObj* control : FormControlList)
+    if (!taken.contains(control) && control->CanFocus()) order.push_back(control);
+  return order;
 }
 
 void TSectionList::RemoveFromTabOrder(TFocusProxy& proxy) {
@@ -103,15 +130,11 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
   TableFinalPass = false;
   InlineList.MarkNeedsConverting();
   if (!TabOrderList.empty()) {
+    SortTabOrder(TabOrderList);
     m_host->ApplyTabOrder(TabOrderList);
     TabOrderList.clear();
   }
   const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
-  if (!IsCopy && m_host->Showing()) {
-    // Controls get their windows before the first paint, out of sight.
-    for (TFormControlObj* control : FormControlList)
-      if (!control->Placed) control->ShowAt(-4000, 0);
-  }
   if (!IsCopy && PositionList.empty()) AddToPositionList();
   m_layoutWidth = ScrollWidth;
   m_height = height;
@@ -137,9 +160,7 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
   DrawList.DrawImages(canvas);
   if (!IsCopy) m_host->EnableAnimationTimer(!m_animatedImages.empty());
   if (m_yOffsetChanged) {
-    if (!IsCopy && m_host->Showing())
-      for (TFormControlObj* control : FormControlList)
-        if (!control->Placed) control->ShowAt(-4000, 0);
+    // Controls get their windows when they first come into view; those that left it are hidden.
     for (TFormControlObj* control : FormControlList)
       if (!control->ShowIt && control->Placed) control->Hide();
     m_yOffsetChanged = false;

@@ -89,7 +89,11 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   std::vector<TFontObj*>& LinkRuns() override { return m_linkRuns; }
   std::unique_ptr<TFocusProxy> MakeFocusProxy(TFontObj& run) override;
   int TabOrderCount() const override { return static_cast<int>(TabOrderList.size()); }
-  void AddToTabOrder(const std::string& key, TFocusProxy& proxy) override;
+  void AddToTabOrder(int tabIndex, TFocusProxy& proxy) override;
+  void AddToTabOrder(int tabIndex, TFormControlObj& control);
+  // The form controls in the order the Tab key visits them: those with a tab index by their index, then
+  // the others in document order. Hidden, disabled and unfocusable controls are left out.
+  std::vector<TFormControlObj*> ControlFocusOrder() const;
   void RemoveFromTabOrder(TFocusProxy& proxy) override;
   void LinkFocused(TFontObj& run) override { m_host->LinkFocused(run); }
   void RepaintLinks() override { m_host->InvalidatePanel(); }
@@ -203,6 +207,7 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   TColor m_background = 0xFFFFFF;
   int m_layoutWidth = 0;
   int m_focusProxies = 0;
+  std::vector<TTabOrderEntry> m_controlTabOrder;  // the controls with a tab index, kept past layout
   TFontObj* m_hoverLink = nullptr;    // the link shown in the hover colours
   TFloatingObj* m_hoverImage = nullptr;
   // FindSectionAtY: the lowest GetYPos from each position of the position list on.

@@ -123,11 +123,7 @@ void TFontObj::CreateFocusProxy(TLinkDocument& document, int tabIndex) {
   m_focusProxy = document.MakeFocusProxy(*this);
   if (!m_focusProxy) return;
   m_document = &document;
-  if (tabIndex > 0) {
-    char key[32];
-    std::snprintf(key, sizeof key, "%.5d%.3d", tabIndex, document.TabOrderCount());
-    document.AddToTabOrder(key, *m_focusProxy);
-  }
+  if (tabIndex > 0) document.AddToTabOrder(tabIndex, *m_focusProxy);
 }
 
 void TFontObj::SetLinkY(std::vector<TFontObj*>& runs, int y) {

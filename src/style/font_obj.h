@@ -43,8 +43,8 @@ class TLinkDocument {
   // A new focus proxy for run; null when the document has no viewer to place it in.
   virtual std::unique_ptr<TFocusProxy> MakeFocusProxy(TFontObj& run) = 0;
   virtual int TabOrderCount() const = 0;
-  // Registers a proxy in the tab order under key (the tab index, then the registration order).
-  virtual void AddToTabOrder(const std::string& key, TFocusProxy& proxy) = 0;
+  // Registers a proxy in the tab order at tabIndex (1 or more); equal indices keep the registration order.
+  virtual void AddToTabOrder(int tabIndex, TFocusProxy& proxy) = 0;
   virtual void RemoveFromTabOrder(TFocusProxy& proxy) = 0;
   // A link got the keyboard focus: the viewer scrolls to run's LinkY.
   virtual void LinkFocused(TFontObj& run) = 0;

@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "builder/document_loader.h"
+#include "forms/form_controls.h"
 #include "html/html_reader.h"
 #include "style/style_text.h"
 
@@ -88,6 +89,8 @@ TPaintPanel::TPaintPanel(THtmlView& view, QWidget* parent) : QWidget(parent), m_
 }
 
 void TPaintPanel::paintEvent(QPaintEvent* event) { m_view.HTMLPaint(event); }
+
+bool TPaintPanel::focusNextPrevChild(bool next) { return m_view.FocusNextControl(next); }
 // Nothing may leave an event handler of Qt's: a failure in one (out of memory loading a linked page,
 // a handler of the host that throws) is shown in a message box and the view goes on.
 template <typename Handler>
@@ -321,6 +324,8 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
 
   TBuilderHandlers handlers;
   handlers.BaseAddress = BaseAddress.empty() ? m_documentName : BaseAddress;
+  if (!m_formControls) m_formControls = std::make_unique<TFormControls>(m_paintPanel);
+  handlers.FormControls = m_formControls.get();
   if (!PageCharsetDeclaration.empty()) handlers.PageCharset = DeclaredCharset(PageCharsetDeclaration);
   handlers.Meta = [this](const std::string& httpEquiv, const std::string& metaName, const std::string& content) {
     if (OnMeta) OnMeta(httpEquiv, metaName, content);
@@ -430,6 +435,69 @@ void THtmlView::SetVerticalValue(int y) {
   m_vScrollBar->setMaximum(std::max(MaxVerticalPosition(), y));
   m_vScrollBar->setValue(y);
   m_settingBars = false;
+}
+
+bool THtmlView::focusNextPrevChild(bool next) { return FocusNextControl(next); }
+
+bool THtmlView::FocusNextControl(bool next) {
+  const std::vector<TFormControlObj*> order = m_document.ControlFocusOrder();
+  if (!order.empty()) {
+    const auto focused = std::find_if(order.begin(), order.end(), [](const TFormControlObj* c) { return c->Focused; });
+    if (focused == order.end()) {
+      // From the view itself into its first (or last) control.
+      if (hasFocus()) {
+        FocusControl(next ? *order.front() : *order.back());
+        return true;
+      }
+    } else if (next ? focused + 1 != order.end() : focused != order.begin()) {
+      FocusControl(**(next ? focused + 1 : focused - 1));
+      return true;
+    }
+  }
+  return LeaveView(next);
+}
+
+bool THtmlView::LeaveView(bool next) {
+  QWidget* widget = this;
+  while (true) {
+    widget = next ? widget->nextInFocusChain() : widget->previousInFocusChain();
+    if (!widget || widget == this) return false;
+    if (isAncestorOf(widget) || !(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisible() ||
+        !widget->isEnabled())
+      continue;
+    widget->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+}
+
+void THtmlView::FocusControl(TFormControlObj& control) {
+  const int top = control.YPos;
+  const int bottom = top + control.Height() + control.MarginTop + control.MarginBottom;
+  const int viewTop = m_document.YOffset();
+  if (top < viewTop || bottom > viewTop + m_paintPanel->height()) ScrollToY(std::max(0, bottom - m_paintPanel->height() / 2));
+  // The paint places the control, and makes its window when it first comes into view.
+  if (!control.Placed || !control.ShowIt) m_paintPanel->repaint();
+  control.SetFocus();
+}
+
+void THtmlView::ObjectClick(TFormControlObj& control, const QString& message) {
+  if (OnObjectClick) OnObjectClick(control, message);
+}
+
+void THtmlView::ObjectFocus(TFormControlObj& control, const QString& message) {
+  if (OnObjectFocus) OnObjectFocus(control, message);
+}
+
+void THtmlView::ObjectBlur(TFormControlObj& control, const QString& message) {
+  if (OnObjectBlur) OnObjectBlur(control, message);
+}
+
+void THtmlView::ObjectChange(TFormControlObj& control, const QString& message) {
+  if (OnObjectChange) OnObjectChange(control, message);
+}
+
+void THtmlView::FormSubmit(const TFormSubmission& submission) {
+  if (OnFormSubmit) OnFormSubmit(submission);
 }
 
 void THtmlView::ScrollToY(int y) {

@@ -11,6 +11,7 @@
 
 #include "builder/document_loader.h"
 #include "layout/document_host.h"
+#include "layout/form_control.h"
 #include "layout/section_list.h"
 #include "style/style_colors.h"
 
@@ -20,6 +21,7 @@ class QTimer;
 namespace corvane {
 
 class THtmlView;
+class TFormControls;
 
 enum class THTMLBorderStyle { htFocused, htNone, htSingle };
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -53,6 +55,8 @@ class TPaintPanel final : public QWidget {
   // Without the base class's press: a double click must not collapse the word it selects.
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // Tab and Shift+Tab between the form controls on the panel go in the document's tab order.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   template <typename Handler>
@@ -209,10 +213,24 @@ class THtmlView : public QWidget, private TDocumentHost {
   // A clicked link that cannot be followed (a missing page): the message; unset, a message box shows it.
   std::function<void(const QString& message)> OnLinkError;
 
+  // Form controls: their ONCLICK, ONFOCUS, ONBLUR and ONCHANGE texts as they fire; a form's submission
+  // (forms submit only while it is set); the browse button of a file field, with the field's text to
+  // start from, answering whether a file was chosen.
+  std::function<void(TFormControlObj& control, const QString& message)> OnObjectClick;
+  std::function<void(TFormControlObj& control, const QString& message)> OnObjectFocus;
+  std::function<void(TFormControlObj& control, const QString& message)> OnObjectBlur;
+  std::function<void(TFormControlObj& control, const QString& message)> OnObjectChange;
+  std::function<void(const TFormSubmission& submission)> OnFormSubmit;
+  std::function<bool(QString& file)> OnFileBrowse;
+  // Moves the keyboard focus to the next (or previous) form control of the tab order; at either end
+  // it leaves the view. False when there is nowhere to go.
+  bool FocusNextControl(bool next);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
@@ -224,6 +242,16 @@ class THtmlView : public QWidget, private TDocumentHost {
   void EnableAnimationTimer(bool enabled) override;
   void InvalidatePanelRect(const QRect& rect) override;
   bool LeftButtonDown() const override { return m_leftButtonDown; }
+  void FocusControl(TFormControlObj& control) override;
+  void ObjectClick(TFormControlObj& control, const QString& message) override;
+  void ObjectFocus(TFormControlObj& control, const QString& message) override;
+  void ObjectBlur(TFormControlObj& control, const QString& message) override;
+  void ObjectChange(TFormControlObj& control, const QString& message) override;
+  bool HandlesFormSubmit() const override { return static_cast<bool>(OnFormSubmit); }
+  void FormSubmit(const TFormSubmission& submission) override;
+  bool FileBrowse(QString& file) override { return OnFileBrowse && OnFileBrowse(file); }
+  // Leaves the view for the widget before or after it in the window's focus chain.
+  bool LeaveView(bool next);
 
   // The point of the panel as the document's hit tests take it.
   QPoint DocumentPoint(QPoint point) const;
@@ -260,6 +288,8 @@ class THtmlView : public QWidget, private TDocumentHost {
   // Declared before the document, which gives its pictures back to the cache when it goes.
   std::unique_ptr<TStringBitmapList> m_pictureCache;
   std::unique_ptr<TImageFetch> m_pictureFetch;
+  // Declared before the document, whose controls it makes.
+  std::unique_ptr<TFormControls> m_formControls;
   TSectionList m_document;
   QFrame* m_borderPanel;
   TPaintPanel* m_paintPanel;

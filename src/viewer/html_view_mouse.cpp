@@ -222,7 +222,10 @@ void THtmlView::HTMLMouseUp(QMouseEvent* event) {
   m_leftPressed = false;
   if (m_document.SelE > m_document.SelB) return;
   TLinkAtResult link;
-  if ((m_document.LinkAt(at.x(), at.y(), link) & LinkAtLink) && link.Link) {
+  const int flags = m_document.LinkAt(at.x(), at.y(), link);
+  if ((flags & LinkAtFormControl) && link.FormControl) {
+    link.FormControl->ImageClick(link.FormX, link.FormY);
+  } else if ((flags & LinkAtLink) && link.Link) {
     m_hoverUrl = link.Link->Url;
     m_hoverTarget = link.Link->Target;
     m_linkJustFollowed = true;

@@ -147,36 +147,30 @@ TEST(DocumentBuilder, TitleBaseAndStyleSheets) {
 // Controls for the tests: every control is 40 by 20 pixels.
 class TFakeControl final : public TFormControlObj {
  public:
-  explicit TFakeControl(TSectionList* document, std::string kind) : TFormControlObj(document), Kind(std::move(kind)) {}
+  TFakeControl(TSectionList* document, ThtmlForm* form, std::string kind)
+      : TFormControlObj(document, form), Kind(std::move(kind)) {}
   int Width() const override { return 40; }
   int Height() const override { return 20; }
   void SetWidth(int) override {}
   void ShowAt(int, int) override {}
   void Hide() override {}
   void PaintAt(QPainter&, int, int) override {}
+  bool GetSubmission(int, QString&) override { return false; }
+  void SetData(int, const QString&) override {}
   std::string Kind;
   std::vector<std::string> Options;
 };
 
-class TFakeForm final : public ThtmlForm {
- public:
-  std::vector<std::unique_ptr<TFakeControl>> Controls;
-};
-
 class TFakeFactory final : public TFormControlFactory {
  public:
-  ThtmlForm& CreateForm(TSectionList& document, const TAttributeList*) override {
-    document.htmlFormList.push_back(std::make_unique<TFakeForm>());
-    return *document.htmlFormList.back();
-  }
   TFormControlObj* CreateControl(TagSymbol symbol, TSectionList& document, ThtmlForm& form, TProperties&,
-                                 const TAttributeList&) override {
-    auto& fake = static_cast<TFakeForm&>(form);
-    fake.Controls.push_back(std::make_unique<TFakeControl>(&document, std::string(ElementName(symbol))));
-    Made.push_back(fake.Controls.back().get());
-    return fake.Controls.back().get();
+                                 const TAttributeList&, TCodePageConverter&) override {
+    auto& control = form.InsertControl(std::make_unique<TFakeControl>(&document, &form, std::string(ElementName(symbol))));
+    Made.push_back(static_cast<TFakeControl*>(&control));
+    return &control;
   }
-  void AddOption(TFormControlObj& control, const QString& text, bool selected, const std::vector<std::string>&) override {
+  void AddOption(TFormControlObj& control, const QString& text, const std::optional<QString>&, bool selected,
+                 const std::vector<std::string>&) override {
     static_cast<TFakeControl&>(control).Options.push_back(text.toStdString() + (selected ? "*" : ""));
   }
   void OptionsComplete(TFormControlObj&) override {}

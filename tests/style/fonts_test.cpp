@@ -150,7 +150,7 @@ class TFakeDocument : public TLinkDocument {
     return proxy;
   }
   int TabOrderCount() const override { return static_cast<int>(TabOrder.size()); }
-  void AddToTabOrder(const std::string& key, TFocusProxy&) override { TabOrder.push_back(key); }
+  void AddToTabOrder(int tabIndex, TFocusProxy&) override { TabOrder.push_back(std::to_string(tabIndex)); }
   void RemoveFromTabOrder(TFocusProxy&) override { Log.push_back("removed"); }
   void LinkFocused(TFontObj& run) override { Log.push_back("focused " + std::to_string(run.StartIndex())); }
   void RepaintLinks() override { Log.push_back("repaint"); }
@@ -184,7 +184,7 @@ TEST(FontList, OneFocusProxyPerLinkInTabOrder) {
   EXPECT_NE(runs[0].FocusProxy(), nullptr);
   EXPECT_EQ(runs[1].FocusProxy(), nullptr);
   EXPECT_NE(runs[3].FocusProxy(), nullptr);
-  EXPECT_EQ(document.TabOrder, std::vector<std::string>{"00003000"});
+  EXPECT_EQ(document.TabOrder, std::vector<std::string>{"3"});
 
   runs[1].SetLinkY(document.Runs, 40);
   EXPECT_EQ(runs[0].LinkY(), 40);
