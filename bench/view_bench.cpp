@@ -6,6 +6,8 @@
 // hovering (the link and cursor hit tests), and dragging with the left button held (the selection
 // extended at each move), without their repaints.
 //
+// FILE may be gen:forms:N, a table of N form controls (five to a row).
+//
 //   corvane_view_bench FILE [--repeat N]
 //   load_to_frame_ms scroll_top_ms scroll_bottom_ms document_height peak_rss_mb hover_move_ms drag_move_ms
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "generate_forms.h"
 #include "extract/table_fragment_scanner.h"
 #include "viewer/html_view.h"
 
@@ -71,9 +74,12 @@ int main(int argc, char** argv) {
   int repeat = 5;
   for (int i = 2; i + 1 < argc; ++i)
     if (std::string(argv[i]) == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
-  std::ifstream in(argv[1], std::ios::binary);
-  std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in && page.empty()) {
+  const std::string name = argv[1];
+  std::ifstream in;
+  if (name.rfind("gen:forms:", 0) != 0) in.open(name, std::ios::binary);
+  std::string page = name.rfind("gen:forms:", 0) == 0 ? corvane::bench::FormsPage(std::atol(name.c_str() + 10))
+                                                       : std::string(std::istreambuf_iterator<char>(in), {});
+  if (!in.is_open() && page.empty()) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }

@@ -10,7 +10,7 @@
 // preformatted line), gen:lines:N (N preformatted lines of 40 characters), gen:images:N (a table of N
 // pictures, ten to a row: nine in ten the same spacer GIF, the others a flag GIF or missing, with their
 // files written beside the page in a temporary folder), gen:inline-images:N (the same pictures in one
-// paragraph).
+// paragraph), gen:forms:N (a table of N form controls, five to a row).
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "bench_timing.h"
+#include "forms/form_controls.h"
+#include "generate_forms.h"
 #include "builder/document_loader.h"
 #include "layout/section_list.h"
 
@@ -67,6 +69,8 @@ std::optional<std::string> GeneratedPage(const std::string& name) {
       text += table ? "</td>" : " ";
     }
     if (table) text += "</table>";
+  } else if (kind == "forms") {
+    text = corvane::bench::FormsPage(size);
   } else if (kind == "lines") {
     text = "<pre>";
     for (long i = 0; i < size; ++i) text += "line " + std::to_string(i) + " of the document, some more text\n";
@@ -159,6 +163,8 @@ int main(int argc, char** argv) {
 
   corvane::TDocumentDefaults defaults;
   corvane::TBuilderHandlers handlers;
+  corvane::TFormControls formControls;
+  handlers.FormControls = &formControls;
   if (path.rfind("gen:images:", 0) == 0 || path.rfind("gen:inline-images:", 0) == 0)
     handlers.BaseAddress = WritePicturesFolder();
   std::vector<double> parse, layout, paint;

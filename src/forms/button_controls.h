@@ -52,6 +52,7 @@ class TCheckBoxFormControlObj : public TFormControlBase {
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }
   void SetWidth(int) override {}
+  int VerticalShift() const override { return 1; }
   void PaintAt(QPainter& canvas, int x, int y) override;
 
   void ResetToValue() override { SetChecked(m_initiallyChecked); }
@@ -83,6 +84,7 @@ class TRadioButtonFormControlObj final : public TCheckBoxFormControlObj {
   TRadioButtonFormControlObj(TSectionList* document, ThtmlForm* form, QWidget* panel, TProperties& properties,
                              const TAttributeList& attributes, TCodePageConverter& converter, double pixelsPerInch);
 
+  int VerticalShift() const override { return 2; }
   void PaintAt(QPainter& canvas, int x, int y) override;
   void SetData(int index, const QString& value) override;
   // Moves the focus within the group: -1 to the previous button, +1 to the next.

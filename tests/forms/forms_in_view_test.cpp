@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "layout/form_control.h"
+#include "viewer/html_view.h"
+
+namespace corvane {
+namespace {
+
+// A viewer at the Table Select dialog's size, showing html, with the submissions it raises.
+struct TShownForm {
+  explicit TShownForm(const std::string& html, QWidget* parent = nullptr) : View(parent) {
+    View.OnFormSubmit = [this](const TFormSubmission& submission) { Submitted.push_back(submission.Entries); };
+    View.resize(543, 435);
+    if (!parent) View.show();
+    QApplication::processEvents();
+    View.LoadFromString(html, "test");
+    View.PaintPanel()->repaint();
+  }
+  template <typename T>
+  QList<T*> Widgets() const {
+    return View.PaintPanel()->findChildren<T*>(Qt::FindDirectChildrenOnly);
+  }
+  int VisibleWidgets() const {
+    int visible = 0;
+    for (QWidget* widget : Widgets<QWidget>()) {
+      if (!widget->isVisible()) continue;
+      ++visible;
+      EXPECT_TRUE(View.PaintPanel()->rect().intersects(widget->geometry())) << widget->y();
+    }
+    return visible;
+  }
+
+  THtmlView View;
+  std::vector<QStringList> Submitted;
+};
+
+TEST(FormsInView, OnlyControlsInViewGetWindows) {
+  std::string html = "<table>";
+  for (int i = 0; i < 600; ++i) html += "<tr><td>row " + std::to_string(i) + "<td><input name=q" + std::to_string(i) + ">";
+  TShownForm form(html + "</table>");
+  const int first = form.Widgets<QWidget>().size();
+  EXPECT_GT(first, 5);
+  EXPECT_LT(first, 40);
+  EXPECT_EQ(form.VisibleWidgets(), first);
+  form.View.ScrollToY(form.View.DocumentHeight());
+  form.View.PaintPanel()->repaint();
+  EXPECT_LT(form.Widgets<QWidget>().size(), 2 * first + 2);
+  EXPECT_LE(form.VisibleWidgets(), first + 1);
+}
+
+TEST(FormsInView, TypingCheckingChoosingAndSubmitting) {
+  TShownForm form(
+      "<form><input name=q value=1><input type=checkbox name=c><select name=s><option>a<option>b</select>"
+      "<input type=radio name=r value=1 checked><input type=radio name=r value=2>"
+      "<input type=password name=p><input type=submit name=go value=Go></form>");
+  QLineEdit* edit = form.Widgets<QLineEdit>().at(0);
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::keyClicks(edit, "23");
+  QTest::mouseClick(form.Widgets<QCheckBox>().at(0), Qt::LeftButton);
+  QComboBox* combo = form.Widgets<QComboBox>().at(0);
+  combo->setFocus();
+  QTest::keyClick(combo, Qt::Key_Down);
+  QRadioButton* second = form.Widgets<QRadioButton>().at(1);
+  QTest::mouseClick(second, Qt::LeftButton);
+  // A click on a checked radio button leaves it checked.
+  QTest::mouseClick(second, Qt::LeftButton);
+  EXPECT_TRUE(second->isChecked());
+  EXPECT_FALSE(form.Widgets<QRadioButton>().at(0)->isChecked());
+  QLineEdit* password = form.Widgets<QLineEdit>().at(1);
+  QTest::keyClicks(password, "pw");
+  EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), '*');
+  QTest::mouseClick(form.Widgets<QPushButton>().at(0), Qt::LeftButton);
+  ASSERT_EQ(form.Submitted.size(), 1u);
+  EXPECT_EQ(form.Submitted[0], (QStringList{"q=123", "c=on", "s=b", "r=2", "p=pw", "go=Go"}));
+}
+
+TEST(FormsInView, ReturnInAnEditSubmitsTheFormNotTheDialog) {
+  QDialog dialog;
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* form = new TShownForm("<form><input name=q value=x></form>", &dialog);
+  layout->addWidget(&form->View);
+  auto* extract = new QPushButton("Extract", &dialog);
+  extract->setDefault(true);
+  layout->addWidget(extract);
+  dialog.resize(600, 500);
+  dialog.show();
+  QApplication::processEvents();
+  form->View.PaintPanel()->repaint();
+  ASSERT_EQ(form->Widgets<QLineEdit>().size(), 1);
+  QLineEdit* edit = form->Widgets<QLineEdit>().at(0);
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), 0);
+  EXPECT_EQ(form->Submitted, (std::vector<QStringList>{{"q=x"}}));
+  delete form;
+}
+
+TEST(FormsInView, TabGoesByTabIndexThenDocumentOrderAndLeavesAtTheEnd) {
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto* form = new TShownForm(
+      "<input name=c><input name=b tabindex=2><select name=x disabled><option>1</select><input name=a tabindex=1>",
+      &window);
+  layout->addWidget(&form->View);
+  auto* after = new QPushButton("After", &window);
+  layout->addWidget(after);
+  window.resize(600, 500);
+  window.show();
+  QApplication::processEvents();
+  form->View.PaintPanel()->repaint();
+  auto focusedName = [&]() -> QString {
+    for (TFormControlObj* control : form->View.Document().FormControlList)
+      if (control->Focused) return control->Name;
+    return QApplication::focusWidget() == after ? "after" : "?";
+  };
+  form->View.setFocus();
+  QStringList visited;
+  for (int i = 0; i < 4; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    visited.push_back(focusedName());
+  }
+  EXPECT_EQ(visited, (QStringList{"a", "b", "c", "after"}));
+  delete form;
+}
+
+TEST(FormsInView, TabOrderPastAThousandEntriesKeepsItsNumbers) {
+  std::string html;
+  for (int i = 0; i < 1200; ++i) html += "<input name=n" + std::to_string(i) + " tabindex=" + std::to_string(1 + i % 2) + ">";
+  TShownForm form(html);
+  const std::vector<TFormControlObj*> order = form.View.Document().ControlFocusOrder();
+  ASSERT_EQ(order.size(), 1200u);
+  // Tab index 1 first (the even inputs in document order), then tab index 2.
+  for (int i = 0; i < 1200; ++i) {
+    const int expected = i < 600 ? 2 * i : 2 * (i - 600) + 1;
+    ASSERT_EQ(order[static_cast<std::size_t>(i)]->Name, "n" + QString::number(expected)) << i;
+  }
+}
+
+}  // namespace
+}  // namespace corvane
