@@ -35,8 +35,9 @@ class TKeyHandler final : public QObject {
   TKeyHandler(QObject* parent, std::function<bool(QKeyEvent&)> handler) : QObject(parent), m_handler(std::move(handler)) {}
 
   bool eventFilter(QObject*, QEvent* event) override {
-    return event->type() == QEvent::KeyPress && m_handler(static_cast<QKeyEvent&>(*event));
+    return Active && event->type() == QEvent::KeyPress && m_handler(static_cast<QKeyEvent&>(*event));
   }
+  bool Active = true;
 
  private:
   std::function<bool(QKeyEvent&)> m_handler;
@@ -81,10 +82,16 @@ TFormControlBase::TFormControlBase(TSectionList* document, ThtmlForm* form, QWid
 
 TFormControlBase::~TFormControlBase() {
   if (!m_widget) return;
-  // The widget's last focus change must not reach an object that is going.
-  for (QObject* child : m_widget->children())
-    if (auto* filter = dynamic_cast<TControlEventFilter*>(child)) filter->Control = nullptr;
+  Detach(*m_widget);
   delete m_widget.data();
+}
+
+void TFormControlBase::Detach(QWidget& widget) {
+  // The widget's last focus change must not reach an object that is going, or that has let it go.
+  for (QObject* child : widget.children())
+    if (auto* filter = dynamic_cast<TControlEventFilter*>(child)) filter->Control = nullptr;
+    else if (auto* keys = dynamic_cast<TKeyHandler*>(child)) keys->Active = false;
+  QObject::disconnect(&widget, nullptr, nullptr, nullptr);
 }
 
 void TFormControlBase::ProcessProperties(TProperties& properties) {
@@ -160,7 +167,18 @@ void TFormControlBase::ShowAt(int x, int y) {
 }
 
 void TFormControlBase::Hide() {
-  if (m_widget) m_widget->hide();
+  if (!m_widget) return;
+  if (m_widget->hasFocus()) {
+    m_widget->hide();
+    return;
+  }
+  // Out of view the window goes: the object keeps the state, and a page of thousands of controls keeps
+  // only the few in view as windows, however far it has been scrolled.
+  QWidget* widget = m_widget;
+  m_widget = nullptr;
+  Detach(*widget);
+  widget->hide();
+  widget->deleteLater();
 }
 
 bool TFormControlBase::CanFocus() const {

@@ -77,6 +77,8 @@ class TFormControlBase : public TFormControlObj {
   // Colours of the toolkit control and of the drawn one.
   QColor BaseColor() const;
   void ApplyBaseColor(QWidget& widget) const;
+  // Cuts the toolkit control off from this object: no more events reach it.
+  static void Detach(QWidget& widget);
   // The attribute's text in characters.
   static QString AttributeText(const TAttributeList& attributes, TagSymbol symbol, TCodePageConverter& converter);
 

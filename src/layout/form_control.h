@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +39,8 @@ class TFormControlObj : public TIDObject {
   int BorderBottom = 0;
   bool PercentWidth = false;
   int Percent = 0;
-  bool ShowIt = false;  // shown during the current paint
+  bool ShowIt = false;  // shown by the last paint
+  std::uint64_t ShownInPaint = 0;  // the document's number of that paint
   bool Placed = false;  // placed at least once
 
   // What the element gave.

@@ -73,6 +73,8 @@ void TSectionList::Clear() {
   m_controlTabOrder.clear();
   DrawList.Clear();
   TCellBasic::Clear();
+  m_shownControls.clear();
+  m_shownNow.clear();
   htmlFormList.clear();
   FormControlList.clear();
   ManyLinks = false;
@@ -155,16 +157,23 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
   FirstPageItem = true;
   TableNestLevel = 0;
   DrawList.Clear();
+  ++m_paintSerial;
   for (TImageObj* image : m_animatedImages) image->Drawn = false;
   const int result = TCell::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
   DrawList.DrawImages(canvas);
   if (!IsCopy) m_host->EnableAnimationTimer(!m_animatedImages.empty());
-  if (m_yOffsetChanged) {
-    // Controls get their windows when they first come into view; those that left it are hidden.
-    for (TFormControlObj* control : FormControlList)
-      if (!control->ShowIt && control->Placed) control->Hide();
-    m_yOffsetChanged = false;
+  // Every paint places each control in view (the painter only clips); the controls shown by the
+  // previous paint that this one did not reach have left the view.
+  if (!IsCopy && !PaintControls) {
+    for (TFormControlObj* control : m_shownControls) {
+      if (control->ShownInPaint == m_paintSerial) continue;
+      control->ShowIt = false;
+      control->Hide();
+    }
+    m_shownControls.swap(m_shownNow);
+    m_shownNow.clear();
   }
+  m_yOffsetChanged = false;
   return result;
 }
 
@@ -222,10 +231,15 @@ int TSectionList::StepAnimations(std::int64_t now) {
   return changed;
 }
 
+void TSectionList::ControlShown(TFormControlObj& control) {
+  if (control.ShownInPaint == m_paintSerial) return;
+  control.ShownInPaint = m_paintSerial;
+  m_shownNow.push_back(&control);
+}
+
 void TSectionList::SetYOffset(int y) {
   m_yOffset = y;
   m_yOffsetChanged = true;
-  for (TFormControlObj* control : FormControlList) control->ShowIt = false;
 }
 
 int TSectionList::LinkAt(int X, int Y, TLinkAtResult& result) {

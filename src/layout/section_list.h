@@ -70,6 +70,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 
   void SetYOffset(int y);
+  // A paint showed control on the viewer's panel.
+  void ControlShown(TFormControlObj& control);
   int YOffset() const { return m_yOffset; }
 
   TSectionAtY FindSectionAtY(int Y);
@@ -204,6 +206,10 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   SelTextCount* m_collector = nullptr;
   int m_yOffset = 0;
   bool m_yOffsetChanged = false;
+  // The controls the last paint showed, and those the current one shows.
+  std::vector<TFormControlObj*> m_shownControls;
+  std::vector<TFormControlObj*> m_shownNow;
+  std::uint64_t m_paintSerial = 0;
   TColor m_background = 0xFFFFFF;
   int m_layoutWidth = 0;
   int m_focusProxies = 0;

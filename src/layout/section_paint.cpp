@@ -212,6 +212,7 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
           control->PaintAt(canvas, cx, cy);
         } else {
           control->ShowAt(cx, cy);
+          OwnerList->ControlShown(*control);
         }
         control->ShowIt = true;
         control->Placed = true;

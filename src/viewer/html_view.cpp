@@ -524,10 +524,11 @@ void THtmlView::MoveVertically(int y, bool moveSmallSteps) {
   m_document.SetYOffset(y);
   if (y == old) return;
   const int step = old - y;
-  // Moving the pixels that stay in view repaints only the band that scrolls in. Form controls are
-  // widgets of their own on the panel and are placed again by a whole paint.
+  // Moving the pixels that stay in view repaints only the band that scrolls in. The form controls'
+  // windows move with the panel's pixels, so the paint that follows finds them in place and moves
+  // none of them; it also hides those that left the view.
   if (moveSmallSteps && std::abs(step) < m_paintPanel->height() && !m_document.HasFocusProxies() &&
-      m_document.FormControlList.empty() && !m_document.HasFixedBackground()) {
+      !m_document.HasFixedBackground()) {
     m_paintPanel->scroll(0, step);
   } else {
     m_paintPanel->update();

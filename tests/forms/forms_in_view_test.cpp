@@ -52,17 +52,58 @@ TEST(FormsInView, OnlyControlsInViewGetWindows) {
   EXPECT_GT(first, 5);
   EXPECT_LT(first, 40);
   EXPECT_EQ(form.VisibleWidgets(), first);
-  form.View.ScrollToY(form.View.DocumentHeight());
+  QTest::keyClicks(form.Widgets<QLineEdit>().at(0), "kept");
+  // Down the whole page: the windows of the controls that left the view go.
+  for (int y = 0; y <= form.View.DocumentHeight(); y += 100) {
+    form.View.ScrollToY(y);
+    form.View.PaintPanel()->repaint();
+  }
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_LE(form.Widgets<QWidget>().size(), first + 1);
+  EXPECT_EQ(form.VisibleWidgets(), form.Widgets<QWidget>().size());
+  // What was typed into a control stays when its window goes.
+  form.View.ScrollToY(0);
   form.View.PaintPanel()->repaint();
-  EXPECT_LT(form.Widgets<QWidget>().size(), 2 * first + 2);
-  EXPECT_LE(form.VisibleWidgets(), first + 1);
+  QStringList texts;
+  for (QLineEdit* edit : form.Widgets<QLineEdit>())
+    if (edit->isVisible()) texts.push_back(edit->text());
+  EXPECT_EQ(texts.count("kept"), 1);
+}
+
+TEST(FormsInView, ScrollingByLinesKeepsControlsInTheirPlaces) {
+  std::string html = "<table>";
+  for (int i = 0; i < 100; ++i) html += "<tr><td>row " + std::to_string(i) + "<td><input size=" + std::to_string(1 + i % 7) + ">";
+  TShownForm form(html + "</table>");
+  auto geometries = [&] {
+    std::vector<std::pair<int, int>> shown;
+    for (QWidget* widget : form.Widgets<QWidget>())
+      if (widget->isVisible()) shown.emplace_back(widget->y(), widget->width());
+    std::sort(shown.begin(), shown.end());
+    return shown;
+  };
+  for (int step = 0; step < 7; ++step) {
+    QTest::keyClick(&form.View, Qt::Key_Down);
+    form.View.PaintPanel()->repaint();
+  }
+  const auto scrolled = geometries();
+  // A whole paint places every control anew: nothing moves.
+  form.View.PaintPanel()->update();
+  form.View.PaintPanel()->repaint();
+  EXPECT_EQ(geometries(), scrolled);
+  EXPECT_GT(scrolled.size(), 5u);
 }
 
 TEST(FormsInView, TypingCheckingChoosingAndSubmitting) {
   TShownForm form(
-      "<form><input name=q value=1><input type=checkbox name=c><select name=s><option>a<option>b</select>"
+      "<form><input name=q value=1 onfocus=in onblur=out onchange=changed><input type=checkbox name=c><select name=s><option>a<option>b</select>"
       "<input type=radio name=r value=1 checked><input type=radio name=r value=2>"
       "<input type=password name=p><input type=submit name=go value=Go></form>");
+  QStringList events;
+  for (auto [event, name] : {std::pair{&form.View.OnObjectFocus, "focus"}, {&form.View.OnObjectBlur, "blur"},
+                             {&form.View.OnObjectChange, "change"}})
+    *event = [&events, name](TFormControlObj& control, const QString& message) {
+      events.push_back(name + (" " + control.Name + " " + message));
+    };
   QLineEdit* edit = form.Widgets<QLineEdit>().at(0);
   edit->setFocus();
   QTest::keyClick(edit, Qt::Key_End);
@@ -70,6 +111,7 @@ TEST(FormsInView, TypingCheckingChoosingAndSubmitting) {
   QTest::mouseClick(form.Widgets<QCheckBox>().at(0), Qt::LeftButton);
   QComboBox* combo = form.Widgets<QComboBox>().at(0);
   combo->setFocus();
+  EXPECT_EQ(events, (QStringList{"focus q in", "change q changed", "blur q out"}));
   QTest::keyClick(combo, Qt::Key_Down);
   QRadioButton* second = form.Widgets<QRadioButton>().at(1);
   QTest::mouseClick(second, Qt::LeftButton);

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "forms/form_controls.h"
+#include "layout/form_control.h"
 #include "builder/document_loader.h"
 #include "images/image_cache.h"
 #include "images/image_fetch.h"
@@ -90,12 +92,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   document.SetPictureFetch(&fetch);
   if (!realFonts) document.SetMeasurer(std::make_unique<corvane::TFixedPitchMeasurer>(7));
   corvane::TDocumentDefaults defaults;
+  // Form controls without a viewer: drawn by themselves, reset and asked for their entries.
+  corvane::TFormControls formControls;
+  corvane::TBuilderHandlers handlers;
+  handlers.FormControls = &formControls;
   if (plainText) {
-    corvane::LoadTextDocument(document, std::move(text), defaults);
+    corvane::LoadTextDocument(document, std::move(text), defaults, handlers);
   } else {
-    corvane::LoadHtmlDocument(document, std::move(text), defaults);
+    corvane::LoadHtmlDocument(document, std::move(text), defaults, handlers);
   }
   Probe(document, 90);
+  for (const auto& form : document.htmlFormList) {
+    form->Submission(nullptr);
+    form->Reset();
+  }
   Probe(document, 640);
   return 0;
 }
