@@ -750,10 +750,16 @@ void THtmlView::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
     return;
   }
+  if (!ScrollByKey(event->key())) QWidget::keyPressEvent(event);
+}
+
+void THtmlView::ViewerKeyDown(int key) { ScrollByKey(key); }
+
+bool THtmlView::ScrollByKey(int key) {
   const int position = Position();
   const int large = m_paintPanel->height() - kVerticalStep;
   int y = position;
-  switch (event->key()) {
+  switch (key) {
     case Qt::Key_PageUp: y -= large; break;
     case Qt::Key_PageDown: y += large; break;
     case Qt::Key_Home: y = 0; break;
@@ -762,16 +768,16 @@ void THtmlView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down: y += kVerticalStep; break;
     case Qt::Key_Left:
     case Qt::Key_Right: {
-      const int step = event->key() == Qt::Key_Left ? -kHorizontalStep : kHorizontalStep;
+      const int step = key == Qt::Key_Left ? -kHorizontalStep : kHorizontalStep;
       SetHorizontalPosition(HScrollPosition() + step);
-      return;
+      return true;
     }
     default:
-      QWidget::keyPressEvent(event);
-      return;
+      return false;
   }
   y = std::clamp(y, 0, MaxVerticalPosition());
   MoveVertically(y, std::abs(y - position) == kVerticalStep);
+  return true;
 }
 
 void THtmlView::wheelEvent(QWheelEvent* event) {

@@ -243,6 +243,9 @@ class THtmlView : public QWidget, private TDocumentHost {
   void InvalidatePanelRect(const QRect& rect) override;
   bool LeftButtonDown() const override { return m_leftButtonDown; }
   void FocusControl(TFormControlObj& control) override;
+  // Keys a control passes on (a check box's arrows and pages) scroll the view.
+  void ViewerKeyDown(int key) override;
+  bool ScrollByKey(int key);
   void ObjectClick(TFormControlObj& control, const QString& message) override;
   void ObjectFocus(TFormControlObj& control, const QString& message) override;
   void ObjectBlur(TFormControlObj& control, const QString& message) override;
