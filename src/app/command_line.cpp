@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -29,37 +32,57 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kProgram = "corvane";
 
-constexpr std::string_view kUsage =
+constexpr std::string_view kConvertSynopsis =
+    "corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
+constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
+
+constexpr std::string_view kUsageHead =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
-    "  corvane --help | --version\n"
+    "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
+
+constexpr std::string_view kWhatItDoes =
     "\n"
     "Writes every table of the HTML files that holds no other table to \".xls\" text files that\n"
-    "spreadsheets open: one line per table row, each cell in double quotes, cells separated by tabs.\n"
+    "spreadsheets open: one line per table row, each cell in double quotes, cells separated by tabs.\n";
+
+constexpr std::string_view kConvertOptions =
     "\n"
     "Options of convert:\n"
     "  -o, --output-dir DIR    write NAME.EXT.xls for each input file into DIR (created when missing);\n"
     "                          a later input with the same name as an earlier one gets\n"
     "                          NAME.EXT (2).xls, and so on\n"
     "  -a, --append FILE       append the rows of all files to FILE (created when missing; never one of\n"
-    "                          the input files)\n"
+    "                          the input files); with FILE '-' the rows go to standard output and the\n"
+    "                          log to standard error\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
     "                          table always write it\n"
     "  -q, --quiet             do not print the job log (failures still go to standard error)\n"
     "\n"
-    "PATH is a file or a folder; a folder adds every .htm and .html file below it. Files are converted\n"
-    "in sorted order, each once.\n"
+    "Short options may be bundled: -qo DIR is -q -o DIR. PATH is a file or a folder; a folder adds every\n"
+    ".htm and .html file below it. Files are converted in sorted order, each once. A long job shows its\n"
+    "progress on standard error when that is a terminal (not with -q).\n";
+
+constexpr std::string_view kRenderOptions =
     "\n"
     "Options of render (a picture of the page as the viewer lays it out, without a display):\n"
     "  -o, --output OUT.png    the PNG file to write\n"
     "      --width N           the width to lay the page out at, in pixels (default 800)\n"
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
-    "                          alone as the Table Select dialog shows it\n"
+    "                          alone as the Table Select dialog shows it\n";
+
+constexpr std::string_view kViewText =
+    "\n"
+    "Opens a window with the page as CORVANE's viewer shows it, its links followed in the window. It\n"
+    "needs a display.\n";
+
+constexpr std::string_view kSafetyAndStatus =
     "\n"
     "An output file is complete or absent: a file written to DIR replaces an earlier one only when its\n"
     "run succeeds, and a run that fails or is stopped takes its rows back out of the append FILE.\n"
@@ -109,7 +132,29 @@ std::vector<std::string> ParseTableNumbers(std::string_view text) {
   return positions;
 }
 
-TConvertOptions ParseConvertArguments(const std::vector<std::string>& args) {
+// Bundled short options apart: "-qo DIR" is "-q -o DIR", and "-oDIR" is "-o DIR".
+std::vector<std::string> SplitShortOptions(const std::vector<std::string>& args) {
+  std::vector<std::string> split;
+  bool ended = false;
+  for (const std::string& arg : args) {
+    if (ended || arg.size() <= 2 || arg[0] != '-' || arg[1] == '-') {
+      ended = ended || arg == "--";
+      split.push_back(arg);
+      continue;
+    }
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+      split.push_back(std::string{'-', arg[k]});
+      if (arg[k] == 'o' || arg[k] == 'a') {
+        if (k + 1 < arg.size()) split.push_back(arg.substr(k + 1));
+        break;
+      }
+    }
+  }
+  return split;
+}
+
+TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
+  const std::vector<std::string> args = SplitShortOptions(given);
   TConvertOptions options;
   bool outputDirGiven = false;
   bool appendGiven = false;
@@ -249,12 +294,24 @@ void InstallSignalHandlers() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
-// The command line's stand-in for the window: the log goes to standard output, the table choice comes
-// from --tables, and each run executes at once on this thread.
+}  // namespace
+
+std::string ProgressLine(int done, int total, double megabytes, double seconds) {
+  char line[96];
+  std::snprintf(line, sizeof line, "%d of %d files, %.1f MB/s", done, total, seconds > 0 ? megabytes / seconds : 0.0);
+  return line;
+}
+
+namespace {
+
+// The command line's stand-in for the window: the log goes to standard output (standard error when the
+// rows do), the table choice comes from --tables, and each run executes at once on this thread.
 class TConsoleJobHost final : public TInlineJobHost {
  public:
   TConsoleJobHost(const TConvertOptions& options, std::vector<std::string> files)
-      : m_options(options), m_files(std::move(files)) {
+      : m_options(options), m_files(std::move(files)), m_log(options.appendFile == "-" ? stderr : stdout) {
+    // A long job on a terminal shows how far it has come, on a line of its own that the log clears.
+    m_showProgress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
     m_outputPath = options.appendFile.empty() ? options.outputDir : options.appendFile;
     if (!options.appendFile.empty()) return;
     if (m_outputPath.back() != '/') m_outputPath.push_back('/');
@@ -262,25 +319,35 @@ class TConsoleJobHost final : public TInlineJobHost {
 
   void AppendLog(std::string_view line) override {
     if (m_options.quiet || m_logError != 0) return;
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    if (std::ferror(stdout)) m_logError = errno != 0 ? errno : EIO;
+    ClearProgress();
+    std::fwrite(line.data(), 1, line.size(), m_log);
+    std::fputc('\n', m_log);
+    if (std::ferror(m_log)) m_logError = errno != 0 ? errno : EIO;
   }
   // Writes what the log still holds; false when any of the log could not be written.
   bool FinishLog() {
-    if (std::fflush(stdout) != 0 && m_logError == 0) m_logError = errno != 0 ? errno : EIO;
+    ClearProgress();
+    if (std::fflush(m_log) != 0 && m_logError == 0) m_logError = errno != 0 ? errno : EIO;
     return m_logError == 0;
   }
+  FILE* Log() const { return m_log; }
   int LogError() const { return m_logError; }
   bool StopRequested() const override { return g_stopSignal != 0; }
   void ReportFailure(std::string_view message) override {
     // The log may be quiet or going elsewhere: the reason always reaches standard error. It goes after
     // the log lines written so far.
-    if (!m_options.quiet) std::fflush(stdout);
+    if (!m_options.quiet) std::fflush(m_log);
+    ClearProgress();
     PrintError(std::string(message));
   }
-  void ShowPassLabels(std::string_view, std::string_view) override {}
+  void ShowPassLabels(std::string_view currentFile, std::string_view) override {
+    if (!m_showProgress || currentFile == m_runFile) return;
+    m_runFile = currentFile;
+    struct stat info;
+    m_runBytes = ::stat(m_runFile.c_str(), &info) == 0 ? static_cast<double>(info.st_size) : 0.0;
+  }
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
+  bool AppendsToStandardOutput() const override { return m_options.appendFile == "-"; }
   bool TrimCellValues() const override { return m_options.trim; }
   std::string OutputPath() const override { return m_outputPath; }
 
@@ -299,16 +366,42 @@ class TConsoleJobHost final : public TInlineJobHost {
     return choice;
   }
 
-  void JobEnded(TJobEnd) override {}
+  void JobEnded(TJobEnd) override { m_showProgress = false; }
   std::vector<std::string> InputListEntries() const override { return m_files; }
   int ProgressMaximum() const override { return static_cast<int>(m_files.size()); }
-  void SetProgressPosition(int) override {}
+  void SetProgressPosition(int position) override {
+    if (!m_showProgress || position <= m_done) return;
+    m_done = position;
+    m_bytesDone += m_runBytes;
+    m_runBytes = 0;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    // Short jobs finish before a line would help.
+    if (seconds < 1.0) return;
+    if (m_log == stdout) std::fflush(stdout);
+    const std::string line = ProgressLine(m_done, ProgressMaximum(), m_bytesDone / 1e6, seconds);
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    m_progressShown = true;
+  }
 
  private:
+  void ClearProgress() {
+    if (!m_progressShown) return;
+    std::fputs("\r\033[K", stderr);
+    m_progressShown = false;
+  }
+
   const TConvertOptions& m_options;
   std::vector<std::string> m_files;
+  FILE* m_log;
   std::string m_outputPath;
   int m_logError = 0;
+  bool m_showProgress = false;
+  bool m_progressShown = false;
+  int m_done = 0;
+  std::string m_runFile;
+  double m_runBytes = 0;
+  double m_bytesDone = 0;
+  std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
 // The input that is the append target itself (the same file by any path), or nothing.
@@ -324,9 +417,27 @@ std::optional<std::string> InputThatIsAppendTarget(const std::string& appendFile
 
 }  // namespace
 
-void PrintUsage() { std::fwrite(kUsage.data(), 1, kUsage.size(), stdout); }
+void Print(std::initializer_list<std::string_view> parts) {
+  for (std::string_view part : parts) std::fwrite(part.data(), 1, part.size(), stdout);
+}
+
+void PrintUsage() { Print({kUsageHead, kWhatItDoes, kConvertOptions, kRenderOptions, kSafetyAndStatus}); }
+
+bool HandleCommandHelp(const std::vector<std::string>& args, int& status) {
+  if (args.empty()) return false;
+  const auto end = std::find(args.begin() + 1, args.end(), "--");
+  if (std::find_if(args.begin() + 1, end, [](const std::string& a) { return a == "--help" || a == "-h"; }) == end)
+    return false;
+  if (args[0] == "convert") Print({"Usage: ", kConvertSynopsis, kWhatItDoes, kConvertOptions, kSafetyAndStatus});
+  else if (args[0] == "render") Print({"Usage: ", kRenderSynopsis, kRenderOptions});
+  else if (args[0] == "view") Print({"Usage: ", kViewSynopsis, kViewText});
+  else return false;
+  status = kExitSuccess;
+  return true;
+}
 
 bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
+  if (HandleCommandHelp(args, status)) return true;
   if (args.size() != 1) return false;
   if (args[0] == "--help" || args[0] == "-h") {
     PrintUsage();
@@ -337,6 +448,19 @@ bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
   }
   status = kExitSuccess;
   return true;
+}
+
+bool CheckDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM")) return true;
+  PrintError("the window needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)");
+  std::fprintf(stderr,
+               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
+               "See 'corvane convert --help'.\n");
+  return false;
 }
 
 bool IsConvertCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "convert"; }
@@ -367,13 +491,15 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     PrintError("no .htm or .html files found");
     return searchFailed ? kExitFailure : kExitSuccess;
   }
-  if (const std::optional<std::string> input = InputThatIsAppendTarget(options.appendFile, files)) {
+  if (const std::optional<std::string> input =
+          options.appendFile == "-" ? std::nullopt : InputThatIsAppendTarget(options.appendFile, files)) {
     PrintError("cannot append to " + options.appendFile + ": it is the input file " + *input);
     return kExitUsage;
   }
-  if (!options.quiet && ::isatty(STDOUT_FILENO) == 0) {
+  FILE* log = options.appendFile == "-" ? stderr : stdout;
+  if (!options.quiet && ::isatty(::fileno(log)) == 0) {
     static char buffer[1 << 16];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    std::setvbuf(log, buffer, _IOFBF, sizeof buffer);
   }
 
   InstallSignalHandlers();
@@ -392,7 +518,9 @@ int RunConvertCommand(const std::vector<std::string>& args) {
                                    : "stopped");
     for (const std::string& file : job.NotConverted()) PrintError("not converted: " + file);
   }
-  if (!logWritten) PrintError("cannot write the log to standard output: " + ErrorText(host.LogError()));
+  if (!logWritten)
+    PrintError(std::string("cannot write the log to ") + (host.Log() == stderr ? "standard error: " : "standard output: ") +
+               ErrorText(host.LogError()));
   if (signal != 0) return 128 + signal;
   const bool ok = job.FailedFiles().empty() && !job.AbortJob() && !job.Stopped() && !searchFailed && logWritten;
   return ok ? kExitSuccess : kExitFailure;

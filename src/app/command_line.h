@@ -22,4 +22,11 @@ bool HandleInfoOptions(const std::vector<std::string>& args, int& status);
 
 void PrintUsage();
 
+// Whether a window can be shown: a display (X11 or Wayland) or a platform chosen by QT_QPA_PLATFORM.
+// Without one, `corvane [FILE...]` and `corvane view` say what to do instead and return false.
+bool CheckDisplay();
+
+// The progress line of a long job on a terminal: "3 of 10 files, 45.2 MB/s".
+std::string ProgressLine(int done, int total, double megabytes, double seconds);
+
 }  // namespace corvane

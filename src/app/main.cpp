@@ -43,5 +43,6 @@ int main(int argc, char** argv) {
       return corvane::kExitUsage;
     }
   }
+  if (!corvane::CheckDisplay()) return corvane::kExitUsage;
   return RunWindow(argc, argv, args);
 }

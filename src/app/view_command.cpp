@@ -28,6 +28,7 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
     std::fprintf(stderr, "corvane: Can't locate file: %s\n", args[1].c_str());
     return kExitFailure;
   }
+  if (!CheckDisplay()) return kExitUsage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
   THtmlView view;

@@ -104,6 +104,11 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
   m_path = path;
   m_mode = mode;
   m_used = 0;
+  if (mode == TOutputMode::StandardOutput) {
+    m_fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (m_fd < 0) error = std::error_code(errno, std::generic_category());
+    return m_fd >= 0;
+  }
   if (mode == TOutputMode::Replace) {
     // Best: a file without a name in the target's folder, named only by Commit, so that a run killed
     // outright leaves nothing behind and a new output costs one entry in the folder.
@@ -251,7 +256,9 @@ void TOutputFile::NameUnnamedFile() {
 void TOutputFile::Abandon() noexcept {
   m_unnamed = false;  // an unnamed file goes with its descriptor
   if (m_fd == -1 && m_temporary.empty() && !m_created) return;
-  if (m_mode == TOutputMode::Replace) {
+  if (m_mode == TOutputMode::StandardOutput) {
+    if (m_fd >= 0) ::close(m_fd);
+  } else if (m_mode == TOutputMode::Replace) {
     if (m_fd >= 0) ::close(m_fd);
     if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
     m_temporary.clear();

@@ -63,7 +63,7 @@ class TInputFile {
   std::uint64_t m_size = 0;
 };
 
-enum class TOutputMode { Replace, Append };
+enum class TOutputMode { Replace, Append, StandardOutput };
 
 // An output file written through a buffer, so that a run that does not finish never leaves a damaged
 // file behind:
@@ -72,6 +72,8 @@ enum class TOutputMode { Replace, Append };
 //   Until then an earlier file at the target stays as it was.
 // - Append writes at the end of the target (created when missing); a file abandoned before Commit is
 //   cut back to the size it had when it was opened (and removed when the open created it).
+// - StandardOutput writes to the process's standard output (the path only names it in messages). What
+//   has gone out cannot be taken back: an abandoned run only drops what is still buffered.
 // Only regular files are appended to. Write and Commit throw TFileError when writing fails; a file
 // destroyed without Commit is abandoned.
 class TOutputFile {

@@ -416,7 +416,16 @@ std::string TConversionJob::PerFileOutputPath() {
 
 bool TConversionJob::OpenOutputFile(TOutputFile& output) {
   std::error_code error;
-  if (m_host.AppendOutput()) {
+  if (m_host.AppendOutput() && m_host.AppendsToStandardOutput()) {
+    if (output.Open(m_host.OutputPath(), TOutputMode::StandardOutput, error)) {
+      m_outputPath.clear();
+      return true;
+    }
+    const std::string reason = "Cannot write to standard output: " + error.message();
+    Log(kLogExitingConversion);
+    Log(reason);
+    m_host.ReportFailure(reason);
+  } else if (m_host.AppendOutput()) {
     const std::string path = m_host.OutputPath();
     const bool existed = PathExists(path);
     if (output.Open(path, TOutputMode::Append, error)) {

@@ -32,6 +32,8 @@ class TJobHost {
   virtual bool AppendOutput() const = 0;
   virtual bool TrimCellValues() const = 0;
   virtual std::string OutputPath() const = 0;
+  // With AppendOutput: the rows go to standard output (OutputPath only names it), for a pipeline.
+  virtual bool AppendsToStandardOutput() const { return false; }
 
   // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the
   // answer. An empty selection cancels the file; so does a question that could not be asked.

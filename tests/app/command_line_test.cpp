@@ -287,6 +287,69 @@ TEST_F(CommandLineTest, UsageErrors) {
   EXPECT_FALSE(fs::exists("x")) << "nothing was written";
 }
 
+TEST_F(CommandLineTest, HelpOfEachCommand) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
+      {{"view", "--help"}, "Usage: corvane view FILE\n"},
+  };
+  for (const auto& [args, first] : cases) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << first;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), first);
+  }
+  EXPECT_NE(Run({"convert", "--help"}).out.find("  -q, --quiet"), std::string::npos);
+  EXPECT_EQ(Run({"render", "--help"}).out.find("--quiet"), std::string::npos);
+  // After "--" it is a file name.
+  EXPECT_EQ(Run({"convert", "-o", (dir / "o").string(), "--", "--help"}).status, 1);
+}
+
+TEST_F(CommandLineTest, BundledShortOptions) {
+  const std::string in = (kData / "one-table.html").string();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"convert", "-qo", (dir / "a").string(), in}, {"convert", "-qo" + (dir / "a").string(), in},
+        {"convert", "-q", "-o", (dir / "a").string(), in}}) {
+    fs::remove_all(dir / "a");
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << args[1];
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_TRUE(fs::exists(dir / "a" / "one-table.html.xls")) << args[1];
+  }
+  const Result unknown = Run({"convert", "-qz", "-o", (dir / "b").string(), in});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err, "corvane: unknown option '-z'\nTry 'corvane --help' for more information.\n");
+}
+
+TEST_F(CommandLineTest, AppendToStandardOutputForPipelines) {
+  const std::string in = (kData / "one-table.html").string();
+  const std::string rows = "\"Name\"\t\"Qty\"\r\n\" Bolts \"\t\"12\"\r\n\"Nuts \"\t\"7\"\r\n";
+  const Result quiet = Run({"convert", "-q", "-a", "-", in});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.out, rows);
+  EXPECT_EQ(quiet.err, "");
+  // The log goes to standard error, so that the rows stay clean.
+  const Result logged = Run({"convert", "-a", "-", in});
+  EXPECT_EQ(logged.status, 0);
+  EXPECT_EQ(logged.out, rows);
+  EXPECT_NE(logged.err.find("Extraction Complete for " + in), std::string::npos);
+  EXPECT_FALSE(fs::exists("-"));
+  EXPECT_FALSE(fs::exists(dir / "-"));
+}
+
+TEST_F(CommandLineTest, WindowWithoutADisplaySaysWhatToDo) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"page.html"}, {"view", (kData / "one-table.html").string()}}) {
+    const Result r = Run(args, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "corvane: the window needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)\n"
+              "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
+              "See 'corvane convert --help'.\n");
+  }
+}
+
 TEST_F(CommandLineTest, HelpAndVersion) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
