@@ -1,0 +1,96 @@
+# bash completion for corvane                                    -*- shell-script -*-
+#
+# Completes the commands, their options and file names: .htm and .html pages (and folders to reach
+# them) for inputs, folders for convert -o, .xls files for convert -a, .png files for render -o.
+# Needs nothing from the bash-completion package.
+
+# Adds to COMPREPLY the names starting with $cur that match any of the globs, and the folders.
+_corvane_files() {
+    local IFS=$'\n' glob
+    compopt -o filenames 2>/dev/null
+    for glob in "$@"; do
+        COMPREPLY+=($(compgen -f -X "!$glob" -- "$cur"))
+    done
+    COMPREPLY+=($(compgen -d -- "$cur"))
+}
+
+_corvane_folders() {
+    local IFS=$'\n'
+    compopt -o filenames 2>/dev/null
+    COMPREPLY+=($(compgen -d -- "$cur"))
+}
+
+_corvane_options() {
+    COMPREPLY+=($(compgen -W "$*" -- "$cur"))
+}
+
+_corvane() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local command=${COMP_WORDS[1]} i
+    COMPREPLY=()
+    # "--output-dir=DIR": bash splits the word at "=", and the option is the word before it.
+    [[ $prev == = ]] && prev=${COMP_WORDS[COMP_CWORD - 2]}
+
+    if ((COMP_CWORD == 1)); then
+        if [[ $cur == -* ]]; then
+            _corvane_options --help --version
+        else
+            _corvane_options convert render view
+            _corvane_files '*.htm' '*.html'
+        fi
+        return
+    fi
+
+    case $command in
+    convert)
+        # After "--" every argument is a PATH.
+        for ((i = 2; i < COMP_CWORD; i++)); do
+            if [[ ${COMP_WORDS[i]} == -- ]]; then
+                _corvane_files '*.htm' '*.html'
+                return
+            fi
+        done
+        case $prev in
+        -o | --output-dir) _corvane_folders ;;
+        -a | --append)
+            _corvane_files '*.xls'
+            [[ -z $cur ]] && COMPREPLY+=(-)
+            ;;
+        --tables) _corvane_options all ;;
+        *)
+            if [[ $cur == -* ]]; then
+                _corvane_options -o --output-dir -a --append --trim --tables -q --quiet --help
+            else
+                _corvane_files '*.htm' '*.html'
+            fi
+            ;;
+        esac
+        ;;
+    render)
+        case $prev in
+        -o | --output) _corvane_files '*.png' ;;
+        --width | --table) ;;
+        *)
+            if [[ $cur == -* ]]; then
+                _corvane_options -o --output --width --table --help
+            else
+                _corvane_files '*.htm' '*.html'
+            fi
+            ;;
+        esac
+        ;;
+    view)
+        if [[ $cur == -* ]]; then
+            _corvane_options --help
+        elif ((COMP_CWORD == 2)); then
+            _corvane_files '*.htm' '*.html'
+        fi
+        ;;
+    *)
+        # The window: more pages for its input list.
+        _corvane_files '*.htm' '*.html'
+        ;;
+    esac
+}
+
+complete -F _corvane corvane
