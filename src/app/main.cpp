@@ -18,6 +18,7 @@ namespace {
 int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(corvane::kApplicationTitle);
+  QApplication::setWindowIcon(corvane::ApplicationIcon());
   corvane::TfrmMain window;
   QList<QUrl> urls;
   for (const std::string& file : files)

@@ -19,6 +19,9 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/dialog_font.h"
 #include "app/display_text.h"
 #include "app/table_selection_dialog.h"
@@ -28,6 +31,13 @@
 static void InitAppResources() { Q_INIT_RESOURCE(app); }
 
 namespace corvane {
+
+QIcon ApplicationIcon() {
+  InitAppResources();
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256}) icon.addFile(QString(":/corvane/icon-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
 
 namespace {
 
@@ -84,6 +94,7 @@ TfrmMain::TfrmMain() {
   InitAppResources();
   setObjectName("frmMain");
   setWindowTitle(kApplicationTitle);
+  setWindowIcon(ApplicationIcon());
   setFont(DialogFont());
   CreateControls();
 
@@ -106,9 +117,17 @@ void TfrmMain::CreateControls() {
   m_fileMenu = mmMain->addMenu(kFileMenu);
   QAction* openHtml = m_fileMenu->addAction(kOpenHtmlAction);
   openHtml->setObjectName("OpenHTML1");
+  openHtml->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   connect(openHtml, &QAction::triggered, this, [this] { OpenHTML1Click(); });
+  m_fileMenu->addSeparator();
+  QAction* quit = m_fileMenu->addAction(kQuitAction);
+  quit->setObjectName("Quit1");
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(quit, &QAction::triggered, this, &QWidget::close);
   QMenu* help = mmMain->addMenu(kHelpMenu);
-  help->addAction(kAboutAction)->setObjectName("About1");
+  QAction* about = help->addAction(kAboutAction);
+  about->setObjectName("About1");
+  connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
 
   auto* client = new QWidget(this);
   client->setFixedSize(kClientWidth, kClientHeight);
@@ -141,8 +160,9 @@ void TfrmMain::CreateControls() {
   connect(btnClearFiles, &QPushButton::clicked, this, [this] { btnClearFilesClick(); });
 
   auto* GroupBox1 = MakeGroup(pnlMain, "GroupBox1", QRect(8, 147, 609, 92), kOutputGroup);
-  MakeLabel(GroupBox1, "Label1", 6, 26, kOutputPathLabel);
+  QLabel* Label1 = MakeLabel(GroupBox1, "Label1", 6, 26, kOutputPathLabel);
   txtOutputCSVPath = Make<QLineEdit>(GroupBox1, "txtOutputCSVPath", QRect(115, 21, 374, 21));
+  Label1->setBuddy(txtOutputCSVPath);
   auto* btnBrowse = Make<QPushButton>(GroupBox1, "btnBrowse", QRect(496, 18, 105, 25), kBrowseCaption);
   connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowseClick(); });
   chkAppendFiles = Make<QCheckBox>(GroupBox1, "chkAppendFiles", QRect(115, 48, 193, 17), kAppendFilesCaption);
@@ -171,6 +191,8 @@ void TfrmMain::CreateControls() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->hide();
+  // Enter presses the focused button, as Space does.
+  for (QPushButton* button : client->findChildren<QPushButton*>()) button->setAutoDefault(true);
 }
 
 void TfrmMain::ShowQueueInList() {
@@ -179,6 +201,11 @@ void TfrmMain::ShowQueueInList() {
 }
 
 void TfrmMain::Message(const char* text) { QMessageBox::information(this, kApplicationTitle, text); }
+
+void TfrmMain::ShowAbout() {
+  QMessageBox::about(this, kAboutTitle,
+                     QString("%1 %2\n\n%3\n\n%4").arg(kApplicationTitle, CORVANE_VERSION, kBannerText, kLicenceText));
+}
 
 void TfrmMain::OpenHTML1Click() {
   const QStringList files = QFileDialog::getOpenFileNames(this, QString(), QString(), kHtmlFilesFilter);
@@ -264,6 +291,16 @@ void TfrmMain::Button1Click() {
   if (txtOutputCSVPath->text().trimmed().isEmpty()) {
     Message(kSelectOutputPath);
     return;
+  }
+  if (!chkAppendFiles->isChecked()) {
+    // A folder typed by hand is made, as the command line makes it.
+    std::error_code error;
+    std::filesystem::create_directories(PathBytes(txtOutputCSVPath->text()), error);
+    if (error) {
+      QMessageBox::warning(this, kApplicationTitle,
+                           kCannotCreateFolder + txtOutputCSVPath->text() + ": " + QString::fromStdString(error.message()));
+      return;
+    }
   }
   Memo1->move(0, 0);
   Memo1->show();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -27,6 +28,9 @@ class TfrmPreview;
 // The program's main window: the input list (open dialog or files dropped from a file manager), the
 // output settings, Start, and the progress of the conversion job, which runs on the window's job
 // thread while the window stays responsive. Its controls carry their names as object names.
+// The program's icon, in every size it comes in.
+QIcon ApplicationIcon();
+
 class TfrmMain final : public QMainWindow, private TJobRunner {
   Q_OBJECT
 
@@ -53,6 +57,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   void Button1Click();
   void ShowQueueInList();
   void Message(const char* text);
+  void ShowAbout();
 
   // TJobRunner: the user-interface side of the job.
   void ShowLogLines(std::span<const std::string> lines) override;

@@ -1,31 +1,37 @@
 #pragma once
 
-// The captions and messages of the desktop window and the table selection dialog.
+// The captions and messages of the desktop window and the table selection dialog. "&" marks the letter
+// that Alt takes a caption by.
 namespace corvane {
 
 inline constexpr char kApplicationTitle[] = "CORVANE";
 inline constexpr char kBannerText[] = "Tables from web pages, straight into your spreadsheet";
 
-inline constexpr char kFileMenu[] = "File";
-inline constexpr char kOpenHtmlAction[] = "Open HTML";
-inline constexpr char kHelpMenu[] = "Help";
-inline constexpr char kAboutAction[] = "About";
+inline constexpr char kFileMenu[] = "&File";
+inline constexpr char kOpenHtmlAction[] = "&Open HTML";
+inline constexpr char kHelpMenu[] = "&Help";
+inline constexpr char kAboutAction[] = "&About";
+inline constexpr char kQuitAction[] = "&Quit";
+inline constexpr char kAboutTitle[] = "About CORVANE";
+// No licence has been chosen for the program yet; this is what the About box says until one is.
+inline constexpr char kLicenceText[] = "Proprietary software: all rights reserved.";
+inline constexpr char kCannotCreateFolder[] = "Cannot create the output folder ";
 
 inline constexpr char kInputGroup[] = "Input";
-inline constexpr char kAddFilesCaption[] = "Add Files";
-inline constexpr char kRemoveFilesCaption[] = "Remove Files";
-inline constexpr char kRemoveAllCaption[] = "Remove All";
+inline constexpr char kAddFilesCaption[] = "&Add Files";
+inline constexpr char kRemoveFilesCaption[] = "&Remove Files";
+inline constexpr char kRemoveAllCaption[] = "Remove A&ll";
 inline constexpr char kOutputGroup[] = "Output";
-inline constexpr char kOutputPathLabel[] = "Output Excel file path";
-inline constexpr char kBrowseCaption[] = "Browse";
-inline constexpr char kAppendFilesCaption[] = "Append output to a single Excel file";
-inline constexpr char kTrimCellValuesCaption[] = "Trim Cell Values ";
+inline constexpr char kOutputPathLabel[] = "O&utput Excel file path";
+inline constexpr char kBrowseCaption[] = "&Browse";
+inline constexpr char kAppendFilesCaption[] = "A&ppend output to a single Excel file";
+inline constexpr char kTrimCellValuesCaption[] = "&Trim Cell Values ";
 inline constexpr char kProgressGroup[] = "Progress";
 inline constexpr char kProcessingFileLabel[] = "Processing file :";
 inline constexpr char kNoFile[] = "None";
 inline constexpr char kScanningPassLabel[] = "Scanning pass ";
-inline constexpr char kStartCaption[] = "Start";
-inline constexpr char kDoneCaption[] = "Done";
+inline constexpr char kStartCaption[] = "&Start";
+inline constexpr char kDoneCaption[] = "&Done";
 
 inline constexpr char kHtmlFilesFilter[] = "HTML files (*.html *.htm)";
 inline constexpr char kExcelFilter[] = "Excel Document (*.xls)";
@@ -37,8 +43,8 @@ inline constexpr char kSelectOutputPath[] = "Select the output path for the Exce
 
 inline constexpr char kTableSelectCaption[] = "Table Select";
 inline constexpr char kTableItemPrefix[] = "Table";
-inline constexpr char kRememberTablesCaption[] = "Remember the selection for other tables for this job.";
-inline constexpr char kExtractCaption[] = "Extract";
+inline constexpr char kRememberTablesCaption[] = "&Remember the selection for other tables for this job.";
+inline constexpr char kExtractCaption[] = "&Extract";
 inline constexpr char kSelectAtLeastOneTable[] = "Select atleast 1 table";
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "app/view_command.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -34,6 +35,13 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   THtmlView view;
   view.SetDefBackground(0xFFFFFF);
   view.resize(800, 600);
+  // The browse button of a file field chooses a file.
+  view.OnFileBrowse = [&view](QString& file) {
+    const QString chosen = QFileDialog::getOpenFileName(&view, QString(), file);
+    if (chosen.isEmpty()) return false;
+    file = chosen;
+    return true;
+  };
   std::string error;
   try {
     if (!view.LoadFromFile(args[1], error)) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -114,10 +115,10 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, ShowsItsControlsWithTheirCaptions) {
   EXPECT_EQ(window.windowTitle(), "CORVANE");
   EXPECT_EQ(window.centralWidget()->size(), QSize(624, 422));
-  EXPECT_EQ(Start()->text(), "Start");
+  EXPECT_EQ(Start()->text(), "&Start");
   EXPECT_EQ(Control<QLabel>("lblFile")->text(), "None");
-  EXPECT_EQ(Control<QCheckBox>("chkTrimCellValues")->text(), "Trim Cell Values ");
-  EXPECT_EQ(Control<QCheckBox>("chkAppendFiles")->text(), "Append output to a single Excel file");
+  EXPECT_EQ(Control<QCheckBox>("chkTrimCellValues")->text(), "&Trim Cell Values ");
+  EXPECT_EQ(Control<QCheckBox>("chkAppendFiles")->text(), "A&ppend output to a single Excel file");
   EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
   EXPECT_EQ(Control<QProgressBar>("pbConversion")->maximum(), 100);
 }
@@ -195,7 +196,7 @@ TEST_F(MainWindowTest, StartChecksInputAndAddsTheTrailingSlash) {
   DropFiles({kData + "/one-table.html"});
   Path()->clear();
   EXPECT_EQ(ClickAndReadMessage(Start()), "Select the output path for the Excel");
-  EXPECT_EQ(Start()->text(), "Start");
+  EXPECT_EQ(Start()->text(), "&Start");
   EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
 }
 
@@ -221,7 +222,7 @@ TEST_F(MainWindowTest, WholeJobWithATableChoice) {
   });
   QTest::mouseClick(Start(), Qt::LeftButton);
   EXPECT_FALSE(Start()->isEnabled());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "Done"; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
 
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(test::ReadFile(temp.Path() / "one-table.html.xls"),
@@ -248,7 +249,7 @@ TEST_F(MainWindowTest, WholeJobWithATableChoice) {
 
   // "Done" only resets the window.
   QTest::mouseClick(Start(), Qt::LeftButton);
-  EXPECT_EQ(Start()->text(), "Start");
+  EXPECT_EQ(Start()->text(), "&Start");
   EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
   EXPECT_EQ(bar->value(), 0);
   EXPECT_EQ(Control<QLabel>("lblFile")->text(), "None");
@@ -257,17 +258,72 @@ TEST_F(MainWindowTest, WholeJobWithATableChoice) {
 
 TEST_F(MainWindowTest, AbortedJobKeepsEveryFileForTheNextStart) {
   DropFiles({kData + "/three-tables.html", kData + "/one-table.html"});
-  QTest::keyClicks(Path(), QString::fromStdString((temp.Path() / "missing").string()));
+  // An append file in a folder that does not exist cannot be created.
+  ClickBox(Control<QCheckBox>("chkAppendFiles"));
+  const QString target = QString::fromStdString((temp.Path() / "missing" / "all.xls").string());
+  QTest::keyClicks(Path(), target);
   QTest::mouseClick(Start(), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "Done"; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
   const QString log = Control<QPlainTextEdit>("Memo1")->toPlainText();
-  const QString reason = "Cannot create excel file. Check path " +
-                         QString::fromStdString((temp.Path() / "missing" / "one-table.html.xls").string()) +
-                         ": No such file or directory\n";
-  EXPECT_TRUE(log.contains("ERROR : Exiting conversion.\n" + reason)) << log.toStdString();
+  EXPECT_TRUE(log.contains("ERROR : Exiting conversion.\nDETAILS : Cannot create file " + target + "\n")) << log.toStdString();
   EXPECT_EQ(ListTexts(), (QStringList{kData + "/three-tables.html", kData + "/one-table.html"}));
   EXPECT_EQ(QueueTexts(), (QStringList{kData + "/one-table.html", kData + "/three-tables.html"}));
   EXPECT_EQ(Control<QProgressBar>("pbConversion")->value(), 2);
+}
+
+TEST_F(MainWindowTest, MissingOutputFolderIsMadeOrNamedWithItsReason) {
+  DropFiles({kData + "/one-table.html"});
+  const fs::path made = temp.Path() / "new" / "deeper";
+  QTest::keyClicks(Path(), QString::fromStdString(made.string()));
+  QTest::mouseClick(Start(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
+  EXPECT_TRUE(fs::exists(made / "one-table.html.xls"));
+  QTest::mouseClick(Start(), Qt::LeftButton);
+
+  DropFiles({kData + "/one-table.html"});
+  const QString underFile = QString::fromStdString(temp.Write("plain", "x")) + "/out";
+  Path()->setText(underFile);
+  EXPECT_EQ(ClickAndReadMessage(Start()), "Cannot create the output folder " + underFile + "/: Not a directory");
+  EXPECT_EQ(Start()->text(), "&Start");
+  EXPECT_EQ(Control<QProgressBar>("pbConversion")->value(), 0);
+  EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
+  EXPECT_EQ(ListTexts(), QStringList{kData + "/one-table.html"});
+}
+
+TEST_F(MainWindowTest, KeyboardReachesMenusAndButtons) {
+  auto* file = window.findChild<QMenuBar*>("mmMain")->actions().at(0)->menu();
+  EXPECT_EQ(file->title(), "&File");
+  QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return file->isVisible(); }, 2000));
+  QTest::keyClick(file, Qt::Key_Escape);
+  QTest::keyClick(file, Qt::Key_Escape);
+  EXPECT_EQ(window.findChild<QAction*>("OpenHTML1")->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(window.findChild<QAction*>("Quit1")->shortcut(), QKeySequence("Ctrl+Q"));
+
+  // Enter on the focused Start presses it.
+  Start()->setFocus();
+  QString message;
+  test::AnswerNextModal([&message](QWidget* modal) {
+    message = static_cast<QMessageBox*>(modal)->text();
+    static_cast<QMessageBox*>(modal)->accept();
+  });
+  QTest::keyClick(Start(), Qt::Key_Return);
+  EXPECT_EQ(message, "Select html files");
+
+  // Help > About names the program, its version and its licence.
+  test::AnswerNextModal([&message](QWidget* modal) {
+    message = static_cast<QMessageBox*>(modal)->text();
+    static_cast<QMessageBox*>(modal)->accept();
+  });
+  window.findChild<QAction*>("About1")->trigger();
+  EXPECT_EQ(message, QString("CORVANE ") + CORVANE_VERSION +
+                         "\n\nTables from web pages, straight into your spreadsheet\n\nProprietary software: all rights reserved.");
+  EXPECT_FALSE(window.windowIcon().isNull());
+
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunWaitsForItAndNeverAsks) {

@@ -46,7 +46,7 @@ TEST_F(TableSelectionDialogTest, ListsTablesAndShowsTheHighestSelected) {
   EXPECT_EQ(dialog.size(), QSize(664, 476));
   ASSERT_EQ(dialog.lstTables()->count(), 3);
   EXPECT_EQ(dialog.lstTables()->item(2)->text(), "Table3");
-  EXPECT_EQ(dialog.chkRememberTables()->text(), "Remember the selection for other tables for this job.");
+  EXPECT_EQ(dialog.chkRememberTables()->text(), "&Remember the selection for other tables for this job.");
   EXPECT_EQ(Shown(), "");
 
   Click(1);
