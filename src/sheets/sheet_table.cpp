@@ -1,0 +1,197 @@
+#include "sheets/sheet_table.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <optional>
+
+#include "html/attribute_list.h"
+#include "html/html_reader.h"
+
+namespace corvane {
+
+namespace {
+
+using S = TagSymbol;
+
+// The reader, in the page's character set unless the fragment declares its own.
+class TFragmentReader final : public THtmlReader {
+ public:
+  TFragmentReader(std::string text, const TDeclaredCharset& page) : THtmlReader(std::move(text)) {
+    if (page.Utf8) SetCurrentUtf8();
+    else if (page.CharSet) SetCurrentCharSet(*page.CharSet);
+  }
+};
+
+bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
+
+bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c == 0xA0 || c < 0x20 || c == 0x7F)); }
+
+// Builds the text of one cell: runs of white space become one space, line breaks end lines, and each
+// line loses the spaces at its ends.
+class TCellText {
+ public:
+  void Add(const QString& text) {
+    for (const QChar ch : text) {
+      const char16_t c = ch.unicode();
+      if (IsCollapsible(c)) {
+        m_space = true;
+        continue;
+      }
+      if (m_space && !m_line.isEmpty()) m_line += u' ';
+      m_space = false;
+      m_line += ch;
+    }
+  }
+  // BR: always a line; the end or start of a block: a line only when text stands before it.
+  void Break(bool always) {
+    m_space = false;
+    if (always || !m_line.isEmpty()) {
+      m_lines.push_back(m_line);
+      m_line.clear();
+    }
+  }
+  QString Take(bool trim) {
+    Break(false);
+    // Lines that blocks left empty at the end do not count.
+    while (!m_lines.empty() && m_lines.back().isEmpty()) m_lines.pop_back();
+    QString text = m_lines.join(u'\n');
+    m_lines.clear();
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && IsTrimmed(text[begin].unicode(), trim)) ++begin;
+    while (end > begin && IsTrimmed(text[end - 1].unicode(), trim)) --end;
+    return text.mid(begin, end - begin);
+  }
+
+ private:
+  QStringList m_lines;
+  QString m_line;
+  bool m_space = false;
+};
+
+bool IsBlock(S symbol) {
+  switch (symbol) {
+    case S::SymP: case S::SymPEnd: case S::SymDiv: case S::SymDivEnd: case S::SymLi: case S::SymH:
+    case S::SymHEnd: case S::SymBlockquote: case S::SymBlockquoteEnd: case S::SymPre: case S::SymPreEnd:
+    case S::SymUl: case S::SymUlEnd: case S::SymOl: case S::SymOlEnd: case S::SymDl: case S::SymDlEnd:
+    case S::SymDt: case S::SymDd: case S::SymHr: case S::SymAddress: case S::SymAddressEnd: case S::SymCenter:
+    case S::SymCenterEnd: case S::SymTable: case S::SymTableEnd:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Places cells on the grid, past the places that row spans from above hold: for each column, the row
+// below the last one a span holds.
+class TGrid {
+ public:
+  void NewRow() {
+    ++m_row;
+    m_column = 0;
+  }
+  // The cell's place, the first free column of the current row; none past the sheet's last column.
+  std::optional<TSheetCell> Place(int rowSpan, int columnSpan) {
+    if (m_row < 0) NewRow();
+    while (m_column < static_cast<int>(m_takenUntil.size()) && m_takenUntil[static_cast<std::size_t>(m_column)] > m_row)
+      ++m_column;
+    if (m_column >= kMaxColumns) return std::nullopt;
+    columnSpan = std::min(columnSpan, kMaxColumns - m_column);
+    TSheetCell cell;
+    cell.Row = m_row;
+    cell.Column = m_column;
+    cell.RowSpan = rowSpan;
+    cell.ColumnSpan = columnSpan;
+    if (m_takenUntil.size() < static_cast<std::size_t>(m_column + columnSpan))
+      m_takenUntil.resize(static_cast<std::size_t>(m_column + columnSpan), 0);
+    for (int c = m_column; c < m_column + columnSpan; ++c) m_takenUntil[static_cast<std::size_t>(c)] = m_row + rowSpan;
+    m_column += columnSpan;
+    m_rows = std::max(m_rows, m_row + rowSpan);
+    m_columns = std::max(m_columns, m_column);
+    return cell;
+  }
+  int Rows() const { return m_rows; }
+  int Columns() const { return m_columns; }
+
+ private:
+  std::vector<int> m_takenUntil;
+  int m_row = -1;
+  int m_column = 0;
+  int m_rows = 0;
+  int m_columns = 0;
+};
+
+int SpanOf(const TAttributeList& attributes, S symbol, int most) {
+  const TAttribute* span = attributes.Find(symbol);
+  return span ? std::clamp(span->Value, 1, most) : 1;
+}
+
+}  // namespace
+
+TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
+  TFragmentReader reader(std::string(fragment), DeclaredCharset(reading.PageCharset));
+  reader.Start();
+  TSheetTable table;
+  TGrid grid;
+  TCellText text;
+  bool inCell = false;
+  int depth = 0;  // TABLE elements open; the fragment's own is the first
+  auto endCell = [&] {
+    if (!inCell) return;
+    table.Cells.back().Text = text.Take(reading.Trim);
+    inCell = false;
+  };
+  for (; reader.Symbol() != S::SymEof; reader.NextToken()) {
+    const S symbol = reader.Symbol();
+    switch (symbol) {
+      case S::SymText:
+        if (inCell) text.Add(reader.Token().S());
+        break;
+      case S::SymTable:
+        ++depth;
+        if (depth > 1 && inCell) text.Break(false);
+        break;
+      case S::SymTableEnd:
+        if (depth > 1 && inCell) text.Break(false);
+        if (--depth <= 0) endCell();
+        break;
+      case S::SymTr:
+        if (depth > 1) break;
+        endCell();
+        grid.NewRow();
+        break;
+      case S::SymTd:
+      case S::SymTh:
+        if (depth > 1) break;
+        endCell();
+        if (std::optional<TSheetCell> cell = grid.Place(SpanOf(reader.Attributes(), S::SymRowspan, kMaxRowSpan),
+                                                        SpanOf(reader.Attributes(), S::SymColspan, kMaxColumnSpan))) {
+          table.Cells.push_back(std::move(*cell));
+          inCell = true;
+        }
+        break;
+      case S::SymTdEnd:
+      case S::SymThEnd:
+      case S::SymTrEnd:
+        if (depth <= 1) endCell();
+        break;
+      case S::SymBr:
+        if (inCell) text.Break(true);
+        break;
+      case S::SymScript:
+      case S::SymStyle:
+      case S::SymTextarea:
+        reader.ReadRawContent();
+        break;
+      default:
+        if (inCell && IsBlock(symbol)) text.Break(false);
+        break;
+    }
+  }
+  endCell();
+  table.Rows = grid.Rows();
+  table.Columns = grid.Columns();
+  return table;
+}
+
+}  // namespace corvane

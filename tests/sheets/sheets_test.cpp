@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "sheets/cell_value.h"
+#include "sheets/sheet_table.h"
+#include "sheets/sheet_writers.h"
+#include "support/temp_dir.h"
+
+namespace corvane {
+namespace {
+
+// The cells of a table as "row,column[rows x columns]=text", the text's line breaks as "|".
+std::vector<std::string> Cells(const TSheetTable& table) {
+  std::vector<std::string> cells;
+  for (const TSheetCell& cell : table.Cells) {
+    std::string text = QString(cell.Text).replace(u'\n', u'|').toStdString();
+    std::string place = std::to_string(cell.Row) + "," + std::to_string(cell.Column);
+    if (cell.RowSpan > 1 || cell.ColumnSpan > 1)
+      place += "[" + std::to_string(cell.RowSpan) + "x" + std::to_string(cell.ColumnSpan) + "]";
+    cells.push_back(place + "=" + text);
+  }
+  return cells;
+}
+
+struct TReadCase {
+  std::string Fragment;
+  std::vector<std::string> Expected;
+  std::string PageCharset = {};
+  bool Trim = false;
+};
+
+TEST(SheetTable, ReadAsABrowserShowsIt) {
+  const TReadCase cases[] = {
+      // Cells and rows end where the next begins.
+      {"<table><tr><td>a<td>b<tr><td>c</table>", {"0,0=a", "0,1=b", "1,0=c"}},
+      {"<table><td>no row<td>x</td></table>", {"0,0=no row", "0,1=x"}},
+      // Tags go, references are decoded, white space collapses (a no-break space stays).
+      {"<table><tr><td> <b>bold</b>\n  <a href=x>link</a> </td></tr></table>", {"0,0=bold link"}},
+      {"<table><tr><td>&amp; &lt;x&gt; Rh&ocirc;ne&#160;!</table>", {"0,0=& <x> Rh\xc3\xb4ne\xc2\xa0!"}},
+      {"<table><tr><td>always\navailable</table>", {"0,0=always available"}},
+      // Line breaks: BR always, block ends between texts.
+      {"<table><tr><td>a<br>b<br><br>c<p>d</p><div>e</div>f</table>", {"0,0=a|b||c|d|e|f"}},
+      {"<table><tr><td><p>only</p></table>", {"0,0=only"}},
+      // Spans keep the grid.
+      {"<table><tr><td rowspan=2>a<td colspan=2>b<tr><td>c<td>d</table>",
+       {"0,0[2x1]=a", "0,1[1x2]=b", "1,1=c", "1,2=d"}},
+      {"<table><tr><td colspan=0>x<td rowspan=-4>y</table>", {"0,0=x", "0,1=y"}},
+      // A legacy code page, from the page's declaration.
+      {"<table><tr><td>\xea\xe0\xf4\xe5</table>", {"0,0=\xd0\xba\xd0\xb0\xd1\x84\xd0\xb5"},
+       "<meta http-equiv=content-type content='text/html; charset=windows-1251'>"},
+      {"<table><tr><td>caf\xe9</table>", {"0,0=caf\xc3\xa9"}, "<meta charset=iso-8859-1>"},
+      // Script and style content is not text; a table inside a cell gives its text on lines of its own.
+      {"<table><tr><td>a<script>if (x < 2) y();</script><style>p{}</style>b</table>", {"0,0=ab"}},
+      {"<table><tr><td>a<script>if (x < 2) y();</script>b</table>", {"0,0=ab"}},
+      {"<table><tr><td>a<style>p{}</style>b</table>", {"0,0=ab"}},
+      {"<table><tr><td>out<table><tr><td>in</table>after<td>next</table>", {"0,0=out|in|after", "0,1=next"}},
+      // Trimming takes no-break spaces and control characters too.
+      {"<table><tr><td>&nbsp;x&nbsp;</table>", {"0,0=\xc2\xa0x\xc2\xa0"}},
+      {"<table><tr><td>&nbsp;x&nbsp;</table>", {"0,0=x"}, "", true},
+  };
+  for (const TReadCase& c : cases) {
+    const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
+    EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
+  }
+  const TSheetTable spans = ReadSheetTable("<table><tr><td rowspan=3>a<td>b<tr><td>c</table>", {});
+  EXPECT_EQ(spans.Rows, 3);
+  EXPECT_EQ(spans.Columns, 2);
+  const TSheetTable hostile = ReadSheetTable("<table><tr><td colspan=99999999 rowspan=99999999>x<td colspan=9999>y</table>", {});
+  EXPECT_EQ(Cells(hostile), (std::vector<std::string>{"0,0[65534x1000]=x", "0,1000[1x1000]=y"}));
+}
+
+TEST(CellValue, NumbersOnlyWhenTheyReadBackAsWritten) {
+  const std::pair<const char*, std::optional<double>> cases[] = {
+      {"12", 12}, {"-3.5", -3.5}, {"0", 0}, {"0.05", 0.05}, {"123456789012345", 123456789012345.0},
+      {"0.000000000000001", 1e-15}, {"002", {}}, {"1,000", {}}, {"1.10", {}}, {"1.", {}}, {".5", {}}, {"(3)", {}},
+      {"=1+1", {}}, {"1:15", {}}, {"-0", {}}, {"1e5", {}}, {"+5", {}}, {"1234567890123456", {}}, {"12 ", {}},
+      {"", {}}, {"-", {}}, {"\xd9\xa1", {}},
+  };
+  for (const auto& [text, number] : cases) EXPECT_EQ(PlainNumber(QString::fromUtf8(text)), number) << text;
+}
+
+TEST(SheetWriters, CsvQuotesOnlyWhatNeedsItAndKeepsTheGrid) {
+  const TSheetTable table = ReadSheetTable(
+      "<table><tr><td colspan=2>a, b<td>say \"hi\"<tr><td>x<br>y<td>\t<td>3</table>", {});
+  std::string csv;
+  AppendCsvTable(table, csv);
+  EXPECT_EQ(csv, "\"a, b\",,\"say \"\"hi\"\"\"\r\n\"x\ny\",,3\r\n");
+}
+
+// Runs a Python script on a file and returns what it prints.
+std::string RunPython(const std::string& script, const std::string& file) {
+  test::TTempDir dir;
+  const std::string scriptPath = dir.Write("read.py", script);
+  const std::string command = "/usr/bin/python3 " + scriptPath + " '" + file + "' 2>&1";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+const TSheetTable& RoundTripTable() {
+  static const TSheetTable table = ReadSheetTable(
+      "<table><tr><th>Name<th>Qty<th>Code"
+      "<tr><td>say \"hi\"\t<td>12<td>002"
+      "<tr><td rowspan=2>two<br>lines<td>-3.5<td>=1+1"
+      "<tr><td>1:15<td>(3)"
+      "<tr><td colspan=3>Rh&ocirc;ne &amp; co</table>",
+      {});
+  return table;
+}
+
+TEST(SheetWriters, CsvReadsBackCellForCell) {
+  test::TTempDir dir;
+  std::string csv(kCsvByteOrderMark);
+  AppendCsvTable(RoundTripTable(), csv);
+  const std::string path = dir.Write("t.csv", csv);
+  const std::string read = RunPython(
+      "import csv, sys\n"
+      "with open(sys.argv[1], newline='', encoding='utf-8-sig') as f:\n"
+      "    for row in csv.reader(f): print(repr(row))\n",
+      path);
+  EXPECT_EQ(read,
+            "['Name', 'Qty', 'Code']\n"
+            "['say \"hi\"', '12', '002']\n"
+            "['two\\nlines', '-3.5', '=1+1']\n"
+            "['', '1:15', '(3)']\n"
+            "['Rhône & co', '', '']\n");
+}
+
+TEST(SheetWriters, XlsxReadsBackWithTypesAndMergedCells) {
+  test::TTempDir dir;
+  const std::string path = (dir.Path() / "t.xlsx").string();
+  TXlsxWorkbook workbook(path);
+  workbook.AddTable("Table 1", RoundTripTable());
+  workbook.AddTable("Table 1", ReadSheetTable("<table><tr><td>0.05</table>", {}));
+  workbook.AddTable("a/b:c*d?e[f]g\\h and a very long name past the limit", ReadSheetTable("<table><tr><td>x</table>", {}));
+  std::string error;
+  ASSERT_TRUE(workbook.Close(error)) << error;
+  const std::string read = RunPython(
+      "import openpyxl, sys\n"
+      "book = openpyxl.load_workbook(sys.argv[1])\n"
+      "for sheet in book.worksheets:\n"
+      "    print(sheet.title, sorted(str(r) for r in sheet.merged_cells.ranges))\n"
+      "    for row in sheet.iter_rows():\n"
+      "        print([(type(c.value).__name__, c.value) for c in row if c.value is not None])\n",
+      path);
+  EXPECT_EQ(read,
+            "Table 1 ['A3:A4', 'A5:C5']\n"
+            "[('str', 'Name'), ('str', 'Qty'), ('str', 'Code')]\n"
+            "[('str', 'say \"hi\"'), ('int', 12), ('str', '002')]\n"
+            "[('str', 'two\\nlines'), ('float', -3.5), ('str', '=1+1')]\n"
+            "[('str', '1:15'), ('str', '(3)')]\n"
+            "[('str', 'Rhône & co')]\n"
+            "Table 1 (2) []\n"
+            "[('float', 0.05)]\n"
+            "a_b_c_d_e_f_g_h and a very long []\n"
+            "[('str', 'x')]\n");
+}
+
+}  // namespace
+}  // namespace corvane
