@@ -53,13 +53,14 @@ _corvane() {
         case $prev in
         -o | --output-dir) _corvane_folders ;;
         -a | --append)
-            _corvane_files '*.xls'
+            _corvane_files '*.xls' '*.csv'
             [[ -z $cur ]] && COMPREPLY+=(-)
             ;;
         --tables) _corvane_options all ;;
+        --format) _corvane_options xls xlsx csv ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --trim --tables -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --trim --tables -q --quiet --help
             else
                 _corvane_files '*.htm' '*.html'
             fi

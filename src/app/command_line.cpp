@@ -19,6 +19,7 @@
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
+#include "app/sheet_output.h"
 
 #ifndef CORVANE_VERSION
 #define CORVANE_VERSION "unknown"
@@ -33,14 +34,15 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
 
 constexpr std::string_view kUsageHead =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
-    "  corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
+    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q]\n"
+    "                  PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
@@ -59,6 +61,13 @@ constexpr std::string_view kConvertOptions =
     "  -a, --append FILE       append the rows of all files to FILE (created when missing; never one of\n"
     "                          the input files); with FILE '-' the rows go to standard output and the\n"
     "                          log to standard error\n"
+    "      --format FORMAT     xls (the default): the tab-separated text described above, its bytes as\n"
+    "                          the page has them; xlsx: a workbook NAME.EXT.xlsx per file with a sheet\n"
+    "                          per table (-o only); csv: NAME.EXT.csv with the tables one after another\n"
+    "                          (or appended to FILE), UTF-8. Both read each table as a browser shows it:\n"
+    "                          tags removed, references decoded, the page's code page read, white space\n"
+    "                          collapsed, spans merged (xlsx) or left empty (csv); plain numbers are\n"
+    "                          numbers in xlsx, everything else text\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
@@ -92,6 +101,7 @@ constexpr std::string_view kSafetyAndStatus =
     "and 143 when terminated.\n";
 
 struct TConvertOptions {
+  TOutputFormat format = TOutputFormat::Xls;
   std::string outputDir;
   std::string appendFile;
   bool trim = false;
@@ -187,6 +197,11 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
     } else if (name == "-a" || name == "--append") {
       options.appendFile = takeValue();
       appendGiven = true;
+    } else if (name == "--format") {
+      const std::string format = takeValue();
+      const std::optional<TOutputFormat> known = OutputFormatNamed(format);
+      if (!known) throw TUsageError("--format takes xls, xlsx or csv");
+      options.format = *known;
     } else if (name == "--tables") {
       const std::string tables = takeValue();
       options.tables = tables == "all" ? std::nullopt : std::optional(ParseTableNumbers(tables));
@@ -201,6 +216,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
   if ((outputDirGiven && options.outputDir.empty()) || (appendGiven && options.appendFile.empty()))
     throw TUsageError("the output path is empty");
   if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
+  if (options.format == TOutputFormat::Xlsx && appendGiven)
+    throw TUsageError("--format xlsx writes a workbook per file: use -o DIR");
   return options;
 }
 
@@ -348,6 +365,10 @@ class TConsoleJobHost final : public TInlineJobHost {
   }
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
   bool AppendsToStandardOutput() const override { return m_options.appendFile == "-"; }
+  TTableWriter* TableWriter() override {
+    if (!m_writer) m_writer = MakeTableWriter(m_options.format);
+    return m_writer.get();
+  }
   bool TrimCellValues() const override { return m_options.trim; }
   std::string OutputPath() const override { return m_outputPath; }
 
@@ -392,6 +413,7 @@ class TConsoleJobHost final : public TInlineJobHost {
 
   const TConvertOptions& m_options;
   std::vector<std::string> m_files;
+  std::unique_ptr<TTableWriter> m_writer;
   FILE* m_log;
   std::string m_outputPath;
   int m_logError = 0;

@@ -93,6 +93,9 @@ class TOutputFile {
   void Abandon() noexcept;
 
   bool IsOpen() const { return m_fd >= 0; }
+  // Append: the file's size before this run; 0 otherwise.
+  std::uint64_t StartSize() const { return m_mode == TOutputMode::Append ? m_startSize : 0; }
+  TOutputMode Mode() const { return m_mode; }
   // The target file (Append) once opened.
   const TFileIdentity& Identity() const { return m_identity; }
 

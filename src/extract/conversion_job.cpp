@@ -17,6 +17,7 @@
 #include "extract/page_charset.h"
 #include "extract/row_extraction.h"
 #include "extract/table_fragment_scanner.h"
+#include "extract/table_writer.h"
 
 namespace corvane {
 
@@ -285,6 +286,7 @@ void TConversionJob::ConvertFile() {
   m_tableFragments.clear();
   m_pageCharset.clear();
   m_outputPath.clear();
+  m_tableWriter = m_host.TableWriter();
   TOutputFile& output = m_output;
   try {
     CheckStop();
@@ -341,18 +343,18 @@ void TConversionJob::ConvertFile() {
     }
     FinishOutput(output);
   } catch (const TJobStopped&) {
-    output.Abandon();
+    AbandonOutput(output);
     m_stopped = true;
     m_runFailed = true;
     LogJoined(kLogStopped, m_currentFile);
   } catch (const TFileError& error) {
-    output.Abandon();
+    AbandonOutput(output);
     Fail(error.what());
   } catch (const std::bad_alloc&) {
-    output.Abandon();
+    AbandonOutput(output);
     Fail("Not enough memory to convert " + m_currentFile);
   } catch (const std::exception& error) {
-    output.Abandon();
+    AbandonOutput(output);
     Fail(std::string(error.what()) + " while converting " + m_currentFile);
   }
 }
@@ -404,12 +406,12 @@ void TConversionJob::CallPreview() {
 
 std::string TConversionJob::PerFileOutputPath() {
   const std::string base = UpToLastSeparator(m_host.OutputPath()) + AfterLastSeparator(m_currentFile);
-  std::string path = base + std::string(kOutputExtension);
+  const std::string extension(m_tableWriter ? m_tableWriter->Extension() : kOutputExtension);
+  std::string path = base + extension;
   // Two inputs of one job with the same name (from different folders) never share an output file: the
   // later one gets "NAME (2).xls", "NAME (3).xls", ...
   unsigned k = 2;
-  for (; m_writtenOutputs.count(path) != 0; ++k)
-    path = base + " (" + std::to_string(k) + ")" + std::string(kOutputExtension);
+  for (; m_writtenOutputs.count(path) != 0; ++k) path = base + " (" + std::to_string(k) + ")" + extension;
   if (k != 2) LogJoined(kLogRenamedOutput, path);
   return path;
 }
@@ -419,6 +421,7 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
   if (m_host.AppendOutput() && m_host.AppendsToStandardOutput()) {
     if (output.Open(m_host.OutputPath(), TOutputMode::StandardOutput, error)) {
       m_outputPath.clear();
+      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::Stream);
       return true;
     }
     const std::string reason = "Cannot write to standard output: " + error.message();
@@ -434,6 +437,8 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
       if (FileIdentityOf(m_currentFile, current) && current == output.Identity())
         throw TFileError("Cannot append to " + path + std::string(kAppendTargetIsInput));
       m_outputPath.clear();
+      if (m_tableWriter)
+        m_tableWriter->BeginOutput(output, output.StartSize() > 0 ? TOutputStart::AfterContent : TOutputStart::NewFile);
       return true;
     }
     if (existed) throw TFileError("Cannot open " + path + " for appending: " + error.message());
@@ -444,6 +449,7 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     const std::string path = PerFileOutputPath();
     if (output.Open(path, TOutputMode::Replace, error)) {
       m_outputPath = path;
+      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile);
       return true;
     }
     Log(kLogExitingConversion);
@@ -492,6 +498,18 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   return !scanner.Overflowed();
 }
 
+void TConversionJob::AbandonOutput(TOutputFile& output) noexcept {
+  if (m_tableWriter) m_tableWriter->Abandon();
+  output.Abandon();
+}
+
+std::string TConversionJob::ReadPageCharset(TRunInput& input) {
+  std::string head(kPageCharsetScanLimit, '\0');
+  head.resize(input.Read(head.data(), head.size()));
+  input.Rewind();
+  return PageCharsetDeclaration(head);
+}
+
 bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
   // Text before a table on its line belongs to the table, so a single pass holds each line's text until
   // a table opens or the line ends. A line longer than this gives the single pass up: what it wrote is
@@ -503,6 +521,8 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
   ShowPassLabels();
   TTableOrder order;
   order.every = true;
+  // Another format reads each table in the page's character set, declared before the tables.
+  if (m_tableWriter) m_pageCharset = ReadPageCharset(input);
   // No one reads the log: the rows are not logged, and are written beside the scan.
   struct TUnlogged {
     bool& LogRows;
@@ -515,7 +535,7 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
     complete = StreamTables(input, order, output, kPendingLimit, true);
   }
   if (!complete) {
-    output.Abandon();
+    AbandonOutput(output);
     input.Rewind();
     m_passNumber = passNumber;
     return false;
@@ -525,6 +545,11 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {
+  if (m_tableWriter) {
+    CheckStop();
+    m_tableWriter->WriteTable(fragment, m_pageCharset, m_host.TrimCellValues(), output);
+    return;
+  }
   const TCellTrimming trimming = m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep;
   TTableRowWalker rows(fragment);
   std::string_view rowText;
@@ -544,6 +569,7 @@ void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) 
 
 void TConversionJob::FinishOutput(TOutputFile& output) {
   CheckStop();
+  if (m_tableWriter) m_tableWriter->FinishOutput(output);
   output.Commit();
   if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);
 }

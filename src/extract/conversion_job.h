@@ -88,6 +88,9 @@ class TConversionJob {
                     bool beside = false);
   void WriteTable(std::string_view fragment, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
+  void AbandonOutput(TOutputFile& output) noexcept;
+  // The page's character-set declaration, read from the start of the input (which is rewound).
+  std::string ReadPageCharset(TRunInput& input);
 
   friend class TTableStreamer;
 
@@ -112,6 +115,7 @@ class TConversionJob {
   std::unordered_set<std::string> m_writtenOutputs;
   std::string m_outputPath;  // the current run's own output file; empty when it appends
   std::string m_rowLine;     // reused for every row
+  TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
 };

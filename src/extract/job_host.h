@@ -8,6 +8,8 @@
 
 namespace corvane {
 
+class TTableWriter;
+
 enum class TJobEnd { Completed, Aborted };
 
 // The user's answer to "which tables of this file?".
@@ -34,6 +36,8 @@ class TJobHost {
   virtual std::string OutputPath() const = 0;
   // With AppendOutput: the rows go to standard output (OutputPath only names it), for a pipeline.
   virtual bool AppendsToStandardOutput() const { return false; }
+  // The writer of another output format (CSV, XLSX); none for the ".xls" text.
+  virtual TTableWriter* TableWriter() { return nullptr; }
 
   // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the
   // answer. An empty selection cancels the file; so does a question that could not be asked.

@@ -289,8 +289,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view FILE\n"},
   };
@@ -347,6 +347,47 @@ TEST_F(CommandLineTest, WindowWithoutADisplaySaysWhatToDo) {
               "corvane: the window needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)\n"
               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
               "See 'corvane convert --help'.\n");
+  }
+}
+
+TEST_F(CommandLineTest, CsvAndXlsxAsABrowserShowsTheCells) {
+  const std::string one = (kData / "one-table.html").string();
+  const std::string three = (kData / "three-tables.html").string();
+  Result r = Run({"convert", "-q", "--format", "csv", "-o", (dir / "o").string(), one, three});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "o" / "one-table.html.csv"), "\xEF\xBB\xBFName,Qty\r\nBolts,12\r\nNuts\xC2\xA0,7\r\n");
+  EXPECT_EQ(ReadFile(dir / "o" / "three-tables.html.csv"), "\xEF\xBB\xBF" "first\r\n\r\nsecond\r\n\r\nthird\r\n");
+  // Appending: the byte-order mark starts the file once, and an empty line parts the tables.
+  for (int run = 0; run < 2; ++run) {
+    r = Run({"convert", "-q", "--trim", "--format=csv", "--tables", "2", "-a", (dir / "all.csv").string(), three});
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  EXPECT_EQ(ReadFile(dir / "all.csv"), "\xEF\xBB\xBFsecond\r\n\r\nsecond\r\n");
+
+  r = Run({"convert", "-q", "--trim", "--format", "xlsx", "-o", (dir / "x").string(), one, three});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string script = temp.Write("read.py",
+                                        "import openpyxl, sys\n"
+                                        "for path in sys.argv[1:]:\n"
+                                        "    book = openpyxl.load_workbook(path)\n"
+                                        "    for sheet in book.worksheets:\n"
+                                        "        print(sheet.title, [[c.value for c in row] for row in sheet.iter_rows()])\n");
+  const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote((dir / "x" / "one-table.html.xlsx").string()) +
+                              " " + Quote((dir / "x" / "three-tables.html.xlsx").string()) + " >" +
+                              Quote((dir / "read").string()) + " 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "read"),
+            "Table 1 [['Name', 'Qty'], ['Bolts', 12], ['Nuts', 7]]\n"
+            "Table 1 [['first']]\nTable 2 [['second']]\nTable 3 [['third']]\n");
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"convert", "--format", "pdf", "-o", "x", one}, "corvane: --format takes xls, xlsx or csv"},
+      {{"convert", "--format", "xlsx", "-a", "x.xlsx", one}, "corvane: --format xlsx writes a workbook per file: use -o DIR"},
+  };
+  for (const auto& [args, message] : refused) {
+    r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, message + "\nTry 'corvane --help' for more information.\n");
   }
 }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+class TOutputFile;
+
+// Where a run's output starts: a new file, after what an append file already holds, or a stream
+// (standard output) that has no start of its own.
+enum class TOutputStart { NewFile, AfterContent, Stream };
+
+// Writes the chosen tables in a format other than the ".xls" text (the host supplies it; the job keeps
+// its own row writing otherwise). One run at a time uses it, from one thread at a time.
+class TTableWriter {
+ public:
+  virtual ~TTableWriter() = default;
+  // The extension of the files written per input, such as ".csv".
+  virtual std::string_view Extension() const = 0;
+  // A run's output has been opened.
+  virtual void BeginOutput(TOutputFile& output, TOutputStart start) = 0;
+  // One chosen table, in the order the tables are written; pageCharset is the page's character-set
+  // declaration (see PageCharsetDeclaration) and trim the "Trim Cell Values" setting.
+  virtual void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) = 0;
+  // Before the output is committed: writes what the writer still holds.
+  virtual void FinishOutput(TOutputFile& output) = 0;
+  // The run's output is abandoned: what the writer holds goes.
+  virtual void Abandon() = 0;
+};
+
+}  // namespace corvane
