@@ -58,7 +58,11 @@ struct TXlsxWorkbook::TState {
 };
 
 TXlsxWorkbook::TXlsxWorkbook(const std::string& path) : m_state(std::make_unique<TState>()) {
-  m_state->Workbook = workbook_new(path.c_str());
+  // Rows go to temporary files as they are finished, so that a workbook of millions of cells takes
+  // little memory; cells are written in reading order, which is row order.
+  lxw_workbook_options options{};
+  options.constant_memory = LXW_TRUE;
+  m_state->Workbook = workbook_new_opt(path.c_str(), &options);
   if (m_state->Workbook) {
     m_state->Wrapped = workbook_add_format(m_state->Workbook);
     format_set_text_wrap(m_state->Wrapped);
@@ -107,7 +111,9 @@ void TXlsxWorkbook::AddTable(const std::string& name, const TSheetTable& table) 
     if (cell.RowSpan > 1 || cell.ColumnSpan > 1) {
       const lxw_row_t lastRow = static_cast<lxw_row_t>(std::min(cell.Row + cell.RowSpan, LXW_ROW_MAX) - 1);
       const lxw_col_t lastColumn = static_cast<lxw_col_t>(std::min(cell.Column + cell.ColumnSpan, LXW_COL_MAX) - 1);
-      keep(worksheet_merge_range(sheet, row, column, lastRow, lastColumn, "", format));
+      // Without a format the merge writes nothing into the rows below, which a workbook written row by
+      // row could not take any more; the first cell gets its value and format next.
+      keep(worksheet_merge_range(sheet, row, column, lastRow, lastColumn, "", nullptr));
     }
     // A sheet cell holds at most 32,767 characters.
     const QString text = cell.Text.left(32767);
