@@ -42,6 +42,15 @@ void TJobRunner::SetOutputPath(std::string path) {
   m_outputPath = std::move(path);
 }
 
+TTableWriter* TJobRunner::TableWriter() {
+  const TOutputFormat format = m_outputFormat.load();
+  if (format != m_writerFormat || (!m_writer && format != TOutputFormat::Xls)) {
+    m_writer = MakeTableWriter(format);
+    m_writerFormat = format;
+  }
+  return m_writer.get();
+}
+
 std::string TJobRunner::OutputPath() const {
   std::lock_guard guard(m_pathLock);
   return m_outputPath;

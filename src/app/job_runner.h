@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/job_thread.h"
+#include "app/sheet_output.h"
 #include "extract/conversion_job.h"
 #include "extract/job_host.h"
 
@@ -40,6 +41,8 @@ class TJobRunner : public TJobHost {
   // while a run writes: the latest value counts.
   void SetAppendOutput(bool append) { m_appendOutput.store(append); }
   void SetTrimCellValues(bool trim) { m_trimCellValues.store(trim); }
+  // The output format; the worker takes it up at the start of each run.
+  void SetOutputFormat(TOutputFormat format) { m_outputFormat.store(format); }
   void SetOutputPath(std::string path);
 
   // TJobHost: the thread-crossing half.
@@ -48,6 +51,7 @@ class TJobRunner : public TJobHost {
   bool AppendOutput() const final { return m_appendOutput.load(); }
   bool TrimCellValues() const final { return m_trimCellValues.load(); }
   std::string OutputPath() const final;
+  TTableWriter* TableWriter() final;
   TTableChoice ChooseTables(const std::vector<std::string>& fragments) final;
   void StartRun() final;
 
@@ -79,6 +83,10 @@ class TJobRunner : public TJobHost {
 
   std::atomic<bool> m_appendOutput{false};
   std::atomic<bool> m_trimCellValues{false};
+  std::atomic<TOutputFormat> m_outputFormat{TOutputFormat::Xls};
+  // The worker's writer, of the format it was made for.
+  std::unique_ptr<TTableWriter> m_writer;
+  TOutputFormat m_writerFormat = TOutputFormat::Xls;
   mutable std::mutex m_pathLock;
   std::string m_outputPath;
 

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSettings>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,6 +33,11 @@
 static void InitAppResources() { Q_INIT_RESOURCE(app); }
 
 namespace corvane {
+
+namespace {
+constexpr char kFormatSetting[] = "Output/Format";
+QSettings Settings() { return QSettings(kApplicationTitle, kApplicationTitle); }
+}  // namespace
 
 QIcon ApplicationIcon() {
   InitAppResources();
@@ -170,6 +177,18 @@ void TfrmMain::CreateControls() {
   chkTrimCellValues =
       Make<QCheckBox>(GroupBox1, "chkTrimCellValues", QRect(8, 67, 217, 17), kTrimCellValuesCaption);
 
+  QLabel* lblFormat = MakeLabel(GroupBox1, "lblFormat", 340, 62, kFormatLabel);
+  cmbFormat = Make<QComboBox>(GroupBox1, "cmbFormat", QRect(390, 57, 211, 22));
+  for (const char* choice : kFormatChoices) cmbFormat->addItem(choice);
+  lblFormat->setBuddy(cmbFormat);
+  // The format chosen last time is the one shown.
+  cmbFormat->setCurrentIndex(std::clamp(Settings().value(kFormatSetting, 0).toInt(), 0, cmbFormat->count() - 1));
+  SetOutputFormat(static_cast<TOutputFormat>(cmbFormat->currentIndex()));
+  connect(cmbFormat, &QComboBox::currentIndexChanged, this, [this](int index) {
+    SetOutputFormat(static_cast<TOutputFormat>(index));
+    Settings().setValue(kFormatSetting, index);
+  });
+
   auto* GroupBox2 = MakeGroup(pnlMain, "GroupBox2", QRect(8, 241, 609, 88), kProgressGroup);
   MakeLabel(GroupBox2, "lblHtmlFileName", 8, 18, kProcessingFileLabel);
   lblFile = MakeLabel(GroupBox2, "lblFile", 88, 18, kNoFile);
@@ -265,9 +284,11 @@ void TfrmMain::chkAppendFilesClick() { txtOutputCSVPath->clear(); }
 
 void TfrmMain::btnBrowseClick() {
   if (chkAppendFiles->isChecked()) {
-    const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), kExcelFilter);
+    const bool csv = cmbFormat->currentIndex() == static_cast<int>(TOutputFormat::Csv);
+    const QString extension = csv ? kCsvExtension : kExcelExtension;
+    const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), csv ? kCsvFilter : kExcelFilter);
     if (name.isEmpty()) return;
-    txtOutputCSVPath->setText(FileExtension(name) == kExcelExtension ? name : name + kExcelExtension);
+    txtOutputCSVPath->setText(FileExtension(name) == extension ? name : name + extension);
     return;
   }
   txtOutputCSVPath->setText(BrowseForFolder(this, kSelectFolderCaption, QString(), true));
@@ -290,6 +311,10 @@ void TfrmMain::Button1Click() {
   }
   if (txtOutputCSVPath->text().trimmed().isEmpty()) {
     Message(kSelectOutputPath);
+    return;
+  }
+  if (chkAppendFiles->isChecked() && cmbFormat->currentIndex() == static_cast<int>(TOutputFormat::Xlsx)) {
+    Message(kWorkbookPerFile);
     return;
   }
   if (!chkAppendFiles->isChecked()) {

@@ -11,6 +11,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -69,6 +70,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   int ProgressMaximum() const override;
   void SetProgressPosition(int position) override;
 
+  QComboBox* cmbFormat = nullptr;
   QMenu* m_fileMenu = nullptr;
   QListWidget* lstInputFiles = nullptr;
   QLineEdit* txtOutputCSVPath = nullptr;

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -288,6 +289,29 @@ TEST_F(MainWindowTest, MissingOutputFolderIsMadeOrNamedWithItsReason) {
   EXPECT_EQ(Control<QProgressBar>("pbConversion")->value(), 0);
   EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
   EXPECT_EQ(ListTexts(), QStringList{kData + "/one-table.html"});
+}
+
+TEST_F(MainWindowTest, OutputFormatIsChosenAndRemembered) {
+  auto* format = Control<QComboBox>("cmbFormat");
+  format->setCurrentIndex(2);  // csv
+  DropFiles({kData + "/one-table.html"});
+  QTest::keyClicks(Path(), QString::fromStdString(temp.Path().string()));
+  QTest::mouseClick(Start(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
+  EXPECT_EQ(test::ReadFile(temp.Path() / "one-table.html.csv"), "\xEF\xBB\xBFName,Qty\r\nBolts,12\r\nNuts\xC2\xA0,7\r\n");
+  QTest::mouseClick(Start(), Qt::LeftButton);
+  {
+    TfrmMain another;
+    EXPECT_EQ(another.findChild<QComboBox*>("cmbFormat")->currentIndex(), 2);
+  }
+  // A workbook is never appended to.
+  format->setCurrentIndex(1);
+  ClickBox(Control<QCheckBox>("chkAppendFiles"));
+  DropFiles({kData + "/one-table.html"});
+  QTest::keyClicks(Path(), QString::fromStdString((temp.Path() / "all.xlsx").string()));
+  EXPECT_EQ(ClickAndReadMessage(Start()),
+            "An xlsx workbook is written per file: untick \"Append output to a single Excel file\".");
+  format->setCurrentIndex(0);
 }
 
 TEST_F(MainWindowTest, KeyboardReachesMenusAndButtons) {
