@@ -216,8 +216,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
   if ((outputDirGiven && options.outputDir.empty()) || (appendGiven && options.appendFile.empty()))
     throw TUsageError("the output path is empty");
   if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
-  if (options.format == TOutputFormat::Xlsx && appendGiven)
-    throw TUsageError("--format xlsx writes a workbook per file: use -o DIR");
+  if (options.format == TOutputFormat::Xlsx && options.appendFile == "-")
+    throw TUsageError("--format xlsx cannot write to standard output");
   return options;
 }
 
@@ -366,7 +366,7 @@ class TConsoleJobHost final : public TInlineJobHost {
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
   bool AppendsToStandardOutput() const override { return m_options.appendFile == "-"; }
   TTableWriter* TableWriter() override {
-    if (!m_writer) m_writer = MakeTableWriter(m_options.format);
+    if (!m_writer) m_writer = MakeTableWriter(m_options.format, m_options.appendFile);
     return m_writer.get();
   }
   bool TrimCellValues() const override { return m_options.trim; }
@@ -544,7 +544,8 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     PrintError(std::string("cannot write the log to ") + (host.Log() == stderr ? "standard error: " : "standard output: ") +
                ErrorText(host.LogError()));
   if (signal != 0) return 128 + signal;
-  const bool ok = job.FailedFiles().empty() && !job.AbortJob() && !job.Stopped() && !searchFailed && logWritten;
+  const bool ok = job.FailedFiles().empty() && !job.AbortJob() && !job.Stopped() && !job.OutputFailed() &&
+                  !searchFailed && logWritten;
   return ok ? kExitSuccess : kExitFailure;
 }
 

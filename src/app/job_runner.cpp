@@ -44,9 +44,11 @@ void TJobRunner::SetOutputPath(std::string path) {
 
 TTableWriter* TJobRunner::TableWriter() {
   const TOutputFormat format = m_outputFormat.load();
-  if (format != m_writerFormat || (!m_writer && format != TOutputFormat::Xls)) {
-    m_writer = MakeTableWriter(format);
+  const std::string target = AppendOutput() ? OutputPath() : std::string();
+  if (format != m_writerFormat || target != m_writerTarget || (!m_writer && format != TOutputFormat::Xls)) {
+    m_writer = MakeTableWriter(format, target);
     m_writerFormat = format;
+    m_writerTarget = target;
   }
   return m_writer.get();
 }

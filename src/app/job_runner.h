@@ -87,6 +87,7 @@ class TJobRunner : public TJobHost {
   // The worker's writer, of the format it was made for.
   std::unique_ptr<TTableWriter> m_writer;
   TOutputFormat m_writerFormat = TOutputFormat::Xls;
+  std::string m_writerTarget;
   mutable std::mutex m_pathLock;
   std::string m_outputPath;
 

@@ -284,9 +284,14 @@ void TfrmMain::chkAppendFilesClick() { txtOutputCSVPath->clear(); }
 
 void TfrmMain::btnBrowseClick() {
   if (chkAppendFiles->isChecked()) {
-    const bool csv = cmbFormat->currentIndex() == static_cast<int>(TOutputFormat::Csv);
-    const QString extension = csv ? kCsvExtension : kExcelExtension;
-    const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), csv ? kCsvFilter : kExcelFilter);
+    const auto format = static_cast<TOutputFormat>(cmbFormat->currentIndex());
+    const QString extension = format == TOutputFormat::Csv    ? kCsvExtension
+                              : format == TOutputFormat::Xlsx ? kWorkbookExtension
+                                                              : kExcelExtension;
+    const QString filter = format == TOutputFormat::Csv    ? kCsvFilter
+                           : format == TOutputFormat::Xlsx ? kWorkbookFilter
+                                                           : kExcelFilter;
+    const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), filter);
     if (name.isEmpty()) return;
     txtOutputCSVPath->setText(FileExtension(name) == extension ? name : name + extension);
     return;
@@ -311,10 +316,6 @@ void TfrmMain::Button1Click() {
   }
   if (txtOutputCSVPath->text().trimmed().isEmpty()) {
     Message(kSelectOutputPath);
-    return;
-  }
-  if (chkAppendFiles->isChecked() && cmbFormat->currentIndex() == static_cast<int>(TOutputFormat::Xlsx)) {
-    Message(kWorkbookPerFile);
     return;
   }
   if (!chkAppendFiles->isChecked()) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 #include "extract/byte_file.h"
 #include "sheets/sheet_table.h"
@@ -21,7 +22,7 @@ namespace {
 class TCsvTableWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".csv"; }
-  void BeginOutput(TOutputFile& output, TOutputStart start) override {
+  void BeginOutput(TOutputFile& output, TOutputStart start, const std::string&) override {
     if (start == TOutputStart::NewFile) output.Write(kCsvByteOrderMark);
     m_separate = start == TOutputStart::AfterContent;
   }
@@ -47,7 +48,7 @@ class TXlsxTableWriter final : public TTableWriter {
  public:
   ~TXlsxTableWriter() override { Abandon(); }
   std::string_view Extension() const override { return ".xlsx"; }
-  void BeginOutput(TOutputFile&, TOutputStart) override {
+  void BeginOutput(TOutputFile&, TOutputStart, const std::string&) override {
     Abandon();
     std::string pattern = TemporaryFolder() + "/corvane-XXXXXX.xlsx";
     const int fd = ::mkstemps(pattern.data(), 5);
@@ -91,6 +92,88 @@ class TXlsxTableWriter final : public TTableWriter {
   int m_tables = 0;
 };
 
+// XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
+// table's number. A run's tables wait until the run succeeds, then become sheets of a workbook in a
+// temporary file beside the target, which takes the target's place when the job ends well.
+class TJobWorkbookWriter final : public TTableWriter {
+ public:
+  ~TJobWorkbookWriter() override { Discard(); }
+  std::string_view Extension() const override { return ".xlsx"; }
+  bool WritesAtJobEnd() const override { return true; }
+  void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
+    m_run.clear();
+    const std::size_t slash = inputFile.rfind('/');
+    m_file = slash == std::string::npos ? inputFile : inputFile.substr(slash + 1);
+  }
+  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile&) override {
+    m_run.push_back({std::string(fragment), pageCharset, trim});
+  }
+  void FinishOutput(TOutputFile&) override {
+    for (std::size_t k = 0; k < m_run.size(); ++k) {
+      const std::string number = " " + std::to_string(k + 1);
+      // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
+      const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
+      const std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString() + number;
+      Workbook().AddTable(name, ReadSheetTable(m_run[k].Fragment, {m_run[k].PageCharset, m_run[k].Trim}));
+      ++m_sheets;
+    }
+    m_run.clear();
+  }
+  void Abandon() override { m_run.clear(); }
+  bool EndJob(bool succeeded, const std::string& target, std::string& error) override {
+    m_run.clear();
+    if (!succeeded || m_sheets == 0 || !m_workbook) {
+      Discard();
+      return true;
+    }
+    const bool written = m_workbook->Close(error);
+    m_workbook.reset();
+    if (written && ::rename(m_temporary.c_str(), target.c_str()) != 0) {
+      error = std::strerror(errno);
+      Discard();
+      return false;
+    }
+    if (!written) Discard();
+    m_temporary.clear();
+    m_sheets = 0;
+    return written;
+  }
+  // Where the workbook is made: beside the target, so that it can be renamed into place.
+  std::string Target;
+
+ private:
+  struct TTable {
+    std::string Fragment;
+    std::string PageCharset;
+    bool Trim;
+  };
+
+  TXlsxWorkbook& Workbook() {
+    if (!m_workbook) {
+      const std::size_t slash = Target.rfind('/');
+      std::string pattern = (slash == std::string::npos ? std::string(".") : Target.substr(0, slash)) + "/.corvane-XXXXXX.xlsx";
+      const int fd = ::mkstemps(pattern.data(), 5);
+      if (fd < 0) throw TFileError("Cannot create a workbook beside " + Target + ": " + std::strerror(errno));
+      ::close(fd);
+      m_temporary = pattern;
+      m_workbook = std::make_unique<TXlsxWorkbook>(m_temporary);
+    }
+    return *m_workbook;
+  }
+  void Discard() {
+    m_workbook.reset();
+    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    m_sheets = 0;
+  }
+
+  std::vector<TTable> m_run;
+  std::string m_file;
+  std::unique_ptr<TXlsxWorkbook> m_workbook;
+  std::string m_temporary;
+  int m_sheets = 0;
+};
+
 }  // namespace
 
 std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
@@ -100,9 +183,14 @@ std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format) {
+std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget) {
   switch (format) {
-    case TOutputFormat::Xlsx: return std::make_unique<TXlsxTableWriter>();
+    case TOutputFormat::Xlsx: {
+      if (appendTarget.empty()) return std::make_unique<TXlsxTableWriter>();
+      auto writer = std::make_unique<TJobWorkbookWriter>();
+      writer->Target = appendTarget;
+      return writer;
+    }
     case TOutputFormat::Csv: return std::make_unique<TCsvTableWriter>();
     case TOutputFormat::Xls: break;
   }

@@ -14,7 +14,8 @@ enum class TOutputFormat { Xls, Xlsx, Csv };
 
 std::optional<TOutputFormat> OutputFormatNamed(std::string_view name);
 
-// The writer of format for a job; none for the ".xls" text.
-std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format);
+// The writer of format for a job; none for the ".xls" text. appendTarget: the one file every table of
+// the job goes to, empty for a file per input.
+std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget = {});
 
 }  // namespace corvane

@@ -29,7 +29,8 @@ inline constexpr char kTrimCellValuesCaption[] = "&Trim Cell Values ";
 inline constexpr char kFormatLabel[] = "For&mat";
 // The output formats in the order of the choice, and the message for a workbook asked to append.
 inline constexpr const char* kFormatChoices[] = {"xls: tab-separated text", "xlsx: workbook", "csv: UTF-8, commas"};
-inline constexpr char kWorkbookPerFile[] = "An xlsx workbook is written per file: untick \"Append output to a single Excel file\".";
+inline constexpr char kWorkbookFilter[] = "Excel Workbook (*.xlsx)";
+inline constexpr char kWorkbookExtension[] = ".xlsx";
 inline constexpr char kCsvFilter[] = "CSV file (*.csv)";
 inline constexpr char kCsvExtension[] = ".csv";
 inline constexpr char kProgressGroup[] = "Progress";

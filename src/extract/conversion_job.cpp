@@ -135,7 +135,10 @@ class TTableStreamer final : public TFragmentSink {
     m_job.CheckStop();
     if (m_every) {
       // In a single pass the output is opened by the first table: a file without tables has none.
-      if (!m_output.IsOpen() && !m_job.OpenOutputFile(m_output)) return false;
+      if (!m_job.m_runOutputBegun) {
+        if (!m_job.OpenOutputFile(m_output)) return false;
+        m_job.m_runOutputBegun = true;
+      }
       if (m_writer) {
         m_writer->Push(std::move(text));
         text.clear();
@@ -200,6 +203,7 @@ void TConversionJob::Start() {
   m_ended = false;
   m_stopped = false;
   m_failedFiles.clear();
+  m_outputFailed = false;
   m_notConverted.clear();
   m_convertedFiles.clear();
   m_writtenOutputs.clear();
@@ -254,6 +258,18 @@ void TConversionJob::EndJob(TJobEnd how) {
   // After an abort the queue holds the list's files again, every one of them, so that the next Start
   // converts them all.
   if (how == TJobEnd::Aborted) m_fileQueue.AddAll(m_host.InputListEntries());
+  if (m_tableWriter) {
+    // A file written at the job's end replaces an earlier one only when every run succeeded.
+    const bool succeeded = how == TJobEnd::Completed && m_failedFiles.empty() && !m_stopped && !m_abortJob;
+    std::string error;
+    if (!m_tableWriter->EndJob(succeeded, m_host.OutputPath(), error)) {
+      m_outputFailed = true;
+      const std::string reason = "Cannot write " + m_host.OutputPath() + ": " + error;
+      LogJoined(kLogError, reason);
+      m_host.ReportFailure(reason);
+    }
+    m_tableWriter = nullptr;
+  }
   m_host.JobEnded(how);
   // A finished job shows a full bar.
   m_host.SetProgressPosition(m_host.ProgressMaximum());
@@ -287,6 +303,7 @@ void TConversionJob::ConvertFile() {
   m_pageCharset.clear();
   m_outputPath.clear();
   m_tableWriter = m_host.TableWriter();
+  m_runOutputBegun = false;
   TOutputFile& output = m_output;
   try {
     CheckStop();
@@ -418,10 +435,16 @@ std::string TConversionJob::PerFileOutputPath() {
 
 bool TConversionJob::OpenOutputFile(TOutputFile& output) {
   std::error_code error;
+  if (m_tableWriter && m_tableWriter->WritesAtJobEnd()) {
+    m_outputPath.clear();
+    m_runOutputBegun = true;
+    m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
+    return true;
+  }
   if (m_host.AppendOutput() && m_host.AppendsToStandardOutput()) {
     if (output.Open(m_host.OutputPath(), TOutputMode::StandardOutput, error)) {
       m_outputPath.clear();
-      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::Stream);
+      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::Stream, m_currentFile);
       return true;
     }
     const std::string reason = "Cannot write to standard output: " + error.message();
@@ -438,7 +461,8 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
         throw TFileError("Cannot append to " + path + std::string(kAppendTargetIsInput));
       m_outputPath.clear();
       if (m_tableWriter)
-        m_tableWriter->BeginOutput(output, output.StartSize() > 0 ? TOutputStart::AfterContent : TOutputStart::NewFile);
+        m_tableWriter->BeginOutput(output, output.StartSize() > 0 ? TOutputStart::AfterContent : TOutputStart::NewFile,
+                                   m_currentFile);
       return true;
     }
     if (existed) throw TFileError("Cannot open " + path + " for appending: " + error.message());
@@ -449,7 +473,7 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     const std::string path = PerFileOutputPath();
     if (output.Open(path, TOutputMode::Replace, error)) {
       m_outputPath = path;
-      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile);
+      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
       return true;
     }
     Log(kLogExitingConversion);
@@ -540,7 +564,7 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
     m_passNumber = passNumber;
     return false;
   }
-  if (output.IsOpen()) FinishOutput(output);
+  if (output.IsOpen() || m_runOutputBegun) FinishOutput(output);
   return true;
 }
 

@@ -61,6 +61,8 @@ class TConversionJob {
   bool Ended() const { return m_ended; }
   // The files of this job whose run failed, in run order.
   const std::vector<std::string>& FailedFiles() const { return m_failedFiles; }
+  // True when an output written at the job's end could not be written.
+  bool OutputFailed() const { return m_outputFailed; }
   // The files a stopped job did not come to, in queue order.
   const std::vector<std::string>& NotConverted() const { return m_notConverted; }
   // True when the job ended because the host asked it to stop, or could not start (an append file
@@ -116,6 +118,8 @@ class TConversionJob {
   std::string m_outputPath;  // the current run's own output file; empty when it appends
   std::string m_rowLine;     // reused for every row
   TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on
+  bool m_runOutputBegun = false;
+  bool m_outputFailed = false;          // a writer that writes at the job's end took the run's tables
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
 };

@@ -18,8 +18,8 @@ class TTableWriter {
   virtual ~TTableWriter() = default;
   // The extension of the files written per input, such as ".csv".
   virtual std::string_view Extension() const = 0;
-  // A run's output has been opened.
-  virtual void BeginOutput(TOutputFile& output, TOutputStart start) = 0;
+  // A run's output has been opened; inputFile is the run's input.
+  virtual void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) = 0;
   // One chosen table, in the order the tables are written; pageCharset is the page's character-set
   // declaration (see PageCharsetDeclaration) and trim the "Trim Cell Values" setting.
   virtual void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) = 0;
@@ -27,6 +27,18 @@ class TTableWriter {
   virtual void FinishOutput(TOutputFile& output) = 0;
   // The run's output is abandoned: what the writer holds goes.
   virtual void Abandon() = 0;
+
+  // A writer that puts every file's tables into one file of its own, written when the job ends (a
+  // workbook cannot be appended to): the job then opens no output file for its runs.
+  virtual bool WritesAtJobEnd() const { return false; }
+  // The end of the job: a writer that WritesAtJobEnd writes target when succeeded, and otherwise leaves
+  // an earlier file as it was. False with the reason in error when the file could not be written.
+  virtual bool EndJob(bool succeeded, const std::string& target, std::string& error) {
+    static_cast<void>(succeeded);
+    static_cast<void>(target);
+    static_cast<void>(error);
+    return true;
+  }
 };
 
 }  // namespace corvane

@@ -380,9 +380,25 @@ TEST_F(CommandLineTest, CsvAndXlsxAsABrowserShowsTheCells) {
             "Table 1 [['Name', 'Qty'], ['Bolts', 12], ['Nuts', 7]]\n"
             "Table 1 [['first']]\nTable 2 [['second']]\nTable 3 [['third']]\n");
 
+  // One workbook for the whole job, written when it ends, and only when it succeeds.
+  r = Run({"convert", "-q", "--format", "xlsx", "-a", (dir / "all.xlsx").string(), one, three});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string names = "/usr/bin/python3 -c \"import openpyxl, sys; print(openpyxl.load_workbook(sys.argv[1]).sheetnames)\" " +
+                            Quote((dir / "all.xlsx").string()) + " >" + Quote((dir / "names").string()) + " 2>&1";
+  EXPECT_EQ(std::system(names.c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "names"),
+            "['one-table.html 1', 'three-tables.html 1', 'three-tables.html 2', 'three-tables.html 3']\n");
+  const std::string before = ReadFile(dir / "all.xlsx");
+  r = Run({"convert", "-q", "--format", "xlsx", "-a", (dir / "all.xlsx").string(), one, (dir / "missing.html").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(dir / "all.xlsx"), before) << "a failed job leaves the earlier workbook";
+  EXPECT_EQ(std::count_if(fs::directory_iterator(dir), fs::directory_iterator(),
+                          [](const fs::directory_entry& e) { return e.path().filename().string().rfind(".corvane-", 0) == 0; }),
+            0);
+
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"convert", "--format", "pdf", "-o", "x", one}, "corvane: --format takes xls, xlsx or csv"},
-      {{"convert", "--format", "xlsx", "-a", "x.xlsx", one}, "corvane: --format xlsx writes a workbook per file: use -o DIR"},
+      {{"convert", "--format", "xlsx", "-a", "-", one}, "corvane: --format xlsx cannot write to standard output"},
   };
   for (const auto& [args, message] : refused) {
     r = Run(args);

@@ -304,13 +304,20 @@ TEST_F(MainWindowTest, OutputFormatIsChosenAndRemembered) {
     TfrmMain another;
     EXPECT_EQ(another.findChild<QComboBox*>("cmbFormat")->currentIndex(), 2);
   }
-  // A workbook is never appended to.
+  // One workbook for the job, a sheet per table of every file.
   format->setCurrentIndex(1);
   ClickBox(Control<QCheckBox>("chkAppendFiles"));
-  DropFiles({kData + "/one-table.html"});
+  DropFiles({kData + "/one-table.html", kData + "/three-tables.html"});
   QTest::keyClicks(Path(), QString::fromStdString((temp.Path() / "all.xlsx").string()));
-  EXPECT_EQ(ClickAndReadMessage(Start()),
-            "An xlsx workbook is written per file: untick \"Append output to a single Excel file\".");
+  QTest::mouseClick(Start(), Qt::LeftButton);
+  test::AnswerNextModal([](QWidget* modal) {
+    auto* dialog = qobject_cast<TfrmPreview*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->lstTables()->selectAll();
+    dialog->btnExtract()->click();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
+  EXPECT_EQ(test::ReadFile(temp.Path() / "all.xlsx").substr(0, 2), "PK");
   format->setCurrentIndex(0);
 }
 
