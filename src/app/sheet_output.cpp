@@ -110,10 +110,12 @@ class TJobWorkbookWriter final : public TTableWriter {
   }
   void FinishOutput(TOutputFile&) override {
     for (std::size_t k = 0; k < m_run.size(); ++k) {
-      const std::string number = " " + std::to_string(k + 1);
+      std::string number(1, ' ');
+      number.append(std::to_string(k + 1));
       // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
       const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
-      const std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString() + number;
+      std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString();
+      name.append(number);
       Workbook().AddTable(name, ReadSheetTable(m_run[k].Fragment, {m_run[k].PageCharset, m_run[k].Trim}));
       ++m_sheets;
     }

@@ -28,45 +28,46 @@ bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' ||
 bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c == 0xA0 || c < 0x20 || c == 0x7F)); }
 
 // Builds the text of one cell: runs of white space become one space, line breaks end lines, and each
-// line loses the spaces at its ends.
+// line loses the spaces at its ends. Lines are kept in one string, each ended by "\n".
 class TCellText {
  public:
-  void Add(const QString& text) {
-    for (const QChar ch : text) {
-      const char16_t c = ch.unicode();
+  void Add(const std::vector<char16_t>& chars) {
+    m_text.reserve(m_text.size() + static_cast<qsizetype>(chars.size()) + 1);
+    for (const char16_t c : chars) {
       if (IsCollapsible(c)) {
         m_space = true;
         continue;
       }
-      if (m_space && !m_line.isEmpty()) m_line += u' ';
+      if (m_space && m_lineHasText) m_text += u' ';
       m_space = false;
-      m_line += ch;
+      m_text += QChar(c);
+      m_lineHasText = true;
     }
   }
   // BR: always a line; the end or start of a block: a line only when text stands before it.
   void Break(bool always) {
     m_space = false;
-    if (always || !m_line.isEmpty()) {
-      m_lines.push_back(m_line);
-      m_line.clear();
+    if (always || m_lineHasText) {
+      m_text += u'\n';
+      m_lineHasText = false;
     }
   }
+  // The text, without the empty lines blocks left at its end, trimmed.
   QString Take(bool trim) {
-    Break(false);
-    // Lines that blocks left empty at the end do not count.
-    while (!m_lines.empty() && m_lines.back().isEmpty()) m_lines.pop_back();
-    QString text = m_lines.join(u'\n');
-    m_lines.clear();
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && IsTrimmed(text[begin].unicode(), trim)) ++begin;
-    while (end > begin && IsTrimmed(text[end - 1].unicode(), trim)) --end;
-    return text.mid(begin, end - begin);
+    m_space = false;
+    m_lineHasText = false;
+    qsizetype begin = 0, end = m_text.size();
+    while (begin < end && IsTrimmed(m_text[begin].unicode(), trim)) ++begin;
+    while (end > begin && IsTrimmed(m_text[end - 1].unicode(), trim)) --end;
+    QString text = begin == 0 && end == m_text.size() ? std::move(m_text) : m_text.mid(begin, end - begin);
+    m_text = QString();
+    return text;
   }
 
  private:
-  QStringList m_lines;
-  QString m_line;
+  QString m_text;
   bool m_space = false;
+  bool m_lineHasText = false;
 };
 
 bool IsBlock(S symbol) {
@@ -145,7 +146,7 @@ TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& readi
     const S symbol = reader.Symbol();
     switch (symbol) {
       case S::SymText:
-        if (inCell) text.Add(reader.Token().S());
+        if (inCell) text.Add(reader.Token().Chars());
         break;
       case S::SymTable:
         ++depth;
