@@ -179,6 +179,10 @@ TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& readi
       case S::SymBr:
         if (inCell) text.Break(true);
         break;
+      case S::SymMeta:
+        // A declaration in the table itself counts from there on, as it does in the viewer.
+        reader.HandleMetaCharset(reader.Attributes());
+        break;
       case S::SymScript:
       case S::SymStyle:
       case S::SymTextarea:

@@ -52,6 +52,9 @@ TEST(SheetTable, ReadAsABrowserShowsIt) {
       {"<table><tr><td>\xea\xe0\xf4\xe5</table>", {"0,0=\xd0\xba\xd0\xb0\xd1\x84\xd0\xb5"},
        "<meta http-equiv=content-type content='text/html; charset=windows-1251'>"},
       {"<table><tr><td>caf\xe9</table>", {"0,0=caf\xc3\xa9"}, "<meta charset=iso-8859-1>"},
+      {"<table><tr><td>\xc7\xd1\xb1\xb9</table>", {"0,0=\xed\x95\x9c\xea\xb5\xad"}, "<meta charset=euc-kr>"},
+      // The table's own declaration counts over the page's.
+      {"<table><tr><td><meta charset=utf-8>caf\xc3\xa9</table>", {"0,0=caf\xc3\xa9"}, "<meta charset=iso-8859-1>"},
       // Script and style content is not text; a table inside a cell gives its text on lines of its own.
       {"<table><tr><td>a<script>if (x < 2) y();</script><style>p{}</style>b</table>", {"0,0=ab"}},
       {"<table><tr><td>a<script>if (x < 2) y();</script>b</table>", {"0,0=ab"}},
