@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "sheets/sheet_table.h"
+#include "sheets/sheet_writers.h"
 #include "forms/form_controls.h"
 #include "layout/form_control.h"
 #include "builder/document_loader.h"
@@ -75,6 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool plainText = data[0] & 1;
   const bool realFonts = data[0] & 2;
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  // The same bytes as a table for the spreadsheet formats: read as a browser reads it, written as CSV.
+  {
+    const corvane::TSheetTable table = corvane::ReadSheetTable(text, {"", (data[0] & 4) != 0});
+    std::string csv;
+    corvane::AppendCsvTable(table, csv);
+    for (const corvane::TSheetCell& cell : table.Cells)
+      Check(cell.Row >= 0 && cell.Column >= 0 && cell.Row + cell.RowSpan <= table.Rows &&
+            cell.Column + cell.ColumnSpan <= table.Columns);
+  }
   // Pictures come from memory, never from files: one red pixel for names with a "p", a picture awaited
   // for names with a "w", no picture for the others.
   corvane::TStringBitmapList cache;
