@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/display_text.h"
+#include "app/main_window.h"
 #include "app/ui_texts.h"
 #include "viewer/html_view.h"
 
@@ -32,6 +33,7 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   if (!CheckDisplay()) return kExitUsage;
   QApplication app(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
+  QApplication::setWindowIcon(ApplicationIcon());
   THtmlView view;
   view.SetDefBackground(0xFFFFFF);
   view.resize(800, 600);
