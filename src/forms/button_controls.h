@@ -18,7 +18,7 @@ class TButtonFormControlObj final : public TFormControlBase {
                         const TAttributeList& attributes, TCodePageConverter& converter, TKind kind,
                         TEditFormControlObj* fileEdit = nullptr);
 
-  void SizeControl();
+  void SizeControl() override;
 
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }

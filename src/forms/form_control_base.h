@@ -43,6 +43,8 @@ class TFormControlBase : public TFormControlObj {
 
   // The computed style: margins, borders, given sizes, alignment, background colour.
   virtual void ProcessProperties(TProperties& properties);
+  // Takes the control's size once its style has been applied (lists again when their options are in).
+  virtual void SizeControl() {}
 
   void ShowAt(int x, int y) override;
   void Hide() override;

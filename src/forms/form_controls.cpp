@@ -75,10 +75,7 @@ TFormControlObj* TFormControls::CreateControl(TagSymbol symbol, TSectionList& do
     return nullptr;
   }
   control->ProcessProperties(properties);
-  if (auto* sized = dynamic_cast<TEditFormControlObj*>(control.get())) sized->SizeControl();
-  else if (auto* sized = dynamic_cast<TButtonFormControlObj*>(control.get())) sized->SizeControl();
-  else if (auto* sized = dynamic_cast<TTextAreaFormControlObj*>(control.get())) sized->SizeControl();
-  else if (auto* sized = dynamic_cast<TOptionsFormControlObj*>(control.get())) sized->SizeControl();
+  control->SizeControl();
   return &form.InsertControl(std::move(control));
 }
 

@@ -33,7 +33,6 @@ class TOptionsFormControlObj : public TFormControlBase {
                  std::vector<std::string> attributes);
   // The list is complete: the control fills itself and takes its size.
   void OptionsComplete();
-  virtual void SizeControl() = 0;
 
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }

@@ -20,8 +20,7 @@ class TEditFormControlObj final : public TFormControlBase {
                       const TAttributeList& attributes, TCodePageConverter& converter, TKind kind);
   ~TEditFormControlObj() override;
 
-  // Sizes the control once its style has been applied.
-  void SizeControl();
+  void SizeControl() override;
 
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }
@@ -63,7 +62,7 @@ class TTextAreaFormControlObj final : public TFormControlBase, public TTextAreaC
   TTextAreaFormControlObj(TSectionList* document, ThtmlForm* form, QWidget* panel, TProperties& properties,
                           const TAttributeList& attributes, TCodePageConverter& converter);
 
-  void SizeControl();
+  void SizeControl() override;
 
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }
