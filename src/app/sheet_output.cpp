@@ -1,27 +1,105 @@
 #include "app/sheet_output.h"
 
-#include <stdlib.h>
-#include <unistd.h>
+#include <QString>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <exception>
-#include <stdexcept>
+#include <functional>
 #include <thread>
 #include <vector>
 
 #include "extract/byte_file.h"
 #include "sheets/sheet_table.h"
-#include "sheets/sheet_writers.h"
+#include "sheets/csv_writer.h"
+#include "sheets/xlsx_workbook.h"
 
 namespace corvane {
 
 namespace {
 
+// A chosen table waiting to be read.
+struct TPendingTable {
+  std::string Fragment;
+  TSheetReading Reading;
+};
+
+// Reading a table as a browser does costs far more than writing it, so tables are gathered into batches
+// of about kBatchBytes and a batch is read by two threads, each converting its own share; the results
+// come back in the tables' order.
+template <class TResult>
+class TTableBatches {
+ public:
+  using TConvert = TResult (*)(const TSheetTable&);
+  explicit TTableBatches(TConvert convert) : m_convert(convert) {}
+
+  // Adds a table; take(result) gets the results of a full batch.
+  template <class TTake>
+  void Add(std::string_view fragment, const TSheetReading& reading, TTake&& take) {
+    m_batch.push_back({std::string(fragment), reading});
+    m_bytes += fragment.size();
+    if (m_bytes >= kBatchBytes) Flush(take);
+  }
+  template <class TTake>
+  void Flush(TTake&& take) {
+    std::vector<TResult> results = Convert();
+    Clear();
+    for (TResult& result : results) take(result);
+  }
+  void Clear() {
+    m_batch.clear();
+    m_bytes = 0;
+  }
+
+ private:
+  static constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
+
+  std::vector<TResult> Convert() const {
+    const std::size_t count = m_batch.size();
+    std::vector<TResult> results(count);
+    if (count == 0) return results;
+    auto convert = [&](std::size_t from, std::size_t to) {
+      for (std::size_t k = from; k < to; ++k) results[k] = m_convert(ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading));
+    };
+    // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
+    std::size_t half = count;
+    if (count > 1 && std::thread::hardware_concurrency() > 1) {
+      std::size_t bytes = 0;
+      for (half = 0; half < count && bytes < m_bytes / 2; ++half) bytes += m_batch[half].Fragment.size();
+    }
+    std::exception_ptr failure;
+    std::thread helper;
+    if (half < count) {
+      helper = std::thread([&] {
+        try {
+          convert(half, count);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+    }
+    try {
+      convert(0, half);
+    } catch (...) {
+      if (helper.joinable()) helper.join();
+      throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
+    return results;
+  }
+
+  TConvert m_convert;
+  std::vector<TPendingTable> m_batch;
+  std::size_t m_bytes = 0;
+};
+
+std::string CsvText(const TSheetTable& table) {
+  std::string text;
+  AppendCsvTable(table, text);
+  return text;
+}
+
 // CSV: the tables one after another, an empty line between two, a UTF-8 byte-order mark at the start of
-// a new file. Reading a table as a browser does costs far more than writing it, so tables are gathered
-// into batches of about kBatchBytes, and a batch is read by two threads, its halves written in order.
+// a new file.
 class TCsvTableWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".csv"; }
@@ -31,199 +109,137 @@ class TCsvTableWriter final : public TTableWriter {
     m_separate = start == TOutputStart::AfterContent;
   }
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
-    m_reading = {pageCharset, trim};
-    m_batch.emplace_back(fragment);
-    m_batchBytes += fragment.size();
-    if (m_batchBytes >= kBatchBytes) WriteBatch(output);
+    m_tables.Add(fragment, {pageCharset, trim}, Writer(output));
   }
-  void FinishOutput(TOutputFile& output) override { WriteBatch(output); }
-  void Abandon() override {
-    m_batch.clear();
-    m_batchBytes = 0;
-  }
+  void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
+  void Abandon() override { m_tables.Clear(); }
 
  private:
-  static constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
-
-  void WriteBatch(TOutputFile& output) {
-    const std::size_t count = m_batch.size();
-    if (count == 0) return;
-    std::vector<std::string> texts(count);
-    auto read = [&](std::size_t from, std::size_t to) {
-      for (std::size_t k = from; k < to; ++k) AppendCsvTable(ReadSheetTable(m_batch[k], m_reading), texts[k]);
-    };
-    // The second half goes to a thread of its own when the machine has a second core to run it.
-    std::size_t half = count;
-    if (count > 1 && std::thread::hardware_concurrency() > 1) {
-      std::size_t bytes = 0;
-      for (half = 0; half < count && bytes < m_batchBytes / 2; ++half) bytes += m_batch[half].size();
-    }
-    std::exception_ptr failure;
-    std::thread helper;
-    if (half < count) {
-      helper = std::thread([&] {
-        try {
-          read(half, count);
-        } catch (...) {
-          failure = std::current_exception();
-        }
-      });
-    }
-    try {
-      read(0, half);
-    } catch (...) {
-      if (helper.joinable()) helper.join();
-      throw;
-    }
-    if (helper.joinable()) helper.join();
-    if (failure) std::rethrow_exception(failure);
-    for (const std::string& text : texts) {
+  std::function<void(std::string&)> Writer(TOutputFile& output) {
+    return [this, &output](std::string& text) {
       if (m_separate) output.Write("\r\n");
       m_separate = true;
       output.Write(text);
-    }
-    Abandon();
+    };
   }
 
   bool m_separate = false;
-  TSheetReading m_reading;
-  std::vector<std::string> m_batch;
-  std::size_t m_batchBytes = 0;
+  TTableBatches<std::string> m_tables{CsvText};
 };
 
-// XLSX: a workbook per output with a sheet per table ("Table 1", ...). The workbook is written to a
-// temporary file of its own, then copied into the run's output, which takes its place only when the
-// run succeeds.
+// XLSX: a workbook per output with a sheet per table ("Table 1", ...), written straight into the run's
+// output, which takes its place only when the run succeeds.
 class TXlsxTableWriter final : public TTableWriter {
  public:
-  ~TXlsxTableWriter() override { Abandon(); }
   std::string_view Extension() const override { return ".xlsx"; }
-  void BeginOutput(TOutputFile&, TOutputStart, const std::string&) override {
+  void BeginOutput(TOutputFile& output, TOutputStart, const std::string&) override {
     Abandon();
-    std::string pattern = TemporaryFolder() + "/corvane-XXXXXX.xlsx";
-    const int fd = ::mkstemps(pattern.data(), 5);
-    if (fd < 0) throw std::runtime_error(std::string("Cannot make a temporary workbook: ") + std::strerror(errno));
-    ::close(fd);
-    m_path = pattern;
-    m_workbook = std::make_unique<TXlsxWorkbook>(m_path);
-    m_tables = 0;
+    m_output = &output;
+    m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
-  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile&) override {
+  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
     if (!m_workbook) return;
-    m_workbook->AddTable("Table " + std::to_string(++m_tables), ReadSheetTable(fragment, {pageCharset, trim}));
+    m_output = &output;
+    m_tables.Add(fragment, {pageCharset, trim}, Adder());
   }
   void FinishOutput(TOutputFile& output) override {
     if (!m_workbook) return;
-    std::string error;
-    const bool written = m_workbook->Close(error);
+    m_output = &output;
+    m_tables.Flush(Adder());
+    m_workbook->Close();
     m_workbook.reset();
-    if (!written) throw TFileError("Cannot write the workbook: " + error);
-    std::ifstream in(m_path, std::ios::binary);
-    std::string block(1 << 16, '\0');
-    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
-      output.Write(std::string_view(block.data(), static_cast<std::size_t>(in.gcount())));
-    ::unlink(m_path.c_str());
-    m_path.clear();
   }
   void Abandon() override {
+    m_tables.Clear();
     m_workbook.reset();
-    if (!m_path.empty()) ::unlink(m_path.c_str());
-    m_path.clear();
   }
 
  private:
-  static std::string TemporaryFolder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder && *folder ? folder : "/tmp";
+  std::function<void(TZipMember&)> Adder() {
+    return [this](TZipMember& sheet) { m_workbook->AddSheet("Table " + std::to_string(m_workbook->SheetCount() + 1), sheet); };
   }
 
+  TOutputFile* m_output = nullptr;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
-  std::string m_path;
-  int m_tables = 0;
+  TTableBatches<TZipMember> m_tables{MakeXlsxSheet};
 };
 
 // XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
-// table's number. A run's tables wait until the run succeeds, then become sheets of a workbook in a
-// temporary file beside the target, which takes the target's place when the job ends well.
+// table's number. A run's sheets are made as its tables come but wait, compressed, until the run
+// succeeds; then they go into a workbook written beside the target, which takes the target's place
+// when the job ends well.
 class TJobWorkbookWriter final : public TTableWriter {
  public:
-  ~TJobWorkbookWriter() override { Discard(); }
   std::string_view Extension() const override { return ".xlsx"; }
   bool WritesAtJobEnd() const override { return true; }
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
-    m_run.clear();
+    Abandon();
     const std::size_t slash = inputFile.rfind('/');
     m_file = slash == std::string::npos ? inputFile : inputFile.substr(slash + 1);
   }
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile&) override {
-    m_run.push_back({std::string(fragment), pageCharset, trim});
+    m_tables.Add(fragment, {pageCharset, trim}, Keeper());
   }
   void FinishOutput(TOutputFile&) override {
+    m_tables.Flush(Keeper());
+    const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
     for (std::size_t k = 0; k < m_run.size(); ++k) {
+      // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
       std::string number(1, ' ');
       number.append(std::to_string(k + 1));
-      // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
-      const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
       std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString();
       name.append(number);
-      Workbook().AddTable(name, ReadSheetTable(m_run[k].Fragment, {m_run[k].PageCharset, m_run[k].Trim}));
-      ++m_sheets;
+      Workbook().AddSheet(name, m_run[k]);
     }
     m_run.clear();
   }
-  void Abandon() override { m_run.clear(); }
-  bool EndJob(bool succeeded, const std::string& target, std::string& error) override {
+  void Abandon() override {
+    m_tables.Clear();
     m_run.clear();
-    if (!succeeded || m_sheets == 0 || !m_workbook) {
+  }
+  bool EndJob(bool succeeded, const std::string&, std::string& error) override {
+    Abandon();
+    if (!succeeded || !m_workbook) {
       Discard();
       return true;
     }
-    const bool written = m_workbook->Close(error);
-    m_workbook.reset();
-    if (written && ::rename(m_temporary.c_str(), target.c_str()) != 0) {
-      error = std::strerror(errno);
+    try {
+      m_workbook->Close();
+      m_workbook.reset();
+      m_output.Commit();
+    } catch (const std::exception& failure) {
+      error = failure.what();
       Discard();
       return false;
     }
-    if (!written) Discard();
-    m_temporary.clear();
-    m_sheets = 0;
-    return written;
+    return true;
   }
-  // Where the workbook is made: beside the target, so that it can be renamed into place.
+  // The workbook's file: written beside it, it takes its place only when the job succeeds.
   std::string Target;
 
  private:
-  struct TTable {
-    std::string Fragment;
-    std::string PageCharset;
-    bool Trim;
-  };
-
+  std::function<void(TZipMember&)> Keeper() {
+    return [this](TZipMember& sheet) { m_run.push_back(std::move(sheet)); };
+  }
   TXlsxWorkbook& Workbook() {
     if (!m_workbook) {
-      const std::size_t slash = Target.rfind('/');
-      std::string pattern = (slash == std::string::npos ? std::string(".") : Target.substr(0, slash)) + "/.corvane-XXXXXX.xlsx";
-      const int fd = ::mkstemps(pattern.data(), 5);
-      if (fd < 0) throw TFileError("Cannot create a workbook beside " + Target + ": " + std::strerror(errno));
-      ::close(fd);
-      m_temporary = pattern;
-      m_workbook = std::make_unique<TXlsxWorkbook>(m_temporary);
+      std::error_code error;
+      if (!m_output.Open(Target, TOutputMode::Replace, error))
+        throw TFileError("Cannot create a workbook beside " + Target + ": " + error.message());
+      m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output.Write(bytes); });
     }
     return *m_workbook;
   }
   void Discard() {
     m_workbook.reset();
-    if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
-    m_temporary.clear();
-    m_sheets = 0;
+    m_output.Abandon();
   }
 
-  std::vector<TTable> m_run;
+  TTableBatches<TZipMember> m_tables{MakeXlsxSheet};
+  std::vector<TZipMember> m_run;
   std::string m_file;
+  TOutputFile m_output;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
-  std::string m_temporary;
-  int m_sheets = 0;
 };
 
 }  // namespace

@@ -8,6 +8,9 @@ namespace corvane {
 std::optional<double> PlainNumber(const QString& text) {
   const qsizetype size = text.size();
   if (size == 0 || size > 32) return std::nullopt;
+  // Most texts are not numbers, and most of those show it at once.
+  const char16_t first = text[0].unicode();
+  if (first != u'-' && (first < u'0' || first > u'9')) return std::nullopt;
   std::string ascii;
   ascii.reserve(static_cast<std::size_t>(size));
   for (const QChar c : text) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 #include "html/attribute_list.h"
 #include "html/html_reader.h"
@@ -28,19 +29,19 @@ bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' ||
 bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c == 0xA0 || c < 0x20 || c == 0x7F)); }
 
 // Builds the text of one cell: runs of white space become one space, line breaks end lines, and each
-// line loses the spaces at its ends. Lines are kept in one string, each ended by "\n".
+// line loses the spaces at its ends. Lines are kept in one string, each ended by "\n". The buffer is
+// kept from cell to cell, so that a cell costs one allocation, that of its text.
 class TCellText {
  public:
   void Add(const std::vector<char16_t>& chars) {
-    m_text.reserve(m_text.size() + static_cast<qsizetype>(chars.size()) + 1);
     for (const char16_t c : chars) {
       if (IsCollapsible(c)) {
         m_space = true;
         continue;
       }
-      if (m_space && m_lineHasText) m_text += u' ';
+      if (m_space && m_lineHasText) m_text.push_back(u' ');
       m_space = false;
-      m_text += QChar(c);
+      m_text.push_back(c);
       m_lineHasText = true;
     }
   }
@@ -48,7 +49,7 @@ class TCellText {
   void Break(bool always) {
     m_space = false;
     if (always || m_lineHasText) {
-      m_text += u'\n';
+      m_text.push_back(u'\n');
       m_lineHasText = false;
     }
   }
@@ -56,16 +57,16 @@ class TCellText {
   QString Take(bool trim) {
     m_space = false;
     m_lineHasText = false;
-    qsizetype begin = 0, end = m_text.size();
-    while (begin < end && IsTrimmed(m_text[begin].unicode(), trim)) ++begin;
-    while (end > begin && IsTrimmed(m_text[end - 1].unicode(), trim)) --end;
-    QString text = begin == 0 && end == m_text.size() ? std::move(m_text) : m_text.mid(begin, end - begin);
-    m_text = QString();
+    std::size_t begin = 0, end = m_text.size();
+    while (begin < end && IsTrimmed(m_text[begin], trim)) ++begin;
+    while (end > begin && IsTrimmed(m_text[end - 1], trim)) --end;
+    QString text(reinterpret_cast<const QChar*>(m_text.data() + begin), static_cast<qsizetype>(end - begin));
+    m_text.clear();
     return text;
   }
 
  private:
-  QString m_text;
+  std::u16string m_text;
   bool m_space = false;
   bool m_lineHasText = false;
 };
@@ -98,6 +99,14 @@ class TGrid {
       ++m_column;
     if (m_column >= kMaxColumns) return std::nullopt;
     columnSpan = std::min(columnSpan, kMaxColumns - m_column);
+    // A column span stops at a place a row span from above holds: cells never overlap on a sheet,
+    // where two merged ranges may not share a place.
+    for (int c = m_column + 1; c < m_column + columnSpan && c < static_cast<int>(m_takenUntil.size()); ++c) {
+      if (m_takenUntil[static_cast<std::size_t>(c)] > m_row) {
+        columnSpan = c - m_column;
+        break;
+      }
+    }
     TSheetCell cell;
     cell.Row = m_row;
     cell.Column = m_column;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "sheets/sheet_table.h"
-#include "sheets/sheet_writers.h"
+#include "sheets/csv_writer.h"
 #include "forms/form_controls.h"
 #include "layout/form_control.h"
 #include "builder/document_loader.h"

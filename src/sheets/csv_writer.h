@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sheets/sheet_table.h"
+
+namespace corvane {
+
+// The UTF-8 byte-order mark a CSV file starts with, so that spreadsheets read it as UTF-8.
+inline constexpr std::string_view kCsvByteOrderMark = "\xEF\xBB\xBF";
+
+// Appends the table as CSV (RFC 4180): one line per grid row ended by CR LF, fields separated by
+// commas, a field quoted when it holds a comma, a quote or a line break (quotes doubled). The places a
+// span covers are empty fields, so that the columns stay aligned. Text is UTF-8.
+void AppendCsvTable(const TSheetTable& table, std::string& out);
+
+}  // namespace corvane

@@ -1,0 +1,343 @@
+#include "sheets/xlsx_workbook.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "sheets/cell_value.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr int kSheetRows = 1048576;
+constexpr int kSheetColumns = 16384;
+constexpr qsizetype kCellCharacters = 32767;
+// The XML of a sheet goes to the compressor in pieces of about this size.
+constexpr std::size_t kPiece = std::size_t{256} << 10;
+
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr std::string_view kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr std::string_view kOfficeRelationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kPackageRelationships = "http://schemas.openxmlformats.org/package/2006/relationships";
+
+void AppendNumber(std::string& out, long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+// "A1" for row 0, column 0; columns run A..Z, AA..ZZ, AAA..XFD.
+void AppendReference(std::string& out, int row, int column) {
+  char letters[4];
+  int count = 0;
+  for (int c = column + 1; c > 0 && count < 4; c = (c - 1) / 26) letters[count++] = static_cast<char>('A' + (c - 1) % 26);
+  while (count > 0) out.push_back(letters[--count]);
+  AppendNumber(out, row + 1);
+}
+
+// A character XML cannot hold (or a line's carriage return, which XML readers turn into a line feed),
+// written the way spreadsheets escape characters in cells: "_x0001_".
+char* PutEscapedCode(char* out, unsigned code) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  *out++ = '_';
+  *out++ = 'x';
+  for (int shift = 12; shift >= 0; shift -= 4) *out++ = kHex[(code >> shift) & 0xF];
+  *out++ = '_';
+  return out;
+}
+
+char* Put(char* out, std::string_view text) {
+  for (const char c : text) *out++ = c;
+  return out;
+}
+
+bool IsHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f'); }
+
+// The most bytes one UTF-16 unit becomes: an escape such as "_x0001_".
+constexpr std::size_t kMostBytesPerUnit = 7;
+
+// The first length UTF-16 units of text as XML character data in UTF-8.
+void AppendXmlText(std::string& xml, const QString& text, qsizetype length) {
+  const std::size_t start = xml.size();
+  xml.resize(start + static_cast<std::size_t>(length) * kMostBytesPerUnit);
+  char* out = xml.data() + start;
+  const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
+  for (qsizetype i = 0; i < length; ++i) {
+    const char16_t c = units[i];
+    if (c < 0x80) {
+      switch (c) {
+        case u'&': out = Put(out, "&amp;"); break;
+        case u'<': out = Put(out, "&lt;"); break;
+        case u'>': out = Put(out, "&gt;"); break;
+        case u'\t':
+        case u'\n': *out++ = static_cast<char>(c); break;
+        case u'_':
+          // A text that looks like an escape keeps its underscore as "_x005F_".
+          if (i + 6 < length && units[i + 1] == u'x' && IsHexDigit(units[i + 2]) && IsHexDigit(units[i + 3]) &&
+              IsHexDigit(units[i + 4]) && IsHexDigit(units[i + 5]) && units[i + 6] == u'_')
+            out = PutEscapedCode(out, c);
+          else
+            *out++ = '_';
+          break;
+        default:
+          if (c < 0x20 || c == 0x7F)
+            out = PutEscapedCode(out, c);
+          else
+            *out++ = static_cast<char>(c);
+      }
+      continue;
+    }
+    char32_t code = c;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      code = 0xFFFD;  // half of a pair
+    }
+    if (code == 0xFFFE || code == 0xFFFF) {
+      out = PutEscapedCode(out, static_cast<unsigned>(code));
+    } else if (code < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (code >> 6));
+      *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      *out++ = static_cast<char>(0xE0 | (code >> 12));
+      *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      *out++ = static_cast<char>(0xF0 | (code >> 18));
+      *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  xml.resize(static_cast<std::size_t>(out - xml.data()));
+}
+
+// Text for an XML attribute value in quotes.
+void AppendXmlAttribute(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&': out.append("&amp;"); break;
+      case '<': out.append("&lt;"); break;
+      case '>': out.append("&gt;"); break;
+      case '"': out.append("&quot;"); break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+// The cells in the order a sheet lists them: by row, then by column. The reading order of a table is
+// that order already; anything else is sorted.
+std::vector<const TSheetCell*> SheetOrder(const TSheetTable& table) {
+  std::vector<const TSheetCell*> cells;
+  cells.reserve(table.Cells.size());
+  for (const TSheetCell& cell : table.Cells) cells.push_back(&cell);
+  auto before = [](const TSheetCell* a, const TSheetCell* b) {
+    return a->Row != b->Row ? a->Row < b->Row : a->Column < b->Column;
+  };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+  return cells;
+}
+
+// Writes a part of the package through a compressor, piece by piece: a part may list a million sheets.
+class TPartWriter {
+ public:
+  explicit TPartWriter(std::size_t sizeHint) : m_compressor(sizeHint) { Text.append(kDeclaration); }
+  std::string Text;
+  void Flush() {
+    if (Text.size() < kPiece) return;
+    m_compressor.Add(Text);
+    Text.clear();
+  }
+  TZipMember Finish() {
+    m_compressor.Add(Text);
+    Text.clear();
+    return m_compressor.Finish();
+  }
+
+ private:
+  TZipCompressor m_compressor;
+};
+
+}  // namespace
+
+TZipMember MakeXlsxSheet(const TSheetTable& table) {
+  TPartWriter part(table.Cells.size() * 48);
+  std::string& xml = part.Text;
+  xml.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+  const int rows = std::min(table.Rows, kSheetRows);
+  const int columns = std::min(table.Columns, kSheetColumns);
+  xml.append("<dimension ref=\"A1");
+  if (rows > 1 || columns > 1) {
+    xml.push_back(':');
+    AppendReference(xml, std::max(rows, 1) - 1, std::max(columns, 1) - 1);
+  }
+  xml.append("\"/><sheetData>");
+  std::string merges;
+  long long mergeCount = 0;
+  int openRow = -1;
+  for (const TSheetCell* cell : SheetOrder(table)) {
+    if (cell->Row >= kSheetRows || cell->Column >= kSheetColumns) continue;
+    if (cell->RowSpan > 1 || cell->ColumnSpan > 1) {
+      merges.append("<mergeCell ref=\"");
+      AppendReference(merges, cell->Row, cell->Column);
+      merges.push_back(':');
+      AppendReference(merges, std::min(cell->Row + cell->RowSpan, kSheetRows) - 1,
+                      std::min(cell->Column + cell->ColumnSpan, kSheetColumns) - 1);
+      merges.append("\"/>");
+      ++mergeCount;
+    }
+    const QString& text = cell->Text;
+    if (text.isEmpty()) continue;
+    if (cell->Row != openRow) {
+      if (openRow >= 0) xml.append("</row>");
+      xml.append("<row r=\"");
+      AppendNumber(xml, cell->Row + 1);
+      xml.append("\">");
+      openRow = cell->Row;
+    }
+    xml.append("<c r=\"");
+    AppendReference(xml, cell->Row, cell->Column);
+    // Style 1 wraps a cell of several lines and puts it at the top.
+    xml.append(text.contains(u'\n') ? "\" s=\"1" : "");
+    if (PlainNumber(text)) {
+      // A plain number reads back as written, so its text is its value.
+      xml.append("\"><v>");
+      for (const QChar c : text) xml.push_back(static_cast<char>(c.unicode()));
+      xml.append("</v></c>");
+    } else {
+      // A cell holds at most 32,767 characters; a character's two halves stay together.
+      qsizetype length = std::min(text.size(), kCellCharacters);
+      if (length < text.size() && text[length - 1].isHighSurrogate()) --length;
+      xml.append("\" t=\"inlineStr\"><is><t");
+      // Spreadsheets drop white space at either end of a text unless told to keep it.
+      if (IsSpace(text[0]) || IsSpace(text[length - 1])) xml.append(" xml:space=\"preserve\"");
+      xml.push_back('>');
+      AppendXmlText(xml, text, length);
+      xml.append("</t></is></c>");
+    }
+    part.Flush();
+  }
+  if (openRow >= 0) xml.append("</row>");
+  xml.append("</sheetData>");
+  if (mergeCount > 0) {
+    xml.append("<mergeCells count=\"");
+    AppendNumber(xml, mergeCount);
+    xml.append("\">");
+    part.Flush();
+    xml.append(merges);
+    xml.append("</mergeCells>");
+  }
+  xml.append("</worksheet>");
+  return part.Finish();
+}
+
+TXlsxWorkbook::TXlsxWorkbook(TZipWriter::TSink sink) : m_zip(std::move(sink)) {}
+
+std::string TXlsxWorkbook::SheetName(const std::string& name) const {
+  // Characters a sheet name cannot hold become "_", and the name is cut to 31 characters (UTF-8
+  // sequences kept whole); a name in use gets " (2)", " (3)" ... within the same length.
+  QString base = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  for (QChar& c : base)
+    if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 0x20) c = u'_';
+  base = base.trimmed();
+  if (base.startsWith(u'\'')) base[0] = u'_';
+  if (base.isEmpty()) base = QStringLiteral("Sheet");
+  for (int n = 1;; ++n) {
+    const QString suffix = n == 1 ? QString() : QStringLiteral(" (%1)").arg(n);
+    QString candidate = base.left(31 - suffix.size());
+    if (candidate.size() > 0 && candidate.back().isHighSurrogate()) candidate.chop(1);
+    candidate += suffix;
+    if (!m_usedNames.contains(candidate.toUpper().toStdString())) return candidate.toStdString();
+  }
+}
+
+void TXlsxWorkbook::AddSheet(const std::string& name, const TZipMember& sheet) {
+  std::string sheetName = SheetName(name);
+  m_usedNames.insert(QString::fromStdString(sheetName).toUpper().toStdString());
+  m_names.push_back(std::move(sheetName));
+  m_zip.Add("xl/worksheets/sheet" + std::to_string(m_names.size()) + ".xml", sheet);
+}
+
+void TXlsxWorkbook::Close() {
+  if (m_names.empty()) AddTable("Sheet1", TSheetTable{});
+  const std::size_t sheets = m_names.size();
+
+  TPartWriter types(sheets * 128);
+  types.Text.append("<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                    "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                    "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+                    "<Override PartName=\"/docProps/app.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>");
+  for (std::size_t k = 1; k <= sheets; ++k) {
+    types.Text.append("<Override PartName=\"/xl/worksheets/sheet");
+    AppendNumber(types.Text, static_cast<long long>(k));
+    types.Text.append(".xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
+    types.Flush();
+  }
+  types.Text.append("</Types>");
+  m_zip.Add("[Content_Types].xml", types.Finish());
+
+  std::string rels(kDeclaration);
+  rels.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+  rels.append("<Relationship Id=\"rId1\" Type=\"").append(kOfficeRelationships).append("/officeDocument\" Target=\"xl/workbook.xml\"/>");
+  rels.append("<Relationship Id=\"rId2\" Type=\"").append(kOfficeRelationships).append("/extended-properties\" Target=\"docProps/app.xml\"/>");
+  rels.append("</Relationships>");
+  m_zip.Add("_rels/.rels", rels);
+
+  std::string app(kDeclaration);
+  app.append("<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
+             "<Application>CORVANE</Application></Properties>");
+  m_zip.Add("docProps/app.xml", app);
+
+  TPartWriter workbook(sheets * 64);
+  workbook.Text.append("<workbook xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+  workbook.Text.append("<bookViews><workbookView/></bookViews><sheets>");
+  for (std::size_t k = 1; k <= sheets; ++k) {
+    workbook.Text.append("<sheet name=\"");
+    AppendXmlAttribute(workbook.Text, m_names[k - 1]);
+    workbook.Text.append("\" sheetId=\"");
+    AppendNumber(workbook.Text, static_cast<long long>(k));
+    workbook.Text.append("\" r:id=\"rId");
+    AppendNumber(workbook.Text, static_cast<long long>(k));
+    workbook.Text.append("\"/>");
+    workbook.Flush();
+  }
+  workbook.Text.append("</sheets></workbook>");
+  m_zip.Add("xl/workbook.xml", workbook.Finish());
+
+  TPartWriter workbookRels(sheets * 160);
+  workbookRels.Text.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+  for (std::size_t k = 1; k <= sheets; ++k) {
+    workbookRels.Text.append("<Relationship Id=\"rId");
+    AppendNumber(workbookRels.Text, static_cast<long long>(k));
+    workbookRels.Text.append("\" Type=\"").append(kOfficeRelationships).append("/worksheet\" Target=\"worksheets/sheet");
+    AppendNumber(workbookRels.Text, static_cast<long long>(k));
+    workbookRels.Text.append(".xml\"/>");
+    workbookRels.Flush();
+  }
+  workbookRels.Text.append("<Relationship Id=\"rId");
+  AppendNumber(workbookRels.Text, static_cast<long long>(sheets + 1));
+  workbookRels.Text.append("\" Type=\"").append(kOfficeRelationships).append("/styles\" Target=\"styles.xml\"/></Relationships>");
+  m_zip.Add("xl/_rels/workbook.xml.rels", workbookRels.Finish());
+
+  // Two cell styles: the default, and the one of cells with several lines (wrapped, at the top).
+  std::string styles(kDeclaration);
+  styles.append("<styleSheet xmlns=\"").append(kMain).append("\">"
+                "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+                "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
+                "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+                "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+                "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyAlignment=\"1\">"
+                "<alignment vertical=\"top\" wrapText=\"1\"/></xf></cellXfs>"
+                "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+                "</styleSheet>");
+  m_zip.Add("xl/styles.xml", styles);
+  m_zip.Finish();
+}
+
+}  // namespace corvane

@@ -1,0 +1,259 @@
+#include "sheets/zip_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <ctime>
+#include <limits>
+#include <stdexcept>
+
+namespace corvane {
+
+namespace {
+
+// Members smaller than this get a small window and hash table: setting up the large ones costs more
+// than compressing a small member.
+constexpr std::size_t kSmallMember = std::size_t{16} << 10;
+constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
+constexpr std::uint16_t kVersion = 20;    // 2.0: deflate
+constexpr std::uint16_t kVersion64 = 45;  // 4.5: ZIP64
+constexpr std::uint16_t kUtf8Names = 0x0800;
+
+void Put16(std::string& out, std::uint16_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>(value >> 8));
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+void Put64(std::string& out, std::uint64_t value) {
+  for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+std::uint32_t Clamp32(std::uint64_t value) { return value >= kMax32 ? kMax32 : static_cast<std::uint32_t>(value); }
+
+}  // namespace
+
+struct TZipCompressor::TStream {
+  z_stream Z{};
+  bool Small = false;
+};
+
+namespace {
+
+// Compression states kept from member to member on each thread: setting one up costs far more than
+// compressing a member of a small table, and resetting one costs little.
+class TStreamPool {
+ public:
+  ~TStreamPool() {
+    for (auto* stream : m_free) {
+      deflateEnd(&stream->Z);
+      delete stream;
+    }
+  }
+  TZipCompressor::TStream* Take(bool small) {
+    for (std::size_t k = m_free.size(); k-- > 0;) {
+      if (m_free[k]->Small != small) continue;
+      TZipCompressor::TStream* stream = m_free[k];
+      m_free.erase(m_free.begin() + static_cast<std::ptrdiff_t>(k));
+      return stream;
+    }
+    auto* stream = new TZipCompressor::TStream;
+    stream->Small = small;
+    // Level 1: a sheet's XML repeats itself so much that the fastest level already takes it to a fifth.
+    if (deflateInit2(&stream->Z, 1, Z_DEFLATED, small ? -12 : -15, small ? 4 : 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+      delete stream;
+      throw std::bad_alloc();
+    }
+    return stream;
+  }
+  void Give(TZipCompressor::TStream* stream) {
+    if (m_free.size() >= 4 || deflateReset(&stream->Z) != Z_OK) {
+      deflateEnd(&stream->Z);
+      delete stream;
+      return;
+    }
+    m_free.push_back(stream);
+  }
+
+ private:
+  std::vector<TZipCompressor::TStream*> m_free;
+};
+
+thread_local TStreamPool t_streams;
+
+}  // namespace
+
+TZipCompressor::TZipCompressor(std::size_t sizeHint) : m_stream(t_streams.Take(sizeHint < kSmallMember)) {}
+
+TZipCompressor::~TZipCompressor() { t_streams.Give(m_stream); }
+
+void TZipCompressor::Deflate(std::string_view bytes, bool finish) {
+  z_stream& z = m_stream->Z;
+  std::string& out = m_member.Deflated;
+  // zlib takes at most 4 GB at a time.
+  do {
+    const std::size_t piece = std::min<std::size_t>(bytes.size(), std::numeric_limits<uInt>::max());
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(piece);
+    const bool last = finish && piece == bytes.size();
+    int result;
+    do {
+      const std::size_t used = out.size();
+      const std::size_t room = std::max<std::size_t>(deflateBound(&z, z.avail_in) + 64, 4096);
+      out.resize(used + room);
+      z.next_out = reinterpret_cast<Bytef*>(out.data() + used);
+      z.avail_out = static_cast<uInt>(room);
+      result = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      out.resize(used + room - z.avail_out);
+      if (result == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
+    } while (z.avail_in > 0 || (last && result != Z_STREAM_END));
+    bytes.remove_prefix(piece);
+  } while (!bytes.empty());
+}
+
+void TZipCompressor::Add(std::string_view bytes) {
+  if (bytes.empty()) return;
+  m_member.Size += bytes.size();
+  std::string_view rest = bytes;
+  while (!rest.empty()) {
+    const std::size_t piece = std::min<std::size_t>(rest.size(), std::numeric_limits<uInt>::max());
+    m_member.Crc = static_cast<std::uint32_t>(crc32(m_member.Crc, reinterpret_cast<const Bytef*>(rest.data()), static_cast<uInt>(piece)));
+    rest.remove_prefix(piece);
+  }
+  Deflate(bytes, false);
+}
+
+TZipMember TZipCompressor::Finish() {
+  Deflate({}, true);
+  m_member.Deflated.shrink_to_fit();
+  TZipMember member = std::move(m_member);
+  m_member = {};
+  deflateReset(&m_stream->Z);
+  return member;
+}
+
+TZipWriter::TZipWriter(TSink sink) : m_sink(std::move(sink)) {
+  // The members' time stamp: now, in the local time a ZIP records.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) && local.tm_year >= 80) {
+    m_dosTime = static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    m_dosDate = static_cast<std::uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  } else {
+    m_dosDate = (1 << 5) | 1;  // 1 January 1980
+  }
+}
+
+void TZipWriter::Write(std::string_view bytes) {
+  m_sink(bytes);
+  m_offset += bytes.size();
+}
+
+void TZipWriter::Add(const std::string& name, std::string_view content) {
+  TZipCompressor compressor(content.size());
+  compressor.Add(content);
+  Add(name, compressor.Finish());
+}
+
+void TZipWriter::Add(const std::string& name, const TZipMember& member) {
+  const std::uint64_t compressed = member.Deflated.size();
+  // A member whose sizes do not fit in 32 bits records them in a ZIP64 field of its local header.
+  const bool large = member.Size >= kMax32 || compressed >= kMax32;
+  std::string header;
+  header.reserve(30 + name.size() + 20);
+  Put32(header, 0x04034b50);
+  Put16(header, large ? kVersion64 : kVersion);
+  Put16(header, kUtf8Names);
+  Put16(header, Z_DEFLATED);
+  Put16(header, m_dosTime);
+  Put16(header, m_dosDate);
+  Put32(header, member.Crc);
+  Put32(header, large ? kMax32 : static_cast<std::uint32_t>(compressed));
+  Put32(header, large ? kMax32 : static_cast<std::uint32_t>(member.Size));
+  Put16(header, static_cast<std::uint16_t>(name.size()));
+  Put16(header, large ? 20 : 0);
+  header.append(name);
+  if (large) {
+    Put16(header, 0x0001);
+    Put16(header, 16);
+    Put64(header, member.Size);
+    Put64(header, compressed);
+  }
+  m_entries.push_back({name, member.Crc, compressed, member.Size, m_offset});
+  Write(header);
+  Write(member.Deflated);
+}
+
+void TZipWriter::Finish() {
+  const std::uint64_t directoryStart = m_offset;
+  std::string record;
+  for (const TEntry& entry : m_entries) {
+    record.clear();
+    // The ZIP64 field holds, in this order, whichever of the three values do not fit in 32 bits.
+    std::string extra;
+    if (entry.Size >= kMax32) Put64(extra, entry.Size);
+    if (entry.CompressedSize >= kMax32) Put64(extra, entry.CompressedSize);
+    if (entry.Offset >= kMax32) Put64(extra, entry.Offset);
+    const bool large = !extra.empty();
+    Put32(record, 0x02014b50);
+    Put16(record, static_cast<std::uint16_t>((3 << 8) | (large ? kVersion64 : kVersion)));  // made on Unix
+    Put16(record, large ? kVersion64 : kVersion);
+    Put16(record, kUtf8Names);
+    Put16(record, Z_DEFLATED);
+    Put16(record, m_dosTime);
+    Put16(record, m_dosDate);
+    Put32(record, entry.Crc);
+    Put32(record, Clamp32(entry.CompressedSize));
+    Put32(record, Clamp32(entry.Size));
+    Put16(record, static_cast<std::uint16_t>(entry.Name.size()));
+    Put16(record, static_cast<std::uint16_t>(large ? extra.size() + 4 : 0));
+    Put16(record, 0);  // comment
+    Put16(record, 0);  // disk
+    Put16(record, 0);  // internal attributes
+    Put32(record, 0100644u << 16);  // a regular file, rw-r--r--
+    Put32(record, Clamp32(entry.Offset));
+    record.append(entry.Name);
+    if (large) {
+      Put16(record, 0x0001);
+      Put16(record, static_cast<std::uint16_t>(extra.size()));
+      record.append(extra);
+    }
+    Write(record);
+  }
+  const std::uint64_t directorySize = m_offset - directoryStart;
+  const std::uint64_t count = m_entries.size();
+  const bool large = count >= 0xFFFF || directoryStart >= kMax32 || directorySize >= kMax32;
+  record.clear();
+  if (large) {
+    const std::uint64_t recordStart = m_offset;
+    Put32(record, 0x06064b50);  // ZIP64 end of central directory
+    Put64(record, 44);
+    Put16(record, (3 << 8) | kVersion64);
+    Put16(record, kVersion64);
+    Put32(record, 0);
+    Put32(record, 0);
+    Put64(record, count);
+    Put64(record, count);
+    Put64(record, directorySize);
+    Put64(record, directoryStart);
+    Put32(record, 0x07064b50);  // its locator
+    Put32(record, 0);
+    Put64(record, recordStart);
+    Put32(record, 1);
+  }
+  Put32(record, 0x06054b50);
+  Put16(record, 0);
+  Put16(record, 0);
+  Put16(record, count >= 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(count));
+  Put16(record, count >= 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(count));
+  Put32(record, Clamp32(directorySize));
+  Put32(record, Clamp32(directoryStart));
+  Put16(record, 0);
+  Write(record);
+  m_entries.clear();
+}
+
+}  // namespace corvane

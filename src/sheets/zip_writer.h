@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// One member of a ZIP archive, compressed and ready to be written: the deflated bytes with the CRC-32
+// and the size of what they hold.
+struct TZipMember {
+  std::string Deflated;
+  std::uint32_t Crc = 0;
+  std::uint64_t Size = 0;
+};
+
+// Deflates one member from pieces of its content. Members are independent, so that several threads can
+// each compress their own; the compression state is reused from member to member on the same thread.
+class TZipCompressor {
+ public:
+  // sizeHint: roughly how large the content will be, which picks a hash table that is cheap to set up
+  // for a small member and compresses well for a large one.
+  explicit TZipCompressor(std::size_t sizeHint);
+  ~TZipCompressor();
+  TZipCompressor(const TZipCompressor&) = delete;
+  TZipCompressor& operator=(const TZipCompressor&) = delete;
+
+  void Add(std::string_view bytes);
+  TZipMember Finish();
+
+  struct TStream;
+
+ private:
+  void Deflate(std::string_view bytes, bool finish);
+
+  TStream* m_stream;
+  TZipMember m_member;
+};
+
+// Writes a ZIP archive member by member through sink, in the order given, then its central directory.
+// ZIP64 records are written only where the archive needs them (a member or offset past 4 GB, more
+// than 65,535 members), so that ordinary archives stay readable by every reader.
+class TZipWriter {
+ public:
+  using TSink = std::function<void(std::string_view)>;
+  explicit TZipWriter(TSink sink);
+
+  void Add(const std::string& name, const TZipMember& member);
+  void Add(const std::string& name, std::string_view content);
+  // Writes the central directory; nothing may be added after it.
+  void Finish();
+
+  std::uint64_t BytesWritten() const { return m_offset; }
+
+ private:
+  struct TEntry {
+    std::string Name;
+    std::uint32_t Crc;
+    std::uint64_t CompressedSize;
+    std::uint64_t Size;
+    std::uint64_t Offset;
+  };
+  void Write(std::string_view bytes);
+
+  TSink m_sink;
+  std::vector<TEntry> m_entries;
+  std::uint64_t m_offset = 0;
+  std::uint16_t m_dosTime = 0;
+  std::uint16_t m_dosDate = 0;
+};
+
+}  // namespace corvane
