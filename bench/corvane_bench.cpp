@@ -181,6 +181,7 @@ int main(int argc, char** argv) {
   const std::string tables = (dir / ("tables-" + std::to_string(sizeMb) + "mb.html")).string();
   const std::string out = (dir / "out").string();
   const std::string appendFile = (dir / "out" / "append.xls").string();
+  const std::string workbookFile = (dir / "out" / "append.xlsx").string();
   struct Mode {
     const char* name;
     std::vector<std::string> args;
@@ -192,15 +193,20 @@ int main(int argc, char** argv) {
       {"-q --tables 1 -o DIR", {"convert", "-q", "--tables", "1", "-o", out, tables}, false},
       {"-q -o DIR, tiny tables", {"convert", "-q", "-o", out, tiny.string()}, false},
       {"-q -o DIR, no tables", {"convert", "-q", "-o", out, none.string()}, false},
+      {"-q --format csv -o DIR", {"convert", "-q", "--format", "csv", "-o", out, tables}, false},
+      {"-q --format xlsx -o DIR", {"convert", "-q", "--format", "xlsx", "-o", out, tables}, false},
+      {"-q --format xlsx -a FILE", {"convert", "-q", "--format", "xlsx", "-a", workbookFile, tables}, false},
   };
   for (const Mode& mode : modes) {
     fs::remove(appendFile);
+    fs::remove(workbookFile);
     const Run run = RunCorvane(corvane, mode.args, mode.log);
     const double fileMb = static_cast<double>(fs::file_size(mode.args.back())) / 1e6;
     std::printf("%-28s %6.2f s %8.0f MB (%.3f)%s\n", mode.name, run.seconds, Megabytes(run.peakKilobytes),
                 Megabytes(run.peakKilobytes) / fileMb, run.status == 0 ? "" : "  FAILED");
   }
   fs::remove(appendFile);
+  fs::remove(workbookFile);
 
   // Many small files in one folder: the cost per file, at two counts to show it stays linear.
   std::printf("\nsmall files in one folder (corvane convert -q -o DIR FOLDER, best of 3)\n");

@@ -13,6 +13,7 @@
 
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
+#include "sheets/xlsx_workbook.h"
 #include "forms/form_controls.h"
 #include "layout/form_control.h"
 #include "builder/document_loader.h"
@@ -77,14 +78,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool plainText = data[0] & 1;
   const bool realFonts = data[0] & 2;
   std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  // The same bytes as a table for the spreadsheet formats: read as a browser reads it, written as CSV.
+  // The same bytes as a table for the spreadsheet formats: read as a browser reads it, written as CSV
+  // and as a workbook's sheet.
   {
     const corvane::TSheetTable table = corvane::ReadSheetTable(text, {"", (data[0] & 4) != 0});
     std::string csv;
     corvane::AppendCsvTable(table, csv);
+    const corvane::TZipMember sheet = corvane::MakeXlsxSheet(table);
+    Check(!sheet.Deflated.empty() && sheet.Size > 0);
     for (const corvane::TSheetCell& cell : table.Cells)
       Check(cell.Row >= 0 && cell.Column >= 0 && cell.Row + cell.RowSpan <= table.Rows &&
             cell.Column + cell.ColumnSpan <= table.Columns);
+    // No two cells share a place: a sheet's merged ranges may not overlap.
+    if (table.Cells.size() <= 200) {
+      for (std::size_t a = 0; a < table.Cells.size(); ++a)
+        for (std::size_t b = a + 1; b < table.Cells.size(); ++b) {
+          const corvane::TSheetCell& x = table.Cells[a];
+          const corvane::TSheetCell& y = table.Cells[b];
+          Check(x.Row + x.RowSpan <= y.Row || y.Row + y.RowSpan <= x.Row || x.Column + x.ColumnSpan <= y.Column ||
+                y.Column + y.ColumnSpan <= x.Column);
+        }
+    }
   }
   // Pictures come from memory, never from files: one red pixel for names with a "p", a picture awaited
   // for names with a "w", no picture for the others.

@@ -49,6 +49,8 @@ TEST(SheetTable, ReadAsABrowserShowsIt) {
       {"<table><tr><td rowspan=2>a<td colspan=2>b<tr><td>c<td>d</table>",
        {"0,0[2x1]=a", "0,1[1x2]=b", "1,1=c", "1,2=d"}},
       {"<table><tr><td colspan=0>x<td rowspan=-4>y</table>", {"0,0=x", "0,1=y"}},
+      // A column span stops where a row span from above holds a place: cells never overlap.
+      {"<table><tr><td>a<td rowspan=2>b<tr><td colspan=3>c<td>d</table>", {"0,0=a", "0,1[2x1]=b", "1,0=c", "1,2=d"}},
       // A legacy code page, from the page's declaration.
       {"<table><tr><td>\xea\xe0\xf4\xe5</table>", {"0,0=\xd0\xba\xd0\xb0\xd1\x84\xd0\xb5"},
        "<meta http-equiv=content-type content='text/html; charset=windows-1251'>"},
@@ -166,6 +168,74 @@ TEST(SheetWriters, XlsxReadsBackWithTypesAndMergedCells) {
             "[('float', 0.05)]\n"
             "a_b_c_d_e_f_g_h and a very long []\n"
             "[('str', 'x')]\n");
+}
+
+TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
+  auto cell = [](QString text, int row, int column) {
+    TSheetCell made;
+    made.Text = std::move(text);
+    made.Row = row;
+    made.Column = column;
+    return made;
+  };
+  const QString smile = QString::fromUtf8("\xf0\x9f\x98\x80");
+  TSheetTable table;
+  table.Cells = {cell(" lead", 0, 0), cell(QStringLiteral("trail\t"), 0, 1), cell(QString::fromUtf8("a\x01" "b\rc"), 0, 2),
+                 cell("_x0041_ _x12_", 0, 3), cell("<&>\"'", 0, 4), cell(smile + QString::fromUtf8(" \xc3\xa9"), 0, 5),
+                 cell(QString(40000, u'x'), 1, 0), cell(QString(32766, u'y') + smile, 1, 1), cell("7", 1000000, 16383),
+                 cell("lost", 1048576, 0)};
+  table.Rows = 1048577;
+  table.Columns = 16384;
+  test::TTempDir dir;
+  std::string bytes;
+  TXlsxWorkbook workbook([&](std::string_view piece) { bytes.append(piece); });
+  workbook.AddTable("T", table);
+  workbook.Close();
+  const std::string path = dir.Write("t.xlsx", bytes);
+  std::string empty;
+  TXlsxWorkbook none([&](std::string_view piece) { empty.append(piece); });
+  none.Close();
+  dir.Write("empty.xlsx", empty);
+  // Escapes are read from the sheet's XML (the Python reader leaves them as they are), the rest through
+  // the Python reader.
+  const std::string read = RunPython(
+      "import openpyxl, re, sys, zipfile\n"
+      "xml = zipfile.ZipFile(sys.argv[1]).read('xl/worksheets/sheet1.xml').decode()\n"
+      "print(re.search(r'<dimension[^>]*>', xml).group(0))\n"
+      "for c in re.findall(r'<c r=\"[A-F]1\".*?</c>', xml): print(c)\n"
+      "sheet = openpyxl.load_workbook(sys.argv[1]).active\n"
+      "print(len(sheet['A2'].value), len(sheet['B2'].value), sheet['XFD1000001'].value, sheet['F1'].value)\n"
+      "print(openpyxl.load_workbook(sys.argv[1].replace('t.xlsx', 'empty.xlsx')).sheetnames)\n",
+      path);
+  EXPECT_EQ(read,
+            "<dimension ref=\"A1:XFD1048576\"/>\n"
+            "<c r=\"A1\" t=\"inlineStr\"><is><t xml:space=\"preserve\"> lead</t></is></c>\n"
+            "<c r=\"B1\" t=\"inlineStr\"><is><t xml:space=\"preserve\">trail\t</t></is></c>\n"
+            "<c r=\"C1\" t=\"inlineStr\"><is><t>a_x0001_b_x000D_c</t></is></c>\n"
+            "<c r=\"D1\" t=\"inlineStr\"><is><t>_x005F_x0041_ _x12_</t></is></c>\n"
+            "<c r=\"E1\" t=\"inlineStr\"><is><t>&lt;&amp;&gt;\"'</t></is></c>\n"
+            "<c r=\"F1\" t=\"inlineStr\"><is><t>\xf0\x9f\x98\x80 \xc3\xa9</t></is></c>\n"
+            "32767 32766 7 \xf0\x9f\x98\x80 \xc3\xa9\n"
+            "['Sheet1']\n");
+}
+
+TEST(ZipWriter, ManyMembersGetZip64RecordsAndReadBack) {
+  // More than 65,535 members: the count only fits in the ZIP64 end record.
+  test::TTempDir dir;
+  std::string bytes;
+  TZipWriter zip([&](std::string_view piece) { bytes.append(piece); });
+  for (int k = 0; k < 70000; ++k) zip.Add("m/" + std::to_string(k), std::string(static_cast<std::size_t>(k % 7), 'a' + k % 26));
+  TZipCompressor big(1 << 20);
+  for (int k = 0; k < 300; ++k) big.Add(std::string(10000, static_cast<char>('0' + k % 10)));
+  zip.Add("big", big.Finish());
+  zip.Finish();
+  const std::string path = dir.Write("many.zip", bytes);
+  const std::string read = RunPython(
+      "import sys, zipfile\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "print(len(z.namelist()), z.testzip(), z.read('m/69999'), len(z.read('big')), z.read('big')[29995:30005])\n",
+      path);
+  EXPECT_EQ(read, "70001 None b'hhhhhh' 3000000 b'2222233333'\n");
 }
 
 }  // namespace
