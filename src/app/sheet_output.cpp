@@ -92,6 +92,8 @@ class TTableBatches {
   std::size_t m_bytes = 0;
 };
 
+std::vector<TZipMember> XlsxSheets(const TSheetTable& table) { return MakeXlsxSheets(table); }
+
 std::string CsvText(const TSheetTable& table) {
   std::string text;
   AppendCsvTable(table, text);
@@ -135,6 +137,7 @@ class TXlsxTableWriter final : public TTableWriter {
   void BeginOutput(TOutputFile& output, TOutputStart, const std::string&) override {
     Abandon();
     m_output = &output;
+    m_tableCount = 0;
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
@@ -155,13 +158,14 @@ class TXlsxTableWriter final : public TTableWriter {
   }
 
  private:
-  std::function<void(TZipMember&)> Adder() {
-    return [this](TZipMember& sheet) { m_workbook->AddSheet("Table " + std::to_string(m_workbook->SheetCount() + 1), sheet); };
+  std::function<void(std::vector<TZipMember>&)> Adder() {
+    return [this](std::vector<TZipMember>& sheets) { m_workbook->AddSheets("Table " + std::to_string(++m_tableCount), sheets); };
   }
 
   TOutputFile* m_output = nullptr;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
-  TTableBatches<TZipMember> m_tables{MakeXlsxSheet};
+  TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
+  int m_tableCount = 0;
 };
 
 // XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
@@ -189,7 +193,7 @@ class TJobWorkbookWriter final : public TTableWriter {
       number.append(std::to_string(k + 1));
       std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString();
       name.append(number);
-      Workbook().AddSheet(name, m_run[k]);
+      Workbook().AddSheets(name, m_run[k]);
     }
     m_run.clear();
   }
@@ -218,8 +222,8 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::string Target;
 
  private:
-  std::function<void(TZipMember&)> Keeper() {
-    return [this](TZipMember& sheet) { m_run.push_back(std::move(sheet)); };
+  std::function<void(std::vector<TZipMember>&)> Keeper() {
+    return [this](std::vector<TZipMember>& sheets) { m_run.push_back(std::move(sheets)); };
   }
   TXlsxWorkbook& Workbook() {
     if (!m_workbook) {
@@ -235,8 +239,8 @@ class TJobWorkbookWriter final : public TTableWriter {
     m_output.Abandon();
   }
 
-  TTableBatches<TZipMember> m_tables{MakeXlsxSheet};
-  std::vector<TZipMember> m_run;
+  TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
+  std::vector<std::vector<TZipMember>> m_run;
   std::string m_file;
   TOutputFile m_output;
   std::unique_ptr<TXlsxWorkbook> m_workbook;

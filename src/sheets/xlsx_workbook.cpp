@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "sheets/cell_value.h"
 
@@ -9,9 +10,6 @@ namespace corvane {
 
 namespace {
 
-constexpr int kSheetRows = 1048576;
-constexpr int kSheetColumns = 16384;
-constexpr qsizetype kCellCharacters = 32767;
 // The XML of a sheet goes to the compressor in pieces of about this size.
 constexpr std::size_t kPiece = std::size_t{256} << 10;
 
@@ -163,43 +161,49 @@ class TPartWriter {
 
 }  // namespace
 
-TZipMember MakeXlsxSheet(const TSheetTable& table) {
-  TPartWriter part(table.Cells.size() * 48);
-  std::string& xml = part.Text;
-  xml.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
-  const int rows = std::min(table.Rows, kSheetRows);
-  const int columns = std::min(table.Columns, kSheetColumns);
-  xml.append("<dimension ref=\"A1");
-  if (rows > 1 || columns > 1) {
-    xml.push_back(':');
-    AppendReference(xml, std::max(rows, 1) - 1, std::max(columns, 1) - 1);
-  }
-  xml.append("\"/><sheetData>");
-  std::string merges;
-  long long mergeCount = 0;
-  int openRow = -1;
-  for (const TSheetCell* cell : SheetOrder(table)) {
-    if (cell->Row >= kSheetRows || cell->Column >= kSheetColumns) continue;
-    if (cell->RowSpan > 1 || cell->ColumnSpan > 1) {
-      merges.append("<mergeCell ref=\"");
-      AppendReference(merges, cell->Row, cell->Column);
-      merges.push_back(':');
-      AppendReference(merges, std::min(cell->Row + cell->RowSpan, kSheetRows) - 1,
-                      std::min(cell->Column + cell->ColumnSpan, kSheetColumns) - 1);
-      merges.append("\"/>");
-      ++mergeCount;
+namespace {
+
+// One sheet of a table: its rows from FirstRow on, at most Rows of them.
+class TSheetPart {
+ public:
+  TSheetPart(const TSheetTable& table, int firstRow, int rows)
+      : m_part(table.Cells.size() * 48), m_firstRow(firstRow), m_lastRow(firstRow + rows - 1) {
+    std::string& xml = m_part.Text;
+    xml.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+    const int columns = std::min(table.Columns, kSheetColumns);
+    xml.append("<dimension ref=\"A1");
+    if (rows > 1 || columns > 1) {
+      xml.push_back(':');
+      AppendReference(xml, std::max(rows, 1) - 1, std::max(columns, 1) - 1);
     }
-    const QString& text = cell->Text;
-    if (text.isEmpty()) continue;
-    if (cell->Row != openRow) {
-      if (openRow >= 0) xml.append("</row>");
+    xml.append("\"/><sheetData>");
+  }
+
+  void Add(const TSheetCell& cell) {
+    std::string& xml = m_part.Text;
+    const int row = cell.Row - m_firstRow;
+    // A span cut where the sheet ends may be left with one place, which is no merged range.
+    const int lastRow = std::min(cell.Row + cell.RowSpan - 1, m_lastRow) - m_firstRow;
+    const int lastColumn = std::min(cell.Column + cell.ColumnSpan, kSheetColumns) - 1;
+    if (lastRow > row || lastColumn > cell.Column) {
+      m_merges.append("<mergeCell ref=\"");
+      AppendReference(m_merges, row, cell.Column);
+      m_merges.push_back(':');
+      AppendReference(m_merges, lastRow, lastColumn);
+      m_merges.append("\"/>");
+      ++m_mergeCount;
+    }
+    const QString& text = cell.Text;
+    if (text.isEmpty()) return;
+    if (row != m_openRow) {
+      if (m_openRow >= 0) xml.append("</row>");
       xml.append("<row r=\"");
-      AppendNumber(xml, cell->Row + 1);
+      AppendNumber(xml, row + 1);
       xml.append("\">");
-      openRow = cell->Row;
+      m_openRow = row;
     }
     xml.append("<c r=\"");
-    AppendReference(xml, cell->Row, cell->Column);
+    AppendReference(xml, row, cell.Column);
     // Style 1 wraps a cell of several lines and puts it at the top.
     xml.append(text.contains(u'\n') ? "\" s=\"1" : "");
     if (PlainNumber(text)) {
@@ -208,8 +212,8 @@ TZipMember MakeXlsxSheet(const TSheetTable& table) {
       for (const QChar c : text) xml.push_back(static_cast<char>(c.unicode()));
       xml.append("</v></c>");
     } else {
-      // A cell holds at most 32,767 characters; a character's two halves stay together.
-      qsizetype length = std::min(text.size(), kCellCharacters);
+      // A character's two halves stay together when the text is cut.
+      qsizetype length = std::min<qsizetype>(text.size(), kCellCharacters);
       if (length < text.size() && text[length - 1].isHighSurrogate()) --length;
       xml.append("\" t=\"inlineStr\"><is><t");
       // Spreadsheets drop white space at either end of a text unless told to keep it.
@@ -218,20 +222,54 @@ TZipMember MakeXlsxSheet(const TSheetTable& table) {
       AppendXmlText(xml, text, length);
       xml.append("</t></is></c>");
     }
-    part.Flush();
+    m_part.Flush();
   }
-  if (openRow >= 0) xml.append("</row>");
-  xml.append("</sheetData>");
-  if (mergeCount > 0) {
-    xml.append("<mergeCells count=\"");
-    AppendNumber(xml, mergeCount);
-    xml.append("\">");
-    part.Flush();
-    xml.append(merges);
-    xml.append("</mergeCells>");
+
+  TZipMember Finish() {
+    std::string& xml = m_part.Text;
+    if (m_openRow >= 0) xml.append("</row>");
+    xml.append("</sheetData>");
+    if (m_mergeCount > 0) {
+      xml.append("<mergeCells count=\"");
+      AppendNumber(xml, m_mergeCount);
+      xml.append("\">");
+      m_part.Flush();
+      xml.append(m_merges);
+      xml.append("</mergeCells>");
+    }
+    xml.append("</worksheet>");
+    return m_part.Finish();
   }
-  xml.append("</worksheet>");
-  return part.Finish();
+
+ private:
+  TPartWriter m_part;
+  int m_firstRow;
+  int m_lastRow;
+  int m_openRow = -1;
+  std::string m_merges;
+  long long m_mergeCount = 0;
+};
+
+}  // namespace
+
+std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet) {
+  rowsPerSheet = std::clamp(rowsPerSheet, 1, kSheetRows);
+  std::vector<TZipMember> sheets;
+  auto rowsFrom = [&](int firstRow) { return std::min(table.Rows - firstRow, rowsPerSheet); };
+  std::optional<TSheetPart> part(std::in_place, table, 0, std::max(rowsFrom(0), 0));
+  int firstRow = 0;
+  for (const TSheetCell* cell : SheetOrder(table)) {
+    if (cell->Column >= kSheetColumns) continue;
+    if (cell->Row >= firstRow + rowsPerSheet) {
+      // The rows go on on a sheet of their own.
+      sheets.push_back(part->Finish());
+      firstRow = cell->Row - cell->Row % rowsPerSheet;
+      part.emplace(table, firstRow, rowsFrom(firstRow));
+    }
+    part->Add(*cell);
+  }
+  sheets.push_back(part->Finish());
+  return sheets;
 }
 
 TXlsxWorkbook::TXlsxWorkbook(TZipWriter::TSink sink) : m_zip(std::move(sink)) {}

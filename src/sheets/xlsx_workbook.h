@@ -12,12 +12,18 @@
 
 namespace corvane {
 
-// A table made into a compressed worksheet of a workbook: numbers as numbers (see PlainNumber), text as
-// text, spans as merged cells, cells of several lines wrapped. Sheets are made independently of the
-// workbook and of each other, so that several threads can make them while one writes the workbook.
-// A sheet holds at most 1,048,576 rows and 16,384 columns and a cell 32,767 characters: what lies
-// beyond is left out.
-TZipMember MakeXlsxSheet(const TSheetTable& table);
+// The most rows and columns a sheet holds, and the most characters a cell holds.
+inline constexpr int kSheetRows = 1048576;
+inline constexpr int kSheetColumns = 16384;
+inline constexpr int kCellCharacters = 32767;
+
+// A table made into compressed worksheets of a workbook: numbers as numbers (see PlainNumber), text as
+// text, spans as merged cells, cells of several lines wrapped. A table of more rows than a sheet holds
+// goes on as many sheets as it needs, rowsPerSheet rows each (a span is cut where its sheet ends).
+// Sheets are made independently of the workbook and of each other, so that several threads can make
+// them while one writes the workbook. Columns past a sheet's last, and the characters of a cell past
+// its most, are left out.
+std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet = kSheetRows);
 
 // A workbook written as an XLSX file through sink, one sheet after another as they are added: the sheets
 // are not held, so that a workbook of millions of cells takes little memory. What the sink throws goes
@@ -28,7 +34,11 @@ class TXlsxWorkbook {
 
   // Adds a sheet named name (made valid and unique: at most 31 characters, none of []:*?/\).
   void AddSheet(const std::string& name, const TZipMember& sheet);
-  void AddTable(const std::string& name, const TSheetTable& table) { AddSheet(name, MakeXlsxSheet(table)); }
+  // Adds a table's sheets: the first named name, those that go on with it "name (2)" and so on.
+  void AddSheets(const std::string& name, const std::vector<TZipMember>& sheets) {
+    for (const TZipMember& sheet : sheets) AddSheet(name, sheet);
+  }
+  void AddTable(const std::string& name, const TSheetTable& table) { AddSheets(name, MakeXlsxSheets(table)); }
   // Writes the workbook's own parts and the archive's directory; a workbook without tables gets an
   // empty sheet, since a workbook holds at least one.
   void Close();

@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const corvane::TSheetTable table = corvane::ReadSheetTable(text, {"", (data[0] & 4) != 0});
     std::string csv;
     corvane::AppendCsvTable(table, csv);
-    const corvane::TZipMember sheet = corvane::MakeXlsxSheet(table);
-    Check(!sheet.Deflated.empty() && sheet.Size > 0);
+    for (const corvane::TZipMember& sheet : corvane::MakeXlsxSheets(table, 1 + data[0] % 16))
+      Check(!sheet.Deflated.empty() && sheet.Size > 0);
     for (const corvane::TSheetCell& cell : table.Cells)
       Check(cell.Row >= 0 && cell.Column >= 0 && cell.Row + cell.RowSpan <= table.Rows &&
             cell.Column + cell.ColumnSpan <= table.Columns);

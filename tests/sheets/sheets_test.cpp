@@ -183,7 +183,7 @@ TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
   table.Cells = {cell(" lead", 0, 0), cell(QStringLiteral("trail\t"), 0, 1), cell(QString::fromUtf8("a\x01" "b\rc"), 0, 2),
                  cell("_x0041_ _x12_", 0, 3), cell("<&>\"'", 0, 4), cell(smile + QString::fromUtf8(" \xc3\xa9"), 0, 5),
                  cell(QString(40000, u'x'), 1, 0), cell(QString(32766, u'y') + smile, 1, 1), cell("7", 1000000, 16383),
-                 cell("lost", 1048576, 0)};
+                 cell("overflow", 1048576, 0)};
   table.Rows = 1048577;
   table.Columns = 16384;
   test::TTempDir dir;
@@ -205,6 +205,7 @@ TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
       "for c in re.findall(r'<c r=\"[A-F]1\".*?</c>', xml): print(c)\n"
       "sheet = openpyxl.load_workbook(sys.argv[1]).active\n"
       "print(len(sheet['A2'].value), len(sheet['B2'].value), sheet['XFD1000001'].value, sheet['F1'].value)\n"
+      "print(openpyxl.load_workbook(sys.argv[1]).sheetnames, openpyxl.load_workbook(sys.argv[1])['T (2)']['A1'].value)\n"
       "print(openpyxl.load_workbook(sys.argv[1].replace('t.xlsx', 'empty.xlsx')).sheetnames)\n",
       path);
   EXPECT_EQ(read,
@@ -216,7 +217,30 @@ TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
             "<c r=\"E1\" t=\"inlineStr\"><is><t>&lt;&amp;&gt;\"'</t></is></c>\n"
             "<c r=\"F1\" t=\"inlineStr\"><is><t>\xf0\x9f\x98\x80 \xc3\xa9</t></is></c>\n"
             "32767 32766 7 \xf0\x9f\x98\x80 \xc3\xa9\n"
+            "['T', 'T (2)'] overflow\n"
             "['Sheet1']\n");
+}
+
+TEST(SheetWriters, XlsxTableLongerThanASheetGoesOnOnTheNext) {
+  // Two rows a sheet: spans are cut where their sheet ends (the rest of "c" stays empty on the next),
+  // and one left with a single place is no merged range.
+  const TSheetTable table = ReadSheetTable(
+      "<table><tr><td>a<td>b<tr><td rowspan=3>c<td colspan=2>d<tr><td>e<tr><td>f<tr><td>g</table>", {});
+  test::TTempDir dir;
+  std::string bytes;
+  TXlsxWorkbook workbook([&](std::string_view piece) { bytes.append(piece); });
+  workbook.AddSheets("T", MakeXlsxSheets(table, 2));
+  workbook.Close();
+  const std::string read = RunPython(
+      "import openpyxl, sys\n"
+      "for sheet in openpyxl.load_workbook(sys.argv[1]).worksheets:\n"
+      "    print(sheet.title, sheet.dimensions, sorted(str(r) for r in sheet.merged_cells.ranges),\n"
+      "          [[c.value for c in row] for row in sheet.iter_rows()])\n",
+      dir.Write("t.xlsx", bytes));
+  EXPECT_EQ(read,
+            "T A1:C2 ['B2:C2'] [['a', 'b', None], ['c', 'd', None]]\n"
+            "T (2) B1:B2 [] [[None, 'e'], [None, 'f']]\n"
+            "T (3) A1:A1 [] [['g']]\n");
 }
 
 TEST(ZipWriter, ManyMembersGetZip64RecordsAndReadBack) {
