@@ -159,10 +159,6 @@ class TPartWriter {
   TZipCompressor m_compressor;
 };
 
-}  // namespace
-
-namespace {
-
 // One sheet of a table: its rows from FirstRow on, at most Rows of them.
 class TSheetPart {
  public:

@@ -131,7 +131,6 @@ TZipMember TZipCompressor::Finish() {
   m_member.Deflated.shrink_to_fit();
   TZipMember member = std::move(m_member);
   m_member = {};
-  deflateReset(&m_stream->Z);
   return member;
 }
 

@@ -16,8 +16,9 @@ struct TZipMember {
   std::uint64_t Size = 0;
 };
 
-// Deflates one member from pieces of its content. Members are independent, so that several threads can
-// each compress their own; the compression state is reused from member to member on the same thread.
+// Deflates one member from pieces of its content; Finish ends it, and the compressor with it. Members
+// are independent, so that several threads can each compress their own; the compression state goes
+// back to its thread when the compressor goes, to serve that thread's next member.
 class TZipCompressor {
  public:
   // sizeHint: roughly how large the content will be, which picks a hash table that is cheap to set up
