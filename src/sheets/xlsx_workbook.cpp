@@ -277,12 +277,15 @@ std::string TXlsxWorkbook::SheetName(const std::string& name) const {
   for (QChar& c : base)
     if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 0x20) c = u'_';
   base = base.trimmed();
+  // A sheet name may not start with an apostrophe.
   if (base.startsWith(u'\'')) base[0] = u'_';
   if (base.isEmpty()) base = QStringLiteral("Sheet");
   for (int n = 1;; ++n) {
     const QString suffix = n == 1 ? QString() : QStringLiteral(" (%1)").arg(n);
     QString candidate = base.left(31 - suffix.size());
     if (candidate.size() > 0 && candidate.back().isHighSurrogate()) candidate.chop(1);
+    // Nor may it end with an apostrophe.
+    if (suffix.isEmpty() && candidate.endsWith(u'\'')) candidate.back() = u'_';
     candidate += suffix;
     if (!m_usedNames.contains(candidate.toUpper().toStdString())) return candidate.toStdString();
   }

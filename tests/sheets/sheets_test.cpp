@@ -243,6 +243,24 @@ TEST(SheetWriters, XlsxTableLongerThanASheetGoesOnOnTheNext) {
             "T (3) A1:A1 [] [['g']]\n");
 }
 
+TEST(SheetWriters, SheetNamesAreValidAndUniqueInAnyCase) {
+  TXlsxWorkbook workbook([](std::string_view) {});
+  const std::pair<const char*, const char*> cases[] = {
+      {"Table 1", "Table 1"}, {"TABLE 1", "TABLE 1 (2)"}, {"table 1", "table 1 (3)"}, {"'quoted'", "_quoted_"},
+      {"  ", "Sheet"}, {"tab\there", "tab_here"}, {"a/b:c*d?e[f]g\\h", "a_b_c_d_e_f_g_h"},
+      {"1234567890123456789012345678901", "1234567890123456789012345678901"},
+      {"1234567890123456789012345678901", "123456789012345678901234567 (2)"},
+      {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9x"
+       "\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80",
+       "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9x"
+       "\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80\xf0\x9f\x98\x80"},
+  };
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(workbook.SheetName(name), expected) << name;
+    workbook.AddSheet(name, TZipMember{});
+  }
+}
+
 TEST(ZipWriter, ManyMembersGetZip64RecordsAndReadBack) {
   // More than 65,535 members: the count only fits in the ZIP64 end record.
   test::TTempDir dir;
