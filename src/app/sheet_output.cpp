@@ -92,6 +92,10 @@ class TTableBatches {
   std::size_t m_bytes = 0;
 };
 
+// A table this large is read a few cells at a time, on its own: its cells held whole would take many
+// times its size.
+bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
+
 std::vector<TZipMember> XlsxSheets(const TSheetTable& table) { return MakeXlsxSheets(table); }
 
 std::string CsvText(const TSheetTable& table) {
@@ -111,16 +115,25 @@ class TCsvTableWriter final : public TTableWriter {
     m_separate = start == TOutputStart::AfterContent;
   }
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
-    m_tables.Add(fragment, {pageCharset, trim}, Writer(output));
+    if (!IsLargeTable(fragment)) {
+      m_tables.Add(fragment, {pageCharset, trim}, Writer(output));
+      return;
+    }
+    m_tables.Flush(Writer(output));
+    Separate(output);
+    WriteCsvTableFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); });
   }
   void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
   void Abandon() override { m_tables.Clear(); }
 
  private:
+  void Separate(TOutputFile& output) {
+    if (m_separate) output.Write("\r\n");
+    m_separate = true;
+  }
   std::function<void(std::string&)> Writer(TOutputFile& output) {
     return [this, &output](std::string& text) {
-      if (m_separate) output.Write("\r\n");
-      m_separate = true;
+      Separate(output);
       output.Write(text);
     };
   }
@@ -143,7 +156,13 @@ class TXlsxTableWriter final : public TTableWriter {
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
     if (!m_workbook) return;
     m_output = &output;
-    m_tables.Add(fragment, {pageCharset, trim}, Adder());
+    if (!IsLargeTable(fragment)) {
+      m_tables.Add(fragment, {pageCharset, trim}, Adder());
+      return;
+    }
+    m_tables.Flush(Adder());
+    std::vector<TZipMember> sheets = MakeXlsxSheetsFrom(fragment, {pageCharset, trim});
+    Adder()(sheets);
   }
   void FinishOutput(TOutputFile& output) override {
     if (!m_workbook) return;
@@ -182,7 +201,12 @@ class TJobWorkbookWriter final : public TTableWriter {
     m_file = slash == std::string::npos ? inputFile : inputFile.substr(slash + 1);
   }
   void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile&) override {
-    m_tables.Add(fragment, {pageCharset, trim}, Keeper());
+    if (!IsLargeTable(fragment)) {
+      m_tables.Add(fragment, {pageCharset, trim}, Keeper());
+      return;
+    }
+    m_tables.Flush(Keeper());
+    m_run.push_back(MakeXlsxSheetsFrom(fragment, {pageCharset, trim}));
   }
   void FinishOutput(TOutputFile&) override {
     m_tables.Flush(Keeper());

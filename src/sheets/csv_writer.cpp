@@ -1,18 +1,12 @@
 #include "sheets/csv_writer.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace corvane {
 
 namespace {
-
-// The cells of a table by grid row, and which places of each row a span from above or the left covers.
-std::vector<std::vector<const TSheetCell*>> CellsByRow(const TSheetTable& table) {
-  std::vector<std::vector<const TSheetCell*>> rows(static_cast<std::size_t>(table.Rows));
-  for (const TSheetCell& cell : table.Cells) rows[static_cast<std::size_t>(cell.Row)].push_back(&cell);
-  return rows;
-}
 
 void AppendCsvField(const QString& text, std::string& out) {
   const QByteArray bytes = text.toUtf8();
@@ -29,20 +23,75 @@ void AppendCsvField(const QString& text, std::string& out) {
   out.push_back('"');
 }
 
+// Writes the grid's rows from its cells, given in reading order (by row, then by column): a row is
+// written when a cell of a later row comes, with the rows no cell starts in (those spans cover) as
+// empty fields.
+class TCsvRowWriter {
+ public:
+  TCsvRowWriter(int columns, std::string& out) : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out) {}
+
+  void Add(const TSheetCell& cell) {
+    WriteRowsBefore(cell.Row);
+    if (cell.Column < static_cast<int>(m_fields.size())) m_fields[static_cast<std::size_t>(cell.Column)] = cell.Text;
+  }
+  // Writes the rows before row: the current one, and the empty ones up to row.
+  void WriteRowsBefore(int row) {
+    for (; m_row < row; ++m_row) {
+      for (std::size_t column = 0; column < m_fields.size(); ++column) {
+        if (column > 0) m_out.push_back(',');
+        if (!m_fields[column].isEmpty()) AppendCsvField(m_fields[column], m_out);
+        m_fields[column] = QString();
+      }
+      m_out.append("\r\n");
+    }
+  }
+
+ private:
+  std::vector<QString> m_fields;  // the current row's texts by column
+  std::string& m_out;
+  int m_row = 0;
+};
+
 }  // namespace
 
 void AppendCsvTable(const TSheetTable& table, std::string& out) {
-  const auto rows = CellsByRow(table);
-  for (const auto& row : rows) {
-    // The row's own cells by column; the other places stay empty.
-    std::vector<const TSheetCell*> byColumn(static_cast<std::size_t>(table.Columns), nullptr);
-    for (const TSheetCell* cell : row) byColumn[static_cast<std::size_t>(cell->Column)] = cell;
-    for (int column = 0; column < table.Columns; ++column) {
-      if (column > 0) out.push_back(',');
-      if (const TSheetCell* cell = byColumn[static_cast<std::size_t>(column)]) AppendCsvField(cell->Text, out);
-    }
-    out.append("\r\n");
+  std::vector<const TSheetCell*> cells;
+  cells.reserve(table.Cells.size());
+  for (const TSheetCell& cell : table.Cells) cells.push_back(&cell);
+  auto before = [](const TSheetCell* a, const TSheetCell* b) {
+    return a->Row != b->Row ? a->Row < b->Row : a->Column < b->Column;
+  };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+  TCsvRowWriter rows(table.Columns, out);
+  for (const TSheetCell* cell : cells) rows.Add(*cell);
+  rows.WriteRowsBefore(table.Rows);
+}
+
+void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
+                       const std::function<void(std::string_view)>& write) {
+  constexpr std::size_t kCellsAtATime = 4096;
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::vector<TSheetCell> cells;
+  // The first reading finds the grid's width, which every row is written with.
+  int columns = 0;
+  {
+    TSheetTableReader measure(fragment, reading);
+    while (measure.Read(cells, kCellsAtATime)) cells.clear();
+    columns = measure.Columns();
   }
+  TSheetTableReader reader(fragment, reading);
+  std::string out;
+  TCsvRowWriter rows(columns, out);
+  while (reader.Read(cells, kCellsAtATime)) {
+    for (const TSheetCell& cell : cells) rows.Add(cell);
+    cells.clear();
+    if (out.size() >= kPiece) {
+      write(out);
+      out.clear();
+    }
+  }
+  rows.WriteRowsBefore(reader.Rows());
+  write(out);
 }
 
 }  // namespace corvane

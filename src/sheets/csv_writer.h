@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,10 @@ inline constexpr std::string_view kCsvByteOrderMark = "\xEF\xBB\xBF";
 // commas, a field quoted when it holds a comma, a quote or a line break (quotes doubled). The places a
 // span covers are empty fields, so that the columns stay aligned. Text is UTF-8.
 void AppendCsvTable(const TSheetTable& table, std::string& out);
+// The same for the table read from fragment, holding only a few of its cells at a time and handing the
+// text to write a piece at a time: for a table too large to hold whole. The fragment is read twice,
+// the first time for the grid's width.
+void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
+                       const std::function<void(std::string_view)>& write);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -138,73 +139,114 @@ int SpanOf(const TAttributeList& attributes, S symbol, int most) {
 
 }  // namespace
 
-TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
-  TFragmentReader reader(std::string(fragment), DeclaredCharset(reading.PageCharset));
-  reader.Start();
-  TSheetTable table;
-  TGrid grid;
-  TCellText text;
-  bool inCell = false;
-  int depth = 0;  // TABLE elements open; the fragment's own is the first
-  auto endCell = [&] {
-    if (!inCell) return;
-    table.Cells.back().Text = text.Take(reading.Trim);
-    inCell = false;
-  };
-  for (; reader.Symbol() != S::SymEof; reader.NextToken()) {
-    const S symbol = reader.Symbol();
+struct TSheetTableReader::TState {
+  TState(std::string_view fragment, const TSheetReading& reading)
+      : Reader(std::string(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim) {
+    Reader.Start();
+  }
+
+  void EndCell(std::vector<TSheetCell>& cells) {
+    if (!InCell) return;
+    Current.Text = Text.Take(Trim);
+    cells.push_back(std::move(Current));
+    InCell = false;
+  }
+
+  // Takes the current token, then moves to the next.
+  void Handle(std::vector<TSheetCell>& cells) {
+    const S symbol = Reader.Symbol();
     switch (symbol) {
       case S::SymText:
-        if (inCell) text.Add(reader.Token().Chars());
+        if (InCell) Text.Add(Reader.Token().Chars());
         break;
       case S::SymTable:
-        ++depth;
-        if (depth > 1 && inCell) text.Break(false);
+        ++Depth;
+        if (Depth > 1 && InCell) Text.Break(false);
         break;
       case S::SymTableEnd:
-        if (depth > 1 && inCell) text.Break(false);
-        if (--depth <= 0) endCell();
+        if (Depth > 1 && InCell) Text.Break(false);
+        if (--Depth <= 0) EndCell(cells);
         break;
       case S::SymTr:
-        if (depth > 1) break;
-        endCell();
-        grid.NewRow();
+        if (Depth > 1) break;
+        EndCell(cells);
+        Grid.NewRow();
         break;
       case S::SymTd:
       case S::SymTh:
-        if (depth > 1) break;
-        endCell();
-        if (std::optional<TSheetCell> cell = grid.Place(SpanOf(reader.Attributes(), S::SymRowspan, kMaxRowSpan),
-                                                        SpanOf(reader.Attributes(), S::SymColspan, kMaxColumnSpan))) {
-          table.Cells.push_back(std::move(*cell));
-          inCell = true;
+        if (Depth > 1) break;
+        EndCell(cells);
+        if (std::optional<TSheetCell> cell = Grid.Place(SpanOf(Reader.Attributes(), S::SymRowspan, kMaxRowSpan),
+                                                        SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan))) {
+          Current = std::move(*cell);
+          InCell = true;
         }
         break;
       case S::SymTdEnd:
       case S::SymThEnd:
       case S::SymTrEnd:
-        if (depth <= 1) endCell();
+        if (Depth <= 1) EndCell(cells);
         break;
       case S::SymBr:
-        if (inCell) text.Break(true);
+        if (InCell) Text.Break(true);
         break;
       case S::SymMeta:
         // A declaration in the table itself counts from there on, as it does in the viewer.
-        reader.HandleMetaCharset(reader.Attributes());
+        Reader.HandleMetaCharset(Reader.Attributes());
         break;
       case S::SymScript:
       case S::SymStyle:
       case S::SymTextarea:
-        reader.ReadRawContent();
+        Reader.ReadRawContent();
         break;
       default:
-        if (inCell && IsBlock(symbol)) text.Break(false);
+        if (InCell && IsBlock(symbol)) Text.Break(false);
         break;
     }
+    Reader.NextToken();
   }
-  endCell();
-  table.Rows = grid.Rows();
-  table.Columns = grid.Columns();
+
+  TFragmentReader Reader;
+  bool Trim;
+  TGrid Grid;
+  TCellText Text;
+  TSheetCell Current;
+  bool InCell = false;
+  bool Ended = false;
+  int Depth = 0;  // TABLE elements open; the fragment's own is the first
+};
+
+TSheetTableReader::TSheetTableReader(std::string_view fragment, const TSheetReading& reading)
+    : m_state(std::make_unique<TState>(fragment, reading)) {}
+
+TSheetTableReader::~TSheetTableReader() = default;
+
+bool TSheetTableReader::Read(std::vector<TSheetCell>& cells, std::size_t count) {
+  TState& state = *m_state;
+  if (state.Ended) return false;
+  const std::size_t goal = cells.size() + std::max<std::size_t>(count, 1);
+  while (cells.size() < goal) {
+    if (state.Reader.Symbol() == S::SymEof) {
+      state.EndCell(cells);
+      state.Ended = true;
+      break;
+    }
+    state.Handle(cells);
+  }
+  return true;
+}
+
+int TSheetTableReader::Rows() const { return m_state->Grid.Rows(); }
+
+int TSheetTableReader::Columns() const { return m_state->Grid.Columns(); }
+
+TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
+  TSheetTableReader reader(fragment, reading);
+  TSheetTable table;
+  while (reader.Read(table.Cells, std::numeric_limits<std::size_t>::max() / 2)) {
+  }
+  table.Rows = reader.Rows();
+  table.Columns = reader.Columns();
   return table;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,27 @@ struct TSheetReading {
 // COLSPAN and ROWSPAN place the cells on the grid. The most a span may reach is bounded, so that a
 // hostile number never makes a huge grid.
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading);
+
+// Reads a table fragment as ReadSheetTable does, a few cells at a time, so that a table too large to
+// hold whole can be written as it is read.
+class TSheetTableReader {
+ public:
+  TSheetTableReader(std::string_view fragment, const TSheetReading& reading);
+  ~TSheetTableReader();
+  TSheetTableReader(const TSheetTableReader&) = delete;
+  TSheetTableReader& operator=(const TSheetTableReader&) = delete;
+
+  // Appends the cells finished next, count of them unless the table ends first (in reading order,
+  // which is by row, then by column). False once the table has ended and every cell was handed over.
+  bool Read(std::vector<TSheetCell>& cells, std::size_t count);
+  // The grid's size so far; the table's once Read has returned false.
+  int Rows() const;
+  int Columns() const;
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> m_state;
+};
 
 // Spans beyond these are cut: a sheet's own limits are far larger, but no real table spans more.
 inline constexpr int kMaxColumnSpan = 1000;

@@ -159,20 +159,12 @@ class TPartWriter {
   TZipCompressor m_compressor;
 };
 
-// One sheet of a table: its rows from FirstRow on, at most Rows of them.
+// One sheet of a table: its rows from firstRow to lastRow.
 class TSheetPart {
  public:
-  TSheetPart(const TSheetTable& table, int firstRow, int rows)
-      : m_part(table.Cells.size() * 48), m_firstRow(firstRow), m_lastRow(firstRow + rows - 1) {
-    std::string& xml = m_part.Text;
-    xml.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
-    const int columns = std::min(table.Columns, kSheetColumns);
-    xml.append("<dimension ref=\"A1");
-    if (rows > 1 || columns > 1) {
-      xml.push_back(':');
-      AppendReference(xml, std::max(rows, 1) - 1, std::max(columns, 1) - 1);
-    }
-    xml.append("\"/><sheetData>");
+  TSheetPart(std::size_t sizeHint, int firstRow, int lastRow) : m_part(sizeHint), m_firstRow(firstRow), m_lastRow(lastRow) {
+    m_part.Text.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+    m_part.Text.append("<sheetData>");
   }
 
   void Add(const TSheetCell& cell) {
@@ -246,26 +238,55 @@ class TSheetPart {
   long long m_mergeCount = 0;
 };
 
+// Puts a table's cells, given in reading order, on sheets of rowsPerSheet rows.
+class TSheetsBuilder {
+ public:
+  TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint)
+      : m_rowsPerSheet(std::clamp(rowsPerSheet, 1, kSheetRows)), m_sizeHint(sizeHint),
+        m_part(std::in_place, sizeHint, 0, m_rowsPerSheet - 1) {}
+
+  void Add(const TSheetCell& cell) {
+    if (cell.Column >= kSheetColumns) return;
+    if (cell.Row > m_lastRow) {
+      // The rows go on on a sheet of their own.
+      m_sheets.push_back(m_part->Finish());
+      const int firstRow = cell.Row - cell.Row % m_rowsPerSheet;
+      m_lastRow = firstRow + (m_rowsPerSheet - 1);
+      m_part.emplace(m_sizeHint, firstRow, m_lastRow);
+    }
+    m_part->Add(cell);
+  }
+  std::vector<TZipMember> Finish() {
+    m_sheets.push_back(m_part->Finish());
+    return std::move(m_sheets);
+  }
+
+ private:
+  int m_rowsPerSheet;
+  std::size_t m_sizeHint;
+  int m_lastRow = m_rowsPerSheet - 1;
+  std::optional<TSheetPart> m_part;
+  std::vector<TZipMember> m_sheets;
+};
+
 }  // namespace
 
 std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet) {
-  rowsPerSheet = std::clamp(rowsPerSheet, 1, kSheetRows);
-  std::vector<TZipMember> sheets;
-  auto rowsFrom = [&](int firstRow) { return std::min(table.Rows - firstRow, rowsPerSheet); };
-  std::optional<TSheetPart> part(std::in_place, table, 0, std::max(rowsFrom(0), 0));
-  int firstRow = 0;
-  for (const TSheetCell* cell : SheetOrder(table)) {
-    if (cell->Column >= kSheetColumns) continue;
-    if (cell->Row >= firstRow + rowsPerSheet) {
-      // The rows go on on a sheet of their own.
-      sheets.push_back(part->Finish());
-      firstRow = cell->Row - cell->Row % rowsPerSheet;
-      part.emplace(table, firstRow, rowsFrom(firstRow));
-    }
-    part->Add(*cell);
+  TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48);
+  for (const TSheetCell* cell : SheetOrder(table)) sheets.Add(*cell);
+  return sheets.Finish();
+}
+
+std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading, int rowsPerSheet) {
+  constexpr std::size_t kCellsAtATime = 4096;
+  TSheetsBuilder sheets(rowsPerSheet, fragment.size());
+  TSheetTableReader reader(fragment, reading);
+  std::vector<TSheetCell> cells;
+  while (reader.Read(cells, kCellsAtATime)) {
+    for (const TSheetCell& cell : cells) sheets.Add(cell);
+    cells.clear();
   }
-  sheets.push_back(part->Finish());
-  return sheets;
+  return sheets.Finish();
 }
 
 TXlsxWorkbook::TXlsxWorkbook(TZipWriter::TSink sink) : m_zip(std::move(sink)) {}
