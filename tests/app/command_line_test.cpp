@@ -407,6 +407,42 @@ TEST_F(CommandLineTest, CsvAndXlsxAsABrowserShowsTheCells) {
   }
 }
 
+TEST_F(CommandLineTest, LargeTableAmongSmallOnesInCsvAndXlsx) {
+  // The middle table is large enough to be written as it is read; the order and the separators of the
+  // tables stay as for small ones.
+  const std::string text(220, 'w');
+  std::string page = "<table><tr><td>small 1</table>\n<table>";
+  std::string rows;
+  for (int row = 1; row <= 40000; ++row) {
+    page += "<tr><td>" + std::to_string(row) + "<td>" + text + "\n";
+    rows += std::to_string(row) + "," + text + "\r\n";
+  }
+  page += "</table>\n<table><tr><td>small 3</table>\n";
+  ASSERT_GT(page.size(), std::size_t{8} << 20);
+  const std::string input = temp.Write("large.html", page);
+  Result r = Run({"convert", "-q", "--format", "csv", "-o", (dir / "o").string(), input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir / "o" / "large.html.csv") == "\xEF\xBB\xBFsmall 1\r\n\r\n" + rows + "\r\nsmall 3\r\n");
+
+  r = Run({"convert", "-q", "--format", "xlsx", "-o", (dir / "x").string(), input});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string script = temp.Write("read.py",
+                                        "import re, sys, zipfile\n"
+                                        "z = zipfile.ZipFile(sys.argv[1])\n"
+                                        "print(re.findall(r'name=\"([^\"]*)\"', z.read('xl/workbook.xml').decode()))\n"
+                                        "for k in (1, 2, 3):\n"
+                                        "    x = z.read('xl/worksheets/sheet%d.xml' % k).decode()\n"
+                                        "    print(x.count('<row '), re.findall(r'<v>([^<]*)</v>|<t>([^<]{0,9})', x)[-1])\n");
+  const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote((dir / "x" / "large.html.xlsx").string()) +
+                              " >" + Quote((dir / "read").string()) + " 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "read"),
+            "['Table 1', 'Table 2', 'Table 3']\n"
+            "1 ('', 'small 1')\n"
+            "40000 ('', 'wwwwwwwww')\n"
+            "1 ('', 'small 3')\n");
+}
+
 TEST_F(CommandLineTest, HelpAndVersion) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
