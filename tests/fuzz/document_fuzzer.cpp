@@ -81,11 +81,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same bytes as a table for the spreadsheet formats: read as a browser reads it, written as CSV
   // and as a workbook's sheet.
   {
-    const corvane::TSheetTable table = corvane::ReadSheetTable(text, {"", (data[0] & 4) != 0});
-    std::string csv;
+    const corvane::TSheetReading reading{"", (data[0] & 4) != 0};
+    const corvane::TSheetTable table = corvane::ReadSheetTable(text, reading);
+    // Read whole or a few cells at a time, a table gives the same CSV and the same sheets.
+    std::string csv, streamed;
     corvane::AppendCsvTable(table, csv);
-    for (const corvane::TZipMember& sheet : corvane::MakeXlsxSheets(table, 1 + data[0] % 16))
-      Check(!sheet.Deflated.empty() && sheet.Size > 0);
+    corvane::WriteCsvTableFrom(text, reading, [&](std::string_view piece) { streamed.append(piece); });
+    Check(streamed == csv);
+    const int rowsPerSheet = 1 + data[0] % 16;
+    const std::vector<corvane::TZipMember> sheets = corvane::MakeXlsxSheets(table, rowsPerSheet);
+    const std::vector<corvane::TZipMember> streamedSheets = corvane::MakeXlsxSheetsFrom(text, reading, rowsPerSheet);
+    Check(sheets.size() == streamedSheets.size());
+    for (std::size_t k = 0; k < sheets.size() && k < streamedSheets.size(); ++k)
+      Check(!sheets[k].Deflated.empty() && sheets[k].Size == streamedSheets[k].Size && sheets[k].Crc == streamedSheets[k].Crc);
     for (const corvane::TSheetCell& cell : table.Cells)
       Check(cell.Row >= 0 && cell.Column >= 0 && cell.Row + cell.RowSpan <= table.Rows &&
             cell.Column + cell.ColumnSpan <= table.Columns);
