@@ -55,15 +55,8 @@ class TCsvRowWriter {
 }  // namespace
 
 void AppendCsvTable(const TSheetTable& table, std::string& out) {
-  std::vector<const TSheetCell*> cells;
-  cells.reserve(table.Cells.size());
-  for (const TSheetCell& cell : table.Cells) cells.push_back(&cell);
-  auto before = [](const TSheetCell* a, const TSheetCell* b) {
-    return a->Row != b->Row ? a->Row < b->Row : a->Column < b->Column;
-  };
-  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
   TCsvRowWriter rows(table.Columns, out);
-  for (const TSheetCell* cell : cells) rows.Add(*cell);
+  for (const TSheetCell* cell : CellsInGridOrder(table)) rows.Add(*cell);
   rows.WriteRowsBefore(table.Rows);
 }
 

@@ -240,6 +240,17 @@ int TSheetTableReader::Rows() const { return m_state->Grid.Rows(); }
 
 int TSheetTableReader::Columns() const { return m_state->Grid.Columns(); }
 
+std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table) {
+  std::vector<const TSheetCell*> cells;
+  cells.reserve(table.Cells.size());
+  for (const TSheetCell& cell : table.Cells) cells.push_back(&cell);
+  auto before = [](const TSheetCell* a, const TSheetCell* b) {
+    return a->Row != b->Row ? a->Row < b->Row : a->Column < b->Column;
+  };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
+  return cells;
+}
+
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
   TSheetTableReader reader(fragment, reading);
   TSheetTable table;

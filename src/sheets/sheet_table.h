@@ -42,6 +42,10 @@ struct TSheetReading {
 // hostile number never makes a huge grid.
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading);
 
+// The table's cells by row, then by column: the order the writers take them in. A table read by
+// ReadSheetTable has them in that order already; any other is sorted.
+std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table);
+
 // Reads a table fragment as ReadSheetTable does, a few cells at a time, so that a table too large to
 // hold whole can be written as it is read.
 class TSheetTableReader {

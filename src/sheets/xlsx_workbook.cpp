@@ -126,19 +126,6 @@ void AppendXmlAttribute(std::string& out, std::string_view text) {
 
 bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
-// The cells in the order a sheet lists them: by row, then by column. The reading order of a table is
-// that order already; anything else is sorted.
-std::vector<const TSheetCell*> SheetOrder(const TSheetTable& table) {
-  std::vector<const TSheetCell*> cells;
-  cells.reserve(table.Cells.size());
-  for (const TSheetCell& cell : table.Cells) cells.push_back(&cell);
-  auto before = [](const TSheetCell* a, const TSheetCell* b) {
-    return a->Row != b->Row ? a->Row < b->Row : a->Column < b->Column;
-  };
-  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::stable_sort(cells.begin(), cells.end(), before);
-  return cells;
-}
-
 // Writes a part of the package through a compressor, piece by piece: a part may list a million sheets.
 class TPartWriter {
  public:
@@ -273,7 +260,7 @@ class TSheetsBuilder {
 
 std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet) {
   TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48);
-  for (const TSheetCell* cell : SheetOrder(table)) sheets.Add(*cell);
+  for (const TSheetCell* cell : CellsInGridOrder(table)) sheets.Add(*cell);
   return sheets.Finish();
 }
 
