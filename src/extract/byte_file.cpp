@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace corvane {
 
@@ -63,6 +64,37 @@ bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+TUnnamedFile TUnnamedFile::MakeIn(const std::string& folder) {
+  TUnnamedFile file;
+  if (!NamingUnnamedFilesWorks()) return file;
+  file.m_fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (file.m_fd >= 0) file.m_folder = folder;
+  return file;
+}
+
+TUnnamedFile::~TUnnamedFile() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+TUnnamedFile::TUnnamedFile(TUnnamedFile&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_folder(std::move(other.m_folder)) {}
+
+TUnnamedFile& TUnnamedFile::operator=(TUnnamedFile&& other) noexcept {
+  if (this != &other) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = std::exchange(other.m_fd, -1);
+    m_folder = std::move(other.m_folder);
+  }
+  return *this;
+}
+
+int TUnnamedFile::Release() { return std::exchange(m_fd, -1); }
+
 TInputFile::TInputFile(std::string path) : m_path(std::move(path)) {
   // Without O_NONBLOCK, opening a FIFO would wait for a writer.
   m_fd = OpenRetrying(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
@@ -98,7 +130,7 @@ void TInputFile::Rewind() {
 
 TOutputFile::~TOutputFile() { Abandon(); }
 
-bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_code& error) {
+bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_code& error, TUnnamedFile* spare) {
   Abandon();
   error.clear();
   m_path = path;
@@ -113,8 +145,12 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
     // Best: a file without a name in the target's folder, named only by Commit, so that a run killed
     // outright leaves nothing behind and a new output costs one entry in the folder.
     if (NamingUnnamedFilesWorks()) {
-      const std::size_t slash = path.rfind('/');
-      const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+      const std::string folder = FolderOf(path);
+      if (spare && spare->IsOpen() && spare->Folder() == folder) {
+        m_fd = spare->Release();
+        m_unnamed = true;
+        return true;
+      }
       m_fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
       if (m_fd >= 0) {
         m_unnamed = true;

@@ -63,6 +63,30 @@ class TInputFile {
   std::uint64_t m_size = 0;
 };
 
+// The folder part of an output path, as the file's folder is opened: "." when there is none.
+std::string FolderOf(const std::string& path);
+
+// A file without a name, made ahead of time in an output folder for TOutputFile::Open to write (see
+// Replace below). Closed unused, it leaves nothing behind.
+class TUnnamedFile {
+ public:
+  TUnnamedFile() = default;
+  // Nothing open when the folder's file system has no unnamed files or the folder takes no new file.
+  static TUnnamedFile MakeIn(const std::string& folder);
+  ~TUnnamedFile();
+  TUnnamedFile(TUnnamedFile&& other) noexcept;
+  TUnnamedFile& operator=(TUnnamedFile&& other) noexcept;
+
+  bool IsOpen() const { return m_fd >= 0; }
+  const std::string& Folder() const { return m_folder; }
+  // Hands the descriptor over to the caller.
+  int Release();
+
+ private:
+  int m_fd = -1;
+  std::string m_folder;
+};
+
 enum class TOutputMode { Replace, Append, StandardOutput };
 
 // An output file written through a buffer, so that a run that does not finish never leaves a damaged
@@ -85,7 +109,8 @@ class TOutputFile {
 
   // Returns false with the reason in error when the file cannot be created or opened; throws
   // TFileError for an append target that exists but is not a regular file or a folder.
-  bool Open(const std::string& path, TOutputMode mode, std::error_code& error);
+  // spare: for Replace, an unnamed file already made, taken when it lies in the target's folder.
+  bool Open(const std::string& path, TOutputMode mode, std::error_code& error, TUnnamedFile* spare = nullptr);
   void Write(std::string_view bytes);
   // Writes what is buffered and puts the file in place.
   void Commit();

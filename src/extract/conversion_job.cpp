@@ -13,6 +13,7 @@
 
 #include "extract/background_writer.h"
 #include "extract/byte_file.h"
+#include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
 #include "extract/row_extraction.h"
@@ -68,7 +69,7 @@ class TRunInput {
   static constexpr std::uint64_t kInMemoryLimit = 256 * 1024;
 
   // buffer: kInMemoryLimit + 1 bytes, made on first use and kept from run to run.
-  TRunInput(TInputFile& file, std::unique_ptr<char[]>& buffer) : m_file(file) {
+  TRunInput(TInputFile& file, std::unique_ptr<char[]>& buffer) : m_file(&file) {
     if (file.Size() > kInMemoryLimit) return;
     constexpr std::size_t kRoom = static_cast<std::size_t>(kInMemoryLimit) + 1;
     if (!buffer) buffer.reset(new char[kRoom]);  // not zero-filled: only what is read is used
@@ -87,8 +88,11 @@ class TRunInput {
     m_inMemory = true;
   }
 
+  // A file read ahead of its run.
+  explicit TRunInput(std::string_view bytes) : m_bytes(bytes), m_inMemory(true) {}
+
   std::size_t Read(char* buffer, std::size_t size) {
-    if (!m_inMemory) return m_file.Read(buffer, size);
+    if (!m_inMemory) return m_file->Read(buffer, size);
     const std::size_t count = std::min(size, m_bytes.size() - m_offset);
     std::memcpy(buffer, m_bytes.data() + m_offset, count);
     m_offset += count;
@@ -97,7 +101,7 @@ class TRunInput {
 
   void Rewind() {
     if (m_inMemory) m_offset = 0;
-    else m_file.Rewind();
+    else m_file->Rewind();
   }
 
   bool InMemory() const { return m_inMemory; }
@@ -107,7 +111,7 @@ class TRunInput {
   }
 
  private:
-  TInputFile& m_file;
+  TInputFile* m_file = nullptr;
   std::string_view m_bytes;
   bool m_inMemory = false;
   std::size_t m_offset = 0;
@@ -197,6 +201,10 @@ void TConversionJob::ShowPassLabels() {
   m_host.ShowPassLabels(m_currentFile, pass);
 }
 
+TConversionJob::TConversionJob(TJobHost& host) : m_host(host) {}
+
+TConversionJob::~TConversionJob() = default;
+
 void TConversionJob::Start() {
   m_abortJob = false;
   m_rememberSelection = false;
@@ -214,6 +222,18 @@ void TConversionJob::Start() {
     LogJoined(kLogInputFile, *input);
     m_host.ReportFailure(reason + ": " + *input);
     m_stopped = true;
+  }
+  // Many small files: the next ones are read while the current one is converted.
+  constexpr std::size_t kReadAheadBytes = std::size_t{8} << 20;
+  m_readAhead.reset();
+  if (!m_stopped && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
+    const std::span<const std::string> files = m_fileQueue.Items();
+    // Outputs written per file go to one folder: their unnamed files can be made ahead too.
+    std::string outputFolder;
+    if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()) + "x");
+    m_readAhead = std::make_unique<TInputReadAhead>(std::vector<std::string>(files.begin(), files.end()),
+                                                    TRunInput::kInMemoryLimit, kReadAheadBytes,
+                                                    std::move(outputFolder));
   }
   StartNextFile();
 }
@@ -250,6 +270,8 @@ void TConversionJob::StartNextFile() {
 }
 
 void TConversionJob::EndJob(TJobEnd how) {
+  m_readAhead.reset();
+  m_spareOutput = TUnnamedFile();
   m_passNumber = kLastPass;
   ShowPassLabels();
   m_ended = true;
@@ -307,13 +329,18 @@ void TConversionJob::ConvertFile() {
   TOutputFile& output = m_output;
   try {
     CheckStop();
-    TInputFile input(m_currentFile);
+    std::optional<TReadAheadInput> ahead;
+    if (m_readAhead) ahead = m_readAhead->Take(m_currentFile);
+    // An output made ahead for the run before, and left unused, goes now.
+    m_spareOutput = ahead ? std::move(ahead->output) : TUnnamedFile();
+    std::optional<TInputFile> input;
+    if (!ahead) input.emplace(m_currentFile);
     ++m_passNumber;
     ShowPassLabels();
     Log(kLogRule);
     LogJoined(kLogAnalysing, m_currentFile);
-    if (SkipRepeatedFile(input)) return;
-    TRunInput passes(input, m_smallFile);
+    if (SkipRepeatedFile(ahead ? ahead->identity : input->Identity())) return;
+    TRunInput passes = ahead ? TRunInput(ahead->bytes) : TRunInput(*input, m_smallFile);
     if (m_host.WritesEveryTableUnlogged() && WriteEveryTableInOnePass(passes, output)) return;
 
     // The first pass only counts the tables; they are read again, and kept, only when the user has to
@@ -376,8 +403,8 @@ void TConversionJob::ConvertFile() {
   }
 }
 
-bool TConversionJob::SkipRepeatedFile(const TInputFile& input) {
-  const auto [earlier, added] = m_convertedFiles.try_emplace(input.Identity(), m_currentFile);
+bool TConversionJob::SkipRepeatedFile(const TFileIdentity& identity) {
+  const auto [earlier, added] = m_convertedFiles.try_emplace(identity, m_currentFile);
   if (added) return false;
   LogJoined(kLogSameFile, earlier->second);
   return true;
@@ -471,7 +498,7 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     m_host.ReportFailure("Cannot create file " + path + ": " + error.message());
   } else {
     const std::string path = PerFileOutputPath();
-    if (output.Open(path, TOutputMode::Replace, error)) {
+    if (output.Open(path, TOutputMode::Replace, error, &m_spareOutput)) {
       m_outputPath = path;
       if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
       return true;

@@ -14,6 +14,7 @@
 
 namespace corvane {
 
+class TInputReadAhead;
 class TRunInput;
 struct TTableOrder;
 
@@ -29,10 +30,12 @@ struct TTableOrder;
 //
 // Threads: Start, StartNextFile and RunTerminated run on the user-interface thread, ConvertFile on
 // the worker. Only one run exists at a time and the next is started from RunTerminated, so the state
-// below is never touched by both threads at once.
+// below is never touched by both threads at once. A job of several files reads the next small ones,
+// and makes their outputs' unnamed files, on a thread of its own (TInputReadAhead).
 class TConversionJob {
  public:
-  explicit TConversionJob(TJobHost& host) : m_host(host) {}
+  explicit TConversionJob(TJobHost& host);
+  ~TConversionJob();
   TConversionJob(const TConversionJob&) = delete;
   TConversionJob& operator=(const TConversionJob&) = delete;
 
@@ -75,7 +78,7 @@ class TConversionJob {
   void LogJoined(std::string_view first, std::string_view second);
   void EndJob(TJobEnd how);
   void Fail(std::string_view message);
-  bool SkipRepeatedFile(const TInputFile& input);
+  bool SkipRepeatedFile(const TFileIdentity& identity);
   const std::string* InputThatIsAppendTarget() const;
   void CheckStop() const;
   std::size_t ScanTables(TRunInput& input, bool keepFragments);
@@ -122,6 +125,8 @@ class TConversionJob {
   bool m_outputFailed = false;          // a writer that writes at the job's end took the run's tables
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
+  std::unique_ptr<TInputReadAhead> m_readAhead;  // a job of many files: the next small ones
+  TUnnamedFile m_spareOutput;  // the current run's output file, made ahead; closed unused at its end
 };
 
 }  // namespace corvane

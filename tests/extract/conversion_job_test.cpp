@@ -245,6 +245,17 @@ TEST_F(ConversionJobTest, PerFileModeReplacesEarlierOutput) {
   EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"new\"\r\n");
 }
 
+TEST_F(ConversionJobTest, AnInputWrittenByAnEarlierRunIsReadAsItIsThen) {
+  // The files after the current one are read ahead; an output of the job must still be read at its turn.
+  const std::string a = Write("a.html", "<table><tr><td>new</td></tr></table>");
+  const std::string written = (out / "a.html.xls").string();
+  std::ofstream(written, std::ios::binary) << "<table><tr><td>old</td></tr></table>";
+  Queue({a, written});
+  host.RunJob(job);
+  EXPECT_EQ(test::ReadFile(written), "\"new\"\r\n");
+  EXPECT_EQ(FileNames(out), std::vector<std::string>{"a.html.xls"}) << "the second file holds no table by then";
+}
+
 TEST_F(ConversionJobTest, UncreatableOutputAbortsJobAndKeepsEveryFileQueued) {
   host.outputPath = (dir / "missing").string() + "/";
   const std::string c = Write("c.html", "<table><tr><td>c</td></tr></table>");
