@@ -213,9 +213,19 @@ int main(int argc, char** argv) {
   for (const int count : {manyFiles / 10, manyFiles}) {
     const fs::path folder = dir / ("small-files-" + std::to_string(count));
     if (!fs::exists(folder)) GenerateSmallFiles(folder, count);
-    const fs::path smallOut = dir / ("small-out-" + std::to_string(count));
-    const Run run = BestOfThree(corvane, {"convert", "-q", "-o", smallOut.string(), folder.string()});
-    fs::remove_all(smallOut);
+    // Each round writes into a folder of its own, removed only after the three: the figure is for new
+    // outputs, neither for replacing earlier ones nor for a file system busy with deleting them.
+    Run run;
+    std::vector<fs::path> outputs;
+    for (int round = 0; round < 3 && run.status == 0; ++round) {
+      outputs.push_back(dir / ("small-out-" + std::to_string(count) + "-" + std::to_string(round)));
+      fs::remove_all(outputs.back());
+      const Run one = RunCorvane(corvane, {"convert", "-q", "-o", outputs.back().string(), folder.string()}, false);
+      run.status = one.status;
+      if (round == 0 || one.seconds < run.seconds) run.seconds = one.seconds;
+      run.peakKilobytes = std::max(run.peakKilobytes, one.peakKilobytes);
+    }
+    for (const fs::path& output : outputs) fs::remove_all(output);
     std::printf("%8d files %8.2f s %10.0f files/s %8.0f MB peak%s\n", count, run.seconds,
                 count / run.seconds, Megabytes(run.peakKilobytes), run.status == 0 ? "" : "  FAILED");
   }
