@@ -45,6 +45,8 @@ struct Run {
 
 Run RunCorvane(const std::string& corvane, const std::vector<std::string>& args, bool logToDevNull = false) {
   Run run;
+  // The child would otherwise write out the figures printed so far a second time.
+  std::fflush(nullptr);
   const auto start = Clock::now();
   const pid_t child = ::fork();
   if (child == 0) {
