@@ -227,12 +227,10 @@ void TConversionJob::Start() {
   constexpr std::size_t kReadAheadBytes = std::size_t{8} << 20;
   m_readAhead.reset();
   if (!m_stopped && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
-    const std::span<const std::string> files = m_fileQueue.Items();
     // Outputs written per file go to one folder: their unnamed files can be made ahead too.
     std::string outputFolder;
     if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()) + "x");
-    m_readAhead = std::make_unique<TInputReadAhead>(std::vector<std::string>(files.begin(), files.end()),
-                                                    TRunInput::kInMemoryLimit, kReadAheadBytes,
+    m_readAhead = std::make_unique<TInputReadAhead>(m_fileQueue.Items(), TRunInput::kInMemoryLimit, kReadAheadBytes,
                                                     std::move(outputFolder));
   }
   StartNextFile();

@@ -16,17 +16,23 @@ constexpr std::size_t kMaxQueuedFiles = 64;
 
 // A page's name ends in .htm or .html, and the job's outputs never do: a file read ahead is never one
 // the job writes before its turn (a symbolic link, which might lead to one, is not followed).
-bool IsPageName(const std::string& path) { return path.ends_with(".htm") || path.ends_with(".html"); }
+bool IsPageName(std::string_view path) { return path.ends_with(".htm") || path.ends_with(".html"); }
 
 }  // namespace
 
-TInputReadAhead::TInputReadAhead(std::vector<std::string> paths, std::uint64_t maxFileBytes, std::size_t queueBytes,
-                                 std::string outputFolder)
-    : m_paths(std::move(paths)),
-      m_maxFileBytes(maxFileBytes),
-      m_queueBytes(queueBytes),
-      m_outputFolder(std::move(outputFolder)),
-      m_thread([this] { Run(); }) {}
+TInputReadAhead::TInputReadAhead(std::span<const std::string> paths, std::uint64_t maxFileBytes,
+                                 std::size_t queueBytes, std::string outputFolder)
+    : m_maxFileBytes(maxFileBytes), m_queueBytes(queueBytes), m_outputFolder(std::move(outputFolder)) {
+  std::size_t bytes = 0;
+  for (const std::string& path : paths) bytes += path.size() + 1;
+  m_pathBytes.reserve(bytes);
+  m_pathStarts.reserve(paths.size());
+  for (const std::string& path : paths) {
+    m_pathStarts.push_back(m_pathBytes.size());
+    m_pathBytes.append(path).push_back('\0');
+  }
+  m_thread = std::thread([this] { Run(); });
+}
 
 TInputReadAhead::~TInputReadAhead() {
   {
@@ -41,9 +47,15 @@ TInputReadAhead::~TInputReadAhead() {
 
 bool TInputReadAhead::Worthwhile() { return std::thread::hardware_concurrency() >= 2; }
 
+std::string_view TInputReadAhead::PathAt(std::size_t index) const {
+  const std::size_t start = m_pathStarts[index];
+  const std::size_t end = index + 1 < m_pathStarts.size() ? m_pathStarts[index + 1] : m_pathBytes.size();
+  return std::string_view(m_pathBytes).substr(start, end - start - 1);
+}
+
 std::optional<TReadAheadInput> TInputReadAhead::Take(const std::string& path) {
   std::unique_lock lock(m_mutex);
-  if (!m_closing && m_queue.empty() && m_taken < m_paths.size()) {
+  if (!m_closing && m_queue.empty() && m_taken < m_pathStarts.size()) {
     m_takerWaiting = true;
     m_readable.wait(lock, [this] { return m_closing || !m_queue.empty(); });
     m_takerWaiting = false;
@@ -84,9 +96,9 @@ void TInputReadAhead::Run() {
       m_readerWaiting = false;
     }
     const std::size_t next = m_taken + m_queue.size();
-    if (m_closing || next >= m_paths.size()) return;
+    if (m_closing || next >= m_pathStarts.size()) return;
     lock.unlock();
-    TEntry entry = ReadFile(m_paths[next]);
+    TEntry entry = ReadFile(PathAt(next));
     lock.lock();
     if (m_closing) return;
     m_queuedBytes += entry.input.bytes.size();
@@ -95,13 +107,13 @@ void TInputReadAhead::Run() {
   }
 }
 
-TInputReadAhead::TEntry TInputReadAhead::ReadFile(const std::string& path) {
+TInputReadAhead::TEntry TInputReadAhead::ReadFile(std::string_view path) {
   TEntry entry;
   entry.input.path = path;
   if (!IsPageName(path)) return entry;
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    fd = ::open(path.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return entry;
   struct stat info;

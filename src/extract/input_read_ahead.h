@@ -6,7 +6,9 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -34,7 +36,7 @@ struct TReadAheadInput {
 // making the file's output costs the job less too.
 class TInputReadAhead {
  public:
-  TInputReadAhead(std::vector<std::string> paths, std::uint64_t maxFileBytes, std::size_t queueBytes,
+  TInputReadAhead(std::span<const std::string> paths, std::uint64_t maxFileBytes, std::size_t queueBytes,
                   std::string outputFolder = {});
   // Stops the reading; a file being read is finished first.
   ~TInputReadAhead();
@@ -58,22 +60,26 @@ class TInputReadAhead {
   void Run();
   // Whether the queue holds less than 1/share of its limits.
   bool HasRoom(std::size_t share) const;
-  TEntry ReadFile(const std::string& path);
+  // path: ends with a NUL byte beyond its view.
+  TEntry ReadFile(std::string_view path);
+  std::string_view PathAt(std::size_t index) const;
 
-  const std::vector<std::string> m_paths;
+  // The paths one after the other, each ended by a NUL byte: one block of memory however many there are.
+  std::string m_pathBytes;
+  std::vector<std::size_t> m_pathStarts;
   const std::uint64_t m_maxFileBytes;
   const std::size_t m_queueBytes;
   std::string m_outputFolder;  // reading thread: cleared when no unnamed file can be made there
   std::mutex m_mutex;
   std::condition_variable m_readable;  // an entry was queued
   std::condition_variable m_roomMade;  // entries were taken, or the reading is to end
-  std::deque<TEntry> m_queue;  // the entries for m_paths[m_taken, m_taken + size)
+  std::deque<TEntry> m_queue;  // the entries for paths m_taken to m_taken + size - 1
   std::size_t m_taken = 0;     // entries handed to the job
   std::size_t m_queuedBytes = 0;
   bool m_closing = false;
   bool m_readerWaiting = false;  // for room in the queue
   bool m_takerWaiting = false;   // for the next entry
-  std::thread m_thread;  // last: started once the rest is ready
+  std::thread m_thread;  // started by the constructor once the rest is ready
 };
 
 }  // namespace corvane

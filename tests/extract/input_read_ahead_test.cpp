@@ -107,7 +107,8 @@ TEST_F(InputReadAheadTest, UnreadFilesAreDroppedWhenTheJobEnds) {
 TEST_F(InputReadAheadTest, OutputsMadeAheadAreNamedInTheirFolderOnly) {
   const std::string page = Write("a.html", "<table><tr><td>a</td></tr></table>");
   const std::string folder = (dir / "out").string();
-  TInputReadAhead ahead({page, page}, 1000, 1 << 20, folder);
+  const std::vector<std::string> paths = {page, page};
+  TInputReadAhead ahead(paths, 1000, 1 << 20, folder);
   std::optional<TReadAheadInput> first = ahead.Take(page);
   ASSERT_TRUE(first.has_value());
   if (!first->output.IsOpen()) GTEST_SKIP() << "no unnamed files on this file system";
