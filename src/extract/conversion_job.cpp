@@ -229,9 +229,13 @@ void TConversionJob::Start() {
   if (!m_stopped && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
     // Outputs written per file go to one folder: their unnamed files can be made ahead too.
     std::string outputFolder;
-    if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()) + "x");
-    m_readAhead = std::make_unique<TInputReadAhead>(m_fileQueue.Items(), TRunInput::kInMemoryLimit, kReadAheadBytes,
-                                                    std::move(outputFolder));
+    if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()));
+    try {
+      m_readAhead = std::make_unique<TInputReadAhead>(m_fileQueue.Items(), TRunInput::kInMemoryLimit,
+                                                      kReadAheadBytes, std::move(outputFolder));
+    } catch (const std::exception&) {
+      // No thread or memory to spare: the job reads each file at its turn.
+    }
   }
   StartNextFile();
 }
