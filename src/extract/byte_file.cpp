@@ -53,6 +53,11 @@ bool NamingUnnamedFilesWorks() {
   return works;
 }
 
+// A new file without a name in folder, for an output; -1 with errno set when none can be made there.
+int OpenUnnamedFile(const std::string& folder) {
+  return OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
 }  // namespace
 
 std::string ErrorText(int error) { return std::generic_category().message(error); }
@@ -72,7 +77,7 @@ std::string FolderOf(const std::string& path) {
 TUnnamedFile TUnnamedFile::MakeIn(const std::string& folder) {
   TUnnamedFile file;
   if (!NamingUnnamedFilesWorks()) return file;
-  file.m_fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  file.m_fd = OpenUnnamedFile(folder);
   if (file.m_fd >= 0) file.m_folder = folder;
   return file;
 }
@@ -151,7 +156,7 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
         m_unnamed = true;
         return true;
       }
-      m_fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+      m_fd = OpenUnnamedFile(folder);
       if (m_fd >= 0) {
         m_unnamed = true;
         return true;
