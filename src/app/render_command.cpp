@@ -190,7 +190,7 @@ int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args
 
   if (options->table > 0) {
     // The table alone, in the page the Table Select dialog builds around a table it shows.
-    std::vector<std::string> tables = CutTableFragments(*page);
+    std::vector<std::string> tables = CutTableFragments(*page, TLineBreaks::Kept);
     if (static_cast<std::size_t>(options->table) > tables.size()) {
       PrintError(options->file + " has " + std::to_string(tables.size()) + (tables.size() == 1 ? " table" : " tables") +
                  ", no table " + std::to_string(options->table));

@@ -422,6 +422,9 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
     bool Take(std::size_t, std::string&) override { return true; }
   } counter;
   if (!keepFragments) scanner.SetSink(&counter);
+  // Kept fragments are shown to the user before their rows are written: they keep their line breaks
+  // until then (CallPreview).
+  if (keepFragments) scanner.SetLineBreaks(TLineBreaks::Kept);
   scanner.ScanAll(
       [this, &input, &head](char* buffer, std::size_t size) {
         CheckStop();
@@ -445,6 +448,7 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
 void TConversionJob::CallPreview() {
   m_selectedTables.clear();
   TTableChoice choice = m_host.ChooseTables(m_tableFragments);
+  for (std::string& fragment : m_tableFragments) JoinFragmentLines(fragment);
   m_selectedTables = std::move(choice.Selection);
   // A cancelled choice is never remembered: the next file asks again.
   m_rememberSelection = choice.Remember && !m_selectedTables.empty();

@@ -79,6 +79,14 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     plain = upto;
   };
   while (i < size && !m_stopped) {
+    if (m_crPending) {
+      // The LF of a CR LF ends the line the CR ended: one line break, not a blank line.
+      m_crPending = false;
+      if (data[i] == '\n') {
+        plain = ++i;
+        continue;
+      }
+    }
     if (m_skipToLineEnd) {
       while (i < size && !IsLineEndOrMark(static_cast<unsigned char>(data[i]))) ++i;
       plain = i;
@@ -88,6 +96,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     if (IsLineEndOrMark(c)) {
       keepPlain(i);
       EndLine();
+      m_crPending = m_keepLineBreaks && c == '\r';
       plain = ++i;
       if (c == kEndOfFileMark) {
         m_endMarkSeen = true;
@@ -181,10 +190,15 @@ void TTableFragmentScanner::CloseTag(const char* tag) {
 
 void TTableFragmentScanner::EndLine() {
   // The text since the last cut stays only as part of a candidate fragment; blank lines never count.
-  if (m_lineHasText && !m_skipToLineEnd && m_depth > 0 && m_inCandidate) {
+  const bool inCandidate = !m_skipToLineEnd && m_depth > 0 && m_inCandidate;
+  if (m_lineHasText && inCandidate) {
     m_cut = m_kept.size();
   } else {
     m_kept.resize(m_cut);
+  }
+  if (m_keepLineBreaks && inCandidate && m_keepText) {
+    m_kept.push_back('\n');
+    m_cut = m_kept.size();
   }
   m_lineHasText = false;
   m_skipToLineEnd = false;
@@ -218,11 +232,14 @@ void TTableFragmentScanner::ScanAll(const std::function<std::size_t(char*, std::
   Finish();
 }
 
-std::vector<std::string> CutTableFragments(std::string_view text) {
+std::vector<std::string> CutTableFragments(std::string_view text, TLineBreaks lineBreaks) {
   TTableFragmentScanner scanner;
+  scanner.SetLineBreaks(lineBreaks);
   scanner.Feed(text.data(), text.size(), true);
   scanner.Finish();
   return scanner.TakeFragments();
 }
+
+void JoinFragmentLines(std::string& fragment) { std::erase(fragment, '\n'); }
 
 }  // namespace corvane

@@ -8,6 +8,12 @@
 
 namespace corvane {
 
+// Whether a fragment keeps the line breaks of the file. The rows of a table are cut from the lines
+// joined without them, as the ".xls" output has always been written; someone looking at the table
+// (the Table Select dialog, a picture of it) needs them, since a line break between two words is a
+// space and the lines of a PRE are lines.
+enum class TLineBreaks { Joined, Kept };
+
 // Takes the fragments of a scan as they are finished, instead of the scanner keeping them all.
 class TFragmentSink {
  public:
@@ -41,6 +47,9 @@ class TTableFragmentScanner {
   // Hands the fragments to sink (which outlives the scan) instead of keeping them. Set before the
   // first Feed.
   void SetSink(TFragmentSink* sink);
+  // With TLineBreaks::Kept, each line end inside a fragment is kept as one LF, a blank line as a bare
+  // LF. Deleting every LF of such a fragment gives the joined one byte for byte. Set before the first Feed.
+  void SetLineBreaks(TLineBreaks lineBreaks) { m_keepLineBreaks = lineBreaks == TLineBreaks::Kept; }
   // Scans data[0, size). Returns how many bytes were consumed: all of them when atEnd is set, otherwise
   // all but at most the last seven, which may begin a tag; the caller hands those in again, followed
   // by the next bytes of the file.
@@ -89,11 +98,16 @@ class TTableFragmentScanner {
   bool m_skipToLineEnd = false;  // the rest of the line is dropped
   bool m_takeNextByte = false;   // the byte after "<TABLE" still belongs to the opening piece
   bool m_endMarkSeen = false;
+  bool m_keepLineBreaks = false;
+  bool m_crPending = false;  // with line breaks kept: the last line ended at a CR
   std::size_t m_pendingLimit = 0;
   bool m_overflowed = false;
 };
 
 // Convenience for whole texts in memory: the fragments of text.
-std::vector<std::string> CutTableFragments(std::string_view text);
+std::vector<std::string> CutTableFragments(std::string_view text, TLineBreaks lineBreaks = TLineBreaks::Joined);
+
+// Turns a fragment cut with its line breaks kept into the joined one, in place.
+void JoinFragmentLines(std::string& fragment);
 
 }  // namespace corvane

@@ -36,6 +36,7 @@ class RecordingHost : public TInlineJobHost {
   int questions = 0;
   const TConversionJob* job = nullptr;
   std::vector<std::string> pageCharsets;  // the job's PageCharset at each question
+  std::vector<std::string> shownTables;   // the fragments shown at each question
   bool append = false;
   bool trim = false;
   std::string outputPath;
@@ -50,8 +51,9 @@ class RecordingHost : public TInlineJobHost {
   bool AppendOutput() const override { return append; }
   bool TrimCellValues() const override { return trim; }
   std::string OutputPath() const override { return outputPath; }
-  TTableChoice ChooseTables(const std::vector<std::string>&) override {
+  TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
     ++questions;
+    shownTables.insert(shownTables.end(), fragments.begin(), fragments.end());
     if (job) pageCharsets.push_back(job->PageCharset());
     if (answers.empty()) return {};
     TTableChoice answer = answers.front();
@@ -172,6 +174,17 @@ TEST_F(ConversionJobTest, ChoiceWritesChosenTablesInOrder) {
   EXPECT_EQ(host.questions, 1);
   EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"t1\"\r\n\"t3\"\r\n");
   EXPECT_EQ(host.log[2], "Table count : 3");
+}
+
+TEST_F(ConversionJobTest, TablesAreShownWithTheirLineBreaksAndWrittenWithout) {
+  const std::string a = Write("a.html", "<table><tr><td>always\r\navailable</td></tr></table>\r\n"
+                                        "<table><tr><td><pre>a\r\n\r\nb</pre></td></tr>\r\n</table>\r\n");
+  Queue({a});
+  host.answers.push_back({{"0", "1"}, false});
+  host.RunJob(job);
+  EXPECT_EQ(host.shownTables, (std::vector<std::string>{"<table><tr><td>always\navailable</td></tr></table>",
+                                                        "<table><tr><td><pre>a\n\nb</pre></td></tr>\n</table>"}));
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls"), "\"alwaysavailable\"\r\n\"ab\"\r\n");
 }
 
 TEST_F(ConversionJobTest, TheChoiceComesWithThePageCharset) {

@@ -117,6 +117,9 @@ TEST(TableFragmentScanner, AgreesWithStepByStepVersionOnRandomText) {
     const Fragments expected = reference::ScanTables(text);
     ASSERT_EQ(CutTableFragments(text), expected) << "input: " << text;
     ASSERT_EQ(ScanInPieces(text, random), expected) << "input in pieces: " << text;
+    Fragments withBreaks = CutTableFragments(text, TLineBreaks::Kept);
+    for (std::string& fragment : withBreaks) JoinFragmentLines(fragment);
+    ASSERT_EQ(withBreaks, expected) << "line breaks kept, then joined: " << text;
 
     TRecordingSink sink;
     sink.wanted = static_cast<unsigned>(random());
@@ -128,6 +131,23 @@ TEST(TableFragmentScanner, AgreesWithStepByStepVersionOnRandomText) {
     ASSERT_EQ(sink.taken, WantedOnly(expected, sink)) << "input to a sink: " << text;
     ASSERT_EQ(scanner.FragmentCount(), sink.taken.size());
   }
+}
+
+TEST(TableFragmentScanner, KeepsLineBreaksInsideFragmentsOnly) {
+  const struct {
+    const char* input;
+    Fragments expected;
+  } cases[] = {
+      {"<table><tr><td>always\r\navailable</td></tr></table>", {"<table><tr><td>always\navailable</td></tr></table>"}},
+      // Blank lines are kept as bare line breaks, so that the lines of a PRE stay lines.
+      {"<table><tr><td><pre>a\n  \n\tb</pre></td></tr>\n</table>\n", {"<table><tr><td><pre>a\n\n\tb</pre></td></tr>\n</table>"}},
+      // Nothing before the fragment's line or after its closing tag: those line ends are not its own.
+      {"<p>x</p>\n\n<p>Intro</p><table>\rx</table>\n\ntail", {"<p>Intro</p><table>\nx</table>"}},
+      {"<table>\n<table>a\nb</table>\n</table>", {"<table>a\nb</table>"}},
+      {"<table\nx</table>", {"<table\nx</table>"}},
+      {"</table><table>\nx</table>", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CutTableFragments(c.input, TLineBreaks::Kept), c.expected) << c.input;
 }
 
 TEST(TableFragmentScanner, VeryLongLineInOneTable) {
