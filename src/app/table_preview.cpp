@@ -8,7 +8,10 @@
 namespace corvane {
 
 TViewerPreview::TViewerPreview(QWidget* parent) : m_view(new THtmlView(parent)) {
+  // Black on white unless the page says otherwise, as browsers show pages: text in the desktop
+  // theme's colour could be light on this white.
   m_view->SetDefBackground(0xFFFFFF);
+  m_view->DefFontColor = 0x000000;
   m_view->SetBorderStyle(THTMLBorderStyle::htFocused);
   m_view->HistoryMaxCount = 0;
   m_view->DefFontName = "Times New Roman";

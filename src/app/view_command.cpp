@@ -36,6 +36,7 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   QApplication::setWindowIcon(ApplicationIcon());
   THtmlView view;
   view.SetDefBackground(0xFFFFFF);
+  view.DefFontColor = 0x000000;  // a pair with the white: never the theme's light text on it
   view.resize(800, 600);
   // The browse button of a file field chooses a file.
   view.OnFileBrowse = [&view](QString& file) {

@@ -12,7 +12,8 @@ class TSectionList;
 
 // What a viewer hands a new document: fonts and colours, the background, hover colours for links.
 struct TDocumentDefaults {
-  TStyleDefaults Style;
+  // Black text on white: the two make a pair, whatever the desktop theme's colours are.
+  TStyleDefaults Style{.Color = 0x000000};
   TColor Background = 0xFFFFFF;
   bool HoverLinks = false;
 };

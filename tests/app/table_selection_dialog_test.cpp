@@ -1,5 +1,6 @@
 #include "app/table_selection_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QImage>
@@ -9,6 +10,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "app/table_preview.h"
 #include "layout/floating_obj.h"
@@ -84,6 +87,27 @@ TEST_F(TableSelectionDialogTest, TheClickedTableIsRendered) {
   dialog.UpdateListBox();
   const QImage blank = view.PaintPanel()->grab().toImage();
   EXPECT_EQ(blank.pixelColor(10 + 50, 5 + 25), QColor(Qt::white));
+}
+
+TEST_F(TableSelectionDialogTest, TextIsDarkOnTheWhitePageUnderADarkTheme) {
+  const QPalette saved = QApplication::palette();
+  QPalette dark = saved;
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    dark.setColor(role, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::Button, QColor(0x20, 0x20, 0x20));
+  QApplication::setPalette(dark);
+  dialog.Fragments = {"<table><tr><td>MMMMMMMM</td></tr></table>"};
+  dialog.UpdateListBox();
+  Click(0);
+  const QImage picture = View().PaintPanel()->grab().toImage();
+  QApplication::setPalette(saved);
+  // The darkest pixel of the text is black, not the theme's light grey.
+  int darkest = 255;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 120; ++x) darkest = std::min(darkest, qGray(picture.pixel(x, y)));
+  EXPECT_LT(darkest, 60);
+  EXPECT_EQ(picture.pixelColor(5, 3), QColor(Qt::white));
 }
 
 TEST_F(TableSelectionDialogTest, TheTableIsReadInItsPagesCharset) {
