@@ -60,6 +60,10 @@ std::string AttributeText(const TAttributeList& attributes, TagSymbol symbol) {
   return attribute ? attribute->Text : std::string();
 }
 
+bool HoldsOnlySpaces(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c == u' '; });
+}
+
 // Font sizes 1..7 in points for ordinary and for preformatted text.
 constexpr std::array<int, 7> kFontSizes = {8, 10, 12, 14, 18, 24, 36};
 constexpr std::array<int, 7> kPreFontSizes = {7, 8, 10, 12, 15, 20, 30};
@@ -372,8 +376,9 @@ void THtmlBuilder::HandleSound() {
 }
 
 void THtmlBuilder::BodyAttributes() {
+  // White space before BODY (between the head's tags) is not content: BODY still applies.
   const bool bodyEmpty = BodyBlock && BodyBlock->Content().Empty() &&
-                         !(CurrentSection && !CurrentSection->Text().empty());
+                         !(CurrentSection && !HoldsOnlySpaces(CurrentSection->Text()));
   if (!bodyEmpty || TableLevel != 0) {
     NextToken();
     return;

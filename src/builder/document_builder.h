@@ -121,6 +121,11 @@ class THtmlBuilder : public THtmlParser {
   bool PageBreakAsked();
   // Reads one character run of preformatted text into the private token.
   void ReadPreformattedRun(TokenObj& token);
+  // Whether the current character, a space, was written as a TAB.
+  bool IsTabInSource() const;
+  // A TAB of preformatted text: spaces up to the next tab stop of the line, counted in characters.
+  void AddTabSpaces(TokenObj& token, int sourcePosition);
+  static constexpr std::size_t kTabColumns = 8;
 
   int BlockDepth() const { return m_blockDepth; }
 

@@ -72,6 +72,8 @@ bool THtmlBuilder::BuildList(TagSymbol symbol, const TSymbolSet& stop) {
     const TAttribute* type = Attributes().Find(S::SymType);
     const std::string typeText = type ? Lower(type->Text) : std::string();
     plain = Attributes().Find(S::SymPlain) != nullptr || typeText == "none" || typeText == "plain";
+    // A named marker holds at every nesting level; the items know it by its first letter.
+    if (typeText == "disc" || typeText == "circle" || typeText == "square") typeLetter = typeText[0];
   }
   CloseSection();
   const std::string tag(ElementName(symbol));

@@ -36,6 +36,12 @@ void THtmlBuilder::ReadPreformattedRun(TokenObj& token) {
     bytes.Clear();
   };
   while (RawChar() != '\0' && RawChar() != '\r' && RawChar() != '<') {
+    if (RawChar() == ' ' && IsTabInSource()) {
+      flush();
+      AddTabSpaces(token, Position());
+      NextChar();
+      continue;
+    }
     if (IsControlByte(RawChar())) {
       // A control byte is no text of its own: it reads as "?".
       bytes.Add('?', Position());
@@ -53,6 +59,18 @@ void THtmlBuilder::ReadPreformattedRun(TokenObj& token) {
   flush();
 }
 
+bool THtmlBuilder::IsTabInSource() const {
+  // The reader gives a TAB as a space; the text itself tells them apart.
+  const int at = Position();
+  return at >= 0 && static_cast<std::size_t>(at) < Text().size() && Text()[static_cast<std::size_t>(at)] == '\t';
+}
+
+void THtmlBuilder::AddTabSpaces(TokenObj& token, int sourcePosition) {
+  // Each line of preformatted text is a section of its own, so its characters so far are its column.
+  const std::size_t column = (CurrentSection ? CurrentSection->Text().size() : 0) + static_cast<std::size_t>(token.Count());
+  for (std::size_t n = kTabColumns - column % kTabColumns; n > 0; --n) token.Add(u' ', sourcePosition);
+}
+
 void THtmlBuilder::BuildPreformatted() {
   if (m_blockDepth >= kMaxBlockDepth) {
     NextToken();
@@ -67,6 +85,10 @@ void THtmlBuilder::BuildPreformatted() {
   m_inPreformatted = true;
   OpenBlock();
   OpenPreSection(true);
+  // A line end right after the start tag is not content.
+  if (RawChar() == '\r') NextChar();
+  // The last line was opened by a line end and holds nothing yet: at the end it makes no line.
+  bool afterLineEnd = false;
   TBlock* paragraph = nullptr;  // a P block inside the PRE
   TBlock* form = nullptr;       // a FORM block inside the PRE
   TokenObj token;
@@ -74,10 +96,14 @@ void THtmlBuilder::BuildPreformatted() {
     if (!token.Empty() && CurrentSection) CurrentSection->AddText(token, true);
     token.Clear();
   };
+  auto openLine = [&](bool paragraphStart) {
+    OpenPreSection(paragraphStart);
+    afterLineEnd = false;
+  };
   auto newLine = [&](bool paragraphStart) {
     flush();
     CloseSectionAt(Position());
-    OpenPreSection(paragraphStart);
+    openLine(paragraphStart);
   };
   bool done = false;
   while (!done) {
@@ -85,6 +111,7 @@ void THtmlBuilder::BuildPreformatted() {
     if (c == '\0') break;
     if (c == '\r') {
       newLine(false);
+      afterLineEnd = true;
       NextChar();
       continue;
     }
@@ -114,7 +141,7 @@ void THtmlBuilder::BuildPreformatted() {
         }
         PushProperties("p");
         paragraph = &OpenBlock();
-        OpenPreSection(true);
+        openLine(true);
         break;
       case S::SymPEnd:
         if (paragraph) {
@@ -123,7 +150,7 @@ void THtmlBuilder::BuildPreformatted() {
           PopProperties("p");
           CloseBlock();
           paragraph = nullptr;
-          OpenPreSection(false);
+          openLine(false);
         }
         break;
       case S::SymBr:
@@ -131,7 +158,7 @@ void THtmlBuilder::BuildPreformatted() {
         if (PageBreakAsked()) {
           CloseSection();
           CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
-          OpenPreSection(false);
+          openLine(false);
         }
         break;
       case S::SymImg:
@@ -173,7 +200,7 @@ void THtmlBuilder::BuildPreformatted() {
         PushProperties("form");
         form = &OpenBlock();
         CurrentForm = &NewForm(&Attributes());
-        OpenPreSection(false);
+        openLine(false);
         break;
       case S::SymFormEnd:
         if (form) {
@@ -182,7 +209,7 @@ void THtmlBuilder::BuildPreformatted() {
           PopProperties("form");
           CloseBlock();
           form = nullptr;
-          OpenPreSection(false);
+          openLine(false);
         }
         CurrentForm = nullptr;
         break;
@@ -193,7 +220,7 @@ void THtmlBuilder::BuildPreformatted() {
         flush();
         CloseSection();
         CurrentCell->Add(std::make_unique<TPage>(&m_document), TagPosition());
-        OpenPreSection(false);
+        openLine(false);
         break;
       case S::SymScript:
         ReadScriptContent();
@@ -213,6 +240,7 @@ void THtmlBuilder::BuildPreformatted() {
     }
   }
   flush();
+  if (afterLineEnd && CurrentSection && CurrentSection->Text().empty()) CurrentSection.reset();
   CloseSection();
   PopToCount(preCount - 1);
   // Whatever opened inside the PRE (a paragraph, a form) ends with it.
@@ -233,14 +261,20 @@ void THtmlBuilder::ParseText() {
   OpenPreSection(true);
   TCharCollection bytes;
   TokenObj token;
-  auto flush = [&] {
+  auto convert = [&] {
     if (!bytes.Empty()) AddBytesToToken(token, bytes, CurrentCodePage(), Converter());
     bytes.Clear();
+  };
+  auto flush = [&] {
+    convert();
     if (!token.Empty() && CurrentSection) CurrentSection->AddText(token, true);
     token.Clear();
   };
   for (char c = RawChar(); c != '\0'; c = RawChar()) {
-    if (c == '\r') {
+    if (c == ' ' && IsTabInSource()) {
+      convert();
+      AddTabSpaces(token, Position());
+    } else if (c == '\r') {
       flush();
       CloseSectionAt(Position());
       OpenPreSection(false);

@@ -12,6 +12,8 @@ namespace corvane {
 
 namespace {
 
+constexpr int kNoShadeGrey = 0x80;
+
 std::string Lower(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -75,13 +77,14 @@ int THorzLine::Paint(QPainter& canvas, const TPaintArgs& args) {
   const int x = args.X + m_xOffset;
   if (Color != ColorNone) {
     FillRect(canvas, x, top, x + LineWidth, top + VSize, ToQColor(Color));
+  } else if (NoShade) {
+    // Unshaded: a flat grey bar of the rule's size.
+    FillRect(canvas, x, top, x + LineWidth, top + VSize, QColor(kNoShadeGrey, kNoShadeGrey, kNoShadeGrey));
   } else if (LineWidth > 0) {
     // Sunk into the page: dark above and left, light below and right.
     const bool whitePage = (OwnerList->Background() & 0xFFFFFF) == 0xFFFFFF;
-    QColor light = NoShade ? QColor(Qt::black)
-                           : (OwnerList->Printing || whitePage ? QColor(0xC0, 0xC0, 0xC0) : ToQColor(SystemColor(20)));
-    QColor dark = NoShade ? QColor(Qt::black) : ToQColor(SystemColor(16));
-    DrawOnePixelFrame(canvas, x, top, x + LineWidth - 1, top + VSize - 1, dark, light);
+    const QColor light = OwnerList->Printing || whitePage ? QColor(0xC0, 0xC0, 0xC0) : ToQColor(SystemColor(20));
+    DrawOnePixelFrame(canvas, x, top, x + LineWidth - 1, top + VSize - 1, ToQColor(SystemColor(16)), light);
   }
   return PaintY + Height;
 }

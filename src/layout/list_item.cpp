@@ -31,6 +31,10 @@ int ListTypeOf(TBlockLI::TListKind kind, char typeLetter, bool plain, int level)
       }
     case TBlockLI::TListKind::Unordered:
       if (plain) return 6;
+      // A marker the list names ("d"isc, "c"ircle, "s"quare) holds at every level.
+      if (typeLetter == 'd') return 3;
+      if (typeLetter == 'c') return 1;
+      if (typeLetter == 's') return 7;
       switch (((level % 3) + 3) % 3) {
         case 0:
           return 7;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "layout/form_control.h"
 #include "layout/layout_test_support.h"
 #include "style/properties.h"
@@ -38,7 +40,7 @@ TEST(DocumentBuilder, BuildsTheBlockStructure) {
       {"<form>f</form>x", u"[f|]x|"},
       {"a<hr>b", u"a|[]b|"},
       {"<pre>a  b\n\nc</pre>x", u"[a  b||c|]x|"},
-      {"<pre>\nx</pre>", u"[|x|]"},
+      {"<pre>\nx</pre>", u"[x|]"},
       // Whatever a PRE opens inside ends with it.
       {"<pre>a<p>b</pre>after", u"[a|[b|]]after|"},
       {"<pre>a<form>b</pre>after", u"[a|[b|]]after|"},
@@ -117,6 +119,75 @@ TEST(DocumentBuilder, BodyAttributes) {
   EXPECT_EQ(late.Document.Background(), 0xFFFFFFu);
   EXPECT_EQ(Tree(late.Body().Content()), u"hellox|");
   EXPECT_EQ(late.Sections().at(0)->Lines()[0].DrawWidth, 600 - 2 * kBodyX);
+}
+
+TEST(DocumentBuilder, BodyAppliesAfterWhiteSpaceAndHeadElements) {
+  struct TCase {
+    const char* Html;
+    bool Applies;
+  } const cases[] = {
+      {"<body bgcolor=#ff0000>x", true},
+      {"<html>\n<head>\n<title>t</title>\n</head>\n<body bgcolor=#ff0000>x", true},
+      {"<!DOCTYPE html>\r\n<html>\t<head> </head>  <body bgcolor=#ff0000>x", true},
+      {"<head>\n<meta charset=utf-8>\n<link rel=icon href=i.ico>\n<base href=\"http://h/\">\n<!-- c -->\n"
+       "<script>var a = 1;</script>\n</head>\n<body bgcolor=#ff0000>x",
+       true},
+      {"<head>\n<style>body { background: #ff0000 }</style>\n</head>\n<body>x", true},
+      // Visible text or an object before BODY is content: BODY no longer applies.
+      {"<head></head>\nhello\n<body bgcolor=#ff0000>x", false},
+      {"\n<img src=nope.png>\n<body bgcolor=#ff0000>x", false},
+      {"<p>p</p>\n<body bgcolor=#ff0000>x", false},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(300);
+    EXPECT_EQ(document.Document.Background() & 0xFFFFFF, c.Applies ? 0x0000FFu : 0xFFFFFFu) << c.Html;
+  }
+  // The BODY element itself matches rules: a class selector and the body's own margin.
+  for (const char* html : {"<html>\n<head><style>body.x p { margin-left: 33px }</style></head>\n<body class=x><p>x",
+                           "<html>\n<head><style>body { margin-left: 43px }</style></head>\n<body><p>x"}) {
+    TTestDocument document(html);
+    document.LayOut(300);
+    EXPECT_EQ(Blocks(document.Body().Content()).at(0)->LeftX, 43) << html;
+  }
+}
+
+TEST(DocumentBuilder, ListMarkers) {
+  struct TCase {
+    const char* Html;
+    int Marker;  // of the last item: 1 circle, 2 decimal, 3 disc, 4 a, 5 i, 6 none, 7 square, 8 A, 9 I
+    const char* Text;
+  } const cases[] = {
+      {"<ul><li>x</ul>", 3, ""},
+      {"<ul><li><ul><li>x</ul></ul>", 1, ""},
+      {"<ul><li><ul><li><ul><li>x</ul></ul></ul>", 7, ""},
+      // A named marker holds at any level, and only for its own list.
+      {"<ul type=square><li>x</ul>", 7, ""},
+      {"<ul type=SQUARE><li>a<li>x</ul>", 7, ""},
+      {"<ul type=circle><li>x</ul>", 1, ""},
+      {"<ul><li><ul type=disc><li>x</ul></ul>", 3, ""},
+      {"<ul type=square><li><ul><li>x</ul></ul>", 1, ""},
+      {"<ul type=none><li>x</ul>", 6, ""},
+      {"<ul type=triangle><li>x</ul>", 3, ""},
+      {"<ol start=8><li>a<li>b<li>x</ol>", 2, "10."},
+      {"<ol type=a><li>a<li>x</ol>", 4, "b."},
+      {"<ol type=I><li>a<li>x</ol>", 9, "II."},
+      {"<li>x", 3, ""},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    std::vector<const TBlockLI*> items;
+    std::function<void(const TCellBasic&)> collect = [&](const TCellBasic& list) {
+      for (TBlock* block : Blocks(list)) {
+        if (auto* item = dynamic_cast<const TBlockLI*>(block)) items.push_back(item);
+        collect(block->Content());
+      }
+    };
+    collect(document.Body().Content());
+    ASSERT_FALSE(items.empty()) << c.Html;
+    EXPECT_EQ(items.back()->ListType(), c.Marker) << c.Html;
+    EXPECT_EQ(items.back()->MarkerText(), c.Text) << c.Html;
+  }
 }
 
 TEST(DocumentBuilder, ManyLinksTurnOffTabStops) {

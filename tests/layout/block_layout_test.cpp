@@ -168,13 +168,13 @@ TEST(BlockPainting, MarkersRulesBackgroundsAndBorders) {
 
   const std::vector<TBlock*> blocks = Blocks(document.Body().Content());
   ASSERT_EQ(blocks.size(), 3u);
-  // The rule: an outline 3 rows high across the band, in black without shading.
+  // The rule: a bar 3 rows high across the band, flat grey without shading.
   const int ruleTop = blocks[1]->TopY;
-  EXPECT_EQ(picture.pixel(150, ruleTop), qRgb(0, 0, 0));
-  EXPECT_EQ(picture.pixel(150, ruleTop + 1), qRgb(255, 255, 255));
-  EXPECT_EQ(picture.pixel(150, ruleTop + 2), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel(150, ruleTop), qRgb(128, 128, 128));
+  EXPECT_EQ(picture.pixel(150, ruleTop + 1), qRgb(128, 128, 128));
+  EXPECT_EQ(picture.pixel(150, ruleTop + 2), qRgb(128, 128, 128));
   EXPECT_EQ(picture.pixel(150, ruleTop + 3), qRgb(255, 255, 255));
-  EXPECT_EQ(picture.pixel(kBodyX, ruleTop + 1), qRgb(0, 0, 0));
+  EXPECT_EQ(picture.pixel(kBodyX, ruleTop + 1), qRgb(128, 128, 128));
   // The box: border from its top, background inside the border.
   const TBlock& box = *blocks[2];
   EXPECT_EQ(box.MyRect, QRect(kBodyX, box.TopY - 5, 280, kLineHeight + 10));
