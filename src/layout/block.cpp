@@ -205,8 +205,20 @@ void AddLeadingMarginsOf(TBlockCell& list, TCollapsedMargin& margins, bool pageT
 }  // namespace
 
 void TBlock::AddLeadingMargins(TCollapsedMargin& margins, bool pageTop) {
-  if (!(pageTop && m_topIsParagraphSpace)) margins.Add(OwnMarginTop);
-  if (TopOpen()) AddLeadingMarginsOf(*MyCell, margins, pageTop);
+  if (pageTop) {
+    if (!m_topIsParagraphSpace) margins.Add(OwnMarginTop);
+    if (TopOpen()) AddLeadingMarginsOf(*MyCell, margins, true);
+    return;
+  }
+  // Every enclosing block asks again for the chain below it: kept once per layout.
+  const int cycle = OwnerList ? OwnerList->LayoutCycle : 0;
+  if (m_leadingCycle != cycle) {
+    m_leading = TCollapsedMargin();
+    m_leading.Add(OwnMarginTop);
+    if (TopOpen()) AddLeadingMarginsOf(*MyCell, m_leading, false);
+    m_leadingCycle = cycle;
+  }
+  margins.Add(m_leading);
 }
 
 void TBlock::AddThroughMargins(TCollapsedMargin& margins, bool pageTop) {

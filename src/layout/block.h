@@ -162,6 +162,8 @@ class TBlock : public TSectionBase {
   bool m_stacked = false;
   int m_stackedTop = 0;
   bool m_contentLeadingTaken = false;
+  int m_leadingCycle = -1;
+  TCollapsedMargin m_leading;
   int m_throughCycle = -1;
   bool m_through = false;
 
