@@ -225,7 +225,8 @@ void TBlock::AddThroughMargins(TCollapsedMargin& margins, bool pageTop) {
   if (!(pageTop && m_topIsParagraphSpace)) margins.Add(OwnMarginTop);
   if (!(pageTop && BottomIsParagraphSpace)) margins.Add(OwnMarginBottom);
   for (int i = 0; i < MyCell->Count(); ++i)
-    if (TBlock* block = (*MyCell)[i].AsBlock(); block && !block->DisplayNone) block->AddThroughMargins(margins, pageTop);
+    if (TBlock* block = (*MyCell)[i].AsBlock(); block && !block->DisplayNone)
+      block->AddThroughMargins(margins, pageTop);
 }
 
 void TBlock::SetStackedTop(int space, bool contentLeadingTaken) {
@@ -451,7 +452,8 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
 
   // The last child's bottom margin stays inside unless it passes on with this block's own.
   const bool passBottom = stacked && BottomOpen();
-  const int contentBottom = passBottom ? MyCell->ContentBottom : std::max(MyCell->ContentBottom, contentEnd + contentTrailing.Value());
+  const int contentBottom =
+      passBottom ? MyCell->ContentBottom : std::max(MyCell->ContentBottom, contentEnd + contentTrailing.Value());
   ContentBot = std::max(TopY, contentBottom - (Positioning == 2 ? TopP : 0));
   TrailingMargin = TCollapsedMargin();
   if (stacked) {
