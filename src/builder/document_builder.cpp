@@ -188,10 +188,6 @@ void THtmlBuilder::FontChange() {
   NextToken();
 }
 
-void THtmlBuilder::HandOffBottomMargin(TCellBasic& list, TBlock* container) {
-  if (list.DropParagraphBottomMargin() && container) container->SetParagraphBottomMargin();
-}
-
 void THtmlBuilder::Initialize() {
   CurrentCell = &m_document;
   BeginParse();
@@ -257,6 +253,7 @@ void THtmlBuilder::ParseHtml() {
   }
   if (InLink) EndLink();
   Finalize();
+  m_document.QuirksMode = !DoctypeSeen();
 }
 
 TParseResult ParseHtmlDocumentWithResult(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {

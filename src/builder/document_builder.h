@@ -82,7 +82,6 @@ class THtmlBuilder : public THtmlParser {
   void AddBlock(std::unique_ptr<TBlock> block);
   void CloseBlock();
   void FontChange();
-  void HandOffBottomMargin(TCellBasic& list, TBlock* container);
 
   // Build procedures: each returns with the first symbol it did not take as the current symbol.
   void BuildFlow(const TSymbolSet& stop);

@@ -78,7 +78,7 @@ bool THtmlBuilder::BuildList(TagSymbol symbol, const TSymbolSet& stop) {
   CloseSection();
   const std::string tag(ElementName(symbol));
   PushProperties(tag);
-  TBlock& block = OpenBlock();
+  OpenBlock();
   NextToken();
   const TagSymbol end = EndSymbolOf(symbol).value_or(S::SymEof);
   if (IsListEnd(Symbol())) {
@@ -122,7 +122,6 @@ bool THtmlBuilder::BuildList(TagSymbol symbol, const TSymbolSet& stop) {
   }
   if (counts) --ListLevel;
   CloseSection();
-  HandOffBottomMargin(block.Content(), &block);
   PopProperties(tag);
   CloseBlock();
   return true;
@@ -160,7 +159,6 @@ void THtmlBuilder::BuildListItem(TagSymbol listSymbol, TagSymbol itemSymbol, int
       BuildInline();
     } else if (IsListSymbol(current)) {
       const bool built = BuildList(current, stop);
-      HandOffBottomMargin(*CurrentCell, nullptr);
       if (!built || !stop.Contains(Symbol())) NextToken();
     } else if (current == S::SymAddress || current == S::SymBlockquote || current == S::SymCenter ||
                current == S::SymForm || current == S::SymDiv) {
@@ -173,7 +171,6 @@ void THtmlBuilder::BuildListItem(TagSymbol listSymbol, TagSymbol itemSymbol, int
   if (CurrentSection && CurrentSection.get() == first && CurrentSection->Text().empty())
     CurrentSection->AddChar(0xA0, TagPosition());
   CloseSection();
-  HandOffBottomMargin(*CurrentCell, nullptr);
   PopProperties(tag);
   CloseBlock();
 }
@@ -199,13 +196,12 @@ void THtmlBuilder::BuildForm(const TSymbolSet& stop) {
   while (Symbol() == S::SymForm) {
     CloseSection();
     PushProperties("form");
-    TBlock& block = OpenBlock();
+    OpenBlock();
     CurrentForm = &NewForm(&Attributes());
     NextToken();
     BuildFlow(stop + TSymbolSet{S::SymForm, S::SymFormEnd});
     CloseSection();
     PopProperties("form");
-    HandOffBottomMargin(block.Content(), &block);
     CloseBlock();
     if (Symbol() == S::SymFormEnd) {
       CurrentForm = nullptr;
@@ -255,13 +251,12 @@ void THtmlBuilder::BuildDivision(TagSymbol symbol, const TSymbolSet& stop) {
           PropStack().SealShape(division, "text-align:" + value);
         }
       }
-      TBlock& block = OpenBlock();
+      OpenBlock();
       OpenSection();
       NextToken();
       BuildFlow(stop + TSymbolSet{S::SymDivEnd});
       CloseSection();
       PopProperties("div");
-      HandOffBottomMargin(block.Content(), &block);
       CloseBlock();
       OpenSection();
       if (Symbol() == S::SymDivEnd) NextToken();

@@ -134,7 +134,6 @@ void THtmlBuilder::BuildTable() {
     if (!CurrentCell) return;
     CloseSection();
     if (cell && CurrentCell == cell->Cell.get()) {
-      HandOffBottomMargin(*CurrentCell, nullptr);
       if (grid) grid->OccupyCell(finishedRows, *cell);
       if (row) row->Add(std::move(cell));
     }

@@ -205,7 +205,15 @@ void THtmlReader::SkipMarkup() {
     }
     return;
   }
-  // <!DOCTYPE ...> and other declarations end at the next ">".
+  // <!DOCTYPE ...> and other declarations end at the next ">". A document type declaration puts the
+  // document in standards mode.
+  static constexpr char kDoctype[] = "DOCTYPE";
+  std::size_t matched = 0;
+  while (matched < sizeof(kDoctype) - 1 && (m_ch & ~0x20) == kDoctype[matched]) {
+    ++matched;
+    NextRawChar();
+  }
+  if (matched == sizeof(kDoctype) - 1) m_doctype = true;
   while (m_ch != '>') NextRawChar();
   m_inComment = false;
 }

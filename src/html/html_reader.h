@@ -162,6 +162,7 @@ class THtmlReader {
   int DocumentCodePage() const { return m_documentCodePage; }
   void SetDocumentCodePage(int codePage) { m_documentCodePage = codePage; }
   bool Utf8MarkSeen() const { return m_utf8Mark; }
+  bool DoctypeSeen() const { return m_doctype; }  // a <!DOCTYPE ...> declaration was read
   bool Transcoded() const { return m_transcoded; }
   TCodePageConverter& Converter() { return m_converter; }
   const std::string& Text() const { return m_text; }
@@ -262,6 +263,7 @@ class THtmlReader {
   int m_documentCodePage = kCodePageSystem;
   int m_currentCodePage = kCodePageSystem;
   bool m_utf8Mark = false;
+  bool m_doctype = false;
   bool m_transcoded = false;
   TCodePageConverter m_converter;
 

@@ -51,28 +51,23 @@ class TClipGuard {
 
 TBlockCell::TBlockCell(TSectionList* ownerList, TBlock* owner) : TCellBasic(ownerList) { OwnerBlock = owner; }
 
-int TBlockCell::DoLayout(const TLayoutArgs& args, int& ScrollWidth, int& Curs) {
+int TBlockCell::DoLayout(const TLayoutArgs& args, bool leadingTaken, TCollapsedMargin& trailing, int& ScrollWidth,
+                         int& Curs) {
   TopY = args.Y;
   FirstCharIndex = Curs;
-  ScrollWidth = 0;
+  IMgr = args.IMgr;
+  const int bottom = StackItems(args, leadingTaken, trailing, ScrollWidth, Curs);
   ContentBottom = args.Y;
   PaintTop = 990000;
   PaintBottom = 0;
-  IMgr = args.IMgr;
-  int height = 0;
   for (const auto& item : m_items) {
-    TLayoutArgs itemArgs = args;
-    itemArgs.Y = args.Y + height;
-    int maxWidth = 0;
-    height += LayOutItem(*item, itemArgs, maxWidth, Curs);
-    ScrollWidth = std::max(ScrollWidth, maxWidth);
     if (!item->IsAbsolutelyPositioned()) ContentBottom = std::max(ContentBottom, item->BottomY);
     PaintTop = std::min(PaintTop, item->PaintTop);
     PaintBottom = std::max(PaintBottom, item->PaintBottom);
   }
   CharCount = Curs - FirstCharIndex;
   BuildBands();
-  return height;
+  return bottom - args.Y;
 }
 
 int TBlockCell::PaintItems(QPainter& canvas, const std::vector<TSectionBase*>& drawList, const TItemBands& bands,
@@ -138,54 +133,106 @@ void TBlock::CollapseMargins(TProperties& properties) {
   const TParagraphMargins paragraph =
       ConvertVerticalMargins(MargArrayO, 400, EmSize, ExSize, m_pixelsPerInch, MargArray);
   BottomIsParagraphSpace = paragraph.BottomIsParagraph;
+  m_topIsParagraphSpace = paragraph.TopIsParagraph;
   int& top = MargArray[Prop::MarginTop];
+  // A border, padding, clearance or given height closes the content: children's margins stay inside.
+  TMarginArray box{};
+  ConvertBoxValues(MargArrayO, 400, 400, EmSize, ExSize, m_pixelsPerInch, box);
+  m_topOpen = box[Prop::PaddingTop] == 0 && box[Prop::BorderTopWidth] == 0 && ClearAttr == 0 && !HideOverflow;
+  m_bottomOpen = box[Prop::PaddingBottom] == 0 && box[Prop::BorderBottomWidth] == 0 && box[Prop::Height] <= 0 &&
+                 !HideOverflow;
   if (Positioning == 1) {
     if (paragraph.TopIsParagraph) top = 0;
-    return;
-  }
-  if (IsFloating()) return;
-  TSectionBase* before = OwnerCell ? OwnerCell->LastFlowItem() : nullptr;
-  if (before) {
-    if (TBlock* block = before->AsBlock()) {
+  } else if (!IsFloating()) {
+    // The rest of the collapsing with the neighbours happens at layout.
+    TSectionBase* before = OwnerCell ? OwnerCell->LastFlowItem() : nullptr;
+    TBlock* block = before ? before->AsBlock() : nullptr;
+    if (block) {
       const bool tableLike = block->Kind() == TKind::Table || block->Kind() == TKind::TableAndCaption;
-      if (tableLike && block->IsFloating()) {
-        if (paragraph.TopIsParagraph) top = 0;
-        return;
-      }
-      int& bottom = block->MargArray[Prop::MarginBottom];
-      const int t = top, b = bottom;
-      bottom = 0;
-      if (t >= 0 && b >= 0) {
-        top = std::max(t, b);
-      } else if (t < 0 && b < 0) {
-        top = std::min(t, b);
-      } else {
-        top = t + b;
-      }
-    } else if (before->IsTextSection()) {
+      if (tableLike && block->IsFloating() && paragraph.TopIsParagraph) top = 0;
+    } else if (before && before->IsTextSection()) {
+      // A list right after the text of a list item starts without paragraph space.
       if (OwnerCell->OwnerTag == "li" && paragraph.TopIsParagraph &&
           (TagClass.starts_with("ul.") || TagClass.starts_with("ol.")))
         top = 0;
     }
-    return;
   }
-  if (paragraph.TopIsParagraph) {
-    top = 0;
-  } else if (OwnerCell && (OwnerCell->OwnerTag == "default" || OwnerCell->OwnerTag == "body") &&
-             OwnerCell->OwnerBlock) {
-    top = std::max(0, top - OwnerCell->OwnerBlock->MargArray[Prop::MarginTop]);
-  }
+  OwnMarginTop = top;
+  OwnMarginBottom = MargArray[Prop::MarginBottom];
   (void)properties;
 }
 
 void TBlock::DropBottomMargin() {
   MargArray[Prop::MarginBottom] = 0;
+  OwnMarginBottom = 0;
   BottomIsParagraphSpace = false;
 }
 
-void TBlock::SetParagraphBottomMargin() {
-  MargArray[Prop::MarginBottom] = 14;
-  BottomIsParagraphSpace = true;
+bool TBlock::CollapsesInFlow() const {
+  return (m_kind == TKind::Plain || m_kind == TKind::ListItem || m_kind == TKind::Rule) && Positioning != 1 &&
+         !IsFloating() && !DisplayNone;
+}
+
+bool TBlock::CollapsesThrough() {
+  const int cycle = OwnerList ? OwnerList->LayoutCycle : 0;
+  if (m_throughCycle == cycle) return m_through;
+  bool through = CollapsesInFlow() && m_topOpen && m_bottomOpen;
+  for (int i = 0; through && i < MyCell->Count(); ++i) {
+    TBlock* block = (*MyCell)[i].AsBlock();
+    through = block && (block->DisplayNone || (block->CollapsesInFlow() && block->CollapsesThrough()));
+  }
+  m_throughCycle = cycle;
+  m_through = through;
+  return through;
+}
+
+namespace {
+
+// Adds the top margins of the first blocks of a list that adjoin the list's top.
+void AddLeadingMarginsOf(TBlockCell& list, TCollapsedMargin& margins, bool pageTop) {
+  for (int i = 0; i < list.Count(); ++i) {
+    TBlock* block = list[i].AsBlock();
+    if (block && (block->IsFloating() || block->IsAbsolutelyPositioned() || block->DisplayNone)) continue;
+    if (!block || !block->CollapsesInFlow()) return;
+    if (!block->CollapsesThrough()) {
+      block->AddLeadingMargins(margins, pageTop);
+      return;
+    }
+    block->AddThroughMargins(margins, pageTop);
+  }
+}
+
+}  // namespace
+
+void TBlock::AddLeadingMargins(TCollapsedMargin& margins, bool pageTop) {
+  if (pageTop) {
+    if (!m_topIsParagraphSpace) margins.Add(OwnMarginTop);
+    if (TopOpen()) AddLeadingMarginsOf(*MyCell, margins, true);
+    return;
+  }
+  // Every enclosing block asks again for the chain below it: kept once per layout.
+  const int cycle = OwnerList ? OwnerList->LayoutCycle : 0;
+  if (m_leadingCycle != cycle) {
+    m_leading = TCollapsedMargin();
+    m_leading.Add(OwnMarginTop);
+    if (TopOpen()) AddLeadingMarginsOf(*MyCell, m_leading, false);
+    m_leadingCycle = cycle;
+  }
+  margins.Add(m_leading);
+}
+
+void TBlock::AddThroughMargins(TCollapsedMargin& margins, bool pageTop) {
+  if (!(pageTop && m_topIsParagraphSpace)) margins.Add(OwnMarginTop);
+  if (!(pageTop && BottomIsParagraphSpace)) margins.Add(OwnMarginBottom);
+  for (int i = 0; i < MyCell->Count(); ++i)
+    if (TBlock* block = (*MyCell)[i].AsBlock(); block && !block->DisplayNone)
+      block->AddThroughMargins(margins, pageTop);
+}
+
+void TBlock::SetStackedTop(int space, bool contentLeadingTaken) {
+  m_stacked = true;
+  m_stackedTop = space;
+  m_contentLeadingTaken = contentLeadingTaken;
 }
 
 int TBlock::HorizontalMargins() const { return OrZero(MargArray[Prop::MarginLeft]) + OrZero(MargArray[Prop::MarginRight]); }
@@ -236,7 +283,9 @@ int TBlock::ContentWidth(int AWidth, int, int autoCount) {
     const int margins = OrZero(marginLeft) + OrZero(marginRight);
     if (Positioning == 1) return std::max(Min, AWidth - LR - margins - LeftP);
     if (IsFloating()) return std::min(Max, AWidth - LR - margins);
-    return std::max(Min, AWidth - LR - margins);
+    // A block in the flow fills the width it is given: a line or word wider than that overflows alone
+    // and widens only the scroll width, and the rest of the content still wraps at this width.
+    return AWidth - LR - margins;
   };
   auto given = [&] { return hide ? width : std::max(width, Min); };
   int result = 0;
@@ -335,6 +384,15 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
     Y = TopP + args.YRef;
   }
   NewWidth = ContentWidth(args.AWidth, args.AHeight, autoCount);
+  // A block stacked in the flow takes its top margin from the list (the collapsed space above it) and
+  // leaves its bottom margin to the list.
+  const bool stacked = m_stacked && CollapsesInFlow();
+  const bool contentLeadingTaken = stacked && m_contentLeadingTaken;
+  m_stacked = false;
+  if (CollapsesInFlow()) {
+    MargArray[Prop::MarginTop] = stacked ? m_stackedTop : OwnMarginTop;
+    MargArray[Prop::MarginBottom] = stacked ? 0 : OwnMarginBottom;
+  }
   const TMarginArray& m = MargArray;
 
   IndentManager* mgr = &given;
@@ -385,13 +443,23 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   m_contentXRef = content.XRef;
   m_contentYRef = content.YRef;
   int scrollWidth = 0;
-  MyCell->DoLayout(content, scrollWidth, Curs);
+  TCollapsedMargin contentTrailing;
+  const int contentEnd = content.Y + MyCell->DoLayout(content, contentLeadingTaken, contentTrailing, scrollWidth, Curs);
   CharCount = Curs - FirstCharIndex;
   if (HideOverflow) scrollWidth = NewWidth;
   MaxWidth = HorizontalMargins() + HorizontalFrame() + scrollWidth;
   if (Positioning != 0) MaxWidth = std::max(0, MaxWidth + LeftP - m[Prop::MarginRight] - args.X);
 
-  ContentBot = std::max(TopY, MyCell->ContentBottom - (Positioning == 2 ? TopP : 0));
+  // The last child's bottom margin stays inside unless it passes on with this block's own.
+  const bool passBottom = stacked && BottomOpen();
+  const int contentBottom =
+      passBottom ? MyCell->ContentBottom : std::max(MyCell->ContentBottom, contentEnd + contentTrailing.Value());
+  ContentBot = std::max(TopY, contentBottom - (Positioning == 2 ? TopP : 0));
+  TrailingMargin = TCollapsedMargin();
+  if (stacked) {
+    TrailingMargin.Add(OwnMarginBottom);
+    if (passBottom) TrailingMargin.Add(contentTrailing);
+  }
   if (ownHeight > 0) {
     if (HideOverflow && ownHeight > 3) {
       ContentBot = TopY + ownHeight;
@@ -567,6 +635,12 @@ int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   MargArray[Prop::MarginRight] = OrZero(m[Prop::MarginRight]);
   NewWidth = std::max(0, mgr.Width - HorizontalMargins() - HorizontalFrame());
   Indent = m[Prop::MarginLeft] + m[Prop::BorderLeftWidth] + m[Prop::PaddingLeft];
+  // The first and last children's margins collapse with the body's own when nothing closes the body;
+  // at the top of the page the default paragraph space is left out.
+  TCollapsedMargin top;
+  top.Add(OwnMarginTop);
+  if (m_topOpen) AddLeadingMarginsOf(*MyCell, top, true);
+  MargArray[Prop::MarginTop] = top.Value();
   TopY = args.Y + m[Prop::MarginTop] + m[Prop::BorderTopWidth] + m[Prop::PaddingTop];
   PaintTop = args.Y;
   const int x = args.X + Indent;
@@ -585,8 +659,17 @@ int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   content.BlHt = args.BlHt;
   content.IMgr = &mgr;
   int scrollWidth = 0;
-  MyCell->DoLayout(content, scrollWidth, Curs);
+  TCollapsedMargin trailing;
+  const int contentEnd = TopY + MyCell->DoLayout(content, m_topOpen, trailing, scrollWidth, Curs);
   CharCount = Curs - FirstCharIndex;
+  TCollapsedMargin bottom;
+  bottom.Add(OwnMarginBottom);
+  if (m_bottomOpen) {
+    bottom.Add(trailing);
+  } else {
+    MyCell->ContentBottom = std::max(MyCell->ContentBottom, contentEnd + trailing.Value());
+  }
+  MargArray[Prop::MarginBottom] = bottom.Value();
   mgr.RemoveLeft(leftRecord);
   mgr.RemoveRight(rightRecord);
   mgr.CurrentID = savedOwner;

@@ -7,6 +7,7 @@
 #include "layout/background_picture.h"
 #include "layout/border_painter.h"
 #include "layout/cell_basic.h"
+#include "layout/margin_collapse.h"
 #include "layout/section_base.h"
 #include "style/box_values.h"
 #include "style/my_font.h"
@@ -24,7 +25,9 @@ class TBlockCell final : public TCellBasic {
 
   // Lays the items out one below the other from (X, Y): returns the height of the stack, and records
   // the lowest item bottom (ContentBottom) and the ink extent (PaintTop, PaintBottom).
-  int DoLayout(const TLayoutArgs& args, int& ScrollWidth, int& Curs);
+  // With leadingTaken the top margins of the first blocks are applied by the owner; the bottom margin
+  // of the last ones is left in trailing.
+  int DoLayout(const TLayoutArgs& args, bool leadingTaken, TCollapsedMargin& trailing, int& ScrollWidth, int& Curs);
   // Paints the items of the draw list at X.
   int PaintItems(QPainter& canvas, const std::vector<TSectionBase*>& drawList, const TItemBands& bands,
                  const TPaintArgs& args);
@@ -80,9 +83,31 @@ class TBlock : public TSectionBase {
   bool IsPositioned() const override { return Positioning != 0; }
   bool IsFloating() const { return FloatLR == 5 || FloatLR == 6; }
 
-  // The paragraph space under the block is dropped, or given as a space of 14 pixels.
+  // The paragraph space under the block is dropped.
   void DropBottomMargin();
-  void SetParagraphBottomMargin();
+
+  // Margin collapsing in the flow. A block that collapses takes its vertical margins from the list
+  // that stacks it: its top margin is the collapsed space above it, and its bottom margin is left to
+  // the list as TrailingMargin, to collapse with what follows.
+  bool CollapsesInFlow() const;
+  // No border, padding or clearance above the content: the first child's top margin passes through.
+  bool TopOpen() const { return m_topOpen && CollapsesInFlow(); }
+  // No border, padding or given height below the content: the last child's bottom margin passes through.
+  bool BottomOpen() const { return m_bottomOpen && CollapsesInFlow(); }
+  // Takes no room: nothing inside takes room and nothing closes it; its margins collapse through it.
+  bool CollapsesThrough();
+  // Adds the margins that adjoin the block's top: its own and those of the first children that pass.
+  // At the top of the page (pageTop) the default paragraph space counts for nothing.
+  void AddLeadingMargins(TCollapsedMargin& margins, bool pageTop = false);
+  // Adds the margins of a block that collapses through: its top and bottom and those of its content.
+  void AddThroughMargins(TCollapsedMargin& margins, bool pageTop = false);
+  // Set by the stacking list before the layout: the space above the border box, and whether the first
+  // child's top margin is already in it.
+  void SetStackedTop(int space, bool contentLeadingTaken);
+  // The bottom margin left unapplied by the last layout (with the last children's when they pass).
+  TCollapsedMargin TrailingMargin;
+  int OwnMarginTop = 0;     // after the rules applied at creation
+  int OwnMarginBottom = 0;
 
   int LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) override;
   int Paint(QPainter& canvas, const TPaintArgs& args) override;
@@ -130,6 +155,17 @@ class TBlock : public TSectionBase {
   int m_minMaxCycle = -1;
   int m_minCache = 0;
   int m_maxCache = 0;
+  // Margin collapsing: what closes the top and bottom of the content, and the stacking state.
+  bool m_topIsParagraphSpace = false;
+  bool m_topOpen = false;
+  bool m_bottomOpen = false;
+  bool m_stacked = false;
+  int m_stackedTop = 0;
+  bool m_contentLeadingTaken = false;
+  int m_leadingCycle = -1;
+  TCollapsedMargin m_leading;
+  int m_throughCycle = -1;
+  bool m_through = false;
 
  private:
   TKind m_kind;

@@ -110,20 +110,62 @@ int TCellBasic::LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& Max
   }
 }
 
+int TCellBasic::StackItems(const TLayoutArgs& args, bool leadingTaken, TCollapsedMargin& trailing, int& ScrollWidth,
+                           int& Curs) {
+  ScrollWidth = 0;
+  int y = args.Y;
+  TCollapsedMargin pending;
+  bool atTop = leadingTaken;  // still at the list's top: the margins met so far are applied above it
+  for (const auto& item : m_items) {
+    TLayoutArgs itemArgs = args;
+    int maxWidth = 0;
+    TBlock* block = item->AsBlock();
+    if (block && block->CollapsesInFlow() && !item->Failed) {
+      if (block->CollapsesThrough()) {
+        // Takes no room: its margins join those around it.
+        if (!atTop) block->AddThroughMargins(pending);
+        block->SetStackedTop(0, true);
+        itemArgs.Y = y + pending.Value();
+        LayOutItem(*item, itemArgs, maxWidth, Curs);
+        ScrollWidth = std::max(ScrollWidth, maxWidth);
+        continue;
+      }
+      if (!atTop) block->AddLeadingMargins(pending);
+      block->SetStackedTop(pending.Value(), block->TopOpen());
+      itemArgs.Y = y;
+      y += LayOutItem(*item, itemArgs, maxWidth, Curs);
+      pending = block->TrailingMargin;
+      atTop = false;
+    } else if (block && (block->IsFloating() || block->IsAbsolutelyPositioned() || block->DisplayNone)) {
+      // Out of the flow: placed below the space so far, which still collapses with what follows.
+      itemArgs.Y = y + pending.Value();
+      LayOutItem(*item, itemArgs, maxWidth, Curs);
+    } else {
+      y += pending.Value();
+      pending = TCollapsedMargin();
+      itemArgs.Y = y;
+      y += LayOutItem(*item, itemArgs, maxWidth, Curs);
+      atTop = false;
+    }
+    ScrollWidth = std::max(ScrollWidth, maxWidth);
+  }
+  trailing = pending;
+  return y;
+}
+
 int TCellBasic::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
   TopY = Y;
   FirstCharIndex = Curs;
-  ScrollWidth = 0;
-  int height = 0;
-  for (const auto& item : m_items) {
-    const TLayoutArgs args{0, Y + height, 0, 0, Width, AHeight, BlHt, IMgr};
-    int maxWidth = 0;
-    height += LayOutItem(*item, args, maxWidth, Curs);
-    ScrollWidth = std::max(ScrollWidth, maxWidth);
-  }
+  // A table cell keeps the margins of its first and last blocks inside, except in quirks mode, where
+  // they are dropped.
+  const bool quirks = OwnerList && OwnerList->QuirksMode;
+  TCollapsedMargin trailing;
+  const TLayoutArgs args{0, Y, 0, 0, Width, AHeight, BlHt, IMgr};
+  int bottom = StackItems(args, quirks, trailing, ScrollWidth, Curs);
+  if (!quirks) bottom += trailing.Value();
   CharCount = Curs - FirstCharIndex;
   BuildBands();
-  return height;
+  return std::max(0, bottom - Y);
 }
 
 void TCellBasic::GetMinMaxWidth(int& Min, int& Max) {
@@ -243,20 +285,6 @@ void TCellBasic::CollectSections(std::vector<TSection*>& sections) {
 
 void TCellBasic::AddToPositionList() {
   for (const auto& item : m_items) item->AddToPositionList();
-}
-
-TBlock* TCellBasic::DropParagraphBottomMargin() {
-  for (auto item = m_items.rbegin(); item != m_items.rend(); ++item) {
-    TBlock* block = (*item)->AsBlock();
-    if (!block || block->IsAbsolutelyPositioned()) continue;
-    if (auto* listItem = dynamic_cast<TBlockLI*>(block)) {
-      if (TBlock* inner = listItem->Content().DropParagraphBottomMargin()) return inner;
-    }
-    if (!block->BottomIsParagraphSpace) return nullptr;
-    block->DropBottomMargin();
-    return block;
-  }
-  return nullptr;
 }
 
 TCell::TCell(TSectionList* ownerList) : TCellBasic(ownerList) {}

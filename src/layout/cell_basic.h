@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "layout/indent_manager.h"
+#include "layout/margin_collapse.h"
 #include "layout/section_base.h"
 #include "style/style_colors.h"
 
@@ -93,11 +94,13 @@ class TCellBasic {
   void AddToPositionList();
   void CollectSections(std::vector<TSection*>& sections);
 
-  // Drops the paragraph space under the last block that is not absolutely positioned (passing the
-  // request into a list item's own content); returns the block whose margin was dropped, if any.
-  TBlock* DropParagraphBottomMargin();
-
  protected:
+  // Lays the items out one below the other from args.Y; the vertical margins of blocks that adjoin
+  // collapse. With leadingTaken the top margins that adjoin the list's top are already applied above
+  // args.Y. Answers the y below the last item; the margin under it, not yet applied, is left in
+  // trailing for the owner to apply or pass on.
+  int StackItems(const TLayoutArgs& args, bool leadingTaken, TCollapsedMargin& trailing, int& ScrollWidth,
+                 int& Curs);
   // Lays out one item, keeping the list going when the item fails.
   int LayOutItem(TSectionBase& item, const TLayoutArgs& args, int& MaxWidth, int& Curs);
   void BuildBands() { m_bands.Build(m_items); }

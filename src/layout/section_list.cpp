@@ -58,6 +58,7 @@ void TSectionList::Clear() {
   BackgroundPosition = {};
   m_backgroundPicture.Release();
   SelB = SelE = 0;
+  QuirksMode = false;
   MapList.clear();
   DelayedImages.Clear();
   for (TImageObj* image : m_animatedImages) image->InAnimatedList = false;

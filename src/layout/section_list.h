@@ -159,6 +159,7 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
     return !BackgroundImageName.empty() && (BackgroundPosition.X.Fixed || BackgroundPosition.Y.Fixed);
   }
   bool ShowImages = true;
+  bool QuirksMode = false;  // no document type declaration: table cells drop their blocks' outer margins
   bool ManyLinks = false;  // more than 400 links: no keyboard tab stops for links
   bool Printing = false;
   bool PrintBackground = false;

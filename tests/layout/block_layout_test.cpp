@@ -19,6 +19,15 @@ int TopOfSection(const TTestDocument& document, std::u16string_view start) {
   return section ? section->TopY : -1;
 }
 
+// The top of the first text section starting with the given characters, table cells included.
+int TopOfAnySection(const TTestDocument& document, std::u16string_view start) {
+  std::vector<TSection*> sections;
+  document.Body().Content().CollectSections(sections);
+  for (const TSection* section : sections)
+    if (section->Text().starts_with(start)) return section->TopY;
+  return -1;
+}
+
 TEST(BlockLayout, VerticalMarginsCollapse) {
   struct TCase {
     const char* Html;
@@ -36,6 +45,113 @@ TEST(BlockLayout, VerticalMarginsCollapse) {
     document.LayOut(300);
     EXPECT_EQ(TopOfSection(document, u"a"), kBodyY) << c.Html;
     EXPECT_EQ(TopOfSection(document, u"b"), c.SecondTop) << c.Html;
+  }
+}
+
+// Adjoining margins collapse through parents that nothing closes, and through empty blocks.
+TEST(BlockLayout, MarginsCollapseThroughParentsAndEmptyBlocks) {
+  struct TCase {
+    const char* Html;
+    std::u16string_view Text;
+    int Top;
+  } const cases[] = {
+      // A paragraph's space stays outside a plain div, above and below.
+      {"<div>x</div><div><p>a</p></div><div>y</div>", u"a", 22 + 14},
+      {"<div>x</div><div><p>a</p></div><div>y</div>", u"y", 22 + 14 + 17 + 14},
+      // Border or padding keep the child's margins inside.
+      {"<div>x</div><div style=\"border:1px solid\"><p>a</p></div><div>y</div>", u"a", 22 + 1 + 14},
+      {"<div>x</div><div style=\"border:1px solid\"><p>a</p></div><div>y</div>", u"y", 37 + 17 + 14 + 1},
+      {"<div>x</div><div style=\"padding-top:2px\"><p>a</p></div>", u"a", 22 + 2 + 14},
+      // A given height keeps the last child's bottom margin inside.
+      {"<div style=\"height:50px\"><p>a</p></div><div>y</div>", u"y", kBodyY + 50},
+      // Items of a list of paragraphs are one paragraph space apart.
+      {"<ul><li><p>a</p></li><li><p>b</p></li></ul>", u"b", kBodyY + 17 + 14},
+      // Margins met through parents: the largest, with the most negative added.
+      {"<div style=\"margin-bottom:20px\">x</div><div><div style=\"margin-top:30px\">a</div></div>", u"a", 22 + 30},
+      {"<div style=\"margin-bottom:20px\">x</div><div style=\"margin-top:-5px\"><div style=\"margin-top:-8px\">a</div></div>",
+       u"a", 22 + 20 - 8},
+      {"<div><div style=\"margin-bottom:6px\">x</div></div><div style=\"margin-top:9px\">a</div>", u"a", 22 + 9},
+      // Empty paragraphs take no room; their margins join their neighbours'.
+      {"<div>x</div><p></p><div>y</div>", u"y", 22 + 14},
+      {"<div>x</div><p></p><p></p><div>y</div>", u"y", 22 + 14},
+      {"<div>x</div><div style=\"margin-top:10px;margin-bottom:20px\"></div><div>y</div>", u"y", 22 + 20},
+      {"<p>a</p><div style=\"margin:-4px\"></div><p>b</p>", u"b", 22 + 14 - 4},
+      // An empty block with a border takes its room.
+      {"<div>x</div><div style=\"border-top:3px solid\"></div><div>y</div>", u"y", 22 + 3},
+      // Floats keep their place in the space and do not break the collapsing around them.
+      {"<p>a</p><div style=\"float:left\">f</div><p>b</p>", u"b", 22 + 14},
+      {"<p>a</p><div style=\"float:left\">f</div><p>b</p>", u"f", 22 + 14},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(300);
+    EXPECT_EQ(TopOfSection(document, c.Text), c.Top) << c.Html;
+  }
+}
+
+// At the top of the page the default paragraph space is dropped; given margins collapse with the body's.
+TEST(BlockLayout, MarginsAtTheTopOfThePage) {
+  struct TCase {
+    const char* Html;
+    int Top;
+  } const cases[] = {
+      {"<p>a</p>", kBodyY},
+      {"<div><p>a</p></div>", kBodyY},
+      {"<p></p><p>a</p>", kBodyY},
+      {"<div style=\"margin-top:3px\">a</div>", kBodyY},
+      {"<div><div style=\"margin-top:20px\">a</div></div>", 20},
+      {"<div style=\"padding-top:1px\"><p>a</p></div>", kBodyY + 1 + 14},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(300);
+    EXPECT_EQ(TopOfSection(document, u"a"), c.Top) << c.Html;
+  }
+}
+
+// With a document type declaration a table cell keeps its paragraphs' margins inside; without one
+// (quirks mode) the first and last lose their outer margins.
+TEST(BlockLayout, CellParagraphMarginsFollowTheDocumentMode) {
+  const char* const cell = "<html><body><table><tr><td><p>a</p><p>b</p></td></tr></table>c</body></html>";
+  TTestDocument quirks(cell);
+  TTestDocument standard(std::string("<!doctype html>") + cell);
+  EXPECT_TRUE(quirks.Document.QuirksMode);
+  EXPECT_FALSE(standard.Document.QuirksMode);
+  quirks.LayOut(300);
+  standard.LayOut(300);
+  const int quirksA = TopOfAnySection(quirks, u"a");
+  EXPECT_EQ(TopOfAnySection(quirks, u"b"), quirksA + 17 + 14);
+  EXPECT_EQ(TopOfAnySection(standard, u"a"), quirksA + 14);
+  EXPECT_EQ(TopOfAnySection(standard, u"b"), quirksA + 14 + 17 + 14);
+  EXPECT_EQ(TopOfAnySection(standard, u"c"), TopOfAnySection(quirks, u"c") + 2 * 14);
+
+  // Other declarations and comments leave the document in quirks mode.
+  TTestDocument declared("<!-- DOCTYPE --><!ELEMENT x><p>a");
+  EXPECT_TRUE(declared.Document.QuirksMode);
+}
+
+// A preformatted line or a word wider than the page overflows alone: the text around it wraps at the
+// page width, and only the scroll width grows.
+TEST(BlockLayout, AnOverflowingLineLeavesTheWidthToTheRest) {
+  const std::string longLine(40, 'w');
+  const char* const pages[] = {"<div><pre>%</pre><p>a b c d e f g h i j k l m n o p q r s t u v w x y z</p></div>",
+                               "<ul><li>% a b c d e f g h i j k l m n o p q r s t u v w x y z</li></ul>"};
+  for (std::string html : pages) {
+    html.replace(html.find('%'), 1, longLine);
+    TTestDocument document(html);
+    document.LayOut(300);
+    EXPECT_GE(document.ScrollWidth, kBodyX + 400) << html;
+    const std::vector<TBlock*> blocks = Blocks(document.Body().Content());
+    ASSERT_EQ(blocks.size(), 1u) << html;
+    EXPECT_EQ(blocks[0]->NewWidth + blocks[0]->LeftX - kBodyX, 280) << html;
+    const TSection* words = document.SectionStarting(html.find("<ul>") == 0 ? std::u16string_view(u"w") : u"a b");
+    ASSERT_NE(words, nullptr) << html;
+    const std::vector<std::u16string> lines = TTestDocument::LineTexts(*words);
+    EXPECT_GE(lines.size(), 2u) << html;
+    for (const std::u16string& line : lines)
+      if (!line.starts_with(u"ww")) {
+        EXPECT_LE(static_cast<int>(line.size()) * test::kPitch, 280) << html;
+      }
   }
 }
 
