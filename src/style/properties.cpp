@@ -18,6 +18,8 @@ using namespace style_text;
 
 bool IsRowGroup(std::string_view tag) { return tag == "thead" || tag == "tbody" || tag == "tfoot"; }
 
+// The lists whose built-in vertical margins are the paragraph space.
+bool IsSpacedList(std::string_view tag) { return tag == "ul" || tag == "ol" || tag == "menu" || tag == "dir"; }
 
 TColor ColorOf(const TPropValue& value) { return static_cast<TColor>(value.AsInteger()); }
 TPropValue ColorValue(TColor colour) { return TPropValue::Integer(static_cast<std::int32_t>(colour)); }
@@ -166,6 +168,7 @@ void TProperties::ApplyStyleRulesAt(const TStyleList& styles, TPropStack& stack,
   RunRulePass(pass);
   const TProperties* parent = stackIndex >= 1 ? &stack[stackIndex - 1] : nullptr;
   ResolveFontSize(parentPoints, parent);
+  if (IsSpacedList(element.Tag)) DropNestedListMargins(stack, stackIndex);
 
   m_elementTag = element.Tag;
   m_elementClass = element.Class;
@@ -267,6 +270,22 @@ double TProperties::ScaleForFamily(const TProperties& parent) {
 void TProperties::ScaleLinkFonts(double factor) {
   if (m_linkFonts)
     for (ThtFontInfo& font : m_linkFonts->Fonts) font.Size *= factor;
+}
+
+// A list inside another list (a definition list too) has none of the paragraph space the built-in rules
+// give lists above and below; margins that a style sheet gave it stay.
+void TProperties::DropNestedListMargins(const TPropStack& stack, int stackIndex) {
+  const bool top = Value(Prop::MarginTop).IsInteger(ParagraphSpace);
+  const bool bottom = Value(Prop::MarginBottom).IsInteger(ParagraphSpace);
+  if (!top && !bottom) return;
+  for (int a = stackIndex - 1; a >= 1; --a) {
+    const std::string& tag = stack[a].m_elementTag;
+    if (IsSpacedList(tag) || tag == "dl") {
+      if (top) At(Prop::MarginTop) = TPropValue::Integer(0);
+      if (bottom) At(Prop::MarginBottom) = TPropValue::Integer(0);
+      return;
+    }
+  }
 }
 
 void TProperties::MergeRulesWithKey(const TStyleList& styles, std::string_view key) {

@@ -223,6 +223,7 @@ class TProperties {
   // Scales an inherited or relative size for a change of family kind; returns the factor applied.
   double ScaleForFamily(const TProperties& parent);
   void ScaleLinkFonts(double factor);
+  void DropNestedListMargins(const TPropStack& stack, int stackIndex);
   void MergeRulesWithKey(const TStyleList& styles, std::string_view key);
   void ScanContextual(const TRulePass& pass, std::string_view prefix);
   bool MatchContextual(const TRulePass& pass, std::size_t ruleIndex);

@@ -188,9 +188,11 @@ void TStyleList::LoadDefaults(const TStyleDefaults& defaults) {
   AddRule("null");
 
   // Preformatted text keeps the weight, style and decoration around it (a PRE in a TH is bold); its
-  // size follows from its family (the cascade makes monospace smaller).
+  // size follows from its family (the cascade makes monospace smaller), and its margins are one line.
   TProperties& pre = AddRule("pre");
   pre.SetValue(Prop::FontFamily, Text(defaults.PreFontName));
+  pre.SetValue(Prop::MarginTop, Text("1em"));
+  pre.SetValue(Prop::MarginBottom, Text("1em"));
 
   TProperties& p = AddRule("p");
   p.SetValue(Prop::MarginTop, Integer(ParagraphSpace));

@@ -262,6 +262,43 @@ TEST(Cascade, PreKeepsTheLookAroundIt) {
   }
 }
 
+// PRE is one line of its own font away from its neighbours; a list inside another list has no paragraph
+// space above or below, unless a style sheet gives it margins.
+TEST(Cascade, VerticalMarginsOfPreAndNestedLists) {
+  struct TCase {
+    const char* sheet;
+    std::vector<TStep> path;
+    int top, bottom;
+    bool paragraph;  // the top margin is the paragraph space
+  };
+  const std::vector<TCase> cases = {
+      {"", {{"pre"}}, 13, 13, false},
+      {"", {{"h2"}, {"pre"}}, 20, 20, false},
+      {"pre { margin: 0 }", {{"pre"}}, 0, 0, false},
+      {"", {{"ul"}}, 14, 14, true},
+      {"", {{"div"}, {"ol"}}, 14, 14, true},
+      {"", {{"ul"}, {"li"}, {"ul"}}, 0, 0, false},
+      {"", {{"ol"}, {"li"}, {"ol"}}, 0, 0, false},
+      {"", {{"dir"}, {"li"}, {"menu"}}, 0, 0, false},
+      {"", {{"ul"}, {"li"}, {"div"}, {"ol"}}, 0, 0, false},
+      {"", {{"dl"}, {"dd"}, {"ul"}}, 0, 0, false},
+      {"", {{"ul"}, {"li"}, {"blockquote"}}, 14, 14, true},
+      {"ul { margin-top: 5px; margin-bottom: 6px }", {{"ul"}, {"li"}, {"ul"}}, 5, 6, false},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    TProperties& element = OpenPath(document, c.sheet, c.path);
+    element.Font();  // the element's own em
+    TMarginArray pixels;
+    const TParagraphMargins flags =
+        ConvertVerticalMargins(element.GetBoxValues(), 400, element.EmSize(), element.ExSize(), 96, pixels);
+    const std::string what = Describe(c.sheet, c.path);
+    EXPECT_EQ(pixels[Prop::MarginTop], c.top) << what;
+    EXPECT_EQ(pixels[Prop::MarginBottom], c.bottom) << what;
+    EXPECT_EQ(flags.TopIsParagraph, c.paragraph) << what;
+  }
+}
+
 TEST(Cascade, InheritanceFromSpansAndRowGroups) {
   TStyledDocument document;
   document.Push("body");
