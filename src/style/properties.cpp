@@ -252,14 +252,14 @@ void TProperties::ResolveFontSize(double parentPoints, const TProperties* parent
       for (ThtFontInfo& font : m_linkFonts->Fonts) font.Size = m_context->FontSizeToPoints(text, font.Size);
     At(Prop::FontSize) = TPropValue::Number(m_context->FontSizeToPoints(text, parentPoints));
   }
-  if (scalable && parent) ScaleForFamily(*parent);
+  if (scalable && parent) ScaleForFamily(parent->Value(Prop::FontFamily).AsText());
 }
 
-double TProperties::ScaleForFamily(const TProperties& parent) {
+double TProperties::ScaleForFamily(std::string_view formerFamily) {
   const TPropValue& size = Value(Prop::FontSize);
   if (!m_sizeFollowsDefault || !size.IsNumber()) return 1.0;
-  const double factor = MonospaceSwitchFactor(parent.Value(Prop::FontFamily).AsText(),
-                                              Value(Prop::FontFamily).AsText(), m_context->PreFontName());
+  const double factor =
+      MonospaceSwitchFactor(formerFamily, Value(Prop::FontFamily).AsText(), m_context->PreFontName());
   if (factor != 1.0) {
     At(Prop::FontSize) = TPropValue::Number(size.AsNumber() * factor);
     ScaleLinkFonts(factor);
@@ -457,7 +457,7 @@ void TProperties::Rederive(const TProperties& parent, const TStyleList& styles, 
   double factor = 1.0;
   if (!StyleSet(Prop::FontSize)) {
     m_sizeFollowsDefault = parent.m_sizeFollowsDefault;
-    factor = ScaleForFamily(parent);
+    factor = ScaleForFamily(parent.Value(Prop::FontFamily).AsText());
   }
   m_cachedFont.reset();
   if (!m_linkFonts) return;
@@ -536,18 +536,22 @@ void TProperties::SetUtf8() {
 
 void TProperties::SetFromAttribute(int index, const TPropValue& value) {
   if (StyleSet(index)) return;
+  const TPropValue formerFamily = index == Prop::FontFamily ? Value(index) : TPropValue();
   At(index) = value;
   m_styleSet.set(static_cast<std::size_t>(index));
-  if (!m_linkFonts) return;
-  for (ThtFontInfo& font : m_linkFonts->Fonts) {
-    if (index == Prop::FontFamily) {
-      font.Name = value.AsText();
-    } else if (index == Prop::FontSize) {
-      font.Size = value.IsText() ? m_context->FontSizeToPoints(value.AsText(), font.Size) : value.Numeric();
-    } else if (index == Prop::Color) {
-      font.Color = ColorOf(value);
+  if (m_linkFonts) {
+    for (ThtFontInfo& font : m_linkFonts->Fonts) {
+      if (index == Prop::FontFamily) {
+        font.Name = value.AsText();
+      } else if (index == Prop::FontSize) {
+        font.Size = value.IsText() ? m_context->FontSizeToPoints(value.AsText(), font.Size) : value.Numeric();
+      } else if (index == Prop::Color) {
+        font.Color = ColorOf(value);
+      }
     }
   }
+  // A face that changes the kind of family changes an inherited size as a rule's family does.
+  if (index == Prop::FontFamily && !StyleSet(Prop::FontSize)) ScaleForFamily(formerFamily.AsText());
 }
 
 bool TProperties::SetDeclaration(int index, std::string_view text) {

@@ -221,7 +221,7 @@ class TProperties {
   void RunRulePass(const TRulePass& pass);
   void ResolveFontSize(double parentPoints, const TProperties* parent);
   // Scales an inherited or relative size for a change of family kind; returns the factor applied.
-  double ScaleForFamily(const TProperties& parent);
+  double ScaleForFamily(std::string_view formerFamily);
   void ScaleLinkFonts(double factor);
   void DropNestedListMargins(const TPropStack& stack, int stackIndex);
   void MergeRulesWithKey(const TStyleList& styles, std::string_view key);

@@ -237,6 +237,22 @@ TEST(Cascade, LinkLooksTakeTheSizeOnce) {
   for (const ThtFontInfo& look : link.LinkFonts()->Fonts) EXPECT_DOUBLE_EQ(look.Size, 10);
 }
 
+// FONT FACE gives the family after the cascade; the size follows it as it follows a rule's family, unless
+// the element has a size of its own. A SIZE attribute is like a size keyword: it is not scaled itself,
+// but what leaves its monospace is larger.
+TEST(Cascade, FontFaceChangesTheSizeLikeARule) {
+  for (const bool sized : {false, true}) {
+    TStyledDocument document;
+    document.Push("body");
+    TProperties& font = document.Push("font");
+    if (sized) font.SetFromAttribute(Prop::FontSize, TPropValue::Number(14));
+    font.SetFromAttribute(Prop::FontFamily, TPropValue::Text("Courier New"));
+    EXPECT_DOUBLE_EQ(FontSizeOf(font), sized ? 14 : 10);
+    EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("span", {}, {}, {}, document.StyleAttribute("font-family: serif"))),
+                     sized ? 14 * 1.2 : 12);
+  }
+}
+
 // Preformatted text keeps the weight, style and decoration of what is around it.
 TEST(Cascade, PreKeepsTheLookAroundIt) {
   struct TCase {
