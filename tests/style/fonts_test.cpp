@@ -52,10 +52,6 @@ TEST(MonospaceFamily, TheGenericNameOrThePreformattedFontAlone) {
   };
   for (const TCase& c : cases) EXPECT_EQ(IsMonospaceFamily(c.family, c.preFontName), c.monospace) << c.family;
 
-  EXPECT_DOUBLE_EQ(MonospaceSwitchFactor("Times New Roman", "monospace", "Courier New"), 10.0 / 12.0);
-  EXPECT_DOUBLE_EQ(MonospaceSwitchFactor("Courier New", "serif", "Courier New"), 12.0 / 10.0);
-  EXPECT_DOUBLE_EQ(MonospaceSwitchFactor("monospace", "Courier New", "Courier New"), 1.0);
-  EXPECT_DOUBLE_EQ(MonospaceSwitchFactor("serif", "Arial", "Courier New"), 1.0);
 }
 
 TEST(FillFontInfo, DescriptionOfTheElementsFont) {

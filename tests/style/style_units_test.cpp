@@ -44,17 +44,6 @@ TEST(FontSizeToPoints, UnitsAndKeywordsUnderATenPointParent) {
     EXPECT_DOUBLE_EQ(FontSizeToPoints(text, 10.0, 12.0, 96.0), expected) << text;
 }
 
-TEST(FontSizeKindOf, FixedRelativeOrKeyword) {
-  using K = TFontSizeKind;
-  const std::vector<std::pair<const char*, K>> cases = {
-      {"12px", K::Absolute},   {"10pt", K::Absolute}, {"1in", K::Absolute},     {"2cm", K::Absolute},
-      {"5mm", K::Absolute},    {"1pc", K::Absolute},  {"12", K::Absolute},      {" 9pt ", K::Absolute},
-      {"1.2em", K::Relative},  {"2ex", K::Relative},  {"75%", K::Relative},     {"smaller", K::Relative},
-      {"larger", K::Relative}, {"small", K::Keyword}, {"xx-large", K::Keyword}, {"bogus", K::Keyword},
-  };
-  for (const auto& [text, kind] : cases) EXPECT_EQ(FontSizeKindOf(text), kind) << text;
-}
-
 TEST(StyleCodes, AlignmentsAndBorderStyles) {
   const std::vector<std::pair<const char*, int>> alignments = {
       {"TOP", 1},   {"middle", 2}, {"absmiddle", 2}, {"Center", 2},  {"baseline", 3},
