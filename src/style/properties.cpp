@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "style/char_sets.h"
+#include "style/monospace_size.h"
 #include "style/prop_stack.h"
 #include "style/style_context.h"
 #include "style/style_list.h"
@@ -16,6 +17,9 @@ namespace {
 using namespace style_text;
 
 bool IsRowGroup(std::string_view tag) { return tag == "thead" || tag == "tbody" || tag == "tfoot"; }
+
+// The lists whose built-in vertical margins are the paragraph space.
+bool IsSpacedList(std::string_view tag) { return tag == "ul" || tag == "ol" || tag == "menu" || tag == "dir"; }
 
 TColor ColorOf(const TPropValue& value) { return static_cast<TColor>(value.AsInteger()); }
 TPropValue ColorValue(TColor colour) { return TPropValue::Integer(static_cast<std::int32_t>(colour)); }
@@ -74,6 +78,7 @@ void TProperties::Recycle() {
   m_charSet = 1;
   m_codePage = 0;
   m_emSize = m_exSize = 0;
+  m_sizeFollowsDefault = true;
   m_values.fill(TPropValue());
   for (int i = Prop::MarginTop; i <= Prop::Left; ++i) m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
   m_values[Prop::ZIndex] = TPropValue::Integer(0);
@@ -127,6 +132,7 @@ void TProperties::InheritFrom(std::string_view tag, const TProperties& parent) {
   }
   m_emSize = parent.m_emSize;
   m_exSize = m_emSize / 2;
+  m_sizeFollowsDefault = parent.m_sizeFollowsDefault;
 }
 
 void TProperties::ApplyStyleRules(const TStyleList& styles, TPropStack& stack, const TElementIdentity& element) {
@@ -138,6 +144,10 @@ void TProperties::ApplyStyleRulesAt(const TStyleList& styles, TPropStack& stack,
                                     const TElementIdentity& element) {
   std::string key;
   key.reserve(96);
+  // Relative sizes are taken of the parent's size once, however many passes merge them.
+  const TPropValue& inherited = Value(Prop::FontSize);
+  const double parentPoints =
+      inherited.IsNumber() && inherited.AsNumber() > 0 ? inherited.AsNumber() : m_context->DefaultPointSize();
   TRulePass pass{styles, stack, stackIndex, element.Tag, {}, element.Id, element.Pseudo, element.InlineStyle, key};
   const std::string_view classes = Trim(element.Class);
   if (Contains(classes, ".")) {
@@ -156,6 +166,9 @@ void TProperties::ApplyStyleRulesAt(const TStyleList& styles, TPropStack& stack,
   }
   pass.Class = classes;
   RunRulePass(pass);
+  const TProperties* parent = stackIndex >= 1 ? &stack[stackIndex - 1] : nullptr;
+  ResolveFontSize(parentPoints, parent);
+  if (IsSpacedList(element.Tag)) DropNestedListMargins(stack, stackIndex);
 
   m_elementTag = element.Tag;
   m_elementClass = element.Class;
@@ -172,8 +185,6 @@ void TProperties::ApplyStyleRulesAt(const TStyleList& styles, TPropStack& stack,
 
 void TProperties::RunRulePass(const TRulePass& pass) {
   const std::string_view t = pass.Tag, c = pass.Class, i = pass.Id, p = pass.Pseudo;
-  const TPropValue& size = Value(Prop::FontSize);
-  const double base = size.IsNumber() && size.AsNumber() > 0 ? size.AsNumber() : m_context->DefaultPointSize();
   const bool plain = p.empty() || (p != "hover" && p != "visited");
 
   auto key = [&pass](std::initializer_list<std::string_view> pieces) -> const std::string& {
@@ -213,8 +224,68 @@ void TProperties::RunRulePass(const TRulePass& pass) {
   ScanContextual(pass, key({":", p}));
 
   if (pass.InlineStyle) MergeRule(*pass.InlineStyle);
-  if (Value(Prop::FontSize).IsText())
-    At(Prop::FontSize) = TPropValue::Number(m_context->FontSizeToPoints(Value(Prop::FontSize).AsText(), base));
+}
+
+// Turns a "font-size" text of the rules into points, and scales the size when the element's family
+// differs in kind (monospace or not) from its parent's. Only sizes that still follow the viewer's
+// default are scaled, as a browser scales them: a size given in a fixed unit, here or above, stays as
+// given, and so does a keyword size.
+void TProperties::ResolveFontSize(double parentPoints, const TProperties* parent) {
+  bool scalable = true;
+  if (const TPropValue& size = Value(Prop::FontSize); size.IsText()) {
+    const std::string_view text = size.AsText();
+    switch (FontSizeKindOf(text)) {
+      case TFontSizeKind::Absolute:
+        m_sizeFollowsDefault = false;
+        scalable = false;
+        break;
+      case TFontSizeKind::Keyword:
+        m_sizeFollowsDefault = true;
+        scalable = false;
+        break;
+      case TFontSizeKind::Relative:
+        break;
+    }
+    // The looks of an enclosing link take the size of their own sizes, as the element takes it of its
+    // parent's.
+    if (m_linkFonts)
+      for (ThtFontInfo& font : m_linkFonts->Fonts) font.Size = m_context->FontSizeToPoints(text, font.Size);
+    At(Prop::FontSize) = TPropValue::Number(m_context->FontSizeToPoints(text, parentPoints));
+  }
+  if (scalable && parent) ScaleForFamily(parent->Value(Prop::FontFamily).AsText());
+}
+
+double TProperties::ScaleForFamily(std::string_view formerFamily) {
+  const TPropValue& size = Value(Prop::FontSize);
+  if (!m_sizeFollowsDefault || !size.IsNumber()) return 1.0;
+  const double factor =
+      MonospaceSwitchFactor(formerFamily, Value(Prop::FontFamily).AsText(), m_context->PreFontName());
+  if (factor != 1.0) {
+    At(Prop::FontSize) = TPropValue::Number(size.AsNumber() * factor);
+    ScaleLinkFonts(factor);
+  }
+  return factor;
+}
+
+void TProperties::ScaleLinkFonts(double factor) {
+  if (m_linkFonts)
+    for (ThtFontInfo& font : m_linkFonts->Fonts) font.Size *= factor;
+}
+
+// A list inside another list (a definition list too) has none of the paragraph space the built-in rules
+// give lists above and below; margins that a style sheet gave it stay.
+void TProperties::DropNestedListMargins(const TPropStack& stack, int stackIndex) {
+  const bool top = Value(Prop::MarginTop).IsInteger(ParagraphSpace);
+  const bool bottom = Value(Prop::MarginBottom).IsInteger(ParagraphSpace);
+  if (!top && !bottom) return;
+  for (int a = stackIndex - 1; a >= 1; --a) {
+    const std::string& tag = stack[a].m_elementTag;
+    if (IsSpacedList(tag) || tag == "dl") {
+      if (top) At(Prop::MarginTop) = TPropValue::Integer(0);
+      if (bottom) At(Prop::MarginBottom) = TPropValue::Integer(0);
+      return;
+    }
+  }
 }
 
 void TProperties::MergeRulesWithKey(const TStyleList& styles, std::string_view key) {
@@ -299,8 +370,10 @@ void TProperties::UpdateLinkFonts(int index, const TPropValue& value) {
         for (ThtFontInfo& font : fonts.Fonts) font.Name = *name;
       break;
     case Prop::FontSize:
-      for (ThtFontInfo& font : fonts.Fonts)
-        font.Size = value.IsText() ? m_context->FontSizeToPoints(value.AsText(), font.Size) : value.Numeric();
+      // A size text is taken once, when every rule is merged (ResolveFontSize): several passes may merge
+      // the same relative size.
+      if (!value.IsText())
+        for (ThtFontInfo& font : fonts.Fonts) font.Size = value.Numeric();
       break;
     case Prop::FontStyle: {
       const std::string_view style = value.AsText();
@@ -380,10 +453,17 @@ void TProperties::CascadeLinkLook(const TStyleList& styles, TPropStack& stack, i
 void TProperties::Rederive(const TProperties& parent, const TStyleList& styles, TPropStack& stack, int stackIndex) {
   for (int i = 0; i < Prop::Count; ++i)
     if (!StyleSet(i)) At(i) = parent.Value(i);
+  // An inherited size is the new parent's, made smaller or larger again for a family of another kind.
+  double factor = 1.0;
+  if (!StyleSet(Prop::FontSize)) {
+    m_sizeFollowsDefault = parent.m_sizeFollowsDefault;
+    factor = ScaleForFamily(parent.Value(Prop::FontFamily).AsText());
+  }
   m_cachedFont.reset();
   if (!m_linkFonts) return;
   if (parent.m_linkFonts) {
     *m_linkFonts = *parent.m_linkFonts;
+    ScaleLinkFonts(factor);
   } else if (m_pseudoClass == "link") {
     ComputeLinkFonts(styles, stack, stackIndex);
   } else {
@@ -413,6 +493,7 @@ void TProperties::CopyCascadeResult(const TProperties& source) {
   m_codePage = source.m_codePage;
   m_emSize = source.m_emSize;
   m_exSize = source.m_exSize;
+  m_sizeFollowsDefault = source.m_sizeFollowsDefault;
   m_hasLinkFonts = source.m_hasLinkFonts;
   if (source.m_linkFonts) {
     m_linkFonts = std::make_unique<TFontInfoArray>(*source.m_linkFonts);
@@ -430,6 +511,7 @@ void TProperties::CopyRootFrom(const TProperties& defaultRule) {
   m_codePage = defaultRule.m_codePage;
   m_defaultFontName = defaultRule.m_defaultFontName;
   m_elementTag = "default";
+  m_sizeFollowsDefault = true;
 }
 
 void TProperties::SetCharSet(int charSet) {
@@ -454,18 +536,22 @@ void TProperties::SetUtf8() {
 
 void TProperties::SetFromAttribute(int index, const TPropValue& value) {
   if (StyleSet(index)) return;
+  const TPropValue formerFamily = index == Prop::FontFamily ? Value(index) : TPropValue();
   At(index) = value;
   m_styleSet.set(static_cast<std::size_t>(index));
-  if (!m_linkFonts) return;
-  for (ThtFontInfo& font : m_linkFonts->Fonts) {
-    if (index == Prop::FontFamily) {
-      font.Name = value.AsText();
-    } else if (index == Prop::FontSize) {
-      font.Size = value.IsText() ? m_context->FontSizeToPoints(value.AsText(), font.Size) : value.Numeric();
-    } else if (index == Prop::Color) {
-      font.Color = ColorOf(value);
+  if (m_linkFonts) {
+    for (ThtFontInfo& font : m_linkFonts->Fonts) {
+      if (index == Prop::FontFamily) {
+        font.Name = value.AsText();
+      } else if (index == Prop::FontSize) {
+        font.Size = value.IsText() ? m_context->FontSizeToPoints(value.AsText(), font.Size) : value.Numeric();
+      } else if (index == Prop::Color) {
+        font.Color = ColorOf(value);
+      }
     }
   }
+  // A face that changes the kind of family changes an inherited size as a rule's family does.
+  if (index == Prop::FontFamily && !StyleSet(Prop::FontSize)) ScaleForFamily(formerFamily.AsText());
 }
 
 bool TProperties::SetDeclaration(int index, std::string_view text) {

@@ -204,6 +204,9 @@ class TProperties {
   int CodePage() const { return m_codePage; }
   int EmSize() const { return m_emSize; }
   int ExSize() const { return m_exSize; }
+  // The font size still follows the viewer's default size: no size in a fixed unit was given to this
+  // element or above it. Only such sizes change with the family (monospace is smaller).
+  bool SizeFollowsDefault() const { return m_sizeFollowsDefault; }
   bool HasLinkFonts() const { return m_hasLinkFonts; }
   const TFontInfoArray* LinkFonts() const { return m_linkFonts.get(); }
   const TMyFont* CachedFont() const { return m_cachedFont.get(); }
@@ -216,6 +219,11 @@ class TProperties {
   void ApplyStyleRulesAt(const TStyleList& styles, TPropStack& stack, int stackIndex,
                          const TElementIdentity& element);
   void RunRulePass(const TRulePass& pass);
+  void ResolveFontSize(double parentPoints, const TProperties* parent);
+  // Scales an inherited or relative size for a change of family kind; returns the factor applied.
+  double ScaleForFamily(std::string_view formerFamily);
+  void ScaleLinkFonts(double factor);
+  void DropNestedListMargins(const TPropStack& stack, int stackIndex);
   void MergeRulesWithKey(const TStyleList& styles, std::string_view key);
   void ScanContextual(const TRulePass& pass, std::string_view prefix);
   bool MatchContextual(const TRulePass& pass, std::size_t ruleIndex);
@@ -244,6 +252,7 @@ class TProperties {
   int m_codePage = 0;
   int m_emSize = 0;
   int m_exSize = 0;
+  bool m_sizeFollowsDefault = true;
   std::array<TPropValue, Prop::Count> m_values;
   std::bitset<Prop::Count> m_styleSet;
   std::unique_ptr<TFontInfoArray> m_linkFonts;

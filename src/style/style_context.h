@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "style/font_families.h"
@@ -30,6 +31,9 @@ class TStyleContext {
   // The viewer's default font size in points; the keywords "xx-small" to "xx-large" scale it.
   double DefaultPointSize() const { return m_defaultPointSize; }
   void SetDefaultPointSize(double points) { m_defaultPointSize = points; }
+  // The viewer's preformatted font: a family of that name alone is the monospace face.
+  const std::string& PreFontName() const { return m_preFontName; }
+  void SetPreFontName(std::string_view name) { m_preFontName = name; }
 
   std::uint32_t NextSerialNumber() { return ++m_serialCounter; }
 
@@ -54,6 +58,7 @@ class TStyleContext {
  private:
   double m_pixelsPerInch;
   double m_defaultPointSize = 12.0;
+  std::string m_preFontName = "Courier New";
   std::uint32_t m_serialCounter = 0;
   TColorCache m_colors;
   TInstalledFonts m_fonts;

@@ -156,6 +156,7 @@ bool TStyleList::AddDeclaration(std::string_view key, std::string_view propertyN
 void TStyleList::LoadDefaults(const TStyleDefaults& defaults) {
   Clear();
   m_context->SetDefaultPointSize(defaults.Size);
+  m_context->SetPreFontName(defaults.PreFontName);
   const double size = defaults.Size;
 
   TProperties& base = AddRule("default");
@@ -186,12 +187,12 @@ void TStyleList::LoadDefaults(const TStyleDefaults& defaults) {
   AddRule("::hover").SetValue(Prop::Color, Color(defaults.OverColor | ColorMark));
   AddRule("null");
 
+  // Preformatted text keeps the weight, style and decoration around it (a PRE in a TH is bold); its
+  // size follows from its family (the cascade makes monospace smaller), and its margins are one line.
   TProperties& pre = AddRule("pre");
   pre.SetValue(Prop::FontFamily, Text(defaults.PreFontName));
-  pre.SetValue(Prop::FontSize, TPropValue::Number(size * 10.0 / 12.0));
-  pre.SetValue(Prop::FontStyle, Text("none"));
-  pre.SetValue(Prop::FontWeight, Text("normal"));
-  pre.SetValue(Prop::TextDecoration, Text("none"));
+  pre.SetValue(Prop::MarginTop, Text("1em"));
+  pre.SetValue(Prop::MarginBottom, Text("1em"));
 
   TProperties& p = AddRule("p");
   p.SetValue(Prop::MarginTop, Integer(ParagraphSpace));
@@ -218,7 +219,6 @@ void TStyleList::LoadDefaults(const TStyleDefaults& defaults) {
   };
   TProperties& code = AddRule("code");
   code.SetValue(Prop::FontFamily, Text(defaults.PreFontName));
-  code.SetValue(Prop::FontSize, Text("0.833em"));
   withCopies(code, {"tt", "kbd", "samp"});
   TProperties& bold = AddRule("b");
   bold.SetValue(Prop::FontWeight, Text("bold"));

@@ -136,6 +136,15 @@ double FontSizeToPoints(std::string_view text, double base, double defaultPointS
   return d;
 }
 
+TFontSizeKind FontSizeKindOf(std::string_view text) {
+  const std::string_view unit = SplitNumberAndUnit(text).Unit;
+  if (unit.empty() || unit == "pt" || unit == "px" || unit == "in" || unit == "cm" || unit == "mm" || unit == "pc")
+    return TFontSizeKind::Absolute;
+  if (unit == "em" || unit == "ex" || unit == "%" || unit == "smaller" || unit == "larger")
+    return TFontSizeKind::Relative;
+  return TFontSizeKind::Keyword;
+}
+
 int AlignmentFromString(std::string_view text) {
   const std::string s = LowerCopy(text);
   if (s == "top") return Align::Top;

@@ -35,6 +35,12 @@ int LengthToPixels(std::string_view text, TLengthKind kind, double base, double 
 // defaultPointSize; anything else is defaultPointSize.
 double FontSizeToPoints(std::string_view text, double base, double defaultPointSize, double pixelsPerInch);
 
+// What a "font-size" text is measured against: a fixed length (in, cm, mm, pt, pc, px or a bare number),
+// the parent's size (em, ex, %, "smaller", "larger"), or the default size (the keywords "xx-small" to
+// "xx-large", and any text FontSizeToPoints does not read).
+enum class TFontSizeKind { Absolute, Relative, Keyword };
+TFontSizeKind FontSizeKindOf(std::string_view text);
+
 // Alignment code of a text, lower-cased first: "top" 1, "middle"/"absmiddle"/"center" 2, "baseline" 3,
 // "bottom" 4, "left" 5, "right" 6, "justify" 7; anything else 0.
 int AlignmentFromString(std::string_view text);

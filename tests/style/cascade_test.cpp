@@ -18,16 +18,17 @@ TEST(Cascade, BuiltInSizesWithADefaultSizeOfTwelve) {
     const char* tag;
     double points;
   };
-  const std::vector<TCase> cases = {{"h1", 24}, {"h2", 18}, {"h6", 8},   {"pre", 10},     {"code", 12 * 0.833},
+  const std::vector<TCase> cases = {{"h1", 24}, {"h2", 18}, {"h6", 8},   {"pre", 10},     {"code", 10},
                                     {"big", 15}, {"small", 9}, {"sup", 9}, {"input", 10}, {"p", 12}};
   for (const TCase& c : cases) {
     TStyledDocument document;
     document.Push("body");
     EXPECT_DOUBLE_EQ(FontSizeOf(document.Push(c.tag)), c.points) << c.tag;
   }
+  // Under a size given in a fixed unit, monospace keeps the size it inherits.
   TStyledDocument document;
   document.PushSized("div", "10pt");
-  EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("code")), 8.33);
+  EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("code")), 10);
 }
 
 TEST(Cascade, FontSizesInEveryUnitUnderAParent) {
@@ -136,8 +137,154 @@ TEST(Cascade, EveryClassOfAClassList) {
   EXPECT_EQ(p.GetOwnColor(), 0xFFu);
   EXPECT_EQ(p.Value(Prop::FontWeight).AsText(), "bold");
   EXPECT_EQ(p.Value(Prop::FontStyle).AsText(), "italic");
-  // The tag rule is merged on each of the three passes, so its relative size compounds.
-  EXPECT_DOUBLE_EQ(FontSizeOf(p), 80);
+  // The tag rule is merged on each of the three passes; its relative size is taken once.
+  EXPECT_DOUBLE_EQ(FontSizeOf(p), 20);
+}
+
+// One element of a path opened under BODY: tag, class names joined by ".", style attribute.
+struct TStep {
+  const char* tag;
+  const char* cls = "";
+  const char* style = "";
+};
+
+// Opens body and the path under the rules of sheet; returns the innermost element.
+TProperties& OpenPath(TStyledDocument& document, const char* sheet, const std::vector<TStep>& path) {
+  document.AddSheet(sheet);
+  TProperties* top = &document.Push("body");
+  for (const TStep& step : path) {
+    const TProperties* style = *step.style ? document.StyleAttribute(step.style) : nullptr;
+    top = &document.Push(step.tag, step.cls, {}, {}, style);
+  }
+  return *top;
+}
+
+std::string Describe(const char* sheet, const std::vector<TStep>& path) {
+  std::string text = sheet;
+  for (const TStep& step : path) text += std::string(" <") + step.tag + "." + step.cls + " " + step.style + ">";
+  return text;
+}
+
+// With a default size of 12 points: a relative size is taken once, of the parent's size, whatever number
+// of class names the element carries; monospace is 10/12 of the size around it when the size still
+// follows the default, whatever tag makes it monospace.
+TEST(Cascade, FontSizesFollowTheParentOnceAndTheFamilyKind) {
+  struct TCase {
+    const char* sheet;
+    std::vector<TStep> path;
+    double points;
+  };
+  const std::vector<TCase> cases = {
+      // Class names do not repeat a relative size.
+      {"", {{"small", "a.b"}}, 9}, {"", {{"h2", "a.b"}}, 18}, {"", {{"code", "a.b.c.d"}}, 10},
+      {"", {{"tt", "a.b"}, {"span", "pre"}}, 10}, {"", {{"span", "a.b", "font-size: 2em"}}, 24},
+      {".big { font-size: 150% }", {{"span", "big.x"}}, 18},
+      {".big { font-size: 150% }", {{"span", "big.x"}, {"small", "a.b"}}, 13.5},
+      // Monospace inside monospace keeps its size; the family makes the size, not the tag.
+      {"", {{"tt"}, {"tt"}}, 10}, {"", {{"pre"}, {"font"}, {"code"}}, 10},
+      {".m { font-family: monospace }", {{"div", "m"}}, 10},
+      {".m { font-family: Courier New }", {{"div", "m"}}, 10},
+      {".m { font-family: \"Courier New\", monospace }", {{"div", "m"}}, 12},
+      {"pre.s { font-family: serif }", {{"pre", "s"}}, 12},
+      {"", {{"code"}, {"span", "", "font-family: arial"}}, 12},
+      // Sizes around and on the element; keyword sizes are not scaled, what they hold is.
+      {"", {{"h2"}, {"code"}}, 15}, {"", {{"code"}, {"small"}}, 7.5}, {"", {{"code", "", "font-size: 2em"}}, 20},
+      {"", {{"code", "", "font-size: 14pt"}}, 14}, {"", {{"div", "", "font-size: large"}, {"code"}}, 15},
+      {"", {{"div", "", "font-family: monospace; font-size: large"}}, 18},
+      // A size in a fixed unit above stays as given, as a browser keeps it.
+      {"", {{"div", "", "font-size: 20px"}, {"span", "", "font-size: 150%"}, {"tt"}}, 22.5},
+      {"body { font-size: 9pt }", {{"p"}, {"code"}}, 9},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    EXPECT_DOUBLE_EQ(FontSizeOf(OpenPath(document, c.sheet, c.path)), c.points) << Describe(c.sheet, c.path);
+  }
+}
+
+// The looks of a link take the element's size too: once, and smaller for monospace.
+TEST(Cascade, LinkLooksTakeTheSizeOnce) {
+  const std::vector<std::pair<TStep, double>> cases = {{{"code"}, 10}, {{"small", "a.b"}, 9}, {{"b", "a.b"}, 12}};
+  for (const auto& [step, points] : cases) {
+    TStyledDocument document;
+    document.Push("body");
+    document.Push("a", {}, {}, "link");
+    const TProperties& inside = document.Push(step.tag, step.cls);
+    ASSERT_TRUE(inside.HasLinkFonts());
+    for (const ThtFontInfo& look : inside.LinkFonts()->Fonts) EXPECT_DOUBLE_EQ(look.Size, points) << step.tag;
+  }
+  TStyledDocument document;
+  document.Push("code");
+  const TProperties& link = document.Push("a", {}, {}, "link");
+  for (const ThtFontInfo& look : link.LinkFonts()->Fonts) EXPECT_DOUBLE_EQ(look.Size, 10);
+}
+
+// FONT FACE gives the family after the cascade; the size follows it as it follows a rule's family, unless
+// the element has a size of its own. A SIZE attribute is like a size keyword: it is not scaled itself,
+// but what leaves its monospace is larger.
+TEST(Cascade, FontFaceChangesTheSizeLikeARule) {
+  for (const bool sized : {false, true}) {
+    TStyledDocument document;
+    document.Push("body");
+    TProperties& font = document.Push("font");
+    if (sized) font.SetFromAttribute(Prop::FontSize, TPropValue::Number(14));
+    font.SetFromAttribute(Prop::FontFamily, TPropValue::Text("Courier New"));
+    EXPECT_DOUBLE_EQ(FontSizeOf(font), sized ? 14 : 10);
+    EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("span", {}, {}, {}, document.StyleAttribute("font-family: serif"))),
+                     sized ? 14 * 1.2 : 12);
+  }
+}
+
+// Preformatted text keeps the weight, style and decoration of what is around it.
+TEST(Cascade, PreKeepsTheLookAroundIt) {
+  struct TCase {
+    std::vector<TStep> path;
+    bool bold, italic, underline;
+  };
+  const std::vector<TCase> cases = {
+      {{{"pre"}}, false, false, false}, {{{"table"}, {"tr"}, {"th"}, {"pre"}}, true, false, false},
+      {{{"b"}, {"pre"}}, true, false, false}, {{{"i"}, {"pre"}}, false, true, false},
+      {{{"u"}, {"pre"}}, false, false, true}, {{{"th"}, {"pre", "s"}}, true, false, false},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    ThtFontInfo info;
+    OpenPath(document, "pre.s { font-family: serif }", c.path).FillFontInfo(info);
+    const std::string what = Describe("", c.path);
+    EXPECT_EQ(info.Style.Bold, c.bold) << what;
+    EXPECT_EQ(info.Style.Italic, c.italic) << what;
+    EXPECT_EQ(info.Style.Underline, c.underline) << what;
+  }
+}
+
+// PRE is one line of its own font away from its neighbours; a list inside another list has no paragraph
+// space above or below, unless a style sheet gives it margins.
+TEST(Cascade, VerticalMarginsOfPreAndNestedLists) {
+  struct TCase {
+    const char* sheet;
+    std::vector<TStep> path;
+    int top, bottom;
+    bool paragraph;  // the top margin is the paragraph space
+  };
+  const std::vector<TCase> cases = {
+      {"", {{"pre"}}, 13, 13, false}, {"", {{"h2"}, {"pre"}}, 20, 20, false},
+      {"pre { margin: 0 }", {{"pre"}}, 0, 0, false}, {"", {{"div"}, {"ul"}}, 14, 14, true},
+      {"", {{"ul"}, {"li"}, {"ul"}}, 0, 0, false}, {"", {{"dir"}, {"li"}, {"menu"}}, 0, 0, false},
+      {"", {{"ol"}, {"li"}, {"div"}, {"ol"}}, 0, 0, false}, {"", {{"dl"}, {"dd"}, {"ul"}}, 0, 0, false},
+      {"", {{"ul"}, {"li"}, {"blockquote"}}, 14, 14, true},
+      {"ul { margin-top: 5px; margin-bottom: 6px }", {{"ul"}, {"li"}, {"ul"}}, 5, 6, false},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    TProperties& element = OpenPath(document, c.sheet, c.path);
+    element.Font();  // the element's own em
+    TMarginArray pixels;
+    const TParagraphMargins flags =
+        ConvertVerticalMargins(element.GetBoxValues(), 400, element.EmSize(), element.ExSize(), 96, pixels);
+    const std::string what = Describe(c.sheet, c.path);
+    EXPECT_EQ(pixels[Prop::MarginTop], c.top) << what;
+    EXPECT_EQ(pixels[Prop::MarginBottom], c.bottom) << what;
+    EXPECT_EQ(flags.TopIsParagraph, c.paragraph) << what;
+  }
 }
 
 TEST(Cascade, InheritanceFromSpansAndRowGroups) {
@@ -296,6 +443,20 @@ TEST(PropStack, ClosingAnElementReDerivesTheOnesAboveIt) {
   EXPECT_TRUE(popped.HasBorderStyle);
   EXPECT_EQ(popped.SerialNumber, serial);
   EXPECT_DOUBLE_EQ(FontSizeOf(document.Stack().Top()), 15);
+}
+
+// '<big><code>a</big>b</code>': the code that stays open is monospace under the body's size again.
+TEST(PropStack, ReDerivedSizesFollowTheFamilyKind) {
+  TStyledDocument document;
+  document.Push("body");
+  document.Push("big");
+  document.Push("a", {}, {}, "link");
+  EXPECT_DOUBLE_EQ(FontSizeOf(document.Push("code")), 12.5);
+  document.Stack().PopProperties("big");
+  const TProperties& code = document.Stack().Top();
+  EXPECT_DOUBLE_EQ(FontSizeOf(code), 10);
+  ASSERT_TRUE(code.HasLinkFonts());
+  for (const ThtFontInfo& look : code.LinkFonts()->Fonts) EXPECT_DOUBLE_EQ(look.Size, 10);
 }
 
 TEST(PropStack, PopByLevelKeepsTheRoot) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "style/font_list.h"
+#include "style/monospace_size.h"
 #include "style_test_support.h"
 
 namespace corvane {
@@ -32,6 +33,25 @@ TEST(FirstInstalledFont, ListsWithGenericNamesAndQuotes) {
   };
   TInstalledFonts fonts;
   for (const auto& [list, expected] : cases) EXPECT_EQ(fonts.FirstInstalledFont(list), expected) << list;
+}
+
+TEST(MonospaceFamily, TheGenericNameOrThePreformattedFontAlone) {
+  struct TCase {
+    const char* family;
+    const char* preFontName;
+    bool monospace;
+  };
+  const std::vector<TCase> cases = {
+      {"monospace", "Courier New", true},        {" MonoSpace ", "Courier New", true},
+      {"Courier New", "Courier New", true},      {"'courier new'", "Courier New", true},
+      {"\"Courier New\"", "Courier New", true},  {"Consolas", "Consolas", true},
+      {"Courier New", "Consolas", false},        {"\"monospace\"", "Courier New", false},
+      {"monospace, serif", "Courier New", false}, {"Courier New, monospace", "Courier New", false},
+      {"serif", "Courier New", false},           {"", "Courier New", false},
+      {"", "", false},                           {"'", "Courier New", false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(IsMonospaceFamily(c.family, c.preFontName), c.monospace) << c.family;
+
 }
 
 TEST(FillFontInfo, DescriptionOfTheElementsFont) {

@@ -8,6 +8,7 @@
 
 #include "style/prop_stack.h"
 #include "style/style_list.h"
+#include "style/style_sheet_parser.h"
 
 namespace corvane::testing {
 
@@ -26,6 +27,17 @@ class TStyledDocument {
   // Adds the declarations "name: value" of one selector key to the style list.
   void AddRule(std::string_view key, const std::vector<std::pair<std::string, std::string>>& declarations) {
     for (const auto& [name, value] : declarations) m_styles.AddDeclaration(key, name, value);
+  }
+
+  // Reads the rules of a style sheet text.
+  void AddSheet(std::string_view sheet) { ParseStyleSheetText(m_styles, sheet); }
+
+  // A style attribute's set read from its text.
+  const TProperties* StyleAttribute(std::string_view text) {
+    auto set = std::make_unique<TProperties>(m_styles.Context());
+    ParseInlineStyle(text, *set);
+    m_inlineStyles.push_back(std::move(set));
+    return m_inlineStyles.back().get();
   }
 
   // A style attribute's set with the given declarations.
