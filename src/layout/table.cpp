@@ -668,6 +668,9 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
     GetMinMaxAbs(Min, Max);
   } else {
     GetMinMaxPercent(SpecWidth, Min, Max);
+    // A table of no given width grows until each percentage column has its share with its content in
+    // it, and the other columns their maximums in what the percentages leave.
+    if (SpecWidth == 0) Max = std::max(Max, WidthForPercents());
   }
   Min = std::max(Min + CellSpacing, SpecWidth);
   Max = std::max(Max + CellSpacing, SpecWidth);
@@ -719,23 +722,34 @@ void ThtmlTable::FindColumnWidths(int W) {
   }
 }
 
+int ThtmlTable::WidthForPercents() const {
+  std::int64_t P = 0;
+  for (int percent : Percents) P += percent;
+  if (P <= 0 || P > 1000) return 0;
+  int A = 0;
+  std::int64_t M = 0;
+  for (std::size_t c = 0; c < Percents.size(); ++c) {
+    if (Percents[c] > 0) {
+      A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
+    } else {
+      M += MaxWidths[c];
+    }
+  }
+  const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
+  const int B = P > 999 ? (m < 1 ? 0 : 30000) : MulDiv(m, 1000, static_cast<int>(1000 - P));
+  return std::max(A, B);
+}
+
 void ThtmlTable::AutomaticDistribution(int sumMin, int sumMax, int W) {
   const std::size_t n = static_cast<std::size_t>(NumCols);
   std::int64_t P = 0;
   for (int percent : Percents) P += percent;
   if (P > 0 && P <= 1000) {
-    int A = 0;
     std::int64_t M = 0;
-    for (std::size_t c = 0; c < n; ++c) {
-      if (Percents[c] > 0) {
-        A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
-      } else {
-        M += MaxWidths[c];
-      }
-    }
+    for (std::size_t c = 0; c < n; ++c)
+      if (Percents[c] <= 0) M += MaxWidths[c];
     const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
-    const int B = P > 999 ? (m < 1 ? 0 : 30000) : MulDiv(m, 1000, static_cast<int>(1000 - P));
-    const int N = std::max(A, B);
+    const int N = WidthForPercents();
     if (W >= N) {
       const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);
       for (std::size_t c = 0; c < n; ++c)

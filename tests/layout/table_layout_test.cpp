@@ -173,6 +173,40 @@ TEST(TableLayout, ColumnWidths) {
   }
 }
 
+TEST(TableLayout, PercentColumnsOfATableWithoutWidth) {
+  // The table grows until each percentage column has its share with its content in it, and the other
+  // columns their maximums in what is left; a cell "a" is 14 to 24 wide, "aaaaaaaaa" 94 to 104.
+  struct TCase {
+    const char* Cells;
+    int Window;
+    std::vector<int> Widths;
+    int TableWidth;
+  } const cases[] = {
+      {"<td width=30%>a<td width=70%>b", kWindow, {24, 56}, 82},
+      {"<td width=30%>aaaaaaaaa<td width=70%>b", kWindow, {104, 243}, 349},
+      {"<td width=20%>x<td width=20%>y<td>z auto", kWindow, {25, 25, 74}, 126},
+      {"<td width=50%>half<td>rest", kWindow, {54, 54}, 110},
+      {"<td width=25%>a<td>bb", kWindow, {24, 72}, 98},
+      // A hundred percent beside other columns takes the whole width.
+      {"<td width=100%>a<td>b", kWindow, {584, 14}, 600},
+      // Too narrow: the words come first, the percentage columns share what is left.
+      {"<td width=30%>aaaaaaaaa<td width=70%>b", 200, {94, 84}, 180},
+      // Over a hundred percent in all: the content widths as before.
+      {"<td width=60%>a<td width=60%>bb", kWindow, {24, 34}, 60},
+  };
+  for (const TCase& c : cases) {
+    const std::string html = std::string("<table><tr>") + c.Cells + "</table>";
+    TTablePage page(html, c.Window);
+    ASSERT_EQ(page.Tables.size(), 1u) << html;
+    EXPECT_EQ(page.Table().Widths, c.Widths) << html;
+    EXPECT_EQ(page.Table().TableWidth, c.TableWidth) << html;
+  }
+  // Inside an outer table the inner one asks for the width its percentages need.
+  TTablePage nested("<table><tr><td><table><tr><td width=30%>a<td width=70%>b</table></table>");
+  ASSERT_EQ(nested.Tables.size(), 2u);
+  EXPECT_EQ(nested.Table(1).Widths, (std::vector<int>{24, 56}));
+}
+
 TEST(TableLayout, RowHeights) {
   struct TCase {
     const char* Html;
