@@ -670,7 +670,7 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
     GetMinMaxPercent(SpecWidth, Min, Max);
     // A table of no given width grows until each percentage column has its share with its content in
     // it, and the other columns their maximums in what the percentages leave.
-    if (SpecWidth == 0) Max = std::max(Max, WidthForPercents());
+    if (SpecWidth == 0) Max = std::max(Max, PercentShares(false));
   }
   Min = std::max(Min + CellSpacing, SpecWidth);
   Max = std::max(Max + CellSpacing, SpecWidth);
@@ -722,22 +722,45 @@ void ThtmlTable::FindColumnWidths(int W) {
   }
 }
 
-int ThtmlTable::WidthForPercents() const {
-  std::int64_t P = 0;
-  for (int percent : Percents) P += percent;
-  if (P <= 0 || P > 1000) return 0;
-  int A = 0;
-  std::int64_t M = 0;
-  for (std::size_t c = 0; c < Percents.size(); ++c) {
+int ThtmlTable::PercentShares(bool apply) {
+  const std::size_t n = Percents.size();
+  std::int64_t P = 0, M = 0;
+  for (std::size_t c = 0; c < n; ++c) {
     if (Percents[c] > 0) {
-      A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
+      P += Percents[c];
     } else {
       M += MaxWidths[c];
     }
   }
+  if (P <= 0 || P > 1000) return 0;
   const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
-  const int B = P > 999 ? (m < 1 ? 0 : 30000) : MulDiv(m, 1000, static_cast<int>(1000 - P));
-  return std::max(A, B);
+  // Without other columns to take the rest, the percentage columns share the whole among themselves.
+  const int whole = m < 1 ? static_cast<int>(P) : 1000;
+  int A = 0;
+  for (std::size_t c = 0; c < n; ++c)
+    if (Percents[c] > 0) A = std::max(A, MulDiv(MaxWidths[c], whole, Percents[c]));
+  const int B = m < 1 ? 0 : P > 999 ? 30000 : MulDiv(m, 1000, static_cast<int>(1000 - P));
+  const int N = std::max(A, B);
+  const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);
+  std::int64_t sum = 0;
+  std::size_t widest = 0;
+  int widestShare = -1;
+  for (std::size_t c = 0; c < n; ++c) {
+    const int share = Percents[c] > 0 ? MulDiv(N, Percents[c], whole) : (m < 1 ? 0 : MulDiv(MaxWidths[c], rest, m));
+    if (apply) Widths[c] = share;
+    sum += share;
+    if (share > widestShare) {
+      widest = c;
+      widestShare = share;
+    }
+  }
+  // What rounding leaves short goes to the widest column; what it adds makes the table that much wider,
+  // so that no column falls below its share.
+  if (sum < N) {
+    if (apply) Widths[widest] += static_cast<int>(N - sum);
+    sum = N;
+  }
+  return static_cast<int>(std::min<std::int64_t>(sum, INT_MAX / 2));
 }
 
 void ThtmlTable::AutomaticDistribution(int sumMin, int sumMax, int W) {
@@ -745,15 +768,8 @@ void ThtmlTable::AutomaticDistribution(int sumMin, int sumMax, int W) {
   std::int64_t P = 0;
   for (int percent : Percents) P += percent;
   if (P > 0 && P <= 1000) {
-    std::int64_t M = 0;
-    for (std::size_t c = 0; c < n; ++c)
-      if (Percents[c] <= 0) M += MaxWidths[c];
-    const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
-    const int N = WidthForPercents();
-    if (W >= N) {
-      const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);
-      for (std::size_t c = 0; c < n; ++c)
-        Widths[c] = Percents[c] > 0 ? MulDiv(N, Percents[c], 1000) : (m < 1 ? 0 : MulDiv(MaxWidths[c], rest, m));
+    if (W >= PercentShares(false)) {
+      PercentShares(true);
       return;
     }
     // The percentages do not fit: those below their columns' minimums go, the rest are scaled down.

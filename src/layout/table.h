@@ -187,7 +187,8 @@ class ThtmlTable final : public TSectionBase {
   void CellMinMax(TCellObj& cell, int& min, int& max);
   // The width of the columns at which every percentage column gets its share of it with its maximum in
   // it, and the others their maximums in the rest; 0 without percentages or when they pass the whole.
-  int WidthForPercents() const;
+  // With apply, the columns take those widths.
+  int PercentShares(bool apply);
   void AutomaticDistribution(int sumMin, int sumMax, int width);
   void FixedWidthDistribution(int width);
   void FindRowHeights(int AHeight);

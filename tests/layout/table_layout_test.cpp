@@ -187,6 +187,8 @@ TEST(TableLayout, PercentColumnsOfATableWithoutWidth) {
       {"<td width=20%>x<td width=20%>y<td>z auto", kWindow, {25, 25, 74}, 126},
       {"<td width=50%>half<td>rest", kWindow, {54, 54}, 110},
       {"<td width=25%>a<td>bb", kWindow, {24, 72}, 98},
+      // Percentages alone share the table in their proportions, whatever their sum.
+      {"<td width=30%>a<td width=30%>bbb", kWindow, {44, 44}, 90},
       // A hundred percent beside other columns takes the whole width.
       {"<td width=100%>a<td>b", kWindow, {584, 14}, 600},
       // Too narrow: the words come first, the percentage columns share what is left.
@@ -201,6 +203,9 @@ TEST(TableLayout, PercentColumnsOfATableWithoutWidth) {
     EXPECT_EQ(page.Table().Widths, c.Widths) << html;
     EXPECT_EQ(page.Table().TableWidth, c.TableWidth) << html;
   }
+  // The block around the table is as wide as the table, what the shares' rounding adds included.
+  TTablePage right("<table align=right><tr><td width=20%>x<td width=20%>y<td>z auto</table>");
+  EXPECT_EQ(right.Table().DrawX + right.Table().TableWidth, kBodyX + 600);
   // Inside an outer table the inner one asks for the width its percentages need.
   TTablePage nested("<table><tr><td><table><tr><td width=30%>a<td width=70%>b</table></table>");
   ASSERT_EQ(nested.Tables.size(), 2u);
