@@ -734,11 +734,11 @@ int ThtmlTable::PercentShares(bool apply) {
   }
   if (P <= 0 || P > 1000) return 0;
   const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
-  // Without other columns to take the rest, the percentage columns share the whole among themselves.
-  const int whole = m < 1 ? static_cast<int>(P) : 1000;
   int A = 0;
   for (std::size_t c = 0; c < n; ++c)
-    if (Percents[c] > 0) A = std::max(A, MulDiv(MaxWidths[c], whole, Percents[c]));
+    if (Percents[c] > 0) A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
+  // Without other columns to take the rest, the percentage columns share the whole among themselves.
+  const int whole = m < 1 ? static_cast<int>(P) : 1000;
   const int B = m < 1 ? 0 : P > 999 ? 30000 : MulDiv(m, 1000, static_cast<int>(1000 - P));
   const int N = std::max(A, B);
   const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);

@@ -187,8 +187,9 @@ TEST(TableLayout, PercentColumnsOfATableWithoutWidth) {
       {"<td width=20%>x<td width=20%>y<td>z auto", kWindow, {25, 25, 74}, 126},
       {"<td width=50%>half<td>rest", kWindow, {54, 54}, 110},
       {"<td width=25%>a<td>bb", kWindow, {24, 72}, 98},
-      // Percentages alone share the table in their proportions, whatever their sum.
-      {"<td width=30%>a<td width=30%>bbb", kWindow, {44, 44}, 90},
+      // Percentages alone share the table their largest asks for in their proportions.
+      {"<td width=30%>a<td width=30%>bbb", kWindow, {74, 74}, 150},
+      {"<td width=20%>a<td width=40%>bbb", kWindow, {40, 80}, 122},
       // A hundred percent beside other columns takes the whole width.
       {"<td width=100%>a<td>b", kWindow, {584, 14}, 600},
       // Too narrow: the words come first, the percentage columns share what is left.
