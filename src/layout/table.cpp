@@ -670,7 +670,7 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
     GetMinMaxPercent(SpecWidth, Min, Max);
     // A table of no given width grows until each percentage column has its share with its content in
     // it, and the other columns their maximums in what the percentages leave.
-    if (SpecWidth == 0) Max = std::max(Max, PercentShares(false));
+    if (SpecWidth == 0) Max = std::max(Max, PercentShares(TShares::Measure));
   }
   Min = std::max(Min + CellSpacing, SpecWidth);
   Max = std::max(Max + CellSpacing, SpecWidth);
@@ -722,7 +722,8 @@ void ThtmlTable::FindColumnWidths(int W) {
   }
 }
 
-int ThtmlTable::PercentShares(bool apply) {
+int ThtmlTable::PercentShares(TShares use) {
+  const bool apply = use == TShares::Give;
   const std::size_t n = Percents.size();
   std::int64_t P = 0, M = 0;
   for (std::size_t c = 0; c < n; ++c) {
@@ -768,8 +769,8 @@ void ThtmlTable::AutomaticDistribution(int sumMin, int sumMax, int W) {
   std::int64_t P = 0;
   for (int percent : Percents) P += percent;
   if (P > 0 && P <= 1000) {
-    if (W >= PercentShares(false)) {
-      PercentShares(true);
+    if (W >= PercentShares(TShares::Measure)) {
+      PercentShares(TShares::Give);
       return;
     }
     // The percentages do not fit: those below their columns' minimums go, the rest are scaled down.
