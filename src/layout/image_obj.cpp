@@ -409,6 +409,12 @@ void TImageObj::SizeObject(int availableWidth, int availableHeight, const TFontO
   }
 }
 
+int MiddleAlignedTop(const TFloatingObj& object, const TFontObj* run, int baselineY) {
+  const int descent = run ? run->Descent() : 0;
+  const int height = run ? run->TextHeight() : 0;
+  return baselineY + descent - height / 2 - (object.ObjHeight + object.VSpaceB - object.VSpaceT) / 2;
+}
+
 void TImageObj::Draw(QPainter& canvas, int x, const TFontObj* run, int baselineY, int topY) {
   const int yOffset = Document ? Document->YOffset() : 0;
   int top;
@@ -418,12 +424,9 @@ void TImageObj::Draw(QPainter& canvas, int x, const TFontObj* run, int baselineY
     case 6:
       top = topY + VSpaceT;
       break;
-    case 2: {
-      const int descent = run ? run->Descent() : 0;
-      const int height = run ? run->TextHeight() : 0;
-      top = baselineY + descent - height / 2 - (ObjHeight + VSpaceB - VSpaceT) / 2;
+    case 2:
+      top = MiddleAlignedTop(*this, run, baselineY);
       break;
-    }
     default:
       top = baselineY - ObjHeight - VSpaceB;
       break;
@@ -454,7 +457,12 @@ void TImageObj::Draw(QPainter& canvas, int x, const TFontObj* run, int baselineY
     canvas.setFont(font.DrawingFont());
     canvas.setPen(textColour);
     const QRect area(x + b + 24, screenTop + b + 4, std::max(0, BoxWidth - 26), std::max(0, BoxHeight - 5));
-    canvas.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, AltText);
+    // A box made to the text's lines breaks it only where the text does: wrapping it again at the
+    // drawing font's own widths could push its last word out of the box.
+    const bool sizedToText = SpecWidth < 0 && SpecHeight < 0;
+    QString text = AltText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    canvas.drawText(area, Qt::AlignLeft | Qt::AlignTop | (sizedToText ? 0 : Qt::TextWordWrap), text);
   };
   if (b == 0) {
     if (placeholder) {

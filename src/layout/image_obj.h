@@ -91,6 +91,11 @@ class TImageObj final : public TFloatingObj {
   bool m_spaceGiven = false;
 };
 
+// The top of an object aligned to the middle of the text of its font run, for a line whose baseline is at
+// baselineY: the object's box with its vertical spaces is centred on the run's text. Line layout asks the
+// same so that the line holds the box where it is drawn.
+int MiddleAlignedTop(const TFloatingObj& object, const TFontObj* run, int baselineY);
+
 // A PANEL (or an OBJECT that a handler took): a box of the size its attributes give.
 class TPanelObj final : public TFloatingObj {
  public:

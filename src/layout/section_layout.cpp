@@ -4,6 +4,7 @@
 
 #include "layout/floating_obj.h"
 #include "layout/form_control.h"
+#include "layout/image_obj.h"
 #include "layout/indent_manager.h"
 #include "layout/section_list.h"
 #include "layout/text_measurer.h"
@@ -271,6 +272,11 @@ void TLineBuilder::FinishLine(int start, int count, bool last) {
         const int h = imageHeight - textHeight;
         line.SpaceBefore = std::max(line.SpaceBefore, h / 2);
         line.SpaceAfter = std::max(line.SpaceAfter, h - h / 2);
+        // The box is drawn centred on its font run's text, which a line of objects alone does not count
+        // in its height: the line holds the box and its spaces where they are drawn.
+        const int top = MiddleAlignedTop(*image, s.m_fonts.GetFontObjAt(image->Pos).Run, line.LineHt - line.Descent);
+        line.SpaceBefore = std::max(line.SpaceBefore, std::max(0, image->VSpaceT) - top);
+        line.SpaceAfter = std::max(line.SpaceAfter, top + image->ObjHeight + std::max(0, image->VSpaceB) - line.LineHt);
         break;
       }
       default:

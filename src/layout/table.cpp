@@ -668,6 +668,9 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
     GetMinMaxAbs(Min, Max);
   } else {
     GetMinMaxPercent(SpecWidth, Min, Max);
+    // A table of no given width grows until each percentage column has its share with its content in
+    // it, and the other columns their maximums in what the percentages leave.
+    if (SpecWidth == 0) Max = std::max(Max, PercentShares(TShares::Measure));
   }
   Min = std::max(Min + CellSpacing, SpecWidth);
   Max = std::max(Max + CellSpacing, SpecWidth);
@@ -719,27 +722,55 @@ void ThtmlTable::FindColumnWidths(int W) {
   }
 }
 
+int ThtmlTable::PercentShares(TShares use) {
+  const bool apply = use == TShares::Give;
+  const std::size_t n = Percents.size();
+  std::int64_t P = 0, M = 0;
+  for (std::size_t c = 0; c < n; ++c) {
+    if (Percents[c] > 0) {
+      P += Percents[c];
+    } else {
+      M += MaxWidths[c];
+    }
+  }
+  if (P <= 0 || P > 1000) return 0;
+  const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
+  int A = 0;
+  for (std::size_t c = 0; c < n; ++c)
+    if (Percents[c] > 0) A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
+  // Without other columns to take the rest, the percentage columns share the whole among themselves.
+  const int whole = m < 1 ? static_cast<int>(P) : 1000;
+  const int B = m < 1 ? 0 : P > 999 ? 30000 : MulDiv(m, 1000, static_cast<int>(1000 - P));
+  const int N = std::max(A, B);
+  const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);
+  std::int64_t sum = 0;
+  std::size_t widest = 0;
+  int widestShare = -1;
+  for (std::size_t c = 0; c < n; ++c) {
+    const int share = Percents[c] > 0 ? MulDiv(N, Percents[c], whole) : (m < 1 ? 0 : MulDiv(MaxWidths[c], rest, m));
+    if (apply) Widths[c] = share;
+    sum += share;
+    if (share > widestShare) {
+      widest = c;
+      widestShare = share;
+    }
+  }
+  // What rounding leaves short goes to the widest column; what it adds makes the table that much wider,
+  // so that no column falls below its share.
+  if (sum < N) {
+    if (apply) Widths[widest] += static_cast<int>(N - sum);
+    sum = N;
+  }
+  return static_cast<int>(std::min<std::int64_t>(sum, INT_MAX / 2));
+}
+
 void ThtmlTable::AutomaticDistribution(int sumMin, int sumMax, int W) {
   const std::size_t n = static_cast<std::size_t>(NumCols);
   std::int64_t P = 0;
   for (int percent : Percents) P += percent;
   if (P > 0 && P <= 1000) {
-    int A = 0;
-    std::int64_t M = 0;
-    for (std::size_t c = 0; c < n; ++c) {
-      if (Percents[c] > 0) {
-        A = std::max(A, MulDiv(MaxWidths[c], 1000, Percents[c]));
-      } else {
-        M += MaxWidths[c];
-      }
-    }
-    const int m = static_cast<int>(std::min<std::int64_t>(M, INT_MAX / 2));
-    const int B = P > 999 ? (m < 1 ? 0 : 30000) : MulDiv(m, 1000, static_cast<int>(1000 - P));
-    const int N = std::max(A, B);
-    if (W >= N) {
-      const int rest = MulDiv(N, static_cast<int>(1000 - P), 1000);
-      for (std::size_t c = 0; c < n; ++c)
-        Widths[c] = Percents[c] > 0 ? MulDiv(N, Percents[c], 1000) : (m < 1 ? 0 : MulDiv(MaxWidths[c], rest, m));
+    if (W >= PercentShares(TShares::Measure)) {
+      PercentShares(TShares::Give);
       return;
     }
     // The percentages do not fit: those below their columns' minimums go, the rest are scaled down.

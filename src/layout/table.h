@@ -185,6 +185,11 @@ class ThtmlTable final : public TSectionBase {
  private:
   void CompleteGrid();
   void CellMinMax(TCellObj& cell, int& min, int& max);
+  // The width of the columns at which every percentage column gets its share of it with its maximum in
+  // it, and the others their maximums in the rest (percentage columns alone share all of it); 0 without
+  // percentages or when they pass the whole. With TShares::Give, the columns take those widths.
+  enum class TShares { Measure, Give };
+  int PercentShares(TShares use);
   void AutomaticDistribution(int sumMin, int sumMax, int width);
   void FixedWidthDistribution(int width);
   void FindRowHeights(int AHeight);

@@ -128,8 +128,9 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
       DrawBorder(canvas, borderBox, QRect(padLeft, padTop, std::max(0, padRight - padLeft), std::max(0, padBottom - padTop)),
                  OwnerList->Printing, cell.Cell ? cell.Cell->BkColor : ColorNone, look);
     }
-  } else if (BorderWidth > 0 && cell.HasContent()) {
-    // A sunken frame: dark above and left, light below and right.
+  } else if (BorderWidth > 0 && cell.Cell) {
+    // A sunken frame: dark above and left, light below and right. Empty cells have theirs too, so that
+    // the grid of a bordered table stays whole.
     DrawOnePixelFrame(canvas, x + s, frameTop, x + w - 1, frameBottom, ToQColor(BorderColorDark),
                       ToQColor(LightColour(*this, *OwnerList)));
   }

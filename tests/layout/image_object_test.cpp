@@ -140,6 +140,54 @@ TEST_F(ImageObjectTest, PicturesAreDrawnStretchedAndPlaceholdersFramed) {
   EXPECT_EQ(page.pixel(px + 22, py + 22), 0xFFFFFFFFu);
 }
 
+TEST_F(ImageObjectTest, MiddleAlignedBoxesFitTheirLines) {
+  // Each page: a line "above", a line with a missing picture's box, a line "below". The box is drawn
+  // inside its line, and the line below starts where the box's line ends.
+  struct Case {
+    std::string html;
+    int boxTop;    // the box's top, below the top of "above"
+    int belowTop;  // the top of "below", likewise
+  };
+  const std::string above = "<div>above</div><div>", below = "</div><div>below</div>";
+  const std::vector<Case> cases = {
+      // Alone in its line: the line is as high as the box, which the font's text does not change.
+      {above + "<img src=missing.gif alt=Logo style=\"vertical-align:middle\">" + below, 17, 17 + 24},
+      {above + "<img src=missing.gif alt=Logo align=middle>" + below, 17, 17 + 24},
+      {above + "<img src=missing.gif alt=Logo style=\"vertical-align:middle; margin-top:-1px\">" + below, 17, 17 + 24},
+      {above + "<img src=missing.gif alt=Logo style=\"vertical-align:middle; margin-bottom:6px\">" + below, 17, 17 + 30},
+      // Beside text: the box is centred on the text, the line grows by the rest above and below.
+      {above + "text <img src=missing.gif alt=Logo align=middle> after" + below, 17, 17 + 24},
+      {above + "text <img src=missing.gif alt=Logo width=60 height=40 align=middle> after" + below, 17, 17 + 40},
+      {above + "text <img src=missing.gif width=60 height=9 align=middle> after" + below, 17 + 5, 17 + 17},
+      // Bottom alignment stands on the baseline and needs no more.
+      {above + "<img src=missing.gif alt=Logo>" + below, 17, 17 + 24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.html);
+    auto document = Load(c.html);
+    document->LayOut(400);
+    document->Paint(400, 200);
+    const TSection* first = document->SectionStarting(u"above");
+    const TSection* last = document->SectionStarting(u"below");
+    const std::vector<TImageObj*> images = Images(*document);
+    ASSERT_TRUE(first && last);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0]->DrawY - first->TopY, c.boxTop);
+    EXPECT_EQ(last->TopY - first->TopY, c.belowTop);
+  }
+  // In a cell the row is as high as the box, which its content clip then holds whole.
+  auto cell = Load("<table><tr><td><img src=missing.gif alt=Logo style=\"vertical-align:middle\"><td>x</table>");
+  cell->LayOut(400);
+  cell->Paint(400, 200);
+  std::vector<TSection*> sections;
+  cell->Body().CollectSections(sections);
+  ASSERT_FALSE(sections.empty());
+  ASSERT_EQ(sections[0]->Images().size(), 1u);
+  const TFloatingObj& box = *sections[0]->Images()[0];
+  EXPECT_EQ(box.DrawY, test::kBodyY + 2 + 1);
+  EXPECT_EQ(sections[0]->Lines()[0].BandHeight(), 24);
+}
+
 TEST(BackgroundOffset, FromTheAxisKind) {
   using A = TBackgroundAxis;
   const std::vector<std::pair<A, int>> cases = {{{A::Top, 0}, 0},    {{A::Left, 0}, 0},     {{A::Center, 0}, 30},

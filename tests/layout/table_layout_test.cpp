@@ -173,6 +173,46 @@ TEST(TableLayout, ColumnWidths) {
   }
 }
 
+TEST(TableLayout, PercentColumnsOfATableWithoutWidth) {
+  // The table grows until each percentage column has its share with its content in it, and the other
+  // columns their maximums in what is left; a cell "a" is 14 to 24 wide, "aaaaaaaaa" 94 to 104.
+  struct TCase {
+    const char* Cells;
+    int Window;
+    std::vector<int> Widths;
+    int TableWidth;
+  } const cases[] = {
+      {"<td width=30%>a<td width=70%>b", kWindow, {24, 56}, 82},
+      {"<td width=30%>aaaaaaaaa<td width=70%>b", kWindow, {104, 243}, 349},
+      {"<td width=20%>x<td width=20%>y<td>z auto", kWindow, {25, 25, 74}, 126},
+      {"<td width=50%>half<td>rest", kWindow, {54, 54}, 110},
+      {"<td width=25%>a<td>bb", kWindow, {24, 72}, 98},
+      // Percentages alone share the table their largest asks for in their proportions.
+      {"<td width=30%>a<td width=30%>bbb", kWindow, {74, 74}, 150},
+      {"<td width=20%>a<td width=40%>bbb", kWindow, {40, 80}, 122},
+      // A hundred percent beside other columns takes the whole width.
+      {"<td width=100%>a<td>b", kWindow, {584, 14}, 600},
+      // Too narrow: the words come first, the percentage columns share what is left.
+      {"<td width=30%>aaaaaaaaa<td width=70%>b", 200, {94, 84}, 180},
+      // Over a hundred percent in all: the content widths as before.
+      {"<td width=60%>a<td width=60%>bb", kWindow, {24, 34}, 60},
+  };
+  for (const TCase& c : cases) {
+    const std::string html = std::string("<table><tr>") + c.Cells + "</table>";
+    TTablePage page(html, c.Window);
+    ASSERT_EQ(page.Tables.size(), 1u) << html;
+    EXPECT_EQ(page.Table().Widths, c.Widths) << html;
+    EXPECT_EQ(page.Table().TableWidth, c.TableWidth) << html;
+  }
+  // The block around the table is as wide as the table, what the shares' rounding adds included.
+  TTablePage right("<table align=right><tr><td width=20%>x<td width=20%>y<td>z auto</table>");
+  EXPECT_EQ(right.Table().DrawX + right.Table().TableWidth, kBodyX + 600);
+  // Inside an outer table the inner one asks for the width its percentages need.
+  TTablePage nested("<table><tr><td><table><tr><td width=30%>a<td width=70%>b</table></table>");
+  ASSERT_EQ(nested.Tables.size(), 2u);
+  EXPECT_EQ(nested.Table(1).Widths, (std::vector<int>{24, 56}));
+}
+
 TEST(TableLayout, RowHeights) {
   struct TCase {
     const char* Html;
@@ -330,8 +370,8 @@ TEST(TableLayout, NestedTable) {
 }
 
 TEST(TablePaint, ThreeDFrames) {
-  // Outer frame raised: light left and top, dark right and bottom. Cells sunken: the other way round.
-  // The empty cell gets no frame.
+  // Outer frame raised: light left and top, dark right and bottom. Cells sunken: the other way round,
+  // the empty cell's too.
   TTablePage page("<table border=1 bordercolorlight=#ff0000 bordercolordark=#0000ff><tr><td>a<td></table>");
   const ThtmlTable& table = page.Table();
   ASSERT_EQ(table.Widths, (std::vector<int>{26, 6}));
@@ -351,7 +391,13 @@ TEST(TablePaint, ThreeDFrames) {
   EXPECT_EQ(page.Pixel(36, 20), kRed);
   EXPECT_EQ(page.Pixel(20, 28), kRed);
   EXPECT_EQ(page.Pixel(14, 27), kWhite);
-  EXPECT_EQ(InkIn(page.Picture, QRect(37, 7, 8, 23)), 0);
+  // The empty cell's frame: (39, 8) to (42, 28).
+  EXPECT_EQ(page.Pixel(39, 20), kBlue);
+  EXPECT_EQ(page.Pixel(40, 8), kBlue);
+  EXPECT_EQ(page.Pixel(42, 20), kRed);
+  EXPECT_EQ(page.Pixel(40, 28), kRed);
+  EXPECT_EQ(InkIn(page.Picture, QRect(40, 9, 2, 19)), 0);
+  EXPECT_EQ(InkIn(page.Picture, QRect(37, 9, 2, 19)), 0);
 
   // A wider border is a band of solid colours.
   TTablePage thick("<table border=3 bordercolorlight=#ff0000 bordercolordark=#0000ff><tr><td>a</table>");
@@ -390,13 +436,16 @@ TEST(TablePaint, BackgroundsAndStyledFrames) {
   EXPECT_EQ(spaced.Pixel(36, 10), kGreen);
   EXPECT_EQ(spaced.Pixel(12, 6), kWhite);
   EXPECT_EQ(spaced.Pixel(12, 7), kGreen);
-  // In a bordered table an empty coloured cell (no frame) is filled from the frame's place on, up to
-  // its padding box's right and bottom edges: cell (11 + 2, 6 + 2) to (11 + 6, 6 + 6 + 17).
+  // In a bordered table an empty coloured cell is filled inside its frame: cell (11 + 2, 6 + 2) to
+  // (11 + 6, 6 + 6 + 17).
   TTablePage bordered("<table border=1><tr><td bgcolor=#00ff00></td><td>a</table>");
-  EXPECT_EQ(bordered.Pixel(13, 8), kGreen);
+  const QRgb shadow = ToQColor(SystemColor(16)).rgb() & 0xFFFFFF;
+  EXPECT_EQ(bordered.Pixel(13, 8), shadow);
+  EXPECT_EQ(bordered.Pixel(14, 9), kGreen);
   EXPECT_EQ(bordered.Pixel(15, 27), kGreen);
-  EXPECT_EQ(bordered.Pixel(16, 20), kWhite);
-  EXPECT_EQ(bordered.Pixel(14, 28), kWhite);
+  EXPECT_EQ(bordered.Pixel(16, 20), kSilver);
+  EXPECT_EQ(bordered.Pixel(14, 28), kSilver);
+  EXPECT_EQ(bordered.Pixel(17, 20), kWhite);
 
   // A cell frame of one solid pixel in one colour is exactly a rectangle: (10, 5) to (33, 25).
   TTablePage framed("<table cellspacing=0><tr><td style=\"border:1px solid #ff0000\">a</table>");
@@ -405,6 +454,41 @@ TEST(TablePaint, BackgroundsAndStyledFrames) {
     EXPECT_EQ(framed.Pixel(p.x(), p.y()), kRed) << p.x() << "," << p.y();
   for (const QPoint& p : {QPoint(9, 15), QPoint(34, 15), QPoint(20, 4), QPoint(20, 26), QPoint(11, 6)})
     EXPECT_EQ(framed.Pixel(p.x(), p.y()), kWhite) << p.x() << "," << p.y();
+}
+
+TEST(TablePaint, EveryCellOfABorderedTableHasItsFrame) {
+  // Each cell's frame runs along its border box: every pixel of its four sides is inked, empty cells'
+  // included; inside an empty cell the page shows.
+  const char* const tables[] = {
+      "<table border=1><tr><td>a<td><td>c<tr><td><td>b<td>&nbsp;</table>",
+      "<table border=1 style=\"border-collapse:collapse\"><tr><td>a<td><td>c</table>",
+      "<table border=1 cellspacing=0 cellpadding=4><tr><td>cs0<td><tr><td colspan=2></table>",
+      "<table border=3 rules=rows frame=box><tr><td><td>r1b<tr><td>r2a<td></table>",
+  };
+  for (const char* html : tables) {
+    TTablePage page(html);
+    ASSERT_EQ(page.Tables.size(), 1u) << html;
+    const ThtmlTable& table = page.Table();
+    int empty = 0;
+    for (const auto& row : table.Rows) {
+      for (const auto& cell : row->Cells) {
+        if (cell->IsPlaceholder()) continue;
+        const QRect box = cell->Cell->MyRect;
+        ASSERT_GT(box.width(), 2) << html;
+        // A collapsed cell reaches a pixel into the row below, where its frame's bottom side lies.
+        const int bottom = table.CellSpacing < 0 ? box.bottom() + 1 : box.bottom();
+        const int height = bottom - box.top() + 1;
+        EXPECT_EQ(InkIn(page.Picture, QRect(box.left(), box.top(), 1, height)), height) << html;
+        EXPECT_EQ(InkIn(page.Picture, QRect(box.right(), box.top(), 1, height)), height) << html;
+        EXPECT_EQ(InkIn(page.Picture, QRect(box.left(), box.top(), box.width(), 1)), box.width()) << html;
+        EXPECT_EQ(InkIn(page.Picture, QRect(box.left(), bottom, box.width(), 1)), box.width()) << html;
+        if (cell->HasContent()) continue;
+        ++empty;
+        EXPECT_EQ(InkIn(page.Picture, QRect(box.left() + 1, box.top() + 1, box.width() - 2, height - 2)), 0) << html;
+      }
+    }
+    EXPECT_GT(empty, 0) << html;
+  }
 }
 
 TEST(TablePaint, ATableOutsideTheClipDrawsNothing) {
