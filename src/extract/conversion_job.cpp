@@ -549,8 +549,9 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   // A small file is over before a thread would pay for itself.
   // Every table goes to the writer, in the page's order.
   if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
-    writer.emplace([this, &output, index = std::size_t{0}](const std::string& text) mutable { WriteTable(text, index++, output); },
-                   kQueueBytes);
+    writer.emplace(
+        [this, &output, index = std::size_t{0}](const std::string& text) mutable { WriteTable(text, index++, output); },
+        kQueueBytes);
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);

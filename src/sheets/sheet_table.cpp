@@ -11,6 +11,7 @@
 #include "html/attribute_list.h"
 #include "html/char_collection.h"
 #include "html/html_reader.h"
+#include "sheets/xlsx_workbook.h"
 
 namespace corvane {
 
@@ -195,8 +196,8 @@ class TGrid {
     m_columns = std::max(m_columns, m_column);
     return cell;
   }
-  // The cell's span cut where the current row group ends.
-  void CutAtGroupEnd(TSheetCell& cell) const { cell.RowSpan = std::min(cell.RowSpan, m_row + 1 - cell.Row); }
+  // The cell's span cut at the current row: where its row group ends.
+  void CutAtCurrentRow(TSheetCell& cell) const { cell.RowSpan = std::min(cell.RowSpan, m_row + 1 - cell.Row); }
   // Whether every row the cell spans has begun: its span can no longer be cut.
   bool Settled(const TSheetCell& cell) const { return cell.Row + cell.RowSpan <= m_row + 1; }
   // A cell handed over: the grid's rows reach its last.
@@ -225,12 +226,13 @@ int RowSpanOf(const TAttributeList& attributes) {
   if (!span) return 1;
   // Only a value that reads as a number is 0: one that is no number leaves the default.
   const std::size_t digit = span->Text.find_first_not_of(" \t\r\n\f+-");
-  const bool zero = span->Value == 0 && digit != std::string::npos && span->Text[digit] >= '0' && span->Text[digit] <= '9';
+  const bool zero =
+      span->Value == 0 && digit != std::string::npos && span->Text[digit] >= '0' && span->Text[digit] <= '9';
   return zero ? kMaxRowSpan : std::clamp(span->Value, 1, kMaxRowSpan);
 }
 
 // Cells whose row span may yet be cut wait, with every cell after them, until it is settled; past this
-// many waiting cells the first goes on with its span as written, so that memory stays bounded.
+// many waiting cells the first goes on with the rows begun, so that memory stays bounded.
 constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 
 }  // namespace
@@ -253,6 +255,8 @@ struct TSheetTableReader::TState {
   // Hands over, in reading order, the cells whose spans are settled.
   void HandOver(std::vector<TSheetCell>& cells) {
     while (!Waiting.empty() && (Grid.Settled(Waiting.front()) || Waiting.size() > kMostWaitingCells)) {
+      // One that cannot wait longer spans the rows begun: its column stays reserved to the group's end.
+      if (!Grid.Settled(Waiting.front())) Grid.CutAtCurrentRow(Waiting.front());
       Grid.Count(Waiting.front());
       cells.push_back(std::move(Waiting.front()));
       Waiting.pop_front();
@@ -260,7 +264,7 @@ struct TSheetTableReader::TState {
   }
 
   void EndRowGroup(std::vector<TSheetCell>& cells) {
-    for (TSheetCell& cell : Waiting) Grid.CutAtGroupEnd(cell);
+    for (TSheetCell& cell : Waiting) Grid.CutAtCurrentRow(cell);
     Grid.EndRowGroup();
     HandOver(cells);
   }
@@ -330,8 +334,8 @@ struct TSheetTableReader::TState {
       case S::SymTh:
         if (Depth > 1) break;
         EndCell(cells);
-        if (std::optional<TSheetCell> cell = Grid.Place(RowSpanOf(Reader.Attributes()),
-                                                        SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
+        if (std::optional<TSheetCell> cell = Grid.Place(
+                RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
           Current = std::move(*cell);
           InCell = true;
         }
@@ -444,11 +448,12 @@ std::vector<std::string> DescribeCuts(const TSheetCuts& cuts, const std::string&
                     (cuts.CellsPastLastColumn == 1 ? " cell" : " cells") + " past column " +
                     std::to_string(kMaxColumns) + " left out");
   if (cuts.RowsFrom >= 0)
-    lines.push_back(table + ": left out from row " + std::to_string(cuts.RowsFrom + 1) + " on, where its grid would pass " +
-                    std::to_string(kMaxTablePlaces) + " places");
+    lines.push_back(table + ": left out from row " + std::to_string(cuts.RowsFrom + 1) +
+                    " on, where its grid would pass " + std::to_string(kMaxTablePlaces) + " places");
   if (cuts.CellsShortened > 0)
-    lines.push_back(table + ": " + std::to_string(cuts.CellsShortened) + (cuts.CellsShortened == 1 ? " cell" : " cells") +
-                    " cut to 32767 characters, " + std::to_string(cuts.CharactersLeftOut) + " characters left out");
+    lines.push_back(table + ": " + std::to_string(cuts.CellsShortened) +
+                    (cuts.CellsShortened == 1 ? " cell" : " cells") + " cut to " + std::to_string(kCellCharacters) +
+                    " characters, " + std::to_string(cuts.CharactersLeftOut) + " characters left out");
   return lines;
 }
 
