@@ -521,6 +521,8 @@ TDeclaredCharset DeclaredCharset(std::string_view declaration) {
     return result;
   }
   THtmlReader reader{std::string(declaration)};
+  // A declaration cut off inside a comment still declares what stands before it.
+  reader.SetRules(TReaderRules::Browser);
   reader.Start();
   for (; reader.Symbol() != TagSymbol::SymEof; reader.NextToken()) {
     if (reader.Symbol() != TagSymbol::SymMeta) continue;

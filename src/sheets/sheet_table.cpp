@@ -248,6 +248,12 @@ struct TSheetTableReader::TState {
     Current.Text = Text.Take(Trim);
     InCell = false;
     PreDepth = 0;
+    if (Waiting.empty() && Grid.Settled(Current)) {
+      // Most cells: nothing waits before them and their span is settled.
+      Grid.Count(Current);
+      cells.push_back(std::move(Current));
+      return;
+    }
     Waiting.push_back(std::move(Current));
     HandOver(cells);
   }

@@ -100,6 +100,7 @@ TEST(SheetTable, ReadsWhatBrowsersShowWhereTheMarkupIsOdd) {
       // A comment still open at the end runs to the fragment's end; it fails nothing.
       {"<table><tr><td>a<!-- x</td></tr></table>", {"0,0=a"}},
       {"<table><tr><td>a<td>b<!DOCTYPE x", {"0,0=a", "0,1=b"}},
+      {"<table><tr><td>caf\xc3\xa9</table>", {"0,0=caf\xc3\xa9"}, "<meta charset=utf-8><meta <!-- charset=x>"},
       // ROWSPAN=0 spans to the end of its row group; any span ends there at the latest.
       {"<table><thead><tr><th rowspan=0>h<th>a<tr><td>b</thead><tbody><tr><td>c<td>d</table>",
        {"0,0[2x1]=h", "0,1=a", "1,1=b", "2,0=c", "2,1=d"}},
