@@ -23,12 +23,15 @@ struct TPendingTable {
   TSheetReading Reading;
 };
 
-// A table read and converted, with what it lost on the way.
+// A table read and converted, with what it lost on the way. A table whose converted form would be too
+// large to hold is not converted: Source then names it, until the result is taken, to be written as it
+// is read.
 template <class TResult>
 struct TConverted {
   TResult Value;
   std::size_t Number = 0;
   TSheetCuts Cuts;
+  const TPendingTable* Source = nullptr;
 };
 
 // Reading a table as a browser does costs far more than writing it, so tables are gathered into batches
@@ -37,7 +40,8 @@ struct TConverted {
 template <class TResult>
 class TTableBatches {
  public:
-  using TConvert = TResult (*)(const TSheetTable&, TSheetCuts&);
+  // False when the table's converted form would be too large to hold.
+  using TConvert = bool (*)(const TSheetTable&, TResult&, TSheetCuts&);
   explicit TTableBatches(TConvert convert) : m_convert(convert) {}
 
   // Adds a table; take(result) gets the results of a full batch.
@@ -50,8 +54,8 @@ class TTableBatches {
   template <class TTake>
   void Flush(TTake&& take) {
     std::vector<TConverted<TResult>> results = Convert();
-    Clear();
     for (TConverted<TResult>& result : results) take(result);
+    Clear();
   }
   void Clear() {
     m_batch.clear();
@@ -70,7 +74,7 @@ class TTableBatches {
         const TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
         results[k].Cuts = table.Cuts;
         results[k].Number = m_batch[k].Number;
-        results[k].Value = m_convert(table, results[k].Cuts);
+        if (!m_convert(table, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
       }
     };
     // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
@@ -110,14 +114,19 @@ class TTableBatches {
 // times its size.
 bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
 
-std::vector<TZipMember> XlsxSheets(const TSheetTable& table, TSheetCuts& cuts) {
-  return MakeXlsxSheets(table, kSheetRows, &cuts);
+bool XlsxSheets(const TSheetTable& table, std::vector<TZipMember>& sheets, TSheetCuts& cuts) {
+  sheets = MakeXlsxSheets(table, kSheetRows, &cuts);
+  return true;
 }
 
-std::string CsvText(const TSheetTable& table, TSheetCuts&) {
-  std::string text;
+// A CSV row holds every place of the grid, empty ones too: a table of many more places than cells (a
+// wide span over many rows) would make a text far larger than the page, so it is written as it is read.
+constexpr long long kMostHeldCsvPlaces = 4'000'000;
+
+bool CsvText(const TSheetTable& table, std::string& text, TSheetCuts&) {
+  if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
   AppendCsvTable(table, text);
-  return text;
+  return true;
 }
 
 // The file's name without its folder.
@@ -166,6 +175,11 @@ class TCsvTableWriter final : public TTableWriter {
   std::function<void(TConverted<std::string>&)> Writer(TOutputFile& output) {
     return [this, &output](TConverted<std::string>& table) {
       Separate(output);
+      if (table.Source) {
+        WriteCsvTableFrom(
+            table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
+            &table.Cuts);
+      }
       output.Write(table.Value);
       ReportCuts(*this, table.Cuts, m_file, table.Number);
     };

@@ -546,8 +546,8 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   // Tables written beside the scan wait in a queue of about this size.
   constexpr std::size_t kQueueBytes = std::size_t{4} << 20;
   std::optional<TBackgroundWriter> writer;
-  // A small file is over before a thread would pay for itself.
-  // Every table goes to the writer, in the page's order.
+  // A small file is over before a thread would pay for itself. Every table goes to the thread, in the
+  // page's order, which numbers them.
   if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
     writer.emplace(
         [this, &output, index = std::size_t{0}](const std::string& text) mutable { WriteTable(text, index++, output); },

@@ -504,6 +504,21 @@ TEST_F(CommandLineTest, WhatATableLosesToFitIsSaidOnStandardErrorAndInTheLog) {
   }
 }
 
+TEST_F(CommandLineTest, CsvOfAGridFarLargerThanItsPageIsWrittenAsItIsRead) {
+  // 17 wide cells spanning 301 rows: almost five million places from a few kilobytes.
+  std::string page = "<table><tr><td>before</table>\n<table><tr>";
+  for (int k = 0; k < 17; ++k) page += "<td colspan=1000 rowspan=400>w";
+  for (int row = 1; row < 301; ++row) page += "<tr>";
+  page += "</table>\n<table><tr><td>after</table>\n";
+  std::string first;
+  for (int column = 0; column < 16384; ++column) first += std::string(column > 0 ? "," : "") + (column % 1000 == 0 ? "w" : "");
+  std::string grid = first + "\r\n";
+  for (int row = 1; row < 301; ++row) grid += std::string(16383, ',') + "\r\n";
+  const Result r = Run({"convert", "-q", "--format", "csv", "-o", (dir / "o").string(), temp.Write("wide.html", page)});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir / "o" / "wide.html.csv") == "\xEF\xBB\xBF" "before\r\n\r\n" + grid + "\r\nafter\r\n");
+}
+
 TEST_F(CommandLineTest, HelpAndVersion) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
