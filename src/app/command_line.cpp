@@ -359,6 +359,7 @@ class TConsoleJobHost final : public TInlineJobHost {
     ClearProgress();
     PrintError(std::string(message));
   }
+  void ReportNotice(std::string_view message) override { ReportFailure(message); }
   void ShowPassLabels(std::string_view currentFile, std::string_view) override {
     if (!m_showProgress || currentFile == m_runFile) return;
     m_runFile = currentFile;

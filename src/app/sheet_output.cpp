@@ -19,7 +19,19 @@ namespace {
 // A chosen table waiting to be read.
 struct TPendingTable {
   std::string Fragment;
+  std::size_t Number = 0;
   TSheetReading Reading;
+};
+
+// A table read and converted, with what it lost on the way. A table whose converted form would be too
+// large to hold is not converted: Source then names it, until the result is taken, to be written as it
+// is read.
+template <class TResult>
+struct TConverted {
+  TResult Value;
+  std::size_t Number = 0;
+  TSheetCuts Cuts;
+  const TPendingTable* Source = nullptr;
 };
 
 // Reading a table as a browser does costs far more than writing it, so tables are gathered into batches
@@ -28,21 +40,22 @@ struct TPendingTable {
 template <class TResult>
 class TTableBatches {
  public:
-  using TConvert = TResult (*)(const TSheetTable&);
+  // False when the table's converted form would be too large to hold.
+  using TConvert = bool (*)(const TSheetTable&, TResult&, TSheetCuts&);
   explicit TTableBatches(TConvert convert) : m_convert(convert) {}
 
   // Adds a table; take(result) gets the results of a full batch.
   template <class TTake>
-  void Add(std::string_view fragment, const TSheetReading& reading, TTake&& take) {
-    m_batch.push_back({std::string(fragment), reading});
+  void Add(std::string_view fragment, std::size_t number, const TSheetReading& reading, TTake&& take) {
+    m_batch.push_back({std::string(fragment), number, reading});
     m_bytes += fragment.size();
     if (m_bytes >= kBatchBytes) Flush(take);
   }
   template <class TTake>
   void Flush(TTake&& take) {
-    std::vector<TResult> results = Convert();
+    std::vector<TConverted<TResult>> results = Convert();
+    for (TConverted<TResult>& result : results) take(result);
     Clear();
-    for (TResult& result : results) take(result);
   }
   void Clear() {
     m_batch.clear();
@@ -52,12 +65,17 @@ class TTableBatches {
  private:
   static constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
 
-  std::vector<TResult> Convert() const {
+  std::vector<TConverted<TResult>> Convert() const {
     const std::size_t count = m_batch.size();
-    std::vector<TResult> results(count);
+    std::vector<TConverted<TResult>> results(count);
     if (count == 0) return results;
     auto convert = [&](std::size_t from, std::size_t to) {
-      for (std::size_t k = from; k < to; ++k) results[k] = m_convert(ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading));
+      for (std::size_t k = from; k < to; ++k) {
+        const TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
+        results[k].Cuts = table.Cuts;
+        results[k].Number = m_batch[k].Number;
+        if (!m_convert(table, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
+      }
     };
     // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
     std::size_t half = count;
@@ -96,12 +114,31 @@ class TTableBatches {
 // times its size.
 bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
 
-std::vector<TZipMember> XlsxSheets(const TSheetTable& table) { return MakeXlsxSheets(table); }
+bool XlsxSheets(const TSheetTable& table, std::vector<TZipMember>& sheets, TSheetCuts& cuts) {
+  sheets = MakeXlsxSheets(table, kSheetRows, &cuts);
+  return true;
+}
 
-std::string CsvText(const TSheetTable& table) {
-  std::string text;
+// A CSV row holds every place of the grid, empty ones too: a table of many more places than cells (a
+// wide span over many rows) would make a text far larger than the page, so it is written as it is read.
+constexpr long long kMostHeldCsvPlaces = 4'000'000;
+
+bool CsvText(const TSheetTable& table, std::string& text, TSheetCuts&) {
+  if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
   AppendCsvTable(table, text);
-  return text;
+  return true;
+}
+
+// The file's name without its folder.
+std::string FileName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Tells the writer's Notice what a table lost.
+void ReportCuts(const TTableWriter& writer, const TSheetCuts& cuts, const std::string& file, std::size_t number) {
+  if (!writer.Notice) return;
+  for (const std::string& line : DescribeCuts(cuts, file + ", table " + std::to_string(number))) writer.Notice(line);
 }
 
 // CSV: the tables one after another, an empty line between two, a UTF-8 byte-order mark at the start of
@@ -109,19 +146,23 @@ std::string CsvText(const TSheetTable& table) {
 class TCsvTableWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".csv"; }
-  void BeginOutput(TOutputFile& output, TOutputStart start, const std::string&) override {
+  void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) override {
     Abandon();
+    m_file = inputFile;
     if (start == TOutputStart::NewFile) output.Write(kCsvByteOrderMark);
     m_separate = start == TOutputStart::AfterContent;
   }
-  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
+                  TOutputFile& output) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, {pageCharset, trim}, Writer(output));
+      m_tables.Add(fragment, number, {pageCharset, trim}, Writer(output));
       return;
     }
     m_tables.Flush(Writer(output));
     Separate(output);
-    WriteCsvTableFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); });
+    TSheetCuts cuts;
+    WriteCsvTableFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); }, &cuts);
+    ReportCuts(*this, cuts, m_file, number);
   }
   void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
   void Abandon() override { m_tables.Clear(); }
@@ -131,38 +172,49 @@ class TCsvTableWriter final : public TTableWriter {
     if (m_separate) output.Write("\r\n");
     m_separate = true;
   }
-  std::function<void(std::string&)> Writer(TOutputFile& output) {
-    return [this, &output](std::string& text) {
+  std::function<void(TConverted<std::string>&)> Writer(TOutputFile& output) {
+    return [this, &output](TConverted<std::string>& table) {
       Separate(output);
-      output.Write(text);
+      if (table.Source) {
+        WriteCsvTableFrom(
+            table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
+            &table.Cuts);
+      }
+      output.Write(table.Value);
+      ReportCuts(*this, table.Cuts, m_file, table.Number);
     };
   }
 
   bool m_separate = false;
+  std::string m_file;
   TTableBatches<std::string> m_tables{CsvText};
 };
 
-// XLSX: a workbook per output with a sheet per table ("Table 1", ...), written straight into the run's
-// output, which takes its place only when the run succeeds.
+// XLSX: a workbook per output with a sheet per table, named after the table's number in the page
+// ("Table 2"), written straight into the run's output, which takes its place only when the run
+// succeeds.
 class TXlsxTableWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".xlsx"; }
-  void BeginOutput(TOutputFile& output, TOutputStart, const std::string&) override {
+  void BeginOutput(TOutputFile& output, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_output = &output;
-    m_tableCount = 0;
+    m_file = inputFile;
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
-  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) override {
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
+                  TOutputFile& output) override {
     if (!m_workbook) return;
     m_output = &output;
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, {pageCharset, trim}, Adder());
+      m_tables.Add(fragment, number, {pageCharset, trim}, Adder());
       return;
     }
     m_tables.Flush(Adder());
-    std::vector<TZipMember> sheets = MakeXlsxSheetsFrom(fragment, {pageCharset, trim});
-    Adder()(sheets);
+    TConverted<std::vector<TZipMember>> table;
+    table.Number = number;
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
+    Adder()(table);
   }
   void FinishOutput(TOutputFile& output) override {
     if (!m_workbook) return;
@@ -177,47 +229,54 @@ class TXlsxTableWriter final : public TTableWriter {
   }
 
  private:
-  std::function<void(std::vector<TZipMember>&)> Adder() {
-    return [this](std::vector<TZipMember>& sheets) { m_workbook->AddSheets("Table " + std::to_string(++m_tableCount), sheets); };
+  std::function<void(TConverted<std::vector<TZipMember>>&)> Adder() {
+    return [this](TConverted<std::vector<TZipMember>>& table) {
+      m_workbook->AddSheets("Table " + std::to_string(table.Number), table.Value);
+      ReportCuts(*this, table.Cuts, m_file, table.Number);
+    };
   }
 
   TOutputFile* m_output = nullptr;
+  std::string m_file;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
   TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
-  int m_tableCount = 0;
 };
 
 // XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
-// table's number. A run's sheets are made as its tables come but wait, compressed, until the run
-// succeeds; then they go into a workbook written beside the target, which takes the target's place
-// when the job ends well.
+// table's number in the page ("prices.html 2"). A run's sheets are made as its tables come but wait,
+// compressed, until the run succeeds; then they go into a workbook written beside the target, which
+// takes the target's place when the job ends well.
 class TJobWorkbookWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".xlsx"; }
   bool WritesAtJobEnd() const override { return true; }
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
     Abandon();
-    const std::size_t slash = inputFile.rfind('/');
-    m_file = slash == std::string::npos ? inputFile : inputFile.substr(slash + 1);
+    m_path = inputFile;
+    m_file = FileName(inputFile);
   }
-  void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile&) override {
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
+                  TOutputFile&) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, {pageCharset, trim}, Keeper());
+      m_tables.Add(fragment, number, {pageCharset, trim}, Keeper());
       return;
     }
     m_tables.Flush(Keeper());
-    m_run.push_back(MakeXlsxSheetsFrom(fragment, {pageCharset, trim}));
+    TConverted<std::vector<TZipMember>> table;
+    table.Number = number;
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
+    Keeper()(table);
   }
   void FinishOutput(TOutputFile&) override {
     m_tables.Flush(Keeper());
     const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
-    for (std::size_t k = 0; k < m_run.size(); ++k) {
+    for (TConverted<std::vector<TZipMember>>& table : m_run) {
       // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
       std::string number(1, ' ');
-      number.append(std::to_string(k + 1));
+      number.append(std::to_string(table.Number));
       std::string name = file.left(31 - static_cast<qsizetype>(number.size())).toStdString();
       name.append(number);
-      Workbook().AddSheets(name, m_run[k]);
+      Workbook().AddSheets(name, table.Value);
     }
     m_run.clear();
   }
@@ -246,8 +305,11 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::string Target;
 
  private:
-  std::function<void(std::vector<TZipMember>&)> Keeper() {
-    return [this](std::vector<TZipMember>& sheets) { m_run.push_back(std::move(sheets)); };
+  std::function<void(TConverted<std::vector<TZipMember>>&)> Keeper() {
+    return [this](TConverted<std::vector<TZipMember>>& table) {
+      ReportCuts(*this, table.Cuts, m_path, table.Number);
+      m_run.push_back(std::move(table));
+    };
   }
   TXlsxWorkbook& Workbook() {
     if (!m_workbook) {
@@ -264,7 +326,8 @@ class TJobWorkbookWriter final : public TTableWriter {
   }
 
   TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
-  std::vector<std::vector<TZipMember>> m_run;
+  std::vector<TConverted<std::vector<TZipMember>>> m_run;
+  std::string m_path;
   std::string m_file;
   TOutputFile m_output;
   std::unique_ptr<TXlsxWorkbook> m_workbook;

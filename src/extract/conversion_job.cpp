@@ -147,13 +147,13 @@ class TTableStreamer final : public TFragmentSink {
         m_writer->Push(std::move(text));
         text.clear();
       } else {
-        m_job.WriteTable(text, m_output);
+        m_job.WriteTable(text, index, m_output);
       }
       return true;
     }
     if (m_ascending) {
       if (m_next < m_order.size() && m_order[m_next] == index) {
-        m_job.WriteTable(text, m_output);
+        m_job.WriteTable(text, index, m_output);
         ++m_next;
       }
       return m_next < m_order.size();
@@ -163,7 +163,7 @@ class TTableStreamer final : public TFragmentSink {
       while (m_next < m_order.size()) {
         const auto held = m_held.find(m_order[m_next]);
         if (held == m_held.end()) break;
-        m_job.WriteTable(held->second, m_output);
+        m_job.WriteTable(held->second, held->first, m_output);
         if (--m_uses[held->first] == 0) {
           m_uses.erase(held->first);
           m_held.erase(held);
@@ -327,6 +327,12 @@ void TConversionJob::ConvertFile() {
   m_pageCharset.clear();
   m_outputPath.clear();
   m_tableWriter = m_host.TableWriter();
+  if (m_tableWriter) {
+    m_tableWriter->Notice = [this](const std::string& line) {
+      Log(line);
+      m_host.ReportNotice(line);
+    };
+  }
   m_runOutputBegun = false;
   TOutputFile& output = m_output;
   try {
@@ -382,7 +388,7 @@ void TConversionJob::ConvertFile() {
     if (!OpenOutputFile(output)) return;
     if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
-      for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], output);
+      for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], index, output);
     } else if (order.every || !order.indices.empty()) {
       passes.Rewind();
       StreamTables(passes, order, output);
@@ -448,7 +454,9 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
 void TConversionJob::CallPreview() {
   m_selectedTables.clear();
   TTableChoice choice = m_host.ChooseTables(m_tableFragments);
-  for (std::string& fragment : m_tableFragments) JoinFragmentLines(fragment);
+  // The ".xls" rows are cut from the joined lines; the other formats read the tables as the page has them.
+  if (!m_tableWriter)
+    for (std::string& fragment : m_tableFragments) JoinFragmentLines(fragment);
   m_selectedTables = std::move(choice.Selection);
   // A cancelled choice is never remembered: the next file asks again.
   m_rememberSelection = choice.Remember && !m_selectedTables.empty();
@@ -538,12 +546,17 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   // Tables written beside the scan wait in a queue of about this size.
   constexpr std::size_t kQueueBytes = std::size_t{4} << 20;
   std::optional<TBackgroundWriter> writer;
-  // A small file is over before a thread would pay for itself.
+  // A small file is over before a thread would pay for itself. Every table goes to the thread, in the
+  // page's order, which numbers them.
   if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
-    writer.emplace([this, &output](const std::string& text) { WriteTable(text, output); }, kQueueBytes);
+    writer.emplace(
+        [this, &output, index = std::size_t{0}](const std::string& text) mutable { WriteTable(text, index++, output); },
+        kQueueBytes);
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
+  // The ".xls" rows are cut from the joined lines; the other formats read the tables as the page has them.
+  if (m_tableWriter) scanner.SetLineBreaks(TLineBreaks::Kept);
   scanner.SetPendingLimit(pendingLimit);
   scanner.ScanAll(
       [this, &input](char* buffer, std::size_t size) {
@@ -601,10 +614,10 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
   return true;
 }
 
-void TConversionJob::WriteTable(std::string_view fragment, TOutputFile& output) {
+void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output) {
   if (m_tableWriter) {
     CheckStop();
-    m_tableWriter->WriteTable(fragment, m_pageCharset, m_host.TrimCellValues(), output);
+    m_tableWriter->WriteTable(fragment, index + 1, m_pageCharset, m_host.TrimCellValues(), output);
     return;
   }
   const TCellTrimming trimming = m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep;

@@ -91,7 +91,8 @@ class TConversionJob {
   // beside: an every-table order may be written on a thread of its own while the scan goes on.
   bool StreamTables(TRunInput& input, const TTableOrder& order, TOutputFile& output, std::size_t pendingLimit = 0,
                     bool beside = false);
-  void WriteTable(std::string_view fragment, TOutputFile& output);
+  // index: the fragment's position among the file's tables.
+  void WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
   void AbandonOutput(TOutputFile& output) noexcept;
   // The page's character-set declaration, read from the start of the input (which is rewound).

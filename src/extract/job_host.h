@@ -62,6 +62,9 @@ class TJobHost {
   // Worker or user-interface thread: a run failed; message names the file and the reason. The log has
   // it too; a host without a visible log shows it elsewhere.
   virtual void ReportFailure(std::string_view message) { static_cast<void>(message); }
+  // Worker, or the job's own writing thread: something the output had to leave out (a table cut to fit
+  // a sheet). The log has it too; a host without a visible log shows it elsewhere.
+  virtual void ReportNotice(std::string_view message) { static_cast<void>(message); }
 
   // User-interface thread: run TConversionJob::ConvertFile on the worker, then
   // TConversionJob::RunTerminated back on the user-interface thread.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,13 +22,20 @@ class TTableWriter {
   virtual std::string_view Extension() const = 0;
   // A run's output has been opened; inputFile is the run's input.
   virtual void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) = 0;
-  // One chosen table, in the order the tables are written; pageCharset is the page's character-set
-  // declaration (see PageCharsetDeclaration) and trim the "Trim Cell Values" setting.
-  virtual void WriteTable(std::string_view fragment, const std::string& pageCharset, bool trim, TOutputFile& output) = 0;
+  // One chosen table, in the order the tables are written, cut with its line breaks kept (a line break
+  // between two words is a space, and a PRE's lines are lines); number is its place among the page's
+  // tables, from 1; pageCharset is the page's character-set declaration (see PageCharsetDeclaration)
+  // and trim the "Trim Cell Values" setting.
+  virtual void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
+                          TOutputFile& output) = 0;
   // Before the output is committed: writes what the writer still holds.
   virtual void FinishOutput(TOutputFile& output) = 0;
   // The run's output is abandoned: what the writer holds goes.
   virtual void Abandon() = 0;
+
+  // Where the writer says what it had to leave out of a table to fit the format (one line each); set
+  // by the job. Called on the thread that writes.
+  std::function<void(const std::string& line)> Notice;
 
   // A writer that puts every file's tables into one file of its own, written when the job ends (a
   // workbook cannot be appended to): the job then opens no output file for its runs.

@@ -128,7 +128,20 @@ void THtmlReader::ReadReference(TReference& reference) {
       keep(m_ch, m_position);
     }
     if (length == 0) return;
-    const std::optional<char16_t> codePoint = LookupEntity(std::string_view(name, length));
+    std::optional<char16_t> codePoint = LookupEntity(std::string_view(name, length));
+    if (!codePoint && m_browserRules) {
+      // The longest Latin-1 name the name begins with, as browsers read "&notit;" (those names were
+      // once written without ";").
+      for (std::size_t prefix = length - 1; prefix >= 2 && !codePoint; --prefix) {
+        codePoint = LookupEntity(std::string_view(name, prefix));
+        if (codePoint && *codePoint > 0xFF) codePoint.reset();
+        if (codePoint) reference.PrefixLength = static_cast<int>(prefix);
+      }
+      if (!codePoint) return;
+      reference.Kind = TReference::TKind::Named;
+      reference.Value = *codePoint;
+      return;  // the rest of the name, and a ";" after it, are text
+    }
     if (!codePoint) return;
     reference.Kind = TReference::TKind::Named;
     reference.Value = *codePoint;
@@ -149,7 +162,10 @@ void THtmlReader::DecodeReferenceToToken(TokenObj& token, int codePage) {
     return;
   }
   const std::uint32_t value = reference.Value;
-  if (reference.Kind == TReference::TKind::Numeric && value >= 127 && value <= 159) {
+  if (m_browserRules && value < 32) {
+    const bool blank = value == '\t' || value == '\n' || value == '\f' || value == '\r';
+    token.Add(blank ? static_cast<char16_t>(value) : u'\xFFFD', index);
+  } else if (reference.Kind == TReference::TKind::Numeric && value >= 127 && value <= 159) {
     // Numbered as a byte of the code page, as pages written for it number them: &#150; is its dash.
     const char byte = static_cast<char>(value);
     token.AddConverted(std::string_view(&byte, 1), &index, codePage, m_converter);
@@ -165,12 +181,15 @@ void THtmlReader::DecodeReferenceToToken(TokenObj& token, int codePage) {
   } else {
     token.Add(static_cast<char16_t>(value), index);
   }
+  for (int k = 1 + reference.PrefixLength; reference.PrefixLength > 0 && k < reference.KeptCount; ++k)
+    token.Add(static_cast<unsigned char>(reference.Kept[k]), reference.KeptIndex[k]);
 }
 
 std::string THtmlReader::DecodeReferenceToText(int codePage) {
   TReference reference;
   ReadReference(reference);
-  const bool decoded = reference.Kind != TReference::TKind::NotDecoded &&
+  // A name that only begins with an entity's is not one in an attribute value: "?a=1&notify=2".
+  const bool decoded = reference.Kind != TReference::TKind::NotDecoded && reference.PrefixLength == 0 &&
                        // "?a=1&lang=en" in an address: a name without ";" is only taken for Latin-1.
                        !(reference.Kind == TReference::TKind::Named && !reference.Semicolon && reference.Value > 255);
   if (!decoded) return std::string(reference.Kept, static_cast<std::size_t>(reference.KeptCount));

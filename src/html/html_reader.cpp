@@ -159,7 +159,8 @@ void THtmlReader::NextRawCharSlowly() {
   SetCurrentChar(static_cast<char>(c));
   if (c == 0 && m_inComment) {
     m_inComment = false;  // a caller that reads on gets the end of the text, not this error again
-    throw THtmlParseError(kOpenCommentAtEnd);
+    // Browsers let the comment run to the end; the loops that skip it stop at the NUL of the end.
+    if (!m_browserRules) throw THtmlParseError(kOpenCommentAtEnd);
   }
 }
 
@@ -214,14 +215,15 @@ void THtmlReader::SkipMarkup() {
     NextRawChar();
   }
   if (matched == sizeof(kDoctype) - 1) m_doctype = true;
-  while (m_ch != '>') NextRawChar();
+  while (m_ch != '>' && m_ch != '\0') NextRawChar();
   m_inComment = false;
 }
 
 // From inside "<!--": up to "--" followed by any more dashes, spaces, line ends and one "!", then ">".
 void THtmlReader::SkipDashedComment() {
   for (;;) {
-    while (m_ch != '-') NextRawChar();
+    while (m_ch != '-' && m_ch != '\0') NextRawChar();
+    if (m_ch == '\0') break;  // the end of the text (browser rules; the viewer's have thrown)
     NextRawChar();
     if (m_ch != '-') continue;
     while (m_ch == '-') NextRawChar();
@@ -527,6 +529,8 @@ TDeclaredCharset DeclaredCharset(std::string_view declaration) {
     return result;
   }
   THtmlReader reader{std::string(declaration)};
+  // A declaration cut off inside a comment still declares what stands before it.
+  reader.SetRules(TReaderRules::Browser);
   reader.Start();
   for (; reader.Symbol() != TagSymbol::SymEof; reader.NextToken()) {
     if (reader.Symbol() != TagSymbol::SymMeta) continue;

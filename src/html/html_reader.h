@@ -50,6 +50,15 @@ struct THtmlReaderHandlers {
   int ProgressScale = 0;           // the document's progress scale (the viewer sets 75)
 };
 
+// How a few things that browsers have since settled are read: as the viewer has always read them, or as
+// browsers read them today (for the spreadsheet formats, whose cells read as a browser shows them):
+// - a numeric reference to a control character: "?" (a tab or line end: a space), or U+FFFD (a tab or
+//   line end: itself);
+// - a name that is no entity but begins with one of the Latin-1 names ("&notit;"): left as written, or
+//   that entity followed by the rest as text ("\u00ACit;"), in text only;
+// - a comment still open at the end of the text: THtmlParseError, or a comment up to the end.
+enum class TReaderRules { Viewer, Browser };
+
 // The text area control that the content of a TEXTAREA goes to, line by line.
 class TTextAreaContent {
  public:
@@ -167,6 +176,7 @@ class THtmlReader {
   TCodePageConverter& Converter() { return m_converter; }
   const std::string& Text() const { return m_text; }
 
+  void SetRules(TReaderRules rules) { m_browserRules = rules == TReaderRules::Browser; }
   // Plain-text documents: "<!" and "<%" are not recognised.
   void SetRawContent(bool on) { m_rawContent = on; }
   // The link pre-scan: text is consumed but not collected, and no ids are registered.
@@ -204,6 +214,8 @@ class THtmlReader {
     std::uint32_t Value = 0;
     bool Semicolon = false;
     int Index = 0;  // of the "&"
+    // A Latin-1 name that begins a longer name: its length; the rest of the name stays text.
+    int PrefixLength = 0;
     // The characters read while the reference was not decoded, each with its index.
     char Kept[12] = {};
     int KeptIndex[12] = {};
@@ -250,6 +262,7 @@ class THtmlReader {
   bool m_inMarkup = false;  // skipping a comment or directive: "<!" is not recognised again inside
   bool m_rawContent = false;
   bool m_scanOnly = false;
+  bool m_browserRules = false;
   bool m_reportProgress = false;
 
   TagSymbol m_symbol = TagSymbol::SymEof;

@@ -61,7 +61,7 @@ void AppendCsvTable(const TSheetTable& table, std::string& out) {
 }
 
 void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write) {
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts) {
   constexpr std::size_t kCellsAtATime = 4096;
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   std::vector<TSheetCell> cells;
@@ -85,6 +85,7 @@ void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
   }
   rows.WriteRowsBefore(reader.Rows());
   write(out);
+  if (cuts) *cuts = reader.Cuts();
 }
 
 }  // namespace corvane

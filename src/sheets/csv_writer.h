@@ -18,7 +18,8 @@ void AppendCsvTable(const TSheetTable& table, std::string& out);
 // The same for the table read from fragment, holding only a few of its cells at a time and handing the
 // text to write a piece at a time: for a table too large to hold whole. The fragment is read twice,
 // the first time for the grid's width.
+// cuts (when given) gets what the table lost.
 void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write);
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts = nullptr);
 
 }  // namespace corvane

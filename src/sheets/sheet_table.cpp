@@ -3,12 +3,15 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <string>
 
 #include "html/attribute_list.h"
+#include "html/char_collection.h"
 #include "html/html_reader.h"
+#include "sheets/xlsx_workbook.h"
 
 namespace corvane {
 
@@ -16,22 +19,52 @@ namespace {
 
 using S = TagSymbol;
 
-// The reader, in the page's character set unless the fragment declares its own.
+// The reader, in the page's character set unless the fragment declares its own, by the rules browsers
+// read a page with today.
 class TFragmentReader final : public THtmlReader {
  public:
   TFragmentReader(std::string text, const TDeclaredCharset& page) : THtmlReader(std::move(text)) {
+    SetRules(TReaderRules::Browser);
     if (page.Utf8) SetCurrentUtf8();
     else if (page.CharSet) SetCurrentCharSet(*page.CharSet);
   }
+  int CodePage() const { return CurrentCodePage(); }
 };
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// The text the reader reads: from the fragment's first "<table", its own (the scanner leaves the text
+// of an enclosing table's row or cell before it), without NUL bytes, which a browser drops from text.
+std::string TableText(std::string_view fragment) {
+  constexpr std::string_view kTable = "<table";
+  std::size_t start = 0;
+  for (std::size_t at = fragment.find('<'); at != std::string_view::npos; at = fragment.find('<', at + 1)) {
+    std::size_t k = 1;
+    while (k < kTable.size() && at + k < fragment.size() && AsciiLower(fragment[at + k]) == kTable[k]) ++k;
+    if (k == kTable.size()) {
+      start = at;
+      break;
+    }
+  }
+  std::string text;
+  text.reserve(fragment.size() - start);
+  for (std::size_t at = start; at < fragment.size();) {
+    const std::size_t nul = fragment.find('\0', at);
+    const std::size_t end = nul == std::string_view::npos ? fragment.size() : nul;
+    text.append(fragment.substr(at, end - at));
+    at = end + 1;
+  }
+  return text;
+}
 
 bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
 
 bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c == 0xA0 || c < 0x20 || c == 0x7F)); }
 
 // Builds the text of one cell: runs of white space become one space, line breaks end lines, and each
-// line loses the spaces at its ends. Lines are kept in one string, each ended by "\n". The buffer is
-// kept from cell to cell, so that a cell costs one allocation, that of its text.
+// line loses the spaces at its ends; preformatted text keeps its spaces and line ends. Lines are kept
+// in one string, each ended by "\n". The buffer is kept from cell to cell, so that a cell costs one
+// allocation, that of its text.
 class TCellText {
  public:
   void Add(const std::vector<char16_t>& chars) {
@@ -46,30 +79,56 @@ class TCellText {
       m_lineHasText = true;
     }
   }
+  // Preformatted text: every space stays, even at the cell's ends; a line end ends a line.
+  void AddPreformatted(const std::vector<char16_t>& chars) {
+    for (const char16_t c : chars) {
+      if (c == u'\n' || c == u'\r') {
+        LineEnd();
+        continue;
+      }
+      if (m_space && m_lineHasText) m_text.push_back(u' ');
+      m_space = false;
+      if (m_keptFrom == std::u16string::npos) m_keptFrom = m_text.size();
+      m_text.push_back(c == u'\f' ? u' ' : c);
+      m_keptTo = m_text.size();
+      m_lineHasText = true;
+    }
+  }
   // BR: always a line; the end or start of a block: a line only when text stands before it.
   void Break(bool always) {
     m_space = false;
-    if (always || m_lineHasText) {
-      m_text.push_back(u'\n');
-      m_lineHasText = false;
-    }
+    if (always || m_lineHasText) LineEnd();
   }
-  // The text, without the empty lines blocks left at its end, trimmed.
+  // The text, without the empty lines blocks left at its ends, trimmed (preformatted spaces stay
+  // unless trim is set).
   QString Take(bool trim) {
-    m_space = false;
-    m_lineHasText = false;
     std::size_t begin = 0, end = m_text.size();
-    while (begin < end && IsTrimmed(m_text[begin], trim)) ++begin;
-    while (end > begin && IsTrimmed(m_text[end - 1], trim)) --end;
+    const std::size_t keptFrom = trim ? end : std::min(m_keptFrom, end);
+    while (begin < keptFrom && IsTrimmed(m_text[begin], trim)) ++begin;
+    const std::size_t keptTo = trim ? begin : std::max(m_keptTo, begin);
+    while (end > keptTo && IsTrimmed(m_text[end - 1], trim)) --end;
     QString text(reinterpret_cast<const QChar*>(m_text.data() + begin), static_cast<qsizetype>(end - begin));
     m_text.clear();
+    m_space = false;
+    m_lineHasText = false;
+    m_keptFrom = std::u16string::npos;
+    m_keptTo = 0;
     return text;
   }
 
  private:
+  void LineEnd() {
+    m_space = false;
+    m_text.push_back(u'\n');
+    m_lineHasText = false;
+  }
+
   std::u16string m_text;
   bool m_space = false;
   bool m_lineHasText = false;
+  // The preformatted characters' range, which trimming leaves alone.
+  std::size_t m_keptFrom = std::u16string::npos;
+  std::size_t m_keptTo = 0;
 };
 
 bool IsBlock(S symbol) {
@@ -86,20 +145,37 @@ bool IsBlock(S symbol) {
 }
 
 // Places cells on the grid, past the places that row spans from above hold: for each column, the row
-// below the last one a span holds.
+// below the last one a span holds. A row group's end cuts the spans that reach past it.
 class TGrid {
  public:
   void NewRow() {
     ++m_row;
     m_column = 0;
   }
-  // The cell's place, the first free column of the current row; none past the sheet's last column.
-  std::optional<TSheetCell> Place(int rowSpan, int columnSpan) {
+  // The current row's last: every span is cut there.
+  void EndRowGroup() {
+    for (int& until : m_takenUntil) until = std::min(until, m_row + 1);
+  }
+  // The cell's place, the first free column of the current row; none past the sheet's last column
+  // (counted in cuts) or past the grid's budget (Full).
+  std::optional<TSheetCell> Place(int rowSpan, int columnSpan, TSheetCuts& cuts) {
     if (m_row < 0) NewRow();
     while (m_column < static_cast<int>(m_takenUntil.size()) && m_takenUntil[static_cast<std::size_t>(m_column)] > m_row)
       ++m_column;
-    if (m_column >= kMaxColumns) return std::nullopt;
+    if (m_column >= kMaxColumns) {
+      ++cuts.CellsPastLastColumn;
+      return std::nullopt;
+    }
     columnSpan = std::min(columnSpan, kMaxColumns - m_column);
+    // The grid's places count the rows begun, since a row span ends with its row group at the latest.
+    const long long rows = m_row + 1;
+    const long long mostColumns = kMaxTablePlaces / rows;
+    if (std::max(m_columns, m_column + 1) > mostColumns) {
+      m_full = true;
+      cuts.RowsFrom = m_row;
+      return std::nullopt;
+    }
+    columnSpan = static_cast<int>(std::min<long long>(columnSpan, mostColumns - m_column));
     // A column span stops at a place a row span from above holds: cells never overlap on a sheet,
     // where two merged ranges may not share a place.
     for (int c = m_column + 1; c < m_column + columnSpan && c < static_cast<int>(m_takenUntil.size()); ++c) {
@@ -117,10 +193,16 @@ class TGrid {
       m_takenUntil.resize(static_cast<std::size_t>(m_column + columnSpan), 0);
     for (int c = m_column; c < m_column + columnSpan; ++c) m_takenUntil[static_cast<std::size_t>(c)] = m_row + rowSpan;
     m_column += columnSpan;
-    m_rows = std::max(m_rows, m_row + rowSpan);
     m_columns = std::max(m_columns, m_column);
     return cell;
   }
+  // The cell's span cut at the current row: where its row group ends.
+  void CutAtCurrentRow(TSheetCell& cell) const { cell.RowSpan = std::min(cell.RowSpan, m_row + 1 - cell.Row); }
+  // Whether every row the cell spans has begun: its span can no longer be cut.
+  bool Settled(const TSheetCell& cell) const { return cell.Row + cell.RowSpan <= m_row + 1; }
+  // A cell handed over: the grid's rows reach its last.
+  void Count(const TSheetCell& cell) { m_rows = std::max(m_rows, cell.Row + cell.RowSpan); }
+  bool Full() const { return m_full; }
   int Rows() const { return m_rows; }
   int Columns() const { return m_columns; }
 
@@ -130,6 +212,7 @@ class TGrid {
   int m_column = 0;
   int m_rows = 0;
   int m_columns = 0;
+  bool m_full = false;
 };
 
 int SpanOf(const TAttributeList& attributes, S symbol, int most) {
@@ -137,19 +220,89 @@ int SpanOf(const TAttributeList& attributes, S symbol, int most) {
   return span ? std::clamp(span->Value, 1, most) : 1;
 }
 
+// ROWSPAN=0 spans to the end of its row group, which cuts every span at the latest.
+int RowSpanOf(const TAttributeList& attributes) {
+  const TAttribute* span = attributes.Find(S::SymRowspan);
+  if (!span) return 1;
+  // Only a value that reads as a number is 0: one that is no number leaves the default.
+  const std::size_t digit = span->Text.find_first_not_of(" \t\r\n\f+-");
+  const bool zero =
+      span->Value == 0 && digit != std::string::npos && span->Text[digit] >= '0' && span->Text[digit] <= '9';
+  return zero ? kMaxRowSpan : std::clamp(span->Value, 1, kMaxRowSpan);
+}
+
+// Cells whose row span may yet be cut wait, with every cell after them, until it is settled; past this
+// many waiting cells the first goes on with the rows begun, so that memory stays bounded.
+constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
+
 }  // namespace
 
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
-      : Reader(std::string(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim) {
+      : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim) {
     Reader.Start();
   }
 
   void EndCell(std::vector<TSheetCell>& cells) {
     if (!InCell) return;
     Current.Text = Text.Take(Trim);
-    cells.push_back(std::move(Current));
     InCell = false;
+    PreDepth = 0;
+    if (Waiting.empty() && Grid.Settled(Current)) {
+      // Most cells: nothing waits before them and their span is settled.
+      Grid.Count(Current);
+      cells.push_back(std::move(Current));
+      return;
+    }
+    Waiting.push_back(std::move(Current));
+    HandOver(cells);
+  }
+
+  // Hands over, in reading order, the cells whose spans are settled.
+  void HandOver(std::vector<TSheetCell>& cells) {
+    while (!Waiting.empty() && (Grid.Settled(Waiting.front()) || Waiting.size() > kMostWaitingCells)) {
+      // One that cannot wait longer spans the rows begun: its column stays reserved to the group's end.
+      if (!Grid.Settled(Waiting.front())) Grid.CutAtCurrentRow(Waiting.front());
+      Grid.Count(Waiting.front());
+      cells.push_back(std::move(Waiting.front()));
+      Waiting.pop_front();
+    }
+  }
+
+  void EndRowGroup(std::vector<TSheetCell>& cells) {
+    for (TSheetCell& cell : Waiting) Grid.CutAtCurrentRow(cell);
+    Grid.EndRowGroup();
+    HandOver(cells);
+  }
+
+  void End(std::vector<TSheetCell>& cells) {
+    EndCell(cells);
+    EndRowGroup(cells);
+    Ended = true;
+  }
+
+  // Preformatted text up to the next tag, read by characters so that its spaces and line ends stay.
+  void ReadPreformatted() {
+    const int codePage = Reader.CodePage();
+    auto flush = [&] {
+      if (!PreBytes.Empty()) AddBytesToToken(PreToken, PreBytes, codePage, Reader.Converter());
+      PreBytes.Clear();
+    };
+    PreToken.Clear();
+    for (char c; (c = Reader.RawChar()) != '\0' && c != '<';) {
+      if (c == '&') {
+        flush();
+        Reader.DecodeReferenceToToken(PreToken, codePage);
+        continue;
+      }
+      // A line end right after the PRE's start tag is not the PRE's.
+      if (!(c == '\r' && PreStart)) PreBytes.Add(c, Reader.Position());
+      PreStart = false;
+      Reader.NextChar();
+    }
+    flush();
+    PreStart = false;
+    Text.AddPreformatted(PreToken.Chars());
   }
 
   // Takes the current token, then moves to the next.
@@ -167,17 +320,28 @@ struct TSheetTableReader::TState {
         if (Depth > 1 && InCell) Text.Break(false);
         if (--Depth <= 0) EndCell(cells);
         break;
+      case S::SymThead:
+      case S::SymTbody:
+      case S::SymTfoot:
+      case S::SymTheadEnd:
+      case S::SymTbodyEnd:
+      case S::SymTfootEnd:
+        if (Depth > 1) break;
+        EndCell(cells);
+        EndRowGroup(cells);
+        break;
       case S::SymTr:
         if (Depth > 1) break;
         EndCell(cells);
         Grid.NewRow();
+        HandOver(cells);
         break;
       case S::SymTd:
       case S::SymTh:
         if (Depth > 1) break;
         EndCell(cells);
-        if (std::optional<TSheetCell> cell = Grid.Place(SpanOf(Reader.Attributes(), S::SymRowspan, kMaxRowSpan),
-                                                        SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan))) {
+        if (std::optional<TSheetCell> cell = Grid.Place(
+                RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
           Current = std::move(*cell);
           InCell = true;
         }
@@ -189,6 +353,17 @@ struct TSheetTableReader::TState {
         break;
       case S::SymBr:
         if (InCell) Text.Break(true);
+        break;
+      case S::SymPre:
+        if (!InCell) break;
+        Text.Break(false);
+        ++PreDepth;
+        PreStart = true;
+        break;
+      case S::SymPreEnd:
+        if (!InCell) break;
+        Text.Break(false);
+        PreDepth = std::max(PreDepth - 1, 0);
         break;
       case S::SymMeta:
         // A declaration in the table itself counts from there on, as it does in the viewer.
@@ -203,6 +378,7 @@ struct TSheetTableReader::TState {
         if (InCell && IsBlock(symbol)) Text.Break(false);
         break;
     }
+    if (PreDepth > 0 && InCell && symbol != S::SymText) ReadPreformatted();
     Reader.NextToken();
   }
 
@@ -211,9 +387,15 @@ struct TSheetTableReader::TState {
   TGrid Grid;
   TCellText Text;
   TSheetCell Current;
+  std::deque<TSheetCell> Waiting;  // finished cells not yet handed over (see HandOver)
+  TSheetCuts Cuts;
+  TokenObj PreToken;
+  TCharCollection PreBytes;
   bool InCell = false;
   bool Ended = false;
-  int Depth = 0;  // TABLE elements open; the fragment's own is the first
+  int Depth = 0;     // TABLE elements open; the fragment's own is the first
+  int PreDepth = 0;  // PRE elements open in the current cell
+  bool PreStart = false;  // right after a PRE's start tag
 };
 
 TSheetTableReader::TSheetTableReader(std::string_view fragment, const TSheetReading& reading)
@@ -226,9 +408,10 @@ bool TSheetTableReader::Read(std::vector<TSheetCell>& cells, std::size_t count) 
   if (state.Ended) return false;
   const std::size_t goal = cells.size() + std::max<std::size_t>(count, 1);
   while (cells.size() < goal) {
-    if (state.Reader.Symbol() == S::SymEof) {
-      state.EndCell(cells);
-      state.Ended = true;
+    if (state.Reader.Symbol() == S::SymEof || state.Grid.Full()) {
+      // A table left out from a row on (see kMaxTablePlaces) loses the cell begun there too.
+      if (state.Grid.Full()) state.InCell = false;
+      state.End(cells);
       break;
     }
     state.Handle(cells);
@@ -239,6 +422,8 @@ bool TSheetTableReader::Read(std::vector<TSheetCell>& cells, std::size_t count) 
 int TSheetTableReader::Rows() const { return m_state->Grid.Rows(); }
 
 int TSheetTableReader::Columns() const { return m_state->Grid.Columns(); }
+
+const TSheetCuts& TSheetTableReader::Cuts() const { return m_state->Cuts; }
 
 std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table) {
   std::vector<const TSheetCell*> cells;
@@ -258,7 +443,24 @@ TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& readi
   }
   table.Rows = reader.Rows();
   table.Columns = reader.Columns();
+  table.Cuts = reader.Cuts();
   return table;
+}
+
+std::vector<std::string> DescribeCuts(const TSheetCuts& cuts, const std::string& table) {
+  std::vector<std::string> lines;
+  if (cuts.CellsPastLastColumn > 0)
+    lines.push_back(table + ": " + std::to_string(cuts.CellsPastLastColumn) +
+                    (cuts.CellsPastLastColumn == 1 ? " cell" : " cells") + " past column " +
+                    std::to_string(kMaxColumns) + " left out");
+  if (cuts.RowsFrom >= 0)
+    lines.push_back(table + ": left out from row " + std::to_string(cuts.RowsFrom + 1) +
+                    " on, where its grid would pass " + std::to_string(kMaxTablePlaces) + " places");
+  if (cuts.CellsShortened > 0)
+    lines.push_back(table + ": " + std::to_string(cuts.CellsShortened) +
+                    (cuts.CellsShortened == 1 ? " cell" : " cells") + " cut to " + std::to_string(kCellCharacters) +
+                    " characters, " + std::to_string(cuts.CharactersLeftOut) + " characters left out");
+  return lines;
 }
 
 }  // namespace corvane

@@ -19,11 +19,20 @@ struct TSheetCell {
   int ColumnSpan = 1;
 };
 
+// What was left out of a table so that it fits a sheet; DescribeCuts says it in words.
+struct TSheetCuts {
+  long long CellsPastLastColumn = 0;  // cells that begin past a sheet's last column
+  int RowsFrom = -1;                  // the row from which on the table was left out (see kMaxTablePlaces)
+  long long CellsShortened = 0;       // cells cut to a sheet cell's most characters (XLSX)
+  long long CharactersLeftOut = 0;    // and the characters cut from them
+};
+
 // A table read as a browser reads it: cells in reading order, on a grid Rows x Columns wide.
 struct TSheetTable {
   std::vector<TSheetCell> Cells;
   int Rows = 0;
   int Columns = 0;
+  TSheetCuts Cuts;
 };
 
 // How a table's text is read.
@@ -35,11 +44,14 @@ struct TSheetReading {
   bool Trim = false;
 };
 
-// Reads the table fragment (one TABLE element, as the table scanner cuts it out of a page) as a browser
-// does: a cell ends where the next cell or row begins, closing tags or not; tags are removed and
-// character references decoded; white space collapses, with BR and the ends of blocks as line breaks;
-// COLSPAN and ROWSPAN place the cells on the grid. The most a span may reach is bounded, so that a
-// hostile number never makes a huge grid.
+// Reads the table fragment (one TABLE element, as the table scanner cuts it out of a page, best with
+// its line breaks) as a browser does: reading starts at the fragment's first "<table" (text of an
+// enclosing table's row may stand before it); a cell ends where the next cell or row begins, closing
+// tags or not; tags are removed and character references decoded; white space collapses, with BR and
+// the ends of blocks as line breaks, except in a PRE; COLSPAN and ROWSPAN place the cells on the grid,
+// a row span ending with its row group at the latest (ROWSPAN=0: with its row group). The most a span
+// may reach is bounded, and so is the grid (kMaxTablePlaces), so that hostile numbers never make a
+// huge one. Markup that is not well formed never fails a table.
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading);
 
 // The table's cells by row, then by column: the order the writers take them in. A table read by
@@ -61,6 +73,8 @@ class TSheetTableReader {
   // The grid's size so far; the table's once Read has returned false.
   int Rows() const;
   int Columns() const;
+  // What was left out so far; all of it once Read has returned false.
+  const TSheetCuts& Cuts() const;
 
  private:
   struct TState;
@@ -72,5 +86,12 @@ inline constexpr int kMaxColumnSpan = 1000;
 inline constexpr int kMaxRowSpan = 65534;
 // A sheet's columns; cells beyond are left out.
 inline constexpr int kMaxColumns = 16384;
+// The most places (rows times columns) a table's grid may take: a table that would take more is left
+// out from the row of the first cell that would pass it.
+inline constexpr long long kMaxTablePlaces = 50'000'000;
+
+// What cuts says, one line for each kind of cut, each beginning with table (such as "page.html, table
+// 2"); none when nothing was cut.
+std::vector<std::string> DescribeCuts(const TSheetCuts& cuts, const std::string& table);
 
 }  // namespace corvane

@@ -149,7 +149,8 @@ class TPartWriter {
 // One sheet of a table: its rows from firstRow to lastRow.
 class TSheetPart {
  public:
-  TSheetPart(std::size_t sizeHint, int firstRow, int lastRow) : m_part(sizeHint), m_firstRow(firstRow), m_lastRow(lastRow) {
+  TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts)
+      : m_part(sizeHint), m_firstRow(firstRow), m_lastRow(lastRow), m_cuts(cuts) {
     m_part.Text.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
     m_part.Text.append("<sheetData>");
   }
@@ -190,6 +191,10 @@ class TSheetPart {
       // A character's two halves stay together when the text is cut.
       qsizetype length = std::min<qsizetype>(text.size(), kCellCharacters);
       if (length < text.size() && text[length - 1].isHighSurrogate()) --length;
+      if (length < text.size()) {
+        ++m_cuts.CellsShortened;
+        m_cuts.CharactersLeftOut += text.size() - length;
+      }
       xml.append("\" t=\"inlineStr\"><is><t");
       // Spreadsheets drop white space at either end of a text unless told to keep it.
       if (IsSpace(text[0]) || IsSpace(text[length - 1])) xml.append(" xml:space=\"preserve\"");
@@ -223,14 +228,15 @@ class TSheetPart {
   int m_openRow = -1;
   std::string m_merges;
   long long m_mergeCount = 0;
+  TSheetCuts& m_cuts;
 };
 
 // Puts a table's cells, given in reading order, on sheets of rowsPerSheet rows.
 class TSheetsBuilder {
  public:
-  TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint)
-      : m_rowsPerSheet(std::clamp(rowsPerSheet, 1, kSheetRows)), m_sizeHint(sizeHint),
-        m_part(std::in_place, sizeHint, 0, m_rowsPerSheet - 1) {}
+  TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint, TSheetCuts& cuts)
+      : m_rowsPerSheet(std::clamp(rowsPerSheet, 1, kSheetRows)), m_sizeHint(sizeHint), m_cuts(cuts),
+        m_part(std::in_place, sizeHint, 0, m_rowsPerSheet - 1, cuts) {}
 
   void Add(const TSheetCell& cell) {
     if (cell.Column >= kSheetColumns) return;
@@ -239,7 +245,7 @@ class TSheetsBuilder {
       m_sheets.push_back(m_part->Finish());
       const int firstRow = cell.Row - cell.Row % m_rowsPerSheet;
       m_lastRow = firstRow + (m_rowsPerSheet - 1);
-      m_part.emplace(m_sizeHint, firstRow, m_lastRow);
+      m_part.emplace(m_sizeHint, firstRow, m_lastRow, m_cuts);
     }
     m_part->Add(cell);
   }
@@ -251,6 +257,7 @@ class TSheetsBuilder {
  private:
   int m_rowsPerSheet;
   std::size_t m_sizeHint;
+  TSheetCuts& m_cuts;
   int m_lastRow = m_rowsPerSheet - 1;
   std::optional<TSheetPart> m_part;
   std::vector<TZipMember> m_sheets;
@@ -258,22 +265,33 @@ class TSheetsBuilder {
 
 }  // namespace
 
-std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet) {
-  TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48);
+std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet, TSheetCuts* cuts) {
+  TSheetCuts found = table.Cuts;
+  TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48, found);
   for (const TSheetCell* cell : CellsInGridOrder(table)) sheets.Add(*cell);
-  return sheets.Finish();
+  std::vector<TZipMember> made = sheets.Finish();
+  if (cuts) *cuts = found;
+  return made;
 }
 
-std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading, int rowsPerSheet) {
+std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading, int rowsPerSheet,
+                                           TSheetCuts* cuts) {
   constexpr std::size_t kCellsAtATime = 4096;
-  TSheetsBuilder sheets(rowsPerSheet, fragment.size());
+  TSheetCuts shortened;
+  TSheetsBuilder sheets(rowsPerSheet, fragment.size(), shortened);
   TSheetTableReader reader(fragment, reading);
   std::vector<TSheetCell> cells;
   while (reader.Read(cells, kCellsAtATime)) {
     for (const TSheetCell& cell : cells) sheets.Add(cell);
     cells.clear();
   }
-  return sheets.Finish();
+  std::vector<TZipMember> made = sheets.Finish();
+  if (cuts) {
+    *cuts = reader.Cuts();
+    cuts->CellsShortened = shortened.CellsShortened;
+    cuts->CharactersLeftOut = shortened.CharactersLeftOut;
+  }
+  return made;
 }
 
 TXlsxWorkbook::TXlsxWorkbook(TZipWriter::TSink sink) : m_zip(std::move(sink)) {}

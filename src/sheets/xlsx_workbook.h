@@ -22,12 +22,13 @@ inline constexpr int kCellCharacters = 32767;
 // goes on as many sheets as it needs, rowsPerSheet rows each (a span is cut where its sheet ends).
 // Sheets are made independently of the workbook and of each other, so that several threads can make
 // them while one writes the workbook. Columns past a sheet's last, and the characters of a cell past
-// its most, are left out.
-std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet = kSheetRows);
+// its most, are left out; cuts (when given) gets what the table lost, in the reading and here.
+std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet = kSheetRows,
+                                       TSheetCuts* cuts = nullptr);
 // The same for the table read from fragment, holding only a few of its cells at a time: for a table
 // too large to hold whole.
 std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading,
-                                           int rowsPerSheet = kSheetRows);
+                                           int rowsPerSheet = kSheetRows, TSheetCuts* cuts = nullptr);
 
 // A workbook written as an XLSX file through sink, one sheet after another as they are added: the sheets
 // are not held, so that a workbook of millions of cells takes little memory. What the sink throws goes

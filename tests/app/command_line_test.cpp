@@ -443,6 +443,82 @@ TEST_F(CommandLineTest, LargeTableAmongSmallOnesInCsvAndXlsx) {
             "1 ('', 'small 3')\n");
 }
 
+TEST_F(CommandLineTest, CsvAndXlsxReadTablesWithThePagesLineBreaksInEveryMode) {
+  const std::string tables =
+      "<table><tr><td>always\navailable</td><td><pre>line 1\nline 2</pre></td></tr></table>\n"
+      "<table><tr><td><a>TVal1</a>\n, <a>TVal2</a></td></tr></table>\n"
+      "<table><tr><td><table><tr><td>1</td></tr></table></td></tr></table>\n"
+      "<table><tr><td>a<!-- x</td></tr></table>\n";
+  std::string padding;
+  for (int line = 0; line < 3000; ++line) padding += "<p>" + std::string(96, 'p') + "</p>\n";
+  const std::string page = temp.Write("page.html", tables);
+  const std::string large = temp.Write("large.html", padding + tables);  // written beside the scan
+  const std::string csv = "\xEF\xBB\xBF" "always available,\"line 1\nline 2\"\r\n\r\n\"TVal1 , TVal2\"\r\n\r\n1\r\n\r\na\r\n";
+  const std::vector<std::pair<std::vector<std::string>, fs::path>> modes = {
+      {{"convert", "--format", "csv", "-o", (dir / "o").string(), page}, dir / "o" / "page.html.csv"},
+      {{"convert", "-q", "--format", "csv", "-o", (dir / "q").string(), page}, dir / "q" / "page.html.csv"},
+      {{"convert", "-q", "--format", "csv", "-o", (dir / "q").string(), large}, dir / "q" / "large.html.csv"},
+      {{"convert", "-q", "--format", "csv", "-a", (dir / "all.csv").string(), page}, dir / "all.csv"},
+  };
+  for (const auto& [args, output] : modes) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(output), csv) << output;
+  }
+
+  // Sheets are named by the table's number in the page, whichever tables are written.
+  const std::string script = temp.Write("read.py",
+                                        "import openpyxl, sys\n"
+                                        "for sheet in openpyxl.load_workbook(sys.argv[1]).worksheets:\n"
+                                        "    print(sheet.title, [[c.value for c in row] for row in sheet.iter_rows()])\n");
+  auto read = [&](const fs::path& workbook) {
+    const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote(workbook.string()) + " >" +
+                                Quote((dir / "read").string()) + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return ReadFile(dir / "read");
+  };
+  Result r = Run({"convert", "-q", "--format", "xlsx", "-o", (dir / "x").string(), large});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read(dir / "x" / "large.html.xlsx"),
+            "Table 1 [['always available', 'line 1\\nline 2']]\nTable 2 [['TVal1 , TVal2']]\nTable 3 [[1]]\nTable 4 [['a']]\n");
+  r = Run({"convert", "-q", "--format", "xlsx", "--tables", "2,4", "-o", (dir / "x").string(), page});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read(dir / "x" / "page.html.xlsx"), "Table 2 [['TVal1 , TVal2']]\nTable 4 [['a']]\n");
+  r = Run({"convert", "-q", "--format", "xlsx", "--tables", "2", "-a", (dir / "all.xlsx").string(), page});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read(dir / "all.xlsx"), "page.html 2 [['TVal1 , TVal2']]\n");
+}
+
+TEST_F(CommandLineTest, WhatATableLosesToFitIsSaidOnStandardErrorAndInTheLog) {
+  std::string wide = "<table><tr><td>first</table>\n<table><tr>";
+  for (int k = 0; k < 16384 + 3; ++k) wide += "<td>x";
+  const std::string input = temp.Write("wide.html", wide + "</table>\n");
+  const std::string notice = input + ", table 2: 3 cells past column 16384 left out";
+  for (const std::string format : {"csv", "xlsx"}) {
+    Result r = Run({"convert", "--format", format, "-o", (dir / "o").string(), input});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "corvane: " + notice + "\n") << format;
+    EXPECT_NE(r.out.find("\n" + notice + "\n"), std::string::npos) << format;
+    r = Run({"convert", "-q", "--format", format, "-o", (dir / "o").string(), input});
+    EXPECT_EQ(r.err, "corvane: " + notice + "\n") << format;
+  }
+}
+
+TEST_F(CommandLineTest, CsvOfAGridFarLargerThanItsPageIsWrittenAsItIsRead) {
+  // 17 wide cells spanning 301 rows: almost five million places from a few kilobytes.
+  std::string page = "<table><tr><td>before</table>\n<table><tr>";
+  for (int k = 0; k < 17; ++k) page += "<td colspan=1000 rowspan=400>w";
+  for (int row = 1; row < 301; ++row) page += "<tr>";
+  page += "</table>\n<table><tr><td>after</table>\n";
+  std::string first;
+  for (int column = 0; column < 16384; ++column) first += std::string(column > 0 ? "," : "") + (column % 1000 == 0 ? "w" : "");
+  std::string grid = first + "\r\n";
+  for (int row = 1; row < 301; ++row) grid += std::string(16383, ',') + "\r\n";
+  const Result r = Run({"convert", "-q", "--format", "csv", "-o", (dir / "o").string(), temp.Write("wide.html", page)});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir / "o" / "wide.html.csv") == "\xEF\xBB\xBF" "before\r\n\r\n" + grid + "\r\nafter\r\n");
+}
+
 TEST_F(CommandLineTest, HelpAndVersion) {
   const Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "extract/inline_job_host.h"
+#include "extract/table_writer.h"
 #include "support/temp_dir.h"
 
 namespace corvane {
@@ -66,6 +67,10 @@ class RecordingHost : public TInlineJobHost {
   void SetProgressPosition(int position) override { positions.push_back(position); }
   bool StopRequested() const override { return stopAfterLogLines != 0 && log.size() >= stopAfterLogLines; }
   void ReportFailure(std::string_view message) override { failures.emplace_back(message); }
+  std::vector<std::string> notices;
+  void ReportNotice(std::string_view message) override { notices.emplace_back(message); }
+  TTableWriter* writer = nullptr;
+  TTableWriter* TableWriter() override { return writer; }
 };
 
 // Files written past limit bytes fail with "File too large" while the object lives.
@@ -603,6 +608,62 @@ TEST_F(ConversionJobTest, OnePassOutputThatCannotBeCreatedStopsTheJob) {
                                      ": No such file or directory");
   EXPECT_EQ(onePassJob.FailedFiles(), std::vector<std::string>{a});
   EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+// Another format's writer: records each table it gets as "number:fragment", and reports a table that
+// says "cut" as cut.
+class RecordingTableWriter final : public TTableWriter {
+ public:
+  std::vector<std::string> tables;
+  std::string_view Extension() const override { return ".rec"; }
+  void BeginOutput(TOutputFile&, TOutputStart, const std::string&) override {}
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string&, bool, TOutputFile&) override {
+    tables.push_back(std::to_string(number) + ":" + std::string(fragment));
+    if (fragment.find("cut") != std::string_view::npos) Notice("table " + std::to_string(number) + " cut");
+  }
+  void FinishOutput(TOutputFile&) override {}
+  void Abandon() override {}
+};
+
+TEST_F(ConversionJobTest, OtherFormatsGetEachTableWithItsLineBreaksAndItsNumber) {
+  const std::string tables = "<table><tr><td>always\r\navailable</td></tr></table>\r\n<p>between</p>\n"
+                             "<table><tr><td><pre>a\r\n\r\nb</pre>cut</td></tr>\r\n</table>\r\n";
+  const std::string first = "<table><tr><td>always\navailable</td></tr></table>";
+  const std::string second = "<table><tr><td><pre>a\n\nb</pre>cut</td></tr>\n</table>";
+  std::string padding;
+  for (int line = 0; line < 3000; ++line) padding += "<p>" + std::string(96, 'p') + "</p>\n";
+  const std::string small = Write("small.html", tables);
+  // Past the size read into memory: the quiet single pass writes its tables on a thread of its own.
+  const std::string large = Write("large.html", padding + tables);
+  RecordingHost asking;  // the window: the user picks from the tables shown
+  asking.answers.push_back({{"1"}, false});
+  StreamingHost streaming;  // a choice known before the tables are read
+  streaming.selection = {"1", "0"};
+  OnePassHost onePass, onePassLarge;  // every table, unlogged
+  struct Case {
+    RecordingHost& host;
+    std::string file;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {asking, small, {"2:" + second}},
+      {streaming, small, {"2:" + second, "1:" + first}},
+      {onePass, small, {"1:" + first, "2:" + second}},
+      {onePassLarge, large, {"1:" + first, "2:" + second}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.size());
+    RecordingTableWriter writer;
+    c.host.writer = &writer;
+    c.host.outputPath = out.string() + "/";
+    TConversionJob otherJob(c.host);
+    otherJob.FileQueue().Add(c.file);
+    c.host.RunJob(otherJob);
+    EXPECT_EQ(writer.tables, c.expected);
+    EXPECT_EQ(c.host.notices, std::vector<std::string>{"table 2 cut"});
+    EXPECT_NE(std::find(c.host.log.begin(), c.host.log.end(), "table 2 cut"), c.host.log.end());
+    EXPECT_TRUE(c.host.failures.empty());
+  }
 }
 
 }  // namespace

@@ -71,11 +71,79 @@ TEST(SheetTable, ReadAsABrowserShowsIt) {
     const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
     EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
   }
+  // A row span ends with the table's rows, so CSV and XLSX give the same rows.
   const TSheetTable spans = ReadSheetTable("<table><tr><td rowspan=3>a<td>b<tr><td>c</table>", {});
-  EXPECT_EQ(spans.Rows, 3);
+  EXPECT_EQ(spans.Rows, 2);
   EXPECT_EQ(spans.Columns, 2);
   const TSheetTable hostile = ReadSheetTable("<table><tr><td colspan=99999999 rowspan=99999999>x<td colspan=9999>y</table>", {});
-  EXPECT_EQ(Cells(hostile), (std::vector<std::string>{"0,0[65534x1000]=x", "0,1000[1x1000]=y"}));
+  EXPECT_EQ(Cells(hostile), (std::vector<std::string>{"0,0[1x1000]=x", "0,1000[1x1000]=y"}));
+}
+
+TEST(SheetTable, ReadsWhatBrowsersShowWhereTheMarkupIsOdd) {
+  const TReadCase cases[] = {
+      // Line breaks of the page are spaces; a PRE keeps its lines and the spaces at its edges, but not
+      // the line end right after its start tag nor the one before its end.
+      {"<table><tr><td>always\navailable</td></tr></table>", {"0,0=always available"}},
+      {"<table><tr><td><a>TVal1</a>\n, <a>TVal2</a></td></tr></table>", {"0,0=TVal1 , TVal2"}},
+      {"<table><tr><td><pre>line 1\nline 2</pre></td></tr></table>", {"0,0=line 1|line 2"}},
+      {"<table><tr><td><pre>\n  two  spaces &amp;\n\n<b>bold</b> </pre>after</table>", {"0,0=  two  spaces &||bold |after"}},
+      {"<table><tr><td><pre>  x  </pre></table>", {"0,0=x"}, "", true},
+      // The fragment of an inner table begins with the outer table's row and cell.
+      {"<tr><td><table><tr><td>1</td></tr></table>", {"0,0=1"}},
+      {"<p>Intro</p><TABLE><tr><td>x</table>", {"0,0=x"}},
+      // NUL bytes are dropped; references to NUL and control characters are U+FFFD.
+      {std::string("<table><tr><td>a\0b\0\0</td><td>c</table>", 33), {"0,0=ab", "0,1=c"}},
+      {"<table><tr><td>&#0;&#1;&#x1F;x&#10;y</table>", {"0,0=\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbdx y"}},
+      // A Latin-1 name begins a longer one: it is decoded and the rest stays text.
+      {"<table><tr><td>&notit; &copy2024 &ampx &notin; &zzz;</table>",
+       {"0,0=\xc2\xacit; \xc2\xa9" "2024 &x \xe2\x88\x89 &zzz;"}},
+      // A comment still open at the end runs to the fragment's end; it fails nothing.
+      {"<table><tr><td>a<!-- x</td></tr></table>", {"0,0=a"}},
+      {"<table><tr><td>a<td>b<!DOCTYPE x", {"0,0=a", "0,1=b"}},
+      {"<table><tr><td>caf\xc3\xa9</table>", {"0,0=caf\xc3\xa9"}, "<meta charset=utf-8><meta <!-- charset=x>"},
+      // ROWSPAN=0 spans to the end of its row group; any span ends there at the latest.
+      {"<table><thead><tr><th rowspan=0>h<th>a<tr><td>b</thead><tbody><tr><td>c<td>d</table>",
+       {"0,0[2x1]=h", "0,1=a", "1,1=b", "2,0=c", "2,1=d"}},
+      {"<table><tr><td rowspan=0>a<td>b<tr><td>c<tr><td>d</table>", {"0,0[3x1]=a", "0,1=b", "1,1=c", "2,1=d"}},
+      {"<table><tbody><tr><td rowspan=3>a<td>b</tbody><tbody><tr><td>c</table>", {"0,0=a", "0,1=b", "1,0=c"}},
+      {"<table><tr><td rowspan=x>a<tr><td>b</table>", {"0,0=a", "1,0=b"}},
+  };
+  for (const TReadCase& c : cases) {
+    const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
+    EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
+  }
+}
+
+TEST(SheetTable, WhatATableLosesToFitASheetIsCountedAndSaid) {
+  std::string wide = "<table><tr>";
+  for (int k = 0; k < kMaxColumns + 6; ++k) wide += "<td>x";
+  const TSheetTable past = ReadSheetTable(wide, {});
+  EXPECT_EQ(past.Columns, kMaxColumns);
+  EXPECT_EQ(past.Cuts.CellsPastLastColumn, 6);
+  EXPECT_EQ(DescribeCuts(past.Cuts, "a.html, table 2"),
+            std::vector<std::string>{"a.html, table 2: 6 cells past column 16384 left out"});
+
+  // 16384 columns take the budget of places in 3051 rows: the rest of the table is left out.
+  std::string huge = "<table><tr>";
+  for (int k = 0; k < 17; ++k) huge += "<td colspan=1000>w";
+  for (int row = 1; row < 4000; ++row) huge += "<tr><td>" + std::to_string(row);
+  const TSheetTable cut = ReadSheetTable(huge, {});
+  EXPECT_EQ(cut.Rows, 3051);
+  EXPECT_EQ(static_cast<long long>(cut.Rows) * cut.Columns <= kMaxTablePlaces, true);
+  EXPECT_EQ(cut.Cells.back().Text, "3050");
+  EXPECT_EQ(DescribeCuts(cut.Cuts, "b.html, table 1"),
+            std::vector<std::string>{"b.html, table 1: left out from row 3052 on, where its grid would pass 50000000 places"});
+
+  // XLSX cells hold 32,767 characters.
+  TSheetTable longText = ReadSheetTable("<table><tr><td>" + std::string(40000, 'x') + "<td>" + std::string(32768, 'y') + "</table>", {});
+  TSheetCuts cuts;
+  MakeXlsxSheets(longText, kSheetRows, &cuts);
+  EXPECT_EQ(DescribeCuts(cuts, "c.html, table 3"),
+            std::vector<std::string>{"c.html, table 3: 2 cells cut to 32767 characters, 7234 characters left out"});
+  TSheetCuts streamedCuts;
+  MakeXlsxSheetsFrom("<table><tr><td>" + std::string(40000, 'x'), {}, kSheetRows, &streamedCuts);
+  EXPECT_EQ(streamedCuts.CharactersLeftOut, 7233);
+  EXPECT_TRUE(DescribeCuts(ReadSheetTable("<table><tr><td>x</table>", {}).Cuts, "d").empty());
 }
 
 TEST(CellValue, NumbersOnlyWhenTheyReadBackAsWritten) {
@@ -305,6 +373,24 @@ TEST(ZipWriter, ManyMembersGetZip64RecordsAndReadBack) {
       "print(len(z.namelist()), z.testzip(), z.read('m/69999'), len(z.read('big')), z.read('big')[29995:30005])\n",
       path);
   EXPECT_EQ(read, "70001 None b'hhhhhh' 3000000 b'2222233333'\n");
+}
+
+TEST(SheetWriters, CsvAndXlsxAgreeOnSpansPastTheTablesEnd) {
+  const TSheetTable table = ReadSheetTable("<table><tr><td rowspan=65534 colspan=2>a<td>b<tr><td>c</table>", {});
+  std::string csv;
+  AppendCsvTable(table, csv);
+  EXPECT_EQ(csv, "a,,b\r\n,,c\r\n");
+  test::TTempDir dir;
+  std::string bytes;
+  TXlsxWorkbook workbook([&](std::string_view piece) { bytes.append(piece); });
+  workbook.AddTable("T", table);
+  workbook.Close();
+  const std::string read = RunPython(
+      "import openpyxl, sys\n"
+      "sheet = openpyxl.load_workbook(sys.argv[1]).active\n"
+      "print(sheet.max_row, sorted(str(r) for r in sheet.merged_cells.ranges))\n",
+      dir.Write("t.xlsx", bytes));
+  EXPECT_EQ(read, "2 ['A1:B2']\n");
 }
 
 }  // namespace
