@@ -53,11 +53,11 @@ _corvane() {
         case $prev in
         -o | --output-dir) _corvane_folders ;;
         -a | --append)
-            _corvane_files '*.xls' '*.csv'
+            _corvane_files '*.xls' '*.csv' '*.jsonl'
             [[ -z $cur ]] && COMPREPLY+=(-)
             ;;
         --tables) _corvane_options all ;;
-        --format) _corvane_options xls xlsx csv ;;
+        --format) _corvane_options xls xlsx csv jsonl ;;
         *)
             if [[ $cur == -* ]]; then
                 _corvane_options -o --output-dir -a --append --format --trim --tables -q --quiet --help

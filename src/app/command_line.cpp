@@ -34,15 +34,15 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
 
 constexpr std::string_view kUsageHead =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
-    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q]\n"
-    "                  PATH...\n"
+    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]]\n"
+    "                  [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
@@ -65,11 +65,13 @@ constexpr std::string_view kConvertOptions =
     "                          the page has them; xlsx: a workbook NAME.EXT.xlsx per file with a sheet\n"
     "                          per table, or with -a one workbook with a sheet per table of every file,\n"
     "                          written when the job ends and only when it succeeded; csv: NAME.EXT.csv\n"
-    "                          with the tables one after another (or appended to FILE), UTF-8. Both\n"
-    "                          read each table as a browser shows it: tags removed, references\n"
-    "                          decoded, the page's code page read, white space collapsed, spans merged\n"
-    "                          (xlsx) or left empty (csv); plain numbers are numbers in xlsx, everything\n"
-    "                          else text\n"
+    "                          with the tables one after another (or appended to FILE), UTF-8; jsonl:\n"
+    "                          NAME.EXT.jsonl (or appended to FILE), UTF-8, a line per table:\n"
+    "                          {\"file\":PATH,\"table\":N,\"rows\":[[TEXT,...],...]}. All three read\n"
+    "                          each table as a browser shows it: tags removed, references decoded, the\n"
+    "                          page's code page read, white space collapsed, spans merged (xlsx) or left\n"
+    "                          empty (csv, jsonl); plain numbers are numbers in xlsx, everything else\n"
+    "                          text\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
@@ -202,7 +204,7 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
     } else if (name == "--format") {
       const std::string format = takeValue();
       const std::optional<TOutputFormat> known = OutputFormatNamed(format);
-      if (!known) throw TUsageError("--format takes xls, xlsx or csv");
+      if (!known) throw TUsageError("--format takes xls, xlsx, csv or jsonl");
       options.format = *known;
     } else if (name == "--tables") {
       const std::string tables = takeValue();

@@ -285,12 +285,14 @@ void TfrmMain::chkAppendFilesClick() { txtOutputCSVPath->clear(); }
 void TfrmMain::btnBrowseClick() {
   if (chkAppendFiles->isChecked()) {
     const auto format = static_cast<TOutputFormat>(cmbFormat->currentIndex());
-    const QString extension = format == TOutputFormat::Csv    ? kCsvExtension
-                              : format == TOutputFormat::Xlsx ? kWorkbookExtension
-                                                              : kExcelExtension;
-    const QString filter = format == TOutputFormat::Csv    ? kCsvFilter
-                           : format == TOutputFormat::Xlsx ? kWorkbookFilter
-                                                           : kExcelFilter;
+    const QString extension = format == TOutputFormat::Csv     ? kCsvExtension
+                              : format == TOutputFormat::Jsonl ? kJsonlExtension
+                              : format == TOutputFormat::Xlsx  ? kWorkbookExtension
+                                                               : kExcelExtension;
+    const QString filter = format == TOutputFormat::Csv     ? kCsvFilter
+                           : format == TOutputFormat::Jsonl ? kJsonlFilter
+                           : format == TOutputFormat::Xlsx  ? kWorkbookFilter
+                                                            : kExcelFilter;
     const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), filter);
     if (name.isEmpty()) return;
     txtOutputCSVPath->setText(FileExtension(name) == extension ? name : name + extension);

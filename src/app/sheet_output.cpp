@@ -10,6 +10,7 @@
 #include "extract/byte_file.h"
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
+#include "sheets/jsonl_writer.h"
 #include "sheets/xlsx_workbook.h"
 
 namespace corvane {
@@ -129,6 +130,14 @@ bool CsvText(const TSheetTable& table, std::string& text, TSheetCuts&) {
   return true;
 }
 
+// JSON Lines: a table's rows, made in a batch; the file and the table's number are written around them.
+// Like a CSV row, a JSON row holds every place of the grid.
+bool JsonRows(const TSheetTable& table, std::string& text, TSheetCuts&) {
+  if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
+  AppendJsonRows(table, text);
+  return true;
+}
+
 // The file's name without its folder.
 std::string FileName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -188,6 +197,59 @@ class TCsvTableWriter final : public TTableWriter {
   bool m_separate = false;
   std::string m_file;
   TTableBatches<std::string> m_tables{CsvText};
+};
+
+// JSON Lines: a line per table, one table after another; an append file is simply added to.
+class TJsonlTableWriter final : public TTableWriter {
+ public:
+  std::string_view Extension() const override { return ".jsonl"; }
+  void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
+    Abandon();
+    m_file = inputFile;
+  }
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
+                  TOutputFile& output) override {
+    if (!IsLargeTable(fragment)) {
+      m_tables.Add(fragment, number, {pageCharset, trim}, Writer(output));
+      return;
+    }
+    m_tables.Flush(Writer(output));
+    TSheetCuts cuts;
+    WriteLine(output, number, [&] {
+      WriteJsonRowsFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); }, &cuts);
+    });
+    ReportCuts(*this, cuts, m_file, number);
+  }
+  void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
+  void Abandon() override { m_tables.Clear(); }
+
+ private:
+  // Writes a table's line, writeRows writing its rows.
+  template <class TWriteRows>
+  void WriteLine(TOutputFile& output, std::size_t number, TWriteRows&& writeRows) {
+    std::string start;
+    AppendJsonlStart(m_file, number, start);
+    output.Write(start);
+    writeRows();
+    output.Write(kJsonlEnd);
+  }
+  std::function<void(TConverted<std::string>&)> Writer(TOutputFile& output) {
+    return [this, &output](TConverted<std::string>& table) {
+      WriteLine(output, table.Number, [&] {
+        if (!table.Source) {
+          output.Write(table.Value);
+          return;
+        }
+        WriteJsonRowsFrom(
+            table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
+            &table.Cuts);
+      });
+      ReportCuts(*this, table.Cuts, m_file, table.Number);
+    };
+  }
+
+  std::string m_file;
+  TTableBatches<std::string> m_tables{JsonRows};
 };
 
 // XLSX: a workbook per output with a sheet per table, named after the table's number in the page
@@ -339,6 +401,7 @@ std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
   if (name == "xls") return TOutputFormat::Xls;
   if (name == "xlsx") return TOutputFormat::Xlsx;
   if (name == "csv") return TOutputFormat::Csv;
+  if (name == "jsonl") return TOutputFormat::Jsonl;
   return std::nullopt;
 }
 
@@ -351,6 +414,7 @@ std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::s
       return writer;
     }
     case TOutputFormat::Csv: return std::make_unique<TCsvTableWriter>();
+    case TOutputFormat::Jsonl: return std::make_unique<TJsonlTableWriter>();
     case TOutputFormat::Xls: break;
   }
   return nullptr;

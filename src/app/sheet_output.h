@@ -9,8 +9,9 @@
 
 namespace corvane {
 
-// The output formats of a job: the ".xls" text (the job's own rows), CSV and XLSX.
-enum class TOutputFormat { Xls, Xlsx, Csv };
+// The output formats of a job: the ".xls" text (the job's own rows), XLSX, CSV and JSON Lines, in the
+// order of the window's choice.
+enum class TOutputFormat { Xls, Xlsx, Csv, Jsonl };
 
 std::optional<TOutputFormat> OutputFormatNamed(std::string_view name);
 

@@ -28,11 +28,14 @@ inline constexpr char kAppendFilesCaption[] = "A&ppend output to a single Excel 
 inline constexpr char kTrimCellValuesCaption[] = "&Trim Cell Values ";
 inline constexpr char kFormatLabel[] = "For&mat";
 // The output formats in the order of the choice, and the message for a workbook asked to append.
-inline constexpr const char* kFormatChoices[] = {"xls: tab-separated text", "xlsx: workbook", "csv: UTF-8, commas"};
+inline constexpr const char* kFormatChoices[] = {"xls: tab-separated text", "xlsx: workbook", "csv: UTF-8, commas",
+                                             "jsonl: JSON, a line per table"};
 inline constexpr char kWorkbookFilter[] = "Excel Workbook (*.xlsx)";
 inline constexpr char kWorkbookExtension[] = ".xlsx";
 inline constexpr char kCsvFilter[] = "CSV file (*.csv)";
 inline constexpr char kCsvExtension[] = ".csv";
+inline constexpr char kJsonlFilter[] = "JSON Lines file (*.jsonl)";
+inline constexpr char kJsonlExtension[] = ".jsonl";
 inline constexpr char kProgressGroup[] = "Progress";
 inline constexpr char kProcessingFileLabel[] = "Processing file :";
 inline constexpr char kNoFile[] = "None";

@@ -289,8 +289,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view FILE\n"},
   };
@@ -397,7 +397,7 @@ TEST_F(CommandLineTest, CsvAndXlsxAsABrowserShowsTheCells) {
             0);
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-      {{"convert", "--format", "pdf", "-o", "x", one}, "corvane: --format takes xls, xlsx or csv"},
+      {{"convert", "--format", "pdf", "-o", "x", one}, "corvane: --format takes xls, xlsx, csv or jsonl"},
       {{"convert", "--format", "xlsx", "-a", "-", one}, "corvane: --format xlsx cannot write to standard output"},
   };
   for (const auto& [args, message] : refused) {
@@ -487,6 +487,68 @@ TEST_F(CommandLineTest, CsvAndXlsxReadTablesWithThePagesLineBreaksInEveryMode) {
   r = Run({"convert", "-q", "--format", "xlsx", "--tables", "2", "-a", (dir / "all.xlsx").string(), page});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(read(dir / "all.xlsx"), "page.html 2 [['TVal1 , TVal2']]\n");
+}
+
+TEST_F(CommandLineTest, JsonlGivesALinePerTableInEveryMode) {
+  const std::string tables =
+      "<table><tr><td>always\navailable</td><td><pre>line 1\nline 2</pre></td></tr></table>\n"
+      "<table><tr><td colspan=2>\"q\" \\ &#1;</td><tr><td>a<td>b</table>\n";
+  std::string padding;
+  for (int line = 0; line < 3000; ++line) padding += "<p>" + std::string(96, 'p') + "</p>\n";
+  const std::string page = temp.Write("page.html", tables);
+  const std::string large = temp.Write("large.html", padding + tables);
+  auto lines = [](const std::string& file) {
+    return "{\"file\":\"" + file + "\",\"table\":1,\"rows\":[[\"always available\",\"line 1\\nline 2\"]]}\n"
+           "{\"file\":\"" + file + "\",\"table\":2,\"rows\":[[\"\\\"q\\\" \\\\ \xef\xbf\xbd\",\"\"],[\"a\",\"b\"]]}\n";
+  };
+  const std::vector<std::tuple<std::vector<std::string>, fs::path, std::string>> modes = {
+      {{"convert", "--format", "jsonl", "-o", (dir / "o").string(), page}, dir / "o" / "page.html.jsonl", lines(page)},
+      {{"convert", "-q", "--format=jsonl", "-o", (dir / "q").string(), large}, dir / "q" / "large.html.jsonl", lines(large)},
+      {{"convert", "-q", "--format", "jsonl", "-a", (dir / "all.jsonl").string(), page, large}, dir / "all.jsonl",
+       lines(large) + lines(page)},
+      {{"convert", "-q", "--format", "jsonl", "--tables", "2", "-a", (dir / "all.jsonl").string(), page}, dir / "all.jsonl",
+       lines(large) + lines(page) + lines(page).substr(lines(page).find('\n') + 1)},
+  };
+  for (const auto& [args, output, expected] : modes) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(output), expected) << output;
+  }
+  const std::string before = ReadFile(dir / "all.jsonl");
+  Result r = Run({"convert", "-q", "--format", "jsonl", "-a", (dir / "all.jsonl").string(), page, (dir / "missing.html").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadFile(dir / "all.jsonl"), before + lines(page)) << "the page that converted stays, the missing one adds nothing";
+  r = Run({"convert", "-q", "--format", "jsonl", "-a", "-", page});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, lines(page));
+
+  // A large table among small ones, and a grid far larger than its page, are written as they are read.
+  std::string big = "<table><tr><td>small 1</table>\n<table>";
+  std::string rows;
+  for (int row = 1; row <= 40000; ++row) {
+    big += "<tr><td>" + std::to_string(row) + "<td>" + std::string(220, 'w') + "\n";
+    rows += std::string(row > 1 ? "," : "") + "[\"" + std::to_string(row) + "\",\"" + std::string(220, 'w') + "\"]";
+  }
+  big += "</table>\n<table><tr>";
+  for (int k = 0; k < 17; ++k) big += "<td colspan=1000 rowspan=400>w";
+  for (int row = 1; row < 301; ++row) big += "<tr>";
+  big += "</table>\n";
+  const std::string bigFile = temp.Write("big.html", big);
+  r = Run({"convert", "-q", "--format", "jsonl", "-o", (dir / "b").string(), bigFile});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string json = ReadFile(dir / "b" / "big.html.jsonl");
+  const std::string start = "{\"file\":\"" + bigFile + "\",\"table\":";
+  const std::string first = start + "1,\"rows\":[[\"small 1\"]]}\n" + start + "2,\"rows\":[" + rows + "]}\n";
+  EXPECT_TRUE(json.substr(0, first.size()) == first);
+  std::string wide = "[";
+  for (int column = 0; column < 16384; ++column) wide += std::string(column > 0 ? "," : "") + (column % 1000 == 0 ? "\"w\"" : "\"\"");
+  wide += "]";
+  std::string empty = "[\"\"";
+  for (int column = 1; column < 16384; ++column) empty += ",\"\"";
+  empty += "]";
+  std::string grid = start + "3,\"rows\":[" + wide;
+  for (int row = 1; row < 301; ++row) grid += "," + empty;
+  EXPECT_TRUE(json.substr(first.size()) == grid + "]}\n");
 }
 
 TEST_F(CommandLineTest, WhatATableLosesToFitIsSaidOnStandardErrorAndInTheLog) {

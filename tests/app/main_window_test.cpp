@@ -304,6 +304,15 @@ TEST_F(MainWindowTest, OutputFormatIsChosenAndRemembered) {
     TfrmMain another;
     EXPECT_EQ(another.findChild<QComboBox*>("cmbFormat")->currentIndex(), 2);
   }
+  format->setCurrentIndex(3);  // jsonl
+  EXPECT_EQ(format->currentText(), "jsonl: JSON, a line per table");
+  DropFiles({kData + "/one-table.html"});
+  QTest::mouseClick(Start(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Start()->text() == "&Done"; }, 20000));
+  EXPECT_EQ(test::ReadFile(temp.Path() / "one-table.html.jsonl"),
+            "{\"file\":\"" + (kData + "/one-table.html").toStdString() +
+                "\",\"table\":1,\"rows\":[[\"Name\",\"Qty\"],[\"Bolts\",\"12\"],[\"Nuts\xC2\xA0\",\"7\"]]}\n");
+  QTest::mouseClick(Start(), Qt::LeftButton);
   // One workbook for the job, a sheet per table of every file.
   format->setCurrentIndex(1);
   ClickBox(Control<QCheckBox>("chkAppendFiles"));

@@ -13,6 +13,7 @@
 
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
+#include "sheets/jsonl_writer.h"
 #include "sheets/xlsx_workbook.h"
 #include "forms/form_controls.h"
 #include "layout/form_control.h"
@@ -88,6 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     corvane::AppendCsvTable(table, csv);
     corvane::WriteCsvTableFrom(text, reading, [&](std::string_view piece) { streamed.append(piece); });
     Check(streamed == csv);
+    std::string json, streamedJson;
+    corvane::AppendJsonRows(table, json);
+    corvane::WriteJsonRowsFrom(text, reading, [&](std::string_view piece) { streamedJson.append(piece); });
+    Check(streamedJson == json);
     const int rowsPerSheet = 1 + data[0] % 16;
     const std::vector<corvane::TZipMember> sheets = corvane::MakeXlsxSheets(table, rowsPerSheet);
     const std::vector<corvane::TZipMember> streamedSheets = corvane::MakeXlsxSheetsFrom(text, reading, rowsPerSheet);

@@ -7,6 +7,7 @@
 #include "sheets/cell_value.h"
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
+#include "sheets/jsonl_writer.h"
 #include "sheets/xlsx_workbook.h"
 #include "support/temp_dir.h"
 
@@ -207,6 +208,49 @@ TEST(SheetWriters, CsvReadsBackCellForCell) {
             "['Rhône & co', '', '']\n");
 }
 
+TEST(SheetWriters, JsonStringsAreAlwaysValidUtf8Json) {
+  const std::pair<QString, std::string> cases[] = {
+      {u"plain"_qs, "\"plain\""},
+      {u"say \"hi\" \\ /"_qs, "\"say \\\"hi\\\" \\\\ /\""},
+      {u"a\nb\rc\td"_qs, "\"a\\nb\\rc\\td\""},
+      {QString(QChar(0)) + QChar(1) + QChar(0x1F) + QChar(0x7F), "\"\\u0000\\u0001\\u001f\x7f\""},
+      {u"Rh\u00f4ne \u20ac \U0001F600"_qs, "\"Rh\xc3\xb4ne \xe2\x82\xac \xf0\x9f\x98\x80\""},
+      // Halves of no pair, alone, reversed or at the end.
+      {QString(QChar(0xD800)) + "x" + QChar(0xDC00) + QChar(0xDE00) + QChar(0xD83D),
+       "\"\xef\xbf\xbdx\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::string out;
+    AppendJsonString(text, out);
+    EXPECT_EQ(out, expected) << text.toStdString();
+  }
+}
+
+TEST(SheetWriters, JsonlLineHoldsTheGridAndReadsBack) {
+  std::string line;
+  AppendJsonlTable(ReadSheetTable("<table><tr><td colspan=2>a, b<td>say \"hi\"<tr><td>x<br>y<td>\t<td>3</table>", {}),
+                   "dir/caf\xe9.html", 7, line);
+  EXPECT_EQ(line, "{\"file\":\"dir/caf\xef\xbf\xbd.html\",\"table\":7,\"rows\":[[\"a, b\",\"\",\"say \\\"hi\\\"\"],"
+                  "[\"x\\ny\",\"\",\"3\"]]}\n");
+  std::string empty;
+  AppendJsonlTable(ReadSheetTable("<table></table>", {}), "e", 1, empty);
+  EXPECT_EQ(empty, "{\"file\":\"e\",\"table\":1,\"rows\":[]}\n");
+
+  test::TTempDir dir;
+  std::string lines;
+  AppendJsonlTable(RoundTripTable(), "t.html", 1, lines);
+  AppendJsonlTable(ReadSheetTable("<table><tr><td>a&#0;b<td>&#1;<td>\x01</table>", {}), "t.html", 2, lines);
+  const std::string read = RunPython(
+      "import json, sys\n"
+      "for line in open(sys.argv[1], encoding='utf-8', newline=''):\n"
+      "    print(repr(json.loads(line)))\n",
+      dir.Write("t.jsonl", lines));
+  EXPECT_EQ(read,
+            "{'file': 't.html', 'table': 1, 'rows': [['Name', 'Qty', 'Code'], ['say \"hi\"', '12', '002'], "
+            "['two\\nlines', '-3.5', '=1+1'], ['', '1:15', '(3)'], ['Rhône & co', '', '']]}\n"
+            "{'file': 't.html', 'table': 2, 'rows': [['a\ufffdb', '\ufffd', '?']]}\n");
+}
+
 TEST(SheetWriters, XlsxReadsBackWithTypesAndMergedCells) {
   test::TTempDir dir;
   const std::string path = (dir.Path() / "t.xlsx").string();
@@ -328,6 +372,10 @@ TEST(SheetWriters, TablesReadAFewCellsAtATimeGiveTheSameFiles) {
     AppendCsvTable(ReadSheetTable(fragment, reading), whole);
     WriteCsvTableFrom(fragment, reading, [&](std::string_view piece) { streamed.append(piece); });
     EXPECT_EQ(streamed, whole) << fragment.substr(0, 80);
+    std::string wholeJson, streamedJson;
+    AppendJsonRows(ReadSheetTable(fragment, reading), wholeJson);
+    WriteJsonRowsFrom(fragment, reading, [&](std::string_view piece) { streamedJson.append(piece); });
+    EXPECT_EQ(streamedJson, wholeJson) << fragment.substr(0, 80);
     const std::vector<TZipMember> sheets = MakeXlsxSheets(ReadSheetTable(fragment, reading), 1000);
     const std::vector<TZipMember> streamedSheets = MakeXlsxSheetsFrom(fragment, reading, 1000);
     ASSERT_EQ(streamedSheets.size(), sheets.size()) << fragment.substr(0, 80);
