@@ -115,7 +115,7 @@ class TTableBatches {
 // times its size.
 bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
 
-bool XlsxSheets(const TSheetTable& table, std::vector<TZipMember>& sheets, TSheetCuts& cuts) {
+bool XlsxSheets(const TSheetTable& table, std::vector<TXlsxSheet>& sheets, TSheetCuts& cuts) {
   sheets = MakeXlsxSheets(table, kSheetRows, &cuts);
   return true;
 }
@@ -273,7 +273,7 @@ class TXlsxTableWriter final : public TTableWriter {
       return;
     }
     m_tables.Flush(Adder());
-    TConverted<std::vector<TZipMember>> table;
+    TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
     table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
     Adder()(table);
@@ -291,8 +291,8 @@ class TXlsxTableWriter final : public TTableWriter {
   }
 
  private:
-  std::function<void(TConverted<std::vector<TZipMember>>&)> Adder() {
-    return [this](TConverted<std::vector<TZipMember>>& table) {
+  std::function<void(TConverted<std::vector<TXlsxSheet>>&)> Adder() {
+    return [this](TConverted<std::vector<TXlsxSheet>>& table) {
       m_workbook->AddSheets("Table " + std::to_string(table.Number), table.Value);
       ReportCuts(*this, table.Cuts, m_file, table.Number);
     };
@@ -301,7 +301,7 @@ class TXlsxTableWriter final : public TTableWriter {
   TOutputFile* m_output = nullptr;
   std::string m_file;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
-  TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
+  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
 };
 
 // XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
@@ -324,7 +324,7 @@ class TJobWorkbookWriter final : public TTableWriter {
       return;
     }
     m_tables.Flush(Keeper());
-    TConverted<std::vector<TZipMember>> table;
+    TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
     table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
     Keeper()(table);
@@ -332,7 +332,7 @@ class TJobWorkbookWriter final : public TTableWriter {
   void FinishOutput(TOutputFile&) override {
     m_tables.Flush(Keeper());
     const QString file = QString::fromUtf8(m_file.data(), static_cast<qsizetype>(m_file.size()));
-    for (TConverted<std::vector<TZipMember>>& table : m_run) {
+    for (TConverted<std::vector<TXlsxSheet>>& table : m_run) {
       // The number stays whole: the file's name gives way within the 31 characters of a sheet name.
       std::string number(1, ' ');
       number.append(std::to_string(table.Number));
@@ -367,8 +367,8 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::string Target;
 
  private:
-  std::function<void(TConverted<std::vector<TZipMember>>&)> Keeper() {
-    return [this](TConverted<std::vector<TZipMember>>& table) {
+  std::function<void(TConverted<std::vector<TXlsxSheet>>&)> Keeper() {
+    return [this](TConverted<std::vector<TXlsxSheet>>& table) {
       ReportCuts(*this, table.Cuts, m_path, table.Number);
       m_run.push_back(std::move(table));
     };
@@ -387,8 +387,8 @@ class TJobWorkbookWriter final : public TTableWriter {
     m_output.Abandon();
   }
 
-  TTableBatches<std::vector<TZipMember>> m_tables{XlsxSheets};
-  std::vector<TConverted<std::vector<TZipMember>>> m_run;
+  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
+  std::vector<TConverted<std::vector<TXlsxSheet>>> m_run;
   std::string m_path;
   std::string m_file;
   TOutputFile m_output;

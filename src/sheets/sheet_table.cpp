@@ -329,6 +329,7 @@ struct TSheetTableReader::TState {
         if (Depth > 1) break;
         EndCell(cells);
         EndRowGroup(cells);
+        InHead = symbol == S::SymThead;
         break;
       case S::SymTr:
         if (Depth > 1) break;
@@ -343,6 +344,7 @@ struct TSheetTableReader::TState {
         if (std::optional<TSheetCell> cell = Grid.Place(
                 RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
           Current = std::move(*cell);
+          Current.Header = symbol == S::SymTh || InHead;
           InCell = true;
         }
         break;
@@ -392,6 +394,7 @@ struct TSheetTableReader::TState {
   TokenObj PreToken;
   TCharCollection PreBytes;
   bool InCell = false;
+  bool InHead = false;  // in the table's THEAD
   bool Ended = false;
   int Depth = 0;     // TABLE elements open; the fragment's own is the first
   int PreDepth = 0;  // PRE elements open in the current cell

@@ -10,13 +10,14 @@
 namespace corvane {
 
 // One cell of a table as a browser shows it: its text (lines separated by "\n") and its place on the
-// grid, with the rows and columns it spans.
+// grid, with the rows and columns it spans; Header when it is a TH or in a THEAD.
 struct TSheetCell {
   QString Text;
   int Row = 0;
   int Column = 0;
   int RowSpan = 1;
   int ColumnSpan = 1;
+  bool Header = false;
 };
 
 // What was left out of a table so that it fits a sheet; DescribeCuts says it in words.

@@ -33,6 +33,17 @@ void AppendReference(std::string& out, int row, int column) {
   AppendNumber(out, row + 1);
 }
 
+// "$A$1" for row 0, column 0.
+void AppendAbsoluteReference(std::string& out, int row, int column) {
+  std::string reference;
+  AppendReference(reference, row, column);
+  const std::size_t digits = reference.find_first_of("0123456789");
+  out.push_back('$');
+  out.append(reference, 0, digits);
+  out.push_back('$');
+  out.append(reference, digits);
+}
+
 // A character XML cannot hold (or a line's carriage return, which XML readers turn into a line feed),
 // written the way spreadsheets escape characters in cells: "_x0001_".
 char* PutEscapedCode(char* out, unsigned code) {
@@ -129,7 +140,10 @@ bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\
 // Writes a part of the package through a compressor, piece by piece: a part may list a million sheets.
 class TPartWriter {
  public:
-  explicit TPartWriter(std::size_t sizeHint) : m_compressor(sizeHint) { Text.append(kDeclaration); }
+  // declaration: whether the part begins here (a sheet's beginning is put before it at its end).
+  explicit TPartWriter(std::size_t sizeHint, bool declaration = true) : m_compressor(sizeHint) {
+    if (declaration) Text.append(kDeclaration);
+  }
   std::string Text;
   void Flush() {
     if (Text.size() < kPiece) return;
@@ -146,21 +160,45 @@ class TPartWriter {
   TZipCompressor m_compressor;
 };
 
+// A column is made as wide as its longest line, up to this many characters; a cell with a longer line
+// is wrapped.
+constexpr int kWidestColumn = 60;
+
+// The characters of the text's longest line, up to kWidestColumn + 1 (a pair of UTF-16 halves is one).
+int LongestLine(const QString& text) {
+  int longest = 0, line = 0;
+  for (const QChar c : text) {
+    if (c == u'\n') {
+      line = 0;
+    } else if (!c.isLowSurrogate()) {
+      longest = std::max(longest, ++line);
+      if (longest > kWidestColumn) break;
+    }
+  }
+  return longest;
+}
+
+// The cell styles of styles.xml: plain, wrapped (a cell of several lines or of a line too long for its
+// column, at the top), and the same two bold for a header row.
+enum TCellStyle { kPlain = 0, kWrapped = 1, kBold = 2, kBoldWrapped = 3 };
+
 // One sheet of a table: its rows from firstRow to lastRow.
 class TSheetPart {
  public:
   TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts)
-      : m_part(sizeHint), m_firstRow(firstRow), m_lastRow(lastRow), m_cuts(cuts) {
-    m_part.Text.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+      : m_part(sizeHint, false), m_firstRow(firstRow), m_lastRow(lastRow), m_cuts(cuts) {
     m_part.Text.append("<sheetData>");
   }
 
-  void Add(const TSheetCell& cell) {
+  // bold: the cell is in one of the table's header rows.
+  void Add(const TSheetCell& cell, bool bold) {
     std::string& xml = m_part.Text;
     const int row = cell.Row - m_firstRow;
     // A span cut where the sheet ends may be left with one place, which is no merged range.
     const int lastRow = std::min(cell.Row + cell.RowSpan - 1, m_lastRow) - m_firstRow;
     const int lastColumn = std::min(cell.Column + cell.ColumnSpan, kSheetColumns) - 1;
+    m_rows = std::max(m_rows, lastRow + 1);
+    m_columns = std::max(m_columns, lastColumn + 1);
     if (lastRow > row || lastColumn > cell.Column) {
       m_merges.append("<mergeCell ref=\"");
       AppendReference(m_merges, row, cell.Column);
@@ -180,8 +218,20 @@ class TSheetPart {
     }
     xml.append("<c r=\"");
     AppendReference(xml, row, cell.Column);
-    // Style 1 wraps a cell of several lines and puts it at the top.
-    xml.append(text.contains(u'\n') ? "\" s=\"1" : "");
+    // A spanning cell has the room of its columns: only a cell of one column sets a column's width. A
+    // header's bold letters and its filter button take a few characters more.
+    const int longest = LongestLine(text);
+    if (cell.ColumnSpan == 1) {
+      if (m_widths.size() <= static_cast<std::size_t>(cell.Column)) m_widths.resize(static_cast<std::size_t>(cell.Column) + 1, 0);
+      unsigned char& width = m_widths[static_cast<std::size_t>(cell.Column)];
+      width = static_cast<unsigned char>(std::max<int>(width, std::min(longest + (bold ? 3 : 0), kWidestColumn)));
+    }
+    const bool wrapped = longest > kWidestColumn || text.contains(u'\n');
+    const int style = bold ? (wrapped ? kBoldWrapped : kBold) : (wrapped ? kWrapped : kPlain);
+    if (style != kPlain) {
+      xml.append("\" s=\"");
+      AppendNumber(xml, style);
+    }
     if (PlainNumber(text)) {
       // A plain number reads back as written, so its text is its value.
       xml.append("\"><v>");
@@ -205,10 +255,26 @@ class TSheetPart {
     m_part.Flush();
   }
 
-  TZipMember Finish() {
+  // The table's first rows are header rows: they stay in view (frozen) and carry the filter's buttons,
+  // when rows follow them.
+  void SetHeaderRows(int rows) { m_headerRows = rows; }
+
+  TXlsxSheet Finish() {
     std::string& xml = m_part.Text;
     if (m_openRow >= 0) xml.append("</row>");
     xml.append("</sheetData>");
+    const bool header = m_headerRows > 0 && m_rows > m_headerRows;
+    TXlsxSheet sheet;
+    if (header) {
+      AppendAbsoluteReference(sheet.FilterRange, m_headerRows - 1, 0);
+      sheet.FilterRange.push_back(':');
+      AppendAbsoluteReference(sheet.FilterRange, m_rows - 1, m_columns - 1);
+      xml.append("<autoFilter ref=\"");
+      AppendReference(xml, m_headerRows - 1, 0);
+      xml.push_back(':');
+      AppendReference(xml, m_rows - 1, m_columns - 1);
+      xml.append("\"/>");
+    }
     if (m_mergeCount > 0) {
       xml.append("<mergeCells count=\"");
       AppendNumber(xml, m_mergeCount);
@@ -218,7 +284,39 @@ class TSheetPart {
       xml.append("</mergeCells>");
     }
     xml.append("</worksheet>");
-    return m_part.Finish();
+    static_cast<TZipMember&>(sheet) = m_part.Finish();
+
+    // The sheet's beginning, which what followed decided.
+    std::string head(kDeclaration);
+    head.append("<worksheet xmlns=\"").append(kMain).append("\" xmlns:r=\"").append(kOfficeRelationships).append("\">");
+    if (header) {
+      head.append("<sheetViews><sheetView workbookViewId=\"0\"><pane ySplit=\"");
+      AppendNumber(head, m_headerRows);
+      head.append("\" topLeftCell=\"");
+      AppendReference(head, m_headerRows, 0);
+      head.append("\" activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\"/></sheetView></sheetViews>");
+    }
+    // Widths in characters, with room for the cell's margins; runs of columns as wide share an entry.
+    bool cols = false;
+    for (std::size_t column = 0; column < m_widths.size();) {
+      std::size_t last = column;
+      while (last + 1 < m_widths.size() && m_widths[last + 1] == m_widths[column]) ++last;
+      if (m_widths[column] > 0) {
+        if (!cols) head.append("<cols>");
+        cols = true;
+        head.append("<col min=\"");
+        AppendNumber(head, static_cast<long long>(column) + 1);
+        head.append("\" max=\"");
+        AppendNumber(head, static_cast<long long>(last) + 1);
+        head.append("\" width=\"");
+        AppendNumber(head, m_widths[column] + 2);
+        head.append("\" customWidth=\"1\"/>");
+      }
+      column = last + 1;
+    }
+    if (cols) head.append("</cols>");
+    PrependToMember(sheet, head);
+    return sheet;
   }
 
  private:
@@ -226,12 +324,18 @@ class TSheetPart {
   int m_firstRow;
   int m_lastRow;
   int m_openRow = -1;
+  int m_rows = 0;     // the sheet's rows and columns, spans included
+  int m_columns = 0;
+  int m_headerRows = 0;
+  std::vector<unsigned char> m_widths;  // by column: the characters of its longest line, capped
   std::string m_merges;
   long long m_mergeCount = 0;
   TSheetCuts& m_cuts;
 };
 
-// Puts a table's cells, given in reading order, on sheets of rowsPerSheet rows.
+// Puts a table's cells, given in reading order, on sheets of rowsPerSheet rows, and finds its header
+// rows: the rows at its top whose cells are all headers (TH, or in a THEAD), with the rows their spans
+// cover. The cells of a row that may be one wait until the row is complete: a cell after them decides.
 class TSheetsBuilder {
  public:
   TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint, TSheetCuts& cuts)
@@ -240,41 +344,79 @@ class TSheetsBuilder {
 
   void Add(const TSheetCell& cell) {
     if (cell.Column >= kSheetColumns) return;
-    if (cell.Row > m_lastRow) {
-      // The rows go on on a sheet of their own.
-      m_sheets.push_back(m_part->Finish());
-      const int firstRow = cell.Row - cell.Row % m_rowsPerSheet;
-      m_lastRow = firstRow + (m_rowsPerSheet - 1);
-      m_part.emplace(m_sizeHint, firstRow, m_lastRow, m_cuts);
+    if (m_headerOpen) {
+      if (!m_waiting.empty() && cell.Row != m_waiting.back().Row) EndHeaderRow(cell.Row);
+      // A header row starts where the header rows so far end, on the first sheet.
+      if (m_headerOpen && cell.Header && cell.Row == m_headerRows && cell.Row < m_rowsPerSheet) {
+        m_headerReach = std::max(m_headerReach, cell.Row + cell.RowSpan);
+        m_waiting.push_back(cell);
+        return;
+      }
+      EndHeader(false);
     }
-    m_part->Add(cell);
+    Place(cell, false);
   }
-  std::vector<TZipMember> Finish() {
-    m_sheets.push_back(m_part->Finish());
+  std::vector<TXlsxSheet> Finish() {
+    if (m_headerOpen && !m_waiting.empty()) EndHeaderRow(m_waiting.back().Row + 1);
+    EndHeader(false);
+    FinishPart();
     return std::move(m_sheets);
   }
 
  private:
+  // The waiting row is complete and a header row: its cells go on the sheet in bold. The rows up to
+  // nextRow that no cell starts in are header rows too when header spans cover them.
+  void EndHeaderRow(int nextRow) {
+    m_headerRows = m_waiting.back().Row + 1;
+    EndHeader(true);
+    if (nextRow > m_headerRows && m_headerReach < nextRow) return;
+    m_headerRows = std::max(m_headerRows, std::min(nextRow, std::min(m_headerReach, m_rowsPerSheet)));
+    m_headerOpen = true;
+  }
+  void EndHeader(bool bold) {
+    for (const TSheetCell& waiting : m_waiting) Place(waiting, bold);
+    m_waiting.clear();
+    m_headerOpen = false;
+  }
+  void Place(const TSheetCell& cell, bool bold) {
+    if (cell.Row > m_lastRow) {
+      // The rows go on on a sheet of their own.
+      FinishPart();
+      const int firstRow = cell.Row - cell.Row % m_rowsPerSheet;
+      m_lastRow = firstRow + (m_rowsPerSheet - 1);
+      m_part.emplace(m_sizeHint, firstRow, m_lastRow, m_cuts);
+    }
+    m_part->Add(cell, bold);
+  }
+  void FinishPart() {
+    if (m_sheets.empty()) m_part->SetHeaderRows(m_headerRows);
+    m_sheets.push_back(m_part->Finish());
+  }
+
   int m_rowsPerSheet;
   std::size_t m_sizeHint;
   TSheetCuts& m_cuts;
   int m_lastRow = m_rowsPerSheet - 1;
   std::optional<TSheetPart> m_part;
-  std::vector<TZipMember> m_sheets;
+  std::vector<TXlsxSheet> m_sheets;
+  bool m_headerOpen = true;
+  int m_headerRows = 0;   // the header rows found so far
+  int m_headerReach = 0;  // the row below the last one their spans cover
+  std::vector<TSheetCell> m_waiting;  // the cells of a row that may be a header row
 };
 
 }  // namespace
 
-std::vector<TZipMember> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet, TSheetCuts* cuts) {
+std::vector<TXlsxSheet> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet, TSheetCuts* cuts) {
   TSheetCuts found = table.Cuts;
   TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48, found);
   for (const TSheetCell* cell : CellsInGridOrder(table)) sheets.Add(*cell);
-  std::vector<TZipMember> made = sheets.Finish();
+  std::vector<TXlsxSheet> made = sheets.Finish();
   if (cuts) *cuts = found;
   return made;
 }
 
-std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading, int rowsPerSheet,
+std::vector<TXlsxSheet> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading, int rowsPerSheet,
                                            TSheetCuts* cuts) {
   constexpr std::size_t kCellsAtATime = 4096;
   TSheetCuts shortened;
@@ -285,7 +427,7 @@ std::vector<TZipMember> MakeXlsxSheetsFrom(std::string_view fragment, const TShe
     for (const TSheetCell& cell : cells) sheets.Add(cell);
     cells.clear();
   }
-  std::vector<TZipMember> made = sheets.Finish();
+  std::vector<TXlsxSheet> made = sheets.Finish();
   if (cuts) {
     *cuts = reader.Cuts();
     cuts->CellsShortened = shortened.CellsShortened;
@@ -315,6 +457,11 @@ std::string TXlsxWorkbook::SheetName(const std::string& name) const {
     candidate += suffix;
     if (!m_usedNames.contains(candidate.toUpper().toStdString())) return candidate.toStdString();
   }
+}
+
+void TXlsxWorkbook::AddSheet(const std::string& name, const TXlsxSheet& sheet) {
+  if (!sheet.FilterRange.empty()) m_filters.emplace_back(m_names.size(), sheet.FilterRange);
+  AddSheet(name, static_cast<const TZipMember&>(sheet));
 }
 
 void TXlsxWorkbook::AddSheet(const std::string& name, const TZipMember& sheet) {
@@ -369,7 +516,25 @@ void TXlsxWorkbook::Close() {
     workbook.Text.append("\"/>");
     workbook.Flush();
   }
-  workbook.Text.append("</sheets></workbook>");
+  workbook.Text.append("</sheets>");
+  // A sheet's filter is also a hidden name of the sheet's own, which spreadsheets look for.
+  if (!m_filters.empty()) {
+    workbook.Text.append("<definedNames>");
+    for (const auto& [sheet, range] : m_filters) {
+      workbook.Text.append("<definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"");
+      AppendNumber(workbook.Text, static_cast<long long>(sheet));
+      workbook.Text.append("\" hidden=\"1\">&apos;");
+      std::string reference = m_names[sheet];
+      for (std::size_t at = 0; (at = reference.find('\'', at)) != std::string::npos; at += 2) reference.insert(at, 1, '\'');
+      AppendXmlAttribute(workbook.Text, reference);
+      workbook.Text.append("&apos;!");
+      workbook.Text.append(range);
+      workbook.Text.append("</definedName>");
+      workbook.Flush();
+    }
+    workbook.Text.append("</definedNames>");
+  }
+  workbook.Text.append("</workbook>");
   m_zip.Add("xl/workbook.xml", workbook.Finish());
 
   TPartWriter workbookRels(sheets * 160);
@@ -387,15 +552,19 @@ void TXlsxWorkbook::Close() {
   workbookRels.Text.append("\" Type=\"").append(kOfficeRelationships).append("/styles\" Target=\"styles.xml\"/></Relationships>");
   m_zip.Add("xl/_rels/workbook.xml.rels", workbookRels.Finish());
 
-  // Two cell styles: the default, and the one of cells with several lines (wrapped, at the top).
+  // The cell styles of TCellStyle: plain, wrapped at the top, and both in bold.
   std::string styles(kDeclaration);
   styles.append("<styleSheet xmlns=\"").append(kMain).append("\">"
-                "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+                "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+                "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
                 "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
                 "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
                 "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-                "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
                 "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyAlignment=\"1\">"
+                "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
+                "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
+                "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\" applyAlignment=\"1\">"
                 "<alignment vertical=\"top\" wrapText=\"1\"/></xf></cellXfs>"
                 "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
                 "</styleSheet>");

@@ -90,7 +90,7 @@ TZipCompressor::TZipCompressor(std::size_t sizeHint) : m_stream(t_streams.Take(s
 
 TZipCompressor::~TZipCompressor() { t_streams.Give(m_stream); }
 
-void TZipCompressor::Deflate(std::string_view bytes, bool finish) {
+void TZipCompressor::Deflate(std::string_view bytes, int flush) {
   z_stream& z = m_stream->Z;
   std::string& out = m_member.Deflated;
   // zlib takes at most 4 GB at a time.
@@ -98,7 +98,7 @@ void TZipCompressor::Deflate(std::string_view bytes, bool finish) {
     const std::size_t piece = std::min<std::size_t>(bytes.size(), std::numeric_limits<uInt>::max());
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(piece);
-    const bool last = finish && piece == bytes.size();
+    const bool last = flush != Z_NO_FLUSH && piece == bytes.size();
     int result;
     do {
       const std::size_t used = out.size();
@@ -106,9 +106,12 @@ void TZipCompressor::Deflate(std::string_view bytes, bool finish) {
       out.resize(used + room);
       z.next_out = reinterpret_cast<Bytef*>(out.data() + used);
       z.avail_out = static_cast<uInt>(room);
-      result = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      result = deflate(&z, last ? flush : Z_NO_FLUSH);
+      const bool full = z.avail_out == 0;
       out.resize(used + room - z.avail_out);
       if (result == Z_STREAM_ERROR) throw std::runtime_error("deflate failed");
+      // A flush is done when it leaves room; a finish when the stream has ended.
+      if (last && flush != Z_FINISH && !full && z.avail_in == 0) break;
     } while (z.avail_in > 0 || (last && result != Z_STREAM_END));
     bytes.remove_prefix(piece);
   } while (!bytes.empty());
@@ -123,15 +126,33 @@ void TZipCompressor::Add(std::string_view bytes) {
     m_member.Crc = static_cast<std::uint32_t>(crc32(m_member.Crc, reinterpret_cast<const Bytef*>(rest.data()), static_cast<uInt>(piece)));
     rest.remove_prefix(piece);
   }
-  Deflate(bytes, false);
+  Deflate(bytes, Z_NO_FLUSH);
+}
+
+TZipMember TZipCompressor::FinishOpen() {
+  Deflate({}, Z_SYNC_FLUSH);
+  TZipMember member = std::move(m_member);
+  m_member = {};
+  return member;
 }
 
 TZipMember TZipCompressor::Finish() {
-  Deflate({}, true);
+  Deflate({}, Z_FINISH);
   m_member.Deflated.shrink_to_fit();
   TZipMember member = std::move(m_member);
   m_member = {};
   return member;
+}
+
+void PrependToMember(TZipMember& member, std::string_view head) {
+  TZipCompressor compressor(head.size());
+  compressor.Add(head);
+  TZipMember first = compressor.FinishOpen();
+  // Data ended by a sync flush ends on a byte boundary without a last block: the member's own stream
+  // goes on from there as a stream of its own would.
+  member.DeflatedHead = std::move(first.Deflated) + member.DeflatedHead;
+  member.Crc = static_cast<std::uint32_t>(crc32_combine(first.Crc, member.Crc, static_cast<z_off_t>(member.Size)));
+  member.Size += first.Size;
 }
 
 TZipWriter::TZipWriter(TSink sink) : m_sink(std::move(sink)) {
@@ -158,7 +179,7 @@ void TZipWriter::Add(const std::string& name, std::string_view content) {
 }
 
 void TZipWriter::Add(const std::string& name, const TZipMember& member) {
-  const std::uint64_t compressed = member.Deflated.size();
+  const std::uint64_t compressed = member.DeflatedHead.size() + member.Deflated.size();
   // A member whose sizes do not fit in 32 bits records them in a ZIP64 field of its local header.
   const bool large = member.Size >= kMax32 || compressed >= kMax32;
   std::string header;
@@ -183,6 +204,7 @@ void TZipWriter::Add(const std::string& name, const TZipMember& member) {
   }
   m_entries.push_back({name, member.Crc, compressed, member.Size, m_offset});
   Write(header);
+  Write(member.DeflatedHead);
   Write(member.Deflated);
 }
 

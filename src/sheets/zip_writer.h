@@ -11,6 +11,8 @@ namespace corvane {
 // One member of a ZIP archive, compressed and ready to be written: the deflated bytes with the CRC-32
 // and the size of what they hold.
 struct TZipMember {
+  // Deflated content written before Deflated (see PrependToMember); empty for most members.
+  std::string DeflatedHead;
   std::string Deflated;
   std::uint32_t Crc = 0;
   std::uint64_t Size = 0;
@@ -30,15 +32,21 @@ class TZipCompressor {
 
   void Add(std::string_view bytes);
   TZipMember Finish();
+  // Ends the member without marking its last block as the last: deflated data may follow it.
+  TZipMember FinishOpen();
 
   struct TStream;
 
  private:
-  void Deflate(std::string_view bytes, bool finish);
+  void Deflate(std::string_view bytes, int flush);
 
   TStream* m_stream;
   TZipMember m_member;
 };
+
+// Puts head before the member's content, compressed on its own: for a part whose beginning depends on
+// what follows it (the columns' widths of a sheet before its cells), so that the rest never waits.
+void PrependToMember(TZipMember& member, std::string_view head);
 
 // Writes a ZIP archive member by member through sink, in the order given, then its central directory.
 // ZIP64 records are written only where the archive needs them (a member or offset past 4 GB, more

@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     corvane::WriteJsonRowsFrom(text, reading, [&](std::string_view piece) { streamedJson.append(piece); });
     Check(streamedJson == json);
     const int rowsPerSheet = 1 + data[0] % 16;
-    const std::vector<corvane::TZipMember> sheets = corvane::MakeXlsxSheets(table, rowsPerSheet);
-    const std::vector<corvane::TZipMember> streamedSheets = corvane::MakeXlsxSheetsFrom(text, reading, rowsPerSheet);
+    const std::vector<corvane::TXlsxSheet> sheets = corvane::MakeXlsxSheets(table, rowsPerSheet);
+    const std::vector<corvane::TXlsxSheet> streamedSheets = corvane::MakeXlsxSheetsFrom(text, reading, rowsPerSheet);
     Check(sheets.size() == streamedSheets.size());
     for (std::size_t k = 0; k < sheets.size() && k < streamedSheets.size(); ++k)
       Check(!sheets[k].Deflated.empty() && sheets[k].Size == streamedSheets[k].Size && sheets[k].Crc == streamedSheets[k].Crc);

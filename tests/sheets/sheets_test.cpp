@@ -262,7 +262,7 @@ TEST(SheetWriters, XlsxReadsBackWithTypesAndMergedCells) {
   workbook.Close();
   file.close();
   const std::string read = RunPython(
-      "import openpyxl, sys\n"
+      "import openpyxl, re, sys, zipfile\n"
       "book = openpyxl.load_workbook(sys.argv[1])\n"
       "for sheet in book.worksheets:\n"
       "    print(sheet.title, sorted(str(r) for r in sheet.merged_cells.ranges))\n"
@@ -280,6 +280,58 @@ TEST(SheetWriters, XlsxReadsBackWithTypesAndMergedCells) {
             "[('float', 0.05)]\n"
             "a_b_c_d_e_f_g_h and a very long []\n"
             "[('str', 'x')]\n");
+}
+
+TEST(SheetWriters, XlsxHeaderRowsAreBoldFrozenAndFilteredAndColumnsFitTheirText) {
+  // Each table: its sheets' frozen top-left cell, filter, column widths (a run of columns as wide is
+  // one entry) and, by row, the bold cells.
+  const std::pair<std::string, std::string> cases[] = {
+      {"<table><thead><tr><td>Name<td>Qty</thead><tr><td>Bolts<td>12<tr><td>Nuts<td>7</table>",
+       "A2 A1:B3 {'A': 9.0, 'B': 8.0} [['Name', 'Qty'], [], []]"},
+      // Two header rows, one of them covered by a header's span; the filter on the last.
+      {"<table><tr><th rowspan=2>Item<th colspan=2>Price<tr><th>net<th>gross<tr><td>a<td>1<td>2</table>",
+       "A3 A2:C3 {'A': 9.0, 'B': 8.0, 'C': 10.0} [['Item', 'Price'], ['net', 'gross'], []]"},
+      // A row that is not all headers ends them; a header's span may reach into the data.
+      {"<table><tr><th rowspan=2>A<th>B<tr><td>1<tr><td>x<td>y</table>",
+       "A2 A1:B3 {'A': 6.0} [['A', 'B'], [], []]"},
+      {"<table><tr><th>a<td>b<tr><th>c<td>d</table>", "None None {'A': 3.0} [[], []]"},
+      {"<table><tr><td>a<tr><th>b<tr><td>c</table>", "None None {'A': 3.0} [[], [], []]"},
+      {"<table><tr><td>a</table><!-- no rows but headers: bold, nothing to freeze or filter -->", "None None {'A': 3.0} [[]]"},
+      {"<table><tr><th>a<th>b<tr><th>c</table>", "None None {'A': 6.0} [['a', 'b'], ['c']]"},
+      // Widths: the longest line, capped, a wider line wrapped; a spanning cell sets none.
+      {"<table><tr><td>one<br>three<td colspan=2>" + std::string(90, 's') + "<tr><td>" + std::string(70, 'w') +
+           "<td>\xF0\x9F\x98\x80<td>12345</table>",
+       "None None {'A': 62.0, 'B': 3.0, 'C': 7.0} [[], []]"},
+  };
+  test::TTempDir dir;
+  const std::string path = (dir.Path() / "t.xlsx").string();
+  std::ofstream file(path, std::ios::binary);
+  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+  std::string expected;
+  for (const auto& [fragment, sheet] : cases) {
+    workbook.AddTable("T", ReadSheetTable(fragment, {{}, false}));
+    expected += sheet + "\n";
+  }
+  // A table longer than a sheet has its header rows on the first.
+  workbook.AddSheets("Long", MakeXlsxSheets(ReadSheetTable("<table><tr><th>h<tr><td>1<tr><td>2<tr><td>3</table>", {}), 2));
+  expected += "A2 A1:A2 {'A': 6.0} [['h'], []]\nNone None {'A': 3.0} [[], []]\n";
+  workbook.Close();
+  file.close();
+  const std::string read = RunPython(
+      "import openpyxl, re, sys, zipfile\n"
+      "book = openpyxl.load_workbook(sys.argv[1])\n"
+      "for sheet in book.worksheets:\n"
+      "    print(sheet.freeze_panes, sheet.auto_filter.ref, {k: d.width for k, d in sheet.column_dimensions.items()},\n"
+      "          [[c.value for c in row if c.font.b] for row in sheet.iter_rows()])\n"
+      "print(re.findall(r'<definedName ([^>]*)>([^<]*)<', zipfile.ZipFile(sys.argv[1]).read('xl/workbook.xml').decode()))\n"
+      "print([(c.coordinate, c.alignment.wrap_text) for c in book.worksheets[7]['A1:C2'][0] + book.worksheets[7]['A1:C2'][1]])\n",
+      path);
+  EXPECT_EQ(read, expected +
+                      "[('name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" hidden=\"1\"', '&apos;T&apos;!$A$1:$B$3'), "
+                      "('name=\"_xlnm._FilterDatabase\" localSheetId=\"1\" hidden=\"1\"', '&apos;T (2)&apos;!$A$2:$C$3'), "
+                      "('name=\"_xlnm._FilterDatabase\" localSheetId=\"2\" hidden=\"1\"', '&apos;T (3)&apos;!$A$1:$B$3'), "
+                      "('name=\"_xlnm._FilterDatabase\" localSheetId=\"8\" hidden=\"1\"', '&apos;Long&apos;!$A$1:$A$2')]\n"
+                      "[('A1', True), ('B1', True), ('C1', None), ('A2', True), ('B2', None), ('C2', None)]\n");
 }
 
 TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
@@ -376,8 +428,8 @@ TEST(SheetWriters, TablesReadAFewCellsAtATimeGiveTheSameFiles) {
     AppendJsonRows(ReadSheetTable(fragment, reading), wholeJson);
     WriteJsonRowsFrom(fragment, reading, [&](std::string_view piece) { streamedJson.append(piece); });
     EXPECT_EQ(streamedJson, wholeJson) << fragment.substr(0, 80);
-    const std::vector<TZipMember> sheets = MakeXlsxSheets(ReadSheetTable(fragment, reading), 1000);
-    const std::vector<TZipMember> streamedSheets = MakeXlsxSheetsFrom(fragment, reading, 1000);
+    const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(fragment, reading), 1000);
+    const std::vector<TXlsxSheet> streamedSheets = MakeXlsxSheetsFrom(fragment, reading, 1000);
     ASSERT_EQ(streamedSheets.size(), sheets.size()) << fragment.substr(0, 80);
     for (std::size_t k = 0; k < sheets.size(); ++k) {
       EXPECT_EQ(streamedSheets[k].Size, sheets[k].Size);
