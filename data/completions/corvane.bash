@@ -60,7 +60,7 @@ _corvane() {
         --format) _corvane_options xls xlsx csv jsonl ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --trim --tables -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --links --trim --tables -q --quiet --help
             else
                 _corvane_files '*.htm' '*.html'
             fi

@@ -34,15 +34,15 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
 
 constexpr std::string_view kUsageHead =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
-    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]]\n"
-    "                  [-q] PATH...\n"
+    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim]\n"
+    "                  [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
@@ -71,7 +71,11 @@ constexpr std::string_view kConvertOptions =
     "                          each table as a browser shows it: tags removed, references decoded, the\n"
     "                          page's code page read, white space collapsed, spans merged (xlsx) or left\n"
     "                          empty (csv, jsonl); plain numbers are numbers in xlsx, everything else\n"
-    "                          text\n"
+    "                          text. In xlsx, header rows are bold and frozen with a filter, columns\n"
+    "                          fit their text, and a cell that is one link is a hyperlink to its\n"
+    "                          absolute address (resolved against the page's BASE or its file)\n"
+    "      --links             csv and jsonl: after each column that holds links, a column of their\n"
+    "                          addresses, named \"NAME (link)\" in a header row\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
@@ -110,6 +114,7 @@ struct TConvertOptions {
   std::string appendFile;
   bool trim = false;
   bool quiet = false;
+  bool links = false;
   std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
   std::vector<std::string> paths;
 };
@@ -209,6 +214,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
     } else if (name == "--tables") {
       const std::string tables = takeValue();
       options.tables = tables == "all" ? std::nullopt : std::optional(ParseTableNumbers(tables));
+    } else if (name == "--links" && !value) {
+      options.links = true;
     } else if ((name == "--trim" || name == "-q" || name == "--quiet") && !value) {
       (name == "--trim" ? options.trim : options.quiet) = true;
     } else {
@@ -220,6 +227,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
   if ((outputDirGiven && options.outputDir.empty()) || (appendGiven && options.appendFile.empty()))
     throw TUsageError("the output path is empty");
   if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
+  if (options.links && options.format != TOutputFormat::Csv && options.format != TOutputFormat::Jsonl)
+    throw TUsageError("--links needs --format csv or jsonl (an xlsx cell that is one link is a hyperlink)");
   if (options.format == TOutputFormat::Xlsx && options.appendFile == "-")
     throw TUsageError("--format xlsx cannot write to standard output");
   return options;
@@ -371,7 +380,7 @@ class TConsoleJobHost final : public TInlineJobHost {
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
   bool AppendsToStandardOutput() const override { return m_options.appendFile == "-"; }
   TTableWriter* TableWriter() override {
-    if (!m_writer) m_writer = MakeTableWriter(m_options.format, m_options.appendFile);
+    if (!m_writer) m_writer = MakeTableWriter(m_options.format, m_options.appendFile, m_options.links);
     return m_writer.get();
   }
   bool TrimCellValues() const override { return m_options.trim; }

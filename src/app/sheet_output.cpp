@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <fstream>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -42,8 +43,8 @@ template <class TResult>
 class TTableBatches {
  public:
   // False when the table's converted form would be too large to hold.
-  using TConvert = bool (*)(const TSheetTable&, TResult&, TSheetCuts&);
-  explicit TTableBatches(TConvert convert) : m_convert(convert) {}
+  using TConvert = std::function<bool(const TSheetTable&, TResult&, TSheetCuts&)>;
+  explicit TTableBatches(TConvert convert) : m_convert(std::move(convert)) {}
 
   // Adds a table; take(result) gets the results of a full batch.
   template <class TTake>
@@ -124,18 +125,28 @@ bool XlsxSheets(const TSheetTable& table, std::vector<TXlsxSheet>& sheets, TShee
 // wide span over many rows) would make a text far larger than the page, so it is written as it is read.
 constexpr long long kMostHeldCsvPlaces = 4'000'000;
 
-bool CsvText(const TSheetTable& table, std::string& text, TSheetCuts&) {
+bool CsvText(const TSheetTable& table, std::string& text, bool links) {
   if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
-  AppendCsvTable(table, text);
+  AppendCsvTable(table, text, links);
   return true;
 }
 
 // JSON Lines: a table's rows, made in a batch; the file and the table's number are written around them.
 // Like a CSV row, a JSON row holds every place of the grid.
-bool JsonRows(const TSheetTable& table, std::string& text, TSheetCuts&) {
+bool JsonRows(const TSheetTable& table, std::string& text, bool links) {
   if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
-  AppendJsonRows(table, text);
+  AppendJsonRows(table, text, links);
   return true;
+}
+
+// The address the links of the page at path resolve against; the page's own when it cannot be read
+// again (its tables were read: a link then points into the page itself).
+std::string BaseAddressOf(const std::string& path) {
+  std::string head(std::size_t{64} << 10, '\0');
+  std::ifstream file(path, std::ios::binary);
+  file.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+  return PageBaseAddress(path, head);
 }
 
 // The file's name without its folder.
@@ -154,23 +165,26 @@ void ReportCuts(const TTableWriter& writer, const TSheetCuts& cuts, const std::s
 // a new file.
 class TCsvTableWriter final : public TTableWriter {
  public:
+  explicit TCsvTableWriter(bool links) : m_links(links) {}
   std::string_view Extension() const override { return ".csv"; }
   void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) override {
     Abandon();
     m_file = inputFile;
+    if (m_links) m_base = BaseAddressOf(inputFile);
     if (start == TOutputStart::NewFile) output.Write(kCsvByteOrderMark);
     m_separate = start == TOutputStart::AfterContent;
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile& output) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim}, Writer(output));
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output));
       return;
     }
     m_tables.Flush(Writer(output));
     Separate(output);
     TSheetCuts cuts;
-    WriteCsvTableFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); }, &cuts);
+    WriteCsvTableFrom(
+        fragment, {pageCharset, trim, m_base}, [&output](std::string_view text) { output.Write(text); }, &cuts, m_links);
     ReportCuts(*this, cuts, m_file, number);
   }
   void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
@@ -187,36 +201,43 @@ class TCsvTableWriter final : public TTableWriter {
       if (table.Source) {
         WriteCsvTableFrom(
             table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
-            &table.Cuts);
+            &table.Cuts, m_links);
       }
       output.Write(table.Value);
       ReportCuts(*this, table.Cuts, m_file, table.Number);
     };
   }
 
+  bool m_links;
   bool m_separate = false;
   std::string m_file;
-  TTableBatches<std::string> m_tables{CsvText};
+  std::string m_base;  // with links, the address they resolve against
+  TTableBatches<std::string> m_tables{
+      [this](const TSheetTable& table, std::string& text, TSheetCuts&) { return CsvText(table, text, m_links); }};
 };
 
 // JSON Lines: a line per table, one table after another; an append file is simply added to.
 class TJsonlTableWriter final : public TTableWriter {
  public:
+  explicit TJsonlTableWriter(bool links) : m_links(links) {}
   std::string_view Extension() const override { return ".jsonl"; }
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_file = inputFile;
+    if (m_links) m_base = BaseAddressOf(inputFile);
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile& output) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim}, Writer(output));
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output));
       return;
     }
     m_tables.Flush(Writer(output));
     TSheetCuts cuts;
     WriteLine(output, number, [&] {
-      WriteJsonRowsFrom(fragment, {pageCharset, trim}, [&output](std::string_view text) { output.Write(text); }, &cuts);
+      WriteJsonRowsFrom(
+          fragment, {pageCharset, trim, m_base}, [&output](std::string_view text) { output.Write(text); }, &cuts,
+          m_links);
     });
     ReportCuts(*this, cuts, m_file, number);
   }
@@ -242,14 +263,17 @@ class TJsonlTableWriter final : public TTableWriter {
         }
         WriteJsonRowsFrom(
             table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
-            &table.Cuts);
+            &table.Cuts, m_links);
       });
       ReportCuts(*this, table.Cuts, m_file, table.Number);
     };
   }
 
+  bool m_links;
   std::string m_file;
-  TTableBatches<std::string> m_tables{JsonRows};
+  std::string m_base;  // with links, the address they resolve against
+  TTableBatches<std::string> m_tables{
+      [this](const TSheetTable& table, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
 };
 
 // XLSX: a workbook per output with a sheet per table, named after the table's number in the page
@@ -262,6 +286,7 @@ class TXlsxTableWriter final : public TTableWriter {
     Abandon();
     m_output = &output;
     m_file = inputFile;
+    m_base = BaseAddressOf(inputFile);
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
@@ -269,13 +294,13 @@ class TXlsxTableWriter final : public TTableWriter {
     if (!m_workbook) return;
     m_output = &output;
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim}, Adder());
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Adder());
       return;
     }
     m_tables.Flush(Adder());
     TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
-    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base}, kSheetRows, &table.Cuts);
     Adder()(table);
   }
   void FinishOutput(TOutputFile& output) override {
@@ -300,6 +325,7 @@ class TXlsxTableWriter final : public TTableWriter {
 
   TOutputFile* m_output = nullptr;
   std::string m_file;
+  std::string m_base;  // the address the page's links resolve against
   std::unique_ptr<TXlsxWorkbook> m_workbook;
   TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
 };
@@ -316,17 +342,18 @@ class TJobWorkbookWriter final : public TTableWriter {
     Abandon();
     m_path = inputFile;
     m_file = FileName(inputFile);
+    m_base = BaseAddressOf(inputFile);
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile&) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim}, Keeper());
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Keeper());
       return;
     }
     m_tables.Flush(Keeper());
     TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
-    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim}, kSheetRows, &table.Cuts);
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base}, kSheetRows, &table.Cuts);
     Keeper()(table);
   }
   void FinishOutput(TOutputFile&) override {
@@ -391,6 +418,7 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::vector<TConverted<std::vector<TXlsxSheet>>> m_run;
   std::string m_path;
   std::string m_file;
+  std::string m_base;  // the address the page's links resolve against
   TOutputFile m_output;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
 };
@@ -405,7 +433,7 @@ std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget) {
+std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget, bool links) {
   switch (format) {
     case TOutputFormat::Xlsx: {
       if (appendTarget.empty()) return std::make_unique<TXlsxTableWriter>();
@@ -413,8 +441,8 @@ std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::s
       writer->Target = appendTarget;
       return writer;
     }
-    case TOutputFormat::Csv: return std::make_unique<TCsvTableWriter>();
-    case TOutputFormat::Jsonl: return std::make_unique<TJsonlTableWriter>();
+    case TOutputFormat::Csv: return std::make_unique<TCsvTableWriter>(links);
+    case TOutputFormat::Jsonl: return std::make_unique<TJsonlTableWriter>(links);
     case TOutputFormat::Xls: break;
   }
   return nullptr;

@@ -16,7 +16,9 @@ enum class TOutputFormat { Xls, Xlsx, Csv, Jsonl };
 std::optional<TOutputFormat> OutputFormatNamed(std::string_view name);
 
 // The writer of format for a job; none for the ".xls" text. appendTarget: the one file every table of
-// the job goes to, empty for a file per input.
-std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget = {});
+// the job goes to, empty for a file per input. links (CSV and JSON Lines): after each column of links,
+// a column of their addresses (an XLSX cell that is one link is a hyperlink in any case).
+std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget = {},
+                                              bool links = false);
 
 }  // namespace corvane

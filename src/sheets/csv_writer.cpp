@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "sheets/link_columns.h"
+
 namespace corvane {
 
 namespace {
@@ -54,29 +56,35 @@ class TCsvRowWriter {
 
 }  // namespace
 
-void AppendCsvTable(const TSheetTable& table, std::string& out) {
-  TCsvRowWriter rows(table.Columns, out);
-  for (const TSheetCell* cell : CellsInGridOrder(table)) rows.Add(*cell);
+void AppendCsvTable(const TSheetTable& table, std::string& out, bool links) {
+  TLinkColumns columns(links);
+  for (const TSheetCell& cell : table.Cells) columns.See(cell);
+  TCsvRowWriter rows(columns.Width(table.Columns), out);
+  for (const TSheetCell* cell : CellsInGridOrder(table)) columns.Place(*cell, [&](const TSheetCell& placed) { rows.Add(placed); });
   rows.WriteRowsBefore(table.Rows);
 }
 
 void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts) {
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links) {
   constexpr std::size_t kCellsAtATime = 4096;
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   std::vector<TSheetCell> cells;
-  // The first reading finds the grid's width, which every row is written with.
+  // The first reading finds the grid's width, which every row is written with, and the columns of links.
+  TLinkColumns linkColumns(links);
   int columns = 0;
   {
     TSheetTableReader measure(fragment, reading);
-    while (measure.Read(cells, kCellsAtATime)) cells.clear();
-    columns = measure.Columns();
+    while (measure.Read(cells, kCellsAtATime)) {
+      for (const TSheetCell& cell : cells) linkColumns.See(cell);
+      cells.clear();
+    }
+    columns = linkColumns.Width(measure.Columns());
   }
   TSheetTableReader reader(fragment, reading);
   std::string out;
   TCsvRowWriter rows(columns, out);
   while (reader.Read(cells, kCellsAtATime)) {
-    for (const TSheetCell& cell : cells) rows.Add(cell);
+    for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
     cells.clear();
     if (out.size() >= kPiece) {
       write(out);

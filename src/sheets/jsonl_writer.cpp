@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "sheets/link_columns.h"
+
 namespace corvane {
 
 namespace {
@@ -106,9 +108,11 @@ void AppendJsonlStart(std::string_view file, std::size_t number, std::string& ou
   out.append(",\"rows\":");
 }
 
-void AppendJsonRows(const TSheetTable& table, std::string& out) {
-  TJsonRowWriter rows(table.Columns, out);
-  for (const TSheetCell* cell : CellsInGridOrder(table)) rows.Add(*cell);
+void AppendJsonRows(const TSheetTable& table, std::string& out, bool links) {
+  TLinkColumns columns(links);
+  for (const TSheetCell& cell : table.Cells) columns.See(cell);
+  TJsonRowWriter rows(columns.Width(table.Columns), out);
+  for (const TSheetCell* cell : CellsInGridOrder(table)) columns.Place(*cell, [&](const TSheetCell& placed) { rows.Add(placed); });
   rows.Finish(table.Rows);
 }
 
@@ -119,22 +123,26 @@ void AppendJsonlTable(const TSheetTable& table, std::string_view file, std::size
 }
 
 void WriteJsonRowsFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts) {
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links) {
   constexpr std::size_t kCellsAtATime = 4096;
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   std::vector<TSheetCell> cells;
-  // The first reading finds the grid's width, which every row is written with.
+  // The first reading finds the grid's width, which every row is written with, and the columns of links.
+  TLinkColumns linkColumns(links);
   int columns = 0;
   {
     TSheetTableReader measure(fragment, reading);
-    while (measure.Read(cells, kCellsAtATime)) cells.clear();
-    columns = measure.Columns();
+    while (measure.Read(cells, kCellsAtATime)) {
+      for (const TSheetCell& cell : cells) linkColumns.See(cell);
+      cells.clear();
+    }
+    columns = linkColumns.Width(measure.Columns());
   }
   TSheetTableReader reader(fragment, reading);
   std::string out;
   TJsonRowWriter rows(columns, out);
   while (reader.Read(cells, kCellsAtATime)) {
-    for (const TSheetCell& cell : cells) rows.Add(cell);
+    for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
     cells.clear();
     if (out.size() >= kPiece) {
       write(out);

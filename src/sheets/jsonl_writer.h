@@ -24,12 +24,14 @@ void AppendJsonlTable(const TSheetTable& table, std::string_view file, std::size
 // The parts of that line, for writers that make the rows apart from the rest: the line's start up to
 // "rows":, the rows ("[[...],...]"), and the line's end.
 void AppendJsonlStart(std::string_view file, std::size_t number, std::string& out);
-void AppendJsonRows(const TSheetTable& table, std::string& out);
+// links: with the columns of the links' addresses (see TLinkColumns).
+void AppendJsonRows(const TSheetTable& table, std::string& out, bool links = false);
 inline constexpr std::string_view kJsonlEnd = "}\n";
 // The rows of the table read from fragment, holding only a few of its cells at a time and handing the
 // text to write a piece at a time: for a table too large to hold whole. The fragment is read twice,
 // the first time for the grid's width. cuts (when given) gets what the table lost.
 void WriteJsonRowsFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts = nullptr);
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts = nullptr,
+                       bool links = false);
 
 }  // namespace corvane

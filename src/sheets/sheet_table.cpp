@@ -1,6 +1,8 @@
 #include "sheets/sheet_table.h"
 
 #include <QStringList>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <algorithm>
 #include <deque>
@@ -231,6 +233,17 @@ int RowSpanOf(const TAttributeList& attributes) {
   return zero ? kMaxRowSpan : std::clamp(span->Value, 1, kMaxRowSpan);
 }
 
+// The absolute address of a link's HREF (spaces at its ends and tabs and line breaks in it dropped, as
+// browsers do), when it is a web, mail or file address.
+QString ResolveLink(const QUrl& base, const std::string& href) {
+  QString text = QString::fromUtf8(href.data(), static_cast<qsizetype>(href.size())).trimmed();
+  text.remove(u'\t').remove(u'\n').remove(u'\r');
+  const QUrl url = base.resolved(QUrl(text));
+  static const QStringList kSchemes = {"http", "https", "ftp", "mailto", "file"};
+  if (!url.isValid() || !kSchemes.contains(url.scheme())) return {};
+  return url.toString(QUrl::FullyEncoded);
+}
+
 // Cells whose row span may yet be cut wait, with every cell after them, until it is settled; past this
 // many waiting cells the first goes on with the rows begun, so that memory stays bounded.
 constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
@@ -239,13 +252,18 @@ constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
-      : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim) {
+      : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
+        Base(QString::fromStdString(reading.BaseAddress)) {
     Reader.Start();
   }
 
   void EndCell(std::vector<TSheetCell>& cells) {
     if (!InCell) return;
     Current.Text = Text.Take(Trim);
+    if (Links == 1 && !TextOutsideLink && !Current.Text.isEmpty()) Current.Link = ResolveLink(Base, LinkHref);
+    Links = 0;
+    InLink = false;
+    TextOutsideLink = false;
     InCell = false;
     PreDepth = 0;
     if (Waiting.empty() && Grid.Settled(Current)) {
@@ -310,7 +328,22 @@ struct TSheetTableReader::TState {
     const S symbol = Reader.Symbol();
     switch (symbol) {
       case S::SymText:
-        if (InCell) Text.Add(Reader.Token().Chars());
+        if (!InCell) break;
+        Text.Add(Reader.Token().Chars());
+        if (!InLink && !TextOutsideLink && !Base.isEmpty())
+          TextOutsideLink = std::any_of(Reader.Token().Chars().begin(), Reader.Token().Chars().end(),
+                                        [](char16_t c) { return !IsCollapsible(c) && c != 0xA0; });
+        break;
+      case S::SymA:
+        if (!InCell || Base.isEmpty()) break;
+        if (const TAttribute* href = Reader.Attributes().Find(S::SymHref)) {
+          ++Links;
+          LinkHref = href->Text;
+          InLink = true;
+        }
+        break;
+      case S::SymAEnd:
+        InLink = false;
         break;
       case S::SymTable:
         ++Depth;
@@ -386,6 +419,11 @@ struct TSheetTableReader::TState {
 
   TFragmentReader Reader;
   bool Trim;
+  QUrl Base;
+  int Links = 0;                 // links (A with HREF) begun in the current cell
+  std::string LinkHref;          // the last one's HREF
+  bool InLink = false;
+  bool TextOutsideLink = false;  // the current cell has text outside its links
   TGrid Grid;
   TCellText Text;
   TSheetCell Current;
@@ -448,6 +486,31 @@ TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& readi
   table.Columns = reader.Columns();
   table.Cuts = reader.Cuts();
   return table;
+}
+
+std::string PageBaseAddress(const std::string& path, std::string_view head) {
+  const QString file = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+  QUrl base = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+  // The first BASE element with an HREF, before the first table.
+  std::string lower(head.substr(0, std::size_t{64} << 10));
+  std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
+  const std::size_t table = lower.find("<table");
+  for (std::size_t at = lower.find("<base"); at < table && at != std::string::npos; at = lower.find("<base", at + 1)) {
+    const std::size_t end = lower.find('>', at);
+    if (end == std::string::npos || end > table) break;
+    const char after = lower[at + 5];
+    if (after != ' ' && after != '\t' && after != '\n' && after != '\r' && after != '\f' && after != '/') continue;
+    TFragmentReader reader(std::string(head.substr(at, end + 1 - at)), TDeclaredCharset{});
+    reader.Start();
+    if (reader.Symbol() != S::SymBase) continue;
+    if (const TAttribute* href = reader.Attributes().Find(S::SymHref)) {
+      const QString text = QString::fromUtf8(href->Text.data(), static_cast<qsizetype>(href->Text.size())).trimmed();
+      const QUrl resolved = base.resolved(QUrl(text));
+      if (resolved.isValid()) base = resolved;
+      break;
+    }
+  }
+  return base.toString(QUrl::FullyEncoded).toStdString();
 }
 
 std::vector<std::string> DescribeCuts(const TSheetCuts& cuts, const std::string& table) {

@@ -10,9 +10,11 @@
 namespace corvane {
 
 // One cell of a table as a browser shows it: its text (lines separated by "\n") and its place on the
-// grid, with the rows and columns it spans; Header when it is a TH or in a THEAD.
+// grid, with the rows and columns it spans; Header when it is a TH or in a THEAD. Link: the absolute
+// address of the one link that is the cell's whole text, if it is (see TSheetReading::BaseAddress).
 struct TSheetCell {
   QString Text;
+  QString Link;
   int Row = 0;
   int Column = 0;
   int RowSpan = 1;
@@ -43,7 +45,16 @@ struct TSheetReading {
   std::string PageCharset;
   // Trims no-break spaces and control characters around each cell's text too.
   bool Trim = false;
+  // The address a cell's link is resolved against (the page's, or its BASE; see PageBaseAddress). A
+  // cell whose text is all one link's (an A with an HREF) gets the link's absolute address, when it
+  // is a web, mail or file address; none when this is empty.
+  std::string BaseAddress = {};
 };
+
+// The address the links of the page at path resolve against: the page's BASE HREF (the first BASE
+// before the page's first table, within the page's first 64 KB, head) resolved against the page's
+// own address, a file: URL of its absolute path.
+std::string PageBaseAddress(const std::string& path, std::string_view head);
 
 // Reads the table fragment (one TABLE element, as the table scanner cuts it out of a page, best with
 // its line breaks) as a browser does: reading starts at the fragment's first "<table" (text of an

@@ -180,7 +180,8 @@ int LongestLine(const QString& text) {
 
 // The cell styles of styles.xml: plain, wrapped (a cell of several lines or of a line too long for its
 // column, at the top), and the same two bold for a header row.
-enum TCellStyle { kPlain = 0, kWrapped = 1, kBold = 2, kBoldWrapped = 3 };
+// A hyperlink outside the header rows is blue and underlined, as spreadsheets show links.
+enum TCellStyle { kPlain = 0, kWrapped = 1, kBold = 2, kBoldWrapped = 3, kLink = 4, kLinkWrapped = 5 };
 
 // One sheet of a table: its rows from firstRow to lastRow.
 class TSheetPart {
@@ -227,7 +228,17 @@ class TSheetPart {
       width = static_cast<unsigned char>(std::max<int>(width, std::min(longest + (bold ? 3 : 0), kWidestColumn)));
     }
     const bool wrapped = longest > kWidestColumn || text.contains(u'\n');
-    const int style = bold ? (wrapped ? kBoldWrapped : kBold) : (wrapped ? kWrapped : kPlain);
+    const bool link = !cell.Link.isEmpty() && m_links.size() < kMostSheetLinks;
+    if (link) {
+      m_links.push_back(cell.Link.toStdString());
+      m_hyperlinks.append("<hyperlink ref=\"");
+      AppendReference(m_hyperlinks, row, cell.Column);
+      m_hyperlinks.append("\" r:id=\"rId");
+      AppendNumber(m_hyperlinks, static_cast<long long>(m_links.size()));
+      m_hyperlinks.append("\"/>");
+    }
+    const int style = bold ? (wrapped ? kBoldWrapped : kBold)
+                           : (link ? (wrapped ? kLinkWrapped : kLink) : (wrapped ? kWrapped : kPlain));
     if (style != kPlain) {
       xml.append("\" s=\"");
       AppendNumber(xml, style);
@@ -283,6 +294,13 @@ class TSheetPart {
       xml.append(m_merges);
       xml.append("</mergeCells>");
     }
+    if (!m_links.empty()) {
+      m_part.Flush();
+      xml.append("<hyperlinks>");
+      xml.append(m_hyperlinks);
+      xml.append("</hyperlinks>");
+      sheet.Links = std::move(m_links);
+    }
     xml.append("</worksheet>");
     static_cast<TZipMember&>(sheet) = m_part.Finish();
 
@@ -330,6 +348,8 @@ class TSheetPart {
   std::vector<unsigned char> m_widths;  // by column: the characters of its longest line, capped
   std::string m_merges;
   long long m_mergeCount = 0;
+  std::string m_hyperlinks;
+  std::vector<std::string> m_links;
   TSheetCuts& m_cuts;
 };
 
@@ -462,6 +482,19 @@ std::string TXlsxWorkbook::SheetName(const std::string& name) const {
 void TXlsxWorkbook::AddSheet(const std::string& name, const TXlsxSheet& sheet) {
   if (!sheet.FilterRange.empty()) m_filters.emplace_back(m_names.size(), sheet.FilterRange);
   AddSheet(name, static_cast<const TZipMember&>(sheet));
+  if (sheet.Links.empty()) return;
+  // The hyperlinks' addresses are the sheet's relationships, numbered as the sheet refers to them.
+  std::string rels(kDeclaration);
+  rels.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+  for (std::size_t k = 0; k < sheet.Links.size(); ++k) {
+    rels.append("<Relationship Id=\"rId");
+    AppendNumber(rels, static_cast<long long>(k) + 1);
+    rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
+    AppendXmlAttribute(rels, sheet.Links[k]);
+    rels.append("\" TargetMode=\"External\"/>");
+  }
+  rels.append("</Relationships>");
+  m_zip.Add("xl/worksheets/_rels/sheet" + std::to_string(m_names.size()) + ".xml.rels", rels);
 }
 
 void TXlsxWorkbook::AddSheet(const std::string& name, const TZipMember& sheet) {
@@ -552,19 +585,23 @@ void TXlsxWorkbook::Close() {
   workbookRels.Text.append("\" Type=\"").append(kOfficeRelationships).append("/styles\" Target=\"styles.xml\"/></Relationships>");
   m_zip.Add("xl/_rels/workbook.xml.rels", workbookRels.Finish());
 
-  // The cell styles of TCellStyle: plain, wrapped at the top, and both in bold.
+  // The cell styles of TCellStyle: plain, wrapped at the top, both in bold, and both as links.
   std::string styles(kDeclaration);
   styles.append("<styleSheet xmlns=\"").append(kMain).append("\">"
-                "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
-                "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+                "<fonts count=\"3\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+                "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+                "<font><u/><sz val=\"11\"/><color rgb=\"FF0563C1\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
                 "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
                 "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
                 "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-                "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                "<cellXfs count=\"6\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
                 "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyAlignment=\"1\">"
                 "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
                 "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
                 "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\" applyAlignment=\"1\">"
+                "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
+                "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
+                "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\" applyAlignment=\"1\">"
                 "<alignment vertical=\"top\" wrapText=\"1\"/></xf></cellXfs>"
                 "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
                 "</styleSheet>");

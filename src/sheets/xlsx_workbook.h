@@ -19,16 +19,20 @@ inline constexpr int kSheetColumns = 16384;
 inline constexpr int kCellCharacters = 32767;
 
 // A worksheet made of a table, compressed, with what the workbook must know of it: the range of its
-// filter ("$A$1:$C$9"), if any.
+// filter ("$A$1:$C$9"), if any, and the addresses of its hyperlinks, in the order of their numbers.
 struct TXlsxSheet : TZipMember {
   std::string FilterRange;
+  std::vector<std::string> Links;
 };
+
+// The most hyperlinks a sheet holds: spreadsheets refuse more; further link cells stay plain text.
+inline constexpr std::size_t kMostSheetLinks = 65530;
 
 // A table made into compressed worksheets of a workbook: numbers as numbers (see PlainNumber), text as
 // text, spans as merged cells, cells of several lines (or of a line too long for a column) wrapped,
 // each column as wide as its longest line (up to 60 characters). The header rows at the table's top
 // (rows whose cells are all TH, or in a THEAD) are bold; when rows follow them, they stay in view
-// (frozen) and a filter covers the table from its last header row. A table of more rows than a sheet holds
+// (frozen) and a filter covers the table from its last header row. A cell with a Link is a hyperlink. A table of more rows than a sheet holds
 // goes on as many sheets as it needs, rowsPerSheet rows each (a span is cut where its sheet ends).
 // Sheets are made independently of the workbook and of each other, so that several threads can make
 // them while one writes the workbook. Columns past a sheet's last, and the characters of a cell past

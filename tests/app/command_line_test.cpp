@@ -289,8 +289,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view FILE\n"},
   };
@@ -549,6 +549,51 @@ TEST_F(CommandLineTest, JsonlGivesALinePerTableInEveryMode) {
   std::string grid = start + "3,\"rows\":[" + wide;
   for (int row = 1; row < 301; ++row) grid += "," + empty;
   EXPECT_TRUE(json.substr(first.size()) == grid + "]}\n");
+}
+
+TEST_F(CommandLineTest, LinksAreHyperlinksInXlsxAndColumnsWithLinks) {
+  const std::string table =
+      "<table><tr><th>Name<th><a href=h.html>Site</a><tr><td><a href=\"a b.html\">Alpha</a><td><a href=mailto:m@h.org>m</a>"
+      "<tr><td>Beta <a href=b.html>b</a><td><a href=\"javascript:go()\">js</a></table>\n";
+  const std::string local = temp.Write("local.html", table);
+  const std::string based = temp.Write("based.html", "<head><base href=\"http://h.org/d/\"></head>" + table);
+  const std::string file = "file://" + (dir / "").string();
+  Result r = Run({"convert", "-q", "--format", "csv", "--links", "-o", (dir / "c").string(), local, based});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "c" / "local.html.csv"), "\xEF\xBB\xBFName,Name (link),Site,Site (link)\r\nAlpha," + file +
+                                                        "a%20b.html,m,mailto:m@h.org\r\nBeta b,,js,\r\n");
+  EXPECT_EQ(ReadFile(dir / "c" / "based.html.csv"),
+            "\xEF\xBB\xBFName,Name (link),Site,Site (link)\r\nAlpha,http://h.org/d/a%20b.html,m,mailto:m@h.org\r\nBeta b,,js,\r\n");
+  r = Run({"convert", "-q", "--format", "jsonl", "--links", "-a", "-", based});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "{\"file\":\"" + based + "\",\"table\":1,\"rows\":[[\"Name\",\"Name (link)\",\"Site\",\"Site (link)\"],"
+                   "[\"Alpha\",\"http://h.org/d/a%20b.html\",\"m\",\"mailto:m@h.org\"],[\"Beta b\",\"\",\"js\",\"\"]]}\n");
+
+  r = Run({"convert", "-q", "--format", "xlsx", "-o", (dir / "x").string(), local, based});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string script = temp.Write("read.py",
+                                        "import openpyxl, sys\n"
+                                        "for path in sys.argv[1:]:\n"
+                                        "    for row in openpyxl.load_workbook(path).active.iter_rows():\n"
+                                        "        print([(c.value, c.hyperlink.target if c.hyperlink else None, c.font.b, c.font.u) for c in row])\n");
+  const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote((dir / "x" / "local.html.xlsx").string()) + " " +
+                              Quote((dir / "x" / "based.html.xlsx").string()) + " >" + Quote((dir / "read").string()) + " 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadFile(dir / "read"),
+            "[('Name', None, True, None), ('Site', '" + file + "h.html', True, None)]\n"
+            "[('Alpha', '" + file + "a%20b.html', False, 'single'), ('m', 'mailto:m@h.org', False, 'single')]\n"
+            "[('Beta b', None, False, None), ('js', None, False, None)]\n"
+            "[('Name', None, True, None), ('Site', 'http://h.org/d/h.html', True, None)]\n"
+            "[('Alpha', 'http://h.org/d/a%20b.html', False, 'single'), ('m', 'mailto:m@h.org', False, 'single')]\n"
+            "[('Beta b', None, False, None), ('js', None, False, None)]\n");
+
+  for (const std::string format : {"xls", "xlsx"}) {
+    r = Run({"convert", "--links", "--format", format, "-o", (dir / "n").string(), local});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "corvane: --links needs --format csv or jsonl (an xlsx cell that is one link is a hyperlink)\n"
+              "Try 'corvane --help' for more information.\n");
+  }
 }
 
 TEST_F(CommandLineTest, WhatATableLosesToFitIsSaidOnStandardErrorAndInTheLog) {

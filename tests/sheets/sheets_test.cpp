@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QUrl>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -147,6 +150,45 @@ TEST(SheetTable, WhatATableLosesToFitASheetIsCountedAndSaid) {
   EXPECT_TRUE(DescribeCuts(ReadSheetTable("<table><tr><td>x</table>", {}).Cuts, "d").empty());
 }
 
+TEST(SheetTable, ACellThatIsOneLinkGetsItsAbsoluteAddress) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<td><a href=a.html>A</a>", "http://h.org/d/a.html"},
+      {"<td> <a href=' /x?a=1&amp;b=2 '><b>bold</b> words</a> ", "http://h.org/x?a=1&b=2"},
+      {"<td><a href=\"sp ace.html\">s</a>", "http://h.org/d/sp%20ace.html"},
+      {"<td><a href=\"https://other.org/\">o</a>", "https://other.org/"},
+      {"<td><a href=mailto:m@h.org>m</a>", "mailto:m@h.org"},
+      {"<td><a href=#top>t</a>", "http://h.org/d/p.html#top"},
+      {"<td><a name=n>anchor</a><a href=b>b</a>", ""},  // text outside the link
+      {"<td>see <a href=a>a</a>", ""},
+      {"<td><a href=a>a</a> <a href=b>b</a>", ""},  // two links
+      {"<td><a href=\"javascript:go()\">js</a>", ""},
+      {"<td><a href=\"data:text/plain,x\">d</a>", ""},
+      {"<td><a href=a.html><img src=i.png></a>", ""},  // no text
+      {"<td><a href=a>open<td>next", "http://h.org/d/a"},
+  };
+  for (const auto& [cell, link] : cases) {
+    const TSheetTable table = ReadSheetTable("<table><tr>" + cell + "</table>", {{}, false, "http://h.org/d/p.html"});
+    ASSERT_FALSE(table.Cells.empty()) << cell;
+    EXPECT_EQ(table.Cells[0].Link.toStdString(), link) << cell;
+    for (std::size_t k = 1; k < table.Cells.size(); ++k) EXPECT_TRUE(table.Cells[k].Link.isEmpty()) << cell;
+    // Without an address to resolve against, links are not read.
+    EXPECT_TRUE(ReadSheetTable("<table><tr>" + cell + "</table>", {}).Cells[0].Link.isEmpty()) << cell;
+  }
+}
+
+TEST(SheetTable, LinksResolveAgainstThePagesBaseOrItsFile) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<html><head><title>t</title>", "file:///pages/sub/p%20q.html"},
+      {"<BASE HREF=\"http://h.org/a/b/\">", "http://h.org/a/b/"},
+      {"<base target=_top><base href='../up/'>", "file:///pages/up/"},
+      {"<basefont size=3><base\nhref=\"https://h.org/x?y=1&amp;z=2\">", "https://h.org/x?y=1&z=2"},
+      {"<table><tr><td>x</table><base href=http://late.org/>", "file:///pages/sub/p%20q.html"},
+      {"<base href=http://cut.org/", "file:///pages/sub/p%20q.html"},
+  };
+  for (const auto& [head, base] : cases) EXPECT_EQ(PageBaseAddress("/pages/sub/p q.html", head), base) << head;
+  EXPECT_EQ(PageBaseAddress("rel.html", ""), QUrl::fromLocalFile(QDir::current().absoluteFilePath("rel.html")).toString().toStdString());
+}
+
 TEST(CellValue, NumbersOnlyWhenTheyReadBackAsWritten) {
   const std::pair<const char*, std::optional<double>> cases[] = {
       {"12", 12}, {"-3.5", -3.5}, {"0", 0}, {"0.05", 0.05}, {"123456789012345", 123456789012345.0},
@@ -163,6 +205,37 @@ TEST(SheetWriters, CsvQuotesOnlyWhatNeedsItAndKeepsTheGrid) {
   std::string csv;
   AppendCsvTable(table, csv);
   EXPECT_EQ(csv, "\"a, b\",,\"say \"\"hi\"\"\"\r\n\"x\ny\",,3\r\n");
+}
+
+TEST(SheetWriters, LinksAddAColumnOfAddressesAfterEachColumnOfLinks) {
+  const TSheetReading reading{{}, false, "http://h.org/"};
+  const std::pair<std::string, std::string> cases[] = {
+      {"<tr><th>Name<th>Site<th>Note<tr><td><a href=a>A</a><td>x<td><a href=n>n</a><tr><td>B<td>y<td>z",
+       "Name,Name (link),Site,Note,Note (link)\r\nA,http://h.org/a,x,n,http://h.org/n\r\nB,,y,z,\r\n"},
+      // No header row: the first row holds addresses too.
+      {"<tr><td>x<td><a href=a>A</a><tr><td colspan=2><a href=b>B</a>",
+       "x,,A,http://h.org/a\r\nB,http://h.org/b,,\r\n"},
+      {"<tr><td>no<td>links", "no,links\r\n"},
+  };
+  for (const auto& [rows, expected] : cases) {
+    const std::string fragment = "<table>" + rows + "</table>";
+    std::string csv, streamed, json;
+    AppendCsvTable(ReadSheetTable(fragment, reading), csv, true);
+    WriteCsvTableFrom(fragment, reading, [&](std::string_view piece) { streamed.append(piece); }, nullptr, true);
+    EXPECT_EQ(csv, expected) << rows;
+    EXPECT_EQ(streamed, expected) << rows;
+  }
+  std::string json, streamedJson;
+  const std::string fragment = "<table>" + cases[0].first + "</table>";
+  AppendJsonRows(ReadSheetTable(fragment, reading), json, true);
+  WriteJsonRowsFrom(fragment, reading, [&](std::string_view piece) { streamedJson.append(piece); }, nullptr, true);
+  EXPECT_EQ(json, "[[\"Name\",\"Name (link)\",\"Site\",\"Note\",\"Note (link)\"],"
+                  "[\"A\",\"http://h.org/a\",\"x\",\"n\",\"http://h.org/n\"],[\"B\",\"\",\"y\",\"z\",\"\"]]");
+  EXPECT_EQ(streamedJson, json);
+  // Without the option the links add nothing.
+  std::string plain;
+  AppendCsvTable(ReadSheetTable(fragment, reading), plain);
+  EXPECT_EQ(plain, "Name,Site,Note\r\nA,x,n\r\nB,y,z\r\n");
 }
 
 // Runs a Python script on a file and returns what it prints.
