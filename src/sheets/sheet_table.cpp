@@ -244,6 +244,64 @@ QString ResolveLink(const QUrl& base, const std::string& href) {
   return url.toString(QUrl::FullyEncoded);
 }
 
+// Most links of a page are plain: an absolute web address in lower case, or a path relative to the
+// page's folder, of characters an address keeps as they are and without "." or ".." segments. Their
+// absolute address is known without parsing them, which costs far more than the rest of a link cell.
+class TLinkResolver {
+ public:
+  explicit TLinkResolver(const std::string& base) : m_base(QString::fromStdString(base)) {
+    if (m_base.isEmpty()) return;
+    // The base's folder, as resolving a name in it gives it.
+    const std::string named = ResolveLink(m_base, "x").toStdString();
+    if (!named.empty() && named.back() == 'x') m_folder = named.substr(0, named.size() - 1);
+  }
+  bool Empty() const { return m_base.isEmpty(); }
+
+  QString Resolve(const std::string& href) const {
+    std::string_view text = href;
+    while (!text.empty() && IsHrefSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsHrefSpace(text.back())) text.remove_suffix(1);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), IsKeptAsIs) || text.find("/.") != std::string_view::npos ||
+        text.find("./") != std::string_view::npos || text.ends_with("/.."))
+      return ResolveLink(m_base, href);
+    if (IsPlainAbsolute(text)) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    const char first = text.front();
+    const std::size_t colon = text.find(':');
+    const bool relative = first != '/' && first != '?' && first != '#' && first != '.' &&
+                          (colon == std::string_view::npos || colon > text.find_first_of("/?#"));
+    if (!relative || m_folder.empty()) return ResolveLink(m_base, href);
+    QString link = QString::fromLatin1(m_folder.data(), static_cast<qsizetype>(m_folder.size()));
+    link.append(QLatin1StringView(text.data(), static_cast<qsizetype>(text.size())));
+    return link;
+  }
+
+ private:
+  static bool IsHrefSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+  // Characters of an address that its absolute form writes as they are.
+  static bool IsKeptAsIs(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("-._~:/?#@!$&()*+,;=").find(c) != std::string_view::npos;
+  }
+  // "http://host/..." (and https, ftp) with a host in lower case, without user or port.
+  static bool IsPlainAbsolute(std::string_view text) {
+    std::size_t authority = 0;
+    for (const std::string_view scheme : {"http://", "https://", "ftp://"})
+      if (text.starts_with(scheme)) authority = scheme.size();
+    if (authority == 0) return false;
+    const std::size_t end = std::min(text.find_first_of("/?#", authority), text.size());
+    if (end == authority) return false;
+    for (std::size_t k = authority; k < end; ++k) {
+      const char c = text[k];
+      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+    }
+    // A path is written as given; an address without one gets none.
+    return end == text.size() || text[end] == '/';
+  }
+
+  QUrl m_base;
+  std::string m_folder;  // the base's folder, ending in "/"; empty when it has none
+};
+
 // Cells whose row span may yet be cut wait, with every cell after them, until it is settled; past this
 // many waiting cells the first goes on with the rows begun, so that memory stays bounded.
 constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
@@ -253,14 +311,14 @@ constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
       : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
-        Base(QString::fromStdString(reading.BaseAddress)) {
+        Base(reading.BaseAddress) {
     Reader.Start();
   }
 
   void EndCell(std::vector<TSheetCell>& cells) {
     if (!InCell) return;
     Current.Text = Text.Take(Trim);
-    if (Links == 1 && !TextOutsideLink && !Current.Text.isEmpty()) Current.Link = ResolveLink(Base, LinkHref);
+    if (Links == 1 && !TextOutsideLink && !Current.Text.isEmpty()) Current.Link = Base.Resolve(LinkHref);
     Links = 0;
     InLink = false;
     TextOutsideLink = false;
@@ -330,12 +388,12 @@ struct TSheetTableReader::TState {
       case S::SymText:
         if (!InCell) break;
         Text.Add(Reader.Token().Chars());
-        if (!InLink && !TextOutsideLink && !Base.isEmpty())
+        if (!InLink && !TextOutsideLink && !Base.Empty())
           TextOutsideLink = std::any_of(Reader.Token().Chars().begin(), Reader.Token().Chars().end(),
                                         [](char16_t c) { return !IsCollapsible(c) && c != 0xA0; });
         break;
       case S::SymA:
-        if (!InCell || Base.isEmpty()) break;
+        if (!InCell || Base.Empty()) break;
         if (const TAttribute* href = Reader.Attributes().Find(S::SymHref)) {
           ++Links;
           LinkHref = href->Text;
@@ -419,7 +477,7 @@ struct TSheetTableReader::TState {
 
   TFragmentReader Reader;
   bool Trim;
-  QUrl Base;
+  TLinkResolver Base;
   int Links = 0;                 // links (A with HREF) begun in the current cell
   std::string LinkHref;          // the last one's HREF
   bool InLink = false;

@@ -228,15 +228,8 @@ class TSheetPart {
       width = static_cast<unsigned char>(std::max<int>(width, std::min(longest + (bold ? 3 : 0), kWidestColumn)));
     }
     const bool wrapped = longest > kWidestColumn || text.contains(u'\n');
-    const bool link = !cell.Link.isEmpty() && m_links.size() < kMostSheetLinks;
-    if (link) {
-      m_links.push_back(cell.Link.toStdString());
-      m_hyperlinks.append("<hyperlink ref=\"");
-      AppendReference(m_hyperlinks, row, cell.Column);
-      m_hyperlinks.append("\" r:id=\"rId");
-      AppendNumber(m_hyperlinks, static_cast<long long>(m_links.size()));
-      m_hyperlinks.append("\"/>");
-    }
+    const bool link = !cell.Link.isEmpty() && m_linkCount < kMostSheetLinks;
+    if (link) AddLink(row, cell);
     const int style = bold ? (wrapped ? kBoldWrapped : kBold)
                            : (link ? (wrapped ? kLinkWrapped : kLink) : (wrapped ? kWrapped : kPlain));
     if (style != kPlain) {
@@ -294,12 +287,14 @@ class TSheetPart {
       xml.append(m_merges);
       xml.append("</mergeCells>");
     }
-    if (!m_links.empty()) {
+    if (m_linkCount > 0) {
       m_part.Flush();
       xml.append("<hyperlinks>");
       xml.append(m_hyperlinks);
       xml.append("</hyperlinks>");
-      sheet.Links = std::move(m_links);
+      m_rels->Text.append("</Relationships>");
+      sheet.Relationships = m_rels->Finish();
+      sheet.HasRelationships = true;
     }
     xml.append("</worksheet>");
     static_cast<TZipMember&>(sheet) = m_part.Finish();
@@ -338,6 +333,37 @@ class TSheetPart {
   }
 
  private:
+  // A hyperlink: its place in the sheet, and its address in the sheet's relationships, numbered as the
+  // sheet refers to them.
+  void AddLink(int row, const TSheetCell& cell) {
+    ++m_linkCount;
+    m_hyperlinks.append("<hyperlink ref=\"");
+    AppendReference(m_hyperlinks, row, cell.Column);
+    m_hyperlinks.append("\" r:id=\"rId");
+    AppendNumber(m_hyperlinks, static_cast<long long>(m_linkCount));
+    m_hyperlinks.append("\"/>");
+    if (!m_rels) {
+      m_rels.emplace(std::size_t{64} << 10);
+      m_rels->Text.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+    }
+    std::string& rels = m_rels->Text;
+    rels.append("<Relationship Id=\"rId");
+    AppendNumber(rels, static_cast<long long>(m_linkCount));
+    rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
+    // An absolute address is ASCII, its other characters percent-encoded.
+    for (const QChar c : cell.Link) {
+      switch (c.unicode()) {
+        case u'&': rels.append("&amp;"); break;
+        case u'<': rels.append("&lt;"); break;
+        case u'>': rels.append("&gt;"); break;
+        case u'"': rels.append("&quot;"); break;
+        default: rels.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '_');
+      }
+    }
+    rels.append("\" TargetMode=\"External\"/>");
+    m_rels->Flush();
+  }
+
   TPartWriter m_part;
   int m_firstRow;
   int m_lastRow;
@@ -349,7 +375,8 @@ class TSheetPart {
   std::string m_merges;
   long long m_mergeCount = 0;
   std::string m_hyperlinks;
-  std::vector<std::string> m_links;
+  std::size_t m_linkCount = 0;
+  std::optional<TPartWriter> m_rels;  // the relationships part, begun with the first hyperlink
   TSheetCuts& m_cuts;
 };
 
@@ -482,19 +509,8 @@ std::string TXlsxWorkbook::SheetName(const std::string& name) const {
 void TXlsxWorkbook::AddSheet(const std::string& name, const TXlsxSheet& sheet) {
   if (!sheet.FilterRange.empty()) m_filters.emplace_back(m_names.size(), sheet.FilterRange);
   AddSheet(name, static_cast<const TZipMember&>(sheet));
-  if (sheet.Links.empty()) return;
-  // The hyperlinks' addresses are the sheet's relationships, numbered as the sheet refers to them.
-  std::string rels(kDeclaration);
-  rels.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
-  for (std::size_t k = 0; k < sheet.Links.size(); ++k) {
-    rels.append("<Relationship Id=\"rId");
-    AppendNumber(rels, static_cast<long long>(k) + 1);
-    rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
-    AppendXmlAttribute(rels, sheet.Links[k]);
-    rels.append("\" TargetMode=\"External\"/>");
-  }
-  rels.append("</Relationships>");
-  m_zip.Add("xl/worksheets/_rels/sheet" + std::to_string(m_names.size()) + ".xml.rels", rels);
+  if (sheet.HasRelationships)
+    m_zip.Add("xl/worksheets/_rels/sheet" + std::to_string(m_names.size()) + ".xml.rels", sheet.Relationships);
 }
 
 void TXlsxWorkbook::AddSheet(const std::string& name, const TZipMember& sheet) {

@@ -19,10 +19,12 @@ inline constexpr int kSheetColumns = 16384;
 inline constexpr int kCellCharacters = 32767;
 
 // A worksheet made of a table, compressed, with what the workbook must know of it: the range of its
-// filter ("$A$1:$C$9"), if any, and the addresses of its hyperlinks, in the order of their numbers.
+// filter ("$A$1:$C$9"), if any, and its relationships part (the addresses of its hyperlinks),
+// compressed too, when it has hyperlinks.
 struct TXlsxSheet : TZipMember {
   std::string FilterRange;
-  std::vector<std::string> Links;
+  TZipMember Relationships;
+  bool HasRelationships = false;
 };
 
 // The most hyperlinks a sheet holds: spreadsheets refuse more; further link cells stay plain text.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QStringList>
 #include <QUrl>
 
 #include <cstdio>
@@ -173,6 +174,24 @@ TEST(SheetTable, ACellThatIsOneLinkGetsItsAbsoluteAddress) {
     for (std::size_t k = 1; k < table.Cells.size(); ++k) EXPECT_TRUE(table.Cells[k].Link.isEmpty()) << cell;
     // Without an address to resolve against, links are not read.
     EXPECT_TRUE(ReadSheetTable("<table><tr>" + cell + "</table>", {}).Cells[0].Link.isEmpty()) << cell;
+  }
+}
+
+TEST(SheetTable, PlainLinksResolveAsAnyOther) {
+  // Plain addresses are resolved without parsing them: they must come out as parsed ones do.
+  const char* bases[] = {"http://h.org/d/p.html?q=1#f", "http://h.org", "file:///pages/sub/p%20q.html", "https://h.org/d/"};
+  const char* hrefs[] = {"item.html?id=3", "a/b:c", "x:y", "HTTP://H.ORG/A", "http://h.org", "http://h.org?x", "http://h.org/A/b#c",
+                         "https://h.org:443/", "http://u@h.org/", "ftp://f.org/x", "a/./b", "a/../b", "..", "../x", "/abs",
+                         "?q", "#f", "//other.org/p", "a b", "a%20b", "caf\xc3\xa9", "a'b", "a[1]", "mailto:m@h.org", ""};
+  for (const char* base : bases) {
+    for (const char* href : hrefs) {
+      const QUrl url = QUrl(QString::fromUtf8(base)).resolved(QUrl(QString::fromUtf8(href)));
+      const bool kept = QStringList{"http", "https", "ftp", "mailto", "file"}.contains(url.scheme());
+      const TSheetTable table =
+          ReadSheetTable("<table><tr><td><a href=\"" + std::string(href) + "\">x</a></table>", {{}, false, base});
+      EXPECT_EQ(table.Cells[0].Link.toStdString(), kept ? url.toString(QUrl::FullyEncoded).toStdString() : "")
+          << base << " " << href;
+    }
   }
 }
 
