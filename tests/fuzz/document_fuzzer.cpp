@@ -82,16 +82,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same bytes as a table for the spreadsheet formats: read as a browser reads it, written as CSV
   // and as a workbook's sheet.
   {
-    const corvane::TSheetReading reading{"", (data[0] & 4) != 0};
+    // Links are read against an address when the first byte says so.
+    const bool links = (data[0] & 8) != 0;
+    const corvane::TSheetReading reading{"", (data[0] & 4) != 0, links ? "http://h.org/d/p.html" : ""};
     const corvane::TSheetTable table = corvane::ReadSheetTable(text, reading);
     // Read whole or a few cells at a time, a table gives the same CSV and the same sheets.
     std::string csv, streamed;
-    corvane::AppendCsvTable(table, csv);
-    corvane::WriteCsvTableFrom(text, reading, [&](std::string_view piece) { streamed.append(piece); });
+    corvane::AppendCsvTable(table, csv, links);
+    corvane::WriteCsvTableFrom(text, reading, [&](std::string_view piece) { streamed.append(piece); }, nullptr, links);
     Check(streamed == csv);
     std::string json, streamedJson;
-    corvane::AppendJsonRows(table, json);
-    corvane::WriteJsonRowsFrom(text, reading, [&](std::string_view piece) { streamedJson.append(piece); });
+    corvane::AppendJsonRows(table, json, links);
+    corvane::WriteJsonRowsFrom(text, reading, [&](std::string_view piece) { streamedJson.append(piece); }, nullptr, links);
     Check(streamedJson == json);
     const int rowsPerSheet = 1 + data[0] % 16;
     const std::vector<corvane::TXlsxSheet> sheets = corvane::MakeXlsxSheets(table, rowsPerSheet);

@@ -426,6 +426,30 @@ TEST(SheetWriters, XlsxHeaderRowsAreBoldFrozenAndFilteredAndColumnsFitTheirText)
                       "[('A1', True), ('B1', True), ('C1', None), ('A2', True), ('B2', None), ('C2', None)]\n");
 }
 
+TEST(SheetWriters, XlsxSheetHoldsAsManyHyperlinksAsSpreadsheetsOpen) {
+  std::string fragment = "<table>";
+  for (std::size_t k = 0; k < kMostSheetLinks + 2; ++k) fragment += "<tr><td><a href=p" + std::to_string(k) + ">l</a>";
+  fragment += "</table>";
+  const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(fragment, {{}, false, "http://h.org/"}));
+  test::TTempDir dir;
+  const std::string path = (dir.Path() / "t.xlsx").string();
+  std::ofstream file(path, std::ios::binary);
+  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+  workbook.AddSheets("T", sheets);
+  workbook.Close();
+  file.close();
+  const std::string read = RunPython(
+      "import re, sys, zipfile\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "sheet = z.read('xl/worksheets/sheet1.xml').decode()\n"
+      "rels = z.read('xl/worksheets/_rels/sheet1.xml.rels').decode()\n"
+      "print(sheet.count('<hyperlink '), re.findall(r'<hyperlink ref=\"([^\"]*)\" r:id=\"([^\"]*)\"', sheet)[-1])\n"
+      "print(rels.count('<Relationship '), re.findall(r'Id=\"([^\"]*)\"[^>]*Target=\"([^\"]*)\"', rels)[-1])\n"
+      "print(sheet.count(' s=\"4\"'))\n",
+      path);
+  EXPECT_EQ(read, "65530 ('A65530', 'rId65530')\n65530 ('rId65530', 'http://h.org/p65529')\n65530\n");
+}
+
 TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
   auto cell = [](QString text, int row, int column) {
     TSheetCell made;
