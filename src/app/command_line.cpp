@@ -501,6 +501,16 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     return kExitUsage;
   }
 
+  // The job's workbook takes its target's place by a rename at the end: a target that is not a regular
+  // file (a device, a FIFO, a folder, a symbolic link) would be destroyed, so it is refused before any
+  // work, as appending refuses it.
+  if (options.format == TOutputFormat::Xlsx && !options.appendFile.empty()) {
+    if (const std::string problem = ReplaceTargetProblem(options.appendFile); !problem.empty()) {
+      PrintError("cannot write the workbook to " + options.appendFile + ": " + problem);
+      return kExitUsage;
+    }
+  }
+
   if (!options.outputDir.empty()) {
     std::error_code error;
     fs::create_directories(options.outputDir, error);

@@ -291,6 +291,8 @@ class TJobWorkbookWriter final : public TTableWriter {
       return true;
     }
     try {
+      // What took the target's name during the job is not replaced unless it is a regular file.
+      if (const std::string problem = ReplaceTargetProblem(Target); !problem.empty()) throw TFileError(problem);
       m_workbook->Close();
       m_workbook.reset();
       m_output.Commit();

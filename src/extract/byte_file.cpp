@@ -69,6 +69,15 @@ bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+std::string ReplaceTargetProblem(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return {};
+  if (S_ISREG(info.st_mode)) return {};
+  if (S_ISLNK(info.st_mode)) return "a symbolic link";
+  if (S_ISDIR(info.st_mode)) return ErrorText(EISDIR);
+  return std::string(kNotRegular);
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -236,7 +245,8 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
     const ssize_t put = ::write(m_fd, bytes, size);
     if (put < 0) {
       if (errno == EINTR) continue;
-      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+      const int reason = errno;
+      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
     }
     bytes += put;
     size -= static_cast<std::size_t>(put);
@@ -259,14 +269,14 @@ void TOutputFile::Commit() {
     if (namedAsTarget) ::unlink(m_path.c_str());
     m_fd = -2;  // closed: Abandon must not close it again, but still undoes the writing
     Abandon();
-    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
   }
   if (m_mode == TOutputMode::Replace && !m_temporary.empty()) {
     if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
       const int reason = errno;
       ::unlink(m_temporary.c_str());
       m_temporary.clear();
-      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
     }
     m_temporary.clear();
   }
@@ -291,7 +301,8 @@ void TOutputFile::NameUnnamedFile() {
       if (errno != EEXIST) break;
     }
   }
-  throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+  const int reason = errno;
+  throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
 }
 
 void TOutputFile::Abandon() noexcept {

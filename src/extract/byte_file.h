@@ -14,7 +14,12 @@ namespace corvane {
 // A file could not be opened, read or written; the message names the file and the reason.
 class TFileError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TFileError(const std::string& message, int code = 0) : std::runtime_error(message), m_code(code) {}
+  // The errno value behind a failed system call; 0 when there is none.
+  int Code() const { return m_code; }
+
+ private:
+  int m_code = 0;
 };
 
 // "reason" text for an errno value, safe on any thread.
@@ -62,6 +67,11 @@ class TInputFile {
   TFileIdentity m_identity;
   std::uint64_t m_size = 0;
 };
+
+// Why a file may not take path's place by a rename: empty when path names nothing or a regular file.
+// Anything else (a device, a FIFO, a folder, a symbolic link even to a regular file) is not ours to
+// replace: a rename would destroy it, or the link, rather than write through it.
+std::string ReplaceTargetProblem(const std::string& path);
 
 // The folder part of an output path, as the file's folder is opened: "." when there is none.
 std::string FolderOf(const std::string& path);

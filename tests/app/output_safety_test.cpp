@@ -1,0 +1,116 @@
+// End-to-end tests of what the outputs of `corvane convert` and `corvane render` never do to files that
+// are not theirs, whatever stands at the target and whatever stops the run.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using corvane::test::ReadFile;
+
+struct TResult {
+  int Status = -1;
+  std::string Err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+[[maybe_unused]] std::vector<std::string> FileNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+constexpr std::string_view kTable = "<table><tr><td>a</td><td>b</td></tr></table>";
+
+class OutputSafetyTest : public ::testing::Test {
+ protected:
+  // prefix: shell commands before the program's, such as a limit on file sizes.
+  TResult Run(const std::vector<std::string>& args, const std::string& prefix = "") {
+    std::string command = prefix + Quote(CORVANE_EXECUTABLE);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " >/dev/null 2>" + Quote((dir / "stderr").string());
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "stderr")};
+  }
+
+  // What a path is, without following a link: its type, and a link's target or a file's bytes.
+  static std::string Describe(const fs::path& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return "missing";
+    if (S_ISLNK(info.st_mode)) return "link to " + fs::read_symlink(path).string();
+    if (S_ISCHR(info.st_mode)) return "device " + std::to_string(major(info.st_rdev)) + "," + std::to_string(minor(info.st_rdev));
+    if (S_ISFIFO(info.st_mode)) return "fifo";
+    if (S_ISDIR(info.st_mode)) return "folder";
+    return "file " + ReadFile(path);
+  }
+
+  // Things no output may replace, made in this test's own folder: a device node (when the test may make
+  // one), a FIFO, a folder, and symbolic links to nothing, to a file and to a folder.
+  std::vector<fs::path> Unreplaceable() {
+    std::vector<fs::path> targets;
+    const fs::path device = dir / "device";
+    if (::mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0) targets.push_back(device);
+    const fs::path fifo = dir / "fifo";
+    EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    targets.push_back(fifo);
+    fs::create_directory(dir / "folder");
+    targets.push_back(dir / "folder");
+    fs::create_symlink(dir / "nothing", dir / "dangling");
+    targets.push_back(dir / "dangling");
+    temp.Write("file", "earlier");
+    fs::create_symlink(dir / "file", dir / "to-file");
+    targets.push_back(dir / "to-file");
+    fs::create_symlink(dir / "folder", dir / "to-folder");
+    targets.push_back(dir / "to-folder");
+    return targets;
+  }
+
+  static std::string Reason(const fs::path& target) {
+    const std::string name = target.filename().string();
+    if (name == "folder") return "Is a directory";
+    if (name == "device" || name == "fifo") return "not a regular file";
+    return "a symbolic link";
+  }
+
+  corvane::test::TTempDir temp;
+  const fs::path& dir = temp.Path();
+};
+
+TEST_F(OutputSafetyTest, XlsxWorkbookTargetMustBeARegularFileOrMissing) {
+  const std::string page = temp.Write("p.html", std::string(kTable));
+  for (const fs::path& target : Unreplaceable()) {
+    SCOPED_TRACE(target.string());
+    const std::string before = Describe(target);
+    const TResult r = Run({"convert", "--format", "xlsx", "-a", target.string(), page});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "corvane: cannot write the workbook to " + target.string() + ": " + Reason(target) + "\n");
+    EXPECT_EQ(Describe(target), before);
+  }
+  EXPECT_EQ(ReadFile(dir / "file"), "earlier");
+  // A regular file or nothing is written.
+  for (const std::string name : {"file", "new.xlsx"}) {
+    const TResult r = Run({"convert", "-q", "--format", "xlsx", "-a", (dir / name).string(), page});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadFile(dir / name).substr(0, 2), "PK");
+  }
+}
+
+}  // namespace
