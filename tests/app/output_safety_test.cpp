@@ -31,7 +31,7 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-[[maybe_unused]] std::vector<std::string> FileNames(const fs::path& folder) {
+std::vector<std::string> FileNames(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
@@ -110,6 +110,90 @@ TEST_F(OutputSafetyTest, XlsxWorkbookTargetMustBeARegularFileOrMissing) {
     const TResult r = Run({"convert", "-q", "--format", "xlsx", "-a", (dir / name).string(), page});
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(ReadFile(dir / name).substr(0, 2), "PK");
+  }
+}
+
+// A page whose picture takes a while to write: tall, wide and plain.
+std::string TallPage(int pixels) { return "<div style=\"height:" + std::to_string(pixels) + "px\">x</div>"; }
+
+// The start of a PNG file.
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+
+TEST_F(OutputSafetyTest, RenderReplacesOnlyRegularFilesThatAreNotItsInput) {
+  const std::string page = temp.Write("p.html", "<p>x");
+  for (const fs::path& target : Unreplaceable()) {
+    SCOPED_TRACE(target.string());
+    const std::string before = Describe(target);
+    const TResult r = Run({"render", page, "-o", target.string()});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "corvane: cannot write " + target.string() + ": " + Reason(target) + "\n");
+    EXPECT_EQ(Describe(target), before);
+  }
+  // The page itself, by any path: as given, through "..", through a hard link.
+  fs::create_hard_link(page, dir / "hard.html");
+  for (const std::string& target : {page, (dir / "folder" / ".." / "p.html").string(), (dir / "hard.html").string()}) {
+    SCOPED_TRACE(target);
+    const TResult r = Run({"render", page, "-o", target});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "corvane: cannot write " + target + ": it is the input file " + page + "\n");
+    EXPECT_EQ(ReadFile(page), "<p>x");
+  }
+  // A regular file is replaced by the picture.
+  const TResult r = Run({"render", page, "-o", (dir / "file").string()});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(ReadFile(dir / "file").substr(0, 8), kPngSignature);
+}
+
+// A picture that cannot be written whole leaves the earlier one as it was, and nothing else.
+TEST_F(OutputSafetyTest, RenderThatFailsToWriteKeepsTheEarlierPicture) {
+  const std::string page = temp.Write("tall.html", TallPage(20000));
+  fs::create_directory(dir / "out");
+  const std::string target = temp.Write("out/t.png", "earlier");
+  // The shell ignores the signal of a file grown past the limit, so the write fails with EFBIG.
+  const TResult r = Run({"render", page, "-o", target, "--width", "2000"}, "trap '' XFSZ; ulimit -f 16; ");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "corvane: cannot write " + target + ": File too large\n");
+  EXPECT_EQ(ReadFile(target), "earlier");
+  EXPECT_EQ(FileNames(dir / "out"), std::vector<std::string>{"t.png"});
+}
+
+// True once the process has a file of folder open: render writes its picture there.
+bool WritesInto(pid_t process, const fs::path& folder) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(process) + "/fd", error)) {
+    const fs::path link = fs::read_symlink(entry.path(), error);
+    if (!error && link.string().rfind(folder.string() + "/", 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST_F(OutputSafetyTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
+  const std::string page = temp.Write("tall.html", TallPage(30000));
+  const fs::path out = dir / "out";
+  fs::create_directory(out);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const std::string target = temp.Write("out/t.png", "earlier");
+    const std::string errPath = (dir / "stderr").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (!std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
+      ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", page.c_str(), "-o", target.c_str(), "--width", "2000",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    bool writing = false;
+    for (int wait = 0; wait < 6000 && !(writing = WritesInto(child, out)); ++wait) ::usleep(5000);
+    EXPECT_TRUE(writing) << "the picture was never begun";
+    ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(ReadFile(errPath), signal == SIGINT ? "corvane: render stopped: interrupted\n"
+                                                  : "corvane: render stopped: terminated\n");
+    EXPECT_EQ(ReadFile(target), "earlier");
+    EXPECT_EQ(FileNames(out), std::vector<std::string>{"t.png"}) << "no partial file";
   }
 }
 
