@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file grown past the size limit (ulimit -f) is a failed write, undone like a full disk, never the
+  // end of the process in the middle of a row.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   int status = corvane::kExitSuccess;
   if (corvane::HandleInfoOptions(args, status)) return status;

@@ -157,6 +157,43 @@ TEST_F(OutputSafetyTest, RenderThatFailsToWriteKeepsTheEarlierPicture) {
   EXPECT_EQ(FileNames(dir / "out"), std::vector<std::string>{"t.png"});
 }
 
+std::string ManyRows(int rows) {
+  std::string table = "<table>";
+  for (int row = 0; row < rows; ++row) table += "<tr><td>row " + std::to_string(row) + "</td><td>cell</td></tr>\n";
+  return table + "</table>";
+}
+
+// Under `ulimit -f` a write past the limit fails (the signal it sends is ignored): the run fails and is
+// undone as on a full disk, in every format and for render, and the earlier output stays whole.
+TEST_F(OutputSafetyTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
+  const std::string page = temp.Write("big.html", ManyRows(20000));
+  const fs::path out = dir / "out";
+  fs::create_directory(out);
+  const std::string limit = "ulimit -f 32; ";
+  for (const std::string format : {"xls", "csv", "xlsx"}) {
+    SCOPED_TRACE(format);
+    const std::string perFile = temp.Write("out/big.html." + format, "earlier");
+    const TResult written = Run({"convert", "-q", "--format", format, "-o", out.string(), page}, limit);
+    EXPECT_EQ(written.Status, 1);
+    EXPECT_EQ(written.Err, "corvane: Cannot write to " + perFile + ": File too large\n");
+    EXPECT_EQ(ReadFile(perFile), "earlier");
+
+    const std::string appended = temp.Write("out/all." + format, "earlier");
+    const TResult append = Run({"convert", "-q", "--format", format, "-a", appended, page}, limit);
+    EXPECT_EQ(append.Status, 1);
+    EXPECT_EQ(append.Err, (format == "xlsx" ? "corvane: Cannot write " + appended + ": " : std::string("corvane: ")) +
+                              "Cannot write to " + appended + ": File too large\n");
+    EXPECT_EQ(ReadFile(appended), "earlier");
+  }
+  const std::string picture = temp.Write("out/t.png", "earlier");
+  const TResult render = Run({"render", temp.Write("tall.html", TallPage(20000)), "-o", picture, "--width", "2000"}, limit);
+  EXPECT_EQ(render.Status, 1);
+  EXPECT_EQ(render.Err, "corvane: cannot write " + picture + ": File too large\n");
+  EXPECT_EQ(ReadFile(picture), "earlier");
+  EXPECT_EQ(FileNames(out), (std::vector<std::string>{"all.csv", "all.xls", "all.xlsx", "big.html.csv", "big.html.xls",
+                                                      "big.html.xlsx", "t.png"}));
+}
+
 // True once the process has a file of folder open: render writes its picture there.
 bool WritesInto(pid_t process, const fs::path& folder) {
   std::error_code error;
