@@ -256,6 +256,7 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
 void TOutputFile::Commit() {
   if (m_fd < 0) return;
   if (m_used > 0) Flush();
+  if (m_mode == TOutputMode::Replace) KeepTargetsOwnerAndMode();
   bool namedAsTarget = false;
   if (m_unnamed) {
     NameUnnamedFile();
@@ -281,6 +282,24 @@ void TOutputFile::Commit() {
     m_temporary.clear();
   }
   m_created = false;
+}
+
+// An earlier output at the target is replaced by a file with its permission bits (and owner and group,
+// which only a privileged process may give), not the defaults of a new file. Best effort: a file that
+// cannot take them is still written.
+void TOutputFile::KeepTargetsOwnerAndMode() {
+  struct stat target;
+  if (::stat(m_path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return;
+  struct stat own;
+  if (::fstat(m_fd, &own) != 0) return;
+  if (own.st_uid != target.st_uid || own.st_gid != target.st_gid) {
+    if (::fchown(m_fd, target.st_uid, target.st_gid) != 0) {
+      // Not allowed to give the owner: the group alone may still be ours to give.
+      [[maybe_unused]] const int ignored = ::fchown(m_fd, static_cast<uid_t>(-1), target.st_gid);
+    }
+  }
+  // After fchown, which may clear set-user-ID and set-group-ID bits.
+  ::fchmod(m_fd, target.st_mode & 07777);
 }
 
 // Gives the unnamed file its name: the target's when it is free, otherwise a temporary one renamed over

@@ -103,7 +103,8 @@ enum class TOutputMode { Replace, Append, StandardOutput };
 // file behind:
 // - Replace writes a file without a name (or, where the file system has none, a hidden temporary file)
 //   in the target's folder; Commit gives it the target's name, replacing an earlier file at once.
-//   Until then an earlier file at the target stays as it was.
+//   Until then an earlier file at the target stays as it was; the file that replaces it keeps its
+//   permission bits, and its owner where the process may give it.
 // - Append writes at the end of the target (created when missing); a file abandoned before Commit is
 //   cut back to the size it had when it was opened (and removed when the open created it).
 // - StandardOutput writes to the process's standard output (the path only names it in messages). What
@@ -138,6 +139,7 @@ class TOutputFile {
   void Flush();
   void WriteAll(const char* bytes, std::size_t size);
   void NameUnnamedFile();
+  void KeepTargetsOwnerAndMode();
 
   std::string m_path;
   std::string m_temporary;  // Replace: the file written, renamed to m_path by Commit

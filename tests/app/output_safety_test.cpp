@@ -194,6 +194,51 @@ TEST_F(OutputSafetyTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
                                                       "big.html.xlsx", "t.png"}));
 }
 
+// A replaced output keeps the permission bits, owner and group of the file it replaces; a new one gets
+// those of a new file.
+TEST_F(OutputSafetyTest, ReplacedOutputsKeepTheirModeAndOwner) {
+  const std::string page = temp.Write("p.html", std::string(kTable));
+  const fs::path out = dir / "out";
+  fs::create_directory(out);
+  const bool root = ::geteuid() == 0;
+  struct TCase {
+    std::vector<std::string> Args;
+    std::string Target;
+  } const cases[] = {
+      {{"convert", "-q", "-o", out.string(), page}, "p.html.xls"},
+      {{"convert", "-q", "--format", "csv", "-o", out.string(), page}, "p.html.csv"},
+      {{"convert", "-q", "--format", "xlsx", "-o", out.string(), page}, "p.html.xlsx"},
+      {{"convert", "-q", "--format", "xlsx", "-a", (out / "all.xlsx").string(), page}, "all.xlsx"},
+      {{"render", page, "-o", (out / "p.png").string()}, "p.png"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Target);
+    const fs::path target = out / c.Target;
+    temp.Write("out/" + c.Target, "earlier");
+    ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+    if (root) {
+      ASSERT_EQ(::chown(target.c_str(), 1234, 5678), 0);
+    }
+    const TResult r = Run(c.Args);
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    struct stat info;
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_NE(ReadFile(target), "earlier");
+    EXPECT_EQ(info.st_mode & 07777, 0604u);
+    if (root) {
+      EXPECT_EQ(std::make_pair(info.st_uid, info.st_gid), std::make_pair(1234u, 5678u));
+    }
+    // A new output: the process's own, with the mode a new file gets.
+    fs::remove(target);
+    EXPECT_EQ(Run(c.Args).Status, 0);
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(info.st_mode & 07777, 0666u & ~mask);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+  }
+}
+
 // True once the process has a file of folder open: render writes its picture there.
 bool WritesInto(pid_t process, const fs::path& folder) {
   std::error_code error;
