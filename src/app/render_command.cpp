@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <optional>
 
 #include "app/command_line.h"
@@ -224,11 +225,9 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
   return true;
 }
 
-int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
-  std::string problem;
-  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
-  if (!options) return UsageError(problem);
-  InstallRenderSignalHandlers();
+namespace {
+
+int Render(int argc, char** argv, const TRenderOptions* options) {
   std::string error;
   std::optional<std::string> page = ReadPage(options->file, error);
   if (!page) {
@@ -288,6 +287,23 @@ int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args
     return kExitFailure;
   }
   return kExitSuccess;
+}
+
+}  // namespace
+
+int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
+  std::string problem;
+  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
+  if (!options) return UsageError(problem);
+  InstallRenderSignalHandlers();
+  // A page too large for the memory there is fails as a convert run does: with a reason and status 1,
+  // the output untouched.
+  try {
+    return Render(argc, argv, &*options);
+  } catch (const std::bad_alloc&) {
+    PrintError("not enough memory to render " + options->file);
+    return kExitFailure;
+  }
 }
 
 }  // namespace corvane
