@@ -16,6 +16,8 @@
 #include <set>
 #include <string_view>
 
+#include <QtGlobal>
+
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
@@ -475,6 +477,39 @@ bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
   return true;
 }
 
+namespace {
+
+void PrintWindowlessHint() {
+  std::fprintf(stderr,
+               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
+               "See 'corvane convert --help'.\n");
+}
+
+// The toolkit's own lines about a display it cannot open are replaced by one of ours, naming what was
+// asked for; it ends the process before the toolkit aborts it.
+void OnDisplayOpeningMessage(QtMsgType type, const QMessageLogContext&, const QString&) {
+  if (type != QtFatalMsg) return;
+  std::string asked;
+  for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) continue;
+    asked += (asked.empty() ? " (" : ", ") + std::string(name) + "=" + value;
+  }
+  if (!asked.empty()) asked += ")";
+  PrintError("the display cannot be opened" + asked);
+  PrintWindowlessHint();
+  std::fflush(stderr);
+  std::_Exit(kExitUsage);
+}
+
+QtMessageHandler g_previousMessageHandler = nullptr;
+
+}  // namespace
+
+TDisplayOpening::TDisplayOpening() { g_previousMessageHandler = qInstallMessageHandler(OnDisplayOpeningMessage); }
+
+TDisplayOpening::~TDisplayOpening() { qInstallMessageHandler(g_previousMessageHandler); }
+
 bool CheckDisplay() {
   auto set = [](const char* name) {
     const char* value = std::getenv(name);
@@ -482,9 +517,7 @@ bool CheckDisplay() {
   };
   if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM")) return true;
   PrintError("the window needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)");
-  std::fprintf(stderr,
-               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
-               "See 'corvane convert --help'.\n");
+  PrintWindowlessHint();
   return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ namespace {
 
 // The window, with the files of the command line in its input list as if they had been dropped.
 int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
+  std::optional<corvane::TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
+  opening.reset();
   QApplication::setApplicationName(corvane::kApplicationTitle);
   QApplication::setWindowIcon(corvane::ApplicationIcon());
   corvane::TfrmMain window;

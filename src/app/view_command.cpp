@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/command_line.h"
@@ -31,7 +32,9 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
     return kExitFailure;
   }
   if (!CheckDisplay()) return kExitUsage;
+  std::optional<TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
+  opening.reset();
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
   THtmlView view;

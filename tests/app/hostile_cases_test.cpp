@@ -1,5 +1,6 @@
-// End-to-end tests of what the outputs of `corvane convert` and `corvane render` never do to files that
-// are not theirs, whatever stands at the target and whatever stops the run.
+// End-to-end tests of the program met as a hostile or an unlucky user meets it: outputs of `convert` and
+// `render` never damage files that are not theirs, whatever stands at the target and whatever stops the
+// run, and failures end with a reason and a status, never an abort.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -40,7 +41,7 @@ std::vector<std::string> FileNames(const fs::path& folder) {
 
 constexpr std::string_view kTable = "<table><tr><td>a</td><td>b</td></tr></table>";
 
-class OutputSafetyTest : public ::testing::Test {
+class HostileCasesTest : public ::testing::Test {
  protected:
   // prefix: shell commands before the program's, such as a limit on file sizes.
   TResult Run(const std::vector<std::string>& args, const std::string& prefix = "") {
@@ -94,7 +95,7 @@ class OutputSafetyTest : public ::testing::Test {
   const fs::path& dir = temp.Path();
 };
 
-TEST_F(OutputSafetyTest, XlsxWorkbookTargetMustBeARegularFileOrMissing) {
+TEST_F(HostileCasesTest, XlsxWorkbookTargetMustBeARegularFileOrMissing) {
   const std::string page = temp.Write("p.html", std::string(kTable));
   for (const fs::path& target : Unreplaceable()) {
     SCOPED_TRACE(target.string());
@@ -119,7 +120,7 @@ std::string TallPage(int pixels) { return "<div style=\"height:" + std::to_strin
 // The start of a PNG file.
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 
-TEST_F(OutputSafetyTest, RenderReplacesOnlyRegularFilesThatAreNotItsInput) {
+TEST_F(HostileCasesTest, RenderReplacesOnlyRegularFilesThatAreNotItsInput) {
   const std::string page = temp.Write("p.html", "<p>x");
   for (const fs::path& target : Unreplaceable()) {
     SCOPED_TRACE(target.string());
@@ -145,7 +146,7 @@ TEST_F(OutputSafetyTest, RenderReplacesOnlyRegularFilesThatAreNotItsInput) {
 }
 
 // A picture that cannot be written whole leaves the earlier one as it was, and nothing else.
-TEST_F(OutputSafetyTest, RenderThatFailsToWriteKeepsTheEarlierPicture) {
+TEST_F(HostileCasesTest, RenderThatFailsToWriteKeepsTheEarlierPicture) {
   const std::string page = temp.Write("tall.html", TallPage(20000));
   fs::create_directory(dir / "out");
   const std::string target = temp.Write("out/t.png", "earlier");
@@ -165,7 +166,7 @@ std::string ManyRows(int rows) {
 
 // Under `ulimit -f` a write past the limit fails (the signal it sends is ignored): the run fails and is
 // undone as on a full disk, in every format and for render, and the earlier output stays whole.
-TEST_F(OutputSafetyTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
+TEST_F(HostileCasesTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
   const std::string page = temp.Write("big.html", ManyRows(20000));
   const fs::path out = dir / "out";
   fs::create_directory(out);
@@ -196,7 +197,7 @@ TEST_F(OutputSafetyTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
 
 // A replaced output keeps the permission bits, owner and group of the file it replaces; a new one gets
 // those of a new file.
-TEST_F(OutputSafetyTest, ReplacedOutputsKeepTheirModeAndOwner) {
+TEST_F(HostileCasesTest, ReplacedOutputsKeepTheirModeAndOwner) {
   const std::string page = temp.Write("p.html", std::string(kTable));
   const fs::path out = dir / "out";
   fs::create_directory(out);
@@ -241,7 +242,7 @@ TEST_F(OutputSafetyTest, ReplacedOutputsKeepTheirModeAndOwner) {
 
 // A page whose table grid outgrows the memory there is: render says so and fails, as convert does,
 // rather than aborting.
-TEST_F(OutputSafetyTest, RenderOutOfMemoryIsAFailureWithAReason) {
+TEST_F(HostileCasesTest, RenderOutOfMemoryIsAFailureWithAReason) {
   std::string page = "<table>";
   for (int row = 0; row < 20000; ++row) page += "<tr><td colspan=30000>x</td></tr>";
   const std::string file = temp.Write("spans.html", page + "</table>");
@@ -266,7 +267,7 @@ bool WritesInto(pid_t process, const fs::path& folder) {
   return false;
 }
 
-TEST_F(OutputSafetyTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
+TEST_F(HostileCasesTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
   const std::string page = temp.Write("tall.html", TallPage(30000));
   const fs::path out = dir / "out";
   fs::create_directory(out);
@@ -293,6 +294,29 @@ TEST_F(OutputSafetyTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
                                                   : "corvane: render stopped: terminated\n");
     EXPECT_EQ(ReadFile(target), "earlier");
     EXPECT_EQ(FileNames(out), std::vector<std::string>{"t.png"}) << "no partial file";
+  }
+}
+
+// A display that does not answer, or a platform plugin that does not exist: the window and `view` say
+// that the display cannot be opened, with what was asked for, and end with status 2.
+TEST_F(HostileCasesTest, ADisplayThatCannotBeOpenedIsAUsageError) {
+  const std::string page = temp.Write("p.html", "<p>x");
+  const std::string hint =
+      "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\nSee 'corvane convert --help'.\n";
+  struct TCase {
+    std::string Environment;
+    std::string Asked;
+  } const cases[] = {
+      {"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97 ", "DISPLAY=:97"},
+      {"env -u WAYLAND_DISPLAY -u DISPLAY QT_QPA_PLATFORM=no-such-platform ", "QT_QPA_PLATFORM=no-such-platform"},
+  };
+  for (const TCase& c : cases) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {page}, {"view", page}}) {
+      SCOPED_TRACE(c.Asked + (args.empty() ? "" : " " + args[0]));
+      const TResult r = Run(args, c.Environment);
+      EXPECT_EQ(r.Status, 2);
+      EXPECT_EQ(r.Err, "corvane: the display cannot be opened (" + c.Asked + ")\n" + hint);
+    }
   }
 }
 
