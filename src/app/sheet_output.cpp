@@ -296,6 +296,11 @@ class TJobWorkbookWriter final : public TTableWriter {
       m_workbook->Close();
       m_workbook.reset();
       m_output.Commit();
+    } catch (const TFileError& failure) {
+      // The caller names the file: only the reason is added.
+      error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+      Discard();
+      return false;
     } catch (const std::exception& failure) {
       error = failure.what();
       Discard();

@@ -213,6 +213,7 @@ void TConversionJob::Start() {
   m_failedFiles.clear();
   m_outputFailed = false;
   m_notConverted.clear();
+  m_stoppedFile.clear();
   m_convertedFiles.clear();
   m_writtenOutputs.clear();
   if (const std::string* input = InputThatIsAppendTarget()) {
@@ -277,7 +278,10 @@ void TConversionJob::EndJob(TJobEnd how) {
   m_passNumber = kLastPass;
   ShowPassLabels();
   m_ended = true;
-  if (how == TJobEnd::Aborted) m_notConverted.assign(m_fileQueue.Items().begin(), m_fileQueue.Items().end());
+  if (how == TJobEnd::Aborted) {
+    m_notConverted.assign(m_fileQueue.Items().begin(), m_fileQueue.Items().end());
+    if (!m_stoppedFile.empty()) m_notConverted.insert(m_notConverted.begin(), m_stoppedFile);
+  }
   m_fileQueue.Clear();
   // After an abort the queue holds the list's files again, every one of them, so that the next Start
   // converts them all.
@@ -386,6 +390,7 @@ void TConversionJob::ConvertFile() {
     ShowPassLabels();
 
     if (!OpenOutputFile(output)) return;
+    m_runOutputBegun = true;  // the streamed tables write into it, never open it again
     if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
       for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], index, output);
@@ -398,6 +403,7 @@ void TConversionJob::ConvertFile() {
     AbandonOutput(output);
     m_stopped = true;
     m_runFailed = true;
+    m_stoppedFile = m_currentFile;
     LogJoined(kLogStopped, m_currentFile);
   } catch (const TFileError& error) {
     AbandonOutput(output);
@@ -518,7 +524,8 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
       return true;
     }
     Log(kLogExitingConversion);
-    const std::string reason = std::string(kLogCannotCreateExcelFile) + path + ": " + error.message();
+    const std::string reason =
+        std::string(m_tableWriter ? kLogCannotCreateOutputFile : kLogCannotCreateExcelFile) + path + ": " + error.message();
     Log(reason);
     m_host.ReportFailure(reason);
   }

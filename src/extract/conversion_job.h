@@ -66,7 +66,8 @@ class TConversionJob {
   const std::vector<std::string>& FailedFiles() const { return m_failedFiles; }
   // True when an output written at the job's end could not be written.
   bool OutputFailed() const { return m_outputFailed; }
-  // The files a stopped job did not come to, in queue order.
+  // The files a stopped job did not convert, in queue order: the one whose run the stop undid, then
+  // those it did not come to.
   const std::vector<std::string>& NotConverted() const { return m_notConverted; }
   // True when the job ended because the host asked it to stop, or could not start (an append file
   // that is one of the inputs).
@@ -115,6 +116,7 @@ class TConversionJob {
   bool m_stopped = false;
   std::vector<std::string> m_failedFiles;
   std::vector<std::string> m_notConverted;
+  std::string m_stoppedFile;  // the file whose run a stop undid
   // This job's inputs by file identity (the first path met), so that a file reached twice is
   // converted once, and the outputs written per file, so that none is overwritten by a later input.
   std::unordered_map<TFileIdentity, std::string, TFileIdentityHash> m_convertedFiles;

@@ -182,8 +182,8 @@ TEST_F(HostileCasesTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
     const std::string appended = temp.Write("out/all." + format, "earlier");
     const TResult append = Run({"convert", "-q", "--format", format, "-a", appended, page}, limit);
     EXPECT_EQ(append.Status, 1);
-    EXPECT_EQ(append.Err, (format == "xlsx" ? "corvane: Cannot write " + appended + ": " : std::string("corvane: ")) +
-                              "Cannot write to " + appended + ": File too large\n");
+    EXPECT_EQ(append.Err, (format == "xlsx" ? "corvane: Cannot write " : "corvane: Cannot write to ") + appended +
+                              ": File too large\n");
     EXPECT_EQ(ReadFile(appended), "earlier");
   }
   const std::string picture = temp.Write("out/t.png", "earlier");
@@ -318,6 +318,52 @@ TEST_F(HostileCasesTest, ADisplayThatCannotBeOpenedIsAUsageError) {
       EXPECT_EQ(r.Err, "corvane: the display cannot be opened (" + c.Asked + ")\n" + hint);
     }
   }
+}
+
+// `view` names what stands at a path that is not a page; a missing file is still not located.
+TEST_F(HostileCasesTest, ViewSaysWhatAPathThatIsNotAPageIs) {
+  const fs::path fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string Path;
+    std::string Message;
+  } cases[] = {
+      {fifo.string(), "cannot show " + fifo.string() + ": not a regular file"},
+      {dir.string(), "cannot show " + dir.string() + ": Is a directory"},
+      {(dir / "none.html").string(), "Can't locate file: " + (dir / "none.html").string()},
+  };
+  for (const auto& c : cases) {
+    const TResult r = Run({"view", c.Path}, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ");
+    EXPECT_EQ(r.Status, 1) << c.Path;
+    EXPECT_EQ(r.Err, "corvane: " + c.Message + "\n");
+  }
+}
+
+// A job stopped in the middle of a file names that file among those not converted, first.
+TEST_F(HostileCasesTest, AStoppedJobNamesTheFileItWasConverting) {
+  const std::string first = temp.Write("a.html", ManyRows(200000));
+  const std::string later = temp.Write("b.html", ManyRows(2));
+  const fs::path out = dir / "out";
+  const std::string errPath = (dir / "stderr").string();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (!std::freopen(errPath.c_str(), "w", stderr) || !std::freopen("/dev/null", "w", stdout)) ::_exit(127);
+    ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "convert", "--format", "csv", "-o", out.c_str(), first.c_str(),
+            later.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The run has begun once its unnamed output is open.
+  bool writing = false;
+  for (int wait = 0; wait < 6000 && !(writing = WritesInto(child, out)); ++wait) ::usleep(2000);
+  EXPECT_TRUE(writing);
+  ::kill(child, SIGINT);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_EQ(ReadFile(errPath), "corvane: stopped: interrupted\ncorvane: not converted: " + first +
+                                   "\ncorvane: not converted: " + later + "\n");
+  EXPECT_EQ(FileNames(out), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -469,7 +469,8 @@ TEST_F(ConversionJobTest, AStoppedJobUndoesItsRunAndNamesWhatItLeft) {
     EXPECT_TRUE(job.Stopped());
     EXPECT_EQ(host.ends.back(), TJobEnd::Aborted);
     EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
-    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{b, c}));
+    // The file whose run the stop undid is named first.
+    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{a, b, c}));
     EXPECT_EQ(host.log[host.log.size() - 4], "ERROR : Conversion stopped; nothing written for " + a);
     EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n");
     EXPECT_EQ(FileNames(out), std::vector<std::string>{target.filename().string()});
@@ -624,6 +625,52 @@ class RecordingTableWriter final : public TTableWriter {
   void FinishOutput(TOutputFile&) override {}
   void Abandon() override {}
 };
+
+// Every table, known before the tables are read: they are streamed into the run's output.
+class EveryTableHost : public RecordingHost {
+ public:
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override {
+    TTableChoice choice;
+    choice.EveryTable = true;
+    return choice;
+  }
+};
+
+// Messages that depend on the format: only the ".xls" text is an excel file, and a renamed output is
+// said once however many tables its file has.
+TEST_F(ConversionJobTest, OutputMessagesNameTheFormatAndAreSaidOnce) {
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  const std::string twoTables = "<table><tr><td>x</td></tr></table><table><tr><td>y</td></tr></table>";
+  const std::string a = Write("a/r.html", twoTables);
+  const std::string b = Write("b/r.html", twoTables);
+  for (const bool other : {false, true}) {
+    SCOPED_TRACE(other ? "another format" : "xls");
+    RecordingTableWriter writer;
+    EveryTableHost every;
+    every.writer = other ? &writer : nullptr;
+    every.outputPath = out.string() + "/";
+    TConversionJob everyJob(every);
+    const std::string extension = other ? ".rec" : ".xls";
+    everyJob.FileQueue().AddAll({a, b});
+    every.RunJob(everyJob);
+    const std::string renamed = "An earlier file of this job has the same name; writing " +
+                                (out / ("r.html (2)" + extension)).string();
+    EXPECT_EQ(std::count(every.log.begin(), every.log.end(), renamed), 1);
+    EXPECT_TRUE(fs::exists(out / ("r.html (2)" + extension)));
+    if (!other) {
+      EXPECT_EQ(test::ReadFile(out / "r.html (2).xls"), "\"x\"\r\n\"y\"\r\n");
+    }
+
+    every.outputPath = (dir / "missing").string() + "/";
+    everyJob.FileQueue().AddAll({a});
+    every.RunJob(everyJob);
+    ASSERT_EQ(every.failures.size(), 1u);
+    EXPECT_EQ(every.failures[0], std::string(other ? "Cannot create the output file" : "Cannot create excel file") +
+                                     ". Check path " + (dir / "missing" / ("r.html" + extension)).string() +
+                                     ": No such file or directory");
+  }
+}
 
 TEST_F(ConversionJobTest, OtherFormatsGetEachTableWithItsLineBreaksAndItsNumber) {
   const std::string tables = "<table><tr><td>always\r\navailable</td></tr></table>\r\n<p>between</p>\n"
