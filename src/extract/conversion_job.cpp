@@ -216,6 +216,15 @@ void TConversionJob::Start() {
   m_stoppedFile.clear();
   m_convertedFiles.clear();
   m_writtenOutputs.clear();
+  m_pendingInputs.clear();
+  m_runsStarted = 0;
+  if (!m_host.AppendOutput()) {
+    const auto files = m_fileQueue.Items();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      TFileIdentity identity;
+      if (FileIdentityOf(files[k], identity)) m_pendingInputs[identity] = {k, files[k]};
+    }
+  }
   if (const std::string* input = InputThatIsAppendTarget()) {
     // Nothing is converted: even the files before it would write their rows into a page of the job.
     const std::string reason = "Cannot append to " + m_host.OutputPath() + std::string(kAppendTargetIsInput);
@@ -269,6 +278,7 @@ void TConversionJob::StartNextFile() {
     return;
   }
   m_fileQueue.Delete(0);
+  m_runNumber = m_runsStarted++;
   m_host.StartRun();
 }
 
@@ -518,6 +528,15 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     m_host.ReportFailure("Cannot create file " + path + ": " + error.message());
   } else {
     const std::string path = PerFileOutputPath();
+    // An output at the name of an input still to be read would replace the page before it is read: this
+    // run fails instead, and that input is read intact at its turn.
+    TFileIdentity target;
+    if (!m_pendingInputs.empty() && FileIdentityOf(path, target)) {
+      const auto pending = m_pendingInputs.find(target);
+      if (pending != m_pendingInputs.end() && pending->second.lastRun > m_runNumber)
+        throw TFileError("Cannot write " + path + ": it is the input file " + pending->second.path +
+                         ", still to be converted in this job");
+    }
     if (output.Open(path, TOutputMode::Replace, error, &m_spareOutput)) {
       m_outputPath = path;
       if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);

@@ -121,6 +121,15 @@ class TConversionJob {
   // converted once, and the outputs written per file, so that none is overwritten by a later input.
   std::unordered_map<TFileIdentity, std::string, TFileIdentityHash> m_convertedFiles;
   std::unordered_set<std::string> m_writtenOutputs;
+  // Outputs written per file: the job's inputs by identity, with the number of the last run that reads
+  // each, so that no output replaces a file still to be read.
+  struct TPendingInput {
+    std::size_t lastRun = 0;
+    std::string path;
+  };
+  std::unordered_map<TFileIdentity, TPendingInput, TFileIdentityHash> m_pendingInputs;
+  std::size_t m_runNumber = 0;  // the run going on, counted from 0 in the job
+  std::size_t m_runsStarted = 0;
   std::string m_outputPath;  // the current run's own output file; empty when it appends
   std::string m_rowLine;     // reused for every row
   TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on

@@ -264,14 +264,16 @@ TEST_F(ConversionJobTest, PerFileModeReplacesEarlierOutput) {
 }
 
 TEST_F(ConversionJobTest, AnInputWrittenByAnEarlierRunIsReadAsItIsThen) {
-  // The files after the current one are read ahead; an output of the job must still be read at its turn.
+  // The files after the current one are read ahead; an input at the name of an earlier run's output is
+  // still read as it is at its turn, whole: that run's output is refused.
   const std::string a = Write("a.html", "<table><tr><td>new</td></tr></table>");
   const std::string written = (out / "a.html.xls").string();
   std::ofstream(written, std::ios::binary) << "<table><tr><td>old</td></tr></table>";
   Queue({a, written});
   host.RunJob(job);
-  EXPECT_EQ(test::ReadFile(written), "\"new\"\r\n");
-  EXPECT_EQ(FileNames(out), std::vector<std::string>{"a.html.xls"}) << "the second file holds no table by then";
+  EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
+  EXPECT_EQ(test::ReadFile(written), "<table><tr><td>old</td></tr></table>");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls.xls"), "\"old\"\r\n");
 }
 
 TEST_F(ConversionJobTest, UncreatableOutputAbortsJobAndKeepsEveryFileQueued) {
@@ -669,6 +671,40 @@ TEST_F(ConversionJobTest, OutputMessagesNameTheFormatAndAreSaidOnce) {
     EXPECT_EQ(every.failures[0], std::string(other ? "Cannot create the output file" : "Cannot create excel file") +
                                      ". Check path " + (dir / "missing" / ("r.html" + extension)).string() +
                                      ": No such file or directory");
+  }
+}
+
+// An output whose name is taken by an input still to be read is refused for its run: the input is read
+// intact at its turn. In every format.
+TEST_F(ConversionJobTest, AnOutputNeverReplacesAnInputStillToBeRead) {
+  for (const bool other : {false, true}) {
+    SCOPED_TRACE(other ? "another format" : "xls");
+    RecordingTableWriter writer;
+    host.writer = other ? &writer : nullptr;
+    const std::string extension = other ? ".rec" : ".xls";
+    const std::string page = Write("out/p.html", "<table><tr><td>p</td></tr></table>");
+    const std::string later = Write("out/p.html" + extension, "<table><tr><td>later</td></tr></table>");
+    host.failures.clear();
+    Queue({page, later});
+    host.RunJob(job);
+    EXPECT_EQ(host.failures, std::vector<std::string>{"Cannot write " + later + ": it is the input file " + later +
+                                                      ", still to be converted in this job"});
+    EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{page});
+    EXPECT_EQ(test::ReadFile(later), "<table><tr><td>later</td></tr></table>");
+    if (other) {
+      EXPECT_EQ(writer.tables, std::vector<std::string>{"1:<table><tr><td>later</td></tr></table>"});
+    } else {
+      EXPECT_EQ(test::ReadFile(out / "p.html.xls.xls"), "\"later\"\r\n");
+    }
+    // Once that input has been read, a later job replaces it as any earlier output.
+    Queue({page});
+    host.RunJob(job);
+    EXPECT_TRUE(job.FailedFiles().empty());
+    if (!other) {
+      EXPECT_EQ(test::ReadFile(later), "\"p\"\r\n");
+    }
+    for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
+    host.writer = nullptr;
   }
 }
 
