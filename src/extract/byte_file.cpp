@@ -1,6 +1,7 @@
 #include "extract/byte_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -212,6 +213,25 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
     throw TFileError("Cannot open " + path + " for appending: " +
                      (S_ISREG(info.st_mode) ? ErrorText(reason) : std::string(kNotRegular)));
   }
+  // The run holds the file alone: another job appending meanwhile would have its rows cut away when this
+  // run is undone. The second job fails at once rather than wait behind a job that may run for hours.
+  int locked;
+  do {
+    locked = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int reason = errno;
+    ::close(fd);
+    m_created = false;  // the other job holds it now: it is not ours to remove
+    throw TFileError("Cannot open " + path + " for appending: " +
+                     (reason == EWOULDBLOCK ? std::string("another job is appending to it") : ErrorText(reason)));
+  }
+  // The size is taken under the lock: rows another job appended before it are kept.
+  if (::fstat(fd, &info) != 0) {
+    const int reason = errno;
+    ::close(fd);
+    throw TFileError("Cannot open " + path + " for appending: " + ErrorText(reason));
+  }
   m_fd = fd;
   m_startSize = static_cast<std::uint64_t>(info.st_size);
   m_identity = IdentityOf(info);
@@ -334,8 +354,9 @@ void TOutputFile::Abandon() noexcept {
     if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
     m_temporary.clear();
   } else if (m_created) {
-    if (m_fd >= 0) ::close(m_fd);
+    // Removed while still locked, so that no other job can have begun appending to it.
     ::unlink(m_path.c_str());
+    if (m_fd >= 0) ::close(m_fd);
   } else if (m_fd >= 0) {
     // The rows of this run go; what the file held before stays.
     while (::ftruncate(m_fd, static_cast<off_t>(m_startSize)) != 0 && errno == EINTR) {

@@ -109,7 +109,8 @@ enum class TOutputMode { Replace, Append, StandardOutput };
 //   cut back to the size it had when it was opened (and removed when the open created it).
 // - StandardOutput writes to the process's standard output (the path only names it in messages). What
 //   has gone out cannot be taken back: an abandoned run only drops what is still buffered.
-// Only regular files are appended to. Write and Commit throw TFileError when writing fails; a file
+// Only regular files are appended to, each run holding an exclusive lock (flock) on the file until it
+// is committed or abandoned: a second job appending meanwhile fails to open it. Write and Commit throw TFileError when writing fails; a file
 // destroyed without Commit is abandoned.
 class TOutputFile {
  public:

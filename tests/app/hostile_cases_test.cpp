@@ -3,6 +3,8 @@
 // run, and failures end with a reason and a status, never an abort.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -336,6 +338,27 @@ TEST_F(HostileCasesTest, ViewSaysWhatAPathThatIsNotAPageIs) {
     const TResult r = Run({"view", c.Path}, "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ");
     EXPECT_EQ(r.Status, 1) << c.Path;
     EXPECT_EQ(r.Err, "corvane: " + c.Message + "\n");
+  }
+}
+
+// While one job appends to a file, another job's runs that would append to it fail at once, saying why,
+// and the file keeps what it held: the first job's undoing never takes the second's rows with it.
+TEST_F(HostileCasesTest, AFileBeingAppendedToIsNotAppendedToByASecondJob) {
+  const std::string page = temp.Write("p.html", std::string(kTable));
+  for (const std::string format : {"xls", "csv"}) {
+    SCOPED_TRACE(format);
+    const std::string target = temp.Write("all." + format, "earlier");
+    const int held = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // the first job, in the middle of a run
+    const TResult second = Run({"convert", "-q", "--format", format, "-a", target, page});
+    EXPECT_EQ(second.Status, 1);
+    EXPECT_EQ(second.Err, "corvane: Cannot open " + target + " for appending: another job is appending to it\n");
+    EXPECT_EQ(ReadFile(target), "earlier");
+    ::close(held);
+    // Once the first job's run is over, appending works again.
+    EXPECT_EQ(Run({"convert", "-q", "--format", format, "-a", target, page}).Status, 0);
+    EXPECT_NE(ReadFile(target), "earlier");
   }
 }
 
