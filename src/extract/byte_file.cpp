@@ -139,6 +139,13 @@ std::size_t TInputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
+void TInputFile::CheckUnchanged() const {
+  struct stat info;
+  if (::fstat(m_fd, &info) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
+  if (static_cast<std::uint64_t>(info.st_size) != m_size)
+    throw TFileError("Cannot read " + m_path + ": the file changed size while it was read");
+}
+
 void TInputFile::Rewind() {
   if (::lseek(m_fd, 0, SEEK_SET) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
 }

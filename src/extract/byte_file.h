@@ -60,6 +60,9 @@ class TInputFile {
   const TFileIdentity& Identity() const { return m_identity; }
   // The size when the file was opened.
   std::uint64_t Size() const { return m_size; }
+  // Throws TFileError when the file's size is no longer the size it had when it was opened: what was
+  // read of it may be neither the old file nor the new one.
+  void CheckUnchanged() const;
 
  private:
   std::string m_path;

@@ -355,8 +355,13 @@ void TConversionJob::ConvertFile() {
     if (m_readAhead) ahead = m_readAhead->Take(m_currentFile);
     // An output made ahead for the run before, and left unused, goes now.
     m_spareOutput = ahead ? std::move(ahead->output) : TUnnamedFile();
+    // The run's input is known to FinishOutput while the run lasts, and only then.
+    struct TForgetRunInput {
+      const TInputFile*& input;
+      ~TForgetRunInput() { input = nullptr; }
+    } forgetRunInput{m_runInput};
     std::optional<TInputFile> input;
-    if (!ahead) input.emplace(m_currentFile);
+    if (!ahead) m_runInput = &input.emplace(m_currentFile);
     ++m_passNumber;
     ShowPassLabels();
     Log(kLogRule);
@@ -665,6 +670,8 @@ void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TO
 
 void TConversionJob::FinishOutput(TOutputFile& output) {
   CheckStop();
+  // A page cut short or grown while it was read fails its run: its tables may be a mix of two files.
+  if (m_runInput) m_runInput->CheckUnchanged();
   if (m_tableWriter) m_tableWriter->FinishOutput(output);
   output.Commit();
   if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);

@@ -134,6 +134,7 @@ class TConversionJob {
   std::string m_rowLine;     // reused for every row
   TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on
   bool m_runOutputBegun = false;
+  const TInputFile* m_runInput = nullptr;  // the run's input file, when it is read from the file
   bool m_outputFailed = false;          // a writer that writes at the job's end took the run's tables
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes

@@ -708,6 +708,45 @@ TEST_F(ConversionJobTest, AnOutputNeverReplacesAnInputStillToBeRead) {
   }
 }
 
+// A host that cuts the file being converted to half its size once the log has reached a line count, as
+// another program might while the job reads it.
+class TruncatingHost : public RecordingHost {
+ public:
+  std::string file;
+  std::size_t atLogLines = 0;
+  bool StopRequested() const override {
+    if (atLogLines != 0 && log.size() >= atLogLines) {
+      std::error_code ignored;
+      fs::resize_file(file, fs::file_size(file, ignored) / 2, ignored);
+      const_cast<TruncatingHost*>(this)->atLogLines = 0;
+    }
+    return false;
+  }
+};
+
+// A file that changes size while its run reads it fails that run, which is undone; the job goes on.
+TEST_F(ConversionJobTest, AFileThatChangesSizeWhileReadFailsItsRun) {
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    TruncatingHost cutting;
+    cutting.append = append;
+    cutting.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
+    const fs::path target = append ? out / "all.xls" : out / "big.html.xls";
+    std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
+    cutting.file = Write("big.html", ManyRows(20000));
+    const std::string later = Write("later.html", "<table><tr><td>later</td></tr></table>");
+    cutting.atLogLines = 1000;  // in the middle of the rows
+    TConversionJob cuttingJob(cutting);
+    cuttingJob.FileQueue().AddAll({cutting.file, later});
+    cutting.RunJob(cuttingJob);
+    EXPECT_EQ(cuttingJob.FailedFiles(), std::vector<std::string>{cutting.file});
+    ASSERT_FALSE(cutting.failures.empty());
+    EXPECT_EQ(cutting.failures[0], "Cannot read " + cutting.file + ": the file changed size while it was read");
+    EXPECT_EQ(test::ReadFile(target), append ? "\"earlier\"\r\n\"later\"\r\n" : "\"earlier\"\r\n");
+    for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
+  }
+}
+
 TEST_F(ConversionJobTest, OtherFormatsGetEachTableWithItsLineBreaksAndItsNumber) {
   const std::string tables = "<table><tr><td>always\r\navailable</td></tr></table>\r\n<p>between</p>\n"
                              "<table><tr><td><pre>a\r\n\r\nb</pre>cut</td></tr>\r\n</table>\r\n";
