@@ -216,6 +216,11 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
     return false;
   }
   if (g_stopSignal != 0) return false;
+  // What took the target's name while the page was painted is not replaced unless it is a regular file.
+  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
+    error = problem;
+    return false;
+  }
   try {
     output.Commit();
   } catch (const TFileError& failure) {
