@@ -88,7 +88,12 @@ constexpr std::string_view kRenderOptions =
     "  -o, --output OUT.png    the PNG file to write\n"
     "      --width N           the width to lay the page out at, in pixels (default 800)\n"
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
-    "                          alone as the Table Select dialog shows it\n";
+    "                          alone as the Table Select dialog shows it\n"
+    "\n"
+    "The picture is written beside OUT.png and takes its place only once whole: a render that fails or\n"
+    "is stopped leaves an earlier picture as it was. OUT.png must be a regular file or missing, and not\n"
+    "FILE. Exit status: 0 when the picture was written, 1 when FILE cannot be read or the picture cannot\n"
+    "be written, 2 for a usage error, 130 when interrupted (Ctrl+C) and 143 when terminated.\n";
 
 constexpr std::string_view kViewText =
     "\n"
@@ -99,6 +104,8 @@ constexpr std::string_view kSafetyAndStatus =
     "\n"
     "An output file is complete or absent: a file written to DIR replaces an earlier one only when its\n"
     "run succeeds, and a run that fails or is stopped takes its rows back out of the append FILE.\n"
+    "A replaced output keeps its permission bits. A run appending to FILE locks it: a second job\n"
+    "appending to it meanwhile fails.\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when a file failed, a folder could not be searched,\n"
     "the log could not be written or the job stopped, 2 for a usage error, 130 when interrupted (Ctrl+C)\n"
