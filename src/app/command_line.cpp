@@ -16,6 +16,8 @@
 #include <set>
 #include <string_view>
 
+#include <QtGlobal>
+
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
@@ -92,7 +94,12 @@ constexpr std::string_view kRenderOptions =
     "  -o, --output OUT.png    the PNG file to write\n"
     "      --width N           the width to lay the page out at, in pixels (default 800)\n"
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
-    "                          alone as the Table Select dialog shows it\n";
+    "                          alone as the Table Select dialog shows it\n"
+    "\n"
+    "The picture is written beside OUT.png and takes its place only once whole: a render that fails or\n"
+    "is stopped leaves an earlier picture as it was. OUT.png must be a regular file or missing, and not\n"
+    "FILE. Exit status: 0 when the picture was written, 1 when FILE cannot be read or the picture cannot\n"
+    "be written, 2 for a usage error, 130 when interrupted (Ctrl+C) and 143 when terminated.\n";
 
 constexpr std::string_view kViewText =
     "\n"
@@ -103,6 +110,8 @@ constexpr std::string_view kSafetyAndStatus =
     "\n"
     "An output file is complete or absent: a file written to DIR replaces an earlier one only when its\n"
     "run succeeds, and a run that fails or is stopped takes its rows back out of the append FILE.\n"
+    "A replaced output keeps its permission bits. A run appending to FILE locks it: a second job\n"
+    "appending to it meanwhile fails.\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when a file failed, a folder could not be searched,\n"
     "the log could not be written or the job stopped, 2 for a usage error, 130 when interrupted (Ctrl+C)\n"
@@ -486,6 +495,39 @@ bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
   return true;
 }
 
+namespace {
+
+void PrintWindowlessHint() {
+  std::fprintf(stderr,
+               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
+               "See 'corvane convert --help'.\n");
+}
+
+// The toolkit's own lines about a display it cannot open are replaced by one of ours, naming what was
+// asked for; it ends the process before the toolkit aborts it.
+void OnDisplayOpeningMessage(QtMsgType type, const QMessageLogContext&, const QString&) {
+  if (type != QtFatalMsg) return;
+  std::string asked;
+  for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) continue;
+    asked += (asked.empty() ? " (" : ", ") + std::string(name) + "=" + value;
+  }
+  if (!asked.empty()) asked += ")";
+  PrintError("the display cannot be opened" + asked);
+  PrintWindowlessHint();
+  std::fflush(stderr);
+  std::_Exit(kExitUsage);
+}
+
+QtMessageHandler g_previousMessageHandler = nullptr;
+
+}  // namespace
+
+TDisplayOpening::TDisplayOpening() { g_previousMessageHandler = qInstallMessageHandler(OnDisplayOpeningMessage); }
+
+TDisplayOpening::~TDisplayOpening() { qInstallMessageHandler(g_previousMessageHandler); }
+
 bool CheckDisplay() {
   auto set = [](const char* name) {
     const char* value = std::getenv(name);
@@ -493,9 +535,7 @@ bool CheckDisplay() {
   };
   if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM")) return true;
   PrintError("the window needs a display, and none is set (DISPLAY or WAYLAND_DISPLAY)");
-  std::fprintf(stderr,
-               "To convert without a window: corvane convert (-o DIR | -a FILE) PATH...\n"
-               "See 'corvane convert --help'.\n");
+  PrintWindowlessHint();
   return false;
 }
 
@@ -510,6 +550,16 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "Try '%.*s --help' for more information.\n", static_cast<int>(kProgram.size()),
                  kProgram.data());
     return kExitUsage;
+  }
+
+  // The job's workbook takes its target's place by a rename at the end: a target that is not a regular
+  // file (a device, a FIFO, a folder, a symbolic link) would be destroyed, so it is refused before any
+  // work, as appending refuses it.
+  if (options.format == TOutputFormat::Xlsx && !options.appendFile.empty()) {
+    if (const std::string problem = ReplaceTargetProblem(options.appendFile); !problem.empty()) {
+      PrintError("cannot write the workbook to " + options.appendFile + ": " + problem);
+      return kExitUsage;
+    }
   }
 
   if (!options.outputDir.empty()) {

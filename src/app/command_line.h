@@ -26,6 +26,17 @@ void PrintUsage();
 // Without one, `corvane [FILE...]` and `corvane view` say what to do instead and return false.
 bool CheckDisplay();
 
+// While it lives, the toolkit failing to open the display (a display that does not answer, a platform
+// plugin that is missing) ends the process with status 2 and a message saying so, instead of an abort.
+// Made around the construction of the window's application.
+class TDisplayOpening {
+ public:
+  TDisplayOpening();
+  ~TDisplayOpening();
+  TDisplayOpening(const TDisplayOpening&) = delete;
+  TDisplayOpening& operator=(const TDisplayOpening&) = delete;
+};
+
 // The progress line of a long job on a terminal: "3 of 10 files, 45.2 MB/s".
 std::string ProgressLine(int done, int total, double megabytes, double seconds);
 

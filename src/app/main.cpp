@@ -2,7 +2,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,9 @@ namespace {
 
 // The window, with the files of the command line in its input list as if they had been dropped.
 int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
+  std::optional<corvane::TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
+  opening.reset();
   QApplication::setApplicationName(corvane::kApplicationTitle);
   QApplication::setWindowIcon(corvane::ApplicationIcon());
   corvane::TfrmMain window;
@@ -31,6 +35,9 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file grown past the size limit (ulimit -f) is a failed write, undone like a full disk, never the
+  // end of the process in the middle of a row.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   int status = corvane::kExitSuccess;
   if (corvane::HandleInfoOptions(args, status)) return status;

@@ -4,9 +4,10 @@
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstring>
+#include <new>
 #include <vector>
+
+#include "extract/byte_file.h"
 
 namespace corvane {
 
@@ -14,9 +15,9 @@ namespace {
 
 // libpng reports errors by a long jump to the last setjmp: each call into it sits in a function of its
 // own that holds no object with a destructor.
-bool WriteHeader(png_structp png, png_infop info, std::FILE* file, int width, int height) {
+bool WriteHeader(png_structp png, png_infop info, void* writer, png_rw_ptr write, int width, int height) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file);
+  png_set_write_fn(png, writer, write, nullptr);
   // Tall pages are the point of writing in bands: allow every size the format holds.
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
@@ -56,13 +57,27 @@ TPngBandWriter::~TPngBandWriter() {
     auto info = static_cast<png_infop>(m_info);
     png_destroy_write_struct(&png, &info);
   }
-  if (m_file) std::fclose(m_file);
 }
 
 // A failed write names the system's reason; other failures libpng's.
 std::string TPngBandWriter::ErrorText() const {
-  if (errno != 0) return std::strerror(errno);
+  if (!m_writeError.empty()) return m_writeError;
   return m_libraryError.empty() ? "PNG error" : m_libraryError;
+}
+
+// libpng's output: the bytes go to the output file. A failure is kept and leaves through libpng's error,
+// once the exception is done with (no C++ exception may cross libpng).
+void TPngBandWriter::WriteData(void* png, unsigned char* data, std::size_t length) {
+  auto* writer = static_cast<TPngBandWriter*>(png_get_io_ptr(static_cast<png_structp>(png)));
+  try {
+    writer->m_output->Write(std::string_view(reinterpret_cast<const char*>(data), length));
+    return;
+  } catch (const TFileError& error) {
+    writer->m_writeError = error.Code() != 0 ? corvane::ErrorText(error.Code()) : error.what();
+  } catch (const std::bad_alloc&) {
+    writer->m_writeError = "out of memory";
+  }
+  png_error(static_cast<png_structp>(png), "write failed");
 }
 
 bool TPngBandWriter::Fail(const std::string& message) {
@@ -70,19 +85,18 @@ bool TPngBandWriter::Fail(const std::string& message) {
   return false;
 }
 
-bool TPngBandWriter::Open(const std::string& path, int width, int height) {
+bool TPngBandWriter::Open(TOutputFile& output, int width, int height) {
   m_width = width;
   m_height = height;
-  m_file = std::fopen(path.c_str(), "wb");
-  if (!m_file) return Fail(std::strerror(errno));
+  m_output = &output;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_libraryError, KeepError, IgnoreWarning);
   if (!png) return Fail("out of memory");
   m_png = png;
   png_infop info = png_create_info_struct(png);
   if (!info) return Fail("out of memory");
   m_info = info;
-  errno = 0;
-  if (!WriteHeader(png, info, m_file, width, height)) return Fail(ErrorText());
+  auto write = [](png_structp png, png_bytep data, png_size_t length) { WriteData(png, data, length); };
+  if (!WriteHeader(png, info, this, write, width, height)) return Fail(ErrorText());
   return true;
 }
 
@@ -97,22 +111,15 @@ bool TPngBandWriter::WriteRows(const QImage& band, int rows) {
       row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<png_byte>(qGreen(pixel));
       row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<png_byte>(qBlue(pixel));
     }
-    errno = 0;
     if (!WriteRow(static_cast<png_structp>(m_png), row.data())) return Fail(ErrorText());
   }
   return true;
 }
 
 bool TPngBandWriter::Close() {
-  if (!m_png || !m_file) return Fail("not open");
+  if (!m_png || !m_output) return Fail("not open");
   if (m_written != m_height) return Fail("the picture is incomplete");
-  errno = 0;
   if (!WriteEnd(static_cast<png_structp>(m_png), static_cast<png_infop>(m_info))) return Fail(ErrorText());
-  const bool flushed = std::fflush(m_file) == 0;
-  const int flushError = errno;
-  const bool closed = std::fclose(m_file) == 0;
-  m_file = nullptr;
-  if (!flushed || !closed) return Fail(std::strerror(flushError ? flushError : errno));
   return true;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 class QImage;
 
 namespace corvane {
+
+class TOutputFile;
 
 // Writes a PNG picture (8-bit RGB) band by band, so that a tall picture never needs to be in memory
 // whole. Rows must come top to bottom until Height rows were written.
@@ -16,19 +17,22 @@ class TPngBandWriter {
   TPngBandWriter(const TPngBandWriter&) = delete;
   TPngBandWriter& operator=(const TPngBandWriter&) = delete;
 
-  // Creates the file and writes the header. False with Error() set when it cannot.
-  bool Open(const std::string& path, int width, int height);
+  // Writes the header into output, which the caller opened and puts in place after Close. False with
+  // Error() set when it cannot.
+  bool Open(TOutputFile& output, int width, int height);
   // Writes the first rows of band (ARGB32 or ARGB32 premultiplied, at least Width wide).
   bool WriteRows(const QImage& band, int rows);
-  // Ends the picture and closes the file; false when anything failed.
+  // Ends the picture and writes it all to the output; false when anything failed.
   bool Close();
   const std::string& Error() const { return m_error; }
 
  private:
   bool Fail(const std::string& message);
   std::string ErrorText() const;
+  static void WriteData(void* png, unsigned char* data, std::size_t length);
 
-  std::FILE* m_file = nullptr;
+  TOutputFile* m_output = nullptr;
+  std::string m_writeError;  // why the output took no more bytes
   void* m_png = nullptr;   // png_structp
   void* m_info = nullptr;  // png_infop
   int m_width = 0;

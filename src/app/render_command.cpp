@@ -5,19 +5,25 @@
 #include <QImage>
 #include <QPainter>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <optional>
 
 #include "app/command_line.h"
 #include "app/png_band_writer.h"
 #include "builder/document_loader.h"
+#include "extract/byte_file.h"
 #include "extract/table_fragment_scanner.h"
 #include "layout/section_list.h"
 
@@ -110,6 +116,38 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
   return options;
 }
 
+// The signal that asked render to stop while the picture was being written, 0 while none has.
+volatile std::sig_atomic_t g_stopSignal = 0;
+// Set once the output is open: until then a stop has nothing to undo and ends the process at once.
+volatile std::sig_atomic_t g_writing = 0;
+
+constexpr char kInterrupted[] = "corvane: render stopped: interrupted\n";
+constexpr char kTerminated[] = "corvane: render stopped: terminated\n";
+
+void SayStopped(int signal) {
+  const char* text = signal == SIGINT ? kInterrupted : kTerminated;
+  const std::size_t size = signal == SIGINT ? sizeof kInterrupted - 1 : sizeof kTerminated - 1;
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, text, size);
+}
+
+// Laying a page out writes nothing, so a stop then ends the process at once; while the picture is
+// written, the band loop sees the stop and takes the unfinished file away.
+extern "C" void OnRenderStopSignal(int signal) {
+  if (g_writing == 0) {
+    SayStopped(signal);
+    ::_exit(128 + signal);
+  }
+  g_stopSignal = signal;
+}
+
+void InstallRenderSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnRenderStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
 std::optional<std::string> ReadPage(const std::string& path, std::string& error) {
   std::error_code code;
   const fs::file_status status = fs::status(path, code);
@@ -139,8 +177,17 @@ std::optional<std::string> ReadPage(const std::string& path, std::string& error)
 bool IsRenderCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "render"; }
 
 bool PaintDocumentToPng(TSectionList& document, int width, int height, const std::string& path, std::string& error) {
+  // The picture is written beside the target, which it replaces only once it is whole: an earlier
+  // picture stays as it was when writing fails or is stopped, and no partial file is left.
+  TOutputFile output;
+  std::error_code openError;
+  g_writing = 1;
+  if (!output.Open(path, TOutputMode::Replace, openError)) {
+    error = openError.message();
+    return false;
+  }
   TPngBandWriter writer;
-  if (!writer.Open(path, width, height)) {
+  if (!writer.Open(output, width, height)) {
     error = writer.Error();
     return false;
   }
@@ -162,23 +209,47 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
       error = writer.Error();
       return false;
     }
+    if (g_stopSignal != 0) return false;
   }
   if (!writer.Close()) {
     error = writer.Error();
     return false;
   }
+  if (g_stopSignal != 0) return false;
+  // What took the target's name while the page was painted is not replaced unless it is a regular file.
+  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
+    error = problem;
+    return false;
+  }
+  try {
+    output.Commit();
+  } catch (const TFileError& failure) {
+    error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+    return false;
+  }
   return true;
 }
 
-int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
-  std::string problem;
-  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
-  if (!options) return UsageError(problem);
+namespace {
+
+int Render(int argc, char** argv, const TRenderOptions* options) {
   std::string error;
   std::optional<std::string> page = ReadPage(options->file, error);
   if (!page) {
     PrintError("cannot read " + options->file + ": " + error);
     return kExitFailure;
+  }
+  // The picture takes its target's place by a rename: only a regular file, and never the page itself
+  // (by whatever path), may be replaced.
+  if (const std::string problem = ReplaceTargetProblem(options->output); !problem.empty()) {
+    PrintError("cannot write " + options->output + ": " + problem);
+    return kExitUsage;
+  }
+  TFileIdentity input;
+  TFileIdentity target;
+  if (FileIdentityOf(options->file, input) && FileIdentityOf(options->output, target) && input == target) {
+    PrintError("cannot write " + options->output + ": it is the input file " + options->file);
+    return kExitUsage;
   }
   // Pictures of pages never depend on a display: fonts and resolution are those of the offscreen screen.
   // The toolkit's notes about the desktop session are no concern of a command in a script.
@@ -213,12 +284,31 @@ int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args
   const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
 
   if (!PaintDocumentToPng(document, width, height, options->output, error)) {
-    std::error_code removeError;
-    fs::remove(options->output, removeError);
+    if (g_stopSignal != 0) {
+      SayStopped(g_stopSignal);
+      return 128 + g_stopSignal;
+    }
     PrintError("cannot write " + options->output + ": " + error);
     return kExitFailure;
   }
   return kExitSuccess;
+}
+
+}  // namespace
+
+int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
+  std::string problem;
+  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
+  if (!options) return UsageError(problem);
+  InstallRenderSignalHandlers();
+  // A page too large for the memory there is fails as a convert run does: with a reason and status 1,
+  // the output untouched.
+  try {
+    return Render(argc, argv, &*options);
+  } catch (const std::bad_alloc&) {
+    PrintError("not enough memory to render " + options->file);
+    return kExitFailure;
+  }
 }
 
 }  // namespace corvane

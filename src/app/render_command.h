@@ -14,8 +14,9 @@ bool IsRenderCommand(const std::vector<std::string>& args);
 // into a PNG file, offscreen. Returns the exit status.
 int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args);
 
-// Paints a laid-out document of the given height into a PNG file, band by band. False with error set
-// when the file cannot be written.
+// Paints a laid-out document of the given height into a PNG file, band by band, written beside path and
+// put in its place only once whole. False with error set when the file cannot be written or a stop
+// signal came.
 bool PaintDocumentToPng(TSectionList& document, int width, int height, const std::string& path, std::string& error);
 
 }  // namespace corvane

@@ -380,9 +380,16 @@ class TJobWorkbookWriter final : public TTableWriter {
       return true;
     }
     try {
+      // What took the target's name during the job is not replaced unless it is a regular file.
+      if (const std::string problem = ReplaceTargetProblem(Target); !problem.empty()) throw TFileError(problem);
       m_workbook->Close();
       m_workbook.reset();
       m_output.Commit();
+    } catch (const TFileError& failure) {
+      // The caller names the file: only the reason is added.
+      error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+      Discard();
+      return false;
     } catch (const std::exception& failure) {
       error = failure.what();
       Discard();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/command_line.h"
@@ -26,12 +27,21 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   }
   // A missing file is told before any window is opened (or a display is needed).
   std::error_code code;
-  if (!std::filesystem::is_regular_file(args[1], code)) {
+  const std::filesystem::file_status status = std::filesystem::status(args[1], code);
+  if (!std::filesystem::exists(status)) {
     std::fprintf(stderr, "corvane: Can't locate file: %s\n", args[1].c_str());
     return kExitFailure;
   }
+  // Something there that is not a page to read (a folder, a FIFO, a device) is named for what it is.
+  if (!std::filesystem::is_regular_file(status)) {
+    std::fprintf(stderr, "corvane: cannot show %s: %s\n", args[1].c_str(),
+                 std::filesystem::is_directory(status) ? "Is a directory" : "not a regular file");
+    return kExitFailure;
+  }
   if (!CheckDisplay()) return kExitUsage;
+  std::optional<TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
+  opening.reset();
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
   THtmlView view;

@@ -1,6 +1,7 @@
 #include "extract/byte_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,15 @@ bool FileIdentityOf(const std::string& path, TFileIdentity& identity) {
   return true;
 }
 
+std::string ReplaceTargetProblem(const std::string& path) {
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0) return {};
+  if (S_ISREG(info.st_mode)) return {};
+  if (S_ISLNK(info.st_mode)) return "a symbolic link";
+  if (S_ISDIR(info.st_mode)) return ErrorText(EISDIR);
+  return std::string(kNotRegular);
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -127,6 +137,13 @@ std::size_t TInputFile::Read(char* buffer, std::size_t size) {
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
   }
+}
+
+void TInputFile::CheckUnchanged() const {
+  struct stat info;
+  if (::fstat(m_fd, &info) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
+  if (static_cast<std::uint64_t>(info.st_size) != m_size)
+    throw TFileError("Cannot read " + m_path + ": the file changed size while it was read");
 }
 
 void TInputFile::Rewind() {
@@ -203,6 +220,25 @@ bool TOutputFile::Open(const std::string& path, TOutputMode mode, std::error_cod
     throw TFileError("Cannot open " + path + " for appending: " +
                      (S_ISREG(info.st_mode) ? ErrorText(reason) : std::string(kNotRegular)));
   }
+  // The run holds the file alone: another job appending meanwhile would have its rows cut away when this
+  // run is undone. The second job fails at once rather than wait behind a job that may run for hours.
+  int locked;
+  do {
+    locked = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int reason = errno;
+    ::close(fd);
+    m_created = false;  // the other job holds it now: it is not ours to remove
+    throw TFileError("Cannot open " + path + " for appending: " +
+                     (reason == EWOULDBLOCK ? std::string("another job is appending to it") : ErrorText(reason)));
+  }
+  // The size is taken under the lock: rows another job appended before it are kept.
+  if (::fstat(fd, &info) != 0) {
+    const int reason = errno;
+    ::close(fd);
+    throw TFileError("Cannot open " + path + " for appending: " + ErrorText(reason));
+  }
   m_fd = fd;
   m_startSize = static_cast<std::uint64_t>(info.st_size);
   m_identity = IdentityOf(info);
@@ -236,7 +272,8 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
     const ssize_t put = ::write(m_fd, bytes, size);
     if (put < 0) {
       if (errno == EINTR) continue;
-      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+      const int reason = errno;
+      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
     }
     bytes += put;
     size -= static_cast<std::size_t>(put);
@@ -246,6 +283,7 @@ void TOutputFile::WriteAll(const char* bytes, std::size_t size) {
 void TOutputFile::Commit() {
   if (m_fd < 0) return;
   if (m_used > 0) Flush();
+  if (m_mode == TOutputMode::Replace) KeepTargetsOwnerAndMode();
   bool namedAsTarget = false;
   if (m_unnamed) {
     NameUnnamedFile();
@@ -259,18 +297,36 @@ void TOutputFile::Commit() {
     if (namedAsTarget) ::unlink(m_path.c_str());
     m_fd = -2;  // closed: Abandon must not close it again, but still undoes the writing
     Abandon();
-    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+    throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
   }
   if (m_mode == TOutputMode::Replace && !m_temporary.empty()) {
     if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
       const int reason = errno;
       ::unlink(m_temporary.c_str());
       m_temporary.clear();
-      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason));
+      throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
     }
     m_temporary.clear();
   }
   m_created = false;
+}
+
+// An earlier output at the target is replaced by a file with its permission bits (and owner and group,
+// which only a privileged process may give), not the defaults of a new file. Best effort: a file that
+// cannot take them is still written.
+void TOutputFile::KeepTargetsOwnerAndMode() {
+  struct stat target;
+  if (::stat(m_path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return;
+  struct stat own;
+  if (::fstat(m_fd, &own) != 0) return;
+  if (own.st_uid != target.st_uid || own.st_gid != target.st_gid) {
+    if (::fchown(m_fd, target.st_uid, target.st_gid) != 0) {
+      // Not allowed to give the owner: the group alone may still be ours to give.
+      [[maybe_unused]] const int ignored = ::fchown(m_fd, static_cast<uid_t>(-1), target.st_gid);
+    }
+  }
+  // After fchown, which may clear set-user-ID and set-group-ID bits.
+  ::fchmod(m_fd, target.st_mode & 07777);
 }
 
 // Gives the unnamed file its name: the target's when it is free, otherwise a temporary one renamed over
@@ -291,7 +347,8 @@ void TOutputFile::NameUnnamedFile() {
       if (errno != EEXIST) break;
     }
   }
-  throw TFileError("Cannot write to " + m_path + ": " + ErrorText(errno));
+  const int reason = errno;
+  throw TFileError("Cannot write to " + m_path + ": " + ErrorText(reason), reason);
 }
 
 void TOutputFile::Abandon() noexcept {
@@ -304,8 +361,9 @@ void TOutputFile::Abandon() noexcept {
     if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
     m_temporary.clear();
   } else if (m_created) {
-    if (m_fd >= 0) ::close(m_fd);
+    // Removed while still locked, so that no other job can have begun appending to it.
     ::unlink(m_path.c_str());
+    if (m_fd >= 0) ::close(m_fd);
   } else if (m_fd >= 0) {
     // The rows of this run go; what the file held before stays.
     while (::ftruncate(m_fd, static_cast<off_t>(m_startSize)) != 0 && errno == EINTR) {

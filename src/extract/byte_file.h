@@ -14,7 +14,12 @@ namespace corvane {
 // A file could not be opened, read or written; the message names the file and the reason.
 class TFileError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit TFileError(const std::string& message, int code = 0) : std::runtime_error(message), m_code(code) {}
+  // The errno value behind a failed system call; 0 when there is none.
+  int Code() const { return m_code; }
+
+ private:
+  int m_code = 0;
 };
 
 // "reason" text for an errno value, safe on any thread.
@@ -55,6 +60,9 @@ class TInputFile {
   const TFileIdentity& Identity() const { return m_identity; }
   // The size when the file was opened.
   std::uint64_t Size() const { return m_size; }
+  // Throws TFileError when the file's size is no longer the size it had when it was opened: what was
+  // read of it may be neither the old file nor the new one.
+  void CheckUnchanged() const;
 
  private:
   std::string m_path;
@@ -62,6 +70,11 @@ class TInputFile {
   TFileIdentity m_identity;
   std::uint64_t m_size = 0;
 };
+
+// Why a file may not take path's place by a rename: empty when path names nothing or a regular file.
+// Anything else (a device, a FIFO, a folder, a symbolic link even to a regular file) is not ours to
+// replace: a rename would destroy it, or the link, rather than write through it.
+std::string ReplaceTargetProblem(const std::string& path);
 
 // The folder part of an output path, as the file's folder is opened: "." when there is none.
 std::string FolderOf(const std::string& path);
@@ -93,12 +106,14 @@ enum class TOutputMode { Replace, Append, StandardOutput };
 // file behind:
 // - Replace writes a file without a name (or, where the file system has none, a hidden temporary file)
 //   in the target's folder; Commit gives it the target's name, replacing an earlier file at once.
-//   Until then an earlier file at the target stays as it was.
+//   Until then an earlier file at the target stays as it was; the file that replaces it keeps its
+//   permission bits, and its owner where the process may give it.
 // - Append writes at the end of the target (created when missing); a file abandoned before Commit is
 //   cut back to the size it had when it was opened (and removed when the open created it).
 // - StandardOutput writes to the process's standard output (the path only names it in messages). What
 //   has gone out cannot be taken back: an abandoned run only drops what is still buffered.
-// Only regular files are appended to. Write and Commit throw TFileError when writing fails; a file
+// Only regular files are appended to, each run holding an exclusive lock (flock) on the file until it
+// is committed or abandoned: a second job appending meanwhile fails to open it. Write and Commit throw TFileError when writing fails; a file
 // destroyed without Commit is abandoned.
 class TOutputFile {
  public:
@@ -128,6 +143,7 @@ class TOutputFile {
   void Flush();
   void WriteAll(const char* bytes, std::size_t size);
   void NameUnnamedFile();
+  void KeepTargetsOwnerAndMode();
 
   std::string m_path;
   std::string m_temporary;  // Replace: the file written, renamed to m_path by Commit

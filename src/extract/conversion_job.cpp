@@ -213,8 +213,18 @@ void TConversionJob::Start() {
   m_failedFiles.clear();
   m_outputFailed = false;
   m_notConverted.clear();
+  m_stoppedFile.clear();
   m_convertedFiles.clear();
   m_writtenOutputs.clear();
+  m_pendingInputs.clear();
+  m_runsStarted = 0;
+  if (!m_host.AppendOutput()) {
+    const auto files = m_fileQueue.Items();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+      TFileIdentity identity;
+      if (FileIdentityOf(files[k], identity)) m_pendingInputs[identity] = {k, files[k]};
+    }
+  }
   if (const std::string* input = InputThatIsAppendTarget()) {
     // Nothing is converted: even the files before it would write their rows into a page of the job.
     const std::string reason = "Cannot append to " + m_host.OutputPath() + std::string(kAppendTargetIsInput);
@@ -268,6 +278,7 @@ void TConversionJob::StartNextFile() {
     return;
   }
   m_fileQueue.Delete(0);
+  m_runNumber = m_runsStarted++;
   m_host.StartRun();
 }
 
@@ -277,7 +288,10 @@ void TConversionJob::EndJob(TJobEnd how) {
   m_passNumber = kLastPass;
   ShowPassLabels();
   m_ended = true;
-  if (how == TJobEnd::Aborted) m_notConverted.assign(m_fileQueue.Items().begin(), m_fileQueue.Items().end());
+  if (how == TJobEnd::Aborted) {
+    m_notConverted.assign(m_fileQueue.Items().begin(), m_fileQueue.Items().end());
+    if (!m_stoppedFile.empty()) m_notConverted.insert(m_notConverted.begin(), m_stoppedFile);
+  }
   m_fileQueue.Clear();
   // After an abort the queue holds the list's files again, every one of them, so that the next Start
   // converts them all.
@@ -341,8 +355,13 @@ void TConversionJob::ConvertFile() {
     if (m_readAhead) ahead = m_readAhead->Take(m_currentFile);
     // An output made ahead for the run before, and left unused, goes now.
     m_spareOutput = ahead ? std::move(ahead->output) : TUnnamedFile();
+    // The run's input is known to FinishOutput while the run lasts, and only then.
+    struct TForgetRunInput {
+      const TInputFile*& input;
+      ~TForgetRunInput() { input = nullptr; }
+    } forgetRunInput{m_runInput};
     std::optional<TInputFile> input;
-    if (!ahead) input.emplace(m_currentFile);
+    if (!ahead) m_runInput = &input.emplace(m_currentFile);
     ++m_passNumber;
     ShowPassLabels();
     Log(kLogRule);
@@ -386,6 +405,7 @@ void TConversionJob::ConvertFile() {
     ShowPassLabels();
 
     if (!OpenOutputFile(output)) return;
+    m_runOutputBegun = true;  // the streamed tables write into it, never open it again
     if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
       for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], index, output);
@@ -398,6 +418,7 @@ void TConversionJob::ConvertFile() {
     AbandonOutput(output);
     m_stopped = true;
     m_runFailed = true;
+    m_stoppedFile = m_currentFile;
     LogJoined(kLogStopped, m_currentFile);
   } catch (const TFileError& error) {
     AbandonOutput(output);
@@ -512,13 +533,23 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     m_host.ReportFailure("Cannot create file " + path + ": " + error.message());
   } else {
     const std::string path = PerFileOutputPath();
+    // An output at the name of an input still to be read would replace the page before it is read: this
+    // run fails instead, and that input is read intact at its turn.
+    TFileIdentity target;
+    if (!m_pendingInputs.empty() && FileIdentityOf(path, target)) {
+      const auto pending = m_pendingInputs.find(target);
+      if (pending != m_pendingInputs.end() && pending->second.lastRun > m_runNumber)
+        throw TFileError("Cannot write " + path + ": it is the input file " + pending->second.path +
+                         ", still to be converted in this job");
+    }
     if (output.Open(path, TOutputMode::Replace, error, &m_spareOutput)) {
       m_outputPath = path;
       if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
       return true;
     }
     Log(kLogExitingConversion);
-    const std::string reason = std::string(kLogCannotCreateExcelFile) + path + ": " + error.message();
+    const std::string reason =
+        std::string(m_tableWriter ? kLogCannotCreateOutputFile : kLogCannotCreateExcelFile) + path + ": " + error.message();
     Log(reason);
     m_host.ReportFailure(reason);
   }
@@ -639,6 +670,8 @@ void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TO
 
 void TConversionJob::FinishOutput(TOutputFile& output) {
   CheckStop();
+  // A page cut short or grown while it was read fails its run: its tables may be a mix of two files.
+  if (m_runInput) m_runInput->CheckUnchanged();
   if (m_tableWriter) m_tableWriter->FinishOutput(output);
   output.Commit();
   if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);

@@ -66,7 +66,8 @@ class TConversionJob {
   const std::vector<std::string>& FailedFiles() const { return m_failedFiles; }
   // True when an output written at the job's end could not be written.
   bool OutputFailed() const { return m_outputFailed; }
-  // The files a stopped job did not come to, in queue order.
+  // The files a stopped job did not convert, in queue order: the one whose run the stop undid, then
+  // those it did not come to.
   const std::vector<std::string>& NotConverted() const { return m_notConverted; }
   // True when the job ended because the host asked it to stop, or could not start (an append file
   // that is one of the inputs).
@@ -115,14 +116,25 @@ class TConversionJob {
   bool m_stopped = false;
   std::vector<std::string> m_failedFiles;
   std::vector<std::string> m_notConverted;
+  std::string m_stoppedFile;  // the file whose run a stop undid
   // This job's inputs by file identity (the first path met), so that a file reached twice is
   // converted once, and the outputs written per file, so that none is overwritten by a later input.
   std::unordered_map<TFileIdentity, std::string, TFileIdentityHash> m_convertedFiles;
   std::unordered_set<std::string> m_writtenOutputs;
+  // Outputs written per file: the job's inputs by identity, with the number of the last run that reads
+  // each, so that no output replaces a file still to be read.
+  struct TPendingInput {
+    std::size_t lastRun = 0;
+    std::string path;
+  };
+  std::unordered_map<TFileIdentity, TPendingInput, TFileIdentityHash> m_pendingInputs;
+  std::size_t m_runNumber = 0;  // the run going on, counted from 0 in the job
+  std::size_t m_runsStarted = 0;
   std::string m_outputPath;  // the current run's own output file; empty when it appends
   std::string m_rowLine;     // reused for every row
   TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on
   bool m_runOutputBegun = false;
+  const TInputFile* m_runInput = nullptr;  // the run's input file, when it is read from the file
   bool m_outputFailed = false;          // a writer that writes at the job's end took the run's tables
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes

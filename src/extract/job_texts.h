@@ -16,6 +16,7 @@ inline constexpr std::string_view kLogError = "ERROR : ";
 inline constexpr std::string_view kLogExitingConversion = "ERROR : Exiting conversion.";
 inline constexpr std::string_view kLogCannotCreateFile = "DETAILS : Cannot create file ";
 inline constexpr std::string_view kLogCannotCreateExcelFile = "Cannot create excel file. Check path ";
+inline constexpr std::string_view kLogCannotCreateOutputFile = "Cannot create the output file. Check path ";
 inline constexpr std::string_view kLogExtractionComplete = "Extraction Complete for ";
 inline constexpr std::string_view kLogExtractionFailed = "Extraction Failed for ";
 inline constexpr std::string_view kLogSameFile = "Already converted in this job as ";

@@ -264,14 +264,16 @@ TEST_F(ConversionJobTest, PerFileModeReplacesEarlierOutput) {
 }
 
 TEST_F(ConversionJobTest, AnInputWrittenByAnEarlierRunIsReadAsItIsThen) {
-  // The files after the current one are read ahead; an output of the job must still be read at its turn.
+  // The files after the current one are read ahead; an input at the name of an earlier run's output is
+  // still read as it is at its turn, whole: that run's output is refused.
   const std::string a = Write("a.html", "<table><tr><td>new</td></tr></table>");
   const std::string written = (out / "a.html.xls").string();
   std::ofstream(written, std::ios::binary) << "<table><tr><td>old</td></tr></table>";
   Queue({a, written});
   host.RunJob(job);
-  EXPECT_EQ(test::ReadFile(written), "\"new\"\r\n");
-  EXPECT_EQ(FileNames(out), std::vector<std::string>{"a.html.xls"}) << "the second file holds no table by then";
+  EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
+  EXPECT_EQ(test::ReadFile(written), "<table><tr><td>old</td></tr></table>");
+  EXPECT_EQ(test::ReadFile(out / "a.html.xls.xls"), "\"old\"\r\n");
 }
 
 TEST_F(ConversionJobTest, UncreatableOutputAbortsJobAndKeepsEveryFileQueued) {
@@ -469,7 +471,8 @@ TEST_F(ConversionJobTest, AStoppedJobUndoesItsRunAndNamesWhatItLeft) {
     EXPECT_TRUE(job.Stopped());
     EXPECT_EQ(host.ends.back(), TJobEnd::Aborted);
     EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{a});
-    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{b, c}));
+    // The file whose run the stop undid is named first.
+    EXPECT_EQ(job.NotConverted(), (std::vector<std::string>{a, b, c}));
     EXPECT_EQ(host.log[host.log.size() - 4], "ERROR : Conversion stopped; nothing written for " + a);
     EXPECT_EQ(test::ReadFile(target), "\"earlier\"\r\n");
     EXPECT_EQ(FileNames(out), std::vector<std::string>{target.filename().string()});
@@ -624,6 +627,125 @@ class RecordingTableWriter final : public TTableWriter {
   void FinishOutput(TOutputFile&) override {}
   void Abandon() override {}
 };
+
+// Every table, known before the tables are read: they are streamed into the run's output.
+class EveryTableHost : public RecordingHost {
+ public:
+  std::optional<TTableChoice> ChoiceWithoutFragments(std::size_t) override {
+    TTableChoice choice;
+    choice.EveryTable = true;
+    return choice;
+  }
+};
+
+// Messages that depend on the format: only the ".xls" text is an excel file, and a renamed output is
+// said once however many tables its file has.
+TEST_F(ConversionJobTest, OutputMessagesNameTheFormatAndAreSaidOnce) {
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  const std::string twoTables = "<table><tr><td>x</td></tr></table><table><tr><td>y</td></tr></table>";
+  const std::string a = Write("a/r.html", twoTables);
+  const std::string b = Write("b/r.html", twoTables);
+  for (const bool other : {false, true}) {
+    SCOPED_TRACE(other ? "another format" : "xls");
+    RecordingTableWriter writer;
+    EveryTableHost every;
+    every.writer = other ? &writer : nullptr;
+    every.outputPath = out.string() + "/";
+    TConversionJob everyJob(every);
+    const std::string extension = other ? ".rec" : ".xls";
+    everyJob.FileQueue().AddAll({a, b});
+    every.RunJob(everyJob);
+    const std::string renamed = "An earlier file of this job has the same name; writing " +
+                                (out / ("r.html (2)" + extension)).string();
+    EXPECT_EQ(std::count(every.log.begin(), every.log.end(), renamed), 1);
+    EXPECT_TRUE(fs::exists(out / ("r.html (2)" + extension)));
+    if (!other) {
+      EXPECT_EQ(test::ReadFile(out / "r.html (2).xls"), "\"x\"\r\n\"y\"\r\n");
+    }
+
+    every.outputPath = (dir / "missing").string() + "/";
+    everyJob.FileQueue().AddAll({a});
+    every.RunJob(everyJob);
+    ASSERT_EQ(every.failures.size(), 1u);
+    EXPECT_EQ(every.failures[0], std::string(other ? "Cannot create the output file" : "Cannot create excel file") +
+                                     ". Check path " + (dir / "missing" / ("r.html" + extension)).string() +
+                                     ": No such file or directory");
+  }
+}
+
+// An output whose name is taken by an input still to be read is refused for its run: the input is read
+// intact at its turn. In every format.
+TEST_F(ConversionJobTest, AnOutputNeverReplacesAnInputStillToBeRead) {
+  for (const bool other : {false, true}) {
+    SCOPED_TRACE(other ? "another format" : "xls");
+    RecordingTableWriter writer;
+    host.writer = other ? &writer : nullptr;
+    const std::string extension = other ? ".rec" : ".xls";
+    const std::string page = Write("out/p.html", "<table><tr><td>p</td></tr></table>");
+    const std::string later = Write("out/p.html" + extension, "<table><tr><td>later</td></tr></table>");
+    host.failures.clear();
+    Queue({page, later});
+    host.RunJob(job);
+    EXPECT_EQ(host.failures, std::vector<std::string>{"Cannot write " + later + ": it is the input file " + later +
+                                                      ", still to be converted in this job"});
+    EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{page});
+    EXPECT_EQ(test::ReadFile(later), "<table><tr><td>later</td></tr></table>");
+    if (other) {
+      EXPECT_EQ(writer.tables, std::vector<std::string>{"1:<table><tr><td>later</td></tr></table>"});
+    } else {
+      EXPECT_EQ(test::ReadFile(out / "p.html.xls.xls"), "\"later\"\r\n");
+    }
+    // Once that input has been read, a later job replaces it as any earlier output.
+    Queue({page});
+    host.RunJob(job);
+    EXPECT_TRUE(job.FailedFiles().empty());
+    if (!other) {
+      EXPECT_EQ(test::ReadFile(later), "\"p\"\r\n");
+    }
+    for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
+    host.writer = nullptr;
+  }
+}
+
+// A host that cuts the file being converted to half its size once the log has reached a line count, as
+// another program might while the job reads it.
+class TruncatingHost : public RecordingHost {
+ public:
+  std::string file;
+  std::size_t atLogLines = 0;
+  bool StopRequested() const override {
+    if (atLogLines != 0 && log.size() >= atLogLines) {
+      std::error_code ignored;
+      fs::resize_file(file, fs::file_size(file, ignored) / 2, ignored);
+      const_cast<TruncatingHost*>(this)->atLogLines = 0;
+    }
+    return false;
+  }
+};
+
+// A file that changes size while its run reads it fails that run, which is undone; the job goes on.
+TEST_F(ConversionJobTest, AFileThatChangesSizeWhileReadFailsItsRun) {
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    TruncatingHost cutting;
+    cutting.append = append;
+    cutting.outputPath = append ? (out / "all.xls").string() : out.string() + "/";
+    const fs::path target = append ? out / "all.xls" : out / "big.html.xls";
+    std::ofstream(target, std::ios::binary) << "\"earlier\"\r\n";
+    cutting.file = Write("big.html", ManyRows(20000));
+    const std::string later = Write("later.html", "<table><tr><td>later</td></tr></table>");
+    cutting.atLogLines = 1000;  // in the middle of the rows
+    TConversionJob cuttingJob(cutting);
+    cuttingJob.FileQueue().AddAll({cutting.file, later});
+    cutting.RunJob(cuttingJob);
+    EXPECT_EQ(cuttingJob.FailedFiles(), std::vector<std::string>{cutting.file});
+    ASSERT_FALSE(cutting.failures.empty());
+    EXPECT_EQ(cutting.failures[0], "Cannot read " + cutting.file + ": the file changed size while it was read");
+    EXPECT_EQ(test::ReadFile(target), append ? "\"earlier\"\r\n\"later\"\r\n" : "\"earlier\"\r\n");
+    for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
+  }
+}
 
 TEST_F(ConversionJobTest, OtherFormatsGetEachTableWithItsLineBreaksAndItsNumber) {
   const std::string tables = "<table><tr><td>always\r\navailable</td></tr></table>\r\n<p>between</p>\n"
