@@ -58,9 +58,10 @@ _corvane() {
             ;;
         --tables) _corvane_options all ;;
         --format) _corvane_options xls xlsx csv jsonl ;;
+        --numbers) _corvane_options exact locale ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --links --trim --tables -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables -q --quiet --help
             else
                 _corvane_files '*.htm' '*.html'
             fi

@@ -36,15 +36,15 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
 
 constexpr std::string_view kUsageHead =
     "Usage:\n"
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
-    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim]\n"
-    "                  [--tables all|N[,N...]] [-q] PATH...\n"
+    "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
+    "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
@@ -72,12 +72,18 @@ constexpr std::string_view kConvertOptions =
     "                          {\"file\":PATH,\"table\":N,\"rows\":[[TEXT,...],...]}. All three read\n"
     "                          each table as a browser shows it: tags removed, references decoded, the\n"
     "                          page's code page read, white space collapsed, spans merged (xlsx) or left\n"
-    "                          empty (csv, jsonl); plain numbers are numbers in xlsx, everything else\n"
-    "                          text. In xlsx, header rows are bold and frozen with a filter, columns\n"
-    "                          fit their text, and a cell that is one link is a hyperlink to its\n"
-    "                          absolute address (resolved against the page's BASE or its file)\n"
+    "                          empty (csv, jsonl); plain numbers are numbers in xlsx (see --numbers),\n"
+    "                          everything else text. In xlsx, header rows are bold and frozen with a\n"
+    "                          filter, columns fit their text, and a cell that is one link is a\n"
+    "                          hyperlink to its absolute address (resolved against the page's BASE or\n"
+    "                          its file)\n"
     "      --links             csv and jsonl: after each column that holds links, a column of their\n"
     "                          addresses, named \"NAME (link)\" in a header row\n"
+    "      --numbers exact|locale  xlsx: which texts are numbers. exact (the default): plain numbers\n"
+    "                          only, such as -3.5; locale: also 1,204  12%  (12)  1.234,5 as the page's\n"
+    "                          language writes them (its HTML LANG, else LC_ALL, LC_NUMERIC or LANG,\n"
+    "                          else English), shown in a number format as they were written; a text\n"
+    "                          no such format shows as written (002, dates, codes) stays text\n"
     "      --trim              trim spaces and control characters around each cell's text\n"
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
@@ -124,6 +130,7 @@ struct TConvertOptions {
   bool trim = false;
   bool quiet = false;
   bool links = false;
+  std::optional<bool> localeNumbers;  // --numbers: locale or exact; none when not given
   std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
   std::vector<std::string> paths;
 };
@@ -223,6 +230,10 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
     } else if (name == "--tables") {
       const std::string tables = takeValue();
       options.tables = tables == "all" ? std::nullopt : std::optional(ParseTableNumbers(tables));
+    } else if (name == "--numbers") {
+      const std::string numbers = takeValue();
+      if (numbers != "exact" && numbers != "locale") throw TUsageError("--numbers takes exact or locale");
+      options.localeNumbers = numbers == "locale";
     } else if (name == "--links" && !value) {
       options.links = true;
     } else if ((name == "--trim" || name == "-q" || name == "--quiet") && !value) {
@@ -238,6 +249,8 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
   if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
   if (options.links && options.format != TOutputFormat::Csv && options.format != TOutputFormat::Jsonl)
     throw TUsageError("--links needs --format csv or jsonl (an xlsx cell that is one link is a hyperlink)");
+  if (options.localeNumbers && options.format != TOutputFormat::Xlsx)
+    throw TUsageError("--numbers needs --format xlsx (csv and jsonl cells are the page's text)");
   if (options.format == TOutputFormat::Xlsx && options.appendFile == "-")
     throw TUsageError("--format xlsx cannot write to standard output");
   return options;
@@ -389,7 +402,8 @@ class TConsoleJobHost final : public TInlineJobHost {
   bool AppendOutput() const override { return !m_options.appendFile.empty(); }
   bool AppendsToStandardOutput() const override { return m_options.appendFile == "-"; }
   TTableWriter* TableWriter() override {
-    if (!m_writer) m_writer = MakeTableWriter(m_options.format, m_options.appendFile, m_options.links);
+    if (!m_writer) m_writer = MakeTableWriter(m_options.format, m_options.appendFile, m_options.links,
+                                                 m_options.localeNumbers.value_or(false));
     return m_writer.get();
   }
   bool TrimCellValues() const override { return m_options.trim; }

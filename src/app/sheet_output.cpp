@@ -43,7 +43,7 @@ template <class TResult>
 class TTableBatches {
  public:
   // False when the table's converted form would be too large to hold.
-  using TConvert = std::function<bool(const TSheetTable&, TResult&, TSheetCuts&)>;
+  using TConvert = std::function<bool(const TSheetTable&, const TSheetReading&, TResult&, TSheetCuts&)>;
   explicit TTableBatches(TConvert convert) : m_convert(std::move(convert)) {}
 
   // Adds a table; take(result) gets the results of a full batch.
@@ -76,7 +76,7 @@ class TTableBatches {
         const TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
         results[k].Cuts = table.Cuts;
         results[k].Number = m_batch[k].Number;
-        if (!m_convert(table, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
+        if (!m_convert(table, m_batch[k].Reading, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
       }
     };
     // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
@@ -116,8 +116,9 @@ class TTableBatches {
 // times its size.
 bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
 
-bool XlsxSheets(const TSheetTable& table, std::vector<TXlsxSheet>& sheets, TSheetCuts& cuts) {
-  sheets = MakeXlsxSheets(table, kSheetRows, &cuts);
+bool XlsxSheets(const TSheetTable& table, const TSheetReading& reading, std::vector<TXlsxSheet>& sheets,
+                TSheetCuts& cuts) {
+  sheets = MakeXlsxSheets(table, kSheetRows, &cuts, reading.Numbers);
   return true;
 }
 
@@ -141,12 +142,22 @@ bool JsonRows(const TSheetTable& table, std::string& text, bool links) {
 
 // The address the links of the page at path resolve against; the page's own when it cannot be read
 // again (its tables were read: a link then points into the page itself).
-std::string BaseAddressOf(const std::string& path) {
+std::string PageHead(const std::string& path) {
   std::string head(std::size_t{64} << 10, '\0');
   std::ifstream file(path, std::ios::binary);
   file.read(head.data(), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-  return PageBaseAddress(path, head);
+  return head;
+}
+
+std::string BaseAddressOf(const std::string& path) { return PageBaseAddress(path, PageHead(path)); }
+
+// How the numbers of the page at path are read: with locale, as the page's language (its HTML LANG),
+// else the user's, writes them.
+TNumberReading NumberReadingFor(const std::string& path, bool locale) {
+  if (!locale) return {};
+  const std::string language = PageLanguage(PageHead(path));
+  return NumberReadingOf(language.empty() ? UserNumbersLanguage() : language);
 }
 
 // The file's name without its folder.
@@ -213,7 +224,7 @@ class TCsvTableWriter final : public TTableWriter {
   std::string m_file;
   std::string m_base;  // with links, the address they resolve against
   TTableBatches<std::string> m_tables{
-      [this](const TSheetTable& table, std::string& text, TSheetCuts&) { return CsvText(table, text, m_links); }};
+      [this](const TSheetTable& table, const TSheetReading&, std::string& text, TSheetCuts&) { return CsvText(table, text, m_links); }};
 };
 
 // JSON Lines: a line per table, one table after another; an append file is simply added to.
@@ -273,7 +284,7 @@ class TJsonlTableWriter final : public TTableWriter {
   std::string m_file;
   std::string m_base;  // with links, the address they resolve against
   TTableBatches<std::string> m_tables{
-      [this](const TSheetTable& table, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
+      [this](const TSheetTable& table, const TSheetReading&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
 };
 
 // XLSX: a workbook per output with a sheet per table, named after the table's number in the page
@@ -281,12 +292,14 @@ class TJsonlTableWriter final : public TTableWriter {
 // succeeds.
 class TXlsxTableWriter final : public TTableWriter {
  public:
+  explicit TXlsxTableWriter(bool localeNumbers) : m_localeNumbers(localeNumbers) {}
   std::string_view Extension() const override { return ".xlsx"; }
   void BeginOutput(TOutputFile& output, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_output = &output;
     m_file = inputFile;
     m_base = BaseAddressOf(inputFile);
+    m_numbers = NumberReadingFor(inputFile, m_localeNumbers);
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
@@ -294,13 +307,13 @@ class TXlsxTableWriter final : public TTableWriter {
     if (!m_workbook) return;
     m_output = &output;
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Adder());
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base, m_numbers}, Adder());
       return;
     }
     m_tables.Flush(Adder());
     TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
-    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base}, kSheetRows, &table.Cuts);
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base, m_numbers}, kSheetRows, &table.Cuts);
     Adder()(table);
   }
   void FinishOutput(TOutputFile& output) override {
@@ -326,6 +339,8 @@ class TXlsxTableWriter final : public TTableWriter {
   TOutputFile* m_output = nullptr;
   std::string m_file;
   std::string m_base;  // the address the page's links resolve against
+  bool m_localeNumbers;
+  TNumberReading m_numbers;  // how the page's numbers are read
   std::unique_ptr<TXlsxWorkbook> m_workbook;
   TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
 };
@@ -337,23 +352,25 @@ class TXlsxTableWriter final : public TTableWriter {
 class TJobWorkbookWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".xlsx"; }
+  explicit TJobWorkbookWriter(bool localeNumbers) : m_localeNumbers(localeNumbers) {}
   bool WritesAtJobEnd() const override { return true; }
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_path = inputFile;
     m_file = FileName(inputFile);
     m_base = BaseAddressOf(inputFile);
+    m_numbers = NumberReadingFor(inputFile, m_localeNumbers);
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile&) override {
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Keeper());
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base, m_numbers}, Keeper());
       return;
     }
     m_tables.Flush(Keeper());
     TConverted<std::vector<TXlsxSheet>> table;
     table.Number = number;
-    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base}, kSheetRows, &table.Cuts);
+    table.Value = MakeXlsxSheetsFrom(fragment, {pageCharset, trim, m_base, m_numbers}, kSheetRows, &table.Cuts);
     Keeper()(table);
   }
   void FinishOutput(TOutputFile&) override {
@@ -426,6 +443,8 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::string m_path;
   std::string m_file;
   std::string m_base;  // the address the page's links resolve against
+  bool m_localeNumbers;
+  TNumberReading m_numbers;  // how the page's numbers are read
   TOutputFile m_output;
   std::unique_ptr<TXlsxWorkbook> m_workbook;
 };
@@ -440,11 +459,12 @@ std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget, bool links) {
+std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget, bool links,
+                                              bool localeNumbers) {
   switch (format) {
     case TOutputFormat::Xlsx: {
-      if (appendTarget.empty()) return std::make_unique<TXlsxTableWriter>();
-      auto writer = std::make_unique<TJobWorkbookWriter>();
+      if (appendTarget.empty()) return std::make_unique<TXlsxTableWriter>(localeNumbers);
+      auto writer = std::make_unique<TJobWorkbookWriter>(localeNumbers);
       writer->Target = appendTarget;
       return writer;
     }

@@ -17,8 +17,9 @@ std::optional<TOutputFormat> OutputFormatNamed(std::string_view name);
 
 // The writer of format for a job; none for the ".xls" text. appendTarget: the one file every table of
 // the job goes to, empty for a file per input. links (CSV and JSON Lines): after each column of links,
-// a column of their addresses (an XLSX cell that is one link is a hyperlink in any case).
+// a column of their addresses (an XLSX cell that is one link is a hyperlink in any case). localeNumbers
+// (XLSX): numbers are read as the page's language writes them too ("1.234,5", "12%"; see CellNumber).
 std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::string& appendTarget = {},
-                                              bool links = false);
+                                              bool links = false, bool localeNumbers = false);
 
 }  // namespace corvane

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sheets/cell_value.h"
+
 namespace corvane {
 
 // One cell of a table as a browser shows it: its text (lines separated by "\n") and its place on the
@@ -49,6 +51,8 @@ struct TSheetReading {
   // cell whose text is all one link's (an A with an HREF) gets the link's absolute address, when it
   // is a web, mail or file address; none when this is empty.
   std::string BaseAddress = {};
+  // How the XLSX writer reads numbers (see CellNumber).
+  TNumberReading Numbers = {};
 };
 
 // The address the links of the page at path resolve against: the page's BASE HREF (the first BASE

@@ -182,12 +182,18 @@ int LongestLine(const QString& text) {
 // column, at the top), and the same two bold for a header row.
 // A hyperlink outside the header rows is blue and underlined, as spreadsheets show links.
 enum TCellStyle { kPlain = 0, kWrapped = 1, kBold = 2, kBoldWrapped = 3, kLink = 4, kLinkWrapped = 5 };
+// After them, for each of the fixed number formats (see CellNumber), the format plain, bold and as a
+// link: a number is one short line, never wrapped.
+constexpr int kFirstNumberStyle = 6;
+int NumberStyle(int formatId, bool bold, bool link) {
+  return kFirstNumberStyle + (formatId - kFirstNumberFormat) * 3 + (bold ? 1 : link ? 2 : 0);
+}
 
 // One sheet of a table: its rows from firstRow to lastRow.
 class TSheetPart {
  public:
-  TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts)
-      : m_part(sizeHint, false), m_firstRow(firstRow), m_lastRow(lastRow), m_cuts(cuts) {
+  TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts, const TNumberReading& numbers)
+      : m_part(sizeHint, false), m_firstRow(firstRow), m_lastRow(lastRow), m_numbers(numbers), m_cuts(cuts) {
     m_part.Text.append("<sheetData>");
   }
 
@@ -230,16 +236,25 @@ class TSheetPart {
     const bool wrapped = longest > kWidestColumn || text.contains(u'\n');
     const bool link = !cell.Link.isEmpty() && m_linkCount < kMostSheetLinks;
     if (link) AddLink(row, cell);
-    const int style = bold ? (wrapped ? kBoldWrapped : kBold)
-                           : (link ? (wrapped ? kLinkWrapped : kLink) : (wrapped ? kWrapped : kPlain));
+    const std::optional<TCellNumber> number = CellNumber(text, m_numbers);
+    const int style = number && number->FormatId != 0 ? NumberStyle(number->FormatId, bold, link)
+                      : bold ? (wrapped ? kBoldWrapped : kBold)
+                             : (link ? (wrapped ? kLinkWrapped : kLink) : (wrapped ? kWrapped : kPlain));
     if (style != kPlain) {
       xml.append("\" s=\"");
       AppendNumber(xml, style);
     }
-    if (PlainNumber(text)) {
+    if (number && number->FormatId == 0) {
       // A plain number reads back as written, so its text is its value.
       xml.append("\"><v>");
       for (const QChar c : text) xml.push_back(static_cast<char>(c.unicode()));
+      xml.append("</v></c>");
+    } else if (number) {
+      // The shortest text that reads back as the same double.
+      char digits[32];
+      const auto end = std::to_chars(digits, digits + sizeof digits, number->Value).ptr;
+      xml.append("\"><v>");
+      xml.append(digits, end);
       xml.append("</v></c>");
     } else {
       // A character's two halves stay together when the text is cut.
@@ -367,6 +382,7 @@ class TSheetPart {
   TPartWriter m_part;
   int m_firstRow;
   int m_lastRow;
+  TNumberReading m_numbers;
   int m_openRow = -1;
   int m_rows = 0;     // the sheet's rows and columns, spans included
   int m_columns = 0;
@@ -385,9 +401,9 @@ class TSheetPart {
 // cover. The cells of a row that may be one wait until the row is complete: a cell after them decides.
 class TSheetsBuilder {
  public:
-  TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint, TSheetCuts& cuts)
+  TSheetsBuilder(int rowsPerSheet, std::size_t sizeHint, TSheetCuts& cuts, const TNumberReading& numbers)
       : m_rowsPerSheet(std::clamp(rowsPerSheet, 1, kSheetRows)), m_sizeHint(sizeHint), m_cuts(cuts),
-        m_part(std::in_place, sizeHint, 0, m_rowsPerSheet - 1, cuts) {}
+        m_numbers(numbers), m_part(std::in_place, sizeHint, 0, m_rowsPerSheet - 1, cuts, numbers) {}
 
   void Add(const TSheetCell& cell) {
     if (cell.Column >= kSheetColumns) return;
@@ -431,7 +447,7 @@ class TSheetsBuilder {
       FinishPart();
       const int firstRow = cell.Row - cell.Row % m_rowsPerSheet;
       m_lastRow = firstRow + (m_rowsPerSheet - 1);
-      m_part.emplace(m_sizeHint, firstRow, m_lastRow, m_cuts);
+      m_part.emplace(m_sizeHint, firstRow, m_lastRow, m_cuts, m_numbers);
     }
     m_part->Add(cell, bold);
   }
@@ -443,6 +459,7 @@ class TSheetsBuilder {
   int m_rowsPerSheet;
   std::size_t m_sizeHint;
   TSheetCuts& m_cuts;
+  TNumberReading m_numbers;
   int m_lastRow = m_rowsPerSheet - 1;
   std::optional<TSheetPart> m_part;
   std::vector<TXlsxSheet> m_sheets;
@@ -454,9 +471,10 @@ class TSheetsBuilder {
 
 }  // namespace
 
-std::vector<TXlsxSheet> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet, TSheetCuts* cuts) {
+std::vector<TXlsxSheet> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet, TSheetCuts* cuts,
+                                       const TNumberReading& numbers) {
   TSheetCuts found = table.Cuts;
-  TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48, found);
+  TSheetsBuilder sheets(rowsPerSheet, table.Cells.size() * 48, found, numbers);
   for (const TSheetCell* cell : CellsInGridOrder(table)) sheets.Add(*cell);
   std::vector<TXlsxSheet> made = sheets.Finish();
   if (cuts) *cuts = found;
@@ -467,7 +485,7 @@ std::vector<TXlsxSheet> MakeXlsxSheetsFrom(std::string_view fragment, const TShe
                                            TSheetCuts* cuts) {
   constexpr std::size_t kCellsAtATime = 4096;
   TSheetCuts shortened;
-  TSheetsBuilder sheets(rowsPerSheet, fragment.size(), shortened);
+  TSheetsBuilder sheets(rowsPerSheet, fragment.size(), shortened, reading.Numbers);
   TSheetTableReader reader(fragment, reading);
   std::vector<TSheetCell> cells;
   while (reader.Read(cells, kCellsAtATime)) {
@@ -601,16 +619,29 @@ void TXlsxWorkbook::Close() {
   workbookRels.Text.append("\" Type=\"").append(kOfficeRelationships).append("/styles\" Target=\"styles.xml\"/></Relationships>");
   m_zip.Add("xl/_rels/workbook.xml.rels", workbookRels.Finish());
 
-  // The cell styles of TCellStyle: plain, wrapped at the top, both in bold, and both as links.
+  // The cell styles of TCellStyle: plain, wrapped at the top, both in bold, and both as links; then
+  // the fixed number formats, each plain, bold and as a link.
   std::string styles(kDeclaration);
-  styles.append("<styleSheet xmlns=\"").append(kMain).append("\">"
+  styles.append("<styleSheet xmlns=\"").append(kMain).append("\"><numFmts count=\"");
+  AppendNumber(styles, kNumberFormats);
+  styles.append("\">");
+  for (int id = kFirstNumberFormat; id < kFirstNumberFormat + kNumberFormats; ++id) {
+    styles.append("<numFmt numFmtId=\"");
+    AppendNumber(styles, id);
+    styles.append("\" formatCode=\"");
+    AppendXmlAttribute(styles, NumberFormatCode(id));
+    styles.append("\"/>");
+  }
+  styles.append("</numFmts>"
                 "<fonts count=\"3\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
                 "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
                 "<font><u/><sz val=\"11\"/><color rgb=\"FF0563C1\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
                 "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
                 "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
                 "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-                "<cellXfs count=\"6\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+                "<cellXfs count=\"");
+  AppendNumber(styles, kFirstNumberStyle + kNumberFormats * 3);
+  styles.append("\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
                 "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyAlignment=\"1\">"
                 "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
                 "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
@@ -618,7 +649,18 @@ void TXlsxWorkbook::Close() {
                 "<alignment vertical=\"top\" wrapText=\"1\"/></xf>"
                 "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/>"
                 "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\" applyAlignment=\"1\">"
-                "<alignment vertical=\"top\" wrapText=\"1\"/></xf></cellXfs>"
+                "<alignment vertical=\"top\" wrapText=\"1\"/></xf>");
+  for (int id = kFirstNumberFormat; id < kFirstNumberFormat + kNumberFormats; ++id) {
+    for (const int font : {0, 1, 2}) {
+      styles.append("<xf numFmtId=\"");
+      AppendNumber(styles, id);
+      styles.append("\" fontId=\"");
+      AppendNumber(styles, font);
+      styles.append(font == 0 ? "\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+                              : "\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" applyFont=\"1\"/>");
+    }
+  }
+  styles.append("</cellXfs>"
                 "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
                 "</styleSheet>");
   m_zip.Add("xl/styles.xml", styles);

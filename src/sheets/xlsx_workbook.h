@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "sheets/cell_value.h"
 #include "sheets/sheet_table.h"
 #include "sheets/zip_writer.h"
 
@@ -30,7 +31,7 @@ struct TXlsxSheet : TZipMember {
 // The most hyperlinks a sheet holds: spreadsheets refuse more; further link cells stay plain text.
 inline constexpr std::size_t kMostSheetLinks = 65530;
 
-// A table made into compressed worksheets of a workbook: numbers as numbers (see PlainNumber), text as
+// A table made into compressed worksheets of a workbook: numbers as numbers (see CellNumber), text as
 // text, spans as merged cells, cells of several lines (or of a line too long for a column) wrapped,
 // each column as wide as its longest line (up to 60 characters). The header rows at the table's top
 // (rows whose cells are all TH, or in a THEAD) are bold; when rows follow them, they stay in view
@@ -39,8 +40,9 @@ inline constexpr std::size_t kMostSheetLinks = 65530;
 // Sheets are made independently of the workbook and of each other, so that several threads can make
 // them while one writes the workbook. Columns past a sheet's last, and the characters of a cell past
 // its most, are left out; cuts (when given) gets what the table lost, in the reading and here.
+// numbers: how numbers are read (CellNumber); plain numbers only by default.
 std::vector<TXlsxSheet> MakeXlsxSheets(const TSheetTable& table, int rowsPerSheet = kSheetRows,
-                                       TSheetCuts* cuts = nullptr);
+                                       TSheetCuts* cuts = nullptr, const TNumberReading& numbers = {});
 // The same for the table read from fragment, holding only a few of its cells at a time: for a table
 // too large to hold whole.
 std::vector<TXlsxSheet> MakeXlsxSheetsFrom(std::string_view fragment, const TSheetReading& reading,

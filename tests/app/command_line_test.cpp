@@ -289,8 +289,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view FILE\n"},
   };
@@ -399,6 +399,51 @@ TEST_F(CommandLineTest, CsvAndXlsxAsABrowserShowsTheCells) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"convert", "--format", "pdf", "-o", "x", one}, "corvane: --format takes xls, xlsx, csv or jsonl"},
       {{"convert", "--format", "xlsx", "-a", "-", one}, "corvane: --format xlsx cannot write to standard output"},
+  };
+  for (const auto& [args, message] : refused) {
+    r = Run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, message + "\nTry 'corvane --help' for more information.\n");
+  }
+}
+
+TEST_F(CommandLineTest, LocaleNumbersInXlsxFollowThePagesLanguageElseTheUsers) {
+  const std::string german = temp.Write("de.html",
+                                        "<html lang=\"de\"><table><tr><th>A<th>B<tr><td>1.204<td>1,5"
+                                        "<tr><td>12%<td>(12)<tr><td>002<td>12.03.2024</table>");
+  const std::string plain = temp.Write("none.html", "<table><tr><td>1 234,5<td>1,204<td>=1+1</table>");
+  const std::string script = temp.Write("read.py",
+                                        "import openpyxl, sys\n"
+                                        "for path in sys.argv[1:]:\n"
+                                        "    for sheet in openpyxl.load_workbook(path).worksheets:\n"
+                                        "        print([[(c.value, c.number_format) for c in row] for row in sheet.iter_rows()])\n");
+  auto read = [&](const std::string& folder) {
+    const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote((dir / folder / "de.html.xlsx").string()) +
+                                " " + Quote((dir / folder / "none.html.xlsx").string()) + " >" + Quote((dir / "read").string()) +
+                                " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return ReadFile(dir / "read");
+  };
+  // The page without a language is read as the user's locale writes numbers (French here).
+  Result r = Run({"convert", "-q", "--format", "xlsx", "--numbers", "locale", "-o", (dir / "l").string(), german, plain},
+                 "LC_ALL= LC_NUMERIC=fr_FR.UTF-8 ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read("l"),
+            "[[('A', 'General'), ('B', 'General')], [(1204, '#,##0'), (1.5, '0.0')], [(0.12, '0%'), (-12, '0;(0)')], "
+            "[('002', 'General'), ('12.03.2024', 'General')]]\n"
+            "[[(1234.5, '#,##0.0'), (1.204, '0.000'), ('=1+1', 'General')]]\n");
+  r = Run({"convert", "-q", "--format=xlsx", "--numbers=exact", "-o", (dir / "e").string(), german, plain},
+          "LC_ALL= LC_NUMERIC=fr_FR.UTF-8 ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read("e"),
+            "[[('A', 'General'), ('B', 'General')], [(1.204, 'General'), ('1,5', 'General')], "
+            "[('12%', 'General'), ('(12)', 'General')], [('002', 'General'), ('12.03.2024', 'General')]]\n"
+            "[[('1 234,5', 'General'), ('1,204', 'General'), ('=1+1', 'General')]]\n");
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"convert", "--numbers", "locale", "-o", "x", plain}, "corvane: --numbers needs --format xlsx (csv and jsonl cells are the page's text)"},
+      {{"convert", "--format", "csv", "--numbers=exact", "-o", "x", plain}, "corvane: --numbers needs --format xlsx (csv and jsonl cells are the page's text)"},
+      {{"convert", "--format", "xlsx", "--numbers", "german", "-o", "x", plain}, "corvane: --numbers takes exact or locale"},
   };
   for (const auto& [args, message] : refused) {
     r = Run(args);

@@ -218,6 +218,82 @@ TEST(CellValue, NumbersOnlyWhenTheyReadBackAsWritten) {
   for (const auto& [text, number] : cases) EXPECT_EQ(PlainNumber(QString::fromUtf8(text)), number) << text;
 }
 
+TEST(CellValue, LocaleNumbersFollowThePagesLanguageAndKeepTheirLook) {
+  struct TCase {
+    const char* text;
+    const char* language;
+    std::optional<double> value;  // none: the text stays text
+    const char* format;
+  };
+  const TCase cases[] = {
+      {"1,204", "en", 1204, "#,##0"}, {"1,204", "de", 1.204, "0.000"}, {"1.234", "en", 1.234, "General"},
+      {"1.234", "de-AT", 1234, "#,##0"}, {"1.234,5", "de", 1234.5, "#,##0.0"}, {"1.234,5", "en", {}, ""},
+      {"12%", "en", 0.12, "0%"}, {"12,5%", "it", 0.125, "0.0%"}, {"-33.3%", "en", -0.333, "0.0%"},
+      {"(12)", "en", -12, "0;(0)"}, {"(1,234.56)", "en-GB", -1234.56, "#,##0.00;(#,##0.00)"},
+      {"1.50", "en", 1.5, "0.00"}, {"1,50", "pt-BR", 1.5, "0.00"}, {"1,234,567.125", "en", 1234567.125, "#,##0.000"},
+      {"1 234,5", "fr", 1234.5, "#,##0.0"}, {"1\u00a0234", "ru", 1234, "#,##0"}, {"12\u202f345,67", "fr-CA", 12345.67, "#,##0.00"},
+      {"1 234", "en", {}, ""}, {"1.234", "sv", 1.234, "General"}, {"1'234.5", "de-CH", 1234.5, "#,##0.0"},
+      {"1.234,5", "de-CH", {}, ""}, {"1,234.5", "es-MX", 1234.5, "#,##0.0"}, {"1.234,5", "es", 1234.5, "#,##0.0"},
+      {"1.5", "de", 1.5, "General"}, {"12", "de", 12, "General"}, {"-3,25", "nl", -3.25, "0.00"},
+      {"0,5", "da", 0.5, "0.0"}, {"1,204", "xx", 1204, "#,##0"}, {"1,204", "", 1204, "#,##0"},
+      // Codes, dates, times, formulas, phone numbers and forms no fixed format shows stay text.
+      {"002", "en", {}, ""}, {"002,5", "de", {}, ""}, {"12.03.2024", "de", {}, ""}, {"12/03/2024", "en", {}, ""},
+      {"12:30", "en", {}, ""}, {"=1+1", "en", {}, ""}, {"555-1234", "en", {}, ""}, {"+1 555 1234", "fr", {}, ""},
+      {"(555) 123-4567", "en", {}, ""}, {"1,20,000", "en", {}, ""}, {"12,34", "en", {}, ""}, {"1.2345", "en-US", 1.2345, "General"},
+      {"1,2345", "de", {}, ""}, {"1,234.", "en", {}, ""}, {",5", "de", {}, ""}, {"-0", "en", {}, ""}, {"(0)", "en", {}, ""},
+      {"-0,00", "de", {}, ""}, {"(12%)", "en", {}, ""}, {"12 %", "fr", {}, ""}, {"1e5", "en", {}, ""}, {"A123", "en", {}, ""},
+      {"12,345,678,901,234.56", "en", {}, ""}, {"1,234,567,890,123", "en", 1234567890123, "#,##0"}, {"--1", "en", {}, ""},
+      {"", "en", {}, ""}, {"%", "en", {}, ""}, {"()", "en", {}, ""},
+  };
+  for (const TCase& c : cases) {
+    const std::optional<TCellNumber> number = CellNumber(QString::fromUtf8(c.text), NumberReadingOf(c.language));
+    EXPECT_EQ(number.has_value(), c.value.has_value()) << c.text << " " << c.language;
+    if (!number || !c.value) continue;
+    EXPECT_DOUBLE_EQ(number->Value, *c.value) << c.text << " " << c.language;
+    EXPECT_EQ(NumberFormatCode(number->FormatId), c.format) << c.text << " " << c.language;
+  }
+  // Without locale only plain numbers are numbers, whatever the language.
+  EXPECT_FALSE(CellNumber("1,204", {}));
+  EXPECT_EQ(CellNumber("-3.5", {})->Value, -3.5);
+  EXPECT_EQ(CellNumber("-3.5", {})->FormatId, 0);
+}
+
+TEST(CellValue, ThePagesLanguageIsItsHtmlLang) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<!DOCTYPE html><html lang=\"de-DE\"><head>", "de-DE"},
+      {"<HTML class=x LANG='fr'>", "fr"},
+      {"<html dir=ltr lang=nl>", "nl"},
+      {"<html lang = \" pt-BR \">", "pt-BR"},
+      {"<!-- <html lang=en> --><html lang=it>", "it"},
+      {"<html xml:lang=en>", ""},
+      {"<htmlx lang=en><html>", ""},
+      {"<body lang=de>", ""},
+      {"<html lang=\"de", ""},
+      {"", ""},
+  };
+  for (const auto& [head, language] : cases) EXPECT_EQ(PageLanguage(head), language) << head;
+
+  const char* saved[3];
+  const char* names[3] = {"LC_ALL", "LC_NUMERIC", "LANG"};
+  std::string copies[3];
+  for (int k = 0; k < 3; ++k) {
+    saved[k] = std::getenv(names[k]);
+    if (saved[k]) copies[k] = saved[k];
+  }
+  setenv("LC_ALL", "", 1);
+  setenv("LC_NUMERIC", "sv_SE.UTF-8", 1);
+  setenv("LANG", "de_DE.UTF-8", 1);
+  EXPECT_EQ(UserNumbersLanguage(), "sv_SE.UTF-8");
+  EXPECT_EQ(NumberReadingOf(UserNumbersLanguage()).Group, u' ');
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(UserNumbersLanguage(), "");
+  EXPECT_EQ(NumberReadingOf(UserNumbersLanguage()).Decimal, u'.');
+  for (int k = 0; k < 3; ++k) {
+    if (saved[k]) setenv(names[k], copies[k].c_str(), 1);
+    else unsetenv(names[k]);
+  }
+}
+
 TEST(SheetWriters, CsvQuotesOnlyWhatNeedsItAndKeepsTheGrid) {
   const TSheetTable table = ReadSheetTable(
       "<table><tr><td colspan=2>a, b<td>say \"hi\"<tr><td>x<br>y<td>\t<td>3</table>", {});
