@@ -1,8 +1,11 @@
 #include "sheets/xlsx_workbook.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <unordered_map>
 
 #include "sheets/cell_value.h"
 
@@ -349,21 +352,24 @@ class TSheetPart {
 
  private:
   // A hyperlink: its place in the sheet, and its address in the sheet's relationships, numbered as the
-  // sheet refers to them.
+  // sheet refers to them. The hyperlinks of a sheet to the same address share one relationship: a
+  // page that links the same address in many rows makes a part far smaller, and faster to compress.
   void AddLink(int row, const TSheetCell& cell) {
     ++m_linkCount;
+    const auto [known, added] = m_linkIds.try_emplace(cell.Link, m_linkIds.size() + 1);
     m_hyperlinks.append("<hyperlink ref=\"");
     AppendReference(m_hyperlinks, row, cell.Column);
     m_hyperlinks.append("\" r:id=\"rId");
-    AppendNumber(m_hyperlinks, static_cast<long long>(m_linkCount));
+    AppendNumber(m_hyperlinks, static_cast<long long>(known->second));
     m_hyperlinks.append("\"/>");
+    if (!added) return;
     if (!m_rels) {
       m_rels.emplace(std::size_t{64} << 10);
       m_rels->Text.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
     }
     std::string& rels = m_rels->Text;
     rels.append("<Relationship Id=\"rId");
-    AppendNumber(rels, static_cast<long long>(m_linkCount));
+    AppendNumber(rels, static_cast<long long>(known->second));
     rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
     // An absolute address is ASCII, its other characters percent-encoded.
     for (const QChar c : cell.Link) {
@@ -392,6 +398,10 @@ class TSheetPart {
   long long m_mergeCount = 0;
   std::string m_hyperlinks;
   std::size_t m_linkCount = 0;
+  struct THashText {
+    std::size_t operator()(const QString& text) const { return qHash(text); }
+  };
+  std::unordered_map<QString, std::size_t, THashText> m_linkIds;  // the sheet's addresses and their relationships
   std::optional<TPartWriter> m_rels;  // the relationships part, begun with the first hyperlink
   TSheetCuts& m_cuts;
 };

@@ -526,6 +526,34 @@ TEST(SheetWriters, XlsxSheetHoldsAsManyHyperlinksAsSpreadsheetsOpen) {
   EXPECT_EQ(read, "65530 ('A65530', 'rId65530')\n65530 ('rId65530', 'http://h.org/p65529')\n65530\n");
 }
 
+TEST(SheetWriters, XlsxHyperlinksToOneAddressShareItsRelationship) {
+  const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(
+      "<table><tr><td><a href=a>1</a><td><a href=b>2</a><tr><td><a href=a>3</a><td><a href=./a>4</a>"
+      "<tr><td><a href='a?x=1&amp;y'>5</a><td><a href=b>6</a></table>",
+      {{}, false, "http://h.org/"}));
+  test::TTempDir dir;
+  const std::string path = (dir.Path() / "t.xlsx").string();
+  std::ofstream file(path, std::ios::binary);
+  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+  workbook.AddSheets("T", sheets);
+  workbook.Close();
+  file.close();
+  const std::string read = RunPython(
+      "import openpyxl, re, sys, zipfile\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "print(re.findall(r'<hyperlink ref=\"([^\"]*)\" r:id=\"([^\"]*)\"', z.read('xl/worksheets/sheet1.xml').decode()))\n"
+      "print(re.findall(r'Id=\"([^\"]*)\"[^>]*Target=\"([^\"]*)\"', z.read('xl/worksheets/_rels/sheet1.xml.rels').decode()))\n"
+      "for row in openpyxl.load_workbook(sys.argv[1]).active.iter_rows():\n"
+      "    print([(c.value, c.hyperlink.target) for c in row])\n",
+      path);
+  EXPECT_EQ(read,
+            "[('A1', 'rId1'), ('B1', 'rId2'), ('A2', 'rId1'), ('B2', 'rId1'), ('A3', 'rId3'), ('B3', 'rId2')]\n"
+            "[('rId1', 'http://h.org/a'), ('rId2', 'http://h.org/b'), ('rId3', 'http://h.org/a?x=1&amp;y')]\n"
+            "[(1, 'http://h.org/a'), (2, 'http://h.org/b')]\n"
+            "[(3, 'http://h.org/a'), (4, 'http://h.org/a')]\n"
+            "[(5, 'http://h.org/a?x=1&y'), (6, 'http://h.org/b')]\n");
+}
+
 TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
   auto cell = [](QString text, int row, int column) {
     TSheetCell made;
