@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
-#include <unordered_map>
 
 #include "sheets/cell_value.h"
 
@@ -352,15 +351,23 @@ class TSheetPart {
 
  private:
   // A hyperlink: its place in the sheet, and its address in the sheet's relationships, numbered as the
-  // sheet refers to them. The hyperlinks of a sheet to the same address share one relationship: a
-  // page that links the same address in many rows makes a part far smaller, and faster to compress.
+  // sheet refers to them. Hyperlinks of a sheet to the same address share one relationship: a page
+  // that links the same address in many rows makes a part far smaller, and faster to compress. The
+  // addresses met are remembered in a small table by their hash, without allocating for each link; an
+  // address whose place another took later just gets a relationship of its own.
   void AddLink(int row, const TSheetCell& cell) {
     ++m_linkCount;
-    const auto [known, added] = m_linkIds.try_emplace(cell.Link, m_linkIds.size() + 1);
+    if (m_recentLinks.empty()) m_recentLinks.resize(kRecentLinks);
+    TRecentLink& recent = m_recentLinks[qHash(cell.Link) % kRecentLinks];
+    const bool added = recent.Id == 0 || recent.Address != cell.Link;
+    if (added) {
+      recent.Address = cell.Link;
+      recent.Id = ++m_relationshipCount;
+    }
     m_hyperlinks.append("<hyperlink ref=\"");
     AppendReference(m_hyperlinks, row, cell.Column);
     m_hyperlinks.append("\" r:id=\"rId");
-    AppendNumber(m_hyperlinks, static_cast<long long>(known->second));
+    AppendNumber(m_hyperlinks, static_cast<long long>(recent.Id));
     m_hyperlinks.append("\"/>");
     if (!added) return;
     if (!m_rels) {
@@ -369,7 +376,7 @@ class TSheetPart {
     }
     std::string& rels = m_rels->Text;
     rels.append("<Relationship Id=\"rId");
-    AppendNumber(rels, static_cast<long long>(known->second));
+    AppendNumber(rels, static_cast<long long>(recent.Id));
     rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
     // An absolute address is ASCII, its other characters percent-encoded.
     for (const QChar c : cell.Link) {
@@ -398,10 +405,13 @@ class TSheetPart {
   long long m_mergeCount = 0;
   std::string m_hyperlinks;
   std::size_t m_linkCount = 0;
-  struct THashText {
-    std::size_t operator()(const QString& text) const { return qHash(text); }
+  struct TRecentLink {
+    QString Address;
+    std::size_t Id = 0;  // its relationship; 0 for none
   };
-  std::unordered_map<QString, std::size_t, THashText> m_linkIds;  // the sheet's addresses and their relationships
+  static constexpr std::size_t kRecentLinks = 256;
+  std::vector<TRecentLink> m_recentLinks;  // by the address's hash, once the sheet has a link
+  std::size_t m_relationshipCount = 0;
   std::optional<TPartWriter> m_rels;  // the relationships part, begun with the first hyperlink
   TSheetCuts& m_cuts;
 };
