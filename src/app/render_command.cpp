@@ -290,6 +290,10 @@ int Render(int argc, char** argv, const TRenderOptions* options) {
   LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);
   int scrollWidth = 0;
   const int fullHeight = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
+  if (document.TableSpansCut) {
+    PrintError(options->file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
+               " places");
+  }
   // Only the rows kept are painted and written, so a cut picture costs no more than its height.
   const int height = std::min(fullHeight, options->maxHeight);
   if (height < fullHeight) {
