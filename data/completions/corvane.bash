@@ -71,10 +71,10 @@ _corvane() {
     render)
         case $prev in
         -o | --output) _corvane_files '*.png' ;;
-        --width | --table) ;;
+        --width | --max-height | --table) ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output --width --table --help
+                _corvane_options -o --output --width --max-height --table --help
             else
                 _corvane_files '*.htm' '*.html'
             fi

@@ -37,7 +37,7 @@ constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
     "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
-constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--table N]\n";
+constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
 
 constexpr std::string_view kUsageHead =
@@ -45,7 +45,7 @@ constexpr std::string_view kUsageHead =
     "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
     "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
-    "  corvane render FILE -o OUT.png [--width N] [--table N]\n"
+    "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
     "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
 
@@ -99,6 +99,7 @@ constexpr std::string_view kRenderOptions =
     "Options of render (a picture of the page as the viewer lays it out, without a display):\n"
     "  -o, --output OUT.png    the PNG file to write\n"
     "      --width N           the width to lay the page out at, in pixels (default 800)\n"
+    "      --max-height N      cut the picture N pixels down, with a note (default 100000)\n"
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
     "                          alone as the Table Select dialog shows it\n"
     "\n"

@@ -36,12 +36,14 @@ namespace fs = std::filesystem;
 constexpr int kDefaultWidth = 800;
 constexpr int kMaxWidth = 6000;     // as wide as the viewer ever paints
 constexpr int kBandHeight = 512;    // rows painted at a time
+constexpr int kDefaultMaxHeight = 100000;  // a picture taller than this is cut, unless asked otherwise
 
 struct TRenderOptions {
   std::string file;
   std::string output;
   int width = kDefaultWidth;
   int table = 0;  // counted from 1; 0: the whole page
+  int maxHeight = kDefaultMaxHeight;
 };
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "corvane: %s\n", message.c_str()); }
@@ -88,6 +90,13 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
         return std::nullopt;
       }
       options.width = *width;
+    } else if (arg == "--max-height" || arg.rfind("--max-height=", 0) == 0) {
+      const auto maxHeight = takeNumber("--max-height", 1, std::numeric_limits<int>::max());
+      if (!maxHeight) {
+        problem = "--max-height takes a number of pixels from 1";
+        return std::nullopt;
+      }
+      options.maxHeight = *maxHeight;
     } else if (arg == "--table" || arg.rfind("--table=", 0) == 0) {
       const auto table = takeNumber("--table", 1, std::numeric_limits<int>::max());
       if (!table) {
@@ -280,7 +289,17 @@ int Render(int argc, char** argv, const TRenderOptions* options) {
   handlers.BaseAddress = fs::absolute(options->file, code).string();
   LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);
   int scrollWidth = 0;
-  const int height = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
+  const int fullHeight = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
+  if (document.TableSpansCut) {
+    PrintError(options->file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
+               " places");
+  }
+  // Only the rows kept are painted and written, so a cut picture costs no more than its height.
+  const int height = std::min(fullHeight, options->maxHeight);
+  if (height < fullHeight) {
+    PrintError(options->file + " is " + std::to_string(fullHeight) + " px high; the picture is cut at " +
+               std::to_string(height) + " px");
+  }
   const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
 
   if (!PaintDocumentToPng(document, width, height, options->output, error)) {

@@ -32,6 +32,11 @@ class TCharCollection {
     m_chars += other.m_chars;
     m_indices.insert(m_indices.end(), other.m_indices.begin(), other.m_indices.end());
   }
+  // Removes the first count bytes.
+  void DropFirst(std::size_t count) {
+    m_chars.erase(0, count);
+    m_indices.erase(m_indices.begin(), m_indices.begin() + static_cast<std::ptrdiff_t>(count));
+  }
   int Count() const { return static_cast<int>(m_chars.size()); }
   bool Empty() const { return m_chars.empty(); }
   void Clear() {

@@ -471,7 +471,10 @@ bool THtmlReader::ScanText() {
           if (c < ' ' || c == '<' || c == '&') break;
           ++to;
         }
-        if (!m_scanOnly) m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));
+        if (!m_scanOnly) {
+          m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));
+          ConvertCollectedPiece(codePage);
+        }
         m_next = to;
         NextChar();
       } else {
@@ -482,6 +485,21 @@ bool THtmlReader::ScanText() {
     if (!m_scanOnly) AddBytesToToken(m_token, m_collection, codePage, m_converter);
   }
   return true;
+}
+
+// A long text is converted as it is collected, in pieces that end after a byte below '0': no character
+// of any code page read goes on past such a byte, so the token's text is the same as converted whole,
+// while the bytes collected for it stay within a piece and a run.
+void THtmlReader::ConvertCollectedPiece(int codePage) {
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
+  const std::string_view chars = m_collection.Chars();
+  if (chars.size() < kPiece) return;
+  std::size_t end = chars.size();
+  const std::size_t lowest = chars.size() - std::min(chars.size(), kPiece);
+  while (end > lowest && static_cast<unsigned char>(chars[end - 1]) >= 0x30) --end;
+  if (end == lowest) return;
+  m_token.AddConverted(chars.substr(0, end), m_collection.Indices().data(), codePage, m_converter);
+  m_collection.DropFirst(end);
 }
 
 std::optional<int> THtmlReader::FindCharset(std::string_view value) {

@@ -136,6 +136,7 @@ class THtmlReader {
   void NextToken();
   bool ScanTag();   // reads a tag when the current character is "<"
   bool ScanText();  // reads a text token; false when the current character is "<" or of code 0..8
+  void ConvertCollectedPiece(int codePage);
   // Reads one attribute of a tag into attribute; false when there is none left.
   bool ReadAttribute(TAttribute& attribute);
 

@@ -11,6 +11,7 @@
 
 #include "html/id_name_list.h"
 #include "html/image_map.h"
+#include "html/table_places.h"
 #include "images/delayed_pictures.h"
 #include "images/image_fetch.h"
 #include "layout/background_picture.h"
@@ -169,6 +170,9 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int PageBottom = 0;
   bool FirstPageItem = true;
   int TableNestLevel = 0;
+  // The most places a table's grid may take; spans that would pass it are cut, and TableSpansCut set.
+  long long TablePlaceBudget = kMaxTablePlaces;
+  bool TableSpansCut = false;
   bool TableFinalPass = false;  // the outermost table is placing its cells
   int LayoutCycle = 0;
   int SectionCount = 0;

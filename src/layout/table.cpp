@@ -344,6 +344,14 @@ void ThtmlTable::Initialize() {
 void ThtmlTable::CompleteGrid() {
   const int rowCount = static_cast<int>(Rows.size());
   NumCols = 0;
+  // Hostile spans must not make the grid take gigabytes: every cell keeps its own slot, the column spans
+  // share what the budget holds beyond those in the order they come (a span is cut to what is left), and
+  // row spans stop at the row that would pass it (step 2).
+  const long long budget = OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces;
+  bool spansCut = false;
+  long long ownSlots = 0;  // the slots the rows take before row spans add theirs
+  long long spareSlots = budget;  // what column spans may still add to the cells' own slots
+  for (const auto& row : Rows) spareSlots -= row->Count();
   // 1. Cells completed, and the columns a cell spans reserved by placeholders after it.
   for (int r = 0; r < rowCount; ++r) {
     TCellList& row = *Rows[static_cast<std::size_t>(r)];
@@ -373,6 +381,12 @@ void ThtmlTable::CompleteGrid() {
         cell.Cell->BkColor = cell.BkColor;
       }
       cell.RowSpan = std::min(cell.RowSpan, rowCount - r);
+      if (cell.ColSpan - 1 > spareSlots) {
+        cell.ColSpan = static_cast<int>(std::max(spareSlots, 0LL)) + 1;
+        spansCut = true;
+      }
+      spareSlots -= cell.ColSpan - 1;
+      ownSlots += cell.ColSpan;
       const int span = cell.ColSpan;
       const int placeholderRows = cell.RowSpan >= 2 ? cell.RowSpan : 1;
       rowSlots.push_back(std::move(owned));
@@ -383,12 +397,28 @@ void ThtmlTable::CompleteGrid() {
   }
   // 2. Row spans: each slot that spans rows reserves its column in the rows below it. Done row by row:
   // a row takes a placeholder wherever a slot above still covers the column, its own rowSlots elsewhere.
+  // A row takes at most its own slots and one for each column up to the last one covered from above;
+  // when that, with the slots placed and those the rows below take of their own, would pass the budget,
+  // every row span still reaching down ends above the row.
   std::vector<int> coveredUntil;  // by column: the last row a spanning slot above covers
+  std::vector<std::pair<TCellObj*, int>> coveredBy;  // by column: that slot and its row
+  long long placed = 0;
+  long long ownBelow = ownSlots;
   for (int r = 0; r < rowCount; ++r) {
     TCellList& row = *Rows[static_cast<std::size_t>(r)];
     int lastCovered = -1;
     for (int c = 0; c < static_cast<int>(coveredUntil.size()); ++c)
       if (coveredUntil[static_cast<std::size_t>(c)] >= r) lastCovered = c;
+    ownBelow -= row.Count();
+    if (lastCovered >= 0 && placed + row.Count() + lastCovered + 1 + ownBelow > budget) {
+      for (std::size_t c = 0; c < coveredUntil.size(); ++c) {
+        if (coveredUntil[c] < r) continue;
+        coveredUntil[c] = r - 1;
+        coveredBy[c].first->RowSpan = r - coveredBy[c].second;
+      }
+      lastCovered = -1;
+      spansCut = true;
+    }
     std::vector<std::unique_ptr<TCellObj>> rowSlots;
     rowSlots.reserve(row.Cells.size() + static_cast<std::size_t>(lastCovered + 1));
     std::size_t next = 0;
@@ -402,14 +432,20 @@ void ThtmlTable::CompleteGrid() {
       std::unique_ptr<TCellObj> slot = std::move(row.Cells[next++]);
       if (slot->RowSpan >= 2) {
         slot->RowSpan = std::min(slot->RowSpan, rowCount - r);
-        if (static_cast<int>(coveredUntil.size()) <= c) coveredUntil.resize(static_cast<std::size_t>(c) + 1, -1);
+        if (static_cast<int>(coveredUntil.size()) <= c) {
+          coveredUntil.resize(static_cast<std::size_t>(c) + 1, -1);
+          coveredBy.resize(static_cast<std::size_t>(c) + 1, {nullptr, 0});
+        }
         int& until = coveredUntil[static_cast<std::size_t>(c)];
         until = std::max(until, r + slot->RowSpan - 1);
+        coveredBy[static_cast<std::size_t>(c)] = {slot.get(), r};
       }
       rowSlots.push_back(std::move(slot));
     }
     row.Cells = std::move(rowSlots);
+    placed += row.Count();
   }
+  if (spansCut && OwnerList) OwnerList->TableSpansCut = true;
   // 3. Trailing columns of placeholders only: the cell that spans them gives them up. Column by column
   // from the right, while every row as long as the grid ends with a placeholder, that last column goes:
   // each such row loses its last slot and the nearest cell to its left spanning more than one column

@@ -10,19 +10,27 @@ namespace corvane {
 
 namespace {
 
+// The field is converted to UTF-8 a piece at a time (never splitting a surrogate pair), so that a huge
+// cell is not held once more whole, at up to three bytes a character, besides what is written.
 void AppendCsvField(const QString& text, std::string& out) {
-  const QByteArray bytes = text.toUtf8();
-  const bool quoted = bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r');
-  if (!quoted) {
-    out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    return;
+  constexpr qsizetype kPiece = 1 << 16;
+  const bool quoted = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
+  if (quoted) out.push_back('"');
+  for (qsizetype at = 0; at < text.size();) {
+    qsizetype length = std::min(kPiece, text.size() - at);
+    if (at + length < text.size() && text[at + length - 1].isHighSurrogate()) --length;
+    const QByteArray bytes = QStringView(text).sliced(at, length).toUtf8();
+    at += length;
+    if (!quoted) {
+      out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      continue;
+    }
+    for (const char c : bytes) {
+      if (c == '"') out.push_back('"');
+      out.push_back(c);
+    }
   }
-  out.push_back('"');
-  for (const char c : bytes) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
+  if (quoted) out.push_back('"');
 }
 
 // Writes the grid's rows from its cells, given in reading order (by row, then by column): a row is

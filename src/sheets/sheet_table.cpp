@@ -111,6 +111,8 @@ class TCellText {
     while (end > keptTo && IsTrimmed(m_text[end - 1], trim)) --end;
     QString text(reinterpret_cast<const QChar*>(m_text.data() + begin), static_cast<qsizetype>(end - begin));
     m_text.clear();
+    // The buffer a huge cell grew is not kept for the cells after it: the text now lives in the QString.
+    if (m_text.capacity() > kKeptCapacity) std::u16string().swap(m_text);
     m_space = false;
     m_lineHasText = false;
     m_keptFrom = std::u16string::npos;
@@ -125,6 +127,7 @@ class TCellText {
     m_lineHasText = false;
   }
 
+  static constexpr std::size_t kKeptCapacity = std::size_t{1} << 16;
   std::u16string m_text;
   bool m_space = false;
   bool m_lineHasText = false;

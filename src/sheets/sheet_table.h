@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "html/table_places.h"
 #include "sheets/cell_value.h"
 
 namespace corvane {
@@ -102,9 +103,8 @@ inline constexpr int kMaxColumnSpan = 1000;
 inline constexpr int kMaxRowSpan = 65534;
 // A sheet's columns; cells beyond are left out.
 inline constexpr int kMaxColumns = 16384;
-// The most places (rows times columns) a table's grid may take: a table that would take more is left
-// out from the row of the first cell that would pass it.
-inline constexpr long long kMaxTablePlaces = 50'000'000;
+// A table whose grid would take more than kMaxTablePlaces is left out from the row of the first cell
+// that would pass it.
 
 // What cuts says, one line for each kind of cut, each beginning with table (such as "page.html, table
 // 2"); none when nothing was cut.

@@ -291,7 +291,7 @@ TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--table N]\n"},
+      {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view FILE\n"},
   };
   for (const auto& [args, first] : cases) {
@@ -792,6 +792,8 @@ TEST_F(CommandLineTest, RenderFailures) {
       {{"render", page.string(), page.string(), "-o", "x.png"}, "render takes one FILE"},
       {{"render", page.string(), "-o", "x.png", "-x"}, "unknown option '-x'"},
       {{"render", page.string(), "-o", "x.png", "--table", "0"}, "--table takes a table number counted from 1"},
+      {{"render", page.string(), "-o", "x.png", "--max-height", "0"}, "--max-height takes a number of pixels from 1"},
+      {{"render", page.string(), "-o", "x.png", "--max-height=-5"}, "--max-height takes a number of pixels from 1"},
       {{"render", page.string(), "-o", "x.png", "--table"}, "--table takes a table number counted from 1"},
       {{"view"}, "view takes one FILE"},
       {{"view", page.string(), page.string()}, "view takes one FILE"},

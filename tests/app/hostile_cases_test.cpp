@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "support/temp_dir.h"
 
@@ -158,6 +159,40 @@ TEST_F(HostileCasesTest, RenderThatFailsToWriteKeepsTheEarlierPicture) {
   EXPECT_EQ(r.Err, "corvane: cannot write " + target + ": File too large\n");
   EXPECT_EQ(ReadFile(target), "earlier");
   EXPECT_EQ(FileNames(dir / "out"), std::vector<std::string>{"t.png"});
+}
+
+// The width and height in a PNG file's header.
+std::pair<int, int> PngSize(const std::string& png) {
+  auto number = [&](std::size_t at) {
+    int value = 0;
+    for (std::size_t i = at; i < at + 4 && i < png.size(); ++i) value = value << 8 | static_cast<unsigned char>(png[i]);
+    return value;
+  };
+  return {number(16), number(20)};
+}
+
+// A page taller than --max-height is cut there with a note; one no taller is whole and says nothing.
+TEST_F(HostileCasesTest, RenderCutsThePictureAtTheMaximumHeight) {
+  const std::string page = temp.Write("tall.html", "<body style=\"margin:0\">" + TallPage(5000));
+  const std::string picture = (dir / "t.png").string();
+  const struct {
+    std::vector<std::string> Extra;
+    int Height;
+    std::string Err;
+  } cases[] = {
+      {{"--max-height", "1000"}, 1000, "corvane: " + page + " is 5000 px high; the picture is cut at 1000 px\n"},
+      {{"--max-height=1"}, 1, "corvane: " + page + " is 5000 px high; the picture is cut at 1 px\n"},
+      {{"--max-height", "5000"}, 5000, ""},
+      {{}, 5000, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"render", page, "-o", picture, "--width", "300"};
+    args.insert(args.end(), c.Extra.begin(), c.Extra.end());
+    const TResult r = Run(args);
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err, c.Err);
+    EXPECT_EQ(PngSize(ReadFile(picture)), std::make_pair(300, c.Height));
+  }
 }
 
 std::string ManyRows(int rows) {

@@ -104,6 +104,70 @@ TEST(TableGrid, SpansArePlacedWithPlaceholders) {
   }
 }
 
+// The slots of all rows of a table.
+long long Places(const ThtmlTable& table) {
+  long long places = 0;
+  for (const auto& row : table.Rows) places += row->Count();
+  return places;
+}
+
+// Spans that would make a grid pass the budget of places are cut: a column span to what still fits, a
+// row span to end above the row that would pass it. Nothing is cut within the budget.
+TEST(TableGrid, SpansAreCutToTheBudgetOfPlaces) {
+  struct TCase {
+    const char* Html;
+    long long Budget;
+    const char* Grid;
+    bool Cut;
+  } const cases[] = {
+      {"<tr><td colspan=3>a<td>b<tr><td>c<td>d<td>e<td>f", 8, "3x1 _ _ 1x1|1x1 1x1 1x1 1x1", false},
+      {"<tr><td colspan=3>a<td>b<tr><td>c<td>d<td>e<td>f", 7, "2x1 _ 1x1|1x1 1x1 1x1 1x1", true},
+      {"<tr><td colspan=5>a<td colspan=5>b", 6, "5x1 _ _ _ _ 1x1", true},
+      {"<tr><td>a<td colspan=9>b<td>c", 3, "1x1 1x1 1x1", true},
+      {"<tr><td rowspan=3 colspan=2>a<td>b<tr><td>c<tr><td>d", 9, "2x3 _ 1x1|_ _ 1x1|_ _ 1x1", false},
+      {"<tr><td rowspan=3 colspan=2>a<td>b<tr><td>c<tr><td>d", 8, "2x2 _ 1x1|_ _ 1x1|1x1", true},
+      // A short cell far to the right reaching down fills every row below up to it.
+      {"<tr><td colspan=4>a<td rowspan=4>b<tr><td>c<tr><td>d<tr><td>e", 13, "4x1 _ _ _ 1x2|1x1 _ _ _ _|1x1|1x1", true},
+      {"<tr><td colspan=4>a<td rowspan=4>b<tr><td>c<tr><td>d<tr><td>e", 21, "4x1 _ _ _ 1x4|1x1 _ _ _ _|1x1 _ _ _ _|1x1 _ _ _ _", false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Html);
+    TTestDocument document(std::string("<table>") + c.Html + "</table>");
+    document.Document.TablePlaceBudget = c.Budget;
+    document.LayOut(kWindow);
+    std::vector<ThtmlTable*> tables;
+    CollectTables(document.Body().Content(), tables);
+    ASSERT_EQ(tables.size(), 1u);
+    EXPECT_EQ(Grid(*tables[0]), c.Grid);
+    EXPECT_LE(Places(*tables[0]), c.Budget);
+    EXPECT_EQ(document.Document.TableSpansCut, c.Cut);
+  }
+}
+
+// A hostile page of huge spans in every cell takes no more places than the budget (lowered here: the
+// real one of 50,000,000 places takes gigabytes to reach), while the 90-byte page of huge spans is small.
+TEST(TableGrid, HostileSpansStayWithinTheBudget) {
+  std::string html = "<table>";
+  for (int row = 0; row < 300; ++row) html += "<tr><td colspan=1000 rowspan=65534>x<td rowspan=100000>y";
+  TTestDocument hostile(html + "</table>");
+  hostile.Document.TablePlaceBudget = 100'000;
+  hostile.LayOut(kWindow);
+  std::vector<ThtmlTable*> tables;
+  CollectTables(hostile.Body().Content(), tables);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_LE(Places(*tables[0]), 100'000);
+  EXPECT_GT(Places(*tables[0]), 90'000);
+  EXPECT_TRUE(hostile.Document.TableSpansCut);
+
+  TTestDocument small("<table><tr><td colspan=100000 rowspan=100000>x</td><td>y</td></tr><tr><td>z</td></tr></table>");
+  small.LayOut(kWindow);
+  tables.clear();
+  CollectTables(small.Body().Content(), tables);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(Places(*tables[0]), 2002);  // a column span of 1000 over both rows, and one cell each
+  EXPECT_FALSE(small.Document.TableSpansCut);
+}
+
 TEST(TableLayout, ColumnWidths) {
   struct TCase {
     const char* Html;

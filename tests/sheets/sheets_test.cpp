@@ -658,6 +658,47 @@ TEST(SheetWriters, TablesReadAFewCellsAtATimeGiveTheSameFiles) {
   }
 }
 
+// A cell far longer than the pieces its text is read and written in (64 K bytes and characters) reads
+// and writes exactly as a short one: multibyte characters, surrogate pairs and quotes are never split.
+TEST(SheetWriters, AHugeCellIsReadAndWrittenWhole) {
+  struct TCase {
+    std::string Unit;     // the page's bytes, repeated
+    QString Text;         // what each unit reads as
+    std::string Charset;  // the page's declaration
+  } const cases[] = {
+      // Nine characters, the first surrogate of a pair the 65,536th.
+      {"a\"b,\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 ", QString::fromUtf8("a\"b,\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 "),
+       "<meta charset=utf-8>"},
+      {"\x83\x65-\x83\x58\x83\x67.", QString::fromUtf8("\xE3\x83\x86-\xE3\x82\xB9\xE3\x83\x88."), "<meta charset=shift_jis>"},
+      // Characters only, no byte a piece may end after.
+      {"\x83\x65\x83\x58", QString::fromUtf8("\xE3\x83\x86\xE3\x82\xB9"), "<meta charset=shift_jis>"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Charset);
+    std::string bytes;
+    QString text;
+    for (int k = 0; k < 30000; ++k) {
+      bytes += c.Unit;
+      text += c.Text;
+    }
+    const std::string fragment = "<table><tr><td>" + bytes + "</td><td>x</td></tr></table>";
+    const TSheetReading reading{c.Charset, false};
+    const TSheetTable table = ReadSheetTable(fragment, reading);
+    ASSERT_EQ(table.Cells.size(), 2u);
+    EXPECT_TRUE(table.Cells[0].Text == text.trimmed());
+    std::string field = text.trimmed().toUtf8().toStdString();
+    const bool quoted = field.find_first_of(",\"") != std::string::npos;
+    std::string expected;
+    for (const char ch : field) expected += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    if (quoted) expected = "\"" + expected + "\"";
+    std::string csv, streamed;
+    AppendCsvTable(table, csv);
+    WriteCsvTableFrom(fragment, reading, [&](std::string_view piece) { streamed.append(piece); });
+    EXPECT_TRUE(csv == expected + ",x\r\n");
+    EXPECT_TRUE(streamed == csv);
+  }
+}
+
 TEST(SheetWriters, SheetNamesAreValidAndUniqueInAnyCase) {
   TXlsxWorkbook workbook([](std::string_view) {});
   const std::pair<const char*, const char*> cases[] = {
