@@ -74,34 +74,8 @@ void AppendCsvTable(const TSheetTable& table, std::string& out, bool links) {
 
 void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
                        const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links) {
-  constexpr std::size_t kCellsAtATime = 4096;
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
-  std::vector<TSheetCell> cells;
-  // The first reading finds the grid's width, which every row is written with, and the columns of links.
-  TLinkColumns linkColumns(links);
-  int columns = 0;
-  {
-    TSheetTableReader measure(fragment, reading);
-    while (measure.Read(cells, kCellsAtATime)) {
-      for (const TSheetCell& cell : cells) linkColumns.See(cell);
-      cells.clear();
-    }
-    columns = linkColumns.Width(measure.Columns());
-  }
-  TSheetTableReader reader(fragment, reading);
-  std::string out;
-  TCsvRowWriter rows(columns, out);
-  while (reader.Read(cells, kCellsAtATime)) {
-    for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
-    cells.clear();
-    if (out.size() >= kPiece) {
-      write(out);
-      out.clear();
-    }
-  }
-  rows.WriteRowsBefore(reader.Rows());
-  write(out);
-  if (cuts) *cuts = reader.Cuts();
+  WriteRowsAsRead<TCsvRowWriter>(fragment, reading, write, cuts, links,
+                                [](TCsvRowWriter& rows, int count) { rows.WriteRowsBefore(count); });
 }
 
 }  // namespace corvane

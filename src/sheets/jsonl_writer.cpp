@@ -124,34 +124,8 @@ void AppendJsonlTable(const TSheetTable& table, std::string_view file, std::size
 
 void WriteJsonRowsFrom(std::string_view fragment, const TSheetReading& reading,
                        const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links) {
-  constexpr std::size_t kCellsAtATime = 4096;
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
-  std::vector<TSheetCell> cells;
-  // The first reading finds the grid's width, which every row is written with, and the columns of links.
-  TLinkColumns linkColumns(links);
-  int columns = 0;
-  {
-    TSheetTableReader measure(fragment, reading);
-    while (measure.Read(cells, kCellsAtATime)) {
-      for (const TSheetCell& cell : cells) linkColumns.See(cell);
-      cells.clear();
-    }
-    columns = linkColumns.Width(measure.Columns());
-  }
-  TSheetTableReader reader(fragment, reading);
-  std::string out;
-  TJsonRowWriter rows(columns, out);
-  while (reader.Read(cells, kCellsAtATime)) {
-    for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
-    cells.clear();
-    if (out.size() >= kPiece) {
-      write(out);
-      out.clear();
-    }
-  }
-  rows.Finish(reader.Rows());
-  write(out);
-  if (cuts) *cuts = reader.Cuts();
+  WriteRowsAsRead<TJsonRowWriter>(fragment, reading, write, cuts, links,
+                                [](TJsonRowWriter& rows, int count) { rows.Finish(count); });
 }
 
 }  // namespace corvane

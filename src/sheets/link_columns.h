@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "sheets/sheet_table.h"
@@ -69,5 +72,40 @@ class TLinkColumns {
   std::vector<bool> m_linked;  // by column: a cell with a link begins in it
   std::vector<int> m_shifts;
 };
+
+// Writes a table too large to hold as it is read, a few thousand cells at a time: a first reading finds
+// the grid's width and the columns of links, a second hands each cell to a row writer made with
+// (columns, out), whose text goes to write in pieces of about 1 MB; end(rows, row count) ends the rows.
+template <typename TRows, typename TEnd>
+void WriteRowsAsRead(std::string_view fragment, const TSheetReading& reading,
+                     const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links, TEnd end) {
+  constexpr std::size_t kCellsAtATime = 4096;
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  std::vector<TSheetCell> cells;
+  TLinkColumns linkColumns(links);
+  int columns = 0;
+  {
+    TSheetTableReader measure(fragment, reading);
+    while (measure.Read(cells, kCellsAtATime)) {
+      for (const TSheetCell& cell : cells) linkColumns.See(cell);
+      cells.clear();
+    }
+    columns = linkColumns.Width(measure.Columns());
+  }
+  TSheetTableReader reader(fragment, reading);
+  std::string out;
+  TRows rows(columns, out);
+  while (reader.Read(cells, kCellsAtATime)) {
+    for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
+    cells.clear();
+    if (out.size() >= kPiece) {
+      write(out);
+      out.clear();
+    }
+  }
+  end(rows, reader.Rows());
+  write(out);
+  if (cuts) *cuts = reader.Cuts();
+}
 
 }  // namespace corvane
