@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "extract/byte_file.h"
@@ -140,8 +141,8 @@ bool JsonRows(const TSheetTable& table, std::string& text, bool links) {
   return true;
 }
 
-// The address the links of the page at path resolve against; the page's own when it cannot be read
-// again (its tables were read: a link then points into the page itself).
+// The first bytes of the page at path, read again for what its tables do not say: the address its
+// links resolve against and its language. Empty when it cannot be read again.
 std::string PageHead(const std::string& path) {
   std::string head(std::size_t{64} << 10, '\0');
   std::ifstream file(path, std::ios::binary);
@@ -150,14 +151,25 @@ std::string PageHead(const std::string& path) {
   return head;
 }
 
+// The address the links of the page at path resolve against; the page's own when it cannot be read
+// again (its tables were read: a link then points into the page itself).
 std::string BaseAddressOf(const std::string& path) { return PageBaseAddress(path, PageHead(path)); }
 
-// How the numbers of the page at path are read: with locale, as the page's language (its HTML LANG),
-// else the user's, writes them.
-TNumberReading NumberReadingFor(const std::string& path, bool locale) {
-  if (!locale) return {};
-  const std::string language = PageLanguage(PageHead(path));
-  return NumberReadingOf(language.empty() ? UserNumbersLanguage() : language);
+// What a workbook needs of the page at path, from one reading of its head: the address its links
+// resolve against, and how its numbers are read (with locale, as the page's language, its HTML LANG,
+// else the user's, writes them).
+struct TWorkbookPage {
+  std::string Base;
+  TNumberReading Numbers;
+};
+TWorkbookPage WorkbookPageOf(const std::string& path, bool locale) {
+  const std::string head = PageHead(path);
+  TWorkbookPage page{PageBaseAddress(path, head), {}};
+  if (locale) {
+    const std::string language = PageLanguage(head);
+    page.Numbers = NumberReadingOf(language.empty() ? UserNumbersLanguage() : language);
+  }
+  return page;
 }
 
 // The file's name without its folder.
@@ -298,8 +310,9 @@ class TXlsxTableWriter final : public TTableWriter {
     Abandon();
     m_output = &output;
     m_file = inputFile;
-    m_base = BaseAddressOf(inputFile);
-    m_numbers = NumberReadingFor(inputFile, m_localeNumbers);
+    TWorkbookPage page = WorkbookPageOf(inputFile, m_localeNumbers);
+    m_base = std::move(page.Base);
+    m_numbers = page.Numbers;
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
@@ -358,8 +371,9 @@ class TJobWorkbookWriter final : public TTableWriter {
     Abandon();
     m_path = inputFile;
     m_file = FileName(inputFile);
-    m_base = BaseAddressOf(inputFile);
-    m_numbers = NumberReadingFor(inputFile, m_localeNumbers);
+    TWorkbookPage page = WorkbookPageOf(inputFile, m_localeNumbers);
+    m_base = std::move(page.Base);
+    m_numbers = page.Numbers;
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile&) override {
