@@ -410,7 +410,7 @@ class TConsoleJobHost final : public TInlineJobHost {
   bool TrimCellValues() const override { return m_options.trim; }
   std::string OutputPath() const override { return m_outputPath; }
 
-  TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
+  TTableChoice ChooseTables(const TFragmentStore& fragments) override {
     return *ChoiceWithoutFragments(fragments.size());
   }
   bool WritesEveryTableUnlogged() const override { return m_options.quiet && !m_options.tables; }

@@ -111,7 +111,7 @@ void TJobRunner::Flush() {
   if (!lines.empty()) ShowLogLines(lines);
 }
 
-TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments) {
+TTableChoice TJobRunner::ChooseTables(const TFragmentStore& fragments) {
   TTableChoice choice;
   TJobExecuteThread* worker = qobject_cast<TJobExecuteThread*>(QThread::currentThread());
   if (!worker) return choice;

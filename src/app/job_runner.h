@@ -52,7 +52,7 @@ class TJobRunner : public TJobHost {
   bool TrimCellValues() const final { return m_trimCellValues.load(); }
   std::string OutputPath() const final;
   TTableWriter* TableWriter() final;
-  TTableChoice ChooseTables(const std::vector<std::string>& fragments) final;
+  TTableChoice ChooseTables(const TFragmentStore& fragments) final;
   void StartRun() final;
 
  protected:
@@ -61,7 +61,7 @@ class TJobRunner : public TJobHost {
   virtual void ShowLabels(const std::string& currentFile, const std::string& passText) = 0;
   // User-interface thread, while the worker waits: the table choice for a file with several tables.
   // pageCharset is the file's character-set declaration (TConversionJob::PageCharset).
-  virtual TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) = 0;
+  virtual TTableChoice AskTables(const TFragmentStore& fragments, const std::string& pageCharset) = 0;
   // User-interface thread: a failure while the table choice was prepared or shown.
   virtual void ShowError(const std::string& message) = 0;
 

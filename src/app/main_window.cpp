@@ -360,17 +360,18 @@ void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& pas
   lblPass->setText(DisplayText(passText));
 }
 
-TTableChoice TfrmMain::AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) {
+TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::string& pageCharset) {
   if (!PreviewDialog) {
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
   }
-  PreviewDialog->Fragments = fragments;
+  PreviewDialog->JobFragments = &fragments;
   PreviewDialog->PageCharset = pageCharset;
   PreviewDialog->PageFile = Job().CurrentFile();
   PreviewDialog->UpdateListBox();
   PreviewDialog->Extracted = false;
   PreviewDialog->exec();
+  PreviewDialog->JobFragments = nullptr;
   update();
   return {PreviewDialog->Selection, PreviewDialog->Remember};
 }

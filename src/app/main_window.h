@@ -63,7 +63,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   // TJobRunner: the user-interface side of the job.
   void ShowLogLines(std::span<const std::string> lines) override;
   void ShowLabels(const std::string& currentFile, const std::string& passText) override;
-  TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) override;
+  TTableChoice AskTables(const TFragmentStore& fragments, const std::string& pageCharset) override;
   void ShowError(const std::string& message) override;
   void JobEnded(TJobEnd how) override;
   std::vector<std::string> InputListEntries() const override;

@@ -53,7 +53,7 @@ TfrmPreview::~TfrmPreview() = default;
 void TfrmPreview::UpdateListBox() {
   const QSignalBlocker quiet(m_lstTables);
   m_lstTables->clear();
-  for (std::size_t i = 1; i <= Fragments.size(); ++i) m_lstTables->addItem(kTableItemPrefix + QString::number(i));
+  for (std::size_t i = 1; i <= Tables().size(); ++i) m_lstTables->addItem(kTableItemPrefix + QString::number(i));
   // No table of an earlier file stays visible.
   m_htmlView->Clear();
   m_htmlView->Widget()->update();
@@ -69,7 +69,7 @@ void TfrmPreview::lstTablesClick() {
   int highest = -1;
   for (int i = 0; i < m_lstTables->count(); ++i)
     if (m_lstTables->item(i)->isSelected()) highest = i;
-  if (highest < 0 || static_cast<std::size_t>(highest) >= Fragments.size()) return;
+  if (highest < 0 || static_cast<std::size_t>(highest) >= Tables().size()) return;
   try {
     m_htmlView->SetPageCharset(PageCharset);
     m_htmlView->SetPageAddress(PageFile);
@@ -77,7 +77,7 @@ void TfrmPreview::lstTablesClick() {
     std::vector<std::string> lines;
     lines.reserve(3);
     lines.emplace_back("<html><body>");
-    lines.push_back(Fragments[static_cast<std::size_t>(highest)]);
+    lines.push_back(Tables().Text(static_cast<std::size_t>(highest)));
     lines.emplace_back("</body></html>");
     m_htmlView->LoadStrings(std::move(lines), "test");
   } catch (const std::exception& error) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "extract/fragment_store.h"
+
 class QCheckBox;
 class QListWidget;
 class QPushButton;
@@ -24,8 +26,12 @@ class TfrmPreview final : public QDialog {
   explicit TfrmPreview(QWidget* parent);
   ~TfrmPreview() override;
 
-  // The current file's table fragments, filled before the dialog is shown.
-  std::vector<std::string> Fragments;
+  // The current file's table fragments, filled before the dialog is shown: the dialog's own, or the
+  // job's, which JobFragments then points to while the dialog shows them (a large page's tables are
+  // never copied).
+  TFragmentStore Fragments;
+  const TFragmentStore* JobFragments = nullptr;
+  const TFragmentStore& Tables() const { return JobFragments ? *JobFragments : Fragments; }
   // The character-set declaration of their page (see PageCharsetDeclaration), filled with them: a
   // table is shown as its page reads it.
   std::string PageCharset;

@@ -337,7 +337,7 @@ void TConversionJob::CheckStop() const {
 
 void TConversionJob::ConvertFile() {
   m_runFailed = false;
-  m_tableFragments.clear();
+  m_tableFragments.Clear();
   m_pageCharset.clear();
   m_outputPath.clear();
   m_tableWriter = m_host.TableWriter();
@@ -408,7 +408,13 @@ void TConversionJob::ConvertFile() {
     m_runOutputBegun = true;  // the streamed tables write into it, never open it again
     if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
-      for (std::size_t index : order.indices) WriteTable(m_tableFragments[index], index, output);
+      for (std::size_t index : order.indices) {
+        // One table at a time is read back. The ".xls" rows are cut from the joined lines; the other
+        // formats read the tables as the page has them.
+        std::string fragment = m_tableFragments.Text(index);
+        if (!m_tableWriter) JoinFragmentLines(fragment);
+        WriteTable(fragment, index, output);
+      }
     } else if (order.every || !order.indices.empty()) {
       passes.Rewind();
       StreamTables(passes, order, output);
@@ -448,9 +454,20 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
     bool WantsText(std::size_t) override { return false; }
     bool Take(std::size_t, std::string&) override { return true; }
   } counter;
-  if (!keepFragments) scanner.SetSink(&counter);
+  // Kept tables go to the store, which holds a large page's tables in a temporary file.
+  struct TKeeper final : TFragmentSink {
+    TFragmentStore& store;
+    explicit TKeeper(TFragmentStore& s) : store(s) {}
+    bool WantsText(std::size_t) override { return true; }
+    bool Take(std::size_t, std::string& text) override {
+      store.Add(text);
+      return true;
+    }
+  } keeper(m_tableFragments);
+  m_tableFragments.Clear();
+  scanner.SetSink(keepFragments ? static_cast<TFragmentSink*>(&keeper) : &counter);
   // Kept fragments are shown to the user before their rows are written: they keep their line breaks
-  // until then (CallPreview).
+  // until then (WriteTable joins them for the ".xls" rows).
   if (keepFragments) scanner.SetLineBreaks(TLineBreaks::Kept);
   scanner.ScanAll(
       [this, &input, &head](char* buffer, std::size_t size) {
@@ -460,10 +477,7 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
         return got;
       },
       input.BlockSize());
-  if (keepFragments) {
-    m_tableFragments = scanner.TakeFragments();
-    return m_tableFragments.size();
-  }
+  if (keepFragments) return m_tableFragments.size();
   m_pageCharset = PageCharsetDeclaration(head);
 
   ++m_passNumber;
@@ -475,9 +489,6 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
 void TConversionJob::CallPreview() {
   m_selectedTables.clear();
   TTableChoice choice = m_host.ChooseTables(m_tableFragments);
-  // The ".xls" rows are cut from the joined lines; the other formats read the tables as the page has them.
-  if (!m_tableWriter)
-    for (std::string& fragment : m_tableFragments) JoinFragmentLines(fragment);
   m_selectedTables = std::move(choice.Selection);
   // A cancelled choice is never remembered: the next file asks again.
   m_rememberSelection = choice.Remember && !m_selectedTables.empty();

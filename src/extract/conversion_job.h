@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extract/byte_file.h"
+#include "extract/fragment_store.h"
 #include "extract/job_host.h"
 #include "extract/sorted_string_list.h"
 
@@ -52,7 +53,7 @@ class TConversionJob {
   const TSortedStringList& FileQueue() const { return m_fileQueue; }
   const std::string& CurrentFile() const { return m_currentFile; }
   int PassNumber() const { return m_passNumber; }
-  const std::vector<std::string>& TableFragments() const { return m_tableFragments; }
+  const TFragmentStore& TableFragments() const { return m_tableFragments; }
   // The current file's character-set declaration (see PageCharsetDeclaration), for showing its tables
   // as the page reads them. Set by the scan; the host may read it while ChooseTables runs.
   const std::string& PageCharset() const { return m_pageCharset; }
@@ -106,7 +107,7 @@ class TConversionJob {
   std::string m_currentFile;
   bool m_logRows = true;  // the rows written are logged too
   int m_passNumber = 0;
-  std::vector<std::string> m_tableFragments;
+  TFragmentStore m_tableFragments;
   std::string m_pageCharset;
   std::vector<std::string> m_selectedTables;
   bool m_rememberSelection = false;

@@ -8,6 +8,7 @@
 
 namespace corvane {
 
+class TFragmentStore;
 class TTableWriter;
 
 enum class TJobEnd { Completed, Aborted };
@@ -41,7 +42,7 @@ class TJobHost {
 
   // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the
   // answer. An empty selection cancels the file; so does a question that could not be asked.
-  virtual TTableChoice ChooseTables(const std::vector<std::string>& fragments) = 0;
+  virtual TTableChoice ChooseTables(const TFragmentStore& fragments) = 0;
   // Worker: the choice for a file with count tables (more than one) when the host settles it without
   // showing them (the command line); nothing when the user must see the tables. A choice known
   // before the rows are written lets the job stream the file instead of holding its tables.

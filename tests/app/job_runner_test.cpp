@@ -47,7 +47,7 @@ class RecordingRunner final : public TJobRunner {
     events.push_back("labels:" + fs::path(file).filename().string() + "|" + pass);
     if (onLabels) onLabels(pass);
   }
-  TTableChoice AskTables(const std::vector<std::string>&, const std::string&) override {
+  TTableChoice AskTables(const TFragmentStore&, const std::string&) override {
     Check();
     ++questions;
     if (answers.empty()) return {};

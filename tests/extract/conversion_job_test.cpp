@@ -52,9 +52,9 @@ class RecordingHost : public TInlineJobHost {
   bool AppendOutput() const override { return append; }
   bool TrimCellValues() const override { return trim; }
   std::string OutputPath() const override { return outputPath; }
-  TTableChoice ChooseTables(const std::vector<std::string>& fragments) override {
+  TTableChoice ChooseTables(const TFragmentStore& fragments) override {
     ++questions;
-    shownTables.insert(shownTables.end(), fragments.begin(), fragments.end());
+    for (std::size_t i = 0; i < fragments.size(); ++i) shownTables.push_back(fragments.Text(i));
     if (job) pageCharsets.push_back(job->PageCharset());
     if (answers.empty()) return {};
     TTableChoice answer = answers.front();
