@@ -38,15 +38,17 @@ constexpr std::string_view kProgram = "corvane";
 constexpr std::string_view kConvertSynopsis =
     "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n";
-constexpr std::string_view kViewSynopsis = "corvane view FILE\n";
+constexpr std::string_view kViewSynopsis = "corvane view [--skin NAME|FILE] FILE\n";
 
 constexpr std::string_view kUsageHead =
     "Usage:\n"
-    "  corvane [FILE...]               open the window, with the .htm and .html FILEs in its input list\n"
+    "  corvane [--skin NAME|FILE] [FILE...]\n"
+    "                                  open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
     "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
-    "  corvane view FILE               a window with the page as CORVANE's viewer shows it\n"
+    "  corvane view [--skin NAME|FILE] FILE\n"
+    "                                  a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
 
 constexpr std::string_view kWhatItDoes =
@@ -112,6 +114,14 @@ constexpr std::string_view kViewText =
     "\n"
     "Opens a window with the page as CORVANE's viewer shows it, its links followed in the window. It\n"
     "needs a display.\n";
+
+constexpr std::string_view kWindowOptions =
+    "\n"
+    "Options of the windows (corvane [FILE...] and corvane view):\n"
+    "  --skin NAME|FILE        the look of this run: desktop, light, dark, or a Qt style sheet (.qss);\n"
+    "                          without it, the skin chosen last under View > Skin\n"
+    "  -style NAME, -platform NAME, -reverse, ...\n"
+    "                          the toolkit's own options, as every Qt program takes them\n";
 
 constexpr std::string_view kSafetyAndStatus =
     "\n"
@@ -481,7 +491,7 @@ void Print(std::initializer_list<std::string_view> parts) {
   for (std::string_view part : parts) std::fwrite(part.data(), 1, part.size(), stdout);
 }
 
-void PrintUsage() { Print({kUsageHead, kWhatItDoes, kConvertOptions, kRenderOptions, kSafetyAndStatus}); }
+void PrintUsage() { Print({kUsageHead, kWhatItDoes, kConvertOptions, kRenderOptions, kWindowOptions, kSafetyAndStatus}); }
 
 bool HandleCommandHelp(const std::vector<std::string>& args, int& status) {
   if (args.empty()) return false;
@@ -490,7 +500,7 @@ bool HandleCommandHelp(const std::vector<std::string>& args, int& status) {
     return false;
   if (args[0] == "convert") Print({"Usage: ", kConvertSynopsis, kWhatItDoes, kConvertOptions, kSafetyAndStatus});
   else if (args[0] == "render") Print({"Usage: ", kRenderSynopsis, kRenderOptions});
-  else if (args[0] == "view") Print({"Usage: ", kViewSynopsis, kViewText});
+  else if (args[0] == "view") Print({"Usage: ", kViewSynopsis, kViewText, kWindowOptions});
   else return false;
   status = kExitSuccess;
   return true;

@@ -13,11 +13,12 @@
 #include "app/render_command.h"
 #include "app/ui_texts.h"
 #include "app/view_command.h"
+#include "app/window_arguments.h"
 
 namespace {
 
 // The window, with the files of the command line in its input list as if they had been dropped.
-int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
+int RunWindow(int argc, char** argv, const corvane::TWindowArguments& arguments) {
   std::optional<corvane::TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
   opening.reset();
@@ -25,7 +26,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& files) {
   QApplication::setWindowIcon(corvane::ApplicationIcon());
   corvane::TfrmMain window;
   QList<QUrl> urls;
-  for (const std::string& file : files)
+  for (const std::string& file : arguments.files)
     urls << QUrl::fromLocalFile(QFileInfo(QString::fromLocal8Bit(file.c_str())).absoluteFilePath());
   window.HandleDroppedFiles(urls);
   window.show();
@@ -44,13 +45,12 @@ int main(int argc, char** argv) {
   if (corvane::IsConvertCommand(args)) return corvane::RunConvertCommand(args);
   if (corvane::IsRenderCommand(args)) return corvane::RunRenderCommand(argc, argv, args);
   if (corvane::IsViewCommand(args)) return corvane::RunViewCommand(argc, argv, args);
-  for (const std::string& arg : args) {
-    if (arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "corvane: unknown option '%s'\nTry 'corvane --help' for more information.\n",
-                   arg.c_str());
-      return corvane::kExitUsage;
-    }
+  // The toolkit's own options (-style, -platform, ...) are the application object's to take.
+  const corvane::TWindowArguments window = corvane::ParseWindowArguments(args);
+  if (!window.error.empty()) {
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", window.error.c_str());
+    return corvane::kExitUsage;
   }
-  if (!corvane::CheckDisplay()) return corvane::kExitUsage;
-  return RunWindow(argc, argv, args);
+  if (!window.platformChosen && !corvane::CheckDisplay()) return corvane::kExitUsage;
+  return RunWindow(argc, argv, window);
 }

@@ -292,7 +292,7 @@ TEST_F(CommandLineTest, HelpOfEachCommand) {
       {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"},
-      {{"view", "--help"}, "Usage: corvane view FILE\n"},
+      {{"view", "--help"}, "Usage: corvane view [--skin NAME|FILE] FILE\n"},
   };
   for (const auto& [args, first] : cases) {
     const Result r = Run(args);
