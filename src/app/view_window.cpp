@@ -65,11 +65,15 @@ TViewWindow::TViewWindow(QWidget* parent) : QMainWindow(parent), m_view(new THtm
     if (m_index >= 0) m_history[static_cast<std::size_t>(m_index)].Position = previousPosition;
     Push(target);
   };
+  // The link under the mouse; leaving it clears the bar only of the link, not of another message.
   m_view->OnHotSpotCovered = [this](const std::string& url) {
-    if (url.empty())
-      statusBar()->clearMessage();
-    else
+    if (!url.empty()) {
       statusBar()->showMessage(DisplayText(url));
+      m_linkShown = true;
+    } else if (m_linkShown) {
+      statusBar()->clearMessage();
+      m_linkShown = false;
+    }
   };
   // The mouse's side buttons over the page go back and forward.
   m_view->installEventFilter(this);
@@ -276,6 +280,7 @@ void TViewWindow::SetZoom(double zoom) {
       ShowError(failure.what());
     }
   }
+  m_linkShown = false;
   statusBar()->showMessage(kZoomStatusPrefix + QString::number(std::lround(Zoom() * 100)) + "%", 3000);
 }
 

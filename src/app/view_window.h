@@ -97,6 +97,7 @@ class TViewWindow : public QMainWindow {
   QAction* m_forwardAction = nullptr;
   std::vector<TEntry> m_history;
   int m_index = -1;
+  bool m_linkShown = false;  // the status bar shows the link under the mouse
 };
 
 }  // namespace corvane

@@ -107,6 +107,22 @@ TEST_F(ViewWindowTest, LinksEnterTheHistoryAndEveryWayBackRestoresThePlace) {
   ASSERT_TRUE(window.Open(Path("first.html"), error)) << error;
   EXPECT_EQ(window.windowTitle(), "First - CORVANE");
   EXPECT_FALSE(window.BackAction()->isEnabled());
+  // The link under the mouse shows in the status bar until the mouse leaves it.
+  auto move = [&](QPoint point) {
+    QMouseEvent event(QEvent::MouseMove, point, Panel()->mapToGlobal(point), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Panel(), &event);
+  };
+  int x = 0, y = 0;
+  ASSERT_TRUE(View().Document().CharIndexToXYRoot(IndexOf(u"to end"), x, y));
+  View().ScrollToY(y - 40);
+  Panel()->repaint();
+  ASSERT_TRUE(View().Document().CharIndexToXYRoot(IndexOf(u"to end"), x, y));
+  ASSERT_GT(y - View().Position(), 0);
+  move(QPoint(x + 2, y + 4 - View().Position()));
+  EXPECT_EQ(window.statusBar()->currentMessage(), "#end");
+  move(QPoint(Panel()->width() - 5, 2));
+  EXPECT_EQ(window.statusBar()->currentMessage(), "");
+
   const int firstPlace = Click(u"to second");
   ASSERT_GT(firstPlace, 0);
   EXPECT_EQ(View().DocumentName(), Path("second.html"));
