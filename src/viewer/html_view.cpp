@@ -392,7 +392,8 @@ bool THtmlView::LoadFromFile(const std::string& path, std::string& error) {
     return false;
   }
   const std::string extension = style_text::LowerCopy(file.extension().string());
-  LoadFromString(std::move(text), ReferenceOf(path), extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
+  LoadFromString(std::move(text), ReferenceOf(path),
+                 extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
   return true;
 }
 

@@ -363,7 +363,9 @@ void THtmlView::ScrollIntoView(int start, int end) {
   // The positions give a line's top; a line of the text below it must fit too.
   const int lineAllowance = static_cast<int>(2 * kVerticalStep * std::max(1.0, m_zoom));
   const int top = Position(), height = m_paintPanel->height();
-  if (y < top || endY + lineAllowance > top + height) ScrollToY(std::min(y, std::max(y - height / 3, endY + lineAllowance - height)));
+  // Out of view, the match goes a third of the way down the view, higher when its end needs the room.
+  if (y < top || endY + lineAllowance > top + height)
+    ScrollToY(std::min(y, std::max(y - height / 3, endY + lineAllowance - height)));
   // Across, the positions are where the last paint put the characters on the panel.
   const int width = m_paintPanel->width();
   if (x < 0 || x + kVerticalStep > width) SetHorizontalPosition(HScrollPosition() + x - width / 3);
