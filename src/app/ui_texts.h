@@ -57,4 +57,24 @@ inline constexpr char kRememberTablesCaption[] = "&Remember the selection for ot
 inline constexpr char kExtractCaption[] = "&Extract";
 inline constexpr char kSelectAtLeastOneTable[] = "Select atleast 1 table";
 
+// The page window of `corvane view`.
+inline constexpr char kOpenPageAction[] = "&Open...";
+inline constexpr char kReloadAction[] = "&Reload";
+inline constexpr char kCloseAction[] = "&Close";
+inline constexpr char kOpenPageCaption[] = "Open a page";
+inline constexpr char kAllFilesFilter[] = "All files (*)";
+inline constexpr char kGoMenu[] = "&Go";
+inline constexpr char kBackAction[] = "&Back";
+inline constexpr char kForwardAction[] = "&Forward";
+inline constexpr char kViewMenu[] = "&View";
+inline constexpr char kZoomInAction[] = "Zoom &In";
+inline constexpr char kZoomOutAction[] = "Zoom &Out";
+inline constexpr char kZoomResetAction[] = "&Actual Size";
+inline constexpr char kFindAction[] = "&Find...";
+inline constexpr char kFindNextCaption[] = "&Next";
+inline constexpr char kFindPreviousCaption[] = "&Previous";
+inline constexpr char kMatchCaseCaption[] = "Match &case";
+inline constexpr char kNotFoundText[] = "Not found";
+inline constexpr char kZoomStatusPrefix[] = "Zoom ";
+
 }  // namespace corvane

@@ -1,20 +1,16 @@
 #include "app/view_command.h"
 
 #include <QApplication>
-#include <QFileDialog>
-#include <QFileInfo>
 
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "app/command_line.h"
-#include "app/display_text.h"
 #include "app/main_window.h"
 #include "app/ui_texts.h"
-#include "viewer/html_view.h"
+#include "app/view_window.h"
 
 namespace corvane {
 
@@ -44,30 +40,13 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   opening.reset();
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
-  THtmlView view;
-  view.SetDefBackground(0xFFFFFF);
-  view.DefFontColor = 0x000000;  // a pair with the white: never the theme's light text on it
-  view.resize(800, 600);
-  // The browse button of a file field chooses a file.
-  view.OnFileBrowse = [&view](QString& file) {
-    const QString chosen = QFileDialog::getOpenFileName(&view, QString(), file);
-    if (chosen.isEmpty()) return false;
-    file = chosen;
-    return true;
-  };
+  TViewWindow window;
   std::string error;
-  try {
-    if (!view.LoadFromFile(args[1], error)) {
-      std::fprintf(stderr, "corvane: %s\n", error.c_str());
-      return kExitFailure;
-    }
-  } catch (const std::exception& failure) {
-    std::fprintf(stderr, "corvane: cannot show %s: %s\n", args[1].c_str(), failure.what());
+  if (!window.Open(args[1], error)) {
+    std::fprintf(stderr, "corvane: %s\n", error.c_str());
     return kExitFailure;
   }
-  const QString title = view.DocumentTitle().isEmpty() ? QFileInfo(DisplayText(args[1])).fileName() : view.DocumentTitle();
-  view.setWindowTitle(title + " - " + kApplicationTitle);
-  view.show();
+  window.show();
   return QApplication::exec();
 }
 

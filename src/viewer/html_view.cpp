@@ -258,7 +258,7 @@ TDocumentDefaults THtmlView::Defaults() const {
   TDocumentDefaults defaults;
   defaults.Style.FontName = DefFontName;
   defaults.Style.PreFontName = DefPreFontName;
-  defaults.Style.Size = DefFontSize;
+  defaults.Style.Size = DefFontSize * m_zoom;
   defaults.Style.Color = DefFontColor;
   defaults.Style.HotSpotColor = DefHotSpotColor;
   defaults.Style.VisitedColor = DefVisitedLinkColor;
@@ -303,7 +303,8 @@ void THtmlView::LoadFromString(std::string text, const std::string& referenceNam
     }
   } end{*this};
 
-  const std::size_t hash = referenceName.find('#');
+  // The last "#" starts the target, so that a file name may hold one.
+  const std::size_t hash = referenceName.rfind('#');
   const std::string name = referenceName.substr(0, hash);
   const std::string target = hash == std::string::npos ? std::string() : referenceName.substr(hash + 1);
   m_inLayout = true;
@@ -391,8 +392,66 @@ bool THtmlView::LoadFromFile(const std::string& path, std::string& error) {
     return false;
   }
   const std::string extension = style_text::LowerCopy(file.extension().string());
-  LoadFromString(std::move(text), path, extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
+  LoadFromString(std::move(text), ReferenceOf(path),
+                 extension == ".txt" ? TDocumentKind::PlainText : TDocumentKind::HTML);
   return true;
+}
+
+std::string THtmlView::ReferenceOf(const std::string& name) {
+  return name.find('#') == std::string::npos ? name : name + '#';
+}
+
+bool THtmlView::LoadFileAt(const std::string& path, const std::string& target, std::string& error) {
+  if (m_processing) {
+    error = "the view is busy loading a page";
+    return false;
+  }
+  const std::string extension = style_text::LowerCopy(std::filesystem::path(path).extension().string());
+  if (extension == ".bmp" || extension == ".gif" || extension == ".jpg" || extension == ".jpeg" ||
+      extension == ".png") {
+    std::string quoted;
+    quoted.reserve(path.size());
+    for (char c : path) {
+      if (c == '"')
+        quoted += "&quot;";
+      else if (c == '&')
+        quoted += "&amp;";
+      else
+        quoted += c;
+    }
+    LoadFromString("<img src=\"" + quoted + "\">", ReferenceOf(path));
+    return true;
+  }
+  if (!LoadFromFile(path, error)) return false;
+  if (!target.empty())
+    if (const TIDObject* object = m_document.IDNameList.Find(target)) ScrollToY(object->GetYPos());
+  return true;
+}
+
+void THtmlView::SetZoom(double zoom) {
+  zoom = std::clamp(zoom, 0.25, 5.0);
+  if (zoom == m_zoom) return;
+  const double ratio = zoom / m_zoom;
+  m_zoom = zoom;
+  if (m_processing || m_source.empty()) return;
+  // The same source gives the same items in the same order: the item at the top of the view is found
+  // again by its place in the position list, and the part of it above the view grows with the text.
+  const int position = Position();
+  const TSectionAtY at = m_document.FindSectionAtY(position);
+  const int offset = at.Section ? position - at.Y : position;
+  const int selB = m_document.SelB, selE = m_document.SelE, caret = m_caretPos;
+  const int horizontal = HScrollPosition();
+  LoadFromString(std::string(m_source), ReferenceOf(m_documentName), m_kind);
+  const auto index = static_cast<std::size_t>(at.Index);
+  if (at.Section && at.Index >= 0 && index < m_document.PositionList.size()) {
+    ScrollToY(m_document.PositionList[index]->GetYPos() + static_cast<int>(offset * ratio));
+  } else {
+    ScrollToY(static_cast<int>(position * ratio));
+  }
+  SetHorizontalPosition(static_cast<int>(horizontal * ratio));
+  m_document.SelB = std::min(selB, m_document.CharCount);
+  m_document.SelE = std::min(selE, m_document.CharCount);
+  m_caretPos = std::min(caret, m_document.CharCount);
 }
 
 void THtmlView::Clear() {

@@ -90,10 +90,29 @@ class THtmlView : public QWidget, private TDocumentHost {
   // Loads a file: plain text for ".txt", HTML otherwise. Answers false, with the reason in error, when
   // the file cannot be read.
   bool LoadFromFile(const std::string& path, std::string& error);
+  // Loads the file at path and scrolls to the element of id target when there is one: a picture
+  // (.bmp, .gif, .jpg, .jpeg, .png) on a page of its own, otherwise as LoadFromFile. Answers false, with
+  // the reason in error, when the file cannot be read; the view then keeps what it showed.
+  bool LoadFileAt(const std::string& path, const std::string& target, std::string& error);
   // Empties the view; the document name and the scroll positions stay.
   virtual void Clear();
   // Scrolls so that document y is at the top of the view, as far as the document reaches.
   void ScrollToY(int y);
+
+  // Looks for text in the document and selects the match, scrolled into view. Forward it starts just
+  // after the start of the selection (at the caret when nothing is selected), backward it takes the
+  // last match that starts before it; past either end it goes on from the other. fromSelection starts
+  // forward at the selection itself, so that a longer text, as it is typed, keeps the match in place.
+  // Answers false when the text is nowhere in the document: the selection is then emptied.
+  bool FindNext(const QString& text, bool forward, bool matchCase, bool fromSelection = false);
+  // Selects the characters from start, length of them, and scrolls them into view.
+  void SelectRange(int start, int length);
+
+  // The text zoom: the default font size is multiplied by it (0.25 to 5). Changing it lays the document
+  // out again from its source with the new size, keeping the text at the top of the view in place and
+  // the selection; later loads keep it.
+  double Zoom() const { return m_zoom; }
+  void SetZoom(double zoom);
 
   // Published properties.
   TColor DefBackground() const { return m_defBackground; }
@@ -210,6 +229,9 @@ class THtmlView : public QWidget, private TDocumentHost {
   // A picture was clicked, or the mouse moved over one: the point inside the picture.
   std::function<void(TFloatingObj& image, int x, int y)> OnImageClick;
   std::function<void(TFloatingObj& image, int x, int y)> OnImageOver;
+  // The view followed a clicked link by itself, to another page or to a place in this one: the page it
+  // shows now, the target in it (empty for none) and the position the view had before.
+  std::function<void(const std::string& path, const std::string& target, int previousPosition)> OnLinkFollowed;
   // A clicked link that cannot be followed (a missing page): the message; unset, a message box shows it.
   std::function<void(const QString& message)> OnLinkError;
 
@@ -268,6 +290,10 @@ class THtmlView : public QWidget, private TDocumentHost {
   // Follows a clicked link: the view's handler first, then an id in this document, a page or a picture.
   void FollowLink(const std::string& url);
   void ShowLinkError(const QString& message);
+  // Scrolls the characters from start to end (exclusive) into view when they are not in it.
+  void ScrollIntoView(int start, int end);
+  // The name LoadFromString takes for the document name: a name with a "#" in it gets an empty target.
+  static std::string ReferenceOf(const std::string& name);
 
   TDocumentDefaults Defaults() const;
   // Makes the image cache on first use and gives the document the fetch with the view's events.
@@ -335,6 +361,7 @@ class THtmlView : public QWidget, private TDocumentHost {
   std::string m_hoverTitle;
   QTimer* m_autoScrollTimer;
   int m_wheelRest = 0;  // wheel delta not yet turned into a step
+  double m_zoom = 1.0;
   bool m_constructed = false;
   // A line of scrolling, by the keys, the bars and dragging past the edges.
   static constexpr int kVerticalStep = 16;

@@ -277,11 +277,18 @@ void THtmlView::CopyToClipboard() {
 
 void THtmlView::FollowLink(const std::string& url) {
   if (OnHotSpotClick && OnHotSpotClick(url)) return;
+  const int before = Position();
+  const auto followed = [&](const std::string& target) {
+    if (OnLinkFollowed) OnLinkFollowed(m_documentName, target, before);
+  };
   const std::size_t hash = url.find('#');
   const std::string path = url.substr(0, hash);
   const std::string target = hash == std::string::npos ? std::string() : url.substr(hash + 1);
   if (path.empty()) {
-    if (const TIDObject* object = m_document.IDNameList.Find(target)) ScrollToY(object->GetYPos());
+    if (const TIDObject* object = m_document.IDNameList.Find(target)) {
+      ScrollToY(object->GetYPos());
+      followed(target);
+    }
     return;
   }
   const std::string base = m_base.empty() ? m_documentName : m_base;
@@ -292,26 +299,76 @@ void THtmlView::FollowLink(const std::string& url) {
   }
   full = std::filesystem::path(full).lexically_normal().string();
   const std::string extension = style_text::LowerCopy(std::filesystem::path(full).extension().string());
-  if (extension == ".htm" || extension == ".html") {
-    if (full == m_documentName) {
-      const TIDObject* object = target.empty() ? nullptr : m_document.IDNameList.Find(target);
-      ScrollToY(object ? object->GetYPos() : 0);
-      return;
-    }
+  const bool page = extension == ".htm" || extension == ".html";
+  if (page && full == m_documentName) {
+    const TIDObject* object = target.empty() ? nullptr : m_document.IDNameList.Find(target);
+    ScrollToY(object ? object->GetYPos() : 0);
+    followed(target);
+    return;
+  }
+  if (page || extension == ".bmp" || extension == ".gif" || extension == ".jpg" || extension == ".jpeg" ||
+      extension == ".png") {
     std::string error;
     // A page that cannot be read is reported here: nothing leaves a mouse handler.
-    if (!LoadFromFile(full, error)) {
+    if (!LoadFileAt(full, page ? target : std::string(), error)) {
       ShowLinkError(QString::fromStdString(error));
       return;
     }
-    if (!target.empty())
-      if (const TIDObject* object = m_document.IDNameList.Find(target)) ScrollToY(object->GetYPos());
-  } else if (extension == ".bmp" || extension == ".gif" || extension == ".jpg" || extension == ".jpeg" ||
-             extension == ".png") {
-    std::string quoted;
-    for (char c : full) quoted += c == '"' ? std::string("&quot;") : std::string(1, c);
-    LoadFromString("<img src=\"" + quoted + "\">", full);
+    followed(page ? target : std::string());
   }
+}
+
+void THtmlView::SelectRange(int start, int length) {
+  start = std::clamp(start, 0, m_document.CharCount);
+  const int end = std::clamp(start + std::max(0, length), start, m_document.CharCount);
+  m_document.SelB = start;
+  m_document.SelE = end;
+  m_caretPos = start;
+  m_anchor = start;
+  if (end > start) ScrollIntoView(start, end);
+  m_paintPanel->update();
+}
+
+bool THtmlView::FindNext(const QString& text, bool forward, bool matchCase, bool fromSelection) {
+  if (m_processing) return false;
+  const std::u16string wanted = text.toStdU16String();
+  const int length = static_cast<int>(wanted.size());
+  const bool selected = m_document.SelE > m_document.SelB;
+  const int here = selected ? m_document.SelB : m_caretPos;
+  int at = -1;
+  if (length > 0) {
+    if (forward) {
+      at = m_document.FindText(selected && !fromSelection ? here + 1 : here, wanted, matchCase);
+      if (at < 0) at = m_document.FindText(0, wanted, matchCase);
+    } else {
+      // A backward search takes the matches that end by its starting index: those that start before here.
+      at = m_document.FindTextBackward(here - 1 + length, wanted, matchCase);
+      if (at < 0) at = m_document.FindTextBackward(m_document.CharCount + length, wanted, matchCase);
+    }
+  }
+  if (at < 0) {
+    m_document.SelE = m_document.SelB;
+    m_caretPos = m_document.SelB;
+    m_paintPanel->update();
+    return false;
+  }
+  SelectRange(at, length);
+  return true;
+}
+
+void THtmlView::ScrollIntoView(int start, int end) {
+  int x = 0, y = 0, endX = 0, endY = 0;
+  if (!m_document.CharIndexToXYRoot(start, x, y)) return;
+  if (!m_document.CharIndexToXYRoot(std::max(start, end - 1), endX, endY)) endY = y;
+  // The positions give a line's top; a line of the text below it must fit too.
+  const int lineAllowance = static_cast<int>(2 * kVerticalStep * std::max(1.0, m_zoom));
+  const int top = Position(), height = m_paintPanel->height();
+  // Out of view, the match goes a third of the way down the view, higher when its end needs the room.
+  if (y < top || endY + lineAllowance > top + height)
+    ScrollToY(std::min(y, std::max(y - height / 3, endY + lineAllowance - height)));
+  // Across, the positions are where the last paint put the characters on the panel.
+  const int width = m_paintPanel->width();
+  if (x < 0 || x + kVerticalStep > width) SetHorizontalPosition(HScrollPosition() + x - width / 3);
 }
 
 void THtmlView::ShowLinkError(const QString& message) {
