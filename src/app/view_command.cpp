@@ -11,30 +11,38 @@
 #include "app/main_window.h"
 #include "app/ui_texts.h"
 #include "app/view_window.h"
+#include "app/window_arguments.h"
 
 namespace corvane {
 
 bool IsViewCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "view"; }
 
 int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) {
-  if (args.size() != 2 || (args[1].size() > 1 && args[1][0] == '-')) {
+  // The toolkit's own options (-style, -platform, ...) are the application object's to take.
+  const TWindowArguments arguments = ParseWindowArguments({args.begin() + 1, args.end()});
+  if (!arguments.error.empty()) {
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", arguments.error.c_str());
+    return kExitUsage;
+  }
+  if (arguments.files.size() != 1) {
     std::fprintf(stderr, "corvane: view takes one FILE\nTry 'corvane --help' for more information.\n");
     return kExitUsage;
   }
+  const std::string& file = arguments.files.front();
   // A missing file is told before any window is opened (or a display is needed).
   std::error_code code;
-  const std::filesystem::file_status status = std::filesystem::status(args[1], code);
+  const std::filesystem::file_status status = std::filesystem::status(file, code);
   if (!std::filesystem::exists(status)) {
-    std::fprintf(stderr, "corvane: Can't locate file: %s\n", args[1].c_str());
+    std::fprintf(stderr, "corvane: Can't locate file: %s\n", file.c_str());
     return kExitFailure;
   }
   // Something there that is not a page to read (a folder, a FIFO, a device) is named for what it is.
   if (!std::filesystem::is_regular_file(status)) {
-    std::fprintf(stderr, "corvane: cannot show %s: %s\n", args[1].c_str(),
+    std::fprintf(stderr, "corvane: cannot show %s: %s\n", file.c_str(),
                  std::filesystem::is_directory(status) ? "Is a directory" : "not a regular file");
     return kExitFailure;
   }
-  if (!CheckDisplay()) return kExitUsage;
+  if (!arguments.platformChosen && !CheckDisplay()) return kExitUsage;
   std::optional<TDisplayOpening> opening(std::in_place);
   QApplication app(argc, argv);
   opening.reset();
@@ -42,7 +50,7 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   QApplication::setWindowIcon(ApplicationIcon());
   TViewWindow window;
   std::string error;
-  if (!window.Open(args[1], error)) {
+  if (!window.Open(file, error)) {
     std::fprintf(stderr, "corvane: %s\n", error.c_str());
     return kExitFailure;
   }

@@ -797,6 +797,11 @@ TEST_F(CommandLineTest, RenderFailures) {
       {{"render", page.string(), "-o", "x.png", "--table"}, "--table takes a table number counted from 1"},
       {{"view"}, "view takes one FILE"},
       {{"view", page.string(), page.string()}, "view takes one FILE"},
+      {{"view", "-style", "fusion"}, "view takes one FILE"},
+      {{"view", page.string(), "--frame"}, "unknown option '--frame'"},
+      {{"view", page.string(), "--skin"}, "option '--skin' needs a skin: desktop, light, dark or a .qss file"},
+      {{"--skin"}, "option '--skin' needs a skin: desktop, light, dark or a .qss file"},
+      {{page.string(), "-platform"}, "option '-platform' needs a value"},
   };
   for (const TUsage& usage : usages) {
     const Result r = Run(usage.Args);
