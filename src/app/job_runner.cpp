@@ -18,6 +18,8 @@ TJobRunner::TJobRunner(std::size_t maxQueuedBytes) : m_maxQueuedBytes(maxQueuedB
   };
   m_thread->OnTerminate = [this](TJobThread&, TJobExecuteThread&, void*&) {
     Flush();
+    // A progress report still on its way belongs to the run that has just ended.
+    m_readTotal.store(0);
     m_job.RunTerminated();
   };
 }
@@ -117,7 +119,8 @@ TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments)
   if (!worker) return choice;
   // Skipped, leaving the choice empty, when the job is being closed.
   m_component->Synchronize(*worker, [&](TJobThread&, TJobExecuteThread&) {
-    Flush();  // the log is up to date while the user chooses
+    Flush();  // the log and the progress are up to date while the user chooses
+    DeliverProgress();
     try {
       choice = AskTables(fragments, m_job.PageCharset());
     } catch (const std::exception& error) {
@@ -128,7 +131,31 @@ TTableChoice TJobRunner::ChooseTables(const std::vector<std::string>& fragments)
   return choice;
 }
 
+void TJobRunner::ShowReadProgress(std::uint64_t done, std::uint64_t total) {
+  // A new pass starts again from the file's beginning.
+  m_bytesRead.fetch_add(done >= m_lastDone ? done - m_lastDone : done, std::memory_order_relaxed);
+  m_lastDone = done;
+  m_readPass.store(m_job.PassNumber());
+  m_readDone.store(done);
+  m_readTotal.store(total);
+  if (m_progressPosted.exchange(true)) return;  // the one on its way will show this value
+  QMetaObject::invokeMethod(&m_receiver, [this] { DeliverProgress(); }, Qt::QueuedConnection);
+}
+
+void TJobRunner::DeliverProgress() {
+  m_progressPosted.store(false);
+  if (m_closing.load()) return;
+  TReadProgress progress;
+  progress.total = m_readTotal.load();
+  progress.done = m_readDone.load();
+  progress.pass = m_readPass.load();
+  if (progress.total == 0) return;
+  ShowFileProgress(progress);
+}
+
 void TJobRunner::StartRun() {
+  // Each run's passes count from the file's beginning.
+  m_lastDone = 0;
   if (m_thread) m_thread->Start();
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,13 @@ class TJobRunner : public TJobHost {
   // processing user-interface events meanwhile. Called when the window closes, and by the destructor.
   void Shutdown();
 
+  // Asks the job to stop as soon as it can (user-interface thread): the run going on is undone and no
+  // run starts after it. The host clears it before its next job.
+  void RequestStop(bool stop = true) { m_stopRequested.store(stop); }
+  bool StopRequested() const final { return m_stopRequested.load(); }
+  // The bytes the job's passes have read since the runner was made (any thread).
+  std::uint64_t BytesRead() const { return m_bytesRead.load(); }
+
   // The output settings as the controls show them (user-interface thread). The worker reads them
   // while a run writes: the latest value counts.
   void SetAppendOutput(bool append) { m_appendOutput.store(append); }
@@ -53,7 +61,15 @@ class TJobRunner : public TJobHost {
   std::string OutputPath() const final;
   TTableWriter* TableWriter() final;
   TTableChoice ChooseTables(const std::vector<std::string>& fragments) final;
+  void ShowReadProgress(std::uint64_t done, std::uint64_t total) final;
   void StartRun() final;
+
+  // How far the current file has been read: done of total bytes in the pass numbered pass (1 to 3).
+  struct TReadProgress {
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    int pass = 0;
+  };
 
  protected:
   // User-interface thread, in the order the job produced them.
@@ -64,6 +80,9 @@ class TJobRunner : public TJobHost {
   virtual TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) = 0;
   // User-interface thread: a failure while the table choice was prepared or shown.
   virtual void ShowError(const std::string& message) = 0;
+  // User-interface thread: the latest read progress of the run going on. Only the latest value is
+  // delivered, however often the worker reports, and never one of a run that has ended.
+  virtual void ShowFileProgress(const TReadProgress& progress) { static_cast<void>(progress); }
 
  private:
   struct TUpdate {
@@ -73,6 +92,8 @@ class TJobRunner : public TJobHost {
   };
 
   bool OnUserInterfaceThread() const;
+  // Shows the latest read progress, if it belongs to the run going on (user-interface thread).
+  void DeliverProgress();
   void Queue(TUpdate update);
   // Shows everything queued so far (user-interface thread).
   void Flush();
@@ -80,6 +101,15 @@ class TJobRunner : public TJobHost {
   TConversionJob m_job{*this};
   QObject m_receiver;  // where queued flushes are delivered
   std::atomic<bool> m_closing{false};
+  std::atomic<bool> m_stopRequested{false};
+
+  // The latest read progress, written by the worker; a total of 0 means none to show.
+  std::atomic<std::uint64_t> m_readDone{0};
+  std::atomic<std::uint64_t> m_readTotal{0};
+  std::atomic<int> m_readPass{0};
+  std::atomic<bool> m_progressPosted{false};
+  std::atomic<std::uint64_t> m_bytesRead{0};
+  std::uint64_t m_lastDone = 0;  // worker: the pass's done at the last report
 
   std::atomic<bool> m_appendOutput{false};
   std::atomic<bool> m_trimCellValues{false};
