@@ -73,7 +73,8 @@ class TJobRunner : public TJobHost {
 
  protected:
   // User-interface thread, in the order the job produced them.
-  virtual void ShowLogLines(std::span<const std::string> lines) = 0;
+  // The lines' bytes last only for the call.
+  virtual void ShowLogLines(std::span<const std::string_view> lines) = 0;
   virtual void ShowLabels(const std::string& currentFile, const std::string& passText) = 0;
   // User-interface thread, while the worker waits: the table choice for a file with several tables.
   // pageCharset is the file's character-set declaration (TConversionJob::PageCharset).
@@ -85,16 +86,31 @@ class TJobRunner : public TJobHost {
   virtual void ShowFileProgress(const TReadProgress& progress) { static_cast<void>(progress); }
 
  private:
-  struct TUpdate {
-    bool labels;  // pass labels (file, pass) rather than a log line (first)
-    std::string first;
-    std::string second;
+  // Pass labels, shown after the log lines queued before them.
+  struct TLabels {
+    std::size_t linesBefore;
+    std::string file;
+    std::string pass;
+  };
+  // What the worker has queued for the user interface: the log lines' bytes end to end (no allocation
+  // for each line), where each ends, and the labels among them.
+  struct TQueued {
+    std::string text;
+    std::vector<std::size_t> lineEnds;
+    std::vector<TLabels> labels;
+    void Clear() {
+      text.clear();
+      lineEnds.clear();
+      labels.clear();
+    }
   };
 
   bool OnUserInterfaceThread() const;
   // Shows the latest read progress, if it belongs to the run going on (user-interface thread).
   void DeliverProgress();
-  void Queue(TUpdate update);
+  // Adds to the queue under its lock, then shows it or has it shown, waiting while too much is queued.
+  template <typename Add>
+  void Queue(std::size_t bytes, Add add);
   // Shows everything queued so far (user-interface thread).
   void Flush();
 
@@ -123,7 +139,10 @@ class TJobRunner : public TJobHost {
 
   std::mutex m_queueLock;
   std::condition_variable m_queueDrained;
-  std::vector<TUpdate> m_queue;
+  TQueued m_queue;
+  // The user-interface thread's: what the last Flush showed, kept for its room.
+  TQueued m_shown;
+  std::vector<std::string_view> m_shownLines;
   std::size_t m_queuedBytes = 0;
   const std::size_t m_maxQueuedBytes;
   bool m_flushPosted = false;

@@ -577,7 +577,7 @@ void TfrmMain::ClearLog() {
   m_logSpool.reset();
 }
 
-void TfrmMain::AddLogLines(std::span<const std::string> lines) {
+void TfrmMain::AddLogLines(std::span<const std::string_view> lines) {
   if (!m_logSpool && !m_spoolFailed) {
     m_logSpool = std::make_unique<QTemporaryFile>();
     if (!m_logSpool->open()) {
@@ -585,7 +585,7 @@ void TfrmMain::AddLogLines(std::span<const std::string> lines) {
       m_spoolFailed = true;
     }
   }
-  for (const std::string& line : lines) m_spoolBuffer.append(line).push_back('\n');
+  for (const std::string_view line : lines) m_spoolBuffer.append(line).push_back('\n');
   if (m_spoolBuffer.size() >= kSpoolPiece) {
     if (m_logSpool && m_logSpool->write(m_spoolBuffer.data(), static_cast<qint64>(m_spoolBuffer.size())) !=
                           static_cast<qint64>(m_spoolBuffer.size()))
@@ -594,7 +594,7 @@ void TfrmMain::AddLogLines(std::span<const std::string> lines) {
   }
   // Only the lines that can still be on screen are kept.
   const std::size_t keep = std::min(lines.size(), static_cast<std::size_t>(kShownLogLines));
-  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.push_back(lines[k]);
+  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.emplace_back(lines[k]);
   while (m_logTail.size() > static_cast<std::size_t>(kShownLogLines)) m_logTail.pop_front();
   m_logLines += lines.size();
   if (!m_logTimer.isActive()) m_logTimer.start();
@@ -681,7 +681,7 @@ void TfrmMain::SaveLog1Click() {
   if (!error.isEmpty()) QMessageBox::warning(this, kApplicationTitle, kCannotSaveLog + name + ": " + error);
 }
 
-void TfrmMain::ShowLogLines(std::span<const std::string> lines) { AddLogLines(lines); }
+void TfrmMain::ShowLogLines(std::span<const std::string_view> lines) { AddLogLines(lines); }
 
 void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& passText) {
   lblFile->setText(DisplayText(currentFile));
@@ -744,7 +744,8 @@ void TfrmMain::JobEnded(TJobEnd how) {
     std::vector<std::string> lines;
     lines.reserve(left.size());
     for (const std::string& file : left) lines.push_back(kLogNotConverted + file);
-    AddLogLines(lines);
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    AddLogLines(views);
     RenderLog();
     Job().FileQueue().Clear();
     Job().FileQueue().AddAll(left);

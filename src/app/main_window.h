@@ -76,7 +76,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   // The log: every line goes to the spool file; the control shows the last kShownLogLines of them,
   // brought up to date at most every few tens of milliseconds.
   void ClearLog();
-  void AddLogLines(std::span<const std::string> lines);
+  void AddLogLines(std::span<const std::string_view> lines);
   void RenderLog();
   QString EarlierLinesText(std::uint64_t count) const;
   void ResetJobResult();
@@ -91,7 +91,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   void ShowAbout();
 
   // TJobRunner: the user-interface side of the job.
-  void ShowLogLines(std::span<const std::string> lines) override;
+  void ShowLogLines(std::span<const std::string_view> lines) override;
   void ShowLabels(const std::string& currentFile, const std::string& passText) override;
   TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) override;
   void ShowError(const std::string& message) override;

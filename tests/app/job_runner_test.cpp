@@ -38,9 +38,9 @@ class RecordingRunner final : public TJobRunner {
   }
 
  protected:
-  void ShowLogLines(std::span<const std::string> lines) override {
+  void ShowLogLines(std::span<const std::string_view> lines) override {
     Check();
-    for (const std::string& line : lines) events.push_back("log:" + line);
+    for (const std::string_view line : lines) events.push_back("log:" + std::string(line));
   }
   void ShowLabels(const std::string& file, const std::string& pass) override {
     Check();
