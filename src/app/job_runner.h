@@ -77,7 +77,9 @@ class TJobRunner : public TJobHost {
   virtual void ShowLogLines(std::span<const std::string_view> lines) = 0;
   virtual void ShowLabels(const std::string& currentFile, const std::string& passText) = 0;
   // User-interface thread, while the worker waits: the table choice for a file with several tables.
-  // pageCharset is the file's character-set declaration (TConversionJob::PageCharset).
+  // pageCharset is the file's character-set declaration (TConversionJob::PageCharset). fragments are the
+  // job's own tables (TConversionJob::TableFragments): the host may borrow them, by swapping them out,
+  // while it asks, as long as it gives them back before it returns.
   virtual TTableChoice AskTables(const std::vector<std::string>& fragments, const std::string& pageCharset) = 0;
   // User-interface thread: a failure while the table choice was prepared or shown.
   virtual void ShowError(const std::string& message) = 0;

@@ -694,7 +694,20 @@ TTableChoice TfrmMain::AskTables(const std::vector<std::string>& fragments, cons
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
   }
-  PreviewDialog->Fragments = fragments;
+  // The dialog borrows the job's tables rather than copying them (a large page's tables are most of
+  // the job's memory): the worker waits for the answer meanwhile, and they are the job's own, not
+  // constant, vector. They go back to the job however the question ends.
+  auto& tables = const_cast<std::vector<std::string>&>(fragments);
+  PreviewDialog->Fragments.clear();
+  PreviewDialog->Fragments.swap(tables);
+  struct TGiveBack {
+    std::vector<std::string>& lent;
+    std::vector<std::string>& borrowed;
+    ~TGiveBack() {
+      lent.swap(borrowed);
+      borrowed.clear();
+    }
+  } giveBack{tables, PreviewDialog->Fragments};
   PreviewDialog->PageCharset = pageCharset;
   PreviewDialog->PageFile = Job().CurrentFile();
   PreviewDialog->UpdateListBox();
