@@ -567,7 +567,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 void TfrmMain::ClearLog() {
   Memo1->clear();
   m_logTimer.stop();
-  m_logTail.clear();
+  m_logTail.Clear();
   m_logLines = 0;
   m_renderedLines = 0;
   m_controlLines = 0;
@@ -594,8 +594,7 @@ void TfrmMain::AddLogLines(std::span<const std::string_view> lines) {
   }
   // Only the lines that can still be on screen are kept.
   const std::size_t keep = std::min(lines.size(), static_cast<std::size_t>(kShownLogLines));
-  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.emplace_back(lines[k]);
-  while (m_logTail.size() > static_cast<std::size_t>(kShownLogLines)) m_logTail.pop_front();
+  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.Add(lines[k]);
   m_logLines += lines.size();
   if (!m_logTimer.isActive()) m_logTimer.start();
 }
@@ -617,7 +616,7 @@ void TfrmMain::RenderLog() {
     text.reserve(static_cast<qsizetype>(m_logTail.size()) + 1);
     const std::uint64_t earlier = m_logLines - m_logTail.size();
     if (earlier != 0) text << EarlierLinesText(earlier);
-    for (const std::string& line : m_logTail) text << DisplayText(line);
+    for (std::size_t k = 0; k < m_logTail.size(); ++k) text << DisplayText(m_logTail[k]);
     Memo1->setPlainText(text.join('\n'));
     m_controlLines = static_cast<int>(m_logTail.size());
     m_earlierLinesShown = earlier != 0;

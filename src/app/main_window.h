@@ -7,9 +7,10 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <deque>
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/job_runner.h"
@@ -143,7 +144,28 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   std::unique_ptr<QTemporaryFile> m_logSpool;
   std::string m_spoolBuffer;
   bool m_spoolFailed = false;
-  std::deque<std::string> m_logTail;  // its last kShownLogLines lines
+  // Its last kShownLogLines lines, oldest first; their strings' room is reused as lines come and go.
+  class TLogTail {
+   public:
+    void Clear() {
+      m_next = 0;
+      m_size = 0;
+    }
+    void Add(std::string_view line) {
+      if (m_next < m_lines.size()) m_lines[m_next].assign(line);
+      else m_lines.emplace_back(line);
+      m_next = (m_next + 1) % kCapacity;
+      m_size = std::min(m_size + 1, kCapacity);
+    }
+    std::size_t size() const { return m_size; }
+    const std::string& operator[](std::size_t k) const { return m_lines[(m_next + kCapacity - m_size + k) % kCapacity]; }
+
+   private:
+    static constexpr std::size_t kCapacity = kShownLogLines;
+    std::vector<std::string> m_lines;
+    std::size_t m_next = 0;
+    std::size_t m_size = 0;
+  } m_logTail;
   std::uint64_t m_logLines = 0;       // its lines so far
   std::uint64_t m_renderedLines = 0;  // those the control has taken account of
   int m_controlLines = 0;             // the lines the control shows, the first line about the others aside
