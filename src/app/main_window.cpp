@@ -225,8 +225,17 @@ void TfrmMain::CreateControls() {
   setCentralWidget(client);
 
   auto* ImgTop = Make<QLabel>(client, "ImgTop", QRect(0, 0, 625, kBannerHeight));
-  ImgTop->setPixmap(QPixmap(":/corvane/banner.png"));
-  ImgTop->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  const QPixmap banner(":/corvane/banner.png");
+  ImgTop->setPixmap(banner);
+  // A wider window continues the banner in the colour of its right edge; a lower one keeps its top.
+  ImgTop->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  if (!banner.isNull()) {
+    const QImage image = banner.toImage();
+    QPalette palette = ImgTop->palette();
+    palette.setColor(QPalette::Window, image.pixelColor(image.width() - 2, image.height() - 2));
+    ImgTop->setPalette(palette);
+    ImgTop->setAutoFillBackground(true);
+  }
   m_banner = ImgTop;
   auto* Label2 = MakeLabel(client, "Label2", 12, 59, kBannerText);
   m_bannerText = Label2;
@@ -348,8 +357,8 @@ void TfrmMain::LayOut(QSize size) {
   const int right = 496 + wider;  // the right-hand buttons' left edge in their group
   m_inputGroup->setGeometry(7, 3, 609 + wider, 118 + listGrows);
   lstInputFiles->setGeometry(8, 16, 481 + wider, 93 + listGrows);
-  // The list's buttons spread over its height, as they do at first.
-  const int step = (m_inputGroup->height() - 52) / 2;
+  // The list's buttons keep to its top, closer together in a group too low for their usual gaps.
+  const int step = std::min(33, (m_inputGroup->height() - 52) / 2);
   for (std::size_t k = 0; k < m_listButtons.size(); ++k)
     m_listButtons[k]->move(right, 17 + static_cast<int>(k) * step);
 
