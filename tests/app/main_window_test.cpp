@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QLabel>
@@ -44,9 +45,18 @@ std::vector<std::string> FileNames(const fs::path& folder) {
 
 const QString kData = CORVANE_TEST_DATA_DIR;
 
-// Each test's window starts without what an earlier test's window remembered.
+// Each test's window starts without what an earlier test's window remembered. The settings live in a
+// folder of this test process's own, so that tests run side by side never see each other's.
 struct TForgottenSettings {
-  TForgottenSettings() { QSettings(kApplicationTitle, kApplicationTitle).clear(); }
+  TForgottenSettings() {
+    static QTemporaryDir folder;
+    static const bool moved = [] {
+      QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+      return true;
+    }();
+    static_cast<void>(moved);
+    QSettings(kApplicationTitle, kApplicationTitle).clear();
+  }
 };
 
 // A page of one table of rows rows, each "row N".
