@@ -77,8 +77,7 @@ class TJobHost {
   // User-interface thread: run TConversionJob::ConvertFile on the worker, then
   // TConversionJob::RunTerminated back on the user-interface thread.
   virtual void StartRun() = 0;
-  // User-interface thread: the job has ended; show "Done" and enable the controls again. A completed
-  // job also empties the input list.
+  // User-interface thread: the job has ended; show "Done" and enable the controls again.
   virtual void JobEnded(TJobEnd how) = 0;
   // User-interface thread: the files shown in the input list, in the list's order.
   virtual std::vector<std::string> InputListEntries() const = 0;
