@@ -18,6 +18,8 @@ TJobRunner::TJobRunner(std::size_t maxQueuedBytes) : m_maxQueuedBytes(maxQueuedB
   };
   m_thread->OnTerminate = [this](TJobThread&, TJobExecuteThread&, void*&) {
     Flush();
+    // A progress report still on its way belongs to the run that has just ended.
+    m_readTotal.store(0);
     m_job.RunTerminated();
   };
 }
@@ -60,20 +62,28 @@ std::string TJobRunner::OutputPath() const {
 
 bool TJobRunner::OnUserInterfaceThread() const { return QThread::currentThread() == m_receiver.thread(); }
 
-void TJobRunner::AppendLog(std::string_view line) { Queue({false, std::string(line), {}}); }
-
-void TJobRunner::ShowPassLabels(std::string_view currentFile, std::string_view passText) {
-  Queue({true, std::string(currentFile), std::string(passText)});
+void TJobRunner::AppendLog(std::string_view line) {
+  Queue(line.size(), [this, line] {
+    m_queue.text.append(line);
+    m_queue.lineEnds.push_back(m_queue.text.size());
+  });
 }
 
-void TJobRunner::Queue(TUpdate update) {
+void TJobRunner::ShowPassLabels(std::string_view currentFile, std::string_view passText) {
+  Queue(currentFile.size() + passText.size(), [&] {
+    m_queue.labels.push_back({m_queue.lineEnds.size(), std::string(currentFile), std::string(passText)});
+  });
+}
+
+template <typename Add>
+void TJobRunner::Queue(std::size_t bytes, Add add) {
   const bool here = OnUserInterfaceThread();
   bool post = false;
   {
     std::unique_lock guard(m_queueLock);
     if (m_closing.load()) return;
-    m_queuedBytes += update.first.size() + update.second.size();
-    m_queue.push_back(std::move(update));
+    m_queuedBytes += bytes;
+    add();
     if (!here) {
       post = !m_flushPosted;
       m_flushPosted = true;
@@ -89,26 +99,40 @@ void TJobRunner::Queue(TUpdate update) {
 }
 
 void TJobRunner::Flush() {
-  std::vector<TUpdate> updates;
+  // The room of the last flush is reused; a flush from inside a flush (a line logged while lines are
+  // shown) takes fresh room.
+  TQueued shown = std::move(m_shown);
+  std::vector<std::string_view> lines = std::move(m_shownLines);
+  shown.Clear();
   {
     std::lock_guard guard(m_queueLock);
-    updates.swap(m_queue);
+    std::swap(shown, m_queue);
     m_queuedBytes = 0;
     m_flushPosted = false;
   }
   m_queueDrained.notify_all();
-  if (m_closing.load()) return;
-  std::vector<std::string> lines;
-  for (TUpdate& update : updates) {
-    if (!update.labels) {
-      lines.push_back(std::move(update.first));
-      continue;
+  if (!m_closing.load()) {
+    std::size_t line = 0;
+    std::size_t start = 0;
+    // Shows the lines before the one numbered end.
+    auto showLines = [&](std::size_t end) {
+      if (line == end) return;
+      lines.clear();
+      for (; line < end; ++line) {
+        const std::size_t stop = shown.lineEnds[line];
+        lines.emplace_back(shown.text.data() + start, stop - start);
+        start = stop;
+      }
+      ShowLogLines(lines);
+    };
+    for (const TLabels& labels : shown.labels) {
+      showLines(labels.linesBefore);
+      ShowLabels(labels.file, labels.pass);
     }
-    if (!lines.empty()) ShowLogLines(lines);
-    lines.clear();
-    ShowLabels(update.first, update.second);
+    showLines(shown.lineEnds.size());
   }
-  if (!lines.empty()) ShowLogLines(lines);
+  m_shown = std::move(shown);
+  m_shownLines = std::move(lines);
 }
 
 TTableChoice TJobRunner::ChooseTables(const TFragmentStore& fragments) {
@@ -117,7 +141,8 @@ TTableChoice TJobRunner::ChooseTables(const TFragmentStore& fragments) {
   if (!worker) return choice;
   // Skipped, leaving the choice empty, when the job is being closed.
   m_component->Synchronize(*worker, [&](TJobThread&, TJobExecuteThread&) {
-    Flush();  // the log is up to date while the user chooses
+    Flush();  // the log and the progress are up to date while the user chooses
+    DeliverProgress();
     try {
       choice = AskTables(fragments, m_job.PageCharset());
     } catch (const std::exception& error) {
@@ -128,7 +153,31 @@ TTableChoice TJobRunner::ChooseTables(const TFragmentStore& fragments) {
   return choice;
 }
 
+void TJobRunner::ShowReadProgress(std::uint64_t done, std::uint64_t total) {
+  // A new pass starts again from the file's beginning.
+  m_bytesRead.fetch_add(done >= m_lastDone ? done - m_lastDone : done, std::memory_order_relaxed);
+  m_lastDone = done;
+  m_readPass.store(m_job.PassNumber());
+  m_readDone.store(done);
+  m_readTotal.store(total);
+  if (m_progressPosted.exchange(true)) return;  // the one on its way will show this value
+  QMetaObject::invokeMethod(&m_receiver, [this] { DeliverProgress(); }, Qt::QueuedConnection);
+}
+
+void TJobRunner::DeliverProgress() {
+  m_progressPosted.store(false);
+  if (m_closing.load()) return;
+  TReadProgress progress;
+  progress.total = m_readTotal.load();
+  progress.done = m_readDone.load();
+  progress.pass = m_readPass.load();
+  if (progress.total == 0) return;
+  ShowFileProgress(progress);
+}
+
 void TJobRunner::StartRun() {
+  // Each run's passes count from the file's beginning.
+  m_lastDone = 0;
   if (m_thread) m_thread->Start();
 }
 

@@ -3,10 +3,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLocale>
+#include <QScrollBar>
 #include <QSettings>
+#include <QShortcut>
+#include <QTemporaryFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,9 +27,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -28,6 +41,7 @@
 #include "app/display_text.h"
 #include "app/table_selection_dialog.h"
 #include "app/ui_texts.h"
+#include "extract/job_texts.h"
 
 // The banner lives in the app library's resources, which a static library must register itself.
 static void InitAppResources() { Q_INIT_RESOURCE(app); }
@@ -36,7 +50,20 @@ namespace corvane {
 
 namespace {
 constexpr char kFormatSetting[] = "Output/Format";
+constexpr char kFolderSetting[] = "Output/Folder";
+constexpr char kAppendTargetSetting[] = "Output/AppendTarget";
+constexpr char kAppendSetting[] = "Output/Append";
+constexpr char kTrimSetting[] = "Output/Trim";
+constexpr char kGeometrySetting[] = "Window/Geometry";
 QSettings Settings() { return QSettings(kApplicationTitle, kApplicationTitle); }
+
+// "1 file", "3 files".
+QString Count(std::size_t n, const char* one, const char* many) {
+  return n == 1 ? QString(one) : QString(many).arg(n);
+}
+
+// The window's frame around its client geometry, until the window system says: room for a title bar.
+constexpr QMargins kFrameAllowance(4, 30, 4, 4);
 }  // namespace
 
 QIcon ApplicationIcon() {
@@ -50,7 +77,12 @@ namespace {
 
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 422;
+constexpr int kBannerHeight = 89;
 constexpr int kInitialProgressMaximum = 100;
+// The log is brought up to date this often while lines arrive.
+constexpr int kLogRefreshMs = 75;
+// The spool's lines are written out in pieces of about this size.
+constexpr std::size_t kSpoolPiece = std::size_t{1} << 20;
 
 template <typename Widget, typename... Args>
 Widget* Make(QWidget* parent, const char* name, QRect place, Args&&... args) {
@@ -86,6 +118,15 @@ QString FileExtension(const QString& path) {
   return dot > path.lastIndexOf('/') ? path.mid(dot) : QString();
 }
 
+QRect FitToScreen(QRect wanted, QRect available, QSize minimum) {
+  const int width = std::max(std::min(wanted.width(), available.width()), minimum.width());
+  const int height = std::max(std::min(wanted.height(), available.height()), minimum.height());
+  // Onto the screen, its top left corner first: the title bar and the menus stay reachable.
+  const int left = std::max(std::min(wanted.left(), available.right() + 1 - width), available.left());
+  const int top = std::max(std::min(wanted.top(), available.bottom() + 1 - height), available.top());
+  return QRect(left, top, width, height);
+}
+
 QString BrowseForFolder(QWidget* parent, const QString& caption, const QString& initialFolder,
                         bool allowNewFolder) {
   QFileDialog chooser(parent, caption, initialFolder);
@@ -111,12 +152,46 @@ TfrmMain::TfrmMain() {
   connect(txtOutputCSVPath, &QLineEdit::textChanged, this,
           [this](const QString& path) { SetOutputPath(PathBytes(path)); });
 
-  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  connect(txtOutputCSVPath, &QLineEdit::textChanged, this,
+          [this](const QString& path) { btnOpenFolder->setEnabled(!path.trimmed().isEmpty()); });
+  connect(chkAppendFiles, &QCheckBox::toggled, this, [](bool on) { Settings().setValue(kAppendSetting, on); });
+  connect(chkTrimCellValues, &QCheckBox::toggled, this, [](bool on) { Settings().setValue(kTrimSetting, on); });
+  m_logTimer.setSingleShot(true);
+  m_logTimer.setInterval(kLogRefreshMs);
+  connect(&m_logTimer, &QTimer::timeout, this, [this] { RenderLog(); });
+
+  const int menuHeight = menuBar()->sizeHint().height();
+  setMinimumSize(kMinimumClientWidth, kMinimumClientHeight + menuHeight);
+  resize(kClientWidth, kClientHeight + menuHeight);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen) move(screen->availableGeometry().center() - rect().center());
+  RestoreSettings();
+  if (screen) {
+    // Shrunk to the screen, so that every control stays reachable on a small or much-scaled one.
+    const QRect fitted = FitToScreen(geometry().marginsAdded(kFrameAllowance), screen->availableGeometry(),
+                                     minimumSize().grownBy(kFrameAllowance));
+    setGeometry(fitted.marginsRemoved(kFrameAllowance));
+  }
+  LayOut(m_client->size());
 }
 
 TfrmMain::~TfrmMain() { Shutdown(); }
+
+void TfrmMain::RestoreSettings() {
+  QSettings settings = Settings();
+  chkTrimCellValues->setChecked(settings.value(kTrimSetting, false).toBool());
+  chkAppendFiles->setChecked(settings.value(kAppendSetting, false).toBool());
+  txtOutputCSVPath->setText(
+      settings.value(chkAppendFiles->isChecked() ? kAppendTargetSetting : kFolderSetting).toString());
+  restoreGeometry(settings.value(kGeometrySetting).toByteArray());
+}
+
+void TfrmMain::SaveSettings() {
+  QSettings settings = Settings();
+  const QString path = txtOutputCSVPath->text().trimmed();
+  if (!path.isEmpty()) settings.setValue(chkAppendFiles->isChecked() ? kAppendTargetSetting : kFolderSetting, path);
+  settings.setValue(kGeometrySetting, saveGeometry());
+}
 
 void TfrmMain::CreateControls() {
   auto* mmMain = menuBar();
@@ -126,6 +201,10 @@ void TfrmMain::CreateControls() {
   openHtml->setObjectName("OpenHTML1");
   openHtml->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   connect(openHtml, &QAction::triggered, this, [this] { OpenHTML1Click(); });
+  QAction* saveLog = m_fileMenu->addAction(kSaveLogAction);
+  saveLog->setObjectName("SaveLog1");
+  saveLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  connect(saveLog, &QAction::triggered, this, [this] { SaveLog1Click(); });
   m_fileMenu->addSeparator();
   QAction* quit = m_fileMenu->addAction(kQuitAction);
   quit->setObjectName("Quit1");
@@ -135,14 +214,31 @@ void TfrmMain::CreateControls() {
   QAction* about = help->addAction(kAboutAction);
   about->setObjectName("About1");
   connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+  QAction* aboutQt = help->addAction(kAboutQtAction);
+  aboutQt->setObjectName("AboutQt1");
+  connect(aboutQt, &QAction::triggered, this, [] { QApplication::aboutQt(); });
 
   auto* client = new QWidget(this);
-  client->setFixedSize(kClientWidth, kClientHeight);
+  m_client = client;
+  client->resize(kClientWidth, kClientHeight);
+  client->setMinimumSize(kMinimumClientWidth, kMinimumClientHeight);
   setCentralWidget(client);
 
-  auto* ImgTop = Make<QLabel>(client, "ImgTop", QRect(0, 0, 625, 89));
-  ImgTop->setPixmap(QPixmap(":/corvane/banner.png"));
+  auto* ImgTop = Make<QLabel>(client, "ImgTop", QRect(0, 0, 625, kBannerHeight));
+  const QPixmap banner(":/corvane/banner.png");
+  ImgTop->setPixmap(banner);
+  // A wider window continues the banner in the colour of its right edge; a lower one keeps its top.
+  ImgTop->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  if (!banner.isNull()) {
+    const QImage image = banner.toImage();
+    QPalette palette = ImgTop->palette();
+    palette.setColor(QPalette::Window, image.pixelColor(image.width() - 2, image.height() - 2));
+    ImgTop->setPalette(palette);
+    ImgTop->setAutoFillBackground(true);
+  }
+  m_banner = ImgTop;
   auto* Label2 = MakeLabel(client, "Label2", 12, 59, kBannerText);
+  m_bannerText = Label2;
   QFont narrow("Liberation Sans Narrow");
   narrow.setPixelSize(13);
   narrow.setBold(true);
@@ -151,33 +247,44 @@ void TfrmMain::CreateControls() {
   Label2->adjustSize();
 
   auto* pnlMain = Make<QWidget>(client, "pnlMain", QRect(0, 88, 624, 334));
+  m_panel = pnlMain;
 
-  auto* GroupBox3 = MakeGroup(pnlMain, "GroupBox3", QRect(7, 3, 609, 140), kInputGroup);
-  lstInputFiles = Make<QListWidget>(GroupBox3, "lstInputFiles", QRect(8, 16, 481, 113));
+  // Where LayOut does not move them, the controls stay where they are made, for a client area of
+  // kClientWidth x kClientHeight.
+  auto* GroupBox3 = MakeGroup(pnlMain, "GroupBox3", QRect(7, 3, 609, 118), kInputGroup);
+  m_inputGroup = GroupBox3;
+  lstInputFiles = Make<QListWidget>(GroupBox3, "lstInputFiles", QRect(8, 16, 481, 93));
   lstInputFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lstInputFiles->setAcceptDrops(true);
   lstInputFiles->viewport()->setAcceptDrops(true);
   lstInputFiles->viewport()->installEventFilter(this);
+  // Delete removes the selected files, as Remove Files does.
+  auto* deleteKey = new QShortcut(QKeySequence::Delete, lstInputFiles, nullptr, nullptr, Qt::WidgetShortcut);
+  connect(deleteKey, &QShortcut::activated, this, [this] { btnDeleteSelectedClick(); });
   auto* btnAddFiles = Make<QPushButton>(GroupBox3, "btnAddFiles", QRect(496, 17, 105, 25), kAddFilesCaption);
   connect(btnAddFiles, &QPushButton::clicked, this, [this] { OpenHTML1Click(); });
   auto* btnDeleteSelected =
-      Make<QPushButton>(GroupBox3, "btnDeleteSelected", QRect(496, 57, 105, 25), kRemoveFilesCaption);
+      Make<QPushButton>(GroupBox3, "btnDeleteSelected", QRect(496, 50, 105, 25), kRemoveFilesCaption);
   connect(btnDeleteSelected, &QPushButton::clicked, this, [this] { btnDeleteSelectedClick(); });
-  auto* btnClearFiles = Make<QPushButton>(GroupBox3, "btnClearFiles", QRect(496, 98, 105, 25), kRemoveAllCaption);
+  auto* btnClearFiles = Make<QPushButton>(GroupBox3, "btnClearFiles", QRect(496, 83, 105, 25), kRemoveAllCaption);
   connect(btnClearFiles, &QPushButton::clicked, this, [this] { btnClearFilesClick(); });
+  m_listButtons = {btnAddFiles, btnDeleteSelected, btnClearFiles};
 
-  auto* GroupBox1 = MakeGroup(pnlMain, "GroupBox1", QRect(8, 147, 609, 92), kOutputGroup);
+  auto* GroupBox1 = MakeGroup(pnlMain, "GroupBox1", QRect(8, 123, 609, 92), kOutputGroup);
+  m_outputGroup = GroupBox1;
   QLabel* Label1 = MakeLabel(GroupBox1, "Label1", 6, 26, kOutputPathLabel);
   txtOutputCSVPath = Make<QLineEdit>(GroupBox1, "txtOutputCSVPath", QRect(115, 21, 374, 21));
   Label1->setBuddy(txtOutputCSVPath);
   auto* btnBrowse = Make<QPushButton>(GroupBox1, "btnBrowse", QRect(496, 18, 105, 25), kBrowseCaption);
   connect(btnBrowse, &QPushButton::clicked, this, [this] { btnBrowseClick(); });
+  m_browseButton = btnBrowse;
   chkAppendFiles = Make<QCheckBox>(GroupBox1, "chkAppendFiles", QRect(115, 48, 193, 17), kAppendFilesCaption);
   connect(chkAppendFiles, &QCheckBox::clicked, this, [this] { chkAppendFilesClick(); });
   chkTrimCellValues =
       Make<QCheckBox>(GroupBox1, "chkTrimCellValues", QRect(8, 67, 217, 17), kTrimCellValuesCaption);
 
   QLabel* lblFormat = MakeLabel(GroupBox1, "lblFormat", 340, 62, kFormatLabel);
+  m_formatLabel = lblFormat;
   cmbFormat = Make<QComboBox>(GroupBox1, "cmbFormat", QRect(390, 57, 211, 22));
   for (const char* choice : kFormatChoices) cmbFormat->addItem(choice);
   lblFormat->setBuddy(cmbFormat);
@@ -189,7 +296,8 @@ void TfrmMain::CreateControls() {
     Settings().setValue(kFormatSetting, index);
   });
 
-  auto* GroupBox2 = MakeGroup(pnlMain, "GroupBox2", QRect(8, 241, 609, 88), kProgressGroup);
+  auto* GroupBox2 = MakeGroup(pnlMain, "GroupBox2", QRect(8, 217, 609, 113), kProgressGroup);
+  m_progressGroup = GroupBox2;
   MakeLabel(GroupBox2, "lblHtmlFileName", 8, 18, kProcessingFileLabel);
   lblFile = MakeLabel(GroupBox2, "lblFile", 88, 18, kNoFile);
   lblFile->setFixedWidth(513);  // long paths are cut at the group's edge
@@ -197,21 +305,78 @@ void TfrmMain::CreateControls() {
   pbConversion->setRange(0, kInitialProgressMaximum);
   pbConversion->setValue(0);
   pbConversion->setTextVisible(false);
-  MakeLabel(GroupBox2, "lblScanningPass", 8, 57, kScanningPassLabel);
-  lblPass = MakeLabel(GroupBox2, "lblPass", 88, 57, QString());
+  // A job with failures ends on a bar of the error colour, saying how many failed.
+  pbConversion->setStyleSheet("QProgressBar[failed=\"true\"] { border: 1px solid #a94442; text-align: center; }"
+                              "QProgressBar[failed=\"true\"]::chunk { background-color: #d9534f; }");
+  MakeLabel(GroupBox2, "lblScanningPass", 8, 59, kScanningPassLabel);
+  lblPass = MakeLabel(GroupBox2, "lblPass", 88, 59, QString());
   lblPass->setFixedWidth(100);
-  Button1 = Make<QPushButton>(GroupBox2, "Button1", QRect(496, 58, 105, 25), kStartCaption);
+  lblRate = MakeLabel(GroupBox2, "lblRate", 196, 59, QString());
+  lblRate->setFixedWidth(120);
+  btnStop = Make<QPushButton>(GroupBox2, "btnStop", QRect(384, 56, 105, 25), kStopCaption);
+  btnStop->setEnabled(false);
+  connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
+  // Esc anywhere in the window presses Stop.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (btnStop->isEnabled()) btnStop->click();
+  });
+  Button1 = Make<QPushButton>(GroupBox2, "Button1", QRect(496, 56, 105, 25), kStartCaption);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  lblOutcome = MakeLabel(GroupBox2, "lblOutcome", 8, 88, QString());
+  lblOutcome->setFixedWidth(420);
+  btnOpenFolder = Make<QPushButton>(GroupBox2, "btnOpenFolder", QRect(436, 84, 165, 25), kOpenFolderCaption);
+  btnOpenFolder->setEnabled(false);
+  connect(btnOpenFolder, &QPushButton::clicked, this, [this] { btnOpenFolderClick(); });
 
   // The job log: hidden until a job starts, then laid over the Input and Output groups.
-  Memo1 = Make<QPlainTextEdit>(pnlMain, "Memo1", QRect(615, 40, 626, 233));
+  Memo1 = Make<QPlainTextEdit>(pnlMain, "Memo1", QRect(0, 0, 624, 215));
   Memo1->setReadOnly(true);
+  Memo1->document()->setUndoRedoEnabled(false);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->hide();
   // Enter presses the focused button, as Space does.
   for (QPushButton* button : client->findChildren<QPushButton*>()) button->setAutoDefault(true);
+  // From now on the controls follow the client area's size.
+  client->installEventFilter(this);
+}
+
+void TfrmMain::LayOut(QSize size) {
+  const int wider = size.width() - kClientWidth;
+  const int taller = size.height() - kClientHeight;
+  // A window lower than it opens loses the banner first, then some of the input list.
+  const int bannerCut = std::clamp(-taller, 0, kBannerHeight);
+  const int banner = kBannerHeight - bannerCut;
+  const int listGrows = taller + bannerCut;
+  m_banner->setGeometry(0, 0, size.width(), banner);
+  m_bannerText->setVisible(banner >= m_bannerText->y() + m_bannerText->height());
+  m_panel->setGeometry(0, std::max(banner - 1, 0), size.width(), size.height() - std::max(banner - 1, 0));
+
+  const int right = 496 + wider;  // the right-hand buttons' left edge in their group
+  m_inputGroup->setGeometry(7, 3, 609 + wider, 118 + listGrows);
+  lstInputFiles->setGeometry(8, 16, 481 + wider, 93 + listGrows);
+  // The list's buttons keep to its top, closer together in a group too low for their usual gaps.
+  const int step = std::min(33, (m_inputGroup->height() - 52) / 2);
+  for (std::size_t k = 0; k < m_listButtons.size(); ++k)
+    m_listButtons[k]->move(right, 17 + static_cast<int>(k) * step);
+
+  m_outputGroup->setGeometry(8, 123 + listGrows, 609 + wider, 92);
+  txtOutputCSVPath->setGeometry(115, 21, 374 + wider, 21);
+  m_browseButton->move(right, m_browseButton->y());
+  m_formatLabel->move(340 + wider, m_formatLabel->y());
+  cmbFormat->move(390 + wider, cmbFormat->y());
+
+  m_progressGroup->setGeometry(8, 217 + listGrows, 609 + wider, 113);
+  lblFile->setFixedWidth(513 + wider);
+  pbConversion->setGeometry(8, 36, 593 + wider, 17);
+  btnStop->move(384 + wider, btnStop->y());
+  Button1->move(right, Button1->y());
+  lblOutcome->setFixedWidth(420 + wider);
+  btnOpenFolder->move(436 + wider, btnOpenFolder->y());
+
+  Memo1->setGeometry(0, 0, size.width(), m_outputGroup->geometry().bottom() + 1);
 }
 
 void TfrmMain::ShowQueueInList() {
@@ -231,8 +396,8 @@ void TfrmMain::OpenHTML1Click() {
   if (files.isEmpty()) return;
   for (const QString& file : files) Job().FileQueue().Add(PathBytes(file));
   ShowQueueInList();
-  pbConversion->setRange(0, static_cast<int>(Job().FileQueue().Count()));
-  Memo1->clear();
+  pbConversion->setRange(0, static_cast<int>(Job().FileQueue().Count()) * kProgressSteps);
+  ClearLog();
 }
 
 void TfrmMain::HandleDroppedFiles(const QList<QUrl>& urls) {
@@ -248,6 +413,7 @@ void TfrmMain::HandleDroppedFiles(const QList<QUrl>& urls) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_client && event->type() == QEvent::Resize) LayOut(static_cast<QResizeEvent*>(event)->size());
   if (watched != lstInputFiles->viewport()) return QMainWindow::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::DragEnter:
@@ -305,6 +471,7 @@ void TfrmMain::Button1Click() {
   if (Button1->text() == kDoneCaption) {
     Memo1->hide();
     Button1->setText(kStartCaption);
+    ResetJobResult();
     pbConversion->setValue(0);
     lblFile->setText(kNoFile);
     lblPass->clear();
@@ -330,30 +497,199 @@ void TfrmMain::Button1Click() {
       return;
     }
   }
-  Memo1->move(0, 0);
+  SaveSettings();
+  ClearLog();
+  ResetJobResult();
   Memo1->show();
   Memo1->raise();
   Button1->setEnabled(false);
+  btnStop->setEnabled(true);
+  btnOpenFolder->setEnabled(false);
   m_fileMenu->setEnabled(false);
-  // The bar counts this job's files, however they were added.
-  pbConversion->setRange(0, static_cast<int>(Job().FileQueue().Count()));
+  // The bar counts this job's files, however they were added, each in steps.
+  pbConversion->setRange(0, static_cast<int>(Job().FileQueue().Count()) * kProgressSteps);
   pbConversion->setValue(0);
+  m_jobFiles.clear();
+  for (int i = 0; i < lstInputFiles->count(); ++i) m_jobFiles << lstInputFiles->item(i)->text();
+  m_jobRunning = true;
+  m_stopPressed = false;
+  RequestStop(false);
+  m_filesDone = 0;
+  m_jobStartBytes = BytesRead();
+  m_jobClock.start();
+  m_rateShownAt = -1;
   Job().Start();
 }
 
+void TfrmMain::ResetJobResult() {
+  lblOutcome->clear();
+  lblOutcome->setToolTip(QString());
+  lblRate->clear();
+  pbConversion->setProperty("failed", false);
+  pbConversion->setTextVisible(false);
+  pbConversion->setFormat(QString());
+  pbConversion->style()->unpolish(pbConversion);
+  pbConversion->style()->polish(pbConversion);
+}
+
+void TfrmMain::btnStopClick() {
+  if (!m_jobRunning) return;
+  m_stopPressed = true;
+  RequestStop();
+  btnStop->setEnabled(false);
+}
+
+void TfrmMain::btnOpenFolderClick() {
+  const QString path = txtOutputCSVPath->text().trimmed();
+  if (path.isEmpty()) return;
+  const QString folder = chkAppendFiles->isChecked() ? QFileInfo(path).absolutePath() : path;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  // A file being converted finishes first, without asking for tables; the window stays responsive.
+  if (m_jobRunning) {
+    if (QMessageBox::question(this, kApplicationTitle, kStopAndCloseQuestion, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes) {
+      event->ignore();
+      return;
+    }
+    // The run going on is undone, as Stop undoes it.
+    m_stopPressed = true;
+    RequestStop();
+  }
+  SaveSettings();
+  // The run stops without asking for tables; the window stays responsive meanwhile.
   centralWidget()->setEnabled(false);
   Shutdown();
   event->accept();
 }
 
-void TfrmMain::ShowLogLines(std::span<const std::string> lines) {
-  QStringList text;
-  text.reserve(static_cast<qsizetype>(lines.size()));
-  for (const std::string& line : lines) text << DisplayText(line);
-  Memo1->appendPlainText(text.join('\n'));
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+  // An Esc that no control took, the shortcut aside (a window not active): Stop, when it can be pressed.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && btnStop->isEnabled()) {
+    btnStop->click();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
+
+void TfrmMain::ClearLog() {
+  Memo1->clear();
+  m_logTimer.stop();
+  m_logTail.Clear();
+  m_logLines = 0;
+  m_renderedLines = 0;
+  m_controlLines = 0;
+  m_earlierLinesShown = false;
+  m_spoolBuffer.clear();
+  m_spoolFailed = false;
+  m_logSpool.reset();
+}
+
+void TfrmMain::AddLogLines(std::span<const std::string_view> lines) {
+  if (!m_logSpool && !m_spoolFailed) {
+    m_logSpool = std::make_unique<QTemporaryFile>();
+    if (!m_logSpool->open()) {
+      m_logSpool.reset();
+      m_spoolFailed = true;
+    }
+  }
+  for (const std::string_view line : lines) m_spoolBuffer.append(line).push_back('\n');
+  if (m_spoolBuffer.size() >= kSpoolPiece) {
+    if (m_logSpool && m_logSpool->write(m_spoolBuffer.data(), static_cast<qint64>(m_spoolBuffer.size())) !=
+                          static_cast<qint64>(m_spoolBuffer.size()))
+      m_spoolFailed = true;
+    m_spoolBuffer.clear();
+  }
+  // Only the lines that can still be on screen are kept.
+  const std::size_t keep = std::min(lines.size(), static_cast<std::size_t>(kShownLogLines));
+  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.Add(lines[k]);
+  m_logLines += lines.size();
+  if (!m_logTimer.isActive()) m_logTimer.start();
+}
+
+QString TfrmMain::EarlierLinesText(std::uint64_t count) const {
+  return QString(kEarlierLinesFormat).arg(QLocale(QLocale::English).toString(static_cast<qulonglong>(count)));
+}
+
+void TfrmMain::RenderLog() {
+  m_logTimer.stop();
+  const std::uint64_t fresh = m_logLines - m_renderedLines;
+  if (fresh == 0) return;
+  m_renderedLines = m_logLines;
+  QScrollBar* scroll = Memo1->verticalScrollBar();
+  const bool atEnd = scroll->value() == scroll->maximum();
+  if (fresh >= m_logTail.size()) {
+    // Everything the control is to show is new: it starts over.
+    QStringList text;
+    text.reserve(static_cast<qsizetype>(m_logTail.size()) + 1);
+    const std::uint64_t earlier = m_logLines - m_logTail.size();
+    if (earlier != 0) text << EarlierLinesText(earlier);
+    for (std::size_t k = 0; k < m_logTail.size(); ++k) text << DisplayText(m_logTail[k]);
+    Memo1->setPlainText(text.join('\n'));
+    m_controlLines = static_cast<int>(m_logTail.size());
+    m_earlierLinesShown = earlier != 0;
+  } else {
+    QStringList text;
+    text.reserve(static_cast<qsizetype>(fresh));
+    for (std::size_t k = m_logTail.size() - static_cast<std::size_t>(fresh); k < m_logTail.size(); ++k)
+      text << DisplayText(m_logTail[k]);
+    Memo1->appendPlainText(text.join('\n'));
+    m_controlLines += static_cast<int>(fresh);
+    const int excess = m_controlLines - kShownLogLines;
+    if (excess > 0) {
+      // The oldest lines go, and the first line counts them.
+      QTextDocument* document = Memo1->document();
+      const int first = m_earlierLinesShown ? 1 : 0;
+      QTextCursor cursor(document->findBlockByNumber(first));
+      cursor.setPosition(document->findBlockByNumber(first + excess).position(), QTextCursor::KeepAnchor);
+      cursor.removeSelectedText();
+      m_controlLines = kShownLogLines;
+      const QString earlierText = EarlierLinesText(m_logLines - static_cast<std::uint64_t>(m_controlLines));
+      QTextCursor head(document->firstBlock());
+      if (m_earlierLinesShown) {
+        head.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        head.insertText(earlierText);
+      } else {
+        head.insertText(earlierText + '\n');
+        m_earlierLinesShown = true;
+      }
+    }
+  }
+  if (atEnd || fresh >= m_logTail.size()) scroll->setValue(scroll->maximum());
+}
+
+void TfrmMain::SaveLog1Click() {
+  const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), kLogFilesFilter);
+  if (name.isEmpty()) return;
+  QString error;
+  if (m_logSpool && !m_spoolBuffer.empty()) {
+    if (m_logSpool->write(m_spoolBuffer.data(), static_cast<qint64>(m_spoolBuffer.size())) !=
+        static_cast<qint64>(m_spoolBuffer.size()))
+      m_spoolFailed = true;
+    m_spoolBuffer.clear();
+  }
+  QFile target(name);
+  if (m_spoolFailed) {
+    error = m_logSpool ? m_logSpool->errorString() : QString("no temporary file for the log");
+  } else if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    error = target.errorString();
+  } else {
+    if (m_logSpool) {
+      m_logSpool->flush();
+      QFile spool(m_logSpool->fileName());
+      if (!spool.open(QIODevice::ReadOnly)) error = spool.errorString();
+      std::string piece(kSpoolPiece, '\0');
+      for (qint64 got; error.isEmpty() && (got = spool.read(piece.data(), static_cast<qint64>(piece.size()))) > 0;)
+        if (target.write(piece.data(), got) != got) error = target.errorString();
+    }
+    if (error.isEmpty() && !target.flush()) error = target.errorString();
+    target.close();
+  }
+  if (!error.isEmpty()) QMessageBox::warning(this, kApplicationTitle, kCannotSaveLog + name + ": " + error);
+}
+
+void TfrmMain::ShowLogLines(std::span<const std::string_view> lines) { AddLogLines(lines); }
 
 void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& passText) {
   lblFile->setText(DisplayText(currentFile));
@@ -361,30 +697,106 @@ void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& pas
 }
 
 TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::string& pageCharset) {
+  RenderLog();  // the log is up to date while the user chooses
   if (!PreviewDialog) {
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
   }
+  // The dialog shows the job's own tables, read back one at a time: a large page's tables are never
+  // copied. The worker waits for the answer meanwhile.
   PreviewDialog->JobFragments = &fragments;
+  struct TForget {
+    TfrmPreview& dialog;
+    ~TForget() { dialog.JobFragments = nullptr; }
+  } forget{*PreviewDialog};
   PreviewDialog->PageCharset = pageCharset;
   PreviewDialog->PageFile = Job().CurrentFile();
   PreviewDialog->UpdateListBox();
   PreviewDialog->Extracted = false;
   PreviewDialog->exec();
-  PreviewDialog->JobFragments = nullptr;
   update();
   return {PreviewDialog->Selection, PreviewDialog->Remember};
 }
 
 void TfrmMain::ShowError(const std::string& message) {
+  RenderLog();
   QMessageBox::warning(this, kApplicationTitle, DisplayText(message));
 }
 
+void TfrmMain::ShowFileProgress(const TReadProgress& progress) {
+  if (!m_jobRunning || progress.total == 0) return;
+  // The passes read the file in turn: each is a third of the file's steps.
+  const double pass = std::clamp(progress.pass, 1, kLastPass) - 1;
+  const double read = std::min(1.0, static_cast<double>(progress.done) / static_cast<double>(progress.total));
+  const int step = std::min(static_cast<int>((pass + read) / kLastPass * kProgressSteps), kProgressSteps);
+  const int value = std::min(m_filesDone * kProgressSteps + step, pbConversion->maximum());
+  if (value > pbConversion->value()) pbConversion->setValue(value);
+  // The rate since the job started, shown a few times a second.
+  const qint64 elapsed = m_jobClock.elapsed();
+  if (m_rateShownAt >= 0 && elapsed - m_rateShownAt < 250) return;
+  m_rateShownAt = elapsed;
+  if (elapsed <= 0) return;
+  const double megabytes = static_cast<double>(BytesRead() - m_jobStartBytes) / 1e6;
+  lblRate->setText(QString(kRateFormat).arg(megabytes * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1));
+}
+
 void TfrmMain::JobEnded(TJobEnd how) {
-  Button1->setText(kDoneCaption);
-  if (how == TJobEnd::Completed) lstInputFiles->clear();
+  m_jobRunning = false;
+  btnStop->setEnabled(false);
   Button1->setEnabled(true);
   m_fileMenu->setEnabled(true);
+  btnOpenFolder->setEnabled(!txtOutputCSVPath->text().trimmed().isEmpty());
+  const qint64 elapsed = m_jobClock.elapsed();
+  if (elapsed > 0 && BytesRead() != m_jobStartBytes)
+    lblRate->setText(QString(kRateFormat).arg(static_cast<double>(BytesRead() - m_jobStartBytes) / 1e3 /
+                                                  static_cast<double>(elapsed),
+                                              0, 'f', 1));
+  const QString tables = Count(Job().TablesWritten(), kOneTable, kManyTables);
+  if (m_stopPressed && Job().Stopped()) {
+    // Back to the start, with the files still to convert.
+    const std::vector<std::string>& left = Job().NotConverted();
+    std::vector<std::string> lines;
+    lines.reserve(left.size());
+    for (const std::string& file : left) lines.push_back(kLogNotConverted + file);
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    AddLogLines(views);
+    RenderLog();
+    Job().FileQueue().Clear();
+    Job().FileQueue().AddAll(left);
+    lstInputFiles->clear();
+    for (const std::string& file : left) lstInputFiles->addItem(DisplayText(file));
+    lblOutcome->setText(QString(kStoppedOutcomeFormat)
+                            .arg(Count(Job().FilesConverted(), kOneFile, kManyFiles),
+                                 Count(left.size(), kOneFile, kManyFiles), tables));
+    Memo1->hide();
+    Button1->setText(kStartCaption);
+    lblFile->setText(kNoFile);
+    lblPass->clear();
+    return;
+  }
+  RenderLog();
+  Button1->setText(kDoneCaption);
+  if (how == TJobEnd::Completed) {
+    // The job's files stay, ready for another run.
+    lstInputFiles->clear();
+    lstInputFiles->addItems(m_jobFiles);
+    std::vector<std::string> files;
+    for (const QString& file : m_jobFiles) files.push_back(PathBytes(file));
+    Job().FileQueue().AddAll(std::move(files));
+  }
+  const std::vector<std::string>& failed = Job().FailedFiles();
+  const std::size_t failures = failed.size() + (Job().OutputFailed() && failed.empty() ? 1 : 0);
+  lblOutcome->setText(QString(kOutcomeFormat)
+                          .arg(Count(Job().FilesConverted(), kOneFile, kManyFiles), QString::number(failures), tables));
+  if (failures == 0) return;
+  QStringList tip{kFailedFilesHeading};
+  for (const std::string& file : failed) tip << DisplayText(file);
+  lblOutcome->setToolTip(tip.join('\n'));
+  pbConversion->setProperty("failed", true);
+  pbConversion->setFormat(QString(kBarFailedFormat).arg(Count(failures, kOneFile, kManyFiles)));
+  pbConversion->setTextVisible(true);
+  pbConversion->style()->unpolish(pbConversion);
+  pbConversion->style()->polish(pbConversion);
 }
 
 std::vector<std::string> TfrmMain::InputListEntries() const {
@@ -393,8 +805,17 @@ std::vector<std::string> TfrmMain::InputListEntries() const {
   return entries;
 }
 
-int TfrmMain::ProgressMaximum() const { return pbConversion->maximum(); }
+// The job counts files; the bar has kProgressSteps for each.
+int TfrmMain::ProgressMaximum() const { return pbConversion->maximum() / kProgressSteps; }
 
-void TfrmMain::SetProgressPosition(int position) { pbConversion->setValue(position); }
+void TfrmMain::SetProgressPosition(int position) {
+  // A stopped job leaves the window as it was before the job.
+  if (Job().Ended() && m_stopPressed && Job().Stopped()) {
+    pbConversion->setValue(0);
+    return;
+  }
+  m_filesDone = position;
+  pbConversion->setValue(std::min(position * kProgressSteps, pbConversion->maximum()));
+}
 
 }  // namespace corvane

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
+#include <cstdint>
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/job_runner.h"
@@ -20,6 +26,7 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTemporaryFile;
 class QUrl;
 
 namespace corvane {
@@ -44,12 +51,36 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
 
   TConversionJob& Job() { return TJobRunner::Job(); }
 
+  // The log shows this many of its last lines; File > Save Log saves them all.
+  static constexpr int kShownLogLines = 10000;
+  // The progress bar's steps for each file of a job.
+  static constexpr int kProgressSteps = 1000;
+  // The smallest client area, below the menu bar, that still shows every control.
+  static constexpr int kMinimumClientWidth = 600;
+  static constexpr int kMinimumClientHeight = 322;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();
+  // Places the controls for a client area of size: the input list and the log take what the window
+  // gains, the right-hand buttons keep to the right edge, and a low window shortens the banner first.
+  void LayOut(QSize size);
+  void RestoreSettings();
+  void SaveSettings();
+  void btnStopClick();
+  void btnOpenFolderClick();
+  void SaveLog1Click();
+  // The log: every line goes to the spool file; the control shows the last kShownLogLines of them,
+  // brought up to date at most every few tens of milliseconds.
+  void ClearLog();
+  void AddLogLines(std::span<const std::string_view> lines);
+  void RenderLog();
+  QString EarlierLinesText(std::uint64_t count) const;
+  void ResetJobResult();
   void OpenHTML1Click();
   void btnDeleteSelectedClick();
   void btnClearFilesClick();
@@ -61,10 +92,11 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   void ShowAbout();
 
   // TJobRunner: the user-interface side of the job.
-  void ShowLogLines(std::span<const std::string> lines) override;
+  void ShowLogLines(std::span<const std::string_view> lines) override;
   void ShowLabels(const std::string& currentFile, const std::string& passText) override;
   TTableChoice AskTables(const TFragmentStore& fragments, const std::string& pageCharset) override;
   void ShowError(const std::string& message) override;
+  void ShowFileProgress(const TReadProgress& progress) override;
   void JobEnded(TJobEnd how) override;
   std::vector<std::string> InputListEntries() const override;
   int ProgressMaximum() const override;
@@ -78,11 +110,72 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   QCheckBox* chkTrimCellValues = nullptr;
   QLabel* lblFile = nullptr;
   QLabel* lblPass = nullptr;
+  QLabel* lblRate = nullptr;
+  QLabel* lblOutcome = nullptr;
   QProgressBar* pbConversion = nullptr;
   QPushButton* Button1 = nullptr;
+  QPushButton* btnStop = nullptr;
+  QPushButton* btnOpenFolder = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   TfrmPreview* PreviewDialog = nullptr;  // created on first use, a child of the window
+
+  // The controls LayOut moves.
+  QWidget* m_client = nullptr;
+  QLabel* m_banner = nullptr;
+  QLabel* m_bannerText = nullptr;
+  QWidget* m_panel = nullptr;
+  QGroupBox* m_inputGroup = nullptr;
+  QGroupBox* m_outputGroup = nullptr;
+  QGroupBox* m_progressGroup = nullptr;
+  std::vector<QPushButton*> m_listButtons;
+  QPushButton* m_browseButton = nullptr;
+  QLabel* m_formatLabel = nullptr;
+
+  // The job going on.
+  bool m_jobRunning = false;
+  bool m_stopPressed = false;
+  int m_filesDone = 0;  // the files of the job whose run has ended
+  QStringList m_jobFiles;  // the input list as the job started
+  std::uint64_t m_jobStartBytes = 0;
+  QElapsedTimer m_jobClock;
+  qint64 m_rateShownAt = -1;
+
+  // The log of the last job.
+  std::unique_ptr<QTemporaryFile> m_logSpool;
+  std::string m_spoolBuffer;
+  bool m_spoolFailed = false;
+  // Its last kShownLogLines lines, oldest first; their strings' room is reused as lines come and go.
+  class TLogTail {
+   public:
+    void Clear() {
+      m_next = 0;
+      m_size = 0;
+    }
+    void Add(std::string_view line) {
+      if (m_next < m_lines.size()) m_lines[m_next].assign(line);
+      else m_lines.emplace_back(line);
+      m_next = (m_next + 1) % kCapacity;
+      m_size = std::min(m_size + 1, kCapacity);
+    }
+    std::size_t size() const { return m_size; }
+    const std::string& operator[](std::size_t k) const { return m_lines[(m_next + kCapacity - m_size + k) % kCapacity]; }
+
+   private:
+    static constexpr std::size_t kCapacity = kShownLogLines;
+    std::vector<std::string> m_lines;
+    std::size_t m_next = 0;
+    std::size_t m_size = 0;
+  } m_logTail;
+  std::uint64_t m_logLines = 0;       // its lines so far
+  std::uint64_t m_renderedLines = 0;  // those the control has taken account of
+  int m_controlLines = 0;             // the lines the control shows, the first line about the others aside
+  bool m_earlierLinesShown = false;
+  QTimer m_logTimer;
 };
+
+// A window's frame geometry wanted fitted to a screen's available area: shrunk to it (never below
+// minimum), then moved onto it.
+QRect FitToScreen(QRect wanted, QRect available, QSize minimum);
 
 // "/" appended unless the path already ends with it.
 QString IncludeTrailingBackslash(const QString& path);

@@ -42,6 +42,29 @@ inline constexpr char kNoFile[] = "None";
 inline constexpr char kScanningPassLabel[] = "Scanning pass ";
 inline constexpr char kStartCaption[] = "&Start";
 inline constexpr char kDoneCaption[] = "&Done";
+inline constexpr char kStopCaption[] = "S&top";
+inline constexpr char kOpenFolderCaption[] = "&Open output folder";
+inline constexpr char kSaveLogAction[] = "Save &Log...";
+inline constexpr char kAboutQtAction[] = "About &Qt";
+inline constexpr char kStopAndCloseQuestion[] = "A job is running. Stop it and close?";
+// The read rate of a job, in millions of bytes a second.
+inline constexpr char kRateFormat[] = "%1 MB/s";
+// How a job went: "3 files converted, 1 failed, 12 tables written".
+inline constexpr char kOutcomeFormat[] = "%1 converted, %2 failed, %3 written";
+inline constexpr char kStoppedOutcomeFormat[] = "Stopped: %1 converted, %2 not converted, %3 written";
+inline constexpr char kOneFile[] = "1 file";
+inline constexpr char kManyFiles[] = "%1 files";
+inline constexpr char kOneTable[] = "1 table";
+inline constexpr char kManyTables[] = "%1 tables";
+// The progress bar of a job with failures, and the list of the files that failed.
+inline constexpr char kBarFailedFormat[] = "%1 failed";
+inline constexpr char kFailedFilesHeading[] = "Failed:";
+// Log lines the window adds after a stopped job, one a file.
+inline constexpr char kLogNotConverted[] = "Not converted: ";
+// The first line of a log that shows only its last lines.
+inline constexpr char kEarlierLinesFormat[] = "\u2026 %1 earlier lines not shown: File > Save Log saves them all";
+inline constexpr char kLogFilesFilter[] = "Log files (*.log *.txt)";
+inline constexpr char kCannotSaveLog[] = "Cannot save the log to ";
 
 inline constexpr char kHtmlFilesFilter[] = "HTML files (*.html *.htm)";
 inline constexpr char kExcelFilter[] = "Excel Document (*.xls)";

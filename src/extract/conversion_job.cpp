@@ -105,6 +105,8 @@ class TRunInput {
   }
 
   bool InMemory() const { return m_inMemory; }
+  // The bytes a pass reads.
+  std::uint64_t Size() const { return m_inMemory ? m_bytes.size() : m_file->Size(); }
 
   std::size_t BlockSize() const {
     return m_inMemory ? std::max<std::size_t>(m_bytes.size() + 16, 64) : TTableFragmentScanner::kDefaultBlockSize;
@@ -211,6 +213,8 @@ void TConversionJob::Start() {
   m_ended = false;
   m_stopped = false;
   m_failedFiles.clear();
+  m_filesConverted = 0;
+  m_tablesWritten = 0;
   m_outputFailed = false;
   m_notConverted.clear();
   m_stoppedFile.clear();
@@ -318,6 +322,7 @@ void TConversionJob::RunTerminated() {
   LogJoined(m_runFailed ? kLogExtractionFailed : kLogExtractionComplete, m_currentFile);
   Log(kLogRule);
   if (m_runFailed) m_failedFiles.push_back(m_currentFile);
+  else ++m_filesConverted;
   StartNextFile();
   if (!m_ended) {
     const int done = m_host.ProgressMaximum() - static_cast<int>(m_fileQueue.Count()) - 1;
@@ -337,6 +342,7 @@ void TConversionJob::CheckStop() const {
 
 void TConversionJob::ConvertFile() {
   m_runFailed = false;
+  m_runTables = 0;
   m_tableFragments.Clear();
   m_pageCharset.clear();
   m_outputPath.clear();
@@ -469,11 +475,15 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
   // Kept fragments are shown to the user before their rows are written: they keep their line breaks
   // until then (WriteTable joins them for the ".xls" rows).
   if (keepFragments) scanner.SetLineBreaks(TLineBreaks::Kept);
+  const std::uint64_t total = input.Size();
+  std::uint64_t done = 0;
   scanner.ScanAll(
-      [this, &input, &head](char* buffer, std::size_t size) {
+      [this, &input, &head, total, &done](char* buffer, std::size_t size) {
         CheckStop();
         const std::size_t got = input.Read(buffer, size);
         if (head.size() < kPageCharsetScanLimit) head.append(buffer, std::min(got, kPageCharsetScanLimit - head.size()));
+        done += got;
+        m_host.ShowReadProgress(done, total);
         return got;
       },
       input.BlockSize());
@@ -600,10 +610,15 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   // The ".xls" rows are cut from the joined lines; the other formats read the tables as the page has them.
   if (m_tableWriter) scanner.SetLineBreaks(TLineBreaks::Kept);
   scanner.SetPendingLimit(pendingLimit);
+  const std::uint64_t total = input.Size();
+  std::uint64_t done = 0;
   scanner.ScanAll(
-      [this, &input](char* buffer, std::size_t size) {
+      [this, &input, total, &done](char* buffer, std::size_t size) {
         CheckStop();
-        return input.Read(buffer, size);
+        const std::size_t got = input.Read(buffer, size);
+        done += got;
+        m_host.ShowReadProgress(done, total);
+        return got;
       },
       input.BlockSize());
   if (writer) writer->Finish();
@@ -657,6 +672,7 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output) {
+  ++m_runTables;
   if (m_tableWriter) {
     CheckStop();
     m_tableWriter->WriteTable(fragment, index + 1, m_pageCharset, m_host.TrimCellValues(), output);
@@ -686,6 +702,7 @@ void TConversionJob::FinishOutput(TOutputFile& output) {
   if (m_tableWriter) m_tableWriter->FinishOutput(output);
   output.Commit();
   if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);
+  m_tablesWritten += m_runTables;
 }
 
 }  // namespace corvane

@@ -70,6 +70,9 @@ class TConversionJob {
   // The files a stopped job did not convert, in queue order: the one whose run the stop undid, then
   // those it did not come to.
   const std::vector<std::string>& NotConverted() const { return m_notConverted; }
+  // The files of this job whose run succeeded, and the tables those runs wrote.
+  std::size_t FilesConverted() const { return m_filesConverted; }
+  std::size_t TablesWritten() const { return m_tablesWritten; }
   // True when the job ended because the host asked it to stop, or could not start (an append file
   // that is one of the inputs).
   bool Stopped() const { return m_stopped; }
@@ -116,6 +119,9 @@ class TConversionJob {
   bool m_runFailed = false;
   bool m_stopped = false;
   std::vector<std::string> m_failedFiles;
+  std::size_t m_filesConverted = 0;
+  std::size_t m_tablesWritten = 0;
+  std::size_t m_runTables = 0;  // written by the run going on; counted once its output is kept
   std::vector<std::string> m_notConverted;
   std::string m_stoppedFile;  // the file whose run a stop undid
   // This job's inputs by file identity (the first path met), so that a file reached twice is

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,13 @@ class TJobHost {
   // Worker: true once the job should stop as soon as it can (an interrupt, the window closing). The
   // run going on is then undone: its output is left as it was before the run.
   virtual bool StopRequested() const { return false; }
+  // Worker, or the job's own writing thread: how far the pass going on has read the current file (done
+  // of total bytes). Called once per block read, and once more at the pass's end; cheap, so that a host
+  // may keep only the latest value.
+  virtual void ShowReadProgress(std::uint64_t done, std::uint64_t total) {
+    static_cast<void>(done);
+    static_cast<void>(total);
+  }
   // Worker or user-interface thread: a run failed; message names the file and the reason. The log has
   // it too; a host without a visible log shows it elsewhere.
   virtual void ReportFailure(std::string_view message) { static_cast<void>(message); }
@@ -70,8 +78,7 @@ class TJobHost {
   // User-interface thread: run TConversionJob::ConvertFile on the worker, then
   // TConversionJob::RunTerminated back on the user-interface thread.
   virtual void StartRun() = 0;
-  // User-interface thread: the job has ended; show "Done" and enable the controls again. A completed
-  // job also empties the input list.
+  // User-interface thread: the job has ended; show "Done" and enable the controls again.
   virtual void JobEnded(TJobEnd how) = 0;
   // User-interface thread: the files shown in the input list, in the list's order.
   virtual std::vector<std::string> InputListEntries() const = 0;

@@ -23,6 +23,7 @@ class RecordingRunner final : public TJobRunner {
   using TJobRunner::TJobRunner;
 
   std::vector<std::string> events;
+  std::vector<TReadProgress> progress;  // as shown
   std::vector<TTableChoice> answers;
   std::vector<std::string> inputList;
   std::function<void(const std::string& pass)> onLabels;
@@ -38,9 +39,9 @@ class RecordingRunner final : public TJobRunner {
   }
 
  protected:
-  void ShowLogLines(std::span<const std::string> lines) override {
+  void ShowLogLines(std::span<const std::string_view> lines) override {
     Check();
-    for (const std::string& line : lines) events.push_back("log:" + line);
+    for (const std::string_view line : lines) events.push_back("log:" + std::string(line));
   }
   void ShowLabels(const std::string& file, const std::string& pass) override {
     Check();
@@ -56,6 +57,11 @@ class RecordingRunner final : public TJobRunner {
     return answer;
   }
   void ShowError(const std::string& message) override { events.push_back("error:" + message); }
+ protected:
+  void ShowFileProgress(const TReadProgress& read) override {
+    Check();
+    progress.push_back(read);
+  }
   void JobEnded(TJobEnd) override {
     Check();
     ended = true;
@@ -147,6 +153,50 @@ TEST_F(JobRunnerTest, StoppedJobThreadSkipsTheChoiceAndWritesNothing) {
   const std::vector<std::string> lines = runner.LogLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Canceled extraction"), lines.end());
   EXPECT_FALSE(fs::exists(dir / "a.html.xls")) << "no choice was made, so nothing is written";
+  EXPECT_EQ(test::ReadFile(dir / "b.html.xls"), "\"b\"\r\n");
+}
+
+// The latest read progress reaches the user interface, on its thread, with the pass it belongs to;
+// the bytes read count every pass.
+TEST_F(JobRunnerTest, ReadProgressArrivesOnTheUserInterfaceThread) {
+  RecordingRunner runner;
+  std::string page = "<table><tr><td>x</td></tr></table>" + std::string(3u << 20, ' ');
+  const std::string a = Write("a.html", page);
+  const std::uint64_t before = runner.BytesRead();
+  RunJob(runner, {a});
+  EXPECT_FALSE(runner.offThread);
+  ASSERT_FALSE(runner.progress.empty());
+  for (const auto& read : runner.progress) {
+    EXPECT_EQ(read.total, page.size());
+    EXPECT_LE(read.done, read.total);
+    EXPECT_TRUE(read.pass == 1 || read.pass == 3) << read.pass;
+  }
+  // The counting pass reads the whole page, the writing pass up to its only table (a first block).
+  EXPECT_EQ(runner.BytesRead() - before, page.size() + (1u << 20));
+}
+
+// A stop the user interface asks for undoes the run going on and ends the job; the next job clears it.
+TEST_F(JobRunnerTest, RequestedStopUndoesTheRunAndEndsTheJob) {
+  RecordingRunner runner(64);  // the worker waits for the user interface at every row: the stop comes mid-table
+  std::string table = "<table>";
+  for (int row = 0; row < 20000; ++row) table += "<tr><td>" + std::to_string(row) + "</td></tr>\n";
+  const std::string a = Write("a.html", table + "</table>");
+  const std::string b = Write("b.html", "<table><tr><td>b</td></tr></table>");
+  runner.onLabels = [&](const std::string& pass) {
+    if (pass == "3 of 3") runner.RequestStop();
+  };
+  RunJob(runner, {a, b});
+  EXPECT_TRUE(runner.Job().Stopped());
+  EXPECT_EQ(runner.Job().NotConverted(), (std::vector<std::string>{a, b}));
+  EXPECT_FALSE(fs::exists(dir / "a.html.xls"));
+  EXPECT_FALSE(fs::exists(dir / "b.html.xls"));
+
+  runner.onLabels = nullptr;
+  runner.ended = false;
+  runner.RequestStop(false);
+  runner.Job().FileQueue().Clear();
+  RunJob(runner, {b});
+  EXPECT_FALSE(runner.Job().Stopped());
   EXPECT_EQ(test::ReadFile(dir / "b.html.xls"), "\"b\"\r\n");
 }
 

@@ -71,6 +71,11 @@ class RecordingHost : public TInlineJobHost {
   void ReportNotice(std::string_view message) override { notices.emplace_back(message); }
   TTableWriter* writer = nullptr;
   TTableWriter* TableWriter() override { return writer; }
+  // Every read progress as "pass:done/total", the pass taken from the job.
+  std::vector<std::string> reads;
+  void ShowReadProgress(std::uint64_t done, std::uint64_t total) override {
+    reads.push_back(std::to_string(job ? job->PassNumber() : 0) + ":" + std::to_string(done) + "/" + std::to_string(total));
+  }
 };
 
 // Files written past limit bytes fail with "File too large" while the object lives.
@@ -384,6 +389,57 @@ TEST_F(ConversionJobTest, ProgressCountsFinishedFilesAndEndsFull) {
   Queue({Write("a.html", ""), Write("b.html", ""), Write("c.html", "")});
   host.RunJob(job);
   EXPECT_EQ(host.positions, (std::vector<int>{1, 2, 3}));
+}
+
+// Each pass reports its reads as it goes, a large file block by block (a block is 1 MB): the counting
+// passes to the end, the writing pass up to its last table.
+TEST_F(ConversionJobTest, EveryPassReportsHowFarItHasRead) {
+  const std::string small = Write("small.html", kThreeTables);
+  const std::string size = std::to_string(kThreeTables.size());
+  std::string page = "<table><tr><td>big</td></tr></table>" + std::string(2u << 20, ' ');
+  const std::string large = Write("large.html", page);
+  const std::string mb = std::to_string(1u << 20), all = std::to_string(page.size());
+  struct TCase {
+    std::string file;
+    std::vector<std::string> reads;
+  };
+  const std::vector<TCase> cases = {
+      {small, {"1:" + size + "/" + size, "1:" + size + "/" + size, "2:" + size + "/" + size, "2:" + size + "/" + size}},
+      {large, {"1:" + mb + "/" + all, "1:" + std::to_string(2u << 20) + "/" + all, "1:" + all + "/" + all,
+               "1:" + all + "/" + all, "3:" + mb + "/" + all}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.file);
+    host.reads.clear();
+    host.answers = {TTableChoice{{"0", "2"}, false}};
+    Queue({c.file});
+    host.RunJob(job);
+    EXPECT_EQ(host.reads, c.reads);
+  }
+}
+
+// The outcome's counts: runs that succeeded and the tables they wrote; a failed or stopped run's
+// tables are not counted, since its output was undone.
+TEST_F(ConversionJobTest, CountsConvertedFilesAndTheirTables) {
+  const std::string three = Write("three.html", kThreeTables);
+  const std::string one = Write("one.html", ManyRows(3));
+  const std::string none = Write("none.html", "no tables");
+  const std::string missing = (dir / "missing.html").string();
+  host.answers = {TTableChoice{{"0", "1", "2"}, false}};
+  Queue({three, one, none, missing});
+  host.RunJob(job);
+  EXPECT_EQ(job.FilesConverted(), 3u);
+  EXPECT_EQ(job.TablesWritten(), 4u);
+  EXPECT_EQ(job.FailedFiles(), std::vector<std::string>{missing});
+
+  const std::string many = Write("z-many.html", ManyRows(10000));
+  host.stopAfterLogLines = host.log.size() + 5000;  // in the middle of many's rows
+  Queue({one, many});
+  host.RunJob(job);
+  host.stopAfterLogLines = 0;
+  EXPECT_TRUE(job.Stopped());
+  EXPECT_EQ(job.FilesConverted(), 1u);
+  EXPECT_EQ(job.TablesWritten(), 1u);
 }
 
 TEST_F(ConversionJobTest, InputsWithTheSameNameGetTheirOwnOutputs) {
