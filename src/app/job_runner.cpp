@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <exception>
 
@@ -93,12 +94,25 @@ void TJobRunner::Queue(std::size_t bytes, Add add) {
     Flush();
     return;
   }
-  if (post) QMetaObject::invokeMethod(&m_receiver, [this] { Flush(); }, Qt::QueuedConnection);
+  if (post) QMetaObject::invokeMethod(&m_receiver, [this] { FlushSoon(); }, Qt::QueuedConnection);
   std::unique_lock guard(m_queueLock);
   m_queueDrained.wait(guard, [this] { return m_queuedBytes <= m_maxQueuedBytes || m_closing.load(); });
 }
 
+void TJobRunner::FlushSoon() {
+  // Lines that come faster than anyone reads them are gathered for a few milliseconds: a few large
+  // flushes instead of one wake-up of the user interface for every few lines.
+  constexpr qint64 kGatherMs = 20;
+  const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kGatherMs;
+  if (since >= kGatherMs) {
+    Flush();
+    return;
+  }
+  QTimer::singleShot(static_cast<int>(kGatherMs - since), &m_receiver, [this] { Flush(); });
+}
+
 void TJobRunner::Flush() {
+  m_sinceFlush.start();
   // The room of the last flush is reused; a flush from inside a flush (a line logged while lines are
   // shown) takes fresh room.
   TQueued shown = std::move(m_shown);

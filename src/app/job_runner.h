@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <atomic>
@@ -114,6 +115,8 @@ class TJobRunner : public TJobHost {
   void Queue(std::size_t bytes, Add add);
   // Shows everything queued so far (user-interface thread).
   void Flush();
+  // A flush the worker asked for: now, or a few milliseconds after the last one (user-interface thread).
+  void FlushSoon();
 
   TConversionJob m_job{*this};
   QObject m_receiver;  // where queued flushes are delivered
@@ -147,6 +150,7 @@ class TJobRunner : public TJobHost {
   std::size_t m_queuedBytes = 0;
   const std::size_t m_maxQueuedBytes;
   bool m_flushPosted = false;
+  QElapsedTimer m_sinceFlush;  // since the last flush began
 
   // Last, so that it is destroyed first: its destructor waits for a running worker, which still uses
   // everything above. Null after Shutdown.

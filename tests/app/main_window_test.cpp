@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, ShowsItsControlsWithTheirCaptions) {
   EXPECT_EQ(Control<QCheckBox>("chkAppendFiles")->text(), "A&ppend output to a single Excel file");
   EXPECT_FALSE(Control<QPlainTextEdit>("Memo1")->isVisible());
   EXPECT_EQ(Control<QProgressBar>("pbConversion")->maximum(), 100);
-  EXPECT_EQ(Control<QPushButton>("btnStop")->text(), "S&top");
+  EXPECT_EQ(Control<QPushButton>("btnStop")->text(), "&Stop");
   EXPECT_FALSE(Control<QPushButton>("btnStop")->isEnabled());
   EXPECT_EQ(Control<QPushButton>("btnOpenFolder")->text(), "&Open output folder");
   EXPECT_EQ(window.findChild<QAction*>("SaveLog1")->text(), "Save &Log...");
