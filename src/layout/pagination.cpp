@@ -1,5 +1,7 @@
 #include "layout/pagination.h"
 
+#include <QPainter>
+
 #include <algorithm>
 
 #include "layout/block.h"
@@ -186,6 +188,37 @@ std::vector<TPageRange> PaginateDocument(TSectionList& document, int documentHei
   TPageBreakCollector collector;
   document.CollectPageBreaks(collector);
   return Paginate(collector, documentHeight, pageHeight);
+}
+
+namespace {
+
+// Paints the document's band [top, bottom) at y of the painter.
+void PaintBand(TSectionList& document, int top, int bottom, int y, int width, QPainter& painter) {
+  const int height = bottom - top;
+  if (height <= 0) return;
+  painter.save();
+  painter.translate(0, y);
+  const QRect band(0, 0, width, height);
+  painter.setClipRect(band, Qt::IntersectClip);
+  if (document.PaintsBackgrounds(false)) {
+    const QColor background = ToQColor(document.Background());
+    if (background.isValid()) painter.fillRect(band, background);
+  }
+  document.SetYOffset(top);
+  document.PaintBackgroundImage(painter, band, width);
+  document.Paint(painter, band, width, 0, 0, 0, 0);
+  painter.restore();
+}
+
+}  // namespace
+
+void PaintPage(TSectionList& document, const TPageRange& page, int width, QPainter& painter) {
+  int y = 0;
+  for (const TPageHead& head : page.Heads) {
+    PaintBand(document, head.Top, head.Bottom, y, width, painter);
+    y += head.Height();
+  }
+  PaintBand(document, page.Top, page.Bottom, y, width, painter);
 }
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+class QPainter;
+
 namespace corvane {
 
 class TSectionList;
@@ -75,5 +77,11 @@ std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int doc
 // Gathers the constraints of a document laid out (with Printing set, at the printable width) and cuts
 // it into pages of pageHeight.
 std::vector<TPageRange> PaginateDocument(TSectionList& document, int documentHeight, int pageHeight);
+
+// Paints one page of a document laid out at width, in document pixels with the page's top left at the
+// painter's origin: the repeated table heads one below the other, then the page's own band, each clipped
+// to its band. The document's paint does the work, so Printing and the print options of the document
+// decide what is drawn; the page background is filled when the document paints backgrounds.
+void PaintPage(TSectionList& document, const TPageRange& page, int width, QPainter& painter);
 
 }  // namespace corvane
