@@ -139,9 +139,22 @@ std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int doc
   // Below the last kept span there is only space (the bottom margins of the blocks): no page is started
   // for it.
   int contentBottom = -1;
-  for (int k = 0; k < 3; ++k)
-    for (const TSpan& span : constraints.Spans(static_cast<TKeepKind>(k))) contentBottom = std::max(contentBottom, span.Bottom);
+  // The tops of the kept spans in order: a forced break with nothing above it on its page (only space)
+  // would start with an empty page, and is passed over.
+  std::vector<int> contentTops;
+  for (int k = 0; k < 3; ++k) {
+    for (const TSpan& span : constraints.Spans(static_cast<TKeepKind>(k))) {
+      contentBottom = std::max(contentBottom, span.Bottom);
+      contentTops.push_back(span.Top);
+    }
+  }
   contentBottom = contentBottom < 0 ? documentHeight : std::min(contentBottom, documentHeight);
+  std::sort(contentTops.begin(), contentTops.end());
+  auto contentAbove = [&](int top, int y) {
+    if (contentTops.empty()) return true;
+    const auto first = std::lower_bound(contentTops.begin(), contentTops.end(), top);
+    return first != contentTops.end() && *first < y;
+  };
 
   std::vector<TPageRange> pages;
   std::size_t nextForced = 0;
@@ -160,7 +173,8 @@ std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int doc
     if (page.HeadHeight() > pageHeight / 2) page.Heads.clear();
     const int room = pageHeight - page.HeadHeight();
 
-    while (nextForced < forced.size() && forced[nextForced] <= top) ++nextForced;
+    while (nextForced < forced.size() && (forced[nextForced] <= top || !contentAbove(top, forced[nextForced])))
+      ++nextForced;
     int bottom = 0;
     if (nextForced < forced.size() && forced[nextForced] < documentHeight && forced[nextForced] <= top + room) {
       bottom = forced[nextForced];

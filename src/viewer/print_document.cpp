@@ -108,12 +108,13 @@ TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetre
 
   int scrollWidth = 0;
   const int pageHeight = std::max(1, static_cast<int>(printableHeight / unit));
-  const int height = document.DoLayout(m_contentWidth, pageHeight, scrollWidth);
+  m_documentHeight = document.DoLayout(m_contentWidth, pageHeight, scrollWidth);
   // A document wider than the paper (a wide table) is made smaller until it fits across; its pages
   // then hold as much more down.
   m_layoutWidth = std::clamp(scrollWidth, m_contentWidth, kMaxLayoutWidth);
   m_paintScale = unit * m_contentWidth / m_layoutWidth;
-  m_pages = PaginateDocument(document, height, std::max(1, static_cast<int>(printableHeight / m_paintScale)));
+  m_pageHeight = std::max(1, static_cast<int>(printableHeight / m_paintScale));
+  m_pages = PaginateDocument(document, m_documentHeight, m_pageHeight);
 }
 
 TPrintCopy::~TPrintCopy() {

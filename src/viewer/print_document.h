@@ -62,6 +62,9 @@ class TPrintCopy {
   // The width the document was laid out at, in document pixels; the document's own widest line.
   int LayoutWidth() const { return m_layoutWidth; }
   int ContentWidth() const { return m_contentWidth; }
+  // The height of the laid-out document and of a page's content, in document pixels.
+  int DocumentHeight() const { return m_documentHeight; }
+  int PageHeight() const { return m_pageHeight; }
   // Device pixels per document pixel: the print scale, less when the document is wider than the paper.
   double PaintScale() const { return m_paintScale; }
   // Spans of a table were cut to keep its grid within bounds.
@@ -81,6 +84,8 @@ class TPrintCopy {
   std::vector<TPageRange> m_pages;
   int m_layoutWidth = 0;
   int m_contentWidth = 0;
+  int m_documentHeight = 0;
+  int m_pageHeight = 1;
   double m_paintScale = 1.0;
   double m_marginLeft = 0;  // device pixels
   double m_marginTop = 0;

@@ -64,6 +64,8 @@ TEST(Pagination, CutsByTheConstraints) {
       {"a forced break ends the page", Lines(0, 150, 10), {30}, {}, 150, 100, {30, 130, 150}, {}},
       {"forced breaks at the top and the end make no empty page", {}, {0, 150}, {}, 150, 200, {150}, {}},
       {"two forced breaks at one place make one break", {}, {50, 50}, {}, 120, 200, {50, 120}, {}},
+      {"a forced break with only space above it starts no page", Lines(30, 250, 20), {20}, {}, 250, 100,
+       {90, 190, 250}, {}},
       {"an avoided block that fits goes to the next page",
        With(Lines(0, 200, 20), {{TKeepKind::Avoid, 60, 160}}), {}, {}, 200, 100, {60, 160, 200}, {}},
       {"an avoided block taller than a page gives way",
