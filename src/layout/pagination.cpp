@@ -91,20 +91,36 @@ namespace {
 
 using TSpan = TPageBreakCollector::TSpan;
 
-// The union of the spans that fit on a page, as disjoint spans in order: a y may end a page when it lies
-// strictly inside none of them.
-std::vector<TSpan> KeptUnion(const TPageBreakCollector& constraints, int kinds, int pageHeight) {
-  std::vector<TSpan> spans;
-  std::size_t count = 0;
-  for (int k = 0; k < kinds; ++k) count += constraints.Spans(static_cast<TKeepKind>(k)).size();
-  spans.reserve(count);
-  for (int k = 0; k < kinds; ++k)
-    for (const TSpan& span : constraints.Spans(static_cast<TKeepKind>(k)))
-      if (span.Bottom - span.Top <= pageHeight) spans.push_back(span);
-  // The walk gives the spans nearly in document order: the sort has little to do.
-  std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) { return a.Top < b.Top; });
+// The spans of each kind in order of their tops. The walk gives each kind nearly in document order (a
+// row before the lines of its cells, a cell's lines before the next cell's), so sorting has little to do
+// and is skipped when there is nothing to do.
+struct TSortedSpans {
+  explicit TSortedSpans(const TPageBreakCollector& constraints) {
+    for (int k = 0; k < 3; ++k) {
+      std::vector<TSpan>& spans = Kinds[k];
+      spans = constraints.Spans(static_cast<TKeepKind>(k));
+      auto byTop = [](const TSpan& a, const TSpan& b) { return a.Top < b.Top; };
+      if (!std::is_sorted(spans.begin(), spans.end(), byTop)) std::stable_sort(spans.begin(), spans.end(), byTop);
+    }
+  }
+  std::vector<TSpan> Kinds[3];
+};
+
+// The union of the spans of the first kinds that fit on a page, as disjoint spans in order: a y may end a
+// page when it lies strictly inside none of them. One merging walk over the sorted kinds.
+std::vector<TSpan> KeptUnion(const TSortedSpans& sorted, int kinds, int pageHeight) {
+  std::size_t next[3] = {0, 0, 0};
   std::vector<TSpan> merged;
-  for (const TSpan& span : spans) {
+  for (;;) {
+    // The next span that fits, of the kind whose next one starts highest.
+    int kind = -1;
+    for (int k = 0; k < kinds; ++k) {
+      const std::vector<TSpan>& spans = sorted.Kinds[k];
+      while (next[k] < spans.size() && spans[next[k]].Bottom - spans[next[k]].Top > pageHeight) ++next[k];
+      if (next[k] < spans.size() && (kind < 0 || spans[next[k]].Top < sorted.Kinds[kind][next[kind]].Top)) kind = k;
+    }
+    if (kind < 0) break;
+    const TSpan& span = sorted.Kinds[kind][next[kind]++];
     if (!merged.empty() && span.Top < merged.back().Bottom) {
       merged.back().Bottom = std::max(merged.back().Bottom, span.Bottom);
     } else {
@@ -112,6 +128,16 @@ std::vector<TSpan> KeptUnion(const TPageBreakCollector& constraints, int kinds, 
     }
   }
   return merged;
+}
+
+// Whether any span of sorted starts in [top, y).
+bool ContentIn(const TSortedSpans& sorted, int top, int y) {
+  for (const std::vector<TSpan>& spans : sorted.Kinds) {
+    const auto first =
+        std::lower_bound(spans.begin(), spans.end(), top, [](const TSpan& span, int value) { return span.Top < value; });
+    if (first != spans.end() && first->Top < y) return true;
+  }
+  return false;
 }
 
 // The lowest y at or above limit that lies inside none of the kept spans: the top of the span that holds
@@ -128,9 +154,10 @@ int LowestBreak(const std::vector<TSpan>& kept, int limit) {
 std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int documentHeight, int pageHeight) {
   pageHeight = std::max(1, pageHeight);
   documentHeight = std::max(0, documentHeight);
-  // Every kind, then without the weakest, then lines alone.
-  const std::vector<TSpan> kept[3] = {KeptUnion(constraints, 3, pageHeight), KeptUnion(constraints, 2, pageHeight),
-                                      KeptUnion(constraints, 1, pageHeight)};
+  const TSortedSpans sorted(constraints);
+  // Every kind, then without the weakest, then lines alone; the last two only when a page needs them.
+  std::vector<TSpan> kept[3] = {KeptUnion(sorted, 3, pageHeight), {}, {}};
+  bool keptMade[3] = {true, false, false};
   std::vector<int> forced = constraints.ForcedBreaks();
   std::sort(forced.begin(), forced.end());
   std::vector<TPageBreakCollector::THead> heads = constraints.Heads();
@@ -139,22 +166,15 @@ std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int doc
   // Below the last kept span there is only space (the bottom margins of the blocks): no page is started
   // for it.
   int contentBottom = -1;
-  // The tops of the kept spans in order: a forced break with nothing above it on its page (only space)
-  // would start with an empty page, and is passed over.
-  std::vector<int> contentTops;
-  for (int k = 0; k < 3; ++k) {
-    for (const TSpan& span : constraints.Spans(static_cast<TKeepKind>(k))) {
-      contentBottom = std::max(contentBottom, span.Bottom);
-      contentTops.push_back(span.Top);
-    }
+  bool anyContent = false;
+  for (const std::vector<TSpan>& spans : sorted.Kinds) {
+    for (const TSpan& span : spans) contentBottom = std::max(contentBottom, span.Bottom);
+    anyContent = anyContent || !spans.empty();
   }
   contentBottom = contentBottom < 0 ? documentHeight : std::min(contentBottom, documentHeight);
-  std::sort(contentTops.begin(), contentTops.end());
-  auto contentAbove = [&](int top, int y) {
-    if (contentTops.empty()) return true;
-    const auto first = std::lower_bound(contentTops.begin(), contentTops.end(), top);
-    return first != contentTops.end() && *first < y;
-  };
+  // A forced break with nothing above it on its page (only space) would make an empty page: it is
+  // passed over.
+  auto contentAbove = [&](int top, int y) { return !anyContent || ContentIn(sorted, top, y); };
 
   std::vector<TPageRange> pages;
   std::size_t nextForced = 0;
@@ -183,8 +203,12 @@ std::vector<TPageRange> Paginate(const TPageBreakCollector& constraints, int doc
     } else {
       const int limit = top + room;
       bottom = limit;
-      for (const std::vector<TSpan>& spans : kept) {
-        const int at = LowestBreak(spans, limit);
+      for (int k = 0; k < 3; ++k) {
+        if (!keptMade[k]) {
+          kept[k] = KeptUnion(sorted, 3 - k, pageHeight);
+          keptMade[k] = true;
+        }
+        const int at = LowestBreak(kept[k], limit);
         if (at > top) {
           bottom = at;
           break;

@@ -80,6 +80,7 @@ TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetre
   const double printableWidth = std::max(1.0, m_paper.width() - m_marginLeft - (m_marginLeft > 0 ? marginRight : 0));
   if (m_marginTop + m_marginBottom > m_paper.height() * 0.9) m_marginTop = m_marginBottom = 0;
   const double printableHeight = std::max(1.0, m_paper.height() - m_marginTop - m_marginBottom);
+  m_printable = QRectF(m_marginLeft, m_marginTop, printableWidth, printableHeight);
 
   const double unit = m_dpi / kCssPixelsPerInch * Within(source.Scale, 0.05, 20);  // device pixels per px
   m_contentWidth = std::clamp(static_cast<int>(printableWidth / unit), 1, kMaxLayoutWidth);
@@ -126,6 +127,11 @@ bool TPrintCopy::TableSpansCut() const { return m_document->TableSpansCut; }
 
 void TPrintCopy::PaintPage(QPainter& painter, int index) {
   if (index < 0 || index >= PageCount()) return;
+  // The page's background fills the space between the margins, below the document's end too.
+  if (m_document->PaintsBackgrounds(false)) {
+    const QColor background = ToQColor(m_document->Background());
+    if (background.isValid()) painter.fillRect(m_printable, background);
+  }
   painter.save();
   painter.translate(m_marginLeft, m_marginTop);
   painter.scale(m_paintScale, m_paintScale);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPageSize>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -90,6 +91,7 @@ class TPrintCopy {
   double m_marginLeft = 0;  // device pixels
   double m_marginTop = 0;
   double m_marginBottom = 0;
+  QRectF m_printable;  // the paper between the margins, device pixels
   QString m_title;
 };
 
