@@ -878,6 +878,29 @@ TEST_F(CommandLineTest, RenderPrintsThePageIntoAPdf) {
   EXPECT_EQ(std::count(table.begin(), table.end(), "Price list"), 0);
 }
 
+TEST_F(CommandLineTest, RenderPdfHoldsThePictures) {
+  if (std::system("command -v pdfimages >/dev/null 2>&1 && command -v pdftotext >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pdfimages and pdftotext (poppler-utils) are not installed";
+  // A GIF of one red pixel beside the page, drawn twice; a missing picture draws its placeholder only.
+  temp.Write("red.gif", std::string("GIF89a\x01\0\x01\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;", 35));
+  const fs::path page =
+      temp.Write("pictures.html", "<p>Before <img src=red.gif width=20 height=10> between <img src=red.gif> after "
+                                  "<img src=gone.gif></p>");
+  const fs::path pdf = dir / "pictures.pdf";
+  const Result r = Run({"render", page.string(), "-o", pdf.string(), "--page-size=A5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PdfInfoLine(pdf, "Page size"), "420 x 595 pts (A5)");
+  const std::vector<std::string> images = TextLines(ToolOutput("pdfimages -list " + Quote(pdf.string()) + " 2>/dev/null"));
+  // A heading and a rule, the two pictures, then the missing picture's 16-pixel icon with its mask.
+  ASSERT_EQ(images.size(), 6u);
+  EXPECT_EQ(images[2].substr(0, 18), "1 0 image 1 1 rgb ");
+  EXPECT_EQ(images[3].substr(0, 18), "1 1 image 1 1 rgb ");
+  EXPECT_EQ(images[4].substr(0, 20), "1 2 image 16 16 rgb ");
+  const std::vector<std::string> text = TextLines(PdfText(pdf));
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.front(), "Before between after");
+}
+
 TEST_F(CommandLineTest, RenderPdfFailuresLeaveTheTargetAsItWas) {
   const fs::path page = temp.Write("page.html", "<p>x");
   const std::string unwritable = (dir / "no" / "such" / "a.pdf").string();
