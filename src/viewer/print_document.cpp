@@ -74,10 +74,10 @@ TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetre
   m_marginLeft = Within(source.MarginLeft, 0, 100) * perCentimetre;
   m_marginTop = Within(source.MarginTop, 0, 100) * perCentimetre;
   m_marginBottom = Within(source.MarginBottom, 0, 100) * perCentimetre;
-  const double marginRight = Within(source.MarginRight, 0, 100) * perCentimetre;
+  double marginRight = Within(source.MarginRight, 0, 100) * perCentimetre;
   // Margins that leave no room are dropped rather than printing nothing.
-  if (m_marginLeft + marginRight > m_paper.width() * 0.9) m_marginLeft = 0;
-  const double printableWidth = std::max(1.0, m_paper.width() - m_marginLeft - (m_marginLeft > 0 ? marginRight : 0));
+  if (m_marginLeft + marginRight > m_paper.width() * 0.9) m_marginLeft = marginRight = 0;
+  const double printableWidth = std::max(1.0, m_paper.width() - m_marginLeft - marginRight);
   if (m_marginTop + m_marginBottom > m_paper.height() * 0.9) m_marginTop = m_marginBottom = 0;
   const double printableHeight = std::max(1.0, m_paper.height() - m_marginTop - m_marginBottom);
   m_printable = QRectF(m_marginLeft, m_marginTop, printableWidth, printableHeight);

@@ -79,6 +79,16 @@ TEST(PrintCopy, LaysTheDocumentOutBetweenTheMarginsAtTheScale) {
     EXPECT_EQ(copy.PageCount(), 1);
     EXPECT_TRUE(copy.Document().Printing);
   }
+  struct TSides {
+    double Left, Right;
+    int Width;
+  } const sides[] = {{0.0, 2.0, 718}, {2.0, 0.0, 718}, {1.0, 3.0, 642}, {15.0, 10.0, 793}};
+  for (const TSides& c : sides) {
+    TPrintSource source = SourceOf("<p>x</p>");
+    source.MarginLeft = c.Left;
+    source.MarginRight = c.Right;
+    EXPECT_EQ(TPrintCopy(source, A4(), kScreenDpi).ContentWidth(), c.Width) << c.Left << " " << c.Right;
+  }
   // A larger scale holds less on a page; the pages are cut where the lines allow.
   TPrintSource full = SourceOf(Paragraphs(300));
   TPrintSource half = full;
