@@ -195,6 +195,10 @@ TEST(Pagination, ForcedBreaksStartPages) {
       {"page-break-before on a block", "<p>First</p><div style=\"page-break-before: always\">Second</div>"},
       {"page-break-after on a block", "<div style=\"page-break-after: always\">First</div><p>Second</p>"},
       {"page-break-before on a break", "First<br style=\"page-break-before: always\">Second"},
+      {"page-break-before on a table row",
+       "<table><tr><td>First</td></tr><tr style=\"page-break-before: always\"><td>Second</td></tr></table>"},
+      {"page-break-after on a table cell",
+       "<table><tr><td style=\"page-break-after: always\">First</td></tr><tr><td>Second</td></tr></table>"},
   };
   for (const auto& [name, body] : cases) {
     const TPagedDocument paged("<html><body>" + body + "</body></html>", 1000);
