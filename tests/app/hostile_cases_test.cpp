@@ -306,9 +306,12 @@ bool WritesInto(pid_t process, const fs::path& folder) {
 
 TEST_F(HostileCasesTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
   const std::string page = temp.Write("tall.html", TallPage(30000));
+  // A PDF has as many pages as the page has lines: this one some hundreds.
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "<p>line " + std::to_string(i) + "\n";
+  const std::string longPage = temp.Write("long.html", lines);
   const fs::path out = dir / "out";
   fs::create_directory(out);
-  // A picture, and a PDF of some hundreds of pages.
   for (const char* name : {"t.png", "t.pdf"}) {
     for (const int signal : {SIGINT, SIGTERM}) {
       SCOPED_TRACE(std::string(name) + " " + std::to_string(signal));
@@ -319,7 +322,7 @@ TEST_F(HostileCasesTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
       if (child == 0) {
         if (!std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
         if (pdf) {
-          ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", page.c_str(), "-o", target.c_str(),
+          ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", longPage.c_str(), "-o", target.c_str(),
                   static_cast<char*>(nullptr));
         } else {
           ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", page.c_str(), "-o", target.c_str(), "--width",
