@@ -37,7 +37,9 @@ constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
     "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
-constexpr std::string_view kRenderSynopsis = "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n";
+constexpr std::string_view kRenderSynopsis =
+    "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
+    "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view [--skin NAME|FILE] FILE\n";
 
 constexpr std::string_view kUsageHead =
@@ -47,6 +49,7 @@ constexpr std::string_view kUsageHead =
     "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
     "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
+    "  corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n"
     "  corvane view [--skin NAME|FILE] FILE\n"
     "                                  a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";
@@ -98,17 +101,22 @@ constexpr std::string_view kConvertOptions =
 
 constexpr std::string_view kRenderOptions =
     "\n"
-    "Options of render (a picture of the page as the viewer lays it out, without a display):\n"
-    "  -o, --output OUT.png    the PNG file to write\n"
-    "      --width N           the width to lay the page out at, in pixels (default 800)\n"
-    "      --max-height N      cut the picture N pixels down, with a note (default 100000)\n"
+    "Options of render (a picture of the page as the viewer lays it out, without a display, or the\n"
+    "page printed into a PDF file):\n"
+    "  -o, --output OUT        the file to write: a PNG picture for OUT.png, a PDF for OUT.pdf\n"
+    "      --width N           PNG: the width to lay the page out at, in pixels (default 800)\n"
+    "      --max-height N      PNG: cut the picture N pixels down, with a note (default 100000)\n"
+    "      --page-size SIZE    PDF: the paper, A4, Letter, Legal, A3 or A5 (default A4)\n"
     "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
     "                          alone as the Table Select dialog shows it\n"
     "\n"
-    "The picture is written beside OUT.png and takes its place only once whole: a render that fails or\n"
-    "is stopped leaves an earlier picture as it was. OUT.png must be a regular file or missing, and not\n"
-    "FILE. Exit status: 0 when the picture was written, 1 when FILE cannot be read or the picture cannot\n"
-    "be written, 2 for a usage error, 130 when interrupted (Ctrl+C) and 143 when terminated.\n";
+    "A PDF holds the page as it is printed: laid out to the paper between margins of 2 cm, cut into\n"
+    "pages between lines and table rows, a table's head rows repeated on the pages it continues on,\n"
+    "\"page N of M\" under each page; its text can be selected and searched.\n"
+    "The file is written beside OUT and takes its place only once whole: a render that fails or is\n"
+    "stopped leaves an earlier file as it was. OUT must be a regular file or missing, and not FILE.\n"
+    "Exit status: 0 when the file was written, 1 when FILE cannot be read or OUT cannot be written, 2\n"
+    "for a usage error, 130 when interrupted (Ctrl+C) and 143 when terminated.\n";
 
 constexpr std::string_view kViewText =
     "\n"

@@ -2,13 +2,17 @@
 #include "app/render_command.h"
 
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QImage>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <charconv>
@@ -26,6 +30,7 @@
 #include "extract/byte_file.h"
 #include "extract/table_fragment_scanner.h"
 #include "layout/section_list.h"
+#include "viewer/print_document.h"
 
 namespace corvane {
 
@@ -38,13 +43,43 @@ constexpr int kMaxWidth = 6000;     // as wide as the viewer ever paints
 constexpr int kBandHeight = 512;    // rows painted at a time
 constexpr int kDefaultMaxHeight = 100000;  // a picture taller than this is cut, unless asked otherwise
 
+constexpr int kPdfResolution = 1200;  // dots per inch of the PDF's coordinates
+
+enum class TRenderFormat { Png, Pdf };
+
 struct TRenderOptions {
   std::string file;
   std::string output;
+  TRenderFormat format = TRenderFormat::Png;
   int width = kDefaultWidth;
   int table = 0;  // counted from 1; 0: the whole page
   int maxHeight = kDefaultMaxHeight;
+  QPageSize::PageSizeId pageSize = QPageSize::A4;
+  bool pictureOptionGiven = false;  // --width or --max-height
+  bool pageSizeGiven = false;
 };
+
+// The paper sizes --page-size knows, by the names it takes (in any case).
+std::optional<QPageSize::PageSizeId> PageSizeNamed(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (name == "a4") return QPageSize::A4;
+  if (name == "letter") return QPageSize::Letter;
+  if (name == "legal") return QPageSize::Legal;
+  if (name == "a3") return QPageSize::A3;
+  if (name == "a5") return QPageSize::A5;
+  return std::nullopt;
+}
+
+// The output format by the name's extension, in any case; a name without one is a picture, as it always
+// was.
+std::optional<TRenderFormat> FormatOfOutput(const std::string& output) {
+  std::string extension = fs::path(output).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension.empty() || extension == ".png") return TRenderFormat::Png;
+  if (extension == ".pdf") return TRenderFormat::Pdf;
+  return std::nullopt;
+}
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "corvane: %s\n", message.c_str()); }
 
@@ -90,6 +125,7 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
         return std::nullopt;
       }
       options.width = *width;
+      options.pictureOptionGiven = true;
     } else if (arg == "--max-height" || arg.rfind("--max-height=", 0) == 0) {
       const auto maxHeight = takeNumber("--max-height", 1, std::numeric_limits<int>::max());
       if (!maxHeight) {
@@ -97,6 +133,20 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
         return std::nullopt;
       }
       options.maxHeight = *maxHeight;
+      options.pictureOptionGiven = true;
+    } else if (arg == "--page-size" || arg.rfind("--page-size=", 0) == 0) {
+      std::optional<QPageSize::PageSizeId> size;
+      if (arg != "--page-size") {
+        size = PageSizeNamed(arg.substr(sizeof "--page-size"));
+      } else if (i + 1 < args.size()) {
+        size = PageSizeNamed(args[++i]);
+      }
+      if (!size) {
+        problem = "--page-size takes A4, Letter, Legal, A3 or A5";
+        return std::nullopt;
+      }
+      options.pageSize = *size;
+      options.pageSizeGiven = true;
     } else if (arg == "--table" || arg.rfind("--table=", 0) == 0) {
       const auto table = takeNumber("--table", 1, std::numeric_limits<int>::max());
       if (!table) {
@@ -119,7 +169,7 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
     return std::nullopt;
   }
   if (options.output.empty()) {
-    problem = "render needs -o OUT.png";
+    problem = "render needs -o OUT.png or -o OUT.pdf";
     return std::nullopt;
   }
   return options;
@@ -241,7 +291,118 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
 
 namespace {
 
-int Render(int argc, char** argv, const TRenderOptions* options) {
+// The output file as a device the PDF writer writes into, in order. A failed write is kept and ends the
+// writing.
+class TOutputFileDevice final : public QIODevice {
+ public:
+  explicit TOutputFileDevice(TOutputFile& output) : m_output(output) { open(QIODevice::WriteOnly); }
+  bool isSequential() const override { return true; }
+  const std::string& Error() const { return m_error; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (!m_error.empty()) return -1;
+    try {
+      m_output.Write(std::string_view(data, static_cast<std::size_t>(size)));
+      return size;
+    } catch (const TFileError& failure) {
+      m_error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+    } catch (const std::bad_alloc&) {
+      m_error = "out of memory";
+    }
+    return -1;
+  }
+
+ private:
+  TOutputFile& m_output;
+  std::string m_error;
+};
+
+}  // namespace
+
+bool PaintPrintCopyToPdf(TPrintCopy& copy, QPageSize::PageSizeId pageSize, const std::string& path, std::string& error) {
+  // Written beside the target and put in its place only once whole, as a picture is.
+  TOutputFile output;
+  std::error_code openError;
+  g_writing = 1;
+  if (!output.Open(path, TOutputMode::Replace, openError)) {
+    error = openError.message();
+    return false;
+  }
+  TOutputFileDevice device(output);
+  {
+    QPdfWriter writer(&device);
+    writer.setResolution(kPdfResolution);
+    writer.setPageSize(QPageSize(pageSize));
+    writer.setCreator(QStringLiteral("CORVANE"));
+    writer.setTitle(copy.Title());
+    QString paintError;
+    if (!PaintPrintCopy(copy, writer, &paintError, [] { return g_stopSignal != 0; })) {
+      error = !device.Error().empty() ? device.Error() : paintError.toStdString();
+      return false;
+    }
+  }
+  if (!device.Error().empty()) {
+    error = device.Error();
+    return false;
+  }
+  if (g_stopSignal != 0) return false;
+  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
+    error = problem;
+    return false;
+  }
+  try {
+    output.Commit();
+  } catch (const TFileError& failure) {
+    error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+int FinishWriting(bool written, const TRenderOptions& options, const std::string& error) {
+  if (written) return kExitSuccess;
+  if (g_stopSignal != 0) {
+    SayStopped(g_stopSignal);
+    return 128 + g_stopSignal;
+  }
+  PrintError("cannot write " + options.output + ": " + error);
+  return kExitFailure;
+}
+
+// The page (or its table) as a PDF of pages of the paper size asked for.
+int RenderPdf(std::string page, const TRenderOptions& options) {
+  TPrintSource source;
+  source.Text = std::move(page);
+  std::error_code code;
+  source.ReferenceName = fs::absolute(options.file, code).string();
+  const QPageSize paper(options.pageSize);
+  TPrintCopy copy(source, paper.size(QPageSize::Millimeter), kPdfResolution);
+  if (copy.TableSpansCut()) {
+    PrintError(options.file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
+               " places");
+  }
+  std::string error;
+  const bool written = PaintPrintCopyToPdf(copy, options.pageSize, options.output, error);
+  return FinishWriting(written, options, error);
+}
+
+// Takes the output format from the output's name, and checks that the options given are the format's.
+// Empty when they are; else the problem.
+std::string ChooseFormat(TRenderOptions& options) {
+  const std::optional<TRenderFormat> format = FormatOfOutput(options.output);
+  if (!format) return "render writes a .png or a .pdf file, not " + options.output;
+  options.format = *format;
+  if (options.format == TRenderFormat::Pdf && options.pictureOptionGiven)
+    return "--width and --max-height are for a .png file; a .pdf is laid out to its --page-size";
+  if (options.format == TRenderFormat::Png && options.pageSizeGiven) return "--page-size is for a .pdf file";
+  return {};
+}
+
+int Render(int argc, char** argv, TRenderOptions* options) {
   std::string error;
   std::optional<std::string> page = ReadPage(options->file, error);
   if (!page) {
@@ -260,6 +421,8 @@ int Render(int argc, char** argv, const TRenderOptions* options) {
     PrintError("cannot write " + options->output + ": it is the input file " + options->file);
     return kExitUsage;
   }
+  // The output is never the page itself, whatever its name; past that, its name says what it is.
+  if (const std::string problem = ChooseFormat(*options); !problem.empty()) return UsageError(problem);
   // Pictures of pages never depend on a display: fonts and resolution are those of the offscreen screen.
   // The toolkit's notes about the desktop session are no concern of a command in a script.
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -278,6 +441,7 @@ int Render(int argc, char** argv, const TRenderOptions* options) {
     }
     page = JoinLines({"<html><body>", std::move(tables[static_cast<std::size_t>(options->table - 1)]), "</body></html>"});
   }
+  if (options->format == TRenderFormat::Pdf) return RenderPdf(std::move(*page), *options);
 
   TSectionList document;
   document.PaintControls = true;
@@ -302,22 +466,15 @@ int Render(int argc, char** argv, const TRenderOptions* options) {
   }
   const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
 
-  if (!PaintDocumentToPng(document, width, height, options->output, error)) {
-    if (g_stopSignal != 0) {
-      SayStopped(g_stopSignal);
-      return 128 + g_stopSignal;
-    }
-    PrintError("cannot write " + options->output + ": " + error);
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  const bool written = PaintDocumentToPng(document, width, height, options->output, error);
+  return FinishWriting(written, *options, error);
 }
 
 }  // namespace
 
 int RunRenderCommand(int argc, char** argv, const std::vector<std::string>& args) {
   std::string problem;
-  const std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
+  std::optional<TRenderOptions> options = ParseRenderArguments(args, problem);
   if (!options) return UsageError(problem);
   InstallRenderSignalHandlers();
   // A page too large for the memory there is fails as a convert run does: with a reason and status 1,

@@ -534,13 +534,13 @@ int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
     if (Positioning != 0 && OwnerList->TableNestLevel > 0) canvas.setClipping(false);
     const TColor background = static_cast<TColor>(m[Prop::BackgroundColor]);
     if (borderBox.top() < clipBottom && borderBox.top() + borderBox.height() >= clipTop && background != ColorNone &&
-        (!OwnerList->Printing || OwnerList->PrintBackground)) {
+        OwnerList->PaintsBackgrounds(m_kind == TKind::Table)) {
       const int top = std::max(paddingBox.top(), clipTop - 2);
       const int bottom = std::min(paddingBox.top() + paddingBox.height(), clipBottom);
       FillRect(canvas, paddingBox.left(), top, paddingBox.left() + paddingBox.width(), bottom, ToQColor(background));
     }
     if (!BackgroundImage.empty() && borderBox.top() < clipBottom && borderBox.top() + borderBox.height() >= clipTop &&
-        (!OwnerList->Printing || OwnerList->PrintBackground)) {
+        OwnerList->PaintsBackgrounds(m_kind == TKind::Table)) {
       const int top = std::max(paddingBox.top(), clipTop - 2);
       const int bottom = std::min(paddingBox.top() + paddingBox.height(), clipBottom);
       BackgroundPicture.Paint(canvas, *OwnerList, BackgroundImage, BkPosition, paddingBox,

@@ -126,6 +126,8 @@ class TBlock : public TSectionBase {
   void CollectSections(std::vector<TSection*>& sections) override {
     if (!DisplayNone) MyCell->CollectSections(sections);
   }
+  // The block's page breaks before and after, page-break-inside: avoid, and its content's constraints.
+  void CollectPageBreaks(TPageBreakCollector& collector) override;
 
   virtual void PaintBorder(QPainter& canvas, const QRect& borderBox, const QRect& paddingBox);
   // The width of the content box for the available width; n counts the auto values among width,

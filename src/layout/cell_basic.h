@@ -17,6 +17,7 @@ class QPainter;
 namespace corvane {
 
 class TBlock;
+class TPageBreakCollector;
 class TSection;
 class TSectionList;
 
@@ -93,6 +94,7 @@ class TCellBasic {
   void CopySelection();
   void AddToPositionList();
   void CollectSections(std::vector<TSection*>& sections);
+  void CollectPageBreaks(TPageBreakCollector& collector);
 
  protected:
   // Lays the items out one below the other from args.Y; the vertical margins of blocks that adjoin

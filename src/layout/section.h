@@ -125,6 +125,8 @@ class TSection : public TSectionBase {
   void GetMinMaxWidth(int& Min, int& Max) override;
   void CopySelection() override;
   void CollectSections(std::vector<TSection*>& sections) override { sections.push_back(this); }
+  // Each line and each floating picture is kept whole.
+  void CollectPageBreaks(TPageBreakCollector& collector) override;
   bool IsTextSection() const override { return true; }
   // The source position of the last character; -1 for an empty section.
   int LastSourcePosition() const;

@@ -18,6 +18,7 @@ class IndentManager;
 class TBlock;
 class TFloatingObj;
 class TFormControlObj;
+class TPageBreakCollector;
 class TSection;
 class TSectionList;
 
@@ -118,6 +119,9 @@ class TSectionBase : public TIDObject {
   virtual void AddToPositionList();
   // Appends the text sections of the item, in the order the position look-ups visit them.
   virtual void CollectSections(std::vector<TSection*>& sections);
+  // Tells the pagination which spans of the laid-out item a page edge should not cut, and where the item
+  // asks for a new page. By default the item is kept whole.
+  virtual void CollectPageBreaks(TPageBreakCollector& collector);
 
   // Item kinds that content lists and builders look for.
   virtual bool IsTextSection() const { return false; }
@@ -138,6 +142,8 @@ class TSectionBase : public TIDObject {
 class TPage final : public TSectionBase {
  public:
   using TSectionBase::TSectionBase;
+
+  void CollectPageBreaks(TPageBreakCollector& collector) override;
 };
 
 }  // namespace corvane

@@ -163,8 +163,14 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   bool QuirksMode = false;  // no document type declaration: table cells drop their blocks' outer margins
   bool ManyLinks = false;  // more than 400 links: no keyboard tab stops for links
   bool Printing = false;
-  bool PrintBackground = false;
+  bool PrintBackground = false;       // printing paints the page's and the blocks' backgrounds
+  bool PrintTableBackground = false;  // and those of tables and their cells
+  bool PrintMonochromeBlack = false;  // printing draws all text in black
   bool IsCopy = false;
+  // Whether backgrounds are painted: always on the screen; when printing as the print options say.
+  bool PaintsBackgrounds(bool table) const { return !Printing || (table ? PrintTableBackground : PrintBackground); }
+  // The colour text is drawn in.
+  TColor TextColour(TColor colour) const { return Printing && PrintMonochromeBlack ? TColor(0) : colour; }
 
   // State of the current paint and layout.
   int PageBottom = 0;

@@ -124,20 +124,27 @@ int TSection::Paint(QPainter& canvas, const TPaintArgs& args) {
   if (PaintY + InkHeight - yOffset < clipTop - kPaintMargin || PaintY - yOffset > clipBottom + kPaintMargin)
     return result;
 
+  // A printed page draws only what lies on it, so that text of the pages beside it is not in it, clipped
+  // away; the screen draws a margin around the clip, for what reaches into it.
+  const bool printing = OwnerList->Printing;
+  const int margin = printing ? 0 : kPaintMargin;
+
   // Floats are drawn after the whole document, over the text that flows around them.
   for (const auto& image : Images()) {
     if (!image->IsFloating()) continue;
     const int top = image->FloatY - yOffset;
-    if (top > clipBottom || top + image->ObjHeight + image->VSpaceT + image->VSpaceB < clipTop) continue;
+    const int bottom = top + image->ObjHeight + image->VSpaceT + image->VSpaceB;
+    if (top > clipBottom || bottom < clipTop || (printing && (top >= clipBottom || bottom <= clipTop))) continue;
     OwnerList->DrawList.AddImage({image.get(), args.X + image->FloatX, image->FloatY, image->FloatY,
                                   m_fonts.GetFontObjAt(image->Pos).Run});
   }
 
-  const int firstVisibleTop = clipTop - kPaintMargin + yOffset;
+  const int firstVisibleTop = clipTop - margin + yOffset;
   auto line = std::upper_bound(m_lines.begin(), m_lines.end(), firstVisibleTop,
                                [](int value, const LineRec& l) { return value < l.Top + l.BandHeight(); });
+  const int stopAt = printing ? clipBottom : clipBottom + kPaintMargin + 1;
   for (; line != m_lines.end(); ++line) {
-    if (line->Top - yOffset > clipBottom + kPaintMargin) break;
+    if (line->Top - yOffset >= stopAt) break;
     if (line->Ln == 0) continue;
     line->DrawXX = args.X + line->LineIndent;
     line->DrawY = line->Top + line->SpaceBefore;
@@ -253,7 +260,7 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
       canvas.setFont(font.DrawingFont());
       selected = &font;
     }
-    const QColor textColour = ToQColor(font.Color());
+    const QColor textColour = ToQColor(OwnerList->TextColour(font.Color()));
     const int ascent = run.TextHeight() - run.Descent();
     if (isSelected) {
       FillRect(canvas, penX, y - ascent, penX + width, y + run.Descent(), textColour);
@@ -280,7 +287,7 @@ void TSection::PaintLine(QPainter& canvas, LineRec& line, int x, int textBottom,
   if (line.Shy && drawEnd > line.Start) {
     const TFontList::TRunAt at = m_fonts.GetFontObjAt(drawEnd - 1);
     canvas.setFont(at.Run->Font().DrawingFont());
-    canvas.setPen(ToQColor(at.Run->Font().Color()));
+    canvas.setPen(ToQColor(OwnerList->TextColour(at.Run->Font().Color())));
     canvas.drawText(QPoint(penX, baseline), QStringLiteral("-"));
   }
   if (preformatted) canvas.restore();

@@ -174,6 +174,9 @@ class ThtmlTable final : public TSectionBase {
   bool CharAt(int index, char16_t& ch, TSectionBase*& object) override;
   void CopySelection() override;
   void CollectSections(std::vector<TSection*>& sections) override;
+  // Each row is kept whole (with the cells that span down from it), its forced breaks asked for, the
+  // head rows reported for repeating, and the cells' content's constraints added.
+  void CollectPageBreaks(TPageBreakCollector& collector) override;
 
   // The width computations, public for tests: the grid completed, the column minimum and maximum
   // widths, the distribution of a width over the columns.

@@ -87,7 +87,7 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
 
   const int bandTop = std::max(padTop, clipTop - 2);
   const int bandBottom = std::min(padBottom, clipBottom);
-  if (cell.Cell && cell.Cell->BkGnd && bandBottom > bandTop) {
+  if (cell.Cell && cell.Cell->BkGnd && bandBottom > bandTop && OwnerList->PaintsBackgrounds(true)) {
     int fillLeft = padLeft, fillTop = bandTop, fillRight = padRight, fillBottom = bandBottom;
     if (cell.HasBorderStyle) {
       if (cell.BrdRight > 0) ++fillRight;
@@ -99,7 +99,7 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
     FillRect(canvas, fillLeft, fillTop, fillRight, fillBottom, ToQColor(cell.Cell->BkColor));
   }
   if (cell.Looks && !cell.Looks->BackgroundImage.empty() && bandBottom > bandTop &&
-      (!OwnerList->Printing || OwnerList->PrintBackground)) {
+      OwnerList->PaintsBackgrounds(true)) {
     const QRect paddingBox(padLeft, padTop, std::max(0, padRight - padLeft), std::max(0, padBottom - padTop));
     cell.Looks->Picture.Paint(canvas, *OwnerList, cell.Looks->BackgroundImage, cell.Looks->BkPosition, paddingBox,
                               QRect(padLeft, bandTop, paddingBox.width(), bandBottom - bandTop));

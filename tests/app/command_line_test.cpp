@@ -302,6 +302,10 @@ TEST_F(CommandLineTest, HelpOfEachCommand) {
   }
   EXPECT_NE(Run({"convert", "--help"}).out.find("  -q, --quiet"), std::string::npos);
   EXPECT_EQ(Run({"render", "--help"}).out.find("--quiet"), std::string::npos);
+  const std::string render = Run({"render", "--help"}).out;
+  EXPECT_EQ(render.substr(0, render.find('\n', render.find('\n') + 1) + 1),
+            "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
+            "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n");
   // After "--" it is a file name.
   EXPECT_EQ(Run({"convert", "-o", (dir / "o").string(), "--", "--help"}).status, 1);
 }
@@ -761,6 +765,166 @@ TEST_F(CommandLineTest, RenderTableShowsOneInnermostTableAlone) {
   EXPECT_FALSE(fs::exists(dir / "n.png"));
 }
 
+// What poppler's tools say of a PDF: its text laid out, and its information.
+std::string ToolOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+std::string PdfText(const fs::path& pdf) { return ToolOutput("pdftotext -layout " + Quote(pdf.string()) + " - 2>/dev/null"); }
+
+std::string PdfInfoLine(const fs::path& pdf, const std::string& key) {
+  const std::string info = ToolOutput("pdfinfo " + Quote(pdf.string()) + " 2>/dev/null");
+  const std::size_t at = info.find(key + ":");
+  if (at == std::string::npos) return {};
+  std::size_t value = info.find_first_not_of(' ', at + key.size() + 1);
+  return info.substr(value, info.find('\n', value) - value);
+}
+
+// The lines of text that hold something, their spaces squeezed, the form feeds between pages kept as
+// lines of their own.
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  auto flush = [&] {
+    std::string squeezed;
+    for (char c : line) {
+      if (c == ' ' && (squeezed.empty() || squeezed.back() == ' ')) continue;
+      squeezed += c;
+    }
+    while (!squeezed.empty() && squeezed.back() == ' ') squeezed.pop_back();
+    if (!squeezed.empty()) lines.push_back(squeezed);
+    line.clear();
+  };
+  for (char c : text) {
+    if (c == '\f') {
+      flush();
+      lines.push_back("<page>");
+    } else if (c == '\n') {
+      flush();
+    } else {
+      line += c;
+    }
+  }
+  flush();
+  return lines;
+}
+
+TEST_F(CommandLineTest, RenderPrintsThePageIntoAPdf) {
+  if (std::system("command -v pdftotext >/dev/null 2>&1 && command -v pdfinfo >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+  std::string rows;
+  for (int i = 1; i <= 120; ++i) rows += "<tr><td>row " + std::to_string(i) + "</td><td>v" + std::to_string(i) + "</td></tr>\n";
+  const fs::path page = temp.Write(
+      "print.html", "<html><head><title>Prices</title></head><body><h1>Price list</h1><p>Before the table</p>\n"
+                    "<page><p>After the break</p><table><thead><tr><th>Item</th><th>Value</th></tr></thead>\n" +
+                        rows + "</table><p style=\"page-break-before: always\">The end</p></body></html>");
+  const fs::path pdf = dir / "print.pdf";
+  const Result r = Run({"render", page.string(), "-o", pdf.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(PdfInfoLine(pdf, "Page size"), "595 x 842 pts (A4)");
+  EXPECT_EQ(PdfInfoLine(pdf, "Title"), "Prices");
+  const int pages = std::atoi(PdfInfoLine(pdf, "Pages").c_str());
+  EXPECT_GE(pages, 5);
+
+  // The text in order, page by page (pdftotext ends each page with a form feed): the forced breaks
+  // start pages, the pages the table goes on to begin with its head, every row comes once and in order,
+  // and each page ends with its footer.
+  std::vector<std::vector<std::string>> byPage(1);
+  for (const std::string& line : TextLines(PdfText(pdf))) {
+    if (line == "<page>") {
+      byPage.emplace_back();
+    } else {
+      byPage.back().push_back(line);
+    }
+  }
+  if (byPage.back().empty()) byPage.pop_back();
+  ASSERT_EQ(static_cast<int>(byPage.size()), pages);
+  const std::string of = " of " + std::to_string(pages);
+  EXPECT_EQ(byPage[0], (std::vector<std::string>{"Price list", "Before the table", "page 1" + of}));
+  ASSERT_GE(byPage[1].size(), 2u);
+  EXPECT_EQ(byPage[1][0], "After the break");
+  EXPECT_EQ(byPage[1][1], "Item Value");
+  for (int n = 2; n + 1 < pages; ++n) EXPECT_EQ(byPage[static_cast<std::size_t>(n)].front(), "Item Value") << n;
+  EXPECT_EQ(byPage.back(), (std::vector<std::string>{"The end", "page " + std::to_string(pages) + of}));
+  int row = 1;
+  for (int n = 0; n < pages; ++n) {
+    const std::vector<std::string>& lines = byPage[static_cast<std::size_t>(n)];
+    EXPECT_EQ(lines.back(), "page " + std::to_string(n + 1) + of);
+    for (const std::string& line : lines) {
+      if (line.rfind("row ", 0) != 0) continue;
+      EXPECT_EQ(line, "row " + std::to_string(row) + " v" + std::to_string(row));
+      ++row;
+    }
+  }
+  EXPECT_EQ(row, 121);
+
+  // Another paper, and one table alone.
+  const fs::path letter = dir / "letter.PDF";
+  const Result t = Run({"render", page.string(), "-o", letter.string(), "--page-size", "letter", "--table", "1"});
+  ASSERT_EQ(t.status, 0) << t.err;
+  EXPECT_EQ(PdfInfoLine(letter, "Page size"), "612 x 792 pts (letter)");
+  const std::vector<std::string> table = TextLines(PdfText(letter));
+  EXPECT_NE(std::find(table.begin(), table.end(), "Item Value"), table.end());
+  EXPECT_NE(std::find(table.begin(), table.end(), "row 120 v120"), table.end());
+  EXPECT_EQ(std::count(table.begin(), table.end(), "Price list"), 0);
+}
+
+TEST_F(CommandLineTest, RenderPdfHoldsThePictures) {
+  if (std::system("command -v pdfimages >/dev/null 2>&1 && command -v pdftotext >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "pdfimages and pdftotext (poppler-utils) are not installed";
+  // A GIF of one red pixel beside the page, drawn twice; a missing picture draws its placeholder only.
+  temp.Write("red.gif", std::string("GIF89a\x01\0\x01\0\x80\0\0\xff\0\0\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02" "D\x01\0;", 35));
+  const fs::path page =
+      temp.Write("pictures.html", "<p>Before <img src=red.gif width=20 height=10> between <img src=red.gif> after "
+                                  "<img src=gone.gif></p>");
+  const fs::path pdf = dir / "pictures.pdf";
+  const Result r = Run({"render", page.string(), "-o", pdf.string(), "--page-size=A5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(PdfInfoLine(pdf, "Page size"), "420 x 595 pts (A5)");
+  const std::vector<std::string> images = TextLines(ToolOutput("pdfimages -list " + Quote(pdf.string()) + " 2>/dev/null"));
+  // A heading and a rule, the two pictures, then the missing picture's 16-pixel icon with its mask.
+  ASSERT_EQ(images.size(), 6u);
+  EXPECT_EQ(images[2].substr(0, 18), "1 0 image 1 1 rgb ");
+  EXPECT_EQ(images[3].substr(0, 18), "1 1 image 1 1 rgb ");
+  EXPECT_EQ(images[4].substr(0, 20), "1 2 image 16 16 rgb ");
+  const std::vector<std::string> text = TextLines(PdfText(pdf));
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.front(), "Before between after");
+}
+
+TEST_F(CommandLineTest, RenderPdfFailuresLeaveTheTargetAsItWas) {
+  const fs::path page = temp.Write("page.html", "<p>x");
+  const std::string unwritable = (dir / "no" / "such" / "a.pdf").string();
+  const Result noOutput = Run({"render", page.string(), "-o", unwritable});
+  EXPECT_EQ(noOutput.status, 1);
+  EXPECT_EQ(noOutput.err, "corvane: cannot write " + unwritable + ": No such file or directory\n");
+
+  // A folder in the target's place is not replaced; a missing page writes nothing.
+  fs::create_directory(dir / "folder.pdf");
+  const Result folder = Run({"render", page.string(), "-o", (dir / "folder.pdf").string()});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_TRUE(fs::is_directory(dir / "folder.pdf"));
+  temp.Write("kept.pdf", "old");
+  const Result missing = Run({"render", (dir / "none.html").string(), "-o", (dir / "kept.pdf").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(ReadFile(dir / "kept.pdf"), "old");
+  EXPECT_EQ(Run({"render", page.string(), "-o", page.string() + ".pdf", "--table", "1"}).status, 1) << "no table";
+  EXPECT_FALSE(fs::exists(page.string() + ".pdf"));
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"folder.pdf", "kept.pdf", "page.html", "stderr", "stdout"}));
+}
+
 TEST_F(CommandLineTest, RenderFailures) {
   const fs::path page = temp.Write("page.html", "<p>x");
   const std::string missing = (dir / "missing.html").string();
@@ -785,7 +949,14 @@ TEST_F(CommandLineTest, RenderFailures) {
     std::vector<std::string> Args;
     std::string Message;
   } const usages[] = {
-      {{"render", page.string()}, "render needs -o OUT.png"},
+      {{"render", page.string()}, "render needs -o OUT.png or -o OUT.pdf"},
+      {{"render", page.string(), "-o", "x.jpg"}, "render writes a .png or a .pdf file, not x.jpg"},
+      {{"render", page.string(), "-o", "x.png.txt"}, "render writes a .png or a .pdf file, not x.png.txt"},
+      {{"render", page.string(), "-o", "x.pdf", "--page-size", "B5"}, "--page-size takes A4, Letter, Legal, A3 or A5"},
+      {{"render", page.string(), "-o", "x.pdf", "--page-size"}, "--page-size takes A4, Letter, Legal, A3 or A5"},
+      {{"render", page.string(), "-o", "x.png", "--page-size=A4"}, "--page-size is for a .pdf file"},
+      {{"render", page.string(), "-o", "x.pdf", "--width", "300"},
+       "--width and --max-height are for a .png file; a .pdf is laid out to its --page-size"},
       {{"render", "-o", "x.png"}, "render needs a FILE"},
       {{"render", page.string(), "-o", "x.png", "--width", "0"}, "--width takes a number of pixels from 1 to 6000"},
       {{"render", page.string(), "-o", "x.png", "--width", "wide"}, "--width takes a number of pixels from 1 to 6000"},

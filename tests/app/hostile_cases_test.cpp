@@ -306,31 +306,44 @@ bool WritesInto(pid_t process, const fs::path& folder) {
 
 TEST_F(HostileCasesTest, RenderStoppedBySignalsLeavesNoPartialPicture) {
   const std::string page = temp.Write("tall.html", TallPage(30000));
+  // A PDF has as many pages as the page has lines: this one some hundreds.
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "<p>line " + std::to_string(i) + "\n";
+  const std::string longPage = temp.Write("long.html", lines);
   const fs::path out = dir / "out";
   fs::create_directory(out);
-  for (const int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
-    const std::string target = temp.Write("out/t.png", "earlier");
-    const std::string errPath = (dir / "stderr").string();
-    const pid_t child = ::fork();
-    if (child == 0) {
-      if (!std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
-      ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", page.c_str(), "-o", target.c_str(), "--width", "2000",
-              static_cast<char*>(nullptr));
-      ::_exit(127);
+  for (const char* name : {"t.png", "t.pdf"}) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(signal));
+      const std::string target = temp.Write(std::string("out/") + name, "earlier");
+      const std::string errPath = (dir / "stderr").string();
+      const bool pdf = fs::path(name).extension() == ".pdf";
+      const pid_t child = ::fork();
+      if (child == 0) {
+        if (!std::freopen(errPath.c_str(), "w", stderr)) ::_exit(127);
+        if (pdf) {
+          ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", longPage.c_str(), "-o", target.c_str(),
+                  static_cast<char*>(nullptr));
+        } else {
+          ::execl(CORVANE_EXECUTABLE, CORVANE_EXECUTABLE, "render", page.c_str(), "-o", target.c_str(), "--width",
+                  "2000", static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+      }
+      bool writing = false;
+      for (int wait = 0; wait < 6000 && !(writing = WritesInto(child, out)); ++wait) ::usleep(5000);
+      EXPECT_TRUE(writing) << "the file was never begun";
+      ::kill(child, signal);
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+      EXPECT_EQ(ReadFile(errPath), signal == SIGINT ? "corvane: render stopped: interrupted\n"
+                                                    : "corvane: render stopped: terminated\n");
+      EXPECT_EQ(ReadFile(target), "earlier");
+      EXPECT_EQ(FileNames(out), std::vector<std::string>{name}) << "no partial file";
+      fs::remove(target);
     }
-    bool writing = false;
-    for (int wait = 0; wait < 6000 && !(writing = WritesInto(child, out)); ++wait) ::usleep(5000);
-    EXPECT_TRUE(writing) << "the picture was never begun";
-    ::kill(child, signal);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
-    EXPECT_EQ(ReadFile(errPath), signal == SIGINT ? "corvane: render stopped: interrupted\n"
-                                                  : "corvane: render stopped: terminated\n");
-    EXPECT_EQ(ReadFile(target), "earlier");
-    EXPECT_EQ(FileNames(out), std::vector<std::string>{"t.png"}) << "no partial file";
   }
 }
 
