@@ -1,7 +1,8 @@
 # bash completion for corvane                                    -*- shell-script -*-
 #
 # Completes the commands, their options and file names: .htm and .html pages (and folders to reach
-# them) for inputs, folders for convert -o, .xls files for convert -a, .png files for render -o.
+# them) for inputs, folders for convert -o, .xls files for convert -a, .png and .pdf files for render
+# -o, skins for --skin.
 # Needs nothing from the bash-completion package.
 
 # Adds to COMPREPLY the names starting with $cur that match any of the globs, and the folders.
@@ -33,7 +34,7 @@ _corvane() {
 
     if ((COMP_CWORD == 1)); then
         if [[ $cur == -* ]]; then
-            _corvane_options --help --version
+            _corvane_options --help --version --skin
         else
             _corvane_options convert render view
             _corvane_files '*.htm' '*.html'
@@ -70,11 +71,12 @@ _corvane() {
         ;;
     render)
         case $prev in
-        -o | --output) _corvane_files '*.png' ;;
+        -o | --output) _corvane_files '*.png' '*.pdf' ;;
         --width | --max-height | --table) ;;
+        --page-size) _corvane_options A4 Letter Legal A3 A5 ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output --width --max-height --table --help
+                _corvane_options -o --output --width --max-height --table --page-size --help
             else
                 _corvane_files '*.htm' '*.html'
             fi
@@ -82,17 +84,28 @@ _corvane() {
         esac
         ;;
     view)
-        if [[ $cur == -* ]]; then
-            _corvane_options --help
-        elif ((COMP_CWORD == 2)); then
+        if [[ $prev == --skin ]]; then
+            _corvane_options desktop light dark
+            _corvane_files '*.qss'
+        elif [[ $cur == -* ]]; then
+            _corvane_options --skin --help
+        else
             _corvane_files '*.htm' '*.html'
         fi
         ;;
     *)
-        # The window: more pages for its input list.
-        _corvane_files '*.htm' '*.html'
+        # The window: more pages for its input list, and its look.
+        if [[ $prev == --skin ]]; then
+            _corvane_options desktop light dark
+            _corvane_files '*.qss'
+        elif [[ $cur == -* ]]; then
+            _corvane_options --skin
+        else
+            _corvane_files '*.htm' '*.html'
+        fi
         ;;
     esac
+    return 0
 }
 
 complete -F _corvane corvane

@@ -59,7 +59,9 @@ check "bash: convert -a" test "$(offered convert -a '')" = "- sheet.xls sub"
 check "bash: convert --t" test "$(offered convert -q --t)" = "--tables --trim"
 check "bash: convert --tables" test "$(offered convert --tables '')" = "all"
 check "bash: render -o" test "$(offered render a.html -o '')" = "picture.png sub"
-check "bash: render --" test "$(offered render a.html --)" = "--help --max-height --output --table --width"
+check "bash: render --" test "$(offered render a.html --)" = "--help --max-height --output --page-size --table --width"
+check "bash: render --page-size" test "$(offered render a.html --page-size L)" = "Legal Letter"
+check "bash: view --skin" test "$(offered view --skin d)" = "dark desktop"
 check "bash: view" test "$(offered view '')" = "a.html b.htm sub"
 
 [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
