@@ -100,4 +100,13 @@ inline constexpr char kMatchCaseCaption[] = "Match &case";
 inline constexpr char kNotFoundText[] = "Not found";
 inline constexpr char kZoomStatusPrefix[] = "Zoom ";
 
+// Printing, from the Table Select dialog and the view window.
+inline constexpr char kPrintAction[] = "&Print...";
+inline constexpr char kPrintPreviewAction[] = "Print Pre&view...";
+inline constexpr char kExportPdfAction[] = "E&xport PDF...";
+inline constexpr char kPdfFilter[] = "PDF file (*.pdf)";
+inline constexpr char kNothingToPrint[] = "There is no page to print: click a table first.";
+inline constexpr char kCannotPrint[] = "Cannot print: ";
+inline constexpr char kCannotExportPdf[] = "Cannot write the PDF: ";
+
 }  // namespace corvane

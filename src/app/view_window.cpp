@@ -19,8 +19,10 @@
 #include <exception>
 
 #include "app/display_text.h"
+#include "app/print_actions.h"
 #include "app/ui_texts.h"
 #include "viewer/html_view.h"
+#include "viewer/print_document.h"
 
 namespace corvane {
 
@@ -84,6 +86,10 @@ TViewWindow::TViewWindow(QWidget* parent) : QMainWindow(parent), m_view(new THtm
   open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   QAction* reload = file->addAction(kReloadAction, this, [this] { Reload(); });
   reload->setShortcut(QKeySequence(Qt::Key_F5));
+  file->addSeparator();
+  AddPrintActions(*file, *this,
+                  {[this] { return !m_view->DocumentSource().empty(); }, [this] { return PrintSourceOf(*m_view); },
+                   [this] { return QFileInfo(DisplayText(m_view->DocumentName())).completeBaseName(); }});
   file->addSeparator();
   QAction* close = file->addAction(kCloseAction, this, [this] { this->close(); });
   close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));

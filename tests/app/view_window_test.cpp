@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -308,6 +310,43 @@ TEST_F(ViewWindowTest, ReloadKeepsThePlaceAndAFailedLoadKeepsThePage) {
   Key(Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(View().DocumentName(), Path("second.html"));
   EXPECT_EQ(window.HistoryCount(), 2);
+}
+
+// File > Print Preview shows the page's pages; File > Export PDF writes them where the user says.
+TEST_F(ViewWindowTest, ThePagePrintsIntoThePreviewAndAPdf) {
+  Write("long.html", "<title>Long</title>" + Lines("line", 400));
+  ASSERT_TRUE(window.OpenPage(Path("long.html")));
+  auto* preview = window.findChild<QAction*>("PrintPreview1");
+  auto* pdf = window.findChild<QAction*>("ExportPdf1");
+  ASSERT_NE(preview, nullptr);
+  ASSERT_NE(pdf, nullptr);
+  EXPECT_EQ(window.findChild<QAction*>("Print1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+
+  int pages = 0;
+  test::AnswerNextModal([&pages](QWidget* modal) {
+    auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    if (auto* widget = dialog->findChild<QPrintPreviewWidget*>()) pages = widget->pageCount();
+    dialog->reject();
+  });
+  preview->trigger();
+  EXPECT_GT(pages, 1);
+
+  test::AnswerNextModal([this](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->nameFilters(), QStringList{"PDF file (*.pdf)"});
+    dialog->setDirectory(folder.path());
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("long");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  pdf->trigger();
+  QFile written(QString::fromStdString(Path("long.pdf")));
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  const QByteArray bytes = written.readAll();
+  EXPECT_TRUE(bytes.startsWith("%PDF-"));
+  EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), pages) << "as many pages as the preview";
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ViewWindowTest, CtrlWClosesTheWindow) {
