@@ -56,5 +56,15 @@ inline constexpr char kTableItemPrefix[] = "Table";
 inline constexpr char kRememberTablesCaption[] = "&Remember the selection for other tables for this job.";
 inline constexpr char kExtractCaption[] = "&Extract";
 inline constexpr char kSelectAtLeastOneTable[] = "Select atleast 1 table";
+// The title joins the caption and the file's name; an entry's details are "rows × columns" and the
+// quoted text of the table's first cell that has any, and its tooltip begins with "Table N: ".
+inline constexpr char kTitleFileSeparator[] = " - ";
+inline constexpr char kTableSizeSeparator[] = " \u00d7 ";
+inline constexpr char kTableDetailSeparator[] = ", ";
+inline constexpr char kTableDescriptionPrefix[] = "Table ";
+inline constexpr char kTableDescriptionSeparator[] = ": ";
+inline constexpr char kTextCutMark[] = "\u2026";
+// The details of a table too large to count before it is clicked: its size instead of its grid.
+inline constexpr char kLargeTableSize[] = "%1 MB";
 
 }  // namespace corvane
