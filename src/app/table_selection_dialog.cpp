@@ -82,8 +82,8 @@ class TTableEntryDelegate final : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     const QFontMetrics small(DetailFont(option.font));
+    // As wide as the name: the details are cut to the list's width rather than scroll it.
     size.setHeight(size.height() + small.height());
-    size.setWidth(std::max(size.width(), small.horizontalAdvance(index.data(TfrmPreview::kDetailRole).toString()) + 8));
     return size;
   }
 

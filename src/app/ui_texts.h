@@ -67,4 +67,18 @@ inline constexpr char kTextCutMark[] = "\u2026";
 // The details of a table too large to count before it is clicked: its size instead of its grid.
 inline constexpr char kLargeTableSize[] = "%1 MB";
 
+// The look of the program's windows: the desktop's, one of the program's own, or a user's style sheet.
+inline constexpr char kViewMenu[] = "&View";
+inline constexpr char kSkinMenu[] = "S&kin";
+inline constexpr char kSkinDesktopAction[] = "&Desktop";
+inline constexpr char kSkinLightAction[] = "&Light";
+inline constexpr char kSkinDarkAction[] = "D&ark";
+inline constexpr char kSkinLoadAction[] = "&Load skin...";
+inline constexpr char kLoadSkinCaption[] = "Load skin";
+inline constexpr char kSkinFilter[] = "Qt style sheets (*.qss)";
+// %1 the file, %2 the reason.
+inline constexpr char kCannotLoadSkin[] = "Cannot load the skin %1: %2";
+inline constexpr char kSkinNotAStyleSheet[] = "it is not a valid Qt style sheet";
+inline constexpr char kSkinTooLarge[] = "the file is too large for a style sheet";
+
 }  // namespace corvane
