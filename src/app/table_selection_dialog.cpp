@@ -198,6 +198,9 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
   m_lstTables->setSelectionMode(QAbstractItemView::ExtendedSelection);
   m_lstTables->setItemDelegate(new TTableEntryDelegate(m_lstTables));
   m_lstTables->setMinimumWidth(kMinimumListWidth);
+  // Its own: under a skin's style sheet, a list made inside the splitter is polished with the
+  // application's font rather than the dialog's.
+  m_lstTables->setFont(DialogFont());
   // Every click that changes the selection shows the highest selected table.
   connect(m_lstTables, &QListWidget::itemSelectionChanged, this, [this] { lstTablesClick(); });
 

@@ -1,6 +1,7 @@
 #include "app/skin.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -238,7 +239,9 @@ TEST_F(SkinTest, PagesStayBlackOnWhiteUnderTheDarkSkin) {
   auto& view = static_cast<THtmlView&>(*dialog.HtmlView().Widget());
   QCoreApplication::processEvents();
 
-  // The dialog itself is dark.
+  // The dialog itself is dark, in its own font throughout.
+  EXPECT_EQ(list->font().pixelSize(), dialog.chkRememberTables()->font().pixelSize());
+  EXPECT_EQ(list->font().family(), dialog.chkRememberTables()->font().family());
   const QImage listPicture = list->viewport()->grab().toImage();
   EXPECT_LT(qGray(listPicture.pixel(listPicture.width() / 2, listPicture.height() - 10)), 60);
 
