@@ -114,8 +114,10 @@ QPalette DarkPalette() {
 QPalette PagePalette() {
   QPalette p = LightPalette();
   for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base}) p.setColor(QPalette::All, role, Qt::white);
-  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    p.setColor(QPalette::Active, role, Qt::black), p.setColor(QPalette::Inactive, role, Qt::black);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    p.setColor(QPalette::Active, role, Qt::black);
+    p.setColor(QPalette::Inactive, role, Qt::black);
+  }
   return p;
 }
 
@@ -229,7 +231,8 @@ bool ApplySkin(const QString& nameOrFile, QString* error) {
     const bool dark = name == kDarkSkin;
     QString sheet;
     QString reason;
-    const QString resource = dark ? QStringLiteral(":/corvane/skins/dark.qss") : QStringLiteral(":/corvane/skins/light.qss");
+    const QString resource =
+        dark ? QStringLiteral(":/corvane/skins/dark.qss") : QStringLiteral(":/corvane/skins/light.qss");
     if (!ReadSheet(resource, sheet, reason)) return Fail(resource, reason, error);
     if (!ApplyLook(kSkinStyle, dark ? DarkPalette() : LightPalette(), sheet))
       return Fail(resource, kSkinNotAStyleSheet, error);
@@ -297,7 +300,10 @@ QMenu* AddSkinMenu(QMenuBar* bar, QWidget* parent) {
   // The checks follow the skin shown, however it was chosen.
   auto check = [=] {
     const QString current = CurrentSkin();
-    QAction* shown = current == kDesktopSkin ? desktop : current == kLightSkin ? light : current == kDarkSkin ? dark : load;
+    QAction* shown = current == kDesktopSkin ? desktop
+                     : current == kLightSkin ? light
+                     : current == kDarkSkin  ? dark
+                                             : load;
     shown->setChecked(true);
   };
   check();

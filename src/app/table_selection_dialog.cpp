@@ -112,12 +112,14 @@ class TTableEntryDelegate final : public QStyledItemDelegate {
     painter->setFont(item.font);
     painter->setPen(text);
     const QRect nameRect(area.left(), area.top(), area.width(), nameMetrics.height());
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, nameMetrics.elidedText(name, Qt::ElideRight, area.width()));
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      nameMetrics.elidedText(name, Qt::ElideRight, area.width()));
     painter->setFont(smallFont);
     painter->setPen(grey);
     const QRect detailRect(area.left(), nameRect.bottom() + 1, area.width(), small.height());
     const QString detail = index.data(TfrmPreview::kDetailRole).toString();
-    painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter, small.elidedText(detail, Qt::ElideRight, area.width()));
+    painter->drawText(detailRect, Qt::AlignLeft | Qt::AlignVCenter,
+                      small.elidedText(detail, Qt::ElideRight, area.width()));
     painter->restore();
   }
 

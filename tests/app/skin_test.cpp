@@ -108,7 +108,8 @@ TEST_F(SkinTest, TheMenuSwitchesBetweenTheBuiltInSkinsAndRemembersTheChoice) {
   EXPECT_EQ(captions, QStringList({"&Desktop", "&Light", "D&ark", "&Load skin..."}));
 
   auto action = [&](const char* name) { return skins->findChild<QAction*>(name); };
-  for (const char* name : {"SkinDesktop", "SkinLight", "SkinDark", "SkinLoad"}) ASSERT_NE(action(name), nullptr) << name;
+  for (const char* name : {"SkinDesktop", "SkinLight", "SkinDark", "SkinLoad"})
+    ASSERT_NE(action(name), nullptr) << name;
   EXPECT_TRUE(action("SkinDesktop")->isChecked());
 
   action("SkinDark")->trigger();
@@ -262,7 +263,8 @@ TEST_F(SkinTest, PagesStayBlackOnWhiteUnderTheDarkSkin) {
   EXPECT_EQ(fieldPicture.pixelColor(fieldPicture.width() - 4, fieldPicture.height() / 2), QColor(Qt::white));
   int fieldDarkest = 255;
   for (int y = 0; y < fieldPicture.height(); ++y)
-    for (int x = 0; x < fieldPicture.width() / 2; ++x) fieldDarkest = std::min(fieldDarkest, qGray(fieldPicture.pixel(x, y)));
+    for (int x = 0; x < fieldPicture.width() / 2; ++x)
+      fieldDarkest = std::min(fieldDarkest, qGray(fieldPicture.pixel(x, y)));
   EXPECT_LT(fieldDarkest, 60);
 
   // Back to the desktop look: the page keeps no style sheet of its own.
