@@ -246,7 +246,11 @@ void TfrmPreview::UpdateListBox() {
   m_lstTables->clear();
   for (std::size_t i = 0; i < Fragments.size(); ++i) {
     m_lstTables->addItem(kTableItemPrefix + QString::number(i + 1));
-    DescribeEntry(static_cast<int>(i), SummariseTable(Fragments[i], PageCharset, false));
+    try {
+      DescribeEntry(static_cast<int>(i), SummariseTable(Fragments[i], PageCharset, false));
+    } catch (const std::exception&) {
+      // A table that cannot be read for its details (out of memory) is still listed, without them.
+    }
   }
   // No table of an earlier file stays visible.
   m_htmlView->Clear();
