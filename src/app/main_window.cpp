@@ -118,15 +118,6 @@ QString FileExtension(const QString& path) {
   return dot > path.lastIndexOf('/') ? path.mid(dot) : QString();
 }
 
-QRect FitToScreen(QRect wanted, QRect available, QSize minimum) {
-  const int width = std::max(std::min(wanted.width(), available.width()), minimum.width());
-  const int height = std::max(std::min(wanted.height(), available.height()), minimum.height());
-  // Onto the screen, its top left corner first: the title bar and the menus stay reachable.
-  const int left = std::max(std::min(wanted.left(), available.right() + 1 - width), available.left());
-  const int top = std::max(std::min(wanted.top(), available.bottom() + 1 - height), available.top());
-  return QRect(left, top, width, height);
-}
-
 QString BrowseForFolder(QWidget* parent, const QString& caption, const QString& initialFolder,
                         bool allowNewFolder) {
   QFileDialog chooser(parent, caption, initialFolder);

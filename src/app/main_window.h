@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/job_runner.h"
+#include "app/screen_fit.h"
 
 class QAction;
 class QCheckBox;
@@ -172,10 +173,6 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   bool m_earlierLinesShown = false;
   QTimer m_logTimer;
 };
-
-// A window's frame geometry wanted fitted to a screen's available area: shrunk to it (never below
-// minimum), then moved onto it.
-QRect FitToScreen(QRect wanted, QRect available, QSize minimum);
 
 // "/" appended unless the path already ends with it.
 QString IncludeTrailingBackslash(const QString& path);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/skin.h"
 #include "builder/document_loader.h"
 #include "viewer/html_view.h"
 
@@ -21,6 +22,8 @@ TViewerPreview::TViewerPreview(QWidget* parent) : m_view(new THtmlView(parent)) 
   m_view->PrintMarginLeft = m_view->PrintMarginRight = m_view->PrintMarginTop = m_view->PrintMarginBottom = 2.0;
   m_view->PrintScale = 1.0;
   m_view->Clear();
+  // Nor do the colours and style sheet of the program's skin reach the page.
+  KeepPageColours(m_view);
 }
 
 QWidget* TViewerPreview::Widget() { return m_view; }

@@ -79,6 +79,30 @@ inline constexpr char kTableItemPrefix[] = "Table";
 inline constexpr char kRememberTablesCaption[] = "&Remember the selection for other tables for this job.";
 inline constexpr char kExtractCaption[] = "&Extract";
 inline constexpr char kSelectAtLeastOneTable[] = "Select atleast 1 table";
+// The title joins the caption and the file's name; an entry's details are "rows × columns" and the
+// quoted text of the table's first cell that has any, and its tooltip begins with "Table N: ".
+inline constexpr char kTitleFileSeparator[] = " - ";
+inline constexpr char kTableSizeSeparator[] = " \u00d7 ";
+inline constexpr char kTableDetailSeparator[] = ", ";
+inline constexpr char kTableDescriptionPrefix[] = "Table ";
+inline constexpr char kTableDescriptionSeparator[] = ": ";
+inline constexpr char kTextCutMark[] = "\u2026";
+// The details of a table too large to count before it is clicked: its size instead of its grid.
+inline constexpr char kLargeTableSize[] = "%1 MB";
+
+// The look of the program's windows: the desktop's, one of the program's own, or a user's style sheet.
+inline constexpr char kViewMenu[] = "&View";
+inline constexpr char kSkinMenu[] = "S&kin";
+inline constexpr char kSkinDesktopAction[] = "&Desktop";
+inline constexpr char kSkinLightAction[] = "&Light";
+inline constexpr char kSkinDarkAction[] = "D&ark";
+inline constexpr char kSkinLoadAction[] = "&Load skin...";
+inline constexpr char kLoadSkinCaption[] = "Load skin";
+inline constexpr char kSkinFilter[] = "Qt style sheets (*.qss)";
+// %1 the file, %2 the reason.
+inline constexpr char kCannotLoadSkin[] = "Cannot load the skin %1: %2";
+inline constexpr char kSkinNotAStyleSheet[] = "it is not a valid Qt style sheet";
+inline constexpr char kSkinTooLarge[] = "the file is too large for a style sheet";
 
 // The page window of `corvane view`.
 inline constexpr char kOpenPageAction[] = "&Open...";
@@ -89,7 +113,6 @@ inline constexpr char kAllFilesFilter[] = "All files (*)";
 inline constexpr char kGoMenu[] = "&Go";
 inline constexpr char kBackAction[] = "&Back";
 inline constexpr char kForwardAction[] = "&Forward";
-inline constexpr char kViewMenu[] = "&View";
 inline constexpr char kZoomInAction[] = "Zoom &In";
 inline constexpr char kZoomOutAction[] = "Zoom &Out";
 inline constexpr char kZoomResetAction[] = "&Actual Size";

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -123,10 +124,13 @@ void TFragmentStore::Add(std::string_view text) {
   m_memory.append(text);
 }
 
-std::string TFragmentStore::Text(std::size_t index) const {
+std::string TFragmentStore::Text(std::size_t index) const { return Text(index, m_entries.at(index).size); }
+
+std::string TFragmentStore::Text(std::size_t index, std::size_t maxBytes) const {
   const TEntry& entry = m_entries.at(index);
-  if (!entry.inFile) return m_memory.substr(entry.offset, entry.size);
-  std::string text(entry.size, '\0');
+  const std::size_t size = std::min<std::uint64_t>(entry.size, maxBytes);
+  if (!entry.inFile) return m_memory.substr(entry.offset, size);
+  std::string text(size, '\0');
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t got = ::pread(m_fd, text.data() + done, text.size() - done, static_cast<off_t>(entry.offset + done));

@@ -36,6 +36,8 @@ class TFragmentStore {
   std::uint64_t Size(std::size_t index) const { return m_entries.at(index).size; }
   // The text of table index (from 0). Throws TFileError when the temporary file cannot be read back.
   std::string Text(std::size_t index) const;
+  // At most the first maxBytes of it.
+  std::string Text(std::size_t index, std::size_t maxBytes) const;
   std::string operator[](std::size_t index) const { return Text(index); }
   // Bytes held in memory, and whether some tables are in the temporary file.
   std::size_t BytesInMemory() const { return m_memory.size(); }

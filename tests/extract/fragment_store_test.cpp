@@ -38,6 +38,7 @@ TEST(FragmentStoreTest, TablesPastTheBudgetGoToTheFileAndReadBackWhole) {
     EXPECT_EQ(store.Spilled(), c.spilled) << c.sizes.size();
     for (std::size_t i = 0; i < texts.size(); ++i) {
       EXPECT_EQ(store.Text(i), texts[i]) << i;
+      EXPECT_EQ(store.Text(i, 3), texts[i].substr(0, 3)) << i;
       EXPECT_EQ(store.Size(i), texts[i].size());
     }
   }
