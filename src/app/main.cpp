@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/render_command.h"
+#include "app/skin.h"
 #include "app/ui_texts.h"
 #include "app/view_command.h"
 #include "app/window_arguments.h"
@@ -24,6 +25,14 @@ int RunWindow(int argc, char** argv, const corvane::TWindowArguments& arguments)
   opening.reset();
   QApplication::setApplicationName(corvane::kApplicationTitle);
   QApplication::setWindowIcon(corvane::ApplicationIcon());
+  // The look: the one asked for on the command line, or the one chosen last. A skin that cannot be
+  // loaded leaves the desktop's look, with a word on standard error.
+  {
+    QString skinError;
+    const bool skinned = arguments.skin ? corvane::ApplySkinOption(QString::fromLocal8Bit(arguments.skin->c_str()), &skinError)
+                                        : corvane::ApplyRememberedSkin(&skinError);
+    if (!skinned) std::fprintf(stderr, "corvane: %s\n", skinError.toLocal8Bit().constData());
+  }
   corvane::TfrmMain window;
   QList<QUrl> urls;
   for (const std::string& file : arguments.files)

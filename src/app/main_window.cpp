@@ -39,6 +39,7 @@
 
 #include "app/dialog_font.h"
 #include "app/display_text.h"
+#include "app/skin.h"
 #include "app/table_selection_dialog.h"
 #include "app/ui_texts.h"
 #include "extract/job_texts.h"
@@ -208,6 +209,7 @@ void TfrmMain::CreateControls() {
   QAction* aboutQt = help->addAction(kAboutQtAction);
   aboutQt->setObjectName("AboutQt1");
   connect(aboutQt, &QAction::triggered, this, [] { QApplication::aboutQt(); });
+  AddSkinMenu(mmMain, this);
 
   auto* client = new QWidget(this);
   m_client = client;
@@ -509,6 +511,8 @@ void TfrmMain::Button1Click() {
   m_jobStartBytes = BytesRead();
   m_jobClock.start();
   m_rateShownAt = -1;
+  // Each job asks afresh whether a choice of tables holds for its files.
+  if (PreviewDialog) PreviewDialog->StartJob();
   Job().Start();
 }
 

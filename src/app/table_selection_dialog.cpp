@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -20,9 +21,12 @@
 
 #include "app/dialog_font.h"
 #include "app/display_text.h"
+#include "app/print_actions.h"
 #include "app/table_preview.h"
 #include "app/ui_texts.h"
 #include "sheets/sheet_table.h"
+#include "viewer/html_view.h"
+#include "viewer/print_document.h"
 
 namespace corvane {
 
@@ -212,6 +216,18 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
   m_splitter->setStretchFactor(1, 1);
   m_splitter->setSizes({kListWidth, kClientWidth - kListWidth});
 
+  // File > Print, Print Preview and Export PDF of the table shown.
+  auto* menuBar = new QMenuBar(this);
+  menuBar->setObjectName("mmPreview");
+  layout->setMenuBar(menuBar);
+  const THtmlView& view = static_cast<TViewerPreview&>(*m_htmlView).View();
+  AddPrintActions(*menuBar->addMenu(kFileMenu), *this,
+                  {[&view] { return !view.DocumentSource().empty(); }, [&view] { return PrintSourceOf(view); },
+                   [this] {
+                     return QFileInfo(DisplayText(PageFile)).completeBaseName() + kPdfTableSuffix +
+                            QString::number(m_shownTable + 1);
+                   }});
+
   // The remember box at the left, Extract at the right: as the dialog grows, the space between them.
   auto* pnlBottom = new QWidget(this);
   pnlBottom->setFixedHeight(kBottomPanelHeight);
@@ -346,6 +362,7 @@ void TfrmPreview::lstTablesClick() {
   if (highest < 0 || static_cast<std::size_t>(highest) >= Tables().size()) return;
   try {
     std::string fragment = Tables().Text(static_cast<std::size_t>(highest));
+    m_shownTable = highest;
     // A large table is counted once it is asked for: showing it costs far more than counting it.
     if (!m_lstTables->item(highest)->data(kCountedRole).toBool())
       DescribeEntry(highest, SummariseTable(fragment, PageCharset, true));

@@ -109,6 +109,7 @@ class TfrmPreview final : public QDialog {
   std::unique_ptr<TTablePreview> m_htmlView;
   QCheckBox* m_chkRememberTables;
   QPushButton* m_btnExtract;
+  int m_shownTable = 0;  // the table the viewer shows, from 0
   bool m_placed = false;  // the first showing restores the kept geometry; later ones keep the current
 };
 

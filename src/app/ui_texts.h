@@ -128,6 +128,7 @@ inline constexpr char kPrintAction[] = "&Print...";
 inline constexpr char kPrintPreviewAction[] = "Print Pre&view...";
 inline constexpr char kExportPdfAction[] = "E&xport PDF...";
 inline constexpr char kPdfFilter[] = "PDF file (*.pdf)";
+inline constexpr char kPdfTableSuffix[] = " table ";  // "prices table 2.pdf"
 inline constexpr char kNothingToPrint[] = "There is no page to print: click a table first.";
 inline constexpr char kCannotPrint[] = "Cannot print: ";
 inline constexpr char kCannotExportPdf[] = "Cannot write the PDF: ";

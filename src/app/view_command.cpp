@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/skin.h"
 #include "app/ui_texts.h"
 #include "app/view_window.h"
 #include "app/window_arguments.h"
@@ -48,6 +49,14 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   opening.reset();
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
+  // The look: the one asked for on the command line, or the one chosen last. A skin that cannot be
+  // loaded leaves the desktop's look, with a word on standard error.
+  {
+    QString skinError;
+    const bool skinned = arguments.skin ? ApplySkinOption(QString::fromLocal8Bit(arguments.skin->c_str()), &skinError)
+                                        : ApplyRememberedSkin(&skinError);
+    if (!skinned) std::fprintf(stderr, "corvane: %s\n", skinError.toLocal8Bit().constData());
+  }
   TViewWindow window;
   std::string error;
   if (!window.Open(file, error)) {

@@ -20,6 +20,7 @@
 
 #include "app/display_text.h"
 #include "app/print_actions.h"
+#include "app/skin.h"
 #include "app/ui_texts.h"
 #include "viewer/html_view.h"
 #include "viewer/print_document.h"
@@ -110,6 +111,10 @@ TViewWindow::TViewWindow(QWidget* parent) : QMainWindow(parent), m_view(new THtm
   m_viewMenu->addSeparator();
   QAction* find = m_viewMenu->addAction(kFindAction, this, [this] { ShowFindBar(); });
   find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  m_viewMenu->addSeparator();
+  AddSkinMenu(menuBar(), this);
+  // The page keeps its own colours whatever the skin.
+  KeepPageColours(m_view);
 
   // Keys with no menu item: F3 and Shift+F3 find again, Esc closes the find bar, or else the window.
   auto* findNext = new QAction(kFindNextCaption, this);

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QImage>
 #include <QListWidget>
 #include <QMessageBox>
@@ -342,6 +346,42 @@ TEST_F(TableSelectionDialogTest, EntriesAreDescribedAsTheyComeIntoView) {
   EXPECT_EQ(list->item(499)->data(TfrmPreview::kDetailRole).toString(), u"1 \u00d7 1, \"cell 500\""_qs);
   EXPECT_TRUE(list->item(250)->data(TfrmPreview::kDetailRole).toString().isEmpty()) << "never seen";
   EXPECT_EQ(list->item(499)->text(), "Table500");
+}
+
+// File > Export PDF writes the table shown, under the page's name and the table's number; with no table
+// shown there is nothing to print, and the dialog says so.
+TEST_F(TableSelectionDialogTest, TheTableShownIsExportedAsAPdf) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  dialog.PageFile = folder.filePath("prices.html").toStdString();
+  dialog.UpdateListBox();
+  auto* pdf = dialog.findChild<QAction*>("ExportPdf1");
+  ASSERT_NE(pdf, nullptr);
+  QString message;
+  test::AnswerNextModal([&message](QWidget* modal) {
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      message = box->text();
+      box->accept();
+    }
+  });
+  pdf->trigger();
+  EXPECT_EQ(message, "There is no page to print: click a table first.");
+
+  Click(1);
+  QString offered;
+  test::AnswerNextModal([&](QWidget* modal) {
+    auto* chooser = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(chooser, nullptr);
+    offered = chooser->findChild<QLineEdit*>("fileNameEdit")->text();
+    chooser->setDirectory(folder.path());
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText("two.pdf");
+    static_cast<QDialog*>(chooser)->accept();
+  });
+  pdf->trigger();
+  EXPECT_EQ(offered, "prices table 2.pdf");
+  QFile written(folder.filePath("two.pdf"));
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(written.readAll().startsWith("%PDF-"));
 }
 
 TEST_F(TableSelectionDialogTest, ANewJobStartsWithTheRememberBoxUnticked) {
