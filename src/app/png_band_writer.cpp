@@ -22,7 +22,11 @@ bool WriteHeader(png_structp png, png_infop info, void* writer, png_rw_ptr write
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, 6);
+  // A rendered page is mostly flat colour, which a fast level packs about as well as a slow one; the
+  // adaptive row filters cost more than they save on it. (table_5000: 2.7 s of CPU at filters and level
+  // 6, 1.0 s with no filter at level 2, and a file 1% smaller.)
+  png_set_filter(png, 0, PNG_FILTER_NONE);
+  png_set_compression_level(png, 2);
   png_write_info(png, info);
   return true;
 }
