@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/ui_texts.h"
 #include "app/table_selection_dialog.h"
 #include "generate_tables.h"
 
@@ -101,6 +104,9 @@ int main(int argc, char** argv) {
 
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Settings of its own: never the user's remembered folders, sizes or skin, nor left behind for them.
+  QStandardPaths::setTestModeEnabled(true);
+  QSettings(corvane::kApplicationTitle, corvane::kApplicationTitle).clear();
   corvane::TfrmMain window;
   window.show();
   window.findChild<QComboBox*>("cmbFormat")->setCurrentIndex(formatIndex);

@@ -3,6 +3,8 @@
 //
 //   corvane_screenshots EXAMPLES_DIR OUT_DIR
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
@@ -15,6 +17,7 @@
 
 #include "app/main_window.h"
 #include "app/table_selection_dialog.h"
+#include "app/ui_texts.h"
 #include "extract/table_fragment_scanner.h"
 
 int main(int argc, char** argv) {
@@ -24,6 +27,9 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // Settings of its own: never the user's remembered folders, sizes or skin, nor left behind for them.
+  QStandardPaths::setTestModeEnabled(true);
+  QSettings(corvane::kApplicationTitle, corvane::kApplicationTitle).clear();
   const QDir examples(QString::fromLocal8Bit(argv[1]));
   const QDir out(QString::fromLocal8Bit(argv[2]));
 
