@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <chrono>
 #include <exception>
 
 namespace corvane {
@@ -174,7 +175,13 @@ void TJobRunner::ShowReadProgress(std::uint64_t done, std::uint64_t total) {
   m_readPass.store(m_job.PassNumber());
   m_readDone.store(done);
   m_readTotal.store(total);
+  // The bar moves a few dozen times a second at most: a wake-up of the user interface for every block
+  // read would cost the job more than the bar is worth. A pass's last value is shown by the next
+  // report, the table choice or the end of the run.
+  const auto now = std::chrono::steady_clock::now();
+  if (now - m_progressPostedAt < std::chrono::milliseconds(30)) return;
   if (m_progressPosted.exchange(true)) return;  // the one on its way will show this value
+  m_progressPostedAt = now;
   QMetaObject::invokeMethod(&m_receiver, [this] { DeliverProgress(); }, Qt::QueuedConnection);
 }
 

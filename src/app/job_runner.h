@@ -4,6 +4,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <condition_variable>
 #include <memory>
@@ -151,6 +152,7 @@ class TJobRunner : public TJobHost {
   const std::size_t m_maxQueuedBytes;
   bool m_flushPosted = false;
   QElapsedTimer m_sinceFlush;  // since the last flush began
+  std::chrono::steady_clock::time_point m_progressPostedAt;  // worker: when read progress last crossed
 
   // Last, so that it is destroyed first: its destructor waits for a running worker, which still uses
   // everything above. Null after Shutdown.

@@ -82,6 +82,8 @@ constexpr int kBannerHeight = 89;
 constexpr int kInitialProgressMaximum = 100;
 // The log is brought up to date this often while lines arrive.
 constexpr int kLogRefreshMs = 75;
+// The newest lines a refresh shows while a job floods the log.
+constexpr std::size_t kFloodLogLines = 500;
 // The spool's lines are written out in pieces of about this size.
 constexpr std::size_t kSpoolPiece = std::size_t{1} << 20;
 
@@ -607,23 +609,28 @@ QString TfrmMain::EarlierLinesText(std::uint64_t count) const {
   return QString(kEarlierLinesFormat).arg(QLocale(QLocale::English).toString(static_cast<qulonglong>(count)));
 }
 
-void TfrmMain::RenderLog() {
+void TfrmMain::RenderLog(bool whole) {
   m_logTimer.stop();
   const std::uint64_t fresh = m_logLines - m_renderedLines;
-  if (fresh == 0) return;
+  if (fresh == 0 && !(whole && m_logCut)) return;
   m_renderedLines = m_logLines;
   QScrollBar* scroll = Memo1->verticalScrollBar();
   const bool atEnd = scroll->value() == scroll->maximum();
-  if (fresh >= m_logTail.size()) {
+  // While a job floods the log, each refresh shows only its newest lines: nobody reads thousands of
+  // lines a second, and rebuilding the whole tail each time would cost more than the job. The whole
+  // tail is shown when the job ends or waits for the user.
+  const std::size_t shown = whole || !m_jobRunning ? m_logTail.size() : std::min<std::size_t>(m_logTail.size(), kFloodLogLines);
+  if (fresh >= shown || (whole && m_logCut)) {
     // Everything the control is to show is new: it starts over.
     QStringList text;
-    text.reserve(static_cast<qsizetype>(m_logTail.size()) + 1);
-    const std::uint64_t earlier = m_logLines - m_logTail.size();
+    text.reserve(static_cast<qsizetype>(shown) + 1);
+    const std::uint64_t earlier = m_logLines - shown;
     if (earlier != 0) text << EarlierLinesText(earlier);
-    for (std::size_t k = 0; k < m_logTail.size(); ++k) text << DisplayText(m_logTail[k]);
+    for (std::size_t k = m_logTail.size() - shown; k < m_logTail.size(); ++k) text << DisplayText(m_logTail[k]);
     Memo1->setPlainText(text.join('\n'));
-    m_controlLines = static_cast<int>(m_logTail.size());
+    m_controlLines = static_cast<int>(shown);
     m_earlierLinesShown = earlier != 0;
+    m_logCut = shown < m_logTail.size();
   } else {
     QStringList text;
     text.reserve(static_cast<qsizetype>(fresh));
@@ -692,7 +699,7 @@ void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& pas
 }
 
 TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::string& pageCharset) {
-  RenderLog();  // the log is up to date while the user chooses
+  RenderLog(true);  // the log is up to date while the user chooses
   if (!PreviewDialog) {
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
@@ -714,7 +721,7 @@ TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::str
 }
 
 void TfrmMain::ShowError(const std::string& message) {
-  RenderLog();
+  RenderLog(true);
   QMessageBox::warning(this, kApplicationTitle, DisplayText(message));
 }
 
@@ -755,7 +762,7 @@ void TfrmMain::JobEnded(TJobEnd how) {
     for (const std::string& file : left) lines.push_back(kLogNotConverted + file);
     const std::vector<std::string_view> views(lines.begin(), lines.end());
     AddLogLines(views);
-    RenderLog();
+    RenderLog(true);
     Job().FileQueue().Clear();
     Job().FileQueue().AddAll(left);
     lstInputFiles->clear();
@@ -769,7 +776,7 @@ void TfrmMain::JobEnded(TJobEnd how) {
     lblPass->clear();
     return;
   }
-  RenderLog();
+  RenderLog(true);
   Button1->setText(kDoneCaption);
   if (how == TJobEnd::Completed) {
     // The job's files stay, ready for another run.

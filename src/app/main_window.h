@@ -79,7 +79,8 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   // brought up to date at most every few tens of milliseconds.
   void ClearLog();
   void AddLogLines(std::span<const std::string_view> lines);
-  void RenderLog();
+  // Shows the lines logged since the last call; whole: all of the kept tail, even while a job runs.
+  void RenderLog(bool whole = false);
   QString EarlierLinesText(std::uint64_t count) const;
   void ResetJobResult();
   void OpenHTML1Click();
@@ -171,6 +172,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   std::uint64_t m_renderedLines = 0;  // those the control has taken account of
   int m_controlLines = 0;             // the lines the control shows, the first line about the others aside
   bool m_earlierLinesShown = false;
+  bool m_logCut = false;  // the control shows less of the kept tail than it could
   QTimer m_logTimer;
 };
 
