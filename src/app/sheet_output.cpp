@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <exception>
 #include <fstream>
 #include <functional>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "extract/byte_file.h"
+#include "extract/page_charset.h"
+#include "extract/table_fragment_scanner.h"
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
 #include "sheets/jsonl_writer.h"
@@ -44,7 +47,8 @@ template <class TResult>
 class TTableBatches {
  public:
   // False when the table's converted form would be too large to hold.
-  using TConvert = std::function<bool(const TSheetTable&, const TSheetReading&, TResult&, TSheetCuts&)>;
+  // The table may be taken apart: it is not used again.
+  using TConvert = std::function<bool(TSheetTable&, const TSheetReading&, TResult&, TSheetCuts&)>;
   explicit TTableBatches(TConvert convert) : m_convert(std::move(convert)) {}
 
   // Adds a table; take(result) gets the results of a full batch.
@@ -74,7 +78,7 @@ class TTableBatches {
     if (count == 0) return results;
     auto convert = [&](std::size_t from, std::size_t to) {
       for (std::size_t k = from; k < to; ++k) {
-        const TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
+        TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
         results[k].Cuts = table.Cuts;
         results[k].Number = m_batch[k].Number;
         if (!m_convert(table, m_batch[k].Reading, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
@@ -463,7 +467,87 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::unique_ptr<TXlsxWorkbook> m_workbook;
 };
 
+// Gathers the chosen tables of a scan into batches and hands them on read.
+class TPageTableSink final : public TFragmentSink {
+ public:
+  TPageTableSink(const TPageTablesReading& choice, TSheetReading reading, const TTakeSheetTable& take)
+      : m_choice(choice), m_reading(std::move(reading)), m_take(take) {}
+
+  bool WantsText(std::size_t index) override {
+    return m_choice.Tables.empty() || std::binary_search(m_choice.Tables.begin(), m_choice.Tables.end(), index + 1);
+  }
+  bool Take(std::size_t index, std::string& text) override {
+    if (WantsText(index)) m_tables.Add(text, index + 1, m_reading, Taker());
+    // Past the last table wanted, the rest of the page is not read.
+    return m_choice.Tables.empty() || index + 1 < m_choice.Tables.back();
+  }
+  void Finish() { m_tables.Flush(Taker()); }
+
+ private:
+  std::function<void(TConverted<TSheetTable>&)> Taker() {
+    return [this](TConverted<TSheetTable>& table) { m_take(table.Number, table.Value); };
+  }
+
+  const TPageTablesReading& m_choice;
+  TSheetReading m_reading;
+  const TTakeSheetTable& m_take;
+  TTableBatches<TSheetTable> m_tables{[](TSheetTable& table, const TSheetReading&, TSheetTable& result, TSheetCuts&) {
+    result = std::move(table);
+    return true;
+  }};
+};
+
+// Scans a page whose first bytes are head: scan(scanner) feeds the scanner the whole page.
+template <class TScan>
+void ScanPageTables(const std::string& path, std::string_view head, const TPageTablesReading& choice,
+                    const TTakeSheetTable& take, TScan&& scan) {
+  TSheetReading reading;
+  reading.PageCharset = choice.Charset.empty() ? PageCharsetDeclaration(head) : choice.Charset;
+  reading.Trim = choice.Trim;
+  reading.BaseAddress = PageBaseAddress(path, head);
+  TPageTableSink sink(choice, std::move(reading), take);
+  TTableFragmentScanner scanner;
+  scanner.SetSink(&sink);
+  // As a job writing another format than the ".xls" text cuts them.
+  scanner.SetLineBreaks(TLineBreaks::Kept);
+  scan(scanner);
+  sink.Finish();
+}
+
 }  // namespace
+
+void ReadPageTables(const std::string& path, std::string_view page, const TPageTablesReading& reading,
+                    const TTakeSheetTable& take) {
+  ScanPageTables(path, page.substr(0, kPageCharsetScanLimit), reading, take, [page](TTableFragmentScanner& scanner) {
+    scanner.Feed(page.data(), page.size(), true);
+    scanner.Finish();
+  });
+}
+
+void ReadPageTables(const std::string& path, const std::function<std::size_t(char*, std::size_t)>& read,
+                    const TPageTablesReading& reading, const TTakeSheetTable& take) {
+  // The head is read first, for the page's character set and BASE, then scanned with the rest.
+  std::string head(kPageCharsetScanLimit, '\0');
+  std::size_t held = 0;
+  while (held < head.size()) {
+    const std::size_t got = read(head.data() + held, head.size() - held);
+    if (got == 0) break;
+    held += got;
+  }
+  head.resize(held);
+  ScanPageTables(path, head, reading, take, [&](TTableFragmentScanner& scanner) {
+    std::size_t served = 0;
+    scanner.ScanAll([&](char* buffer, std::size_t size) {
+      if (served < head.size()) {
+        const std::size_t count = std::min(size, head.size() - served);
+        std::copy_n(head.data() + served, count, buffer);
+        served += count;
+        return count;
+      }
+      return read(buffer, size);
+    });
+  });
+}
 
 std::optional<TOutputFormat> OutputFormatNamed(std::string_view name) {
   if (name == "xls") return TOutputFormat::Xls;
