@@ -251,6 +251,25 @@ std::string CharsetDeclaration(const std::string& encoding) {
   return declaration;
 }
 
+// While tables are made, the cyclic garbage collector stays off: each of their many lists would count
+// towards a collection that finds nothing, over every object of the process. The first reading to
+// begin turns it off and the last to end turns it back on, if it was on; the lock guards the count.
+class TCollectorPause {
+ public:
+  TCollectorPause() {
+    if (s_readings++ == 0) s_wasOn = PyGC_Disable() != 0;
+  }
+  ~TCollectorPause() {
+    if (--s_readings == 0 && s_wasOn) PyGC_Enable();
+  }
+  TCollectorPause(const TCollectorPause&) = delete;
+  TCollectorPause& operator=(const TCollectorPause&) = delete;
+
+ private:
+  static inline int s_readings = 0;
+  static inline bool s_wasOn = false;
+};
+
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
                     bool typed) {
   TPageSource page = PageSourceOf(source);
@@ -260,6 +279,7 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
   if (!encoding.is_none()) reading.Charset = CharsetDeclaration(encoding.cast<std::string>());
   else if (page.Utf8) reading.Charset = CharsetDeclaration("utf-8");
   py::list result;
+  const TCollectorPause pause;
   // Runs without the lock; takes it for each table made into Python objects.
   const TTakeSheetTable take = [&](std::size_t number, TSheetTable& table) {
     py::gil_scoped_acquire lock;

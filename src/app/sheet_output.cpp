@@ -3,9 +3,12 @@
 #include <QString>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -497,7 +500,59 @@ class TPageTableSink final : public TFragmentSink {
   }};
 };
 
-// Scans a page whose first bytes are head: scan(scanner) feeds the scanner the whole page.
+// The tables read on one thread, handed to another in their order. The queue holds about kHeldCells
+// cells at most (a larger table alone), so that a slow taker bounds the memory.
+class TTableHandOver {
+ public:
+  // The reading thread: false once the taker has given up.
+  bool Push(std::size_t number, TSheetTable& table) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_abandoned || m_tables.empty() || m_cells < kHeldCells; });
+    if (m_abandoned) return false;
+    m_cells += table.Cells.size() + 1;
+    m_tables.emplace_back(number, std::move(table));
+    m_changed.notify_all();
+    return true;
+  }
+  // The reading thread: no more tables come.
+  void End() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_ended = true;
+    m_changed.notify_all();
+  }
+  // The taking thread: the next table; false once they have all been taken.
+  bool Pop(std::size_t& number, TSheetTable& table) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_ended || !m_tables.empty(); });
+    if (m_tables.empty()) return false;
+    number = m_tables.front().first;
+    table = std::move(m_tables.front().second);
+    m_tables.pop_front();
+    m_cells -= table.Cells.size() + 1;
+    m_changed.notify_all();
+    return true;
+  }
+  // The taking thread: no more tables are wanted.
+  void Abandon() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_abandoned = true;
+    m_tables.clear();
+    m_changed.notify_all();
+  }
+
+ private:
+  static constexpr std::size_t kHeldCells = std::size_t{1} << 18;
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::deque<std::pair<std::size_t, TSheetTable>> m_tables;
+  std::size_t m_cells = 0;
+  bool m_ended = false;
+  bool m_abandoned = false;
+};
+
+// Scans a page whose first bytes are head: scan(scanner) feeds the scanner the whole page. The scan and
+// the reading of the tables run on a thread of their own, beside the caller taking what they give.
 template <class TScan>
 void ScanPageTables(const std::string& path, std::string_view head, const TPageTablesReading& choice,
                     const TTakeSheetTable& take, TScan&& scan) {
@@ -505,13 +560,38 @@ void ScanPageTables(const std::string& path, std::string_view head, const TPageT
   reading.PageCharset = choice.Charset.empty() ? PageCharsetDeclaration(head) : choice.Charset;
   reading.Trim = choice.Trim;
   reading.BaseAddress = PageBaseAddress(path, head);
-  TPageTableSink sink(choice, std::move(reading), take);
-  TTableFragmentScanner scanner;
-  scanner.SetSink(&sink);
-  // As a job writing another format than the ".xls" text cuts them.
-  scanner.SetLineBreaks(TLineBreaks::Kept);
-  scan(scanner);
-  sink.Finish();
+  TTableHandOver handOver;
+  std::exception_ptr failure;
+  struct TAbandoned {};
+  std::thread reader([&] {
+    try {
+      const TTakeSheetTable push = [&handOver](std::size_t number, TSheetTable& table) {
+        if (!handOver.Push(number, table)) throw TAbandoned{};
+      };
+      TPageTableSink sink(choice, std::move(reading), push);
+      TTableFragmentScanner scanner;
+      scanner.SetSink(&sink);
+      // As a job writing another format than the ".xls" text cuts them.
+      scanner.SetLineBreaks(TLineBreaks::Kept);
+      scan(scanner);
+      sink.Finish();
+    } catch (const TAbandoned&) {
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    handOver.End();
+  });
+  try {
+    std::size_t number = 0;
+    TSheetTable table;
+    while (handOver.Pop(number, table)) take(number, table);
+  } catch (...) {
+    handOver.Abandon();
+    reader.join();
+    throw;
+  }
+  reader.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace

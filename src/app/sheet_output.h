@@ -40,15 +40,15 @@ struct TPageTablesReading {
 // The tables of a page read as the CSV, JSON Lines and XLSX outputs of a job read them: cut out of the
 // page as the job cuts them, numbered from 1 in page order, each read as a browser shows it in the
 // page's character set, a cell's link resolved against the page's BASE, else against path (the page's
-// file; a page in memory may give any name, relative to the current folder). Tables are read a batch at
-// a time on two threads; take gets each chosen one in page order, on the calling thread, and may throw
-// to end the reading.
+// file; a page in memory may give any name, relative to the current folder). The page is scanned and
+// its tables read (a batch at a time on two threads) beside the caller: take gets each chosen one in
+// page order, on the calling thread, and may throw to end the reading.
 using TTakeSheetTable = std::function<void(std::size_t number, TSheetTable& table)>;
 // The page held in memory.
 void ReadPageTables(const std::string& path, std::string_view page, const TPageTablesReading& reading,
                     const TTakeSheetTable& take);
 // The page read as it is scanned: read(buffer, size) fills buffer with up to size of the page's next
-// bytes and returns how many, 0 at its end.
+// bytes and returns how many, 0 at its end; it is called on the caller's thread, then on the scan's.
 void ReadPageTables(const std::string& path, const std::function<std::size_t(char*, std::size_t)>& read,
                     const TPageTablesReading& reading, const TTakeSheetTable& take);
 

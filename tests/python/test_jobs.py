@@ -123,3 +123,31 @@ def test_threads_read_at_once(tmp_path):
     for k in range(2):
         assert len(results[k]) == 20
         assert results[k][19].rows[2999] == [f"{k}-2999", "5998"]
+
+
+def test_interrupted_reading_ends_cleanly(tmp_path):
+    # Ctrl+C while a page is read: the reading stops at the next table it hands over, its thread ends,
+    # and KeyboardInterrupt reaches the caller. The page comes through a pipe, so that the interrupt
+    # comes while the reading goes on.
+    fifo = tmp_path / "page.fifo"
+    os.mkfifo(fifo)
+    script = textwrap.dedent(f"""
+        import os, signal, threading, corvane
+        table = "<table>" + "<tr><td>cell<td>1" * 2000 + "</table>\\n"
+        def write():
+            with open({str(fifo)!r}, "w") as pipe:
+                pipe.write(table * 100)
+                pipe.flush()
+                os.kill(os.getpid(), signal.SIGINT)
+                pipe.write(table * 100)
+        writer = threading.Thread(target=write)
+        writer.start()
+        try:
+            corvane.read_tables({str(fifo)!r})
+            print("read whole")
+        except KeyboardInterrupt:
+            print("interrupted")
+        writer.join()
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60, cwd=tmp_path)
+    assert (done.stdout, done.returncode) == ("interrupted\n", 0), done.stderr
