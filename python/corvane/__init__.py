@@ -9,7 +9,7 @@ interpreter lock released while they work, so that threads read and convert page
     [['Item', 'Price'], ['Tea', '3.50']]
     >>> frames = corvane.read_html("prices.html")      # with pandas: a DataFrame per table
     >>> corvane.convert(["pages/"], output_dir="out", format="xlsx")
-    ConvertSummary(files_converted=12, tables_written=40, failures=[])
+    ConvertSummary(files_converted=12, tables_written=40, failed_files=[], failures=[], notices=[])
 
 A ``source`` is a path (str or os.PathLike), bytes of HTML, or a str of HTML. A str holding a "<" is
 HTML text; any other str names a file. Bytes are read in the character set the page declares; a str of
@@ -33,12 +33,13 @@ if TYPE_CHECKING:  # pragma: no cover
 __all__ = ["Error", "Table", "ConvertSummary", "read_tables", "read_html", "convert", "render"]
 
 Source = Union[str, bytes, "os.PathLike[str]"]
+Tables = Optional[Union[int, Iterable[int]]]
 Error.__doc__ = "A failure CORVANE reports, or an argument it does not take; str(error) gives the reason."
 Error.__module__ = "corvane"
 Table.__module__ = "corvane"
 
 
-def read_tables(source: Source, *, tables: Optional[Iterable[int]] = None, trim: bool = False,
+def read_tables(source: Source, *, tables: Tables = None, trim: bool = False,
                 encoding: Optional[str] = None) -> List[Table]:
     """The tables of a page, as ``corvane convert --format csv`` reads them.
 
@@ -70,7 +71,7 @@ def _integral_columns(frame: "pandas.DataFrame") -> "pandas.DataFrame":
     return frame
 
 
-def read_html(source: Source, *, tables: Optional[Iterable[int]] = None, trim: bool = False,
+def read_html(source: Source, *, tables: Tables = None, trim: bool = False,
               encoding: Optional[str] = None) -> List["pandas.DataFrame"]:
     """The tables of a page as pandas DataFrames, one per table (see read_tables for the arguments).
 
@@ -127,7 +128,7 @@ class ConvertSummary:
 
 def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source] = None,
             append: Optional[Source] = None, format: str = "xls", *, trim: bool = False,
-            tables: Optional[Iterable[int]] = None, links: bool = False, numbers: str = "exact",
+            tables: Tables = None, links: bool = False, numbers: str = "exact",
             quiet: bool = True) -> ConvertSummary:
     """Runs a conversion job, as ``corvane convert`` does, and returns its ConvertSummary.
 
