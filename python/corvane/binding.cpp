@@ -147,11 +147,34 @@ struct TPyTable {
 // The text as a Python str. A lone surrogate becomes U+FFFD, as it does in the CSV file's UTF-8; a
 // byte-order mark at the start is text like any other character.
 py::object PyText(const QString& text) {
-  int order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? -1 : 1;
-  PyObject* object = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(text.utf16()),
-                                           static_cast<Py_ssize_t>(text.size()) * 2, "replace", &order);
+  const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
+  const qsizetype size = text.size();
+  PyObject* object = nullptr;
+  // Text without surrogates (nearly all) is taken as it is; Python stores it in its narrowest form.
+  if (std::none_of(data, data + size, [](char16_t c) { return c >= 0xD800 && c < 0xE000; })) {
+    object = PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, data, static_cast<Py_ssize_t>(size));
+  } else {
+    int order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? -1 : 1;
+    object = PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(data), static_cast<Py_ssize_t>(size) * 2, "replace",
+                                   &order);
+  }
   if (!object) throw py::error_already_set();
   return py::reinterpret_steal<py::object>(object);
+}
+
+// A list of size places, each holding fill.
+py::list FilledList(std::size_t size, py::handle fill) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(size));
+  if (!list) throw py::error_already_set();
+  for (std::size_t k = 0; k < size; ++k) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), fill.inc_ref().ptr());
+  return py::reinterpret_steal<py::list>(list);
+}
+
+// Puts value at a place of list, where fill was.
+void Place(const py::list& list, int index, const py::handle& value) {
+  PyObject* old = PyList_GET_ITEM(list.ptr(), index);
+  PyList_SET_ITEM(list.ptr(), index, value.inc_ref().ptr());
+  Py_DECREF(old);
 }
 
 // The leading rows in which every cell that begins there is a header cell (a TH, or in a THEAD), and
@@ -178,22 +201,16 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, bool typed) {
   const std::vector<const TSheetCell*> cells = CellsInGridOrder(table);
   result.HeaderRows = HeaderRowsOf(cells);
   const py::str empty("");
-  const py::size_t columns = static_cast<py::size_t>(std::max(table.Columns, 0));
-  std::vector<py::list> rows;
-  rows.reserve(static_cast<std::size_t>(std::max(table.Rows, 0)));
-  for (int row = 0; row < table.Rows; ++row) {
-    py::list fields(columns);
-    const py::handle blank = typed && row >= result.HeaderRows ? py::handle(Py_None) : py::handle(empty);
-    for (py::size_t column = 0; column < columns; ++column) fields[column] = blank;
-    rows.push_back(std::move(fields));
+  const std::size_t columns = static_cast<std::size_t>(std::max(table.Columns, 0));
+  const std::size_t rowCount = static_cast<std::size_t>(std::max(table.Rows, 0));
+  result.Rows = FilledList(rowCount, Py_None);
+  for (std::size_t row = 0; row < rowCount; ++row) {
+    const bool blank = typed && row >= static_cast<std::size_t>(result.HeaderRows);
+    Place(result.Rows, static_cast<int>(row), FilledList(columns, blank ? py::handle(Py_None) : py::handle(empty)));
   }
   // The header's names: a spanning header cell's text over every place it covers.
-  std::vector<py::list> header;
-  for (int row = 0; row < result.HeaderRows; ++row) {
-    py::list names(columns);
-    for (py::size_t column = 0; column < columns; ++column) names[column] = empty;
-    header.push_back(std::move(names));
-  }
+  result.Header = FilledList(static_cast<std::size_t>(result.HeaderRows), Py_None);
+  for (int row = 0; row < result.HeaderRows; ++row) Place(result.Header, row, FilledList(columns, empty));
   for (const TSheetCell* cell : cells) {
     if (cell->Row >= table.Rows || cell->Column >= table.Columns || cell->Text.isEmpty()) continue;
     py::object text;
@@ -201,20 +218,17 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, bool typed) {
       if (const std::optional<double> value = PlainNumber(cell->Text)) text = py::float_(*value);
     }
     if (!text) text = PyText(cell->Text);
-    rows[static_cast<std::size_t>(cell->Row)][static_cast<py::size_t>(cell->Column)] = text;
+    Place(py::reinterpret_borrow<py::list>(PyList_GET_ITEM(result.Rows.ptr(), cell->Row)), cell->Column, text);
     if (!cell->Link.isEmpty())
       result.Links[py::make_tuple(cell->Row, cell->Column)] = py::str(cell->Link.toStdString());
     if (cell->Row >= result.HeaderRows) continue;
     const int rowEnd = std::min(cell->Row + cell->RowSpan, result.HeaderRows);
     const int columnEnd = std::min(cell->Column + cell->ColumnSpan, table.Columns);
-    for (int row = cell->Row; row < rowEnd; ++row)
-      for (int column = cell->Column; column < columnEnd; ++column)
-        header[static_cast<std::size_t>(row)][static_cast<py::size_t>(column)] = text;
+    for (int row = cell->Row; row < rowEnd; ++row) {
+      const auto names = py::reinterpret_borrow<py::list>(PyList_GET_ITEM(result.Header.ptr(), row));
+      for (int column = cell->Column; column < columnEnd; ++column) Place(names, column, text);
+    }
   }
-  result.Rows = py::list(rows.size());
-  for (std::size_t row = 0; row < rows.size(); ++row) result.Rows[row] = std::move(rows[row]);
-  result.Header = py::list(header.size());
-  for (std::size_t row = 0; row < header.size(); ++row) result.Header[row] = std::move(header[row]);
   return result;
 }
 
@@ -271,10 +285,11 @@ class TCollectorPause {
 };
 
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
-                    bool typed) {
+                    bool links, bool typed) {
   TPageSource page = PageSourceOf(source);
   TPageTablesReading reading;
   reading.Trim = trim;
+  reading.Links = links;
   reading.Tables = TableNumbers(tables);
   if (!encoding.is_none()) reading.Charset = CharsetDeclaration(encoding.cast<std::string>());
   else if (page.Utf8) reading.Charset = CharsetDeclaration("utf-8");
@@ -601,7 +616,7 @@ PYBIND11_MODULE(_corvane, module) {
       });
 
   module.def("_read_tables", &ReadTables, py::arg("source"), py::arg("tables"), py::arg("trim"), py::arg("encoding"),
-             py::arg("typed"));
+             py::arg("links"), py::arg("typed"));
   module.def("_convert", &Convert, py::arg("paths"), py::arg("output_dir"), py::arg("append"), py::arg("format"),
              py::arg("trim"), py::arg("tables"), py::arg("links"), py::arg("numbers"), py::arg("quiet"));
   module.def("_render", &Render, py::arg("source"), py::arg("path"), py::arg("width"), py::arg("table"));

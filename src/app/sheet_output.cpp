@@ -559,7 +559,7 @@ void ScanPageTables(const std::string& path, std::string_view head, const TPageT
   TSheetReading reading;
   reading.PageCharset = choice.Charset.empty() ? PageCharsetDeclaration(head) : choice.Charset;
   reading.Trim = choice.Trim;
-  reading.BaseAddress = PageBaseAddress(path, head);
+  if (choice.Links) reading.BaseAddress = PageBaseAddress(path, head);
   TTableHandOver handOver;
   std::exception_ptr failure;
   struct TAbandoned {};

@@ -32,6 +32,8 @@ struct TPageTablesReading {
   bool Trim = false;
   // The tables wanted, by their numbers counted from 1 in page order, ascending; empty: every table.
   std::vector<std::size_t> Tables;
+  // Resolves the address of each cell that is one link (TSheetCell::Link); without, cells have none.
+  bool Links = true;
   // A character-set declaration (such as <meta charset="windows-1252">) the tables are read in instead
   // of the page's own; empty: the page's.
   std::string Charset;

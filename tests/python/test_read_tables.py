@@ -14,6 +14,7 @@ PAGES = {
                   b"<tr><td>Ann<td>Lee<td>31<tr><td rowspan=2>Bo<td>Ng<td>7.5<tr><td>Ox<td></table>",
     "text.html": b"<p>before</p>\n<table>\n<tr><td> a &amp; b </td><td>x<br>y</td><td>\"q\", c</td></tr>\n"
                  b"<tr><td><pre>one\n  two</pre></td><td>&nbsp;pad&nbsp;</td><td>caf&eacute; &#8364;</td></tr>\n"
+                 b"<tr><td>&#x1F600; \xf0\x9f\x98\x80</td><td>&#xD800; &#xFEFF;x</td><td>\xef\xbb\xbfy</td></tr>\n"
                  b"</table>\n",
     "nested.html": b"<table><tr><td>outer<table><tr><td>inner 1</td></tr></table></td></tr></table>"
                    b"<table><tr><td>second<td>2</table><TABLE><TR><TD>third, upper case</TABLE>",
@@ -96,6 +97,8 @@ def test_table_fields():
     links, = corvane.read_tables(PAGES["links.html"])
     assert links.links == {(0, 0): "http://example.org/dir/a.html", (0, 1): "mailto:x@example.org"}
     assert links.header_rows == 0
+    unresolved, = corvane.read_tables(PAGES["links.html"], links=False)
+    assert (unresolved.rows, unresolved.links) == (links.rows, {})
     numbers = [t.number for t in corvane.read_tables(PAGES["nested.html"], tables=[2, 3, 9])]
     assert numbers == [2, 3]
     assert [t.number for t in corvane.read_tables(PAGES["nested.html"], tables=3)] == [3]
