@@ -142,7 +142,9 @@ def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source]
     The job keeps its guarantees: an output file is complete or absent; a failed run leaves an earlier
     file as it was and takes its rows back out of the append file. When any file fails, the files
     converted stay converted and corvane.Error is raised with every reason, its ``summary`` attribute
-    holding the ConvertSummary. Arguments it does not take raise corvane.Error before any work.
+    holding the ConvertSummary. Arguments it does not take raise corvane.Error before any work. Ctrl+C
+    stops the job as it stops `corvane convert`: the run going on is undone, and KeyboardInterrupt is
+    raised once the job has ended.
     """
     if isinstance(paths, (str, bytes, os.PathLike)):
         paths = [paths]

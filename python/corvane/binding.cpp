@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -377,6 +379,22 @@ class TPythonJobHost final : public TInlineJobHost {
     return choice;
   }
   bool WritesEveryTableUnlogged() const override { return m_request.Quiet && !m_request.Tables; }
+  // Ctrl+C stops the job as the command line's interrupt does: the run going on is undone. Python
+  // hears of signals on the thread that called convert, and only with the lock, so that thread looks
+  // every so often.
+  bool StopRequested() const override {
+    if (m_interrupt) return true;
+    if (std::this_thread::get_id() != m_caller) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastLook < std::chrono::milliseconds(10)) return false;
+    m_lastLook = now;
+    const py::gil_scoped_acquire lock;
+    if (PyErr_CheckSignals() == 0) return false;
+    m_interrupt.emplace();
+    return true;
+  }
+  // The exception of a signal that stopped the job (KeyboardInterrupt), to raise once it has ended.
+  std::optional<py::error_already_set>& Interrupt() { return m_interrupt; }
   void JobEnded(TJobEnd) override {}
   std::vector<std::string> InputListEntries() const override { return m_files; }
   int ProgressMaximum() const override { return static_cast<int>(m_files.size()); }
@@ -391,6 +409,9 @@ class TPythonJobHost final : public TInlineJobHost {
   std::vector<std::string> m_files;
   std::string m_outputPath;
   std::unique_ptr<TTableWriter> m_writer;
+  std::thread::id m_caller = std::this_thread::get_id();
+  mutable std::chrono::steady_clock::time_point m_lastLook = std::chrono::steady_clock::now();
+  mutable std::optional<py::error_already_set> m_interrupt;
 };
 
 bool IsHtmlFileName(const std::string& name) { return name.ends_with(".htm") || name.ends_with(".html"); }
@@ -477,6 +498,7 @@ py::dict Convert(const std::vector<std::string>& paths, const py::object& output
     job->FileQueue().AddAll(std::move(files));
     host->RunJob(*job);
   }
+  if (host->Interrupt()) throw *host->Interrupt();
   std::vector<std::string> failures = std::move(searchFailures);
   failures.insert(failures.end(), host->Failures.begin(), host->Failures.end());
   if (job->AbortJob()) failures.push_back("stopped: the output file could not be created");

@@ -151,3 +151,26 @@ def test_interrupted_reading_ends_cleanly(tmp_path):
     """)
     done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60, cwd=tmp_path)
     assert (done.stdout, done.returncode) == ("interrupted\n", 0), done.stderr
+
+
+def test_interrupted_convert_undoes_its_run(tmp_path):
+    # Ctrl+C during a job: the file being converted gets no output, the ones before keep theirs, and
+    # KeyboardInterrupt reaches the caller once the job has ended. The interrupt comes once the first
+    # file's output is there, while the second, large one is converted.
+    (tmp_path / "a.html").write_text("<table><tr><td>small</table>")
+    (tmp_path / "b.html").write_text("<table>" + "<tr><td>cell<td>2<td><b>bold</b>" * 600000 + "</table>")
+    script = textwrap.dedent(f"""
+        import os, signal, threading, time, corvane
+        def interrupt():
+            while not os.path.exists("out/a.html.csv"):
+                time.sleep(0.001)
+            os.kill(os.getpid(), signal.SIGINT)
+        threading.Thread(target=interrupt, daemon=True).start()
+        try:
+            corvane.convert(["a.html", "b.html"], output_dir="out", format="csv")
+            print("converted")
+        except KeyboardInterrupt:
+            print("interrupted", sorted(os.listdir("out")))
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60, cwd=tmp_path)
+    assert done.stdout == "interrupted ['a.html.csv']\n", done.stderr
