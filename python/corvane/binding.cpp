@@ -302,14 +302,14 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
     py::gil_scoped_acquire lock;
     // Ctrl+C reaches a long reading between two tables.
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    TPyTable made = MakePyTable(number, table, typed);
-    // The table's cells go while the lock is held no longer than needed.
-    result.append(py::cast(std::move(made)));
+    result.append(py::cast(MakePyTable(number, table, typed)));
   };
   if (page.InMemory) {
     const std::string_view text = MemoryPage(page);
-    py::gil_scoped_release unlock;
-    ReadPageTables(page.Path, text, reading, take);
+    {
+      py::gil_scoped_release unlock;
+      ReadPageTables(page.Path, text, reading, take);
+    }
     return result;
   }
   TPageFile file;
