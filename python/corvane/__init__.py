@@ -148,7 +148,7 @@ def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source]
     """
     if isinstance(paths, (str, bytes, os.PathLike)):
         paths = [paths]
-    names = [os.fsdecode(path) for path in paths]
+    names = [os.fsencode(path) for path in paths]
     result = _convert(names, output_dir, append, format, trim, tables, links, numbers, quiet)
     summary = ConvertSummary(**result)
     if not summary.ok:

@@ -64,8 +64,9 @@ struct TPageSource {
   bool Utf8 = false;            // the page came as a str: its bytes are UTF-8 whatever it declares
 };
 
+// A path as the file system has it: a name Python decoded with surrogate escapes gets its bytes back.
 std::string FileSystemPath(const py::handle& source) {
-  return py::str(py::module_::import("os").attr("fsdecode")(source)).cast<std::string>();
+  return py::module_::import("os").attr("fsencode")(source).cast<std::string>();
 }
 
 // A page in memory resolves its links as if it were this file in the current folder.
@@ -81,13 +82,12 @@ TPageSource PageSourceOf(const py::handle& source) {
     return page;
   }
   if (py::isinstance<py::str>(source)) {
-    std::string text = source.cast<std::string>();
-    if (text.find('<') != std::string::npos) {
-      page.Text = std::move(text);
+    if (py::str(source).attr("find")("<").cast<long long>() >= 0) {
+      page.Text = source.cast<std::string>();
       page.InMemory = page.Utf8 = true;
       return page;
     }
-    page.Path = std::move(text);
+    page.Path = FileSystemPath(source);
   } else if (py::hasattr(source, "__fspath__")) {
     page.Path = FileSystemPath(source);
   } else {
@@ -616,7 +616,18 @@ py::list Render(const py::object& source, const py::object& output, int width, c
 PYBIND11_MODULE(_corvane, module) {
   using namespace corvane;
   module.doc() = "CORVANE's libraries for Python; use the corvane package.";
-  py::register_exception<TPythonError>(module, "Error", PyExc_Exception);
+  // The reason names files as the file system spells them: bytes that are not UTF-8 come back as the
+  // surrogate escapes Python gives them.
+  static PyObject* error = PyErr_NewException("corvane._corvane.Error", PyExc_Exception, nullptr);
+  module.add_object("Error", py::reinterpret_borrow<py::object>(error));
+  py::register_exception_translator([](std::exception_ptr failure) {
+    try {
+      if (failure) std::rethrow_exception(failure);
+    } catch (const TPythonError& reason) {
+      const py::object message = py::reinterpret_steal<py::object>(PyUnicode_DecodeFSDefault(reason.what()));
+      if (message) PyErr_SetObject(error, message.ptr());
+    }
+  });
 
   py::class_<TPyTable>(module, "Table", "A table of a page as CORVANE reads it.")
       .def_readonly("number", &TPyTable::Number, "The table's number among the page's tables, counted from 1.")

@@ -33,6 +33,19 @@ def test_convert_writes_and_sums_up(tmp_path):
     assert summary.log
 
 
+def test_paths_any_file_system_name(tmp_path):
+    # A name that is not UTF-8 reaches Python with surrogate escapes, and the file system as it was.
+    name = os.fsdecode(b"caf\xe9.html")
+    (tmp_path / name).write_bytes(PAGE)
+    assert [t.number for t in corvane.read_tables(str(tmp_path / name))] == [1, 2]
+    summary = corvane.convert([tmp_path / name], output_dir=tmp_path / "out", format="csv")
+    assert summary.files_converted == 1
+    assert os.listdir(os.fsencode(tmp_path / "out")) == [b"caf\xe9.html.csv"]
+    with pytest.raises(corvane.Error) as error:
+        corvane.read_tables(str(tmp_path / ("no" + name)))
+    assert str(error.value) == f"cannot read {tmp_path / ('no' + name)}: No such file or directory"
+
+
 def test_convert_errors(tmp_path):
     page = tmp_path / "page.html"
     page.write_bytes(PAGE)
