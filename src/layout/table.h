@@ -17,6 +17,7 @@ namespace corvane {
 
 class TAttributeList;
 class ThtmlTable;
+struct TColumnConstraints;
 
 // A column declaration from COL or COLGROUP.
 struct TColObj {
@@ -151,11 +152,8 @@ class ThtmlTable final : public TSectionBase {
   bool BkGnd = false;
   TColor BkColor = ColorNone;
   std::vector<TColObj> ColInfo;
-  std::vector<int> Widths;
-  std::vector<int> MaxWidths;
-  std::vector<int> MinWidths;
-  std::vector<int> Percents;  // per mille
-  std::vector<int> Heights;
+  std::vector<int> Widths;   // of the columns, from the last layout
+  std::vector<int> Heights;  // of the rows, from the last layout; cleared when the columns are measured
 
   void AddColumn(const TColObj& column) { ColInfo.push_back(column); }
   void AddRow(std::unique_ptr<TCellList> row) { Rows.push_back(std::move(row)); }
@@ -178,23 +176,17 @@ class ThtmlTable final : public TSectionBase {
   // head rows reported for repeating, and the cells' content's constraints added.
   void CollectPageBreaks(TPageBreakCollector& collector) override;
 
-  // The width computations, public for tests: the grid completed, the column minimum and maximum
-  // widths, the distribution of a width over the columns.
+  // The steps of the layout (table.cpp), public for tests: the grid completed once, the columns given
+  // widths from a width the columns share.
   void Initialize();
-  void GetMinMaxAbs(int& Min, int& Max);
-  void GetMinMaxPercent(int D, int& Min, int& Max);
   void FindColumnWidths(int width);
 
  private:
+  // The cells take their row's and the table's defaults (padding, borders, backgrounds).
+  void CompleteCells();
   void CompleteGrid();
-  void CellMinMax(TCellObj& cell, int& min, int& max);
-  // The width of the columns at which every percentage column gets its share of it with its maximum in
-  // it, and the others their maximums in the rest (percentage columns alone share all of it); 0 without
-  // percentages or when they pass the whole. With TShares::Give, the columns take those widths.
-  enum class TShares { Measure, Give };
-  int PercentShares(TShares use);
-  void AutomaticDistribution(int sumMin, int sumMax, int width);
-  void FixedWidthDistribution(int width);
+  // The cells' widths and what they ask for, their content measured.
+  TColumnConstraints ColumnConstraints();
   void FindRowHeights(int AHeight);
   void PlaceCells(int Y, int& Curs);
   // The rows whose band may meet [top, bottom] of the document.
