@@ -3,6 +3,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,6 @@
 
 namespace corvane {
 
-class TAttributeList;
 class ThtmlTable;
 struct TColumnConstraints;
 
@@ -25,6 +25,35 @@ struct TColObj {
   bool ColAsPercent = false;  // ColWidth in per mille
   std::string ColAlign;       // alignment text, "" for none
   int ColVAlign = 0;          // 0 none, 1 top, 2 middle, 3 baseline, 4 bottom
+};
+
+// What the builder reads from the attributes of a TABLE, a TR and a TD or TH element (table_attributes in
+// src/builder). The constructors below take it with the element's style, which wins where both give a
+// value.
+struct TTableAttributes {
+  int BorderWidth = 0;
+  int CellPadding = 1;
+  int CellSpacing = 2;
+  std::optional<TColor> BorderColorLight;
+  std::optional<TColor> BorderColorDark;
+};
+struct TRowAttributes {
+  std::optional<TColor> Background;
+  std::string BackgroundImage;
+  int SpecHeight = 0;         // pixels
+  int SpecHeightPercent = 0;  // percent of the table's height
+};
+struct TCellAttributes {
+  std::string Url;     // HREF, "" for none
+  std::string Target;  // TARGET, "" for none
+  std::optional<TColor> Background;
+  std::string BackgroundImage;
+  int ColSpan = 1;
+  int RowSpan = 1;
+  int SpecWd = 0;  // pixels, or per mille with WidthAsPercent; 0 for none
+  bool WidthAsPercent = false;
+  int SpecHt = 0;         // pixels
+  int SpecHtPercent = 0;  // percent of the table's height
 };
 
 // The content of one table cell, with what the cell adds to a link hit test.
@@ -53,7 +82,7 @@ class TCellObjCell final : public TCell {
 class TCellObj {
  public:
   // A cell of a TD or TH element with its properties and attributes.
-  TCellObj(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes, int vAlign);
+  TCellObj(TSectionList* ownerList, TProperties& properties, const TCellAttributes& attributes, int vAlign);
   // A placeholder slot.
   TCellObj(TSectionList* ownerList, int rowSpan);
   ~TCellObj();
@@ -107,7 +136,7 @@ class TCellObj {
 // One table row.
 class TCellList {
  public:
-  TCellList(const TAttributeList* attributes, TProperties& properties);
+  TCellList(const TRowAttributes& attributes, TProperties& properties);
   ~TCellList();
 
   std::vector<std::unique_ptr<TCellObj>> Cells;
@@ -132,7 +161,7 @@ class TCellList {
 // The grid of a table: rows of cell slots, the widths of its columns and the heights of its rows.
 class ThtmlTable final : public TSectionBase {
  public:
-  ThtmlTable(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes);
+  ThtmlTable(TSectionList* ownerList, TProperties& properties, const TTableAttributes& attributes);
   ~ThtmlTable() override;
 
   std::vector<std::unique_ptr<TCellList>> Rows;

@@ -1,5 +1,5 @@
-// Reading a table's, a row's and a cell's attributes and style into the objects the builder makes:
-// the values the layout steps start from.
+// The table's, the rows' and the cells' objects as the builder makes them, from what it read of their
+// attributes and from their style: the values the layout steps start from.
 #include "layout/table.h"
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "html/attribute_list.h"
 #include "layout/section_list.h"
 #include "style/style_context.h"
 #include "style/style_units.h"
@@ -18,15 +17,6 @@ namespace corvane {
 namespace {
 
 int ClampPixels(int value) { return std::clamp(value, 0, TCellObj::kMaxPixels); }
-
-// A HEIGHT or WIDTH attribute: pixels, or a percentage when its text has "%".
-struct TSize {
-  int Value = 0;
-  bool Percent = false;
-};
-TSize SizeOf(const TAttribute& attribute) {
-  return {attribute.Value, attribute.Text.find('%') != std::string::npos};
-}
 
 // What a cell takes from its style set: the same for every set made alike, so that the cells of a long
 // table share one reading.
@@ -138,57 +128,22 @@ int TCellObjCell::LinkAt(int X, int Y, TLinkAtResult& result) {
   return flags;
 }
 
-TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes, int vAlign)
-    : VAlign(vAlign), Cell(std::make_unique<TCellObjCell>(ownerList)) {
-  TStyleContext& context = properties.Context();
-  if (attributes) {
-    for (const auto& attribute : *attributes) {
-      switch (attribute->Symbol) {
-        case TagSymbol::SymHref:
-          if (!attribute->Text.empty()) Cell->MakeLink().Url = attribute->Text;
-          break;
-        case TagSymbol::SymTarget:
-          if (!attribute->Text.empty()) Cell->MakeLink().Target = attribute->Text;
-          break;
-        case TagSymbol::SymBgcolor:
-          if (auto colour = context.ColorFromString(attribute->Text)) {
-            BkGnd = true;
-            BkColor = *colour;
-          }
-          break;
-        case TagSymbol::SymBackground:
-          if (!attribute->Text.empty()) MakeLooks().BackgroundImage = attribute->Text;
-          break;
-        case TagSymbol::SymColspan:
-          if (attribute->Value > 1) ColSpan = std::min(attribute->Value, kMaxColSpan);
-          break;
-        case TagSymbol::SymRowspan:
-          if (attribute->Value > 1) RowSpan = std::min(attribute->Value, kMaxRowSpan);
-          break;
-        case TagSymbol::SymWidth: {
-          const TSize size = SizeOf(*attribute);
-          if (!size.Percent && size.Value > 0) {
-            SpecWd = ClampPixels(size.Value);
-          } else if (size.Percent && size.Value >= 1 && size.Value <= 100) {
-            SpecWd = size.Value * 10;
-            WidthAsPercent = true;
-          }
-          break;
-        }
-        case TagSymbol::SymHeight: {
-          const TSize size = SizeOf(*attribute);
-          if (!size.Percent) {
-            SpecHt = ClampPixels(size.Value);
-          } else {
-            SpecHtPercent = std::clamp(size.Value, 0, 100);
-          }
-          break;
-        }
-        default:
-          break;
-      }
-    }
+TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TCellAttributes& attributes, int vAlign)
+    : ColSpan(attributes.ColSpan),
+      RowSpan(attributes.RowSpan),
+      SpecHt(attributes.SpecHt),
+      SpecHtPercent(attributes.SpecHtPercent),
+      VAlign(vAlign),
+      SpecWd(attributes.SpecWd),
+      WidthAsPercent(attributes.WidthAsPercent),
+      Cell(std::make_unique<TCellObjCell>(ownerList)) {
+  if (!attributes.Url.empty()) Cell->MakeLink().Url = attributes.Url;
+  if (!attributes.Target.empty()) Cell->MakeLink().Target = attributes.Target;
+  if (attributes.Background) {
+    BkGnd = true;
+    BkColor = *attributes.Background;
   }
+  if (!attributes.BackgroundImage.empty()) MakeLooks().BackgroundImage = attributes.BackgroundImage;
   const TCellStyle& style = CellStyleOf(properties);
   EmSize = style.EmSize;
   ExSize = style.ExSize;
@@ -230,33 +185,13 @@ const std::string& TCellObj::BackgroundImage() const {
   return Looks ? Looks->BackgroundImage : none;
 }
 
-TCellList::TCellList(const TAttributeList* attributes, TProperties& properties) {
-  TStyleContext& context = properties.Context();
-  if (attributes) {
-    for (const auto& attribute : *attributes) {
-      switch (attribute->Symbol) {
-        case TagSymbol::SymBgcolor:
-          if (auto colour = context.ColorFromString(attribute->Text)) {
-            BkGnd = true;
-            BkColor = *colour;
-          }
-          break;
-        case TagSymbol::SymBackground:
-          BkImage = attribute->Text;
-          break;
-        case TagSymbol::SymHeight: {
-          const TSize size = SizeOf(*attribute);
-          if (!size.Percent) {
-            SpecRowHeight = ClampPixels(size.Value);
-          } else {
-            SpecRowHeightPercent = std::clamp(size.Value, 0, 100);
-          }
-          break;
-        }
-        default:
-          break;
-      }
-    }
+TCellList::TCellList(const TRowAttributes& attributes, TProperties& properties)
+    : SpecRowHeight(attributes.SpecHeight),
+      SpecRowHeightPercent(attributes.SpecHeightPercent),
+      BkImage(attributes.BackgroundImage) {
+  if (attributes.Background) {
+    BkGnd = true;
+    BkColor = *attributes.Background;
   }
   if (const TColor background = properties.GetBackgroundColor(); background != ColorNone) {
     BkGnd = true;
@@ -281,35 +216,13 @@ void TCellList::Add(std::unique_ptr<TCellObj> cell) {
   Cells.push_back(std::move(cell));
 }
 
-ThtmlTable::ThtmlTable(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes)
-    : TSectionBase(ownerList), BorderColorLight(SystemColor(20)), BorderColorDark(SystemColor(16)) {
-  TStyleContext& context = properties.Context();
-  if (attributes) {
-    for (const auto& attribute : *attributes) {
-      switch (attribute->Symbol) {
-        case TagSymbol::SymBorder:
-          BorderWidth = std::clamp(attribute->Value, 0, 100);
-          break;
-        case TagSymbol::SymCellpadding:
-          if (attribute->Value >= 0) CellPadding = std::min(attribute->Value, 50);
-          break;
-        case TagSymbol::SymCellspacing:
-          if (attribute->Value >= -1) CellSpacing = std::min(attribute->Value, 40);
-          break;
-        case TagSymbol::SymBordercolor:
-          if (auto colour = context.ColorFromString(attribute->Text)) BorderColorLight = BorderColorDark = *colour;
-          break;
-        case TagSymbol::SymBordercolorlight:
-          if (auto colour = context.ColorFromString(attribute->Text)) BorderColorLight = *colour;
-          break;
-        case TagSymbol::SymBordercolordark:
-          if (auto colour = context.ColorFromString(attribute->Text)) BorderColorDark = *colour;
-          break;
-        default:
-          break;
-      }
-    }
-  }
+ThtmlTable::ThtmlTable(TSectionList* ownerList, TProperties& properties, const TTableAttributes& attributes)
+    : TSectionBase(ownerList),
+      BorderWidth(attributes.BorderWidth),
+      CellPadding(attributes.CellPadding),
+      CellSpacing(attributes.CellSpacing),
+      BorderColorLight(attributes.BorderColorLight.value_or(SystemColor(20))),
+      BorderColorDark(attributes.BorderColorDark.value_or(SystemColor(16))) {
   if (properties.IsCollapsedBorders()) CellSpacing = -1;
 }
 

@@ -132,7 +132,8 @@ std::vector<int> RowHeights(const std::vector<TRowCell>& cells, int rowCount, in
   const std::int64_t range = sumDesired - sumMin;
   for (int r = 0; r + 1 < rowCount; ++r) {
     const std::size_t i = At(r);
-    heights[i] = minimum[i] + static_cast<int>(RoundedQuotient(static_cast<std::int64_t>(desired[i] - minimum[i]) * (H - sumMin), range));
+    const std::int64_t wanted = static_cast<std::int64_t>(desired[i] - minimum[i]) * (H - sumMin);
+    heights[i] = minimum[i] + static_cast<int>(RoundedQuotient(wanted, range));
     given += heights[i];
   }
   heights.back() = static_cast<int>(H - given);
