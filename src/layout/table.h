@@ -77,8 +77,8 @@ class TCellObjCell final : public TCell {
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 };
 
-// One cell slot of a table row. Slots of column span 0 are placeholders for the columns and rows that a
-// spanning cell covers.
+// One cell slot of a table row. Slots of column span 0 are placeholders: the slots the grid found spanned
+// by a cell to the left or above, or empty (table_grid.h).
 class TCellObj {
  public:
   // A cell of a TD or TH element with its properties and attributes.

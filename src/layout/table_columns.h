@@ -13,8 +13,9 @@ namespace corvane {
 //   SumMin/SumMax the table's narrowest and widest widths: the sums over the columns.
 //   SpecWd        the width a cell asks for (WIDTH or style): pixels, or per mille of the table's width.
 //   W             the width the columns share: the table's width less one cell spacing.
-//   D             the width percentages are of while measuring: the table's own width, 0 for none.
-//   p             a cell's percentage; Percent the largest of a column's cells (SumPct over a span).
+//   D             the width percentages are of: the table's own width (0 for none) while the table is
+//                 measured, W when the columns are given widths; a pixel width counts as its share of D.
+//   p             a cell's percentage; Percents the largest of a column's cells (sumPct over a span).
 //   P             the sum of the percentages of the columns that have one.
 //   M (m)         the sum of the widest widths of the columns without a percentage.
 //   A             the table width at which every percentage column holds its widest content in its share.
