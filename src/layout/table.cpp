@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "layout/indent_manager.h"
 #include "layout/section_list.h"
@@ -40,68 +41,64 @@ void ThtmlTable::Initialize() {
   Initialized = true;
 }
 
-void ThtmlTable::CompleteCells() {
-  for (const auto& owned : Rows) {
-    TCellList& row = *owned;
-    for (const auto& slot : row.Cells) {
-      TCellObj& cell = *slot;
-      if (row.BkGnd && !cell.BkGnd) {
-        cell.BkGnd = true;
-        cell.BkColor = row.BkColor;
-      }
-      if (cell.PadTop < 0) cell.PadTop = CellPadding;
-      if (cell.PadRight < 0) cell.PadRight = CellPadding;
-      if (cell.PadBottom < 0) cell.PadBottom = CellPadding;
-      if (cell.PadLeft < 0) cell.PadLeft = CellPadding;
-      if (!cell.HasBorderStyle && BorderWidth > 0) cell.BrdTop = cell.BrdRight = cell.BrdBottom = cell.BrdLeft = 1;
-      cell.HzSpace = cell.PadLeft + cell.BrdLeft + cell.BrdRight + cell.PadRight;
-      cell.VrSpace = cell.PadTop + cell.BrdTop + cell.BrdBottom + cell.PadBottom;
-      if (cell.BackgroundImage().empty() && !row.BkImage.empty()) cell.MakeLooks().BackgroundImage = row.BkImage;
-      if (!cell.WidthAsPercent && cell.SpecWd > 0) UseAbsolute = true;
-      if (BkGnd && !cell.BkGnd) {
-        cell.BkGnd = true;
-        cell.BkColor = BkColor;
-      }
-      if (cell.Cell) {
-        cell.Cell->BkGnd = cell.BkGnd;
-        cell.Cell->BkColor = cell.BkColor;
-      }
-    }
+void ThtmlTable::CompleteCell(const TCellList& row, TCellObj& cell) {
+  if (row.BkGnd && !cell.BkGnd) {
+    cell.BkGnd = true;
+    cell.BkColor = row.BkColor;
+  }
+  if (cell.PadTop < 0) cell.PadTop = CellPadding;
+  if (cell.PadRight < 0) cell.PadRight = CellPadding;
+  if (cell.PadBottom < 0) cell.PadBottom = CellPadding;
+  if (cell.PadLeft < 0) cell.PadLeft = CellPadding;
+  if (!cell.HasBorderStyle && BorderWidth > 0) cell.BrdTop = cell.BrdRight = cell.BrdBottom = cell.BrdLeft = 1;
+  cell.HzSpace = cell.PadLeft + cell.BrdLeft + cell.BrdRight + cell.PadRight;
+  cell.VrSpace = cell.PadTop + cell.BrdTop + cell.BrdBottom + cell.PadBottom;
+  if (cell.BackgroundImage().empty() && !row.BkImage.empty()) cell.MakeLooks().BackgroundImage = row.BkImage;
+  if (!cell.WidthAsPercent && cell.SpecWd > 0) UseAbsolute = true;
+  if (BkGnd && !cell.BkGnd) {
+    cell.BkGnd = true;
+    cell.BkColor = BkColor;
+  }
+  if (cell.Cell) {
+    cell.Cell->BkGnd = cell.BkGnd;
+    cell.Cell->BkColor = cell.BkColor;
   }
 }
 
 void ThtmlTable::CompleteGrid() {
-  // The cells take what the row and the table give them.
-  CompleteCells();
-  // The grid: each cell's slot, the newSlots spans cover and the spans cut to the budget of newSlots.
+  // The cells take what the row and the table give them; the grid gives each its slot, marks the slots
+  // spans cover and cuts the spans to the budget of slots.
   std::vector<std::vector<TGridSpan>> spans(Rows.size());
   for (std::size_t r = 0; r < Rows.size(); ++r) {
     spans[r].reserve(Rows[r]->Cells.size());
-    for (const auto& cell : Rows[r]->Cells) spans[r].push_back({cell->ColSpan, cell->RowSpan});
+    for (const auto& cell : Rows[r]->Cells) {
+      CompleteCell(*Rows[r], *cell);
+      spans[r].push_back({cell->ColSpan, cell->RowSpan});
+    }
   }
   TTableGrid grid = CompleteTableGrid(spans, OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces);
   spans = {};
   // Each row of the grid goes once its slots are made, so that a grid near its budget is not held twice.
   for (std::size_t r = 0; r < Rows.size(); ++r) {
     TCellList& row = *Rows[r];
-    std::vector<std::unique_ptr<TCellObj>> newSlots;
-    newSlots.reserve(grid.Rows[r].size());
+    std::vector<std::unique_ptr<TCellObj>> rowSlots;
+    rowSlots.reserve(grid.Rows[r].size());
     for (const TGridSlot& slot : grid.Rows[r]) {
       if (slot.Kind != TSlotKind::Cell) {
-        newSlots.push_back(std::make_unique<TCellObj>(OwnerList, slot.RowSpan));
+        rowSlots.push_back(std::make_unique<TCellObj>(OwnerList, slot.RowSpan));
         continue;
       }
       std::unique_ptr<TCellObj> cell = std::move(row.Cells[static_cast<std::size_t>(slot.Cell)]);
       cell->ColSpan = slot.ColSpan;
       cell->RowSpan = slot.RowSpan;
-      newSlots.push_back(std::move(cell));
+      rowSlots.push_back(std::move(cell));
     }
-    row.Cells = std::move(newSlots);
+    row.Cells = std::move(rowSlots);
     grid.Rows[r] = {};
   }
   if (grid.SpansCut && OwnerList) OwnerList->TableSpansCut = true;
   NumCols = grid.Columns;
-  // Column declarations give their widths to the newSlots of their columns.
+  // Column declarations give their widths to the slots of their columns.
   if (!ColInfo.empty()) {
     for (const auto& row : Rows) {
       for (int i = 0; i < row->Count() && i < NumCols && i < static_cast<int>(ColInfo.size()); ++i) {
@@ -175,6 +172,8 @@ void ThtmlTable::FindRowHeights(int AHeight) {
   };
   std::vector<TRowCell> cells;
   std::vector<std::pair<int, int>> at;  // the row and column of each
+  cells.reserve(Rows.size());
+  at.reserve(Rows.size());
   for (int r = 0; r < rowCount; ++r) {
     const TCellList& row = *Rows[static_cast<std::size_t>(r)];
     for (int c = 0; c < row.Count(); ++c) {
@@ -202,12 +201,13 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
   std::vector<TPlacedCell> cells;
+  cells.reserve(Rows.size());
   for (int r = 0; r < rowCount; ++r)
     for (const auto& cell : Rows[static_cast<std::size_t>(r)]->Cells)
       if (!cell->IsPlaceholder()) cells.push_back({r, cell->RowSpan});
-  const TRowPlacement placement = PlaceRows(Heights, cells, Y);
-  m_rowTops = placement.Tops;
-  m_rowBottomSoFar = placement.BottomSoFar;
+  TRowPlacement placement = PlaceRows(Heights, cells, Y);
+  m_rowTops = std::move(placement.Tops);
+  m_rowBottomSoFar = std::move(placement.BottomSoFar);
   std::size_t next = 0;  // the placement's index of the row's first cell
   for (int r = 0; r < rowCount; ++r) {
     const std::size_t i = static_cast<std::size_t>(r);
@@ -226,7 +226,7 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
         if (cell.IsPlaceholder() || !cell.HasContent()) continue;
         cell.YIndent = VerticalIndent(cell.VAlign, cell.Ht - cell.VSize - s - cell.VrSpace, cell.YIndent);
         int scrollWidth = 0;
-        cell.Cell->LayOutAgainAt(placement.Tops[i] + s + cell.PadTop + cell.BrdTop + cell.YIndent,
+        cell.Cell->LayOutAgainAt(m_rowTops[i] + s + cell.PadTop + cell.BrdTop + cell.YIndent,
                                  std::max(0, cell.Wd - cell.HzSpace - s), std::max(0, cell.Ht - cell.VrSpace - s), 0,
                                  scrollWidth, Curs);
       }

@@ -211,8 +211,8 @@ class ThtmlTable final : public TSectionBase {
   void FindColumnWidths(int width);
 
  private:
-  // The cells take their row's and the table's defaults (padding, borders, backgrounds).
-  void CompleteCells();
+  // A cell takes its row's and the table's defaults (padding, borders, backgrounds).
+  void CompleteCell(const TCellList& row, TCellObj& cell);
   void CompleteGrid();
   // The cells' widths and what they ask for, their content measured.
   TColumnConstraints ColumnConstraints();

@@ -19,7 +19,9 @@ std::vector<const TColumnCell*> BySpan(const std::vector<TColumnCell>& cells) {
   std::vector<const TColumnCell*> order;
   order.reserve(cells.size());
   for (const TColumnCell& cell : cells) order.push_back(&cell);
-  std::stable_sort(order.begin(), order.end(), [](const TColumnCell* a, const TColumnCell* b) { return a->Span < b->Span; });
+  auto bySpan = [](const TColumnCell* a, const TColumnCell* b) { return a->Span < b->Span; };
+  // Most tables span nothing: their cells are in order already.
+  if (!std::is_sorted(order.begin(), order.end(), bySpan)) std::stable_sort(order.begin(), order.end(), bySpan);
   return order;
 }
 

@@ -31,8 +31,9 @@ int CellHeightGoal(int specHt, int specHtPercent, int H, int rowCount, int spaci
 std::vector<std::size_t> RowSpanOrder(const std::vector<TRowCell>& cells) {
   std::vector<std::size_t> order(cells.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return SpanOf(cells[a]) < SpanOf(cells[b]); });
+  auto bySpan = [&](std::size_t a, std::size_t b) { return SpanOf(cells[a]) < SpanOf(cells[b]); };
+  // Most tables span nothing: their cells are in order already.
+  if (!std::is_sorted(order.begin(), order.end(), bySpan)) std::stable_sort(order.begin(), order.end(), bySpan);
   return order;
 }
 
