@@ -200,14 +200,15 @@ void ThtmlTable::FindRowHeights(int AHeight) {
 void ThtmlTable::PlaceCells(int Y, int& Curs) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
-  std::vector<TPlacedCell> cells;
-  cells.reserve(Rows.size());
+  std::vector<TPlacedCell>& cells = m_placedCells;
+  cells.clear();
   for (int r = 0; r < rowCount; ++r)
     for (const auto& cell : Rows[static_cast<std::size_t>(r)]->Cells)
       if (!cell->IsPlaceholder()) cells.push_back({r, cell->RowSpan});
-  TRowPlacement placement = PlaceRows(Heights, cells, Y);
-  m_rowTops = std::move(placement.Tops);
-  m_rowBottomSoFar = std::move(placement.BottomSoFar);
+  TRowPlacement& placement = m_placement;
+  PlaceRows(Heights, cells, Y, placement);
+  m_rowTops.assign(placement.Tops.begin(), placement.Tops.end());
+  m_rowBottomSoFar.assign(placement.BottomSoFar.begin(), placement.BottomSoFar.end());
   std::size_t next = 0;  // the placement's index of the row's first cell
   for (int r = 0; r < rowCount; ++r) {
     const std::size_t i = static_cast<std::size_t>(r);

@@ -11,6 +11,7 @@
 #include "layout/border_painter.h"
 #include "layout/cell_basic.h"
 #include "layout/section_base.h"
+#include "layout/table_placement.h"
 #include "style/box_values.h"
 #include "style/properties.h"
 
@@ -224,6 +225,10 @@ class ThtmlTable final : public TSectionBase {
   template <typename Visit>
   bool VisitCellsAt(int X, int Y, Visit visit);
 
+  // The placement of the last layout and the cells it placed, kept so that a nested table placed by every
+  // pass of the tables around it reuses their room.
+  std::vector<TPlacedCell> m_placedCells;
+  TRowPlacement m_placement;
   std::vector<int> m_rowTops;         // document y of each row, from the last layout
   std::vector<int> m_rowBottomSoFar;  // the lowest bottom of the cells of the rows up to each one
   // Measurements kept for the layout cycle: a nested table is measured by each enclosing layout pass,

@@ -3,16 +3,21 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
-#include <cstdint>
 
 namespace corvane {
 
 TRowPlacement PlaceRows(const std::vector<int>& heights, const std::vector<TPlacedCell>& cells, int y) {
+  TRowPlacement placement;
+  PlaceRows(heights, cells, y, placement);
+  return placement;
+}
+
+void PlaceRows(const std::vector<int>& heights, const std::vector<TPlacedCell>& cells, int y, TRowPlacement& placement) {
   const int rowCount = static_cast<int>(heights.size());
   const std::size_t rows = heights.size();
-  TRowPlacement placement;
   // Row tops from the heights: a cell's height is the sum over the rows it spans.
-  std::vector<std::int64_t> rowY(rows + 1, 0);
+  std::vector<long long>& rowY = placement.Offsets;
+  rowY.assign(rows + 1, 0);
   for (std::size_t r = 0; r < rows; ++r) rowY[r + 1] = rowY[r] + heights[r];
   placement.Tops.assign(rows, 0);
   placement.SpanHeights.assign(heights.begin(), heights.end());
@@ -34,7 +39,6 @@ TRowPlacement PlaceRows(const std::vector<int>& heights, const std::vector<TPlac
     placement.BottomSoFar[r] = lowest;
     y += heights[r];
   }
-  return placement;
 }
 
 int VerticalIndent(int vAlign, int room, int current) {

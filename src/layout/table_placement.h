@@ -13,6 +13,7 @@ struct TPlacedCell {
 };
 
 struct TRowPlacement {
+  std::vector<long long> Offsets;  // each row's top below the first row's, and the bottom of the last
   std::vector<int> Tops;         // the document y of each row
   std::vector<int> SpanHeights;  // each row's height, or its tallest cell's when a cell reaches below it
   std::vector<int> BottomSoFar;  // the lowest bottom of the cells of the rows up to each one
@@ -21,6 +22,8 @@ struct TRowPlacement {
 
 // The rows stacked from y down, and each cell as high as the rows it spans. The cells come row by row.
 TRowPlacement PlaceRows(const std::vector<int>& heights, const std::vector<TPlacedCell>& cells, int y);
+// The same into placement, whose vectors keep their room from one layout to the next.
+void PlaceRows(const std::vector<int>& heights, const std::vector<TPlacedCell>& cells, int y, TRowPlacement& placement);
 
 // The offset of a cell's content from its top when room is what its height leaves beyond the content:
 // none at the top (1), half of it in the middle (2), all of it at the baseline or the bottom (3, 4);
