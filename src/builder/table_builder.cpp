@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "builder/document_builder.h"
+#include "builder/table_attributes.h"
 #include "html/attribute_list.h"
 #include "layout/section.h"
 #include "layout/section_list.h"
@@ -109,7 +110,8 @@ void THtmlBuilder::BuildTable() {
   const std::string_view enclosingAlign = Top().Value(Prop::TextAlign).AsText();
   const int justify = enclosingAlign == "center" ? 2 : enclosingAlign == "right" ? 3 : 0;
   TProperties& tableProperties = PushProperties("table");
-  auto ownedTable = std::make_unique<ThtmlTable>(&m_document, tableProperties, &Attributes());
+  auto ownedTable = std::make_unique<ThtmlTable>(&m_document, tableProperties,
+                                                 ReadTableAttributes(Attributes(), tableProperties.Context()));
   ThtmlTable& table = *ownedTable;
   auto tableBlock = std::make_unique<TTableBlock>(&m_document, &Attributes(), std::move(ownedTable), enclosing,
                                                   tableProperties);
@@ -204,7 +206,7 @@ void THtmlBuilder::BuildTable() {
             rowVAlign = 2;
             rowLevel = PropStack().Count();
             PushPropertiesWithoutAttributes("tr");
-            row = std::make_unique<TCellList>(nullptr, Top());
+            row = std::make_unique<TCellList>(TRowAttributes{}, Top());
           }
           TProperties& properties = PushProperties(symbol == S::SymTh ? "th" : "td");
           int vAlign = VerticalAlignOf(Attributes());
@@ -223,7 +225,8 @@ void THtmlBuilder::BuildTable() {
           if (properties.Value(Prop::TextAlign).AsText() == "none")
             properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(symbol == S::SymTh ? "center" : "left"));
           PropStack().SealShape(properties, "text-align:" + std::string(properties.Value(Prop::TextAlign).AsText()));
-          cell = std::make_unique<TCellObj>(&m_document, properties, &Attributes(), vAlign);
+          cell = std::make_unique<TCellObj>(&m_document, properties, ReadCellAttributes(Attributes(), properties.Context()),
+                                            vAlign);
           CurrentCell = cell->Cell.get();
           // NOWRAP holds unless the cell's width is given in pixels.
           NoBreak = Attributes().Find(S::SymNowrap) && !(cell->SpecWd > 0 && !cell->WidthAsPercent);
@@ -245,7 +248,7 @@ void THtmlBuilder::BuildTable() {
             properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
             PropStack().SealShape(properties, "text-align:" + align);
           }
-          row = std::make_unique<TCellList>(&Attributes(), properties);
+          row = std::make_unique<TCellList>(ReadRowAttributes(Attributes(), properties.Context()), properties);
           rowVAlign = VerticalAlignOf(Attributes());
           if (rowVAlign == 0) rowVAlign = 2;
           NextToken();

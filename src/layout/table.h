@@ -3,6 +3,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,13 +11,14 @@
 #include "layout/border_painter.h"
 #include "layout/cell_basic.h"
 #include "layout/section_base.h"
+#include "layout/table_placement.h"
 #include "style/box_values.h"
 #include "style/properties.h"
 
 namespace corvane {
 
-class TAttributeList;
 class ThtmlTable;
+struct TColumnConstraints;
 
 // A column declaration from COL or COLGROUP.
 struct TColObj {
@@ -24,6 +26,35 @@ struct TColObj {
   bool ColAsPercent = false;  // ColWidth in per mille
   std::string ColAlign;       // alignment text, "" for none
   int ColVAlign = 0;          // 0 none, 1 top, 2 middle, 3 baseline, 4 bottom
+};
+
+// What the builder reads from the attributes of a TABLE, a TR and a TD or TH element (table_attributes in
+// src/builder). The constructors below take it with the element's style, which wins where both give a
+// value.
+struct TTableAttributes {
+  int BorderWidth = 0;
+  int CellPadding = 1;
+  int CellSpacing = 2;
+  std::optional<TColor> BorderColorLight;
+  std::optional<TColor> BorderColorDark;
+};
+struct TRowAttributes {
+  std::optional<TColor> Background;
+  std::string BackgroundImage;
+  int SpecHeight = 0;         // pixels
+  int SpecHeightPercent = 0;  // percent of the table's height
+};
+struct TCellAttributes {
+  std::string Url;     // HREF, "" for none
+  std::string Target;  // TARGET, "" for none
+  std::optional<TColor> Background;
+  std::string BackgroundImage;
+  int ColSpan = 1;
+  int RowSpan = 1;
+  int SpecWd = 0;  // pixels, or per mille with WidthAsPercent; 0 for none
+  bool WidthAsPercent = false;
+  int SpecHt = 0;         // pixels
+  int SpecHtPercent = 0;  // percent of the table's height
 };
 
 // The content of one table cell, with what the cell adds to a link hit test.
@@ -47,12 +78,12 @@ class TCellObjCell final : public TCell {
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 };
 
-// One cell slot of a table row. Slots of column span 0 are placeholders for the columns and rows that a
-// spanning cell covers.
+// One cell slot of a table row. Slots of column span 0 are placeholders: the slots the grid found spanned
+// by a cell to the left or above, or empty (table_grid.h).
 class TCellObj {
  public:
   // A cell of a TD or TH element with its properties and attributes.
-  TCellObj(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes, int vAlign);
+  TCellObj(TSectionList* ownerList, TProperties& properties, const TCellAttributes& attributes, int vAlign);
   // A placeholder slot.
   TCellObj(TSectionList* ownerList, int rowSpan);
   ~TCellObj();
@@ -106,7 +137,7 @@ class TCellObj {
 // One table row.
 class TCellList {
  public:
-  TCellList(const TAttributeList* attributes, TProperties& properties);
+  TCellList(const TRowAttributes& attributes, TProperties& properties);
   ~TCellList();
 
   std::vector<std::unique_ptr<TCellObj>> Cells;
@@ -131,7 +162,7 @@ class TCellList {
 // The grid of a table: rows of cell slots, the widths of its columns and the heights of its rows.
 class ThtmlTable final : public TSectionBase {
  public:
-  ThtmlTable(TSectionList* ownerList, TProperties& properties, const TAttributeList* attributes);
+  ThtmlTable(TSectionList* ownerList, TProperties& properties, const TTableAttributes& attributes);
   ~ThtmlTable() override;
 
   std::vector<std::unique_ptr<TCellList>> Rows;
@@ -151,11 +182,8 @@ class ThtmlTable final : public TSectionBase {
   bool BkGnd = false;
   TColor BkColor = ColorNone;
   std::vector<TColObj> ColInfo;
-  std::vector<int> Widths;
-  std::vector<int> MaxWidths;
-  std::vector<int> MinWidths;
-  std::vector<int> Percents;  // per mille
-  std::vector<int> Heights;
+  std::vector<int> Widths;   // of the columns, from the last layout
+  std::vector<int> Heights;  // of the rows, from the last layout; cleared when the columns are measured
 
   void AddColumn(const TColObj& column) { ColInfo.push_back(column); }
   void AddRow(std::unique_ptr<TCellList> row) { Rows.push_back(std::move(row)); }
@@ -178,23 +206,17 @@ class ThtmlTable final : public TSectionBase {
   // head rows reported for repeating, and the cells' content's constraints added.
   void CollectPageBreaks(TPageBreakCollector& collector) override;
 
-  // The width computations, public for tests: the grid completed, the column minimum and maximum
-  // widths, the distribution of a width over the columns.
+  // The steps of the layout (table.cpp), public for tests: the grid completed once, the columns given
+  // widths from a width the columns share.
   void Initialize();
-  void GetMinMaxAbs(int& Min, int& Max);
-  void GetMinMaxPercent(int D, int& Min, int& Max);
   void FindColumnWidths(int width);
 
  private:
+  // A cell takes its row's and the table's defaults (padding, borders, backgrounds).
+  void CompleteCell(const TCellList& row, TCellObj& cell);
   void CompleteGrid();
-  void CellMinMax(TCellObj& cell, int& min, int& max);
-  // The width of the columns at which every percentage column gets its share of it with its maximum in
-  // it, and the others their maximums in the rest (percentage columns alone share all of it); 0 without
-  // percentages or when they pass the whole. With TShares::Give, the columns take those widths.
-  enum class TShares { Measure, Give };
-  int PercentShares(TShares use);
-  void AutomaticDistribution(int sumMin, int sumMax, int width);
-  void FixedWidthDistribution(int width);
+  // The cells' widths and what they ask for, their content measured.
+  TColumnConstraints ColumnConstraints();
   void FindRowHeights(int AHeight);
   void PlaceCells(int Y, int& Curs);
   // The rows whose band may meet [top, bottom] of the document.
@@ -203,6 +225,10 @@ class ThtmlTable final : public TSectionBase {
   template <typename Visit>
   bool VisitCellsAt(int X, int Y, Visit visit);
 
+  // The placement of the last layout and the cells it placed, kept so that a nested table placed by every
+  // pass of the tables around it reuses their room.
+  std::vector<TPlacedCell> m_placedCells;
+  TRowPlacement m_placement;
   std::vector<int> m_rowTops;         // document y of each row, from the last layout
   std::vector<int> m_rowBottomSoFar;  // the lowest bottom of the cells of the rows up to each one
   // Measurements kept for the layout cycle: a nested table is measured by each enclosing layout pass,
