@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "style/property_index.h"
 
@@ -106,6 +107,27 @@ TEST(PropertyList, NamesAreUniqueAndOutsideIndexesHaveNone) {
   }
   for (const std::string_view unknown : {"", "margin", "Color", "border-top", "font-family ", "colour"})
     EXPECT_EQ(PropertyIndexOf(unknown), std::nullopt) << unknown;
+}
+
+// The four-sided groups name their sides in the order top, right, bottom, left.
+TEST(PropertyList, FourSidedGroupsByName) {
+  const std::pair<TSides<Prop::Index>, std::string_view> groups[] = {
+      {Prop::Margins, "margin-%"},           {Prop::Paddings, "padding-%"},
+      {Prop::BorderWidths, "border-%-width"}, {Prop::BorderColors, "border-%-color"},
+      {Prop::BorderStyles, "border-%-style"}, {Prop::Offsets, "%"}};
+  constexpr std::string_view kWords[] = {"top", "right", "bottom", "left"};
+  for (const auto& [sides, pattern] : groups) {
+    for (const TSide side : kAllSides) {
+      std::string name(pattern);
+      name.replace(name.find('%'), 1, kWords[static_cast<int>(side)]);
+      EXPECT_EQ(PropertyName(sides[side]), name);
+    }
+  }
+  for (const int i : {Prop::PageBreakBefore, Prop::PageBreakAfter, Prop::PageBreakInside})
+    EXPECT_EQ(GroupOf(i), TPropGroup::PageBreak);
+  EXPECT_EQ(GroupOf(Prop::Width), TPropGroup::Size);
+  EXPECT_EQ(GroupOf(Prop::BorderColor), TPropGroup::None);
+  EXPECT_EQ(GroupOf(-1), TPropGroup::None);
 }
 
 }  // namespace
