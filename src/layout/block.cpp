@@ -11,6 +11,7 @@
 #include "html/attribute_list.h"
 #include "layout/section.h"
 #include "layout/section_list.h"
+#include "style/border_look.h"
 #include "style/style_context.h"
 #include "style/style_units.h"
 
@@ -572,12 +573,8 @@ int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
 
 void TBlock::PaintBorder(QPainter& canvas, const QRect& borderBox, const QRect& paddingBox) {
   if (!HasBorderStyle) return;
-  const TMarginArray& m = MargArray;
-  TBorderLook look;
-  look.Styles = {m[Prop::BorderLeftStyle], m[Prop::BorderTopStyle], m[Prop::BorderRightStyle], m[Prop::BorderBottomStyle]};
-  look.Colors = {static_cast<TColor>(m[Prop::BorderLeftColor]), static_cast<TColor>(m[Prop::BorderTopColor]),
-                 static_cast<TColor>(m[Prop::BorderRightColor]), static_cast<TColor>(m[Prop::BorderBottomColor])};
-  DrawBorder(canvas, borderBox, paddingBox, OwnerList->Printing, static_cast<TColor>(m[Prop::BackgroundColor]), look);
+  DrawBorder(canvas, borderBox, paddingBox, OwnerList->Printing, static_cast<TColor>(MargArray[Prop::BackgroundColor]),
+             BorderLookOf(MargArray));
 }
 
 int TBlock::LinkAt(int X, int Y, TLinkAtResult& result) {

@@ -133,6 +133,9 @@ bool Shaded(int style, int side) {
   return style == StyleInset ? leftOrTop : !leftOrTop;
 }
 
+// The side of a four-sided value that a painted side is.
+constexpr TSide kLookSide[4] = {TSide::Left, TSide::Top, TSide::Right, TSide::Bottom};
+
 QColor SideColour(TColor colour, bool shaded) { return ToQColor(shaded ? Darker(colour) : colour); }
 
 // Dashes and dots along a side: rectangles of the side's thickness across, cut to the side's trapezoid so
@@ -185,15 +188,15 @@ void DrawBorder(QPainter& canvas, const QRect& outer, const QRect& inner, bool /
   if (background != ColorNone) {
     const QColor fill = ToQColor(background);
     for (int side = 0; side < 4; ++side) {
-      const int style = look.Styles[side];
+      const int style = look.Styles[kLookSide[side]];
       if (width[side] > 0 && (style == StyleDashed || style == StyleDotted || style == StyleDouble))
         FillSide(canvas, o, i, side, fill);
     }
   }
 
   for (int side = 0; side < 4; ++side) {
-    const int style = look.Styles[side];
-    const TColor colour = look.Colors[side];
+    const int style = look.Styles[kLookSide[side]];
+    const TColor colour = look.Colors[kLookSide[side]];
     const std::int64_t w = width[side];
     if (style == StyleNone || colour == ColorNone || w == 0) continue;
     switch (style) {

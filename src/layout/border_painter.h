@@ -2,21 +2,15 @@
 
 #include <QRect>
 
-#include <array>
-
+#include "style/border_look.h"
 #include "style/style_colors.h"
 
 class QPainter;
 
 namespace corvane {
 
-// The four sides of a border, in the order left, top, right, bottom.
+// The four sides of a border in the order they are painted: left, top, right, bottom.
 enum TBorderSide : int { SideLeft, SideTop, SideRight, SideBottom };
-
-struct TBorderLook {
-  std::array<int, 4> Styles{};      // border style codes: 0 none ... 8 double
-  std::array<TColor, 4> Colors{};   // ColorNone draws nothing
-};
 
 // Draws a border into the ring between outer and inner (screen coordinates; a rectangle covers the
 // pixels from left to right - 1 and top to bottom - 1). Each side is the trapezoid between the outer and

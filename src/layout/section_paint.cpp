@@ -11,6 +11,8 @@
 #include "layout/section.h"
 #include "layout/section_list.h"
 #include "layout/text_measurer.h"
+#include "style/border_look.h"
+#include "style/style_units.h"
 
 namespace corvane {
 
@@ -329,11 +331,9 @@ void TSection::PaintInlineBorders(QPainter& canvas, LineRec& line, int x) {
     const int left = border.OpenStart ? 0 : m[Prop::BorderLeftWidth];
     const int right = border.OpenEnd ? 0 : m[Prop::BorderRightWidth];
     const QRect outer = box.adjusted(-left, -m[Prop::BorderTopWidth], right, m[Prop::BorderBottomWidth]);
-    TBorderLook look;
-    look.Styles = {border.OpenStart ? 0 : m[Prop::BorderLeftStyle], m[Prop::BorderTopStyle],
-                   border.OpenEnd ? 0 : m[Prop::BorderRightStyle], m[Prop::BorderBottomStyle]};
-    look.Colors = {static_cast<TColor>(m[Prop::BorderLeftColor]), static_cast<TColor>(m[Prop::BorderTopColor]),
-                   static_cast<TColor>(m[Prop::BorderRightColor]), static_cast<TColor>(m[Prop::BorderBottomColor])};
+    TBorderLook look = BorderLookOf(m);
+    if (border.OpenStart) look.Styles.Left() = BorderKind::None;
+    if (border.OpenEnd) look.Styles.Right() = BorderKind::None;
     DrawBorder(canvas, outer, box, OwnerList->Printing, static_cast<TColor>(m[Prop::BackgroundColor]), look);
   }
 }

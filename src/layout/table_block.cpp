@@ -96,13 +96,10 @@ TTableBlock::TTableBlock(TSectionList* ownerList, const TAttributeList* attribut
   }
   if (Table->BorderWidth > 0) {
     bool anyStyle = false;
-    for (int side = Prop::BorderTopStyle; side <= Prop::BorderLeftStyle; ++side)
-      anyStyle = anyStyle || MargArrayO[side].AsInteger() != 0;
+    for (const int side : Prop::BorderStyles) anyStyle = anyStyle || MargArrayO[side].AsInteger() != 0;
     if (!anyStyle) {
-      for (int side = Prop::BorderTopWidth; side <= Prop::BorderLeftWidth; ++side)
-        MargArrayO[side] = TPropValue::Integer(Table->BorderWidth);
-      for (int side = Prop::BorderTopStyle; side <= Prop::BorderLeftStyle; ++side)
-        MargArrayO[side] = TPropValue::Integer(BorderKind::Outset);
+      for (const int side : Prop::BorderWidths) MargArrayO[side] = TPropValue::Integer(Table->BorderWidth);
+      for (const int side : Prop::BorderStyles) MargArrayO[side] = TPropValue::Integer(BorderKind::Outset);
       BorderFromAttribute = true;
       HasBorderStyle = true;
     }
@@ -219,8 +216,8 @@ void TTableBlock::PaintBorder(QPainter& canvas, const QRect& borderBox, const QR
     return;
   }
   TBorderLook look;
-  look.Styles = {BorderKind::Solid, BorderKind::Solid, BorderKind::Solid, BorderKind::Solid};
-  look.Colors = {light, light, dark, dark};
+  look.Styles = TSides<int>::All(BorderKind::Solid);
+  look.Colors = {{light, dark, dark, light}};  // top, right, bottom, left
   DrawBorder(canvas, paddingBox.adjusted(-b, -b, b, b), paddingBox, OwnerList->Printing, ColorNone, look);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "layout/section_list.h"
+#include "style/border_look.h"
 #include "style/style_context.h"
 #include "style/style_units.h"
 
@@ -75,11 +76,7 @@ TCellStyle ReadCellStyle(TProperties& properties) {
   if (style.HasBorderStyle) {
     style.Borders = {std::clamp(pixels[Prop::BorderTopWidth], 0, 100), std::clamp(pixels[Prop::BorderRightWidth], 0, 100),
                      std::clamp(pixels[Prop::BorderBottomWidth], 0, 100), std::clamp(pixels[Prop::BorderLeftWidth], 0, 100)};
-    style.BorderLook = {{pixels[Prop::BorderLeftStyle], pixels[Prop::BorderTopStyle], pixels[Prop::BorderRightStyle],
-                         pixels[Prop::BorderBottomStyle]},
-                        {static_cast<TColor>(pixels[Prop::BorderLeftColor]), static_cast<TColor>(pixels[Prop::BorderTopColor]),
-                         static_cast<TColor>(pixels[Prop::BorderRightColor]),
-                         static_cast<TColor>(pixels[Prop::BorderBottomColor])}};
+    style.BorderLook = BorderLookOf(pixels);
   }
   ConvertCellPaddings(box, style.EmSize, style.ExSize, ppi, pixels);
   style.Paddings = {std::min(pixels[Prop::PaddingTop], 1000), std::min(pixels[Prop::PaddingRight], 1000),

@@ -120,9 +120,9 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
     const bool plainFrame = cell.BrdLeft == 1 && cell.BrdTop == 1 && cell.BrdRight == 1 && cell.BrdBottom == 1 &&
                             std::all_of(look.Styles.begin(), look.Styles.end(), [](int st) { return st == 1; }) &&
                             std::all_of(look.Colors.begin(), look.Colors.end(),
-                                        [&](TColor colour) { return colour == look.Colors[0]; });
+                                        [&](TColor colour) { return colour == look.Colors.Left(); });
     if (plainFrame) {
-      const QColor colour = ToQColor(look.Colors[0]);
+      const QColor colour = ToQColor(look.Colors.Left());
       DrawOnePixelFrame(canvas, x + s, frameTop, x + w - 1, frameBottom, colour, colour);
     } else {
       DrawBorder(canvas, borderBox, QRect(padLeft, padTop, std::max(0, padRight - padLeft), std::max(0, padBottom - padTop)),

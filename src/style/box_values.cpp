@@ -24,12 +24,24 @@ int BorderWidth(const TPropValue& value, int styleCode, int baseWidth, int em, i
   return current;
 }
 
+// The border style of the side a border width belongs to.
+constexpr int StyleOfWidth(int widthIndex) {
+  for (TSide side : kAllSides)
+    if (Prop::BorderWidths[side] == widthIndex) return Prop::BorderStyles[side];
+  return -1;
+}
+
 void ConvertBorderWidths(const TBoxValues& box, int baseWidth, int em, int ex, double ppi, TMarginArray& pixels) {
-  for (int i = Prop::BorderTopWidth; i <= Prop::BorderLeftWidth; ++i) {
-    const int styleCode = box[i + 8].AsInteger();
-    pixels[i] = BorderWidth(box[i], styleCode, baseWidth, em, ex, ppi, pixels[i]);
+  for (TSide side : kAllSides) {
+    const int i = Prop::BorderWidths[side];
+    pixels[i] = BorderWidth(box[i], box[Prop::BorderStyles[side]].AsInteger(), baseWidth, em, ex, ppi, pixels[i]);
   }
 }
+
+// ConvertBoxValues takes the box in index order, and a percentage height subtracts the vertical border
+// widths and paddings converted before it.
+static_assert(Prop::Height > Prop::BorderWidths.Bottom() && Prop::Height > Prop::BorderWidths.Top() &&
+              Prop::Height > Prop::Paddings.Top() && Prop::Height > Prop::Paddings.Bottom());
 
 }  // namespace
 
@@ -61,7 +73,7 @@ int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int e
       case Prop::BorderRightWidth:
       case Prop::BorderBottomWidth:
       case Prop::BorderLeftWidth:
-        pixels[i] = BorderWidth(value, box[i + 8].AsInteger(), baseWidth, em, ex, ppi, pixels[i]);
+        pixels[i] = BorderWidth(value, box[StyleOfWidth(i)].AsInteger(), baseWidth, em, ex, ppi, pixels[i]);
         break;
       case Prop::Width:
         if (value.IsText()) {
@@ -109,7 +121,7 @@ void ConvertInlineBoxValues(const TBoxValues& box, int baseWidth, int em, int ex
       pixels[i] = IsGivenInteger(value) ? value.AsInteger() : NotSet;
     }
   };
-  for (int i = Prop::MarginTop; i <= Prop::MarginLeft; ++i) convert(i, 0);
+  for (const int i : Prop::Margins) convert(i, 0);
   ConvertBorderWidths(box, baseWidth, em, ex, ppi, pixels);
   convert(Prop::Width, AutoLength);
   convert(Prop::Height, AutoLength);
@@ -135,7 +147,7 @@ TParagraphMargins ConvertVerticalMargins(const TBoxValues& box, int baseWidth, i
 }
 
 void ConvertCellPaddings(const TBoxValues& box, int em, int ex, double ppi, TMarginArray& pixels) {
-  for (int i = Prop::PaddingTop; i <= Prop::PaddingLeft; ++i) {
+  for (const int i : Prop::Paddings) {
     const TPropValue& value = box[i];
     if (value.IsText()) {
       pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, -100, em, ex, 0, ppi);

@@ -12,8 +12,8 @@ namespace corvane {
 // every layout. The four side border styles hold border style codes. Indexed by property index.
 class TBoxValues {
  public:
-  static constexpr int First = Prop::BackgroundColor;
-  static constexpr int Last = Prop::Left;
+  static constexpr int First = Prop::FirstBox;
+  static constexpr int Last = Prop::LastBox;
 
   TPropValue& operator[](int index) { return m_values[static_cast<std::size_t>(index - First)]; }
   const TPropValue& operator[](int index) const { return m_values[static_cast<std::size_t>(index - First)]; }

@@ -58,7 +58,7 @@ struct TProperties::TRulePass {
 };
 
 TProperties::TProperties(TStyleContext& context) : m_context(&context), m_serialNumber(context.NextSerialNumber()) {
-  for (int i = Prop::MarginTop; i <= Prop::Left; ++i) At(i) = TPropValue::Integer(NotSet);
+  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i) At(i) = TPropValue::Integer(NotSet);
   At(Prop::ZIndex) = TPropValue::Integer(0);
 }
 
@@ -80,7 +80,8 @@ void TProperties::Recycle() {
   m_emSize = m_exSize = 0;
   m_sizeFollowsDefault = true;
   m_values.fill(TPropValue());
-  for (int i = Prop::MarginTop; i <= Prop::Left; ++i) m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
+  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i)
+    m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
   m_values[Prop::ZIndex] = TPropValue::Integer(0);
   m_styleSet.reset();
   m_linkFonts.reset();
@@ -349,7 +350,7 @@ void TProperties::MergeRule(const TProperties& rule) {
   for (int i = 0; i < Prop::Count; ++i) {
     const TPropValue& value = rule.Value(i);
     if (!value.IsSet()) continue;
-    if (i >= Prop::MarginTop && i <= Prop::Left) {
+    if (i >= Prop::FirstResetToNotSet && i <= Prop::LastResetToNotSet) {
       if (!value.IsText() && !(value.IsInteger() && value.AsInteger() != NotSet)) continue;
     } else if (i == Prop::ZIndex && value.IsInteger(0)) {
       // Every set starts with the integer 0 here; only a declared "z-index" (a text) is the rule's own.
@@ -570,7 +571,7 @@ bool TProperties::StoreDeclaration(int index, std::string_view text, TDeclaratio
     case Prop::BorderStyle: {
       const TPropValue value = TPropValue::Text(text);
       At(index) = value;
-      for (int side = Prop::BorderTopStyle; side <= Prop::BorderLeftStyle; ++side) At(side) = value;
+      for (const int side : Prop::BorderStyles) At(side) = value;
       return true;
     }
     case Prop::Color:

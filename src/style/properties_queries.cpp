@@ -186,7 +186,7 @@ void TProperties::TakeBackgroundForFonts() {
 TBoxValues TProperties::GetBoxValues() const {
   TBoxValues box;
   for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i) box[i] = Value(i);
-  for (int i = Prop::BorderTopStyle; i <= Prop::BorderLeftStyle; ++i) {
+  for (const int i : Prop::BorderStyles) {
     const TPropValue& value = Value(i);
     box[i] = TPropValue::Integer(value.IsText() ? BorderStyleFromString(value.AsText()) : BorderKind::None);
   }

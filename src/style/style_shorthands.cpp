@@ -30,21 +30,21 @@ bool IsBorderStyle(std::string_view item) {
   return IsOneOf(item, {"none", "solid", "dashed", "dotted", "double", "groove", "inset", "outset", "ridge"});
 }
 
-// The first side property of each box shorthand; the sides follow as top, right, bottom, left.
-int FirstSideOf(std::string_view name) {
-  if (name == "margin") return Prop::MarginTop;
-  if (name == "padding") return Prop::PaddingTop;
-  if (name == "border-width") return Prop::BorderTopWidth;
-  if (name == "border-color") return Prop::BorderTopColor;
-  if (name == "border-style") return Prop::BorderTopStyle;
-  return -1;
+// The side properties of each box shorthand; null for other names.
+const TSides<Prop::Index>* SidesOfShorthand(std::string_view name) {
+  if (name == "margin") return &Prop::Margins;
+  if (name == "padding") return &Prop::Paddings;
+  if (name == "border-width") return &Prop::BorderWidths;
+  if (name == "border-color") return &Prop::BorderColors;
+  if (name == "border-style") return &Prop::BorderStyles;
+  return nullptr;
 }
 
 bool IsBorder(std::string_view name) {
   return IsOneOf(name, {"border", "border-top", "border-right", "border-bottom", "border-left"});
 }
 
-void ExpandBox(int firstSide, std::string_view value, TDeclarationStore& store) {
+void ExpandBox(const TSides<Prop::Index>& sides, std::string_view value, TDeclarationStore& store) {
   const std::vector<std::string> items = SplitValue(value, 4);
   // Which item each of top, right, bottom, left takes, by the number of items.
   static constexpr std::array<std::array<int, 4>, 4> kItemOfSide = {{
@@ -55,7 +55,8 @@ void ExpandBox(int firstSide, std::string_view value, TDeclarationStore& store) 
   }};
   if (items.empty() || items.size() > 4) return;
   const auto& itemOf = kItemOfSide[items.size() - 1];
-  for (int side = 0; side < 4; ++side) store.Store(PropertyName(firstSide + side), items[itemOf[side]]);
+  for (const TSide side : kAllSides)
+    store.Store(PropertyName(sides[side]), items[itemOf[static_cast<std::size_t>(side)]]);
 }
 
 void ExpandBorder(std::string_view name, std::string_view value, TDeclarationStore& store) {
@@ -72,8 +73,7 @@ void ExpandBorder(std::string_view name, std::string_view value, TDeclarationSto
     } else if (IsBorderStyle(item)) {
       store.Store(styleName, item);
     } else if (name == "border") {
-      for (std::string_view side : {"border-top-width", "border-right-width", "border-bottom-width", "border-left-width"})
-        store.Store(side, item);
+      for (const int side : Prop::BorderWidths) store.Store(PropertyName(side), item);
     } else {
       store.Store(widthName, item);
     }
@@ -176,13 +176,14 @@ std::string CompactSpaces(std::string_view text) {
 }  // namespace
 
 bool IsShorthand(std::string_view name) {
-  return FirstSideOf(name) >= 0 || IsBorder(name) || name == "font" || name == "background" || name == "list-style";
+  return SidesOfShorthand(name) != nullptr || IsBorder(name) || name == "font" || name == "background" ||
+         name == "list-style";
 }
 
 void ExpandShorthand(std::string_view name, std::string_view rawValue, std::string_view value,
                      TDeclarationStore& store) {
-  if (const int firstSide = FirstSideOf(name); firstSide >= 0)
-    ExpandBox(firstSide, value, store);
+  if (const TSides<Prop::Index>* sides = SidesOfShorthand(name))
+    ExpandBox(*sides, value, store);
   else if (IsBorder(name))
     ExpandBorder(name, value, store);
   else if (name == "font")

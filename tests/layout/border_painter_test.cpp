@@ -39,7 +39,7 @@ std::string Border(int width, int height, QRect outer, QRect inner, TColor backg
   return Render(width, height, [&](QPainter& p) { DrawBorder(p, outer, inner, false, background, look); });
 }
 
-TBorderLook Look(int style, TColor colour) { return {{style, style, style, style}, {colour, colour, colour, colour}}; }
+TBorderLook Look(int style, TColor colour) { return {TSides<int>::All(style), TSides<TColor>::All(colour)}; }
 
 TEST(Darker, ScalesEachChannelByThreeQuartersRounded) {
   const QColor face = ToQColor(SystemColor(15));  // a system colour darkens its palette colour
@@ -64,7 +64,7 @@ TEST(DrawBorder, SolidSidesCoverExactlyTheRing) {
 // Each corner pixel belongs to exactly one side, decided by the direction of the diagonal through it.
 TEST(DrawBorder, CornersShadingAndNothing) {
   const std::vector<std::pair<TBorderLook, std::string>> cases = {
-      {{{1, 1, 1, 1}, {Red, Blue, Green, 0}}, "BBBG|R..G|R..G|KKKG"},
+      {{TSides<int>::All(1), {{Blue, Green, 0, Red}}}, "BBBG|R..G|R..G|KKKG"},  // top, right, bottom, left
       {Look(2, Grey), "DDDC|D..C|D..C|CCCC"},
       {Look(3, Grey), "CCCD|C..D|C..D|DDDD"},
       {Look(0, Red), "....|....|....|...."},
@@ -105,7 +105,8 @@ TEST(DrawBorder, DotsAndDashesAlongASide) {
   };
   for (const auto& [style, line] : {std::pair{7, "RR..RR..RR..RR..RR.."}, std::pair{6, "RRRRRR..RRRRRR..RRRR"}})
     for (const bool left : {false, true}) {
-      const TBorderLook look = {{left ? style : 0, left ? 0 : style, 0, 0}, {Red, Red, Red, Red}};
+      TBorderLook look = {{}, TSides<TColor>::All(Red)};
+      (left ? look.Styles.Left() : look.Styles.Top()) = style;
       const QRect outer = left ? QRect(0, 0, 3, 20) : QRect(0, 0, 20, 3);
       const QRect inner = left ? QRect(2, 0, 1, 20) : QRect(0, 2, 20, 1);
       EXPECT_EQ(Border(outer.width(), outer.height(), outer, inner, ColorNone, look), picture(line, left, '.'));
