@@ -21,6 +21,7 @@
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
+#include "extract/warc_reader.h"
 #include "app/sheet_output.h"
 
 #ifndef CORVANE_VERSION
@@ -97,7 +98,15 @@ constexpr std::string_view kConvertOptions =
     "\n"
     "Short options may be bundled: -qo DIR is -q -o DIR. PATH is a file or a folder; a folder adds every\n"
     ".htm and .html file below it. Files are converted in sorted order, each once. A long job shows its\n"
-    "progress on standard error when that is a terminal (not with -q).\n";
+    "progress on standard error when that is a terminal (not with -q).\n"
+    "\n"
+    "A PATH ending in .warc or .warc.gz is a web archive (WARC 1.0 or 1.1, plain or gzip members): each\n"
+    "response record whose HTTP Content-Type is HTML is a page, read with its transfer and content\n"
+    "encodings undone and the header's charset as its declaration. Archives need --format jsonl or csv:\n"
+    "NAME.warc.gz.jsonl holds a line per table with \"url\", \"record\" and \"date\" after \"file\", and\n"
+    "NAME.warc.gz.csv every table's rows with two leading fields, the page's address and the table's\n"
+    "number. Damaged records are skipped, each named on standard error, and the rest converted; the\n"
+    "archive then counts as failed (exit status 1), its output kept.\n";
 
 constexpr std::string_view kRenderOptions =
     "\n"
@@ -609,6 +618,14 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   if (files.empty()) {
     PrintError("no .htm or .html files found");
     return searchFailed ? kExitFailure : kExitSuccess;
+  }
+  if (options.format == TOutputFormat::Xls || options.format == TOutputFormat::Xlsx) {
+    const auto archive = std::find_if(files.begin(), files.end(), [](const std::string& file) { return IsArchiveFileName(file); });
+    if (archive != files.end()) {
+      PrintError("cannot convert the web archive " + *archive + " to " +
+                 (options.format == TOutputFormat::Xls ? "xls" : "xlsx") + ": archives need --format jsonl or csv");
+      return kExitUsage;
+    }
   }
   if (const std::optional<std::string> input =
           options.appendFile == "-" ? std::nullopt : InputThatIsAppendTarget(options.appendFile, files)) {
