@@ -335,7 +335,7 @@ bool TWarcReader::Ensure(std::size_t count) {
       if (m_capacity - m_end < want) {
         const std::size_t capacity = std::max(m_end + want, m_capacity * 2);
         std::unique_ptr<char[]> window(new char[capacity]);
-        std::memcpy(window.get(), m_window.get(), m_end);
+        if (m_end > 0) std::memcpy(window.get(), m_window.get(), m_end);
         m_window = std::move(window);
         m_capacity = capacity;
       }
@@ -452,7 +452,10 @@ bool TWarcReader::NextPage(TArchivePage& page) {
         response = false;
       }
     }
-    if (!response) {
+    // Other records are passed over; a small one is held like a page, so that a wrong length is
+    // found and the records after it are read.
+    constexpr std::uint64_t kHeldToSkip = std::uint64_t{1} << 20;
+    if (!response && total > kHeldToSkip) {
       // Passed over without being held; its end is checked as far as the window holds it.
       if (!SkipBytes(total)) {
         Report("the archive ends inside the record at byte " + std::to_string(header.offset));
@@ -466,9 +469,10 @@ bool TWarcReader::NextPage(TArchivePage& page) {
     }
     const std::size_t size = static_cast<std::size_t>(total);
     if (!Ensure(size)) {
+      // Cut short, or a length too large: a record after it is still looked for.
       Report("the archive ends inside the record at byte " + std::to_string(header.offset));
-      Drop(m_end - m_start);
-      return false;
+      if (!Resync(1)) return false;
+      continue;
     }
     // A record ends with CR LF CR LF; one that does not was given a wrong length: the next record is
     // looked for after its start.
@@ -483,7 +487,7 @@ bool TWarcReader::NextPage(TArchivePage& page) {
     }
     std::string_view block(m_window.get() + m_start + header.size, static_cast<std::size_t>(header.length));
     Drop(size);
-    if (DecodePage(header, block, page)) return true;
+    if (response && DecodePage(header, block, page)) return true;
   }
   return false;
 }
