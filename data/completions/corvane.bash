@@ -58,11 +58,12 @@ _corvane() {
             [[ -z $cur ]] && COMPREPLY+=(-)
             ;;
         --tables) _corvane_options all ;;
+        --byte-range) ;;
         --format) _corvane_options xls xlsx csv jsonl ;;
         --numbers) _corvane_options exact locale ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range -q --quiet --help
             else
                 _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
             fi

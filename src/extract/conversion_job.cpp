@@ -640,7 +640,8 @@ void TConversionJob::AbandonOutput(TOutputFile& output) noexcept {
 void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
   if (!m_tableWriter || !m_tableWriter->WritesRecords())
     throw TFileError("Cannot convert the web archive " + m_currentFile + std::string(kArchiveNeedsRecords));
-  TWarcReader reader(file);
+  const auto [start, end] = m_host.ArchiveRange();
+  TWarcReader reader(file, start, end);
   reader.Problem = [this](const std::string& line) {
     LogJoined(kLogError, line);
     m_host.ReportNotice(line);

@@ -303,13 +303,25 @@ struct TWarcReader::TRecordHeader {
   std::uint64_t offset = 0;
 };
 
-TWarcReader::TWarcReader(TInputFile& file) : m_path(file.Path()) {
+TWarcReader::TWarcReader(TInputFile& file, std::uint64_t start, std::uint64_t end)
+    : m_path(file.Path()), m_rangeEnd(end) {
   char magic[2] = {0, 0};
   std::size_t got = 0;
   for (std::size_t n; got < 2 && (n = file.Read(magic + got, 2 - got)) != 0;) got += n;
   file.Rewind();
+  const bool gzip =
+      got == 2 && static_cast<unsigned char>(magic[0]) == 0x1F && static_cast<unsigned char>(magic[1]) == 0x8B;
+  if (start > 0) {
+    // Only a plain archive can be entered in the middle: its offsets are the file's.
+    if (gzip) throw TFileError("Cannot read a byte range of " + m_path + ": it is gzipped");
+    file.Seek(start);
+    m_bytes = std::make_unique<TPlainBytes>(file);
+    m_offset = start;
+    m_findFirst = true;
+    return;
+  }
   auto problem = [this](const std::string& what) { Report(what); };
-  if (got == 2 && static_cast<unsigned char>(magic[0]) == 0x1F && static_cast<unsigned char>(magic[1]) == 0x8B)
+  if (gzip)
     m_bytes = std::make_unique<TGzipBytes>(file, problem);
   else
     m_bytes = std::make_unique<TPlainBytes>(file);
@@ -366,10 +378,11 @@ bool TWarcReader::SkipBytes(std::uint64_t count) {
   return true;
 }
 
-bool TWarcReader::Resync(std::size_t from) {
+bool TWarcReader::Resync(std::size_t from, std::uint64_t limit) {
   constexpr std::string_view kMark = "WARC/1.";
   Drop(std::min(from, m_end - m_start));
   for (;;) {
+    if (m_offset >= limit) return false;
     const std::string_view text(m_window.get() + m_start, m_end - m_start);
     const std::size_t found = text.find(kMark);
     if (found != std::string_view::npos) {
@@ -384,13 +397,41 @@ bool TWarcReader::Resync(std::size_t from) {
   }
 }
 
+bool TWarcReader::FindFirstRecord() {
+  // "WARC/1." inside a record's payload is no record: a candidate counts when a whole WARC header with
+  // a type and a length follows it.
+  constexpr std::size_t kLook = std::size_t{64} << 10;
+  while (Resync(0, m_rangeEnd)) {
+    Ensure(kLook);
+    const std::string_view text(m_window.get() + m_start, std::min(m_end - m_start, kLook));
+    const std::size_t end = HeaderEnd(text);
+    if (end != std::string_view::npos && (text.starts_with("WARC/1.0\r\n") || text.starts_with("WARC/1.1\r\n"))) {
+      const std::string_view fields = text.substr(0, end);
+      const std::string_view length = HeaderField(fields, "Content-Length");
+      std::uint64_t value = 0;
+      const auto [stop, error] = std::from_chars(length.data(), length.data() + length.size(), value);
+      if (!length.empty() && error == std::errc() && stop == length.data() + length.size() &&
+          !HeaderField(fields, "WARC-Type").empty() && !HeaderField(fields, "WARC-Record-ID").empty())
+        return true;
+    }
+    Drop(1);
+  }
+  return false;
+}
+
 bool TWarcReader::ReadHeader(TRecordHeader& header) {
   constexpr std::size_t kLargestHeader = std::size_t{1} << 20;
+  if (m_findFirst) {
+    m_findFirst = false;
+    if (!FindFirstRecord()) return false;
+  }
   for (;;) {
     // Line ends between records.
     while (Ensure(1) && (m_window[m_start] == '\r' || m_window[m_start] == '\n')) Drop(1);
     if (m_start == m_end) return false;
     header.offset = m_offset;
+    // The range's last record is the last to start before its end.
+    if (m_offset >= m_rangeEnd) return false;
     // The header ends at its blank line.
     std::size_t end = std::string_view::npos;
     std::size_t searched = 0;

@@ -47,7 +47,11 @@ class TWarcReader {
   // Records held whole (a page and its HTTP header) are at most this large; a larger page is skipped.
   static constexpr std::size_t kLargestRecord = std::size_t{32} << 20;
 
-  explicit TWarcReader(TInputFile& file);
+  // A byte range [start, end) of a plain archive gives the records whose header starts in it: the
+  // first is found after start (a record that start falls inside belongs to the range before), and the
+  // last may run past end. Ranges that meet one another give every record once.
+  explicit TWarcReader(TInputFile& file, std::uint64_t start = 0, std::uint64_t end = kArchiveEnd);
+  static constexpr std::uint64_t kArchiveEnd = ~std::uint64_t{0};
   ~TWarcReader();
   TWarcReader(const TWarcReader&) = delete;
   TWarcReader& operator=(const TWarcReader&) = delete;
@@ -68,10 +72,12 @@ class TWarcReader {
   bool Ensure(std::size_t count);
   void Drop(std::size_t count);
   bool ReadHeader(TRecordHeader& header);
-  bool Resync(std::size_t from);
+  // Drops from bytes, then those before the next "WARC/1."; false at the end, or once past limit.
+  bool Resync(std::size_t from, std::uint64_t limit = kArchiveEnd);
   bool SkipBytes(std::uint64_t count);
   void Report(const std::string& what);
   bool DecodePage(TRecordHeader& header, std::string_view block, TArchivePage& page);
+  bool FindFirstRecord();
 
   std::unique_ptr<TArchiveBytes> m_bytes;
   std::unique_ptr<char[]> m_window;
@@ -86,6 +92,8 @@ class TWarcReader {
   std::string m_header;   // the current record's WARC header fields
   std::string m_payload;  // a page decompressed or de-chunked
   std::string m_path;
+  std::uint64_t m_rangeEnd = kArchiveEnd;
+  bool m_findFirst = false;  // a range that starts inside the archive: its first record is looked for
   int m_problemsSinceResync = 0;
 };
 

@@ -291,8 +291,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view [--skin NAME|FILE] FILE\n"},
   };
@@ -640,7 +640,7 @@ TEST_F(CommandLineTest, WebArchivePagesConvertAsTheirFilesDo) {
                               "T10:00:00Z\"");
   }
   records.push_back(corvane::test::WarcRecord("response", "http://example.test/i.png",
-                                              corvane::test::HttpResponse("<table><tr><td>no</table>", {"image/png"}), 9999));
+                                              corvane::test::HttpResponse("<table><tr><td>no</table>", {"image/png", false, ""}), 9999));
   std::vector<std::string> args = {"convert", "-q", "--format", "jsonl", "-a", (dir / "files.jsonl").string()};
   args.insert(args.end(), pages.begin(), pages.end());
   Result r = Run(args);
@@ -650,13 +650,20 @@ TEST_F(CommandLineTest, WebArchivePagesConvertAsTheirFilesDo) {
   for (bool gzip : {true, false}) {
     const fs::path path = gzip ? archive : dir / "crawl.warc";
     std::ofstream(path, std::ios::binary) << corvane::test::WarcArchive(records, gzip);
-    for (const std::string& quiet : {"-q", "--trim"}) {
+    for (const std::string quiet : {"--trim", "-q"}) {
       r = Run({"convert", quiet, "--format", "jsonl", "-o", (dir / "out").string(), path.string()});
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_EQ(r.err, "");
       std::vector<std::string> sources;
       const std::vector<std::string> tables = TableParts(ReadFile(dir / "out" / (path.filename().string() + ".jsonl")), &sources);
-      if (quiet == "--trim") continue;  // the log's mode gives the same lines
+      if (quiet == "--trim") {
+        // The log's mode: each archive's count of records, pages and tables.
+        EXPECT_NE(r.out.find("Records read : " + std::to_string(records.size()) + ", pages: " +
+                             std::to_string(pages.size()) + ", tables: " + std::to_string(files.size())),
+                  std::string::npos)
+            << r.out;
+        continue;
+      }
       EXPECT_EQ(tables, files) << path;
       // Each table names its page's record, in the archive's order.
       std::vector<std::string> expected;
@@ -669,8 +676,6 @@ TEST_F(CommandLineTest, WebArchivePagesConvertAsTheirFilesDo) {
       EXPECT_EQ(sources, expected);
     }
   }
-  EXPECT_NE(r.out.find("Records read : " + std::to_string(records.size()) + ", pages: " + std::to_string(pages.size()) +
-                       ", tables: " + std::to_string(files.size())), std::string::npos) << r.out;
 
   // CSV: the rows of every table, each led by its page's address and the table's number; --tables
   // applies to each page.
@@ -692,13 +697,36 @@ TEST_F(CommandLineTest, WebArchivePagesConvertAsTheirFilesDo) {
                    "\"http://a.test/\"\"2\"\"\",2,y\r\n\"http://a.test/\"\"2\"\"\",3,a,\"b, c\"\r\n");
 
   // The spreadsheet formats refuse archives before any work.
-  for (const std::string& format : {"xls", "xlsx"}) {
+  for (const std::string format : {"xls", "xlsx"}) {
     r = Run({"convert", "--format", format, "-o", (dir / "refused").string(), (dir / "one-table.html").string(), small});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "corvane: cannot convert the web archive " + small + " to " + format +
                          ": archives need --format jsonl or csv\n");
   }
   EXPECT_FALSE(fs::exists(dir / "refused" / "small.warc.xls"));
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--byte-range", "9-9", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "-9", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range=1-", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "1-x", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "0-9", small, (dir / "crawl.warc.gz").string()},
+            "--byte-range reads plain .warc archives only, not " + (dir / "crawl.warc.gz").string()}}) {
+    std::vector<std::string> command = {"convert", "-q", "--format", "jsonl", "-o", (dir / "refused").string()};
+    command.insert(command.end(), args.begin(), args.end());
+    r = Run(command);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_TRUE(r.err.starts_with("corvane: " + message + "\n")) << r.err;
+  }
+  // Two ranges that meet give the archive's lines once.
+  const fs::path plain = dir / "crawl.warc";
+  const std::string whole = ReadFile(dir / "out" / "crawl.warc.jsonl");
+  const std::string middle = std::to_string(fs::file_size(plain) / 2);
+  r = Run({"convert", "-q", "--format", "jsonl", "--byte-range", "0-" + middle, "-a", (dir / "parts.jsonl").string(), plain.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Run({"convert", "-q", "--format", "jsonl", "--byte-range", middle + "-999999999", "-a", (dir / "parts.jsonl").string(), plain.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "parts.jsonl"), whole);
+  EXPECT_NE(whole, "");
 }
 
 TEST_F(CommandLineTest, ADamagedArchiveKeepsWhatItCouldReadAndFails) {

@@ -207,6 +207,39 @@ TEST(WarcReaderTest, DamagedRecordsAreSkippedAndTheRestRead) {
   EXPECT_FALSE(read.problems.empty());
 }
 
+TEST(WarcReaderTest, ByteRangesThatMeetGiveEveryRecordOnce) {
+  // Pages that quote WARC headers, and a record with a line end inside, are no records of their own.
+  const std::string quoted = "<table><tr><td>\r\n\r\nWARC/1.0\r\nWARC-Type: response\r\nContent-Length: 5\r\n\r\n</table>";
+  std::vector<std::string> records;
+  for (int n = 1; n <= 6; ++n)
+    records.push_back(WarcRecord(n == 3 ? "request" : "response", "http://a.test/" + std::to_string(n),
+                                 HttpResponse(n % 2 ? quoted : kPage + std::to_string(n)), n));
+  const std::string archive = WarcArchive(records, false);
+  test::TTempDir temp;
+  const std::string path = temp.Write("r.warc", archive);
+  const auto read = [&](std::uint64_t start, std::uint64_t end, std::vector<std::string>& pages) {
+    TInputFile file(path);
+    TWarcReader reader(file, start, end);
+    TArchivePage page;
+    while (reader.NextPage(page)) pages.push_back(std::string(page.Record) + std::string(page.Html));
+    EXPECT_EQ(reader.Damaged(), 0u) << start << "-" << end;
+  };
+  std::vector<std::string> whole;
+  read(0, TWarcReader::kArchiveEnd, whole);
+  ASSERT_EQ(whole.size(), 5u);
+  for (std::uint64_t cut = 1; cut < archive.size(); cut += 13) {
+    std::vector<std::string> parts;
+    read(0, cut, parts);
+    read(cut, cut + 150, parts);
+    read(cut + 150, archive.size() + 10, parts);
+    EXPECT_EQ(parts, whole) << cut;
+  }
+  // A gzipped archive cannot be entered in the middle.
+  const std::string gzipped = temp.Write("r.warc.gz", WarcArchive(records, true));
+  TInputFile file(gzipped);
+  EXPECT_THROW(TWarcReader(file, 10, 20), TFileError);
+}
+
 TEST(WarcReaderTest, ArchiveNames) {
   for (const auto& [name, archive] : std::vector<std::pair<std::string, bool>>{
            {"a.warc", true}, {"a.WARC.GZ", true}, {"x/a.warc.gz", true}, {"a.warc.gz.html", false}, {"a.gz", false},
