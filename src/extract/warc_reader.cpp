@@ -444,7 +444,8 @@ bool TWarcReader::ReadHeader(TRecordHeader& header) {
       if (!Ensure(text.size() + 1)) break;
     }
     const std::string_view text(m_window.get() + m_start, m_end - m_start);
-    if (end == std::string_view::npos && m_atEnd && text.starts_with(std::string_view("WARC/1.").substr(0, std::min<std::size_t>(text.size(), 7)))) {
+    const std::string_view mark = std::string_view("WARC/1.").substr(0, std::min<std::size_t>(text.size(), 7));
+    if (end == std::string_view::npos && m_atEnd && text.starts_with(mark)) {
       Report("the archive ends inside the header of the record at byte " + std::to_string(header.offset));
       Drop(text.size());
       return false;
@@ -455,7 +456,9 @@ bool TWarcReader::ReadHeader(TRecordHeader& header) {
       length = HeaderField(fields, "Content-Length");
       std::uint64_t value = 0;
       const auto [stop, error] = std::from_chars(length.data(), length.data() + length.size(), value);
-      if (!length.empty() && error == std::errc() && stop == length.data() + length.size()) {
+      // No archive holds a record of a petabyte: a length beyond that is damage, never a sum that wraps.
+      constexpr std::uint64_t kLongest = std::uint64_t{1} << 50;
+      if (!length.empty() && error == std::errc() && stop == length.data() + length.size() && value < kLongest) {
         m_header.assign(fields);
         header.size = end;
         header.length = value;
@@ -484,7 +487,8 @@ bool TWarcReader::NextPage(TArchivePage& page) {
       Ensure(peek);
       const std::string_view http(m_window.get() + m_start + header.size, std::min(peek, m_end - m_start) - header.size);
       const std::size_t httpEnd = HeaderEnd(http);
-      std::string_view type = HeaderField(http.substr(0, httpEnd == std::string_view::npos ? http.size() : httpEnd), "Content-Type");
+      const std::string_view httpHeader = http.substr(0, httpEnd == std::string_view::npos ? http.size() : httpEnd);
+      std::string_view type = HeaderField(httpHeader, "Content-Type");
       type = Trimmed(type.substr(0, type.find(';')));
       response = http.starts_with("HTTP/") && (EqualNoCase(type, "text/html") || EqualNoCase(type, "application/xhtml+xml"));
       if (response && total + 4 > kLargestRecord) {
