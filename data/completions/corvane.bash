@@ -1,8 +1,8 @@
 # bash completion for corvane                                    -*- shell-script -*-
 #
 # Completes the commands, their options and file names: .htm and .html pages (and folders to reach
-# them) for inputs, folders for convert -o, .xls files for convert -a, .png and .pdf files for render
-# -o, skins for --skin.
+# them) for inputs, web archives (.warc, .warc.gz) too for convert, folders for convert -o, .xls files
+# for convert -a, .png and .pdf files for render -o, skins for --skin.
 # Needs nothing from the bash-completion package.
 
 # Adds to COMPREPLY the names starting with $cur that match any of the globs, and the folders.
@@ -47,7 +47,7 @@ _corvane() {
         # After "--" every argument is a PATH.
         for ((i = 2; i < COMP_CWORD; i++)); do
             if [[ ${COMP_WORDS[i]} == -- ]]; then
-                _corvane_files '*.htm' '*.html'
+                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
                 return
             fi
         done
@@ -58,13 +58,14 @@ _corvane() {
             [[ -z $cur ]] && COMPREPLY+=(-)
             ;;
         --tables) _corvane_options all ;;
+        --byte-range) ;;
         --format) _corvane_options xls xlsx csv jsonl ;;
         --numbers) _corvane_options exact locale ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range -q --quiet --help
             else
-                _corvane_files '*.htm' '*.html'
+                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
             fi
             ;;
         esac

@@ -21,6 +21,7 @@
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
+#include "extract/warc_reader.h"
 #include "app/sheet_output.h"
 
 #ifndef CORVANE_VERSION
@@ -36,7 +37,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis =
     "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
     "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n";
@@ -47,7 +48,8 @@ constexpr std::string_view kUsageHead =
     "  corvane [--skin NAME|FILE] [FILE...]\n"
     "                                  open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
-    "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"
+    "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]]\n"
+    "                  [--byte-range START-END] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
     "  corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n"
     "  corvane view [--skin NAME|FILE] FILE\n"
@@ -93,11 +95,22 @@ constexpr std::string_view kConvertOptions =
     "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
     "                          default), or their numbers counted from 1 in file order; files with one\n"
     "                          table always write it\n"
+    "      --byte-range START-END  plain .warc archives: only the records whose header starts at a\n"
+    "                          byte offset from START up to (not including) END; ranges that meet\n"
+    "                          give every record once, for converting one large archive in parts\n"
     "  -q, --quiet             do not print the job log (failures still go to standard error)\n"
     "\n"
     "Short options may be bundled: -qo DIR is -q -o DIR. PATH is a file or a folder; a folder adds every\n"
     ".htm and .html file below it. Files are converted in sorted order, each once. A long job shows its\n"
-    "progress on standard error when that is a terminal (not with -q).\n";
+    "progress on standard error when that is a terminal (not with -q).\n"
+    "\n"
+    "A PATH ending in .warc or .warc.gz is a web archive (WARC 1.0 or 1.1, plain or gzip members): each\n"
+    "response record whose HTTP Content-Type is HTML is a page, read with its transfer and content\n"
+    "encodings undone and the header's charset as its declaration. Archives need --format jsonl or csv:\n"
+    "NAME.warc.gz.jsonl holds a line per table with \"url\", \"record\" and \"date\" after \"file\", and\n"
+    "NAME.warc.gz.csv every table's rows with two leading fields, the page's address and the table's\n"
+    "number. Damaged records are skipped, each named on standard error, and the rest converted; the\n"
+    "archive then counts as failed (exit status 1), its output kept.\n";
 
 constexpr std::string_view kRenderOptions =
     "\n"
@@ -151,6 +164,7 @@ struct TConvertOptions {
   bool links = false;
   std::optional<bool> localeNumbers;  // --numbers: locale or exact; none when not given
   std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> byteRange;  // --byte-range: [start, end)
   std::vector<std::string> paths;
 };
 
@@ -253,6 +267,18 @@ TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
       const std::string numbers = takeValue();
       if (numbers != "exact" && numbers != "locale") throw TUsageError("--numbers takes exact or locale");
       options.localeNumbers = numbers == "locale";
+    } else if (name == "--byte-range") {
+      const std::string range = takeValue();
+      const std::size_t dash = range.find('-');
+      std::uint64_t start = 0;
+      std::uint64_t end = 0;
+      const char* text = range.data();
+      const char* textEnd = text + range.size();
+      const bool read = dash != std::string::npos && dash > 0 &&
+                        std::from_chars(text, text + dash, start).ptr == text + dash &&
+                        std::from_chars(text + dash + 1, textEnd, end).ptr == textEnd && dash + 1 < range.size();
+      if (!read || start >= end) throw TUsageError("--byte-range takes START-END, byte offsets with START below END");
+      options.byteRange = std::pair(start, end);
     } else if (name == "--links" && !value) {
       options.links = true;
     } else if ((name == "--trim" || name == "-q" || name == "--quiet") && !value) {
@@ -426,6 +452,9 @@ class TConsoleJobHost final : public TInlineJobHost {
     return m_writer.get();
   }
   bool TrimCellValues() const override { return m_options.trim; }
+  std::pair<std::uint64_t, std::uint64_t> ArchiveRange() const override {
+    return m_options.byteRange.value_or(TInlineJobHost::ArchiveRange());
+  }
   std::string OutputPath() const override { return m_outputPath; }
 
   TTableChoice ChooseTables(const TFragmentStore& fragments) override {
@@ -609,6 +638,23 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   if (files.empty()) {
     PrintError("no .htm or .html files found");
     return searchFailed ? kExitFailure : kExitSuccess;
+  }
+  if (options.byteRange) {
+    const auto other = std::find_if(files.begin(), files.end(), [](const std::string& file) {
+      return !file.ends_with(".warc") && !file.ends_with(".WARC");
+    });
+    if (other != files.end()) {
+      PrintError("--byte-range reads plain .warc archives only, not " + *other);
+      return kExitUsage;
+    }
+  }
+  if (options.format == TOutputFormat::Xls || options.format == TOutputFormat::Xlsx) {
+    const auto archive = std::find_if(files.begin(), files.end(), [](const std::string& file) { return IsArchiveFileName(file); });
+    if (archive != files.end()) {
+      PrintError("cannot convert the web archive " + *archive + " to " +
+                 (options.format == TOutputFormat::Xls ? "xls" : "xlsx") + ": archives need --format jsonl or csv");
+      return kExitUsage;
+    }
   }
   if (const std::optional<std::string> input =
           options.appendFile == "-" ? std::nullopt : InputThatIsAppendTarget(options.appendFile, files)) {

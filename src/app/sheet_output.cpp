@@ -16,6 +16,7 @@
 #include "extract/byte_file.h"
 #include "extract/page_charset.h"
 #include "extract/table_fragment_scanner.h"
+#include "extract/warc_reader.h"
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
 #include "sheets/jsonl_writer.h"
@@ -30,6 +31,9 @@ struct TPendingTable {
   std::string Fragment;
   std::size_t Number = 0;
   TSheetReading Reading;
+  // What the writer puts before the table's rows (a JSON line's start) or each of its rows (the CSV
+  // fields naming an archive's page).
+  std::string Lead;
 };
 
 // A table read and converted, with what it lost on the way. A table whose converted form would be too
@@ -40,6 +44,7 @@ struct TConverted {
   TResult Value;
   std::size_t Number = 0;
   TSheetCuts Cuts;
+  std::string Lead;
   const TPendingTable* Source = nullptr;
 };
 
@@ -51,13 +56,14 @@ class TTableBatches {
  public:
   // False when the table's converted form would be too large to hold.
   // The table may be taken apart: it is not used again.
-  using TConvert = std::function<bool(TSheetTable&, const TSheetReading&, TResult&, TSheetCuts&)>;
+  using TConvert = std::function<bool(TSheetTable&, const TPendingTable&, TResult&, TSheetCuts&)>;
   explicit TTableBatches(TConvert convert) : m_convert(std::move(convert)) {}
 
   // Adds a table; take(result) gets the results of a full batch.
   template <class TTake>
-  void Add(std::string_view fragment, std::size_t number, const TSheetReading& reading, TTake&& take) {
-    m_batch.push_back({std::string(fragment), number, reading});
+  void Add(std::string_view fragment, std::size_t number, const TSheetReading& reading, TTake&& take,
+           std::string lead = {}) {
+    m_batch.push_back({std::string(fragment), number, reading, std::move(lead)});
     m_bytes += fragment.size();
     if (m_bytes >= kBatchBytes) Flush(take);
   }
@@ -84,7 +90,8 @@ class TTableBatches {
         TSheetTable table = ReadSheetTable(m_batch[k].Fragment, m_batch[k].Reading);
         results[k].Cuts = table.Cuts;
         results[k].Number = m_batch[k].Number;
-        if (!m_convert(table, m_batch[k].Reading, results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
+        results[k].Lead = m_batch[k].Lead;
+        if (!m_convert(table, m_batch[k], results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
       }
     };
     // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
@@ -124,9 +131,9 @@ class TTableBatches {
 // times its size.
 bool IsLargeTable(std::string_view fragment) { return fragment.size() >= (std::size_t{8} << 20); }
 
-bool XlsxSheets(const TSheetTable& table, const TSheetReading& reading, std::vector<TXlsxSheet>& sheets,
+bool XlsxSheets(const TSheetTable& table, const TPendingTable& pending, std::vector<TXlsxSheet>& sheets,
                 TSheetCuts& cuts) {
-  sheets = MakeXlsxSheets(table, kSheetRows, &cuts, reading.Numbers);
+  sheets = MakeXlsxSheets(table, kSheetRows, &cuts, pending.Reading.Numbers);
   return true;
 }
 
@@ -134,9 +141,9 @@ bool XlsxSheets(const TSheetTable& table, const TSheetReading& reading, std::vec
 // wide span over many rows) would make a text far larger than the page, so it is written as it is read.
 constexpr long long kMostHeldCsvPlaces = 4'000'000;
 
-bool CsvText(const TSheetTable& table, std::string& text, bool links) {
+bool CsvText(const TSheetTable& table, std::string& text, bool links, std::string_view lead) {
   if (static_cast<long long>(table.Rows) * table.Columns > kMostHeldCsvPlaces) return false;
-  AppendCsvTable(table, text, links);
+  AppendCsvTable(table, text, links, lead);
   return true;
 }
 
@@ -200,21 +207,34 @@ class TCsvTableWriter final : public TTableWriter {
   void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) override {
     Abandon();
     m_file = inputFile;
-    if (m_links) m_base = BaseAddressOf(inputFile);
+    m_record = false;
+    m_fileBase.clear();
+    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = BaseAddressOf(inputFile);
+    m_base = m_fileBase;
     if (start == TOutputStart::NewFile) output.Write(kCsvByteOrderMark);
     m_separate = start == TOutputStart::AfterContent;
   }
+  bool WritesRecords() const override { return true; }
+  void BeginRecord(const TRecordSource* record) override {
+    m_record = record != nullptr;
+    m_url = record ? std::string(record->Url) : std::string();
+    // A page's links resolve against its address.
+    m_base = m_record ? (m_links ? m_url : std::string()) : m_fileBase;
+  }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile& output) override {
+    std::string lead = m_record ? CsvLeadFields(m_url, number) : std::string();
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output));
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output), std::move(lead));
       return;
     }
     m_tables.Flush(Writer(output));
-    Separate(output);
+    // The rows of an archive's pages make one table, their first fields naming the page and table.
+    if (lead.empty()) Separate(output);
     TSheetCuts cuts;
     WriteCsvTableFrom(
-        fragment, {pageCharset, trim, m_base}, [&output](std::string_view text) { output.Write(text); }, &cuts, m_links);
+        fragment, {pageCharset, trim, m_base}, [&output](std::string_view text) { output.Write(text); }, &cuts, m_links,
+        lead);
     ReportCuts(*this, cuts, m_file, number);
   }
   void FinishOutput(TOutputFile& output) override { m_tables.Flush(Writer(output)); }
@@ -227,11 +247,11 @@ class TCsvTableWriter final : public TTableWriter {
   }
   std::function<void(TConverted<std::string>&)> Writer(TOutputFile& output) {
     return [this, &output](TConverted<std::string>& table) {
-      Separate(output);
+      if (table.Lead.empty()) Separate(output);
       if (table.Source) {
         WriteCsvTableFrom(
             table.Source->Fragment, table.Source->Reading, [&output](std::string_view text) { output.Write(text); },
-            &table.Cuts, m_links);
+            &table.Cuts, m_links, table.Lead);
       }
       output.Write(table.Value);
       ReportCuts(*this, table.Cuts, m_file, table.Number);
@@ -242,8 +262,11 @@ class TCsvTableWriter final : public TTableWriter {
   bool m_separate = false;
   std::string m_file;
   std::string m_base;  // with links, the address they resolve against
-  TTableBatches<std::string> m_tables{
-      [this](const TSheetTable& table, const TSheetReading&, std::string& text, TSheetCuts&) { return CsvText(table, text, m_links); }};
+  std::string m_fileBase;  // that of the run's input file
+  bool m_record = false;   // the tables come from an archive's page
+  std::string m_url;       // its address
+  TTableBatches<std::string> m_tables{[this](const TSheetTable& table, const TPendingTable& pending, std::string& text,
+                                             TSheetCuts&) { return CsvText(table, text, m_links, pending.Lead); }};
 };
 
 // JSON Lines: a line per table, one table after another; an append file is simply added to.
@@ -254,17 +277,30 @@ class TJsonlTableWriter final : public TTableWriter {
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_file = inputFile;
-    if (m_links) m_base = BaseAddressOf(inputFile);
+    m_record.reset();
+    m_fileBase.clear();
+    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = BaseAddressOf(inputFile);
+    m_base = m_fileBase;
+  }
+  bool WritesRecords() const override { return true; }
+  void BeginRecord(const TRecordSource* record) override {
+    if (record) m_record = TRecord{std::string(record->Url), std::string(record->Record), std::string(record->Date)};
+    else m_record.reset();
+    // A page's links resolve against its address.
+    m_base = m_record ? (m_links ? m_record->Url : std::string()) : m_fileBase;
   }
   void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                   TOutputFile& output) override {
+    std::string start;
+    if (m_record) AppendJsonlRecordStart(m_file, m_record->Url, m_record->Id, m_record->Date, number, start);
+    else AppendJsonlStart(m_file, number, start);
     if (!IsLargeTable(fragment)) {
-      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output));
+      m_tables.Add(fragment, number, {pageCharset, trim, m_base}, Writer(output), std::move(start));
       return;
     }
     m_tables.Flush(Writer(output));
     TSheetCuts cuts;
-    WriteLine(output, number, [&] {
+    WriteLine(output, start, [&] {
       WriteJsonRowsFrom(
           fragment, {pageCharset, trim, m_base}, [&output](std::string_view text) { output.Write(text); }, &cuts,
           m_links);
@@ -277,16 +313,14 @@ class TJsonlTableWriter final : public TTableWriter {
  private:
   // Writes a table's line, writeRows writing its rows.
   template <class TWriteRows>
-  void WriteLine(TOutputFile& output, std::size_t number, TWriteRows&& writeRows) {
-    std::string start;
-    AppendJsonlStart(m_file, number, start);
+  void WriteLine(TOutputFile& output, std::string_view start, TWriteRows&& writeRows) {
     output.Write(start);
     writeRows();
     output.Write(kJsonlEnd);
   }
   std::function<void(TConverted<std::string>&)> Writer(TOutputFile& output) {
     return [this, &output](TConverted<std::string>& table) {
-      WriteLine(output, table.Number, [&] {
+      WriteLine(output, table.Lead, [&] {
         if (!table.Source) {
           output.Write(table.Value);
           return;
@@ -299,11 +333,19 @@ class TJsonlTableWriter final : public TTableWriter {
     };
   }
 
+  struct TRecord {
+    std::string Url;
+    std::string Id;
+    std::string Date;
+  };
+
   bool m_links;
   std::string m_file;
-  std::string m_base;  // with links, the address they resolve against
+  std::string m_base;      // with links, the address they resolve against
+  std::string m_fileBase;  // that of the run's input file
+  std::optional<TRecord> m_record;  // the archive page the tables come from
   TTableBatches<std::string> m_tables{
-      [this](const TSheetTable& table, const TSheetReading&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
+      [this](const TSheetTable& table, const TPendingTable&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
 };
 
 // XLSX: a workbook per output with a sheet per table, named after the table's number in the page
@@ -494,7 +536,7 @@ class TPageTableSink final : public TFragmentSink {
   const TPageTablesReading& m_choice;
   TSheetReading m_reading;
   const TTakeSheetTable& m_take;
-  TTableBatches<TSheetTable> m_tables{[](TSheetTable& table, const TSheetReading&, TSheetTable& result, TSheetCuts&) {
+  TTableBatches<TSheetTable> m_tables{[](TSheetTable& table, const TPendingTable&, TSheetTable& result, TSheetCuts&) {
     result = std::move(table);
     return true;
   }};

@@ -146,6 +146,11 @@ void TInputFile::CheckUnchanged() const {
     throw TFileError("Cannot read " + m_path + ": the file changed size while it was read");
 }
 
+void TInputFile::Seek(std::uint64_t offset) {
+  if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset))
+    throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
+}
+
 void TInputFile::Rewind() {
   if (::lseek(m_fd, 0, SEEK_SET) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
 }

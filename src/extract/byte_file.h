@@ -56,6 +56,8 @@ class TInputFile {
   std::size_t Read(char* buffer, std::size_t size);
   // Goes back to the first byte, for another pass over the file.
   void Rewind();
+  // Goes to the byte at offset: the next Read starts there.
+  void Seek(std::uint64_t offset);
   const std::string& Path() const { return m_path; }
   const TFileIdentity& Identity() const { return m_identity; }
   // The size when the file was opened.

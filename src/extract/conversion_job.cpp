@@ -19,6 +19,7 @@
 #include "extract/row_extraction.h"
 #include "extract/table_fragment_scanner.h"
 #include "extract/table_writer.h"
+#include "extract/warc_reader.h"
 
 namespace corvane {
 
@@ -373,6 +374,12 @@ void TConversionJob::ConvertFile() {
     Log(kLogRule);
     LogJoined(kLogAnalysing, m_currentFile);
     if (SkipRepeatedFile(ahead ? ahead->identity : input->Identity())) return;
+    if (IsArchiveFileName(m_currentFile)) {
+      // An archive is read record by record from its file, even when its bytes were read ahead.
+      if (!input) m_runInput = &input.emplace(m_currentFile);
+      ConvertArchive(*input, output);
+      return;
+    }
     TRunInput passes = ahead ? TRunInput(ahead->bytes) : TRunInput(*input, m_smallFile);
     if (m_host.WritesEveryTableUnlogged() && WriteEveryTableInOnePass(passes, output)) return;
 
@@ -628,6 +635,70 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
 void TConversionJob::AbandonOutput(TOutputFile& output) noexcept {
   if (m_tableWriter) m_tableWriter->Abandon();
   output.Abandon();
+}
+
+void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
+  if (!m_tableWriter || !m_tableWriter->WritesRecords())
+    throw TFileError("Cannot convert the web archive " + m_currentFile + std::string(kArchiveNeedsRecords));
+  const auto [start, end] = m_host.ArchiveRange();
+  TWarcReader reader(file, start, end);
+  reader.Problem = [this](const std::string& line) {
+    LogJoined(kLogError, line);
+    m_host.ReportNotice(line);
+  };
+  // The command line's table numbers apply to each page; every table otherwise.
+  std::vector<std::string> selection;
+  if (std::optional<TTableChoice> choice = m_host.ChoiceWithoutFragments(2); choice && !choice->EveryTable)
+    selection = std::move(choice->Selection);
+  m_passNumber += 2;
+  ShowPassLabels();
+  if (!OpenOutputFile(output)) return;
+  m_runOutputBegun = true;
+  TArchivePage page;
+  TTableOrder order;
+  while (reader.NextPage(page)) {
+    CheckStop();
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    // A byte-order mark says more than the HTTP header, which says more than the page.
+    if (page.Html.starts_with(kByteOrderMark) || page.HttpCharset.empty()) m_pageCharset = PageCharsetDeclaration(page.Html);
+    else m_pageCharset = page.HttpCharset;
+    order.every = selection.empty();
+    order.indices.clear();
+    if (!order.every) {
+      // The page's tables are counted first, as a file's are.
+      TTableFragmentScanner counter;
+      struct TCounter final : TFragmentSink {
+        bool WantsText(std::size_t) override { return false; }
+        bool Take(std::size_t, std::string&) override { return true; }
+      } sink;
+      counter.SetSink(&sink);
+      counter.Feed(page.Html.data(), page.Html.size(), true);
+      counter.Finish();
+      const std::size_t count = counter.FragmentCount();
+      if (count == 0) continue;
+      if (count == 1) order.indices = {0};
+      else order.indices = TablesToWrite(selection, count);
+      if (order.indices.empty()) continue;
+    }
+    const TRecordSource source{page.Url, page.Record, page.Date};
+    m_tableWriter->BeginRecord(&source);
+    // The page is scanned where it lies.
+    TTableStreamer streamer(*this, order, output, nullptr);
+    TTableFragmentScanner scanner;
+    scanner.SetSink(&streamer);
+    scanner.SetLineBreaks(TLineBreaks::Kept);
+    scanner.Feed(page.Html.data(), page.Html.size(), true);
+    scanner.Finish();
+  }
+  m_tableWriter->BeginRecord(nullptr);
+  LogJoined(kLogArchiveRecords, std::to_string(reader.Records()) + ", pages: " + std::to_string(reader.Pages()) +
+                                    ", tables: " + std::to_string(m_runTables));
+  FinishOutput(output);
+  if (reader.Damaged() > 0) {
+    // What could be read is kept; the archive still counts as failed.
+    Fail(std::to_string(reader.Damaged()) + (reader.Damaged() == 1 ? " damaged record or gzip member" : " damaged records or gzip members") +
+         " skipped in " + m_currentFile);
+  }
 }
 
 std::string TConversionJob::ReadPageCharset(TRunInput& input) {

@@ -100,6 +100,8 @@ class TConversionJob {
   void WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
   void AbandonOutput(TOutputFile& output) noexcept;
+  // A web archive's pages, written as one output (see TWarcReader).
+  void ConvertArchive(TInputFile& file, TOutputFile& output);
   // The page's character-set declaration, read from the start of the input (which is rewound).
   std::string ReadPageCharset(TRunInput& input);
 

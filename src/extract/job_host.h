@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -57,6 +58,10 @@ class TJobHost {
   // output at the first table, and gives no log lines for it. Its rows may then be written on a thread
   // of the job's own, which calls StopRequested too.
   virtual bool WritesEveryTableUnlogged() const { return false; }
+
+  // Worker: the byte range [start, end) of each web archive to convert: the records whose header
+  // starts in it (see TWarcReader). The whole archive unless the host says otherwise.
+  virtual std::pair<std::uint64_t, std::uint64_t> ArchiveRange() const { return {0, ~std::uint64_t{0}}; }
 
   // Worker: true once the job should stop as soon as it can (an interrupt, the window closing). The
   // run going on is then undone: its output is left as it was before the run.

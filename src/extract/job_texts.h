@@ -23,6 +23,8 @@ inline constexpr std::string_view kLogSameFile = "Already converted in this job 
 inline constexpr std::string_view kLogRenamedOutput = "An earlier file of this job has the same name; writing ";
 inline constexpr std::string_view kLogStopped = "ERROR : Conversion stopped; nothing written for ";
 inline constexpr std::string_view kAppendTargetIsInput = ": it is one of the input files";
+inline constexpr std::string_view kLogArchiveRecords = "Records read : ";
+inline constexpr std::string_view kArchiveNeedsRecords = ": web archives are written as CSV or JSON Lines only";
 inline constexpr std::string_view kLogInputFile = "DETAILS : Input file ";
 
 inline constexpr std::string_view kPassSuffix = " of 3";

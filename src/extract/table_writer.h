@@ -9,6 +9,13 @@ namespace corvane {
 
 class TOutputFile;
 
+// The archive record a page's tables come from (see TWarcReader): its target address, record id and date.
+struct TRecordSource {
+  std::string_view Url;
+  std::string_view Record;
+  std::string_view Date;
+};
+
 // Where a run's output starts: a new file, after what an append file already holds, or a stream
 // (standard output) that has no start of its own.
 enum class TOutputStart { NewFile, AfterContent, Stream };
@@ -36,6 +43,13 @@ class TTableWriter {
   // Where the writer says what it had to leave out of a table to fit the format (one line each); set
   // by the job. Called on the thread that writes.
   std::function<void(const std::string& line)> Notice;
+
+  // A writer that can name the archive record of each table (CSV and JSON Lines); only such a writer
+  // takes a web archive's pages.
+  virtual bool WritesRecords() const { return false; }
+  // The record the tables written next come from, until the next call; nullptr for a page read from
+  // its own file. The writer copies what it keeps.
+  virtual void BeginRecord(const TRecordSource* record) { static_cast<void>(record); }
 
   // A writer that puts every file's tables into one file of its own, written when the job ends (a
   // workbook cannot be appended to): the job then opens no output file for its runs.

@@ -38,7 +38,8 @@ void AppendCsvField(const QString& text, std::string& out) {
 // empty fields.
 class TCsvRowWriter {
  public:
-  TCsvRowWriter(int columns, std::string& out) : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out) {}
+  TCsvRowWriter(int columns, std::string& out, std::string_view lead = {})
+      : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out), m_lead(lead) {}
 
   void Add(const TSheetCell& cell) {
     WriteRowsBefore(cell.Row);
@@ -47,6 +48,7 @@ class TCsvRowWriter {
   // Writes the rows before row: the current one, and the empty ones up to row.
   void WriteRowsBefore(int row) {
     for (; m_row < row; ++m_row) {
+      m_out.append(m_lead);
       for (std::size_t column = 0; column < m_fields.size(); ++column) {
         if (column > 0) m_out.push_back(',');
         if (!m_fields[column].isEmpty()) AppendCsvField(m_fields[column], m_out);
@@ -59,23 +61,34 @@ class TCsvRowWriter {
  private:
   std::vector<QString> m_fields;  // the current row's texts by column
   std::string& m_out;
+  std::string_view m_lead;
   int m_row = 0;
 };
 
 }  // namespace
 
-void AppendCsvTable(const TSheetTable& table, std::string& out, bool links) {
+std::string CsvLeadFields(std::string_view address, std::size_t number) {
+  std::string lead;
+  AppendCsvField(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())), lead);
+  lead.push_back(',');
+  lead.append(std::to_string(number));
+  lead.push_back(',');
+  return lead;
+}
+
+void AppendCsvTable(const TSheetTable& table, std::string& out, bool links, std::string_view lead) {
   TLinkColumns columns(links);
   for (const TSheetCell& cell : table.Cells) columns.See(cell);
-  TCsvRowWriter rows(columns.Width(table.Columns), out);
+  TCsvRowWriter rows(columns.Width(table.Columns), out, lead);
   for (const TSheetCell* cell : CellsInGridOrder(table)) columns.Place(*cell, [&](const TSheetCell& placed) { rows.Add(placed); });
   rows.WriteRowsBefore(table.Rows);
 }
 
 void WriteCsvTableFrom(std::string_view fragment, const TSheetReading& reading,
-                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links) {
-  WriteRowsAsRead<TCsvRowWriter>(fragment, reading, write, cuts, links,
-                                [](TCsvRowWriter& rows, int count) { rows.WriteRowsBefore(count); });
+                       const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links,
+                       std::string_view lead) {
+  WriteRowsAsRead<TCsvRowWriter>(
+      fragment, reading, write, cuts, links, [](TCsvRowWriter& rows, int count) { rows.WriteRowsBefore(count); }, lead);
 }
 
 }  // namespace corvane

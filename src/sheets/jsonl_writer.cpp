@@ -32,7 +32,7 @@ void AppendUtf8(char32_t code, std::string& out) {
 // rows of empty strings.
 class TJsonRowWriter {
  public:
-  TJsonRowWriter(int columns, std::string& out) : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out) {
+  TJsonRowWriter(int columns, std::string& out, std::string_view = {}) : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out) {
     m_out.push_back('[');
   }
 
@@ -103,6 +103,21 @@ void AppendJsonString(const QString& text, std::string& out) {
 void AppendJsonlStart(std::string_view file, std::size_t number, std::string& out) {
   out.append("{\"file\":");
   AppendJsonString(QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size())), out);
+  out.append(",\"table\":");
+  out.append(std::to_string(number));
+  out.append(",\"rows\":");
+}
+
+void AppendJsonlRecordStart(std::string_view file, std::string_view url, std::string_view record,
+                            std::string_view date, std::size_t number, std::string& out) {
+  const auto field = [&out](std::string_view name, std::string_view text) {
+    out.append(name);
+    AppendJsonString(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), out);
+  };
+  field("{\"file\":", file);
+  field(",\"url\":", url);
+  field(",\"record\":", record);
+  field(",\"date\":", date);
   out.append(",\"table\":");
   out.append(std::to_string(number));
   out.append(",\"rows\":");

@@ -24,6 +24,10 @@ void AppendJsonlTable(const TSheetTable& table, std::string_view file, std::size
 // The parts of that line, for writers that make the rows apart from the rest: the line's start up to
 // "rows":, the rows ("[[...],...]"), and the line's end.
 void AppendJsonlStart(std::string_view file, std::size_t number, std::string& out);
+// The same for a table of a web archive's page: {"file":ARCHIVE,"url":ADDRESS,"record":ID,"date":DATE,
+// "table":NUMBER,"rows":, the record's target address, id and date as the archive gives them.
+void AppendJsonlRecordStart(std::string_view file, std::string_view url, std::string_view record,
+                            std::string_view date, std::size_t number, std::string& out);
 // links: with the columns of the links' addresses (see TLinkColumns).
 void AppendJsonRows(const TSheetTable& table, std::string& out, bool links = false);
 inline constexpr std::string_view kJsonlEnd = "}\n";

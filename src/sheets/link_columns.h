@@ -78,7 +78,8 @@ class TLinkColumns {
 // (columns, out), whose text goes to write in pieces of about 1 MB; end(rows, row count) ends the rows.
 template <typename TRows, typename TEnd>
 void WriteRowsAsRead(std::string_view fragment, const TSheetReading& reading,
-                     const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links, TEnd end) {
+                     const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links, TEnd end,
+                     std::string_view lead = {}) {
   constexpr std::size_t kCellsAtATime = 4096;
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   std::vector<TSheetCell> cells;
@@ -94,7 +95,7 @@ void WriteRowsAsRead(std::string_view fragment, const TSheetReading& reading,
   }
   TSheetTableReader reader(fragment, reading);
   std::string out;
-  TRows rows(columns, out);
+  TRows rows(columns, out, lead);
   while (reader.Read(cells, kCellsAtATime)) {
     for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
     cells.clear();

@@ -7,12 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "extract/warc_test_writer.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -289,8 +291,8 @@ TEST_F(CommandLineTest, UsageErrors) {
 
 TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
-      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [-q] PATH...\n"},
+      {{"convert", "--help"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n"},
+      {{"convert", "-o", "x", "-h"}, "Usage: corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n"},
       {{"render", "--help"}, "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"},
       {{"view", "--help"}, "Usage: corvane view [--skin NAME|FILE] FILE\n"},
   };
@@ -598,6 +600,157 @@ TEST_F(CommandLineTest, JsonlGivesALinePerTableInEveryMode) {
   std::string grid = start + "3,\"rows\":[" + wide;
   for (int row = 1; row < 301; ++row) grid += "," + empty;
   EXPECT_TRUE(json.substr(first.size()) == grid + "]}\n");
+}
+
+// The lines of a JSON Lines output, each cut after its source's fields: what the table is, from "table".
+std::vector<std::string> TableParts(const std::string& jsonl, std::vector<std::string>* sources = nullptr) {
+  std::vector<std::string> parts;
+  for (std::size_t at = 0; at < jsonl.size();) {
+    const std::size_t end = jsonl.find('\n', at);
+    const std::string line = jsonl.substr(at, end - at);
+    const std::size_t table = line.find(",\"table\":");
+    parts.push_back(line.substr(table));
+    if (sources) sources->push_back(line.substr(0, table));
+    at = end + 1;
+  }
+  return parts;
+}
+
+TEST_F(CommandLineTest, WebArchivePagesConvertAsTheirFilesDo) {
+  // Every test page, sent in turn plain, chunked and gzipped, and deflated, among records that are no pages.
+  std::vector<std::string> pages;
+  for (const fs::path& folder : {kData, kData / "fidelity"})
+    for (const auto& entry : fs::directory_iterator(folder))
+      if (entry.path().extension() == ".html") pages.push_back(entry.path().string());
+  std::sort(pages.begin(), pages.end());
+  ASSERT_GE(pages.size(), 20u);
+  std::vector<std::string> records = {corvane::test::WarcRecord("warcinfo", "", "format: test\r\n", 0)};
+  std::vector<std::string> expectedSources;
+  const fs::path archive = dir / "crawl.warc.gz";
+  for (std::size_t k = 0; k < pages.size(); ++k) {
+    corvane::test::THttpSending sending;
+    if (k % 3 == 1) sending.Chunked = true, sending.Encoding = "gzip";
+    if (k % 3 == 2) sending.Encoding = "deflate";
+    const std::string url = "http://example.test/" + fs::path(pages[k]).filename().string();
+    const int number = static_cast<int>(k) + 1;
+    records.push_back(corvane::test::WarcRecord("request", url, "GET / HTTP/1.1\r\n\r\n", 1000 + number));
+    records.push_back(corvane::test::WarcRecord("response", url, corvane::test::HttpResponse(ReadFile(pages[k]), sending), number));
+    expectedSources.push_back("{\"file\":\"" + archive.string() + "\",\"url\":\"" + url + "\",\"record\":\"<urn:uuid:" +
+                              std::to_string(number) + ">\",\"date\":\"2024-05-0" + std::to_string(number % 9 + 1) +
+                              "T10:00:00Z\"");
+  }
+  records.push_back(corvane::test::WarcRecord("response", "http://example.test/i.png",
+                                              corvane::test::HttpResponse("<table><tr><td>no</table>", {"image/png", false, ""}), 9999));
+  std::vector<std::string> args = {"convert", "-q", "--format", "jsonl", "-a", (dir / "files.jsonl").string()};
+  args.insert(args.end(), pages.begin(), pages.end());
+  Result r = Run(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> files = TableParts(ReadFile(dir / "files.jsonl"));
+  ASSERT_GE(files.size(), 20u);
+  for (bool gzip : {true, false}) {
+    const fs::path path = gzip ? archive : dir / "crawl.warc";
+    std::ofstream(path, std::ios::binary) << corvane::test::WarcArchive(records, gzip);
+    for (const std::string quiet : {"--trim", "-q"}) {
+      r = Run({"convert", quiet, "--format", "jsonl", "-o", (dir / "out").string(), path.string()});
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      std::vector<std::string> sources;
+      const std::vector<std::string> tables = TableParts(ReadFile(dir / "out" / (path.filename().string() + ".jsonl")), &sources);
+      if (quiet == "--trim") {
+        // The log's mode: each archive's count of records, pages and tables.
+        EXPECT_NE(r.out.find("Records read : " + std::to_string(records.size()) + ", pages: " +
+                             std::to_string(pages.size()) + ", tables: " + std::to_string(files.size())),
+                  std::string::npos)
+            << r.out;
+        continue;
+      }
+      EXPECT_EQ(tables, files) << path;
+      // Each table names its page's record, in the archive's order.
+      std::vector<std::string> expected;
+      std::set<std::string> seen(sources.begin(), sources.end());
+      for (std::string source : expectedSources) {
+        if (!gzip) source.replace(source.find(archive.string()), archive.string().size(), path.string());
+        if (seen.count(source)) expected.push_back(source);
+      }
+      sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
+      EXPECT_EQ(sources, expected);
+    }
+  }
+
+  // CSV: the rows of every table, each led by its page's address and the table's number; --tables
+  // applies to each page.
+  const std::string page = "<table><tr><td>a<td>b, c</table><table><tr><td>x<tr><td>y</table>";
+  const std::string small = (dir / "small.warc").string();
+  std::ofstream(small, std::ios::binary) << corvane::test::WarcArchive(
+      {corvane::test::WarcRecord("response", "http://a.test/1", corvane::test::HttpResponse(page), 1),
+       corvane::test::WarcRecord("response", "http://a.test/\"2\"", corvane::test::HttpResponse(page + page), 2)},
+      false);
+  r = Run({"convert", "-q", "--format", "csv", "-o", (dir / "csv").string(), small});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "csv" / "small.warc.csv"),
+            "\xEF\xBB\xBFhttp://a.test/1,1,a,\"b, c\"\r\nhttp://a.test/1,2,x\r\nhttp://a.test/1,2,y\r\n"
+            "\"http://a.test/\"\"2\"\"\",1,a,\"b, c\"\r\n\"http://a.test/\"\"2\"\"\",2,x\r\n\"http://a.test/\"\"2\"\"\",2,y\r\n"
+            "\"http://a.test/\"\"2\"\"\",3,a,\"b, c\"\r\n\"http://a.test/\"\"2\"\"\",4,x\r\n\"http://a.test/\"\"2\"\"\",4,y\r\n");
+  r = Run({"convert", "-q", "--format", "csv", "--tables", "2,3", "-a", "-", small});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "http://a.test/1,2,x\r\nhttp://a.test/1,2,y\r\n\"http://a.test/\"\"2\"\"\",2,x\r\n"
+                   "\"http://a.test/\"\"2\"\"\",2,y\r\n\"http://a.test/\"\"2\"\"\",3,a,\"b, c\"\r\n");
+
+  // The spreadsheet formats refuse archives before any work.
+  for (const std::string format : {"xls", "xlsx"}) {
+    r = Run({"convert", "--format", format, "-o", (dir / "refused").string(), (dir / "one-table.html").string(), small});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "corvane: cannot convert the web archive " + small + " to " + format +
+                         ": archives need --format jsonl or csv\n");
+  }
+  EXPECT_FALSE(fs::exists(dir / "refused" / "small.warc.xls"));
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--byte-range", "9-9", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "-9", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range=1-", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "1-x", small}, "--byte-range takes START-END, byte offsets with START below END"},
+           {{"--byte-range", "0-9", small, (dir / "crawl.warc.gz").string()},
+            "--byte-range reads plain .warc archives only, not " + (dir / "crawl.warc.gz").string()}}) {
+    std::vector<std::string> command = {"convert", "-q", "--format", "jsonl", "-o", (dir / "refused").string()};
+    command.insert(command.end(), args.begin(), args.end());
+    r = Run(command);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_TRUE(r.err.starts_with("corvane: " + message + "\n")) << r.err;
+  }
+  // Two ranges that meet give the archive's lines once.
+  const fs::path plain = dir / "crawl.warc";
+  const std::string whole = ReadFile(dir / "out" / "crawl.warc.jsonl");
+  const std::string middle = std::to_string(fs::file_size(plain) / 2);
+  r = Run({"convert", "-q", "--format", "jsonl", "--byte-range", "0-" + middle, "-a", (dir / "parts.jsonl").string(), plain.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Run({"convert", "-q", "--format", "jsonl", "--byte-range", middle + "-999999999", "-a", (dir / "parts.jsonl").string(), plain.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(dir / "parts.jsonl"), whole);
+  EXPECT_NE(whole, "");
+}
+
+TEST_F(CommandLineTest, ADamagedArchiveKeepsWhatItCouldReadAndFails) {
+  const auto page = [](int n) {
+    return corvane::test::WarcRecord("response", "http://a.test/" + std::to_string(n),
+                                     corvane::test::HttpResponse("<table><tr><td>" + std::to_string(n) + "</table>"), n);
+  };
+  const std::string first = page(1);
+  std::string bad = page(2);
+  bad.replace(bad.find("Content-Length: ") + 16, 2, "99");
+  const std::string archive = corvane::test::WarcArchive({first, bad, page(3), page(4)}, true);
+  const std::string path = temp.Write("bad.warc.gz", archive.substr(0, archive.size() - 30));
+  const Result r = Run({"convert", "-q", "--format", "jsonl", "-o", (dir / "out").string(), path});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "corvane: " + path + ": the record at byte " + std::to_string(first.size()) +
+                       " does not end where its length says, skipped\n"
+                       "corvane: " + path + ": the archive ends inside a gzip member at byte " +
+                       std::to_string(archive.size() - corvane::test::Deflated(page(4)).size()) + "\n"
+                       "corvane: " + path + ": the archive ends inside the record at byte " +
+                       std::to_string(first.size() + bad.size() + page(3).size()) + "\n"
+                       "corvane: 3 damaged records or gzip members skipped in " + path + "\n");
+  std::vector<std::string> sources;
+  EXPECT_EQ(TableParts(ReadFile(dir / "out" / "bad.warc.gz.jsonl"), &sources),
+            (std::vector<std::string>{",\"table\":1,\"rows\":[[\"1\"]]}", ",\"table\":1,\"rows\":[[\"3\"]]}"}));
 }
 
 TEST_F(CommandLineTest, LinksAreHyperlinksInXlsxAndColumnsWithLinks) {

@@ -16,6 +16,7 @@
 
 #include "extract/inline_job_host.h"
 #include "extract/table_writer.h"
+#include "extract/warc_test_writer.h"
 #include "support/temp_dir.h"
 
 namespace corvane {
@@ -841,6 +842,73 @@ TEST_F(ConversionJobTest, OtherFormatsGetEachTableWithItsLineBreaksAndItsNumber)
     EXPECT_EQ(c.host.notices, std::vector<std::string>{"table 2 cut"});
     EXPECT_NE(std::find(c.host.log.begin(), c.host.log.end(), "table 2 cut"), c.host.log.end());
     EXPECT_TRUE(c.host.failures.empty());
+  }
+}
+
+// A writer of records: each table as "URL RECORD DATE number:fragment" on a line of the output.
+class RecordTableWriter final : public TTableWriter {
+ public:
+  bool records = true;
+  std::string_view Extension() const override { return ".rec"; }
+  bool WritesRecords() const override { return records; }
+  void BeginRecord(const TRecordSource* record) override {
+    m_record = record ? std::string(record->Url) + " " + std::string(record->Record) + " " + std::string(record->Date) : "";
+  }
+  void BeginOutput(TOutputFile&, TOutputStart, const std::string&) override {}
+  void WriteTable(std::string_view fragment, std::size_t number, const std::string& charset, bool, TOutputFile& output) override {
+    output.Write(m_record + " " + std::to_string(number) + ":" + std::string(fragment) + " " + charset + "\n");
+  }
+  void FinishOutput(TOutputFile&) override {}
+  void Abandon() override {}
+
+ private:
+  std::string m_record;
+};
+
+// An archive's pages go through the job's scan and the host's writer, each table naming its record; a
+// damaged archive keeps what could be read and fails; a writer that names no records refuses archives.
+TEST_F(ConversionJobTest, WebArchivesAreConvertedRecordByRecord) {
+  test::THttpSending latin;
+  latin.ContentType = "text/html; charset=latin1";
+  const std::vector<std::string> records = {
+      test::WarcRecord("response", "http://a.test/1", test::HttpResponse(kThreeTables), 1),
+      test::WarcRecord("request", "http://a.test/2", "GET / HTTP/1.1\r\n\r\n", 2),
+      test::WarcRecord("response", "http://a.test/3", test::HttpResponse("<table><tr><td>x</td></tr></table>", latin), 3),
+  };
+  const std::string archive = Write("crawl.warc.gz", test::WarcArchive(records, true));
+  const std::string damaged = Write("damaged.warc", test::WarcArchive(records, false).substr(0, 200 + records[0].size()));
+  RecordTableWriter writer;
+  EveryTableHost every;
+  every.writer = &writer;
+  every.outputPath = out.string() + "/";
+  TConversionJob archiveJob(every);
+  archiveJob.FileQueue().AddAll({archive, damaged});
+  every.RunJob(archiveJob);
+  const std::string first = "http://a.test/1 <urn:uuid:1> 2024-05-02T10:00:00Z ";
+  EXPECT_EQ(test::ReadFile(out / "crawl.warc.gz.rec"),
+            first + "1:<table><tr><td>t1</td></tr></table> \n" + first + "2:<table><tr><td>t2</td></tr></table> \n" +
+                first + "3:<table><tr><td>t3</td></tr></table> \n"
+                "http://a.test/3 <urn:uuid:3> 2024-05-04T10:00:00Z 1:<table><tr><td>x</td></tr></table> <meta charset=\"latin1\">\n");
+  const std::string whole = test::ReadFile(out / "crawl.warc.gz.rec");
+  EXPECT_EQ(test::ReadFile(out / "damaged.warc.rec"), whole.substr(0, whole.find("http://a.test/3")))
+      << "what came before the damage is kept";
+  EXPECT_EQ(archiveJob.FailedFiles(), std::vector<std::string>{damaged});
+  EXPECT_EQ(archiveJob.TablesWritten(), 7u);
+  const std::string cut = damaged + ": the archive ends inside the record at byte " + std::to_string(records[0].size());
+  EXPECT_EQ(every.notices, std::vector<std::string>{cut});
+  EXPECT_EQ(every.failures, std::vector<std::string>{"1 damaged record or gzip member skipped in " + damaged});
+  EXPECT_NE(std::find(every.log.begin(), every.log.end(), "Records read : 3, pages: 2, tables: 4"), every.log.end());
+  EXPECT_NE(std::find(every.log.begin(), every.log.end(), "ERROR : " + cut), every.log.end());
+
+  // The ".xls" text, and a writer that cannot name records, refuse archives.
+  for (const bool other : {false, true}) {
+    writer.records = false;
+    every.writer = other ? &writer : nullptr;
+    every.failures.clear();
+    archiveJob.FileQueue().AddAll({archive});
+    every.RunJob(archiveJob);
+    EXPECT_EQ(every.failures, std::vector<std::string>{"Cannot convert the web archive " + archive +
+                                                       ": web archives are written as CSV or JSON Lines only"});
   }
 }
 
