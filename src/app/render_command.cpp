@@ -231,6 +231,23 @@ std::optional<std::string> ReadPage(const std::string& path, std::string& error)
   return text;
 }
 
+// Puts a finished picture or PDF in its target's place, unless a stop came meanwhile. What took the
+// target's name while the page was painted is not replaced unless it is a regular file.
+bool CommitOutput(TOutputFile& output, const std::string& path, std::string& error) {
+  if (g_stopSignal != 0) return false;
+  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
+    error = problem;
+    return false;
+  }
+  try {
+    output.Commit();
+  } catch (const TFileError& failure) {
+    error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsRenderCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "render"; }
@@ -274,19 +291,7 @@ bool PaintDocumentToPng(TSectionList& document, int width, int height, const std
     error = writer.Error();
     return false;
   }
-  if (g_stopSignal != 0) return false;
-  // What took the target's name while the page was painted is not replaced unless it is a regular file.
-  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
-    error = problem;
-    return false;
-  }
-  try {
-    output.Commit();
-  } catch (const TFileError& failure) {
-    error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
-    return false;
-  }
-  return true;
+  return CommitOutput(output, path, error);
 }
 
 namespace {
@@ -347,18 +352,7 @@ bool PaintPrintCopyToPdf(TPrintCopy& copy, QPageSize::PageSizeId pageSize, const
     error = device.Error();
     return false;
   }
-  if (g_stopSignal != 0) return false;
-  if (const std::string problem = ReplaceTargetProblem(path); !problem.empty()) {
-    error = problem;
-    return false;
-  }
-  try {
-    output.Commit();
-  } catch (const TFileError& failure) {
-    error = failure.Code() != 0 ? ErrorText(failure.Code()) : failure.what();
-    return false;
-  }
-  return true;
+  return CommitOutput(output, path, error);
 }
 
 namespace {
