@@ -627,7 +627,7 @@ TEST_F(MainWindowTest, LogShowsItsLastLinesAndSaveLogSavesThemAll) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     dialog->setDirectory(folder);
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("job.log");
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder + "/job.log");
     static_cast<QDialog*>(dialog)->accept();
   });
   window.findChild<QAction*>("SaveLog1")->trigger();

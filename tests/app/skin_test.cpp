@@ -68,7 +68,8 @@ class SkinTest : public ::testing::Test {
       ASSERT_NE(dialog, nullptr);
       if (filter) *filter = dialog->nameFilters().join(";");
       dialog->setDirectory(QFileInfo(path).absolutePath());
-      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(path).fileName());
+      // The whole path: a name alone would be looked for in a folder the dialog may still be reading.
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(path).absoluteFilePath());
       if (next) next();
       static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept is protected; it still runs
       if (dialog->isVisible()) {

@@ -374,7 +374,7 @@ TEST_F(TableSelectionDialogTest, TheTableShownIsExportedAsAPdf) {
     ASSERT_NE(chooser, nullptr);
     offered = chooser->findChild<QLineEdit*>("fileNameEdit")->text();
     chooser->setDirectory(folder.path());
-    chooser->findChild<QLineEdit*>("fileNameEdit")->setText("two.pdf");
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText(folder.filePath("two.pdf"));
     static_cast<QDialog*>(chooser)->accept();
   });
   pdf->trigger();

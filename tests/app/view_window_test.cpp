@@ -304,7 +304,7 @@ TEST_F(ViewWindowTest, ReloadKeepsThePlaceAndAFailedLoadKeepsThePage) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->nameFilters(), (QStringList{"HTML files (*.html *.htm)", "All files (*)"}));
     dialog->setDirectory(folder.path());
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("second.html");
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(Path("second.html")));
     static_cast<QDialog*>(dialog)->accept();
   });
   Key(Qt::Key_O, Qt::ControlModifier);
@@ -337,7 +337,7 @@ TEST_F(ViewWindowTest, ThePagePrintsIntoThePreviewAndAPdf) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->nameFilters(), QStringList{"PDF file (*.pdf)"});
     dialog->setDirectory(folder.path());
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("long");
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(Path("long")));
     static_cast<QDialog*>(dialog)->accept();
   });
   pdf->trigger();
