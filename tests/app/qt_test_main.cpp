@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -49,8 +51,11 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication app(argc, argv);
-  // Settings the window remembers go to a test location, never the user's.
+  // Settings the windows remember go to a folder of this test process's own, never the user's, and
+  // never another test's running beside it.
   QStandardPaths::setTestModeEnabled(true);
+  QTemporaryDir settings;
+  if (settings.isValid()) QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   WatchForUnansweredDialogs();
   return RUN_ALL_TESTS();
 }

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -43,13 +44,13 @@ class SkinTest : public ::testing::Test {
     desktopPalette = QApplication::palette();
     desktopStyle = QApplication::style()->name();
     QSettings(kApplicationTitle, kApplicationTitle).remove("View");
-    folder = QDir::tempPath() + "/corvane_skin_test";
-    QDir().mkpath(folder);
+    // A folder of this test's own: tests run side by side must not share their files.
+    ASSERT_TRUE(temporary.isValid());
+    folder = temporary.path();
   }
   void TearDown() override {
     ApplySkin(kDesktopSkin, nullptr);
     QSettings(kApplicationTitle, kApplicationTitle).remove("View");
-    QDir(folder).removeRecursively();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
@@ -89,6 +90,7 @@ class SkinTest : public ::testing::Test {
 
   QPalette desktopPalette;
   QString desktopStyle;
+  QTemporaryDir temporary;
   QString folder;
 };
 
