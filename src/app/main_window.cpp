@@ -5,13 +5,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QLocale>
-#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
-#include <QTemporaryFile>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,7 +25,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStyle>
-#include <QTextDocument>
 #include <QUrl>
 
 #include <algorithm>
@@ -39,6 +33,7 @@
 
 #include "app/dialog_font.h"
 #include "app/display_text.h"
+#include "app/job_log.h"
 #include "app/skin.h"
 #include "app/table_selection_dialog.h"
 #include "app/ui_texts.h"
@@ -80,12 +75,6 @@ constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 422;
 constexpr int kBannerHeight = 89;
 constexpr int kInitialProgressMaximum = 100;
-// The log is brought up to date this often while lines arrive.
-constexpr int kLogRefreshMs = 75;
-// The newest lines a refresh shows while a job floods the log.
-constexpr std::size_t kFloodLogLines = 500;
-// The spool's lines are written out in pieces of about this size.
-constexpr std::size_t kSpoolPiece = std::size_t{1} << 20;
 
 template <typename Widget, typename... Args>
 Widget* Make(QWidget* parent, const char* name, QRect place, Args&&... args) {
@@ -150,9 +139,6 @@ TfrmMain::TfrmMain() {
           [this](const QString& path) { btnOpenFolder->setEnabled(!path.trimmed().isEmpty()); });
   connect(chkAppendFiles, &QCheckBox::toggled, this, [](bool on) { Settings().setValue(kAppendSetting, on); });
   connect(chkTrimCellValues, &QCheckBox::toggled, this, [](bool on) { Settings().setValue(kTrimSetting, on); });
-  m_logTimer.setSingleShot(true);
-  m_logTimer.setInterval(kLogRefreshMs);
-  connect(&m_logTimer, &QTimer::timeout, this, [this] { RenderLog(); });
 
   const int menuHeight = menuBar()->sizeHint().height();
   setMinimumSize(kMinimumClientWidth, kMinimumClientHeight + menuHeight);
@@ -332,6 +318,7 @@ void TfrmMain::CreateControls() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->hide();
+  m_log = std::make_unique<TJobLog>(*Memo1);
   // Enter presses the focused button, as Space does.
   for (QPushButton* button : client->findChildren<QPushButton*>()) button->setAutoDefault(true);
   // From now on the controls follow the client area's size.
@@ -392,7 +379,7 @@ void TfrmMain::OpenHTML1Click() {
   for (const QString& file : files) Job().FileQueue().Add(PathBytes(file));
   ShowQueueInList();
   pbConversion->setRange(0, static_cast<int>(Job().FileQueue().Count()) * kProgressSteps);
-  ClearLog();
+  m_log->Clear();
 }
 
 void TfrmMain::HandleDroppedFiles(const QList<QUrl>& urls) {
@@ -493,7 +480,7 @@ void TfrmMain::Button1Click() {
     }
   }
   SaveSettings();
-  ClearLog();
+  m_log->Clear();
   ResetJobResult();
   Memo1->show();
   Memo1->raise();
@@ -507,6 +494,7 @@ void TfrmMain::Button1Click() {
   m_jobFiles.clear();
   for (int i = 0; i < lstInputFiles->count(); ++i) m_jobFiles << lstInputFiles->item(i)->text();
   m_jobRunning = true;
+  m_log->Flooding = true;
   m_stopPressed = false;
   RequestStop(false);
   m_filesDone = 0;
@@ -570,128 +558,14 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
-void TfrmMain::ClearLog() {
-  Memo1->clear();
-  m_logTimer.stop();
-  m_logTail.Clear();
-  m_logLines = 0;
-  m_renderedLines = 0;
-  m_controlLines = 0;
-  m_earlierLinesShown = false;
-  m_spoolBuffer.clear();
-  m_spoolFailed = false;
-  m_logSpool.reset();
-}
-
-void TfrmMain::AddLogLines(std::span<const std::string_view> lines) {
-  if (!m_logSpool && !m_spoolFailed) {
-    m_logSpool = std::make_unique<QTemporaryFile>();
-    if (!m_logSpool->open()) {
-      m_logSpool.reset();
-      m_spoolFailed = true;
-    }
-  }
-  for (const std::string_view line : lines) m_spoolBuffer.append(line).push_back('\n');
-  if (m_spoolBuffer.size() >= kSpoolPiece) {
-    if (m_logSpool && m_logSpool->write(m_spoolBuffer.data(), static_cast<qint64>(m_spoolBuffer.size())) !=
-                          static_cast<qint64>(m_spoolBuffer.size()))
-      m_spoolFailed = true;
-    m_spoolBuffer.clear();
-  }
-  // Only the lines that can still be on screen are kept.
-  const std::size_t keep = std::min(lines.size(), static_cast<std::size_t>(kShownLogLines));
-  for (std::size_t k = lines.size() - keep; k < lines.size(); ++k) m_logTail.Add(lines[k]);
-  m_logLines += lines.size();
-  if (!m_logTimer.isActive()) m_logTimer.start();
-}
-
-QString TfrmMain::EarlierLinesText(std::uint64_t count) const {
-  return QString(kEarlierLinesFormat).arg(QLocale(QLocale::English).toString(static_cast<qulonglong>(count)));
-}
-
-void TfrmMain::RenderLog(bool whole) {
-  m_logTimer.stop();
-  const std::uint64_t fresh = m_logLines - m_renderedLines;
-  if (fresh == 0 && !(whole && m_logCut)) return;
-  m_renderedLines = m_logLines;
-  QScrollBar* scroll = Memo1->verticalScrollBar();
-  const bool atEnd = scroll->value() == scroll->maximum();
-  // While a job floods the log, each refresh shows only its newest lines: nobody reads thousands of
-  // lines a second, and rebuilding the whole tail each time would cost more than the job. The whole
-  // tail is shown when the job ends or waits for the user.
-  const std::size_t shown = whole || !m_jobRunning ? m_logTail.size() : std::min<std::size_t>(m_logTail.size(), kFloodLogLines);
-  if (fresh >= shown || (whole && m_logCut)) {
-    // Everything the control is to show is new: it starts over.
-    QStringList text;
-    text.reserve(static_cast<qsizetype>(shown) + 1);
-    const std::uint64_t earlier = m_logLines - shown;
-    if (earlier != 0) text << EarlierLinesText(earlier);
-    for (std::size_t k = m_logTail.size() - shown; k < m_logTail.size(); ++k) text << DisplayText(m_logTail[k]);
-    Memo1->setPlainText(text.join('\n'));
-    m_controlLines = static_cast<int>(shown);
-    m_earlierLinesShown = earlier != 0;
-    m_logCut = shown < m_logTail.size();
-  } else {
-    QStringList text;
-    text.reserve(static_cast<qsizetype>(fresh));
-    for (std::size_t k = m_logTail.size() - static_cast<std::size_t>(fresh); k < m_logTail.size(); ++k)
-      text << DisplayText(m_logTail[k]);
-    Memo1->appendPlainText(text.join('\n'));
-    m_controlLines += static_cast<int>(fresh);
-    const int excess = m_controlLines - kShownLogLines;
-    if (excess > 0) {
-      // The oldest lines go, and the first line counts them.
-      QTextDocument* document = Memo1->document();
-      const int first = m_earlierLinesShown ? 1 : 0;
-      QTextCursor cursor(document->findBlockByNumber(first));
-      cursor.setPosition(document->findBlockByNumber(first + excess).position(), QTextCursor::KeepAnchor);
-      cursor.removeSelectedText();
-      m_controlLines = kShownLogLines;
-      const QString earlierText = EarlierLinesText(m_logLines - static_cast<std::uint64_t>(m_controlLines));
-      QTextCursor head(document->firstBlock());
-      if (m_earlierLinesShown) {
-        head.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        head.insertText(earlierText);
-      } else {
-        head.insertText(earlierText + '\n');
-        m_earlierLinesShown = true;
-      }
-    }
-  }
-  if (atEnd || fresh >= m_logTail.size()) scroll->setValue(scroll->maximum());
-}
-
 void TfrmMain::SaveLog1Click() {
   const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), kLogFilesFilter);
   if (name.isEmpty()) return;
-  QString error;
-  if (m_logSpool && !m_spoolBuffer.empty()) {
-    if (m_logSpool->write(m_spoolBuffer.data(), static_cast<qint64>(m_spoolBuffer.size())) !=
-        static_cast<qint64>(m_spoolBuffer.size()))
-      m_spoolFailed = true;
-    m_spoolBuffer.clear();
-  }
-  QFile target(name);
-  if (m_spoolFailed) {
-    error = m_logSpool ? m_logSpool->errorString() : QString("no temporary file for the log");
-  } else if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    error = target.errorString();
-  } else {
-    if (m_logSpool) {
-      m_logSpool->flush();
-      QFile spool(m_logSpool->fileName());
-      if (!spool.open(QIODevice::ReadOnly)) error = spool.errorString();
-      std::string piece(kSpoolPiece, '\0');
-      for (qint64 got; error.isEmpty() && (got = spool.read(piece.data(), static_cast<qint64>(piece.size()))) > 0;)
-        if (target.write(piece.data(), got) != got) error = target.errorString();
-    }
-    if (error.isEmpty() && !target.flush()) error = target.errorString();
-    target.close();
-  }
-  if (!error.isEmpty()) QMessageBox::warning(this, kApplicationTitle, kCannotSaveLog + name + ": " + error);
+  if (const QString error = m_log->SaveTo(name); !error.isEmpty())
+    QMessageBox::warning(this, kApplicationTitle, kCannotSaveLog + name + ": " + error);
 }
 
-void TfrmMain::ShowLogLines(std::span<const std::string_view> lines) { AddLogLines(lines); }
+void TfrmMain::ShowLogLines(std::span<const std::string_view> lines) { m_log->Add(lines); }
 
 void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& passText) {
   lblFile->setText(DisplayText(currentFile));
@@ -699,7 +573,7 @@ void TfrmMain::ShowLabels(const std::string& currentFile, const std::string& pas
 }
 
 TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::string& pageCharset) {
-  RenderLog(true);  // the log is up to date while the user chooses
+  m_log->Render(true);  // the log is up to date while the user chooses
   if (!PreviewDialog) {
     PreviewDialog = new TfrmPreview(this);
     PreviewDialog->setObjectName("frmPreview");
@@ -721,7 +595,7 @@ TTableChoice TfrmMain::AskTables(const TFragmentStore& fragments, const std::str
 }
 
 void TfrmMain::ShowError(const std::string& message) {
-  RenderLog(true);
+  m_log->Render(true);
   QMessageBox::warning(this, kApplicationTitle, DisplayText(message));
 }
 
@@ -744,6 +618,7 @@ void TfrmMain::ShowFileProgress(const TReadProgress& progress) {
 
 void TfrmMain::JobEnded(TJobEnd how) {
   m_jobRunning = false;
+  m_log->Flooding = false;
   btnStop->setEnabled(false);
   Button1->setEnabled(true);
   m_fileMenu->setEnabled(true);
@@ -761,8 +636,8 @@ void TfrmMain::JobEnded(TJobEnd how) {
     lines.reserve(left.size());
     for (const std::string& file : left) lines.push_back(kLogNotConverted + file);
     const std::vector<std::string_view> views(lines.begin(), lines.end());
-    AddLogLines(views);
-    RenderLog(true);
+    m_log->Add(views);
+    m_log->Render(true);
     Job().FileQueue().Clear();
     Job().FileQueue().AddAll(left);
     lstInputFiles->clear();
@@ -776,7 +651,7 @@ void TfrmMain::JobEnded(TJobEnd how) {
     lblPass->clear();
     return;
   }
-  RenderLog(true);
+  m_log->Render(true);
   Button1->setText(kDoneCaption);
   if (how == TJobEnd::Completed) {
     // The job's files stay, ready for another run.

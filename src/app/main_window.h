@@ -4,10 +4,8 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,6 +30,8 @@ class QUrl;
 
 namespace corvane {
 
+class TJobLog;
+
 class TfrmPreview;
 
 // The program's main window: the input list (open dialog or files dropped from a file manager), the
@@ -52,8 +52,6 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
 
   TConversionJob& Job() { return TJobRunner::Job(); }
 
-  // The log shows this many of its last lines; File > Save Log saves them all.
-  static constexpr int kShownLogLines = 10000;
   // The progress bar's steps for each file of a job.
   static constexpr int kProgressSteps = 1000;
   // The smallest client area, below the menu bar, that still shows every control.
@@ -75,13 +73,6 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   void btnStopClick();
   void btnOpenFolderClick();
   void SaveLog1Click();
-  // The log: every line goes to the spool file; the control shows the last kShownLogLines of them,
-  // brought up to date at most every few tens of milliseconds.
-  void ClearLog();
-  void AddLogLines(std::span<const std::string_view> lines);
-  // Shows the lines logged since the last call; whole: all of the kept tail, even while a job runs.
-  void RenderLog(bool whole = false);
-  QString EarlierLinesText(std::uint64_t count) const;
   void ResetJobResult();
   void OpenHTML1Click();
   void btnDeleteSelectedClick();
@@ -142,38 +133,7 @@ class TfrmMain final : public QMainWindow, private TJobRunner {
   QElapsedTimer m_jobClock;
   qint64 m_rateShownAt = -1;
 
-  // The log of the last job.
-  std::unique_ptr<QTemporaryFile> m_logSpool;
-  std::string m_spoolBuffer;
-  bool m_spoolFailed = false;
-  // Its last kShownLogLines lines, oldest first; their strings' room is reused as lines come and go.
-  class TLogTail {
-   public:
-    void Clear() {
-      m_next = 0;
-      m_size = 0;
-    }
-    void Add(std::string_view line) {
-      if (m_next < m_lines.size()) m_lines[m_next].assign(line);
-      else m_lines.emplace_back(line);
-      m_next = (m_next + 1) % kCapacity;
-      m_size = std::min(m_size + 1, kCapacity);
-    }
-    std::size_t size() const { return m_size; }
-    const std::string& operator[](std::size_t k) const { return m_lines[(m_next + kCapacity - m_size + k) % kCapacity]; }
-
-   private:
-    static constexpr std::size_t kCapacity = kShownLogLines;
-    std::vector<std::string> m_lines;
-    std::size_t m_next = 0;
-    std::size_t m_size = 0;
-  } m_logTail;
-  std::uint64_t m_logLines = 0;       // its lines so far
-  std::uint64_t m_renderedLines = 0;  // those the control has taken account of
-  int m_controlLines = 0;             // the lines the control shows, the first line about the others aside
-  bool m_earlierLinesShown = false;
-  bool m_logCut = false;  // the control shows less of the kept tail than it could
-  QTimer m_logTimer;
+  std::unique_ptr<TJobLog> m_log;  // the log of the last job
 };
 
 // "/" appended unless the path already ends with it.

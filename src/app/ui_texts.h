@@ -65,6 +65,7 @@ inline constexpr char kLogNotConverted[] = "Not converted: ";
 inline constexpr char kEarlierLinesFormat[] = "\u2026 %1 earlier lines not shown: File > Save Log saves them all";
 inline constexpr char kLogFilesFilter[] = "Log files (*.log *.txt)";
 inline constexpr char kCannotSaveLog[] = "Cannot save the log to ";
+inline constexpr char kNoLogSpool[] = "no temporary file for the log";
 
 inline constexpr char kHtmlFilesFilter[] = "HTML files (*.html *.htm)";
 inline constexpr char kExcelFilter[] = "Excel Document (*.xls)";
