@@ -502,18 +502,23 @@ TEST(SheetWriters, XlsxHeaderRowsAreBoldFrozenAndFilteredAndColumnsFitTheirText)
                       "[('A1', True), ('B1', True), ('C1', None), ('A2', True), ('B2', None), ('C2', None)]\n");
 }
 
+// A workbook of the sheets, named "T", written to t.xlsx in dir; its path.
+std::string WriteWorkbook(const test::TTempDir& dir, const std::vector<TXlsxSheet>& sheets) {
+  const std::string path = (dir.Path() / "t.xlsx").string();
+  std::ofstream file(path, std::ios::binary);
+  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
+  workbook.AddSheets("T", sheets);
+  workbook.Close();
+  return path;
+}
+
 TEST(SheetWriters, XlsxSheetHoldsAsManyHyperlinksAsSpreadsheetsOpen) {
   std::string fragment = "<table>";
   for (std::size_t k = 0; k < kMostSheetLinks + 2; ++k) fragment += "<tr><td><a href=p" + std::to_string(k) + ">l</a>";
   fragment += "</table>";
   const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(fragment, {{}, false, "http://h.org/"}));
   test::TTempDir dir;
-  const std::string path = (dir.Path() / "t.xlsx").string();
-  std::ofstream file(path, std::ios::binary);
-  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
-  workbook.AddSheets("T", sheets);
-  workbook.Close();
-  file.close();
+  const std::string path = WriteWorkbook(dir, sheets);
   const std::string read = RunPython(
       "import re, sys, zipfile\n"
       "z = zipfile.ZipFile(sys.argv[1])\n"
@@ -532,12 +537,7 @@ TEST(SheetWriters, XlsxHyperlinksToOneAddressShareItsRelationship) {
       "<tr><td><a href='a?x=1&amp;y'>5</a><td><a href=b>6</a></table>",
       {{}, false, "http://h.org/"}));
   test::TTempDir dir;
-  const std::string path = (dir.Path() / "t.xlsx").string();
-  std::ofstream file(path, std::ios::binary);
-  TXlsxWorkbook workbook([&](std::string_view bytes) { file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); });
-  workbook.AddSheets("T", sheets);
-  workbook.Close();
-  file.close();
+  const std::string path = WriteWorkbook(dir, sheets);
   const std::string read = RunPython(
       "import openpyxl, re, sys, zipfile\n"
       "z = zipfile.ZipFile(sys.argv[1])\n"
