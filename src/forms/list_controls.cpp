@@ -65,6 +65,7 @@ void TListBoxFormControlObj::ResetToValue() {
 
 void TListBoxFormControlObj::SetSelected(int item, bool selected) {
   if (item < 0 || item >= m_options.Count()) return;
+  FitSelection();
   if (!m_multiple && selected) std::fill(m_selected.begin(), m_selected.end(), false);
   m_selected[static_cast<std::size_t>(item)] = selected;
   if (selected) m_current = item;
@@ -84,14 +85,14 @@ void TListBoxFormControlObj::PushSelection() {
   }
   list->clearSelection();
   for (int i = 0; i < list->count(); ++i)
-    if (m_selected[static_cast<std::size_t>(i)]) list->item(i)->setSelected(true);
+    if (IsSelected(i)) list->item(i)->setSelected(true);
   if (m_current >= 0) list->setCurrentRow(m_current, QItemSelectionModel::NoUpdate);
   list->scrollToTop();
 }
 
 bool TListBoxFormControlObj::GetSubmission(int index, QString& entry) {
   if (index < 0 || index >= m_options.Count()) return false;
-  entry = m_selected[static_cast<std::size_t>(index)] ? Name + '=' + m_options.Options[static_cast<std::size_t>(index)].Value
+  entry = IsSelected(index) ? Name + '=' + m_options.Options[static_cast<std::size_t>(index)].Value
                                                       : QString();
   return true;
 }
@@ -122,6 +123,7 @@ QWidget* TListBoxFormControlObj::MakeWidget(QWidget* parent) {
   list->setUniformItemSizes(true);
   ApplyBaseColor(*list);
   QObject::connect(list, &QListWidget::itemSelectionChanged, [this, list] {
+    FitSelection();
     for (int i = 0; i < list->count() && i < m_options.Count(); ++i)
       m_selected[static_cast<std::size_t>(i)] = list->item(i)->isSelected();
     m_current = list->currentRow();
@@ -141,7 +143,7 @@ void TListBoxFormControlObj::PaintAt(QPainter& canvas, int x, int y) {
   const int rowHeight = HeightOfA();
   for (int i = m_top, top = rows.top(); i < m_options.Count() && top < rows.bottom(); ++i, top += rowHeight) {
     const QRect row(rows.left(), top, rows.width(), std::min(rowHeight, rows.bottom() + 1 - top));
-    const bool selected = m_selected[static_cast<std::size_t>(i)];
+    const bool selected = IsSelected(i);
     if (selected) canvas.fillRect(row, kHighlight);
     DrawControlText(canvas, row.adjusted(2, 0, 0, 0), m_options.Texts[static_cast<std::size_t>(i)], ControlFont().Font(),
                     Qt::AlignLeft | Qt::AlignVCenter, selected ? QColor(Qt::white) : QColor(Qt::black));

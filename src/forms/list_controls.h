@@ -64,7 +64,10 @@ class TListBoxFormControlObj final : public TOptionsFormControlObj {
 
   bool Multiple() const { return m_multiple; }
   int Rows() const { return m_rows; }
-  bool IsSelected(int item) const { return m_selected[static_cast<std::size_t>(item)]; }
+  // Options added after the list was last reset are not selected.
+  bool IsSelected(int item) const {
+    return item >= 0 && static_cast<std::size_t>(item) < m_selected.size() && m_selected[static_cast<std::size_t>(item)];
+  }
   // Selects item (alone, without multiple selection) or takes it out of the selection.
   void SetSelected(int item, bool selected);
   int CurrentItem() const { return m_current; }
@@ -74,6 +77,8 @@ class TListBoxFormControlObj final : public TOptionsFormControlObj {
 
  private:
   void PushSelection();
+  // Keeps a place in the selection for every option, also those a page adds after the list was reset.
+  void FitSelection() { m_selected.resize(static_cast<std::size_t>(m_options.Count()), false); }
 
   bool m_multiple = false;
   int m_size = 0;  // SIZE, 0 when not given

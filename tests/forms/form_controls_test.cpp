@@ -228,6 +228,17 @@ TEST(FormControls, ChangesFarDownAListAreSeen) {
   EXPECT_EQ(document.Entries(), QStringList{"l=55"});
 }
 
+// A list whose options the page goes on adding after the list was reset (here, markup that a fuzzer
+// mangled around an unclosed SELECT) paints and submits without reading past its selection.
+TEST(FormControls, OptionsAddedAfterAResetArePaintedUnselected) {
+  using namespace std::string_literals;
+  const std::string html = "\x00""<tablt<option>Cherry</sel[ct>\n<select name=m "s + std::string(54, '\0') + "multiple><option>Red<option selected>Gree<font size=+2>ted>Blue<opti=0>x<!-- open\n</table>\n<table><tr><td><table><tr><'\x00"">1</td></tr></table></td></tr></table>\n"s;
+  TFormDocument document(html);
+  const QImage picture = document.Page.Paint(600, 400);
+  EXPECT_FALSE(picture.isNull());
+  static_cast<void>(document.Entries());
+}
+
 TEST(FormControls, HardWrapSubmitsTheShownLines) {
   TFormDocument document("<textarea name=t cols=10 wrap=hard>aaaa bbbb cccc dddd eeee ffff gggg</textarea>");
   auto& area = document.Control<TTextAreaFormControlObj>(0);
