@@ -48,37 +48,34 @@ std::string ParseOptions(TOptionTable table, std::span<const std::string> args, 
       operands.push_back(arg);
       continue;
     }
-    // The value of an option that takes one: the rest of its argument, else the next argument.
-    auto valueOf = [&](const TOption& option, std::string_view written, std::optional<std::string> attached,
-                       std::string& value) -> std::string {
-      if (attached) {
-        value = std::move(*attached);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        return MissingValue(option, written);
+    // Gives the handler one option: a flag as it is; an option with a value, the value attached to it
+    // ("--name=VALUE", "-oVALUE") or else the next argument.
+    const auto take = [&](const TOption& option, std::string_view written,
+                          std::optional<std::string_view> attached) -> std::string {
+      std::string value;
+      if (!option.Value.empty()) {
+        if (attached) {
+          value = *attached;
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          return MissingValue(option, written);
+        }
       }
       return handle(option, written, value);
     };
 
     // A long option (--name, --name=VALUE), or one of the toolkit's written with one dash (-style).
     const bool doubleDash = arg[1] == '-';
-    const std::string_view body = std::string_view(arg).substr(doubleDash ? 2 : 1);
+    const std::size_t dashes = doubleDash ? 2 : 1;
+    const std::string_view body = std::string_view(arg).substr(dashes);
     const std::size_t equals = body.find('=');
     const std::string_view name = body.substr(0, equals);
-    const TOption* option = doubleDash ? FindLong(table, name) : FindToolkit(table, name);
-    if (option) {
-      const std::string_view written = std::string_view(arg).substr(0, (doubleDash ? 2 : 1) + name.size());
-      std::string value;
-      std::string error;
-      if (option->Value.empty()) {
-        if (equals != std::string_view::npos) return Unknown(arg);  // a flag takes no value
-        error = handle(*option, written, value);
-      } else {
-        std::optional<std::string> attached;
-        if (equals != std::string_view::npos) attached = std::string(body.substr(equals + 1));
-        error = valueOf(*option, written, std::move(attached), value);
-      }
+    if (const TOption* option = doubleDash ? FindLong(table, name) : FindToolkit(table, name)) {
+      if (option->Value.empty() && equals != std::string_view::npos) return Unknown(arg);  // a flag takes no value
+      std::optional<std::string_view> attached;
+      if (equals != std::string_view::npos) attached = body.substr(equals + 1);
+      const std::string error = take(*option, std::string_view(arg).substr(0, dashes + name.size()), attached);
       if (!error.empty()) return error;
       continue;
     }
@@ -86,20 +83,16 @@ std::string ParseOptions(TOptionTable table, std::span<const std::string> args, 
 
     // Short options, bundled or alone: -q, -qa, -o DIR, -oDIR, -qo DIR, -qoDIR.
     for (std::size_t k = 1; k < arg.size(); ++k) {
-      const TOption* letter = FindLetter(table, arg[k]);
+      const TOption* option = FindLetter(table, arg[k]);
       const std::string written{'-', arg[k]};
-      if (!letter) return Unknown(k == 1 ? arg : written);
-      std::string value;
-      std::string error;
-      if (letter->Value.empty()) {
-        error = handle(*letter, written, value);
-      } else {
-        std::optional<std::string> attached;
-        if (k + 1 < arg.size()) attached = arg.substr(k + 1);
-        error = valueOf(*letter, written, std::move(attached), value);
-        k = arg.size();
-      }
+      if (!option) return Unknown(k == 1 ? arg : written);
+      // An option with a value takes the rest of the bundle, if any.
+      const bool last = !option->Value.empty();
+      std::optional<std::string_view> attached;
+      if (last && k + 1 < arg.size()) attached = std::string_view(arg).substr(k + 1);
+      const std::string error = take(*option, written, attached);
       if (!error.empty()) return error;
+      if (last) break;
     }
   }
   return {};
