@@ -42,15 +42,20 @@ _corvane() {
         return
     fi
 
+    # After "--" every argument is a file, for every command and the window.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        if [[ ${COMP_WORDS[i]} == -- ]]; then
+            if [[ $command == convert ]]; then
+                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
+            else
+                _corvane_files '*.htm' '*.html'
+            fi
+            return
+        fi
+    done
+
     case $command in
     convert)
-        # After "--" every argument is a PATH.
-        for ((i = 2; i < COMP_CWORD; i++)); do
-            if [[ ${COMP_WORDS[i]} == -- ]]; then
-                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
-                return
-            fi
-        done
         case $prev in
         -o | --output-dir) _corvane_folders ;;
         -a | --append)
