@@ -34,7 +34,7 @@ _corvane() {
 
     if ((COMP_CWORD == 1)); then
         if [[ $cur == -* ]]; then
-            _corvane_options --help --version --skin
+            _corvane_options -h --help --version --skin
         else
             _corvane_options convert render view
             _corvane_files '*.htm' '*.html'
@@ -42,15 +42,20 @@ _corvane() {
         return
     fi
 
+    # After "--" every argument is a file, for every command and the window.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        if [[ ${COMP_WORDS[i]} == -- ]]; then
+            if [[ $command == convert ]]; then
+                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
+            else
+                _corvane_files '*.htm' '*.html'
+            fi
+            return
+        fi
+    done
+
     case $command in
     convert)
-        # After "--" every argument is a PATH.
-        for ((i = 2; i < COMP_CWORD; i++)); do
-            if [[ ${COMP_WORDS[i]} == -- ]]; then
-                _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
-                return
-            fi
-        done
         case $prev in
         -o | --output-dir) _corvane_folders ;;
         -a | --append)
@@ -63,7 +68,7 @@ _corvane() {
         --numbers) _corvane_options exact locale ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range -q --quiet --help
+                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range -q --quiet -h --help
             else
                 _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
             fi
@@ -77,7 +82,7 @@ _corvane() {
         --page-size) _corvane_options A4 Letter Legal A3 A5 ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output --width --max-height --table --page-size --help
+                _corvane_options -o --output --width --max-height --table --page-size -h --help
             else
                 _corvane_files '*.htm' '*.html'
             fi
@@ -89,7 +94,7 @@ _corvane() {
             _corvane_options desktop light dark
             _corvane_files '*.qss'
         elif [[ $cur == -* ]]; then
-            _corvane_options --skin --help
+            _corvane_options --skin -h --help
         else
             _corvane_files '*.htm' '*.html'
         fi

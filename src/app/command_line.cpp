@@ -6,14 +6,13 @@
 
 #include <cerrno>
 #include <algorithm>
-#include <charconv>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <set>
 #include <string_view>
 
 #include <QtGlobal>
@@ -22,7 +21,10 @@
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
 #include "extract/warc_reader.h"
+#include "app/convert_options.h"
+#include "app/render_options.h"
 #include "app/sheet_output.h"
+#include "app/window_arguments.h"
 
 #ifndef CORVANE_VERSION
 #define CORVANE_VERSION "unknown"
@@ -61,44 +63,9 @@ constexpr std::string_view kWhatItDoes =
     "Writes every table of the HTML files that holds no other table to \".xls\" text files that\n"
     "spreadsheets open: one line per table row, each cell in double quotes, cells separated by tabs.\n";
 
-constexpr std::string_view kConvertOptions =
-    "\n"
-    "Options of convert:\n"
-    "  -o, --output-dir DIR    write NAME.EXT.xls for each input file into DIR (created when missing);\n"
-    "                          a later input with the same name as an earlier one gets\n"
-    "                          NAME.EXT (2).xls, and so on\n"
-    "  -a, --append FILE       append the rows of all files to FILE (created when missing; never one of\n"
-    "                          the input files); with FILE '-' the rows go to standard output and the\n"
-    "                          log to standard error\n"
-    "      --format FORMAT     xls (the default): the tab-separated text described above, its bytes as\n"
-    "                          the page has them; xlsx: a workbook NAME.EXT.xlsx per file with a sheet\n"
-    "                          per table, or with -a one workbook with a sheet per table of every file,\n"
-    "                          written when the job ends and only when it succeeded; csv: NAME.EXT.csv\n"
-    "                          with the tables one after another (or appended to FILE), UTF-8; jsonl:\n"
-    "                          NAME.EXT.jsonl (or appended to FILE), UTF-8, a line per table:\n"
-    "                          {\"file\":PATH,\"table\":N,\"rows\":[[TEXT,...],...]}. All three read\n"
-    "                          each table as a browser shows it: tags removed, references decoded, the\n"
-    "                          page's code page read, white space collapsed, spans merged (xlsx) or left\n"
-    "                          empty (csv, jsonl); plain numbers are numbers in xlsx (see --numbers),\n"
-    "                          everything else text. In xlsx, header rows are bold and frozen with a\n"
-    "                          filter, columns fit their text, and a cell that is one link is a\n"
-    "                          hyperlink to its absolute address (resolved against the page's BASE or\n"
-    "                          its file)\n"
-    "      --links             csv and jsonl: after each column that holds links, a column of their\n"
-    "                          addresses, named \"NAME (link)\" in a header row\n"
-    "      --numbers exact|locale  xlsx: which texts are numbers. exact (the default): plain numbers\n"
-    "                          only, such as -3.5; locale: also 1,204  12%  (12)  1.234,5 as the page's\n"
-    "                          language writes them (its HTML LANG, else LC_ALL, LC_NUMERIC or LANG,\n"
-    "                          else English), shown in a number format as they were written; a text\n"
-    "                          no such format shows as written (002, dates, codes) stays text\n"
-    "      --trim              trim spaces and control characters around each cell's text\n"
-    "      --tables all|N,...  tables to write from files with more than one table: all of them (the\n"
-    "                          default), or their numbers counted from 1 in file order; files with one\n"
-    "                          table always write it\n"
-    "      --byte-range START-END  plain .warc archives: only the records whose header starts at a\n"
-    "                          byte offset from START up to (not including) END; ranges that meet\n"
-    "                          give every record once, for converting one large archive in parts\n"
-    "  -q, --quiet             do not print the job log (failures still go to standard error)\n"
+constexpr std::string_view kConvertOptionsHead = "\nOptions of convert:\n";
+
+constexpr std::string_view kConvertOptionsTail =
     "\n"
     "Short options may be bundled: -qo DIR is -q -o DIR. PATH is a file or a folder; a folder adds every\n"
     ".htm and .html file below it. Files are converted in sorted order, each once. A long job shows its\n"
@@ -112,16 +79,12 @@ constexpr std::string_view kConvertOptions =
     "number. Damaged records are skipped, each named on standard error, and the rest converted; the\n"
     "archive then counts as failed (exit status 1), its output kept.\n";
 
-constexpr std::string_view kRenderOptions =
+constexpr std::string_view kRenderOptionsHead =
     "\n"
     "Options of render (a picture of the page as the viewer lays it out, without a display, or the\n"
-    "page printed into a PDF file):\n"
-    "  -o, --output OUT        the file to write: a PNG picture for OUT.png, a PDF for OUT.pdf\n"
-    "      --width N           PNG: the width to lay the page out at, in pixels (default 800)\n"
-    "      --max-height N      PNG: cut the picture N pixels down, with a note (default 100000)\n"
-    "      --page-size SIZE    PDF: the paper, A4, Letter, Legal, A3 or A5 (default A4)\n"
-    "      --table N           only the Nth table that convert would write, counted from 1, shown\n"
-    "                          alone as the Table Select dialog shows it\n"
+    "page printed into a PDF file):\n";
+
+constexpr std::string_view kRenderOptionsTail =
     "\n"
     "A PDF holds the page as it is printed: laid out to the paper between margins of 2 cm, cut into\n"
     "pages between lines and table rows, a table's head rows repeated on the pages it continues on,\n"
@@ -136,13 +99,17 @@ constexpr std::string_view kViewText =
     "Opens a window with the page as CORVANE's viewer shows it, its links followed in the window. It\n"
     "needs a display.\n";
 
-constexpr std::string_view kWindowOptions =
-    "\n"
-    "Options of the windows (corvane [FILE...] and corvane view):\n"
-    "  --skin NAME|FILE        the look of this run: desktop, light, dark, or a Qt style sheet (.qss);\n"
-    "                          without it, the skin chosen last under View > Skin\n"
+constexpr std::string_view kWindowOptionsHead = "\nOptions of the windows (corvane [FILE...] and corvane view):\n";
+
+constexpr std::string_view kToolkitOptions =
     "  -style NAME, -platform NAME, -reverse, ...\n"
     "                          the toolkit's own options, as every Qt program takes them\n";
+
+// The options that are no command's: a run's help and the version.
+constexpr std::array kGeneralOptions = {
+    TOption{"help", 'h', "", "print the usage of every command, or after a command of that command"},
+    TOption{"version", 0, "", "print the version"},
+};
 
 constexpr std::string_view kSafetyAndStatus =
     "\n"
@@ -155,150 +122,8 @@ constexpr std::string_view kSafetyAndStatus =
     "the log could not be written or the job stopped, 2 for a usage error, 130 when interrupted (Ctrl+C)\n"
     "and 143 when terminated.\n";
 
-struct TConvertOptions {
-  TOutputFormat format = TOutputFormat::Xls;
-  std::string outputDir;
-  std::string appendFile;
-  bool trim = false;
-  bool quiet = false;
-  bool links = false;
-  std::optional<bool> localeNumbers;  // --numbers: locale or exact; none when not given
-  std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
-  std::optional<std::pair<std::uint64_t, std::uint64_t>> byteRange;  // --byte-range: [start, end)
-  std::vector<std::string> paths;
-};
-
-class TUsageError {
- public:
-  explicit TUsageError(std::string message) : m_message(std::move(message)) {}
-  const std::string& Message() const { return m_message; }
-
- private:
-  std::string m_message;
-};
-
 void PrintError(const std::string& message) {
   std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(kProgram.size()), kProgram.data(), message.c_str());
-}
-
-// "1,3" -> {"0", "2"}: sorted, each once, as the table dialog gives them.
-std::vector<std::string> ParseTableNumbers(std::string_view text) {
-  std::set<unsigned long> numbers;
-  while (true) {
-    const std::size_t comma = text.find(',');
-    const std::string_view item = text.substr(0, comma);
-    unsigned long number = 0;
-    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), number);
-    if (item.empty() || error != std::errc() || end != item.data() + item.size() || number == 0)
-      throw TUsageError("--tables takes 'all' or table numbers counted from 1, such as 1,3");
-    numbers.insert(number - 1);
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
-  }
-  std::vector<std::string> positions;
-  for (unsigned long number : numbers) positions.push_back(std::to_string(number));
-  return positions;
-}
-
-// Bundled short options apart: "-qo DIR" is "-q -o DIR", and "-oDIR" is "-o DIR".
-std::vector<std::string> SplitShortOptions(const std::vector<std::string>& args) {
-  std::vector<std::string> split;
-  bool ended = false;
-  for (const std::string& arg : args) {
-    if (ended || arg.size() <= 2 || arg[0] != '-' || arg[1] == '-') {
-      ended = ended || arg == "--";
-      split.push_back(arg);
-      continue;
-    }
-    for (std::size_t k = 1; k < arg.size(); ++k) {
-      split.push_back(std::string{'-', arg[k]});
-      if (arg[k] == 'o' || arg[k] == 'a') {
-        if (k + 1 < arg.size()) split.push_back(arg.substr(k + 1));
-        break;
-      }
-    }
-  }
-  return split;
-}
-
-TConvertOptions ParseConvertArguments(const std::vector<std::string>& given) {
-  const std::vector<std::string> args = SplitShortOptions(given);
-  TConvertOptions options;
-  bool outputDirGiven = false;
-  bool appendGiven = false;
-  bool optionsEnded = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.paths.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    // Options with a value take it from "--name=value" or from the next argument.
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const std::size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-    }
-    auto takeValue = [&]() -> std::string {
-      if (value) return *value;
-      if (i + 1 >= args.size()) throw TUsageError("option '" + name + "' needs a value");
-      return args[++i];
-    };
-    if (name == "-o" || name == "--output-dir") {
-      options.outputDir = takeValue();
-      outputDirGiven = true;
-    } else if (name == "-a" || name == "--append") {
-      options.appendFile = takeValue();
-      appendGiven = true;
-    } else if (name == "--format") {
-      const std::string format = takeValue();
-      const std::optional<TOutputFormat> known = OutputFormatNamed(format);
-      if (!known) throw TUsageError("--format takes xls, xlsx, csv or jsonl");
-      options.format = *known;
-    } else if (name == "--tables") {
-      const std::string tables = takeValue();
-      options.tables = tables == "all" ? std::nullopt : std::optional(ParseTableNumbers(tables));
-    } else if (name == "--numbers") {
-      const std::string numbers = takeValue();
-      if (numbers != "exact" && numbers != "locale") throw TUsageError("--numbers takes exact or locale");
-      options.localeNumbers = numbers == "locale";
-    } else if (name == "--byte-range") {
-      const std::string range = takeValue();
-      const std::size_t dash = range.find('-');
-      std::uint64_t start = 0;
-      std::uint64_t end = 0;
-      const char* text = range.data();
-      const char* textEnd = text + range.size();
-      const bool read = dash != std::string::npos && dash > 0 &&
-                        std::from_chars(text, text + dash, start).ptr == text + dash &&
-                        std::from_chars(text + dash + 1, textEnd, end).ptr == textEnd && dash + 1 < range.size();
-      if (!read || start >= end) throw TUsageError("--byte-range takes START-END, byte offsets with START below END");
-      options.byteRange = std::pair(start, end);
-    } else if (name == "--links" && !value) {
-      options.links = true;
-    } else if ((name == "--trim" || name == "-q" || name == "--quiet") && !value) {
-      (name == "--trim" ? options.trim : options.quiet) = true;
-    } else {
-      throw TUsageError("unknown option '" + arg + "'");
-    }
-  }
-  if (outputDirGiven && appendGiven) throw TUsageError("use either -o DIR or -a FILE, not both");
-  if (!outputDirGiven && !appendGiven) throw TUsageError("convert needs -o DIR or -a FILE");
-  if ((outputDirGiven && options.outputDir.empty()) || (appendGiven && options.appendFile.empty()))
-    throw TUsageError("the output path is empty");
-  if (options.paths.empty()) throw TUsageError("convert needs at least one PATH");
-  if (options.links && options.format != TOutputFormat::Csv && options.format != TOutputFormat::Jsonl)
-    throw TUsageError("--links needs --format csv or jsonl (an xlsx cell that is one link is a hyperlink)");
-  if (options.localeNumbers && options.format != TOutputFormat::Xlsx)
-    throw TUsageError("--numbers needs --format xlsx (csv and jsonl cells are the page's text)");
-  if (options.format == TOutputFormat::Xlsx && options.appendFile == "-")
-    throw TUsageError("--format xlsx cannot write to standard output");
-  return options;
 }
 
 bool IsHtmlFileName(std::string_view name) {
@@ -528,16 +353,39 @@ void Print(std::initializer_list<std::string_view> parts) {
   for (std::string_view part : parts) std::fwrite(part.data(), 1, part.size(), stdout);
 }
 
-void PrintUsage() { Print({kUsageHead, kWhatItDoes, kConvertOptions, kRenderOptions, kWindowOptions, kSafetyAndStatus}); }
+namespace {
+
+// The help's parts whose option lists come from the commands' tables.
+std::string ConvertOptionsHelp() {
+  return std::string(kConvertOptionsHead) + OptionList(ConvertOptionTable()) + std::string(kConvertOptionsTail);
+}
+
+std::string RenderOptionsHelp() {
+  return std::string(kRenderOptionsHead) + OptionList(RenderOptionTable()) + std::string(kRenderOptionsTail);
+}
+
+std::string WindowOptionsHelp() {
+  return std::string(kWindowOptionsHead) + OptionList(WindowOptionTable()) + std::string(kToolkitOptions);
+}
+
+bool IsHelpOption(std::string_view arg) { return arg == "-h" || arg == "--help"; }
+
+}  // namespace
+
+TOptionTable GeneralOptionTable() { return kGeneralOptions; }
+
+void PrintUsage() {
+  Print({kUsageHead, kWhatItDoes, ConvertOptionsHelp(), RenderOptionsHelp(), WindowOptionsHelp(), kSafetyAndStatus});
+}
 
 bool HandleCommandHelp(const std::vector<std::string>& args, int& status) {
   if (args.empty()) return false;
+  // An option's value may be "--help" too: any "-h" or "--help" before a "--" asks for the help.
   const auto end = std::find(args.begin() + 1, args.end(), "--");
-  if (std::find_if(args.begin() + 1, end, [](const std::string& a) { return a == "--help" || a == "-h"; }) == end)
-    return false;
-  if (args[0] == "convert") Print({"Usage: ", kConvertSynopsis, kWhatItDoes, kConvertOptions, kSafetyAndStatus});
-  else if (args[0] == "render") Print({"Usage: ", kRenderSynopsis, kRenderOptions});
-  else if (args[0] == "view") Print({"Usage: ", kViewSynopsis, kViewText, kWindowOptions});
+  if (std::find_if(args.begin() + 1, end, [](const std::string& a) { return IsHelpOption(a); }) == end) return false;
+  if (args[0] == "convert") Print({"Usage: ", kConvertSynopsis, kWhatItDoes, ConvertOptionsHelp(), kSafetyAndStatus});
+  else if (args[0] == "render") Print({"Usage: ", kRenderSynopsis, RenderOptionsHelp()});
+  else if (args[0] == "view") Print({"Usage: ", kViewSynopsis, kViewText, WindowOptionsHelp()});
   else return false;
   status = kExitSuccess;
   return true;
@@ -546,7 +394,7 @@ bool HandleCommandHelp(const std::vector<std::string>& args, int& status) {
 bool HandleInfoOptions(const std::vector<std::string>& args, int& status) {
   if (HandleCommandHelp(args, status)) return true;
   if (args.size() != 1) return false;
-  if (args[0] == "--help" || args[0] == "-h") {
+  if (IsHelpOption(args[0])) {
     PrintUsage();
   } else if (args[0] == "--version") {
     std::printf("%.*s %s\n", static_cast<int>(kProgram.size()), kProgram.data(), CORVANE_VERSION);
@@ -604,15 +452,15 @@ bool CheckDisplay() {
 bool IsConvertCommand(const std::vector<std::string>& args) { return !args.empty() && args[0] == "convert"; }
 
 int RunConvertCommand(const std::vector<std::string>& args) {
-  TConvertOptions options;
-  try {
-    options = ParseConvertArguments(args);
-  } catch (const TUsageError& error) {
-    PrintError(error.Message());
+  std::string problem;
+  const std::optional<TConvertOptions> parsed = ParseConvertArguments(args, problem);
+  if (!parsed) {
+    PrintError(problem);
     std::fprintf(stderr, "Try '%.*s --help' for more information.\n", static_cast<int>(kProgram.size()),
                  kProgram.data());
     return kExitUsage;
   }
+  const TConvertOptions& options = *parsed;
 
   // The job's workbook takes its target's place by a rename at the end: a target that is not a regular
   // file (a device, a FIFO, a folder, a symbolic link) would be destroyed, so it is refused before any

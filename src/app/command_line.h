@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/options.h"
+
 namespace corvane {
 
 // Exit statuses of the command line.
@@ -21,6 +23,9 @@ int RunConvertCommand(const std::vector<std::string>& args);
 bool HandleInfoOptions(const std::vector<std::string>& args, int& status);
 
 void PrintUsage();
+
+// The options that are no command's: -h, --help and --version.
+TOptionTable GeneralOptionTable();
 
 // Whether a window can be shown: a display (X11 or Wayland) or a platform chosen by QT_QPA_PLATFORM.
 // Without one, `corvane [FILE...]` and `corvane view` say what to do instead and return false.

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -21,7 +22,9 @@ namespace {
 // The window, with the files of the command line in its input list as if they had been dropped.
 int RunWindow(int argc, char** argv, const corvane::TWindowArguments& arguments) {
   std::optional<corvane::TDisplayOpening> opening(std::in_place);
-  QApplication app(argc, argv);
+  // The toolkit reads its options only before a "--": the files after it are never taken for them.
+  int toolkitArgc = std::min(argc, 1 + static_cast<int>(arguments.toolkitArguments));
+  QApplication app(toolkitArgc, argv);
   opening.reset();
   QApplication::setApplicationName(corvane::kApplicationTitle);
   QApplication::setWindowIcon(corvane::ApplicationIcon());

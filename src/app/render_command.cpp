@@ -26,6 +26,7 @@
 
 #include "app/command_line.h"
 #include "app/png_band_writer.h"
+#include "app/render_options.h"
 #include "builder/document_loader.h"
 #include "extract/byte_file.h"
 #include "extract/table_fragment_scanner.h"
@@ -38,37 +39,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDefaultWidth = 800;
-constexpr int kMaxWidth = 6000;     // as wide as the viewer ever paints
+constexpr int kMaxWidth = kMaxRenderWidth;  // as wide as the viewer ever paints
 constexpr int kBandHeight = 512;    // rows painted at a time
-constexpr int kDefaultMaxHeight = 100000;  // a picture taller than this is cut, unless asked otherwise
 
 constexpr int kPdfResolution = 1200;  // dots per inch of the PDF's coordinates
-
-enum class TRenderFormat { Png, Pdf };
-
-struct TRenderOptions {
-  std::string file;
-  std::string output;
-  TRenderFormat format = TRenderFormat::Png;
-  int width = kDefaultWidth;
-  int table = 0;  // counted from 1; 0: the whole page
-  int maxHeight = kDefaultMaxHeight;
-  QPageSize::PageSizeId pageSize = QPageSize::A4;
-  bool pictureOptionGiven = false;  // --width or --max-height
-  bool pageSizeGiven = false;
-};
-
-// The paper sizes --page-size knows, by the names it takes (in any case).
-std::optional<QPageSize::PageSizeId> PageSizeNamed(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (name == "a4") return QPageSize::A4;
-  if (name == "letter") return QPageSize::Letter;
-  if (name == "legal") return QPageSize::Legal;
-  if (name == "a3") return QPageSize::A3;
-  if (name == "a5") return QPageSize::A5;
-  return std::nullopt;
-}
 
 // The output format by the name's extension, in any case; a name without one is a picture, as it always
 // was.
@@ -87,92 +61,6 @@ int UsageError(const std::string& message) {
   PrintError(message);
   std::fprintf(stderr, "Try 'corvane --help' for more information.\n");
   return kExitUsage;
-}
-
-std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string>& args, std::string& problem) {
-  TRenderOptions options;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto takeValue = [&](const std::string& name) -> std::optional<std::string> {
-      if (i + 1 >= args.size()) {
-        problem = "option '" + name + "' needs a value";
-        return std::nullopt;
-      }
-      return args[++i];
-    };
-    // The number given as "--name N" or "--name=N", when it lies in [low, high].
-    auto takeNumber = [&](const std::string& name, int low, int high) -> std::optional<int> {
-      std::string text;
-      if (arg == name) {
-        if (i + 1 >= args.size()) return std::nullopt;
-        text = args[++i];
-      } else {
-        text = arg.substr(name.size() + 1);
-      }
-      int number = 0;
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-      if (error != std::errc() || end != text.data() + text.size() || number < low || number > high) return std::nullopt;
-      return number;
-    };
-    if (arg == "-o" || arg == "--output") {
-      const auto value = takeValue(arg);
-      if (!value) return std::nullopt;
-      options.output = *value;
-    } else if (arg == "--width" || arg.rfind("--width=", 0) == 0) {
-      const auto width = takeNumber("--width", 1, kMaxWidth);
-      if (!width) {
-        problem = "--width takes a number of pixels from 1 to " + std::to_string(kMaxWidth);
-        return std::nullopt;
-      }
-      options.width = *width;
-      options.pictureOptionGiven = true;
-    } else if (arg == "--max-height" || arg.rfind("--max-height=", 0) == 0) {
-      const auto maxHeight = takeNumber("--max-height", 1, std::numeric_limits<int>::max());
-      if (!maxHeight) {
-        problem = "--max-height takes a number of pixels from 1";
-        return std::nullopt;
-      }
-      options.maxHeight = *maxHeight;
-      options.pictureOptionGiven = true;
-    } else if (arg == "--page-size" || arg.rfind("--page-size=", 0) == 0) {
-      std::optional<QPageSize::PageSizeId> size;
-      if (arg != "--page-size") {
-        size = PageSizeNamed(arg.substr(sizeof "--page-size"));
-      } else if (i + 1 < args.size()) {
-        size = PageSizeNamed(args[++i]);
-      }
-      if (!size) {
-        problem = "--page-size takes A4, Letter, Legal, A3 or A5";
-        return std::nullopt;
-      }
-      options.pageSize = *size;
-      options.pageSizeGiven = true;
-    } else if (arg == "--table" || arg.rfind("--table=", 0) == 0) {
-      const auto table = takeNumber("--table", 1, std::numeric_limits<int>::max());
-      if (!table) {
-        problem = "--table takes a table number counted from 1";
-        return std::nullopt;
-      }
-      options.table = *table;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      problem = "unknown option '" + arg + "'";
-      return std::nullopt;
-    } else if (options.file.empty()) {
-      options.file = arg;
-    } else {
-      problem = "render takes one FILE";
-      return std::nullopt;
-    }
-  }
-  if (options.file.empty()) {
-    problem = "render needs a FILE";
-    return std::nullopt;
-  }
-  if (options.output.empty()) {
-    problem = "render needs -o OUT.png or -o OUT.pdf";
-    return std::nullopt;
-  }
-  return options;
 }
 
 // The signal that asked render to stop while the picture was being written, 0 while none has.

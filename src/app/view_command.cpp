@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -45,7 +46,9 @@ int RunViewCommand(int argc, char** argv, const std::vector<std::string>& args) 
   }
   if (!arguments.platformChosen && !CheckDisplay()) return kExitUsage;
   std::optional<TDisplayOpening> opening(std::in_place);
-  QApplication app(argc, argv);
+  // The toolkit reads its options only before a "--": the files after it are never taken for them.
+  int toolkitArgc = std::min(argc, 2 + static_cast<int>(arguments.toolkitArguments));
+  QApplication app(toolkitArgc, argv);
   opening.reset();
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/options.h"
+
 namespace corvane {
 
 // The arguments of the window commands (`corvane [FILE...]`, `corvane view FILE`) once the toolkit's
@@ -14,12 +16,15 @@ struct TWindowArguments {
   std::optional<std::string> skin;  // --skin NAME|FILE, or --skin=NAME|FILE
   std::string error;                // a usage error, empty when the arguments are sound
   bool platformChosen = false;      // -platform NAME: the window needs no display variable
+  // How many of the arguments the toolkit may read: those before a "--", after which every argument
+  // is a file (-odd-name.html), never one of its options.
+  std::size_t toolkitArguments = 0;
 };
 
 TWindowArguments ParseWindowArguments(const std::vector<std::string>& args);
 
-// True when arg is one of the toolkit's options; takesValue tells whether the next argument is its
-// value (-style fusion) rather than a file. "--style" is taken as "-style", as the toolkit does.
-bool IsToolkitOption(const std::string& arg, bool& takesValue);
+// The options of the windows: ours (--skin), then the toolkit's own, which are read with one dash or
+// two ("--style" is taken as "-style", as the toolkit does).
+TOptionTable WindowOptionTable();
 
 }  // namespace corvane
