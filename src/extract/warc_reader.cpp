@@ -84,7 +84,12 @@ class TPlainBytes final : public TArchiveBytes {
 class TGzipBytes final : public TArchiveBytes {
  public:
   TGzipBytes(TInputFile& file, std::function<void(const std::string&)> problem)
-      : m_file(file), m_problem(std::move(problem)), m_in(new char[kInput]), m_outCapacity(kChunk) {
+      : m_file(file),
+        m_problem(std::move(problem)),
+        // A small archive needs no more than its size.
+        m_inCapacity(static_cast<std::size_t>(std::clamp<std::uint64_t>(file.Size(), kChunk / 16, kInput))),
+        m_in(new char[m_inCapacity]),
+        m_outCapacity(kChunk) {
     m_decompressor = libdeflate_alloc_decompressor();
     if (!m_decompressor) throw std::bad_alloc();
   }
@@ -123,8 +128,8 @@ class TGzipBytes final : public TArchiveBytes {
       m_inConsumed += m_inStart;
       m_inStart = 0;
     }
-    while (!m_inputEnded && m_inEnd < kInput) {
-      const std::size_t got = m_file.Read(m_in.get() + m_inEnd, kInput - m_inEnd);
+    while (!m_inputEnded && m_inEnd < m_inCapacity) {
+      const std::size_t got = m_file.Read(m_in.get() + m_inEnd, m_inCapacity - m_inEnd);
       if (got == 0) m_inputEnded = true;
       m_inEnd += got;
     }
@@ -161,7 +166,7 @@ class TGzipBytes final : public TArchiveBytes {
   // into the buffer of its own otherwise. Returns the bytes written to target, or 0 (the bytes, if
   // any, wait in the own buffer or the stream), or kEnd at the end of the archive.
   std::size_t StartMember(char* target, std::size_t room) {
-    if (m_inEnd - m_inStart < kInput / 2) FillInput();
+    if (m_inEnd - m_inStart < m_inCapacity / 2) FillInput();
     if (m_inStart == m_inEnd) return kEnd;
     const auto* in = reinterpret_cast<const unsigned char*>(m_in.get() + m_inStart);
     const std::size_t available = m_inEnd - m_inStart;
@@ -241,6 +246,7 @@ class TGzipBytes final : public TArchiveBytes {
   TInputFile& m_file;
   std::function<void(const std::string&)> m_problem;
   libdeflate_decompressor* m_decompressor = nullptr;
+  const std::size_t m_inCapacity;
   std::unique_ptr<char[]> m_in;
   std::size_t m_inStart = 0;
   std::size_t m_inEnd = 0;
