@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -22,13 +23,19 @@ class TBackgroundWriter {
  public:
   using TWrite = std::function<void(const std::string& text)>;
 
-  TBackgroundWriter(TWrite write, std::size_t queueBytes);
+  // writePrepared, when given, writes the texts pushed as prepared (the producer has done part of the
+  // work on them), in the same order as the others; see Backlogged for backlog.
+  TBackgroundWriter(TWrite write, std::size_t queueBytes, TWrite writePrepared = {}, std::size_t backlog = 1);
   ~TBackgroundWriter();
   TBackgroundWriter(const TBackgroundWriter&) = delete;
   TBackgroundWriter& operator=(const TBackgroundWriter&) = delete;
 
   // Takes text to write (it is moved from); waits while the queue is full.
-  void Push(std::string&& text);
+  void Push(std::string&& text, bool prepared = false);
+  // True while at least backlog texts not prepared wait besides the one being written: the writing
+  // thread is the slower one, and the producer may as well prepare its next text itself (the writing
+  // thread still has those to go on with meanwhile).
+  bool Backlogged() const { return m_waitingUnprepared.load(std::memory_order_relaxed) >= m_backlog; }
   // Waits until every text handed in is written.
   void Finish();
 
@@ -39,11 +46,19 @@ class TBackgroundWriter {
   void Run();
   void RethrowFailure();
 
+  struct TText {
+    std::string text;
+    bool prepared = false;
+  };
+
   TWrite m_write;
+  TWrite m_writePrepared;
   const std::size_t m_queueBytes;
+  const std::size_t m_backlog;
   std::mutex m_mutex;
   std::condition_variable m_changed;
-  std::deque<std::string> m_queue;
+  std::deque<TText> m_queue;
+  std::atomic<std::size_t> m_waitingUnprepared{0};  // the texts of m_queue not prepared, read without the lock
   std::size_t m_queuedBytes = 0;
   bool m_busy = false;     // a text is being written
   bool m_closing = false;  // the destructor runs

@@ -147,7 +147,16 @@ class TTableStreamer final : public TFragmentSink {
         m_job.m_runOutputBegun = true;
       }
       if (m_writer) {
-        m_writer->Push(std::move(text));
+        // While the writing thread lags, this one makes the ".xls" lines of the next table itself: the
+        // row cleaning, most of the work, is then shared by both.
+        if (!m_job.m_tableWriter && text.size() <= kLargestPreparedTable && m_writer->Backlogged()) {
+          std::string lines;
+          lines.reserve(text.size());
+          AppendTableLines(text, m_job.m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep, lines);
+          m_writer->Push(std::move(lines), true);
+        } else {
+          m_writer->Push(std::move(text));
+        }
         text.clear();
       } else {
         m_job.WriteTable(text, index, m_output);
@@ -183,6 +192,8 @@ class TTableStreamer final : public TFragmentSink {
   const bool m_every;
   bool m_ascending = true;
   TOutputFile& m_output;
+  // Larger tables are left to the writing thread, which writes their lines as it makes them.
+  static constexpr std::size_t kLargestPreparedTable = std::size_t{1} << 20;
   TBackgroundWriter* m_writer;
   std::size_t m_next = 0;
   std::unordered_map<std::size_t, std::size_t> m_uses;  // how often each fragment is still to be written
@@ -604,13 +615,22 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
                                   std::size_t pendingLimit, bool beside) {
   // Tables written beside the scan wait in a queue of about this size.
   constexpr std::size_t kQueueBytes = std::size_t{4} << 20;
+  // The scan makes a table's lines itself while this many tables wait for the thread.
+  constexpr std::size_t kBacklogTables = 8;
+  std::size_t written = 0;  // tables written by the thread
   std::optional<TBackgroundWriter> writer;
   // A small file is over before a thread would pay for itself. Every table goes to the thread, in the
   // page's order, which numbers them.
   if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
-    writer.emplace(
-        [this, &output, index = std::size_t{0}](const std::string& text) mutable { WriteTable(text, index++, output); },
-        kQueueBytes);
+    writer.emplace([this, &output, &written](const std::string& text) { WriteTable(text, written++, output); },
+                   kQueueBytes,
+                   [this, &output, &written](const std::string& lines) {
+                     // A table whose lines the scan made: counted and written as WriteTable would.
+                     ++written;
+                     ++m_runTables;
+                     output.Write(lines);
+                   },
+                   kBacklogTables);
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);

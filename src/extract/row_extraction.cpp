@@ -89,6 +89,15 @@ void AppendRowLine(std::string_view rowText, TCellTrimming trimming, std::string
   if (rowText.size() > kLargestKeptRow) cleaner = TTextCleaner();
 }
 
+void AppendTableLines(std::string_view fragment, TCellTrimming trimming, std::string& out) {
+  TTableRowWalker rows(fragment);
+  std::string_view rowText;
+  while (rows.Next(rowText)) {
+    AppendRowLine(rowText, trimming, out);
+    out.append(kRowLineEnd);
+  }
+}
+
 std::string RowLine(std::string_view rowText, TCellTrimming trimming) {
   std::string line;
   AppendRowLine(rowText, trimming, line);

@@ -45,4 +45,8 @@ std::string RowLine(std::string_view rowText, TCellTrimming trimming);
 // cleaned as they are copied, in one pass over the row.
 void AppendRowLine(std::string_view rowText, TCellTrimming trimming, std::string& out);
 
+// The ".xls" lines of a whole table fragment appended to out: each row's line (AppendRowLine) followed
+// by kRowLineEnd, for every row TTableRowWalker finds.
+void AppendTableLines(std::string_view fragment, TCellTrimming trimming, std::string& out);
+
 }  // namespace corvane

@@ -69,23 +69,27 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 // An archive read as it is.
 class TPlainBytes final : public TArchiveBytes {
  public:
-  explicit TPlainBytes(TInputFile& file) : m_file(file), m_buffer(new char[kChunk]) {}
-  std::string_view Next(std::size_t most) override {
-    return std::string_view(m_buffer.get(), m_file.Read(m_buffer.get(), std::min(most, kChunk)));
-  }
+  explicit TPlainBytes(TInputFile& file) : m_file(file) {}
+  std::size_t ReadInto(char* buffer, std::size_t room) override { return m_file.Read(buffer, std::min(room, kChunk)); }
+  std::size_t PreferredRoom() const override { return std::size_t{1} << 16; }
 
  private:
   TInputFile& m_file;
-  std::unique_ptr<char[]> m_buffer;
 };
 
 // An archive of gzip members. A member is decompressed whole at once when it and its output fit the
-// buffers (the usual member holding one record); a larger one, or one that does not decompress at once,
-// is inflated as a stream, which also tells where a damaged member ends the data it gives.
+// buffers (the usual member holding one record), straight into the reader's window when that has room
+// for the largest member met so far; a larger one, or one that does not decompress at once, is inflated
+// as a stream, which also tells where a damaged member ends the data it gives.
 class TGzipBytes final : public TArchiveBytes {
  public:
   TGzipBytes(TInputFile& file, std::function<void(const std::string&)> problem)
-      : m_file(file), m_problem(std::move(problem)), m_in(new char[kInput]), m_out(new char[kChunk]), m_outCapacity(kChunk) {
+      : m_file(file),
+        m_problem(std::move(problem)),
+        // A small archive needs no more than its size.
+        m_inCapacity(static_cast<std::size_t>(std::clamp<std::uint64_t>(file.Size(), kChunk / 16, kInput))),
+        m_in(new char[m_inCapacity]),
+        m_outCapacity(kChunk) {
     m_decompressor = libdeflate_alloc_decompressor();
     if (!m_decompressor) throw std::bad_alloc();
   }
@@ -94,19 +98,23 @@ class TGzipBytes final : public TArchiveBytes {
     if (m_streaming) inflateEnd(&m_stream);
   }
 
-  std::string_view Next(std::size_t most) override {
+  std::size_t ReadInto(char* buffer, std::size_t room) override {
     while (m_outStart == m_outEnd) {
       if (m_streaming) {
         Inflate();
         continue;
       }
-      if (!StartMember()) return {};
+      // A member decompressed in place is the caller's at once.
+      const std::size_t made = StartMember(room >= m_outCapacity ? buffer : nullptr, room);
+      if (made == kEnd) return 0;
+      if (made > 0) return made;
     }
-    const std::size_t count = std::min(most, m_outEnd - m_outStart);
-    const std::string_view bytes(m_out.get() + m_outStart, count);
+    const std::size_t count = std::min(room, m_outEnd - m_outStart);
+    std::memcpy(buffer, m_out.get() + m_outStart, count);
     m_outStart += count;
-    return bytes;
+    return count;
   }
+  std::size_t PreferredRoom() const override { return m_outCapacity; }
 
  private:
   static constexpr std::size_t kInput = std::size_t{4} << 20;
@@ -120,8 +128,8 @@ class TGzipBytes final : public TArchiveBytes {
       m_inConsumed += m_inStart;
       m_inStart = 0;
     }
-    while (!m_inputEnded && m_inEnd < kInput) {
-      const std::size_t got = m_file.Read(m_in.get() + m_inEnd, kInput - m_inEnd);
+    while (!m_inputEnded && m_inEnd < m_inCapacity) {
+      const std::size_t got = m_file.Read(m_in.get() + m_inEnd, m_inCapacity - m_inEnd);
       if (got == 0) m_inputEnded = true;
       m_inEnd += got;
     }
@@ -152,42 +160,55 @@ class TGzipBytes final : public TArchiveBytes {
     }
   }
 
-  // Decompresses the next member; false at the end of the archive.
-  bool StartMember() {
-    if (m_inEnd - m_inStart < kInput / 2) FillInput();
-    if (m_inStart == m_inEnd) return false;
+  static constexpr std::size_t kEnd = ~std::size_t{0};
+
+  // Decompresses the next member, into target (of size room) when given and the member fits there,
+  // into the buffer of its own otherwise. Returns the bytes written to target, or 0 (the bytes, if
+  // any, wait in the own buffer or the stream), or kEnd at the end of the archive.
+  std::size_t StartMember(char* target, std::size_t room) {
+    if (m_inEnd - m_inStart < m_inCapacity / 2) FillInput();
+    if (m_inStart == m_inEnd) return kEnd;
     const auto* in = reinterpret_cast<const unsigned char*>(m_in.get() + m_inStart);
     const std::size_t available = m_inEnd - m_inStart;
     if (available < 3 || in[0] != 0x1F || in[1] != 0x8B || in[2] != 8) {
       m_problem("bytes that are not gzip data at byte " + std::to_string(Position()) + ", skipped");
       SkipToNextMember();
-      return true;
+      return 0;
     }
     for (;;) {
+      if (!target && !m_out) m_out.reset(new char[m_outCapacity]);
       std::size_t used = 0;
       std::size_t made = 0;
-      const libdeflate_result result =
-          libdeflate_gzip_decompress_ex(m_decompressor, in, available, m_out.get(), m_outCapacity, &used, &made);
+      const libdeflate_result result = libdeflate_gzip_decompress_ex(
+          m_decompressor, in, available, target ? target : m_out.get(), target ? room : m_outCapacity, &used, &made);
       if (result == LIBDEFLATE_SUCCESS) {
         m_inStart += used;
+        if (target) return made;
         m_outStart = 0;
         m_outEnd = made;
-        return true;
+        return 0;
       }
-      if (result == LIBDEFLATE_INSUFFICIENT_SPACE && m_outCapacity < kLargestOutput) {
-        m_outCapacity = std::min(m_outCapacity * 4, kLargestOutput);
-        m_out.reset();
-        m_out.reset(new char[m_outCapacity]);
+      if (result == LIBDEFLATE_INSUFFICIENT_SPACE && (target || m_outCapacity < kLargestOutput)) {
+        // Larger than the room: the own buffer, grown past the room, takes it; the caller offers more
+        // room from then on.
+        if (!target || m_outCapacity <= room) {
+          m_outCapacity = std::min(std::max(m_outCapacity, room) * 4, kLargestOutput);
+          m_out.reset();
+        }
+        // No larger buffer to try: the stream takes it.
+        if (target && m_outCapacity <= room) break;
+        target = nullptr;
         continue;
       }
       break;
     }
+    if (!m_out) m_out.reset(new char[m_outCapacity]);
     // Too large for the buffers, or damaged: the stream says which, and where.
     std::memset(&m_stream, 0, sizeof m_stream);
     if (inflateInit2(&m_stream, 16 + MAX_WBITS) != Z_OK) throw std::bad_alloc();
     m_streaming = true;
     m_memberStart = Position();
-    return true;
+    return 0;
   }
 
   void EndStreaming() {
@@ -225,6 +246,7 @@ class TGzipBytes final : public TArchiveBytes {
   TInputFile& m_file;
   std::function<void(const std::string&)> m_problem;
   libdeflate_decompressor* m_decompressor = nullptr;
+  const std::size_t m_inCapacity;
   std::unique_ptr<char[]> m_in;
   std::size_t m_inStart = 0;
   std::size_t m_inEnd = 0;
@@ -337,7 +359,8 @@ void TWarcReader::Report(const std::string& what) {
 bool TWarcReader::Ensure(std::size_t count) {
   while (m_end - m_start < count) {
     if (m_atEnd) return false;
-    const std::size_t want = std::max(count - (m_end - m_start), std::size_t{1} << 16);
+    // Room for what is missing, and for the next member to be decompressed in place.
+    const std::size_t want = std::max(count - (m_end - m_start), m_bytes->PreferredRoom());
     if (m_capacity - m_end < want) {
       if (m_start > 0) {
         std::memmove(m_window.get(), m_window.get() + m_start, m_end - m_start);
@@ -352,13 +375,12 @@ bool TWarcReader::Ensure(std::size_t count) {
         m_capacity = capacity;
       }
     }
-    const std::string_view bytes = m_bytes->Next(m_capacity - m_end);
-    if (bytes.empty()) {
+    const std::size_t got = m_bytes->ReadInto(m_window.get() + m_end, m_capacity - m_end);
+    if (got == 0) {
       m_atEnd = true;
       return false;
     }
-    std::memcpy(m_window.get() + m_end, bytes.data(), bytes.size());
-    m_end += bytes.size();
+    m_end += got;
   }
   return true;
 }

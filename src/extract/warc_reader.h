@@ -26,12 +26,14 @@ struct TArchivePage {
   std::string_view Html;
 };
 
-// The bytes of an archive, decompressed when they are gzip members: a series of chunks, empty at the end.
+// The bytes of an archive, decompressed when they are gzip members, written where the reader holds them.
 class TArchiveBytes {
  public:
   virtual ~TArchiveBytes() = default;
-  // Up to most bytes; empty at the end.
-  virtual std::string_view Next(std::size_t most) = 0;
+  // Writes up to room bytes to buffer and returns how many; 0 at the end.
+  virtual std::size_t ReadInto(char* buffer, std::size_t room) = 0;
+  // The room that lets the next call write its bytes in place, without a copy through a buffer of its own.
+  virtual std::size_t PreferredRoom() const = 0;
 };
 
 // Reads the pages of a WARC archive (1.0 or 1.1, plain or as gzip members) a record at a time, holding

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -75,6 +77,50 @@ TEST(BackgroundWriter, GoingAwayDropsWhatWaits) {
     for (int i = 0; i < 10; ++i) writer.Push("x");
   }
   EXPECT_LT(calls.load(), 10);
+}
+
+
+// Texts pushed as prepared go to their own function, in one order with the others; Backlogged says
+// whether texts not prepared wait besides the one being written.
+TEST(BackgroundWriter, PreparedTextsKeepTheirPlaceAndTheBacklogIsSeen) {
+  std::vector<std::string> written;
+  std::mutex gateMutex;
+  std::condition_variable gateChanged;
+  bool writing = false;
+  bool open = false;
+  {
+    TBackgroundWriter writer(
+        [&](const std::string& text) {
+          std::unique_lock lock(gateMutex);
+          writing = true;
+          gateChanged.notify_all();
+          gateChanged.wait(lock, [&] { return open; });
+          written.push_back("raw " + text);
+        },
+        1000,
+        [&](const std::string& text) { written.push_back("prepared " + text); });
+    EXPECT_FALSE(writer.Backlogged());
+    writer.Push("a");
+    {
+      // "a" is being written, held at the gate.
+      std::unique_lock lock(gateMutex);
+      gateChanged.wait(lock, [&] { return writing; });
+    }
+    EXPECT_FALSE(writer.Backlogged());
+    writer.Push("b", true);
+    EXPECT_FALSE(writer.Backlogged()) << "a prepared text is no backlog";
+    writer.Push("c");
+    EXPECT_TRUE(writer.Backlogged());
+    {
+      const std::lock_guard lock(gateMutex);
+      open = true;
+    }
+    gateChanged.notify_all();
+    writer.Push("d", true);
+    writer.Finish();
+    EXPECT_FALSE(writer.Backlogged());
+  }
+  EXPECT_EQ(written, (std::vector<std::string>{"raw a", "prepared b", "raw c", "prepared d"}));
 }
 
 }  // namespace

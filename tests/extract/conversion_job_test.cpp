@@ -15,6 +15,8 @@
 #include <iterator>
 
 #include "extract/inline_job_host.h"
+#include "extract/literal_reference.h"
+#include "extract/table_fragment_scanner.h"
 #include "extract/table_writer.h"
 #include "extract/warc_test_writer.h"
 #include "support/temp_dir.h"
@@ -909,6 +911,49 @@ TEST_F(ConversionJobTest, WebArchivesAreConvertedRecordByRecord) {
     every.RunJob(archiveJob);
     EXPECT_EQ(every.failures, std::vector<std::string>{"Cannot convert the web archive " + archive +
                                                        ": web archives are written as CSV or JSON Lines only"});
+  }
+}
+
+
+// A large file's tables are written beside the scan, their lines made by whichever thread is free: the
+// output is the same bytes in the same order as the plain rules give, whoever made each table's lines.
+TEST_F(ConversionJobTest, OnePassLinesMadeOnEitherThreadAreThePlainRulesLines) {
+  std::string page = "<html><body>\n";
+  const std::vector<std::string> tables = {
+      "<TABLE border=1><tr><td> <b>bold</b> &nbsp;x </td><TD>y</td></tr></TABLE>",
+      "<table><tr><th>head</th><th> h2 </th></tr>\r\n<tr><td><a href='/x'>link</a></td></tr></table>",
+      "<table></table>",
+      "<table><tr><td>no row end</td></table>",
+      "<table><caption>c</caption><tr class=r><td><span>in</span> <font size=2>font</font></td></tr></table>",
+  };
+  for (int k = 0; k < 3000; ++k) page += "<p>between</p>" + tables[k % tables.size()] + "\n" + ManyRows(k % 7) + "\n";
+  // One table too large to have its lines made by the scan; its lines are plain.
+  constexpr int kBigRows = 50000;
+  page += ManyRows(kBigRows) + "\n</body></html>\n";
+  std::string bigLines;
+  for (int row = 0; row < kBigRows; ++row) bigLines += "\"row " + std::to_string(row) + "\"\r\n";
+  const std::string big = Write("big.html", page);
+  for (const bool trim : {false, true}) {
+    std::string expected;
+    const std::vector<std::string> fragments = CutTableFragments(page);
+    ASSERT_GT(fragments.back().size(), std::size_t{1} << 20);
+    for (std::size_t k = 0; k + 1 < fragments.size(); ++k)
+      for (const std::string& line : reference::RowLines(fragments[k], trim)) expected += line + "\r\n";
+    expected += bigLines;
+    for (int run = 0; run < 3; ++run) {
+      SCOPED_TRACE(std::string(trim ? "trimmed" : "kept") + ", run " + std::to_string(run));
+      OnePassHost onePass;
+      onePass.trim = trim;
+      onePass.outputPath = out.string() + "/";
+      TConversionJob onePassJob(onePass);
+      onePassJob.FileQueue().Add(big);
+      onePass.RunJob(onePassJob);
+      EXPECT_EQ(onePass.ends, std::vector<TJobEnd>{TJobEnd::Completed});
+      EXPECT_EQ(onePassJob.TablesWritten(), fragments.size());
+      const std::string written = test::ReadFile(out / "big.html.xls");
+      ASSERT_EQ(written.size(), expected.size());
+      EXPECT_TRUE(written == expected);
+    }
   }
 }
 

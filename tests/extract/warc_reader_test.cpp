@@ -120,6 +120,31 @@ TEST(WarcReaderTest, LargePagesAndMembersAreReadWhole) {
                                    std::to_string(tooLarge[0].size()) + " does not decompress, skipped"}));
 }
 
+TEST(WarcReaderTest, MembersOfGrowingAndShrinkingSizesAreReadWhole) {
+  // Members are decompressed in place while the window has room for the largest met so far, and
+  // through a buffer of their own when one outgrows it: every order of sizes gives the same pages.
+  const std::vector<std::vector<std::size_t>> orders = {
+      {100, std::size_t{2} << 20, 100, std::size_t{6} << 20, 300 << 10, std::size_t{17} << 20, 100},
+      {std::size_t{3} << 20, std::size_t{1} << 20, (std::size_t{1} << 20) - 60, 70, std::size_t{5} << 20},
+      {0, 0, 1, std::size_t{1} << 20, 0},
+  };
+  test::TTempDir temp;
+  for (const std::vector<std::size_t>& sizes : orders) {
+    std::vector<std::string> records;
+    std::vector<std::string> pages;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+      pages.push_back("<table><tr><td>" + std::string(sizes[k], static_cast<char>('a' + k)) + "</table>");
+      records.push_back(WarcRecord("response", "http://a.test/" + std::to_string(k), HttpResponse(pages.back()),
+                                   static_cast<int>(k)));
+    }
+    const TRead read = ReadArchive(temp, "sizes.warc.gz", WarcArchive(records, true));
+    ASSERT_EQ(read.pages.size(), pages.size());
+    for (std::size_t k = 0; k < pages.size(); ++k)
+      EXPECT_TRUE(read.pages[k].ends_with("|" + pages[k])) << "page " << k << " of " << sizes.size();
+    EXPECT_EQ(read.problems, std::vector<std::string>());
+  }
+}
+
 TEST(WarcReaderTest, DamagedRecordsAreSkippedAndTheRestRead) {
   const auto page = [](int n) {
     return WarcRecord("response", "http://a.test/" + std::to_string(n), HttpResponse(kPage + std::to_string(n)), n);

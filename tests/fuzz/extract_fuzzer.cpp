@@ -4,7 +4,8 @@
 // - the scanner's fragments differ from those of the plain version below, which follows the scanner's
 //   documented rules byte by byte on the whole text;
 // - the rows or a row line differ from plain versions that take cells as RowLine's comment describes
-//   and clean the line by the tag-by-tag removals (CleanRowTextTagByTag);
+//   and clean the line by the tag-by-tag removals (CleanRowTextTagByTag), or a table's lines differ
+//   from those row lines with their line ends;
 // - CleanRowText differs from CleanRowTextTagByTag on any row line, row text or line of the input.
 // The first two bytes choose the sizes of the pieces; the rest is the file.
 #include <algorithm>
@@ -226,6 +227,7 @@ void CheckRows(std::string_view fragment) {
   std::string_view row;
   std::size_t count = 0;
   std::string appended = "x";  // AppendRowLine appends: what is there stays
+  std::string tableLines[2];     // the plain lines of the table and their line ends, untrimmed and trimmed
   while (walker.Next(row)) {
     Check(count < expected.size(), "the walk gives more rows");
     if (row != expected[count]) Fail("a row differs", fragment, row, expected[count]);
@@ -239,6 +241,7 @@ void CheckRows(std::string_view fragment) {
       const std::string line = corvane::CleanRowTextTagByTag(raw);
       const std::string got = corvane::RowLine(row, trimming);
       if (got != line) Fail("RowLine differs", row, got, line);
+      tableLines[trim] += line + "\r\n";
       const std::size_t before = appended.size();
       corvane::AppendRowLine(row, trimming, appended);
       if (std::string_view(appended).substr(before) != line)
@@ -250,6 +253,12 @@ void CheckRows(std::string_view fragment) {
   }
   Check(count == expected.size(), "the walk gives fewer rows");
   Check(appended.compare(0, 1, "x") == 0, "AppendRowLine changed what was in the buffer");
+  for (const bool trim : {false, true}) {
+    std::string lines = "y";  // AppendTableLines appends too
+    corvane::AppendTableLines(fragment, trim ? TCellTrimming::Trim : TCellTrimming::Keep, lines);
+    if (std::string_view(lines).substr(1) != tableLines[trim] || lines[0] != 'y')
+      Fail("AppendTableLines differs", fragment, lines, tableLines[trim]);
+  }
 }
 
 }  // namespace
