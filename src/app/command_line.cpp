@@ -22,7 +22,7 @@
 #include "extract/conversion_job.h"
 #include "extract/inline_job_host.h"
 #include "extract/warc_reader.h"
-#include "app/sheet_output.h"
+#include "app/output_format.h"
 
 #ifndef CORVANE_VERSION
 #define CORVANE_VERSION "unknown"
