@@ -1,7 +1,5 @@
 #include "sheets/sheet_writers.h"
 
-#include <algorithm>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,20 +24,6 @@ bool CsvText(const TSheetTable& table, std::string& text, bool links, std::strin
   return true;
 }
 
-// The first bytes of the page at path, read again for what its tables do not say: the address its
-// links resolve against and its language. Empty when it cannot be read again.
-std::string PageHead(const std::string& path) {
-  std::string head(std::size_t{64} << 10, '\0');
-  std::ifstream file(path, std::ios::binary);
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-  return head;
-}
-
-// The address the links of the page at path resolve against; the page's own when it cannot be read
-// again (its tables were read: a link then points into the page itself).
-std::string BaseAddressOf(const std::string& path) { return PageBaseAddress(path, PageHead(path)); }
-
 // CSV: the tables one after another, an empty line between two, a UTF-8 byte-order mark at the start of
 // a new file.
 class TCsvTableWriter final : public TTableWriter {
@@ -51,12 +35,14 @@ class TCsvTableWriter final : public TTableWriter {
     m_file = inputFile;
     m_record = false;
     m_fileBase.clear();
-    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = BaseAddressOf(inputFile);
+    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = PageBaseAddress(inputFile, m_head);
+    m_head = {};
     m_base = m_fileBase;
     if (start == TOutputStart::NewFile) output.Write(kCsvByteOrderMark);
     m_separate = start == TOutputStart::AfterContent;
   }
   bool WritesRecords() const override { return true; }
+  void SetPageHead(std::string_view head) override { m_head = head; }
   void BeginRecord(const TRecordSource* record) override {
     m_record = record != nullptr;
     m_url = record ? std::string(record->Url) : std::string();
@@ -105,6 +91,7 @@ class TCsvTableWriter final : public TTableWriter {
   std::string m_file;
   std::string m_base;  // with links, the address they resolve against
   std::string m_fileBase;  // that of the run's input file
+  std::string_view m_head;  // the page's head, from SetPageHead until BeginOutput
   bool m_record = false;   // the tables come from an archive's page
   std::string m_url;       // its address
   TTableBatches<std::string> m_tables{[this](const TSheetTable& table, const TPendingTable& pending, std::string& text,

@@ -1,7 +1,5 @@
 #include "sheets/sheet_writers.h"
 
-#include <algorithm>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,20 +27,6 @@ bool JsonRows(const TSheetTable& table, std::string& text, bool links) {
   return true;
 }
 
-// The first bytes of the page at path, read again for what its tables do not say: the address its
-// links resolve against and its language. Empty when it cannot be read again.
-std::string PageHead(const std::string& path) {
-  std::string head(std::size_t{64} << 10, '\0');
-  std::ifstream file(path, std::ios::binary);
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-  return head;
-}
-
-// The address the links of the page at path resolve against; the page's own when it cannot be read
-// again (its tables were read: a link then points into the page itself).
-std::string BaseAddressOf(const std::string& path) { return PageBaseAddress(path, PageHead(path)); }
-
 // JSON Lines: a line per table, one table after another; an append file is simply added to.
 class TJsonlTableWriter final : public TTableWriter {
  public:
@@ -53,10 +37,12 @@ class TJsonlTableWriter final : public TTableWriter {
     m_file = inputFile;
     m_record.reset();
     m_fileBase.clear();
-    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = BaseAddressOf(inputFile);
+    if (m_links && !IsArchiveFileName(inputFile)) m_fileBase = PageBaseAddress(inputFile, m_head);
+    m_head = {};
     m_base = m_fileBase;
   }
   bool WritesRecords() const override { return true; }
+  void SetPageHead(std::string_view head) override { m_head = head; }
   void BeginRecord(const TRecordSource* record) override {
     if (record) m_record = TRecord{std::string(record->Url), std::string(record->Record), std::string(record->Date)};
     else m_record.reset();
@@ -117,6 +103,7 @@ class TJsonlTableWriter final : public TTableWriter {
   std::string m_file;
   std::string m_base;      // with links, the address they resolve against
   std::string m_fileBase;  // that of the run's input file
+  std::string_view m_head;  // the page's head, from SetPageHead until BeginOutput
   std::optional<TRecord> m_record;  // the archive page the tables come from
   TTableBatches<std::string> m_tables{
       [this](const TSheetTable& table, const TPendingTable&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <algorithm>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,25 +23,14 @@ bool XlsxSheets(const TSheetTable& table, const TPendingTable& pending, std::vec
   return true;
 }
 
-// The first bytes of the page at path, read again for what its tables do not say: the address its
-// links resolve against and its language. Empty when it cannot be read again.
-std::string PageHead(const std::string& path) {
-  std::string head(std::size_t{64} << 10, '\0');
-  std::ifstream file(path, std::ios::binary);
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-  return head;
-}
-
-// What a workbook needs of the page at path, from one reading of its head: the address its links
-// resolve against, and how its numbers are read (with locale, as the page's language, its HTML LANG,
-// else the user's, writes them).
+// What a workbook needs of the page at path, from its head (see TTableWriter::SetPageHead): the
+// address its links resolve against, and how its numbers are read (with locale, as the page's language,
+// its HTML LANG, else the user's, writes them).
 struct TWorkbookPage {
   std::string Base;
   TNumberReading Numbers;
 };
-TWorkbookPage WorkbookPageOf(const std::string& path, bool locale) {
-  const std::string head = PageHead(path);
+TWorkbookPage WorkbookPageOf(const std::string& path, std::string_view head, bool locale) {
   TWorkbookPage page{PageBaseAddress(path, head), {}};
   if (locale) {
     const std::string language = PageLanguage(head);
@@ -65,11 +52,13 @@ class TXlsxTableWriter final : public TTableWriter {
  public:
   explicit TXlsxTableWriter(bool localeNumbers) : m_localeNumbers(localeNumbers) {}
   std::string_view Extension() const override { return ".xlsx"; }
+  void SetPageHead(std::string_view head) override { m_head = head; }
   void BeginOutput(TOutputFile& output, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_output = &output;
     m_file = inputFile;
-    TWorkbookPage page = WorkbookPageOf(inputFile, m_localeNumbers);
+    TWorkbookPage page = WorkbookPageOf(inputFile, m_head, m_localeNumbers);
+    m_head = {};
     m_base = std::move(page.Base);
     m_numbers = page.Numbers;
     m_workbook = std::make_unique<TXlsxWorkbook>([this](std::string_view bytes) { m_output->Write(bytes); });
@@ -110,6 +99,7 @@ class TXlsxTableWriter final : public TTableWriter {
 
   TOutputFile* m_output = nullptr;
   std::string m_file;
+  std::string_view m_head;  // the page's head, from SetPageHead until BeginOutput
   std::string m_base;  // the address the page's links resolve against
   bool m_localeNumbers;
   TNumberReading m_numbers;  // how the page's numbers are read
@@ -124,13 +114,15 @@ class TXlsxTableWriter final : public TTableWriter {
 class TJobWorkbookWriter final : public TTableWriter {
  public:
   std::string_view Extension() const override { return ".xlsx"; }
+  void SetPageHead(std::string_view head) override { m_head = head; }
   explicit TJobWorkbookWriter(bool localeNumbers) : m_localeNumbers(localeNumbers) {}
   bool WritesAtJobEnd() const override { return true; }
   void BeginOutput(TOutputFile&, TOutputStart, const std::string& inputFile) override {
     Abandon();
     m_path = inputFile;
     m_file = FileName(inputFile);
-    TWorkbookPage page = WorkbookPageOf(inputFile, m_localeNumbers);
+    TWorkbookPage page = WorkbookPageOf(inputFile, m_head, m_localeNumbers);
+    m_head = {};
     m_base = std::move(page.Base);
     m_numbers = page.Numbers;
   }
@@ -215,6 +207,7 @@ class TJobWorkbookWriter final : public TTableWriter {
   std::vector<TConverted<std::vector<TXlsxSheet>>> m_run;
   std::string m_path;
   std::string m_file;
+  std::string_view m_head;  // the page's head, from SetPageHead until BeginOutput
   std::string m_base;  // the address the page's links resolve against
   bool m_localeNumbers;
   TNumberReading m_numbers;  // how the page's numbers are read
