@@ -18,7 +18,9 @@ std::unique_ptr<TTableWriter> MakeTableWriter(TOutputFormat format, const std::s
   switch (format) {
     case TOutputFormat::Xls: return std::make_unique<TXlsTableWriter>();
     case TOutputFormat::Xlsx:
-      return appendTarget.empty() ? MakeXlsxTableWriter(localeNumbers) : MakeJobWorkbookWriter(appendTarget, localeNumbers);
+      // One workbook for the job when every table goes to one file.
+      if (!appendTarget.empty()) return MakeJobWorkbookWriter(appendTarget, localeNumbers);
+      return MakeXlsxTableWriter(localeNumbers);
     case TOutputFormat::Csv: return MakeCsvTableWriter(links);
     case TOutputFormat::Jsonl: return MakeJsonlTableWriter(links);
   }
