@@ -16,7 +16,6 @@
 #include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
-#include "extract/row_extraction.h"
 #include "extract/table_fragment_scanner.h"
 #include "extract/table_writer.h"
 #include "extract/warc_reader.h"
