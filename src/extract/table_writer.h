@@ -30,9 +30,9 @@ enum class TOutputStart { NewFile, AfterContent, Stream };
 //
 // The calls of a run that writes: SetPageHead, BeginOutput, WriteTable for each table in the order they
 // are written, then FinishOutput before the output is committed, or Abandon when the run is undone (a
-// stop, a failure, a single pass given up), after which the next run begins anew. A web archive's
-// pages come between BeginRecord calls. EndJob once, when the job ends. One run at a time uses the
-// writer, from one thread at a time.
+// stop, a failure, a single pass given up; also before any BeginOutput), after which the output begins
+// anew. A web archive's pages come between BeginRecord calls. EndJob once, when the job ends. One run
+// at a time uses the writer, from one thread at a time.
 class TTableWriter {
  public:
   virtual ~TTableWriter() = default;
