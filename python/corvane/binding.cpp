@@ -28,8 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/output_format.h"
 #include "app/render_command.h"
-#include "app/sheet_output.h"
 #include "builder/document_loader.h"
 #include "extract/byte_file.h"
 #include "extract/conversion_job.h"
@@ -39,6 +39,7 @@
 #include "html/html_reader.h"
 #include "layout/section_list.h"
 #include "sheets/cell_value.h"
+#include "sheets/page_tables.h"
 #include "sheets/sheet_table.h"
 #include "viewer/print_document.h"
 

@@ -22,8 +22,8 @@
 #include "extract/inline_job_host.h"
 #include "extract/warc_reader.h"
 #include "app/convert_options.h"
+#include "app/output_format.h"
 #include "app/render_options.h"
-#include "app/sheet_output.h"
 #include "app/window_arguments.h"
 
 #ifndef CORVANE_VERSION

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/options.h"
-#include "app/sheet_output.h"
+#include "app/output_format.h"
 
 namespace corvane {
 

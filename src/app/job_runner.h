@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/job_thread.h"
-#include "app/sheet_output.h"
+#include "app/output_format.h"
 #include "extract/conversion_job.h"
 #include "extract/job_host.h"
 

@@ -16,10 +16,10 @@
 #include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
-#include "extract/row_extraction.h"
 #include "extract/table_fragment_scanner.h"
 #include "extract/table_writer.h"
 #include "extract/warc_reader.h"
+#include "extract/xls_table_writer.h"
 
 namespace corvane {
 
@@ -51,9 +51,6 @@ bool PathExists(const std::string& path) {
 
 // Ends a run that was asked to stop.
 class TJobStopped {};
-
-// How often a long table looks whether the job should stop.
-constexpr std::size_t kRowsBetweenStopChecks = 4096;
 
 }  // namespace
 
@@ -147,13 +144,12 @@ class TTableStreamer final : public TFragmentSink {
         m_job.m_runOutputBegun = true;
       }
       if (m_writer) {
-        // While the writing thread lags, this one makes the ".xls" lines of the next table itself: the
-        // row cleaning, most of the work, is then shared by both.
-        if (!m_job.m_tableWriter && text.size() <= kLargestPreparedTable && m_writer->Backlogged()) {
-          std::string lines;
-          lines.reserve(text.size());
-          AppendTableLines(text, m_job.m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep, lines);
-          m_writer->Push(std::move(lines), true);
+        // While the writing thread lags, this one makes the next table's output itself when the format
+        // can: the row cleaning, most of the work, is then shared by both.
+        std::string prepared;
+        if (text.size() <= kLargestPreparedTable && m_writer->Backlogged() &&
+            m_job.m_tableWriter->PrepareTable(text, m_job.m_host.TrimCellValues(), prepared)) {
+          m_writer->Push(std::move(prepared), true);
         } else {
           m_writer->Push(std::move(text));
         }
@@ -312,18 +308,17 @@ void TConversionJob::EndJob(TJobEnd how) {
   // After an abort the queue holds the list's files again, every one of them, so that the next Start
   // converts them all.
   if (how == TJobEnd::Aborted) m_fileQueue.AddAll(m_host.InputListEntries());
-  if (m_tableWriter) {
-    // A file written at the job's end replaces an earlier one only when every run succeeded.
-    const bool succeeded = how == TJobEnd::Completed && m_failedFiles.empty() && !m_stopped && !m_abortJob;
-    std::string error;
-    if (!m_tableWriter->EndJob(succeeded, m_host.OutputPath(), error)) {
-      m_outputFailed = true;
-      const std::string reason = "Cannot write " + m_host.OutputPath() + ": " + error;
-      LogJoined(kLogError, reason);
-      m_host.ReportFailure(reason);
-    }
-    m_tableWriter = nullptr;
+  // A file written at the job's end replaces an earlier one only when every run succeeded.
+  const bool succeeded = how == TJobEnd::Completed && m_failedFiles.empty() && !m_stopped && !m_abortJob;
+  std::string error;
+  if (!m_tableWriter->EndJob(succeeded, m_host.OutputPath(), error)) {
+    m_outputFailed = true;
+    const std::string reason = "Cannot write " + m_host.OutputPath() + ": " + error;
+    LogJoined(kLogError, reason);
+    m_host.ReportFailure(reason);
   }
+  // The next job takes its writer from its first run.
+  m_tableWriter = &m_xlsWriter;
   m_host.JobEnded(how);
   // A finished job shows a full bar.
   m_host.SetProgressPosition(m_host.ProgressMaximum());
@@ -357,14 +352,17 @@ void TConversionJob::ConvertFile() {
   m_runTables = 0;
   m_tableFragments.Clear();
   m_pageCharset.clear();
+  m_pageHead.clear();
   m_outputPath.clear();
+  // The ".xls" text unless the host writes another format.
   m_tableWriter = m_host.TableWriter();
-  if (m_tableWriter) {
-    m_tableWriter->Notice = [this](const std::string& line) {
-      Log(line);
-      m_host.ReportNotice(line);
-    };
-  }
+  if (!m_tableWriter) m_tableWriter = &m_xlsWriter;
+  m_tableWriter->Notice = [this](const std::string& line) {
+    Log(line);
+    m_host.ReportNotice(line);
+  };
+  m_tableWriter->LogRow = [this](std::string_view row) { Log(row); };
+  m_tableWriter->CheckStop = [this] { CheckStop(); };
   m_runOutputBegun = false;
   TOutputFile& output = m_output;
   try {
@@ -433,10 +431,9 @@ void TConversionJob::ConvertFile() {
     if (!order.every) order.indices = TablesToWrite(*tables, count);
     if (!m_tableFragments.empty()) {
       for (std::size_t index : order.indices) {
-        // One table at a time is read back. The ".xls" rows are cut from the joined lines; the other
-        // formats read the tables as the page has them.
+        // One table at a time is read back, kept as the user saw it, and cut as the writer wants it.
         std::string fragment = m_tableFragments.Text(index);
-        if (!m_tableWriter) JoinFragmentLines(fragment);
+        if (m_tableWriter->LineBreaks() == TLineBreaks::Joined) JoinFragmentLines(fragment);
         WriteTable(fragment, index, output);
       }
     } else if (order.every || !order.indices.empty()) {
@@ -490,8 +487,8 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
   } keeper(m_tableFragments);
   m_tableFragments.Clear();
   scanner.SetSink(keepFragments ? static_cast<TFragmentSink*>(&keeper) : &counter);
-  // Kept fragments are shown to the user before their rows are written: they keep their line breaks
-  // until then (WriteTable joins them for the ".xls" rows).
+  // Kept fragments are shown to the user before they are written: they keep their line breaks until
+  // then (and are joined for a writer that wants them so).
   if (keepFragments) scanner.SetLineBreaks(TLineBreaks::Kept);
   const std::uint64_t total = input.Size();
   std::uint64_t done = 0;
@@ -507,6 +504,7 @@ std::size_t TConversionJob::ScanTables(TRunInput& input, bool keepFragments) {
       input.BlockSize());
   if (keepFragments) return m_tableFragments.size();
   m_pageCharset = PageCharsetDeclaration(head);
+  m_pageHead = std::move(head);
 
   ++m_passNumber;
   ShowPassLabels();
@@ -524,7 +522,7 @@ void TConversionJob::CallPreview() {
 
 std::string TConversionJob::PerFileOutputPath() {
   const std::string base = UpToLastSeparator(m_host.OutputPath()) + AfterLastSeparator(m_currentFile);
-  const std::string extension(m_tableWriter ? m_tableWriter->Extension() : kOutputExtension);
+  const std::string extension(m_tableWriter->Extension());
   std::string path = base + extension;
   // Two inputs of one job with the same name (from different folders) never share an output file: the
   // later one gets "NAME (2).xls", "NAME (3).xls", ...
@@ -536,16 +534,16 @@ std::string TConversionJob::PerFileOutputPath() {
 
 bool TConversionJob::OpenOutputFile(TOutputFile& output) {
   std::error_code error;
-  if (m_tableWriter && m_tableWriter->WritesAtJobEnd()) {
+  if (m_tableWriter->WritesAtJobEnd()) {
     m_outputPath.clear();
     m_runOutputBegun = true;
-    m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
+    BeginWriterOutput(output, TOutputStart::NewFile);
     return true;
   }
   if (m_host.AppendOutput() && m_host.AppendsToStandardOutput()) {
     if (output.Open(m_host.OutputPath(), TOutputMode::StandardOutput, error)) {
       m_outputPath.clear();
-      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::Stream, m_currentFile);
+      BeginWriterOutput(output, TOutputStart::Stream);
       return true;
     }
     const std::string reason = "Cannot write to standard output: " + error.message();
@@ -561,9 +559,7 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
       if (FileIdentityOf(m_currentFile, current) && current == output.Identity())
         throw TFileError("Cannot append to " + path + std::string(kAppendTargetIsInput));
       m_outputPath.clear();
-      if (m_tableWriter)
-        m_tableWriter->BeginOutput(output, output.StartSize() > 0 ? TOutputStart::AfterContent : TOutputStart::NewFile,
-                                   m_currentFile);
+      BeginWriterOutput(output, output.StartSize() > 0 ? TOutputStart::AfterContent : TOutputStart::NewFile);
       return true;
     }
     if (existed) throw TFileError("Cannot open " + path + " for appending: " + error.message());
@@ -583,12 +579,11 @@ bool TConversionJob::OpenOutputFile(TOutputFile& output) {
     }
     if (output.Open(path, TOutputMode::Replace, error, &m_spareOutput)) {
       m_outputPath = path;
-      if (m_tableWriter) m_tableWriter->BeginOutput(output, TOutputStart::NewFile, m_currentFile);
+      BeginWriterOutput(output, TOutputStart::NewFile);
       return true;
     }
     Log(kLogExitingConversion);
-    const std::string reason =
-        std::string(m_tableWriter ? kLogCannotCreateOutputFile : kLogCannotCreateExcelFile) + path + ": " + error.message();
+    const std::string reason = std::string(m_tableWriter->CannotCreateText()) + path + ": " + error.message();
     Log(reason);
     m_host.ReportFailure(reason);
   }
@@ -625,7 +620,7 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
     writer.emplace([this, &output, &written](const std::string& text) { WriteTable(text, written++, output); },
                    kQueueBytes,
                    [this, &output, &written](const std::string& lines) {
-                     // A table whose lines the scan made: counted and written as WriteTable would.
+                     // A table whose output the scan made: counted and written as WriteTable would.
                      ++written;
                      ++m_runTables;
                      output.Write(lines);
@@ -634,8 +629,7 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
-  // The ".xls" rows are cut from the joined lines; the other formats read the tables as the page has them.
-  if (m_tableWriter) scanner.SetLineBreaks(TLineBreaks::Kept);
+  scanner.SetLineBreaks(m_tableWriter->LineBreaks());
   scanner.SetPendingLimit(pendingLimit);
   const std::uint64_t total = input.Size();
   std::uint64_t done = 0;
@@ -652,13 +646,18 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   return !scanner.Overflowed();
 }
 
+void TConversionJob::BeginWriterOutput(TOutputFile& output, TOutputStart start) {
+  m_tableWriter->SetPageHead(m_pageHead);
+  m_tableWriter->BeginOutput(output, start, m_currentFile);
+}
+
 void TConversionJob::AbandonOutput(TOutputFile& output) noexcept {
-  if (m_tableWriter) m_tableWriter->Abandon();
+  m_tableWriter->Abandon();
   output.Abandon();
 }
 
 void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
-  if (!m_tableWriter || !m_tableWriter->WritesRecords())
+  if (!m_tableWriter->WritesRecords())
     throw TFileError("Cannot convert the web archive " + m_currentFile + std::string(kArchiveNeedsRecords));
   const auto [start, end] = m_host.ArchiveRange();
   TWarcReader reader(file, start, end);
@@ -706,7 +705,7 @@ void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
     TTableStreamer streamer(*this, order, output, nullptr);
     TTableFragmentScanner scanner;
     scanner.SetSink(&streamer);
-    scanner.SetLineBreaks(TLineBreaks::Kept);
+    scanner.SetLineBreaks(m_tableWriter->LineBreaks());
     scanner.Feed(page.Html.data(), page.Html.size(), true);
     scanner.Finish();
   }
@@ -721,11 +720,11 @@ void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
   }
 }
 
-std::string TConversionJob::ReadPageCharset(TRunInput& input) {
-  std::string head(kPageCharsetScanLimit, '\0');
-  head.resize(input.Read(head.data(), head.size()));
+void TConversionJob::ReadPageHead(TRunInput& input) {
+  m_pageHead.resize(kPageCharsetScanLimit);
+  m_pageHead.resize(input.Read(m_pageHead.data(), m_pageHead.size()));
   input.Rewind();
-  return PageCharsetDeclaration(head);
+  m_pageCharset = PageCharsetDeclaration(m_pageHead);
 }
 
 bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
@@ -739,17 +738,21 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
   ShowPassLabels();
   TTableOrder order;
   order.every = true;
-  // Another format reads each table in the page's character set, declared before the tables.
-  if (m_tableWriter) m_pageCharset = ReadPageCharset(input);
+  // A writer that reads each table in the page's character set, declared before the tables, or what
+  // else the page says of itself, gets its head.
+  if (m_tableWriter->ReadsPageHead()) ReadPageHead(input);
   // No one reads the log: the rows are not logged, and are written beside the scan.
   struct TUnlogged {
-    bool& LogRows;
-    explicit TUnlogged(bool& logRows) : LogRows(logRows) { LogRows = false; }
-    ~TUnlogged() { LogRows = true; }
+    std::function<void(std::string_view)>& LogRow;
+    std::function<void(std::string_view)> Kept;
+    explicit TUnlogged(std::function<void(std::string_view)>& logRow) : LogRow(logRow), Kept(std::move(logRow)) {
+      LogRow = nullptr;
+    }
+    ~TUnlogged() { LogRow = std::move(Kept); }
   };
   bool complete;
   {
-    const TUnlogged unlogged(m_logRows);
+    const TUnlogged unlogged(m_tableWriter->LogRow);
     complete = StreamTables(input, order, output, kPendingLimit, true);
   }
   if (!complete) {
@@ -764,33 +767,15 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
 
 void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output) {
   ++m_runTables;
-  if (m_tableWriter) {
-    CheckStop();
-    m_tableWriter->WriteTable(fragment, index + 1, m_pageCharset, m_host.TrimCellValues(), output);
-    return;
-  }
-  const TCellTrimming trimming = m_host.TrimCellValues() ? TCellTrimming::Trim : TCellTrimming::Keep;
-  TTableRowWalker rows(fragment);
-  std::string_view rowText;
-  std::size_t sinceCheck = 0;
-  while (rows.Next(rowText)) {
-    if (++sinceCheck == kRowsBetweenStopChecks) {
-      sinceCheck = 0;
-      CheckStop();
-    }
-    m_rowLine.clear();
-    AppendRowLine(rowText, trimming, m_rowLine);
-    if (m_logRows) Log(m_rowLine);
-    m_rowLine.append(kRowLineEnd);
-    output.Write(m_rowLine);
-  }
+  CheckStop();
+  m_tableWriter->WriteTable(fragment, index + 1, m_pageCharset, m_host.TrimCellValues(), output);
 }
 
 void TConversionJob::FinishOutput(TOutputFile& output) {
   CheckStop();
   // A page cut short or grown while it was read fails its run: its tables may be a mix of two files.
   if (m_runInput) m_runInput->CheckUnchanged();
-  if (m_tableWriter) m_tableWriter->FinishOutput(output);
+  m_tableWriter->FinishOutput(output);
   output.Commit();
   if (!m_outputPath.empty()) m_writtenOutputs.insert(m_outputPath);
   m_tablesWritten += m_runTables;

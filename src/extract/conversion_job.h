@@ -12,6 +12,8 @@
 #include "extract/fragment_store.h"
 #include "extract/job_host.h"
 #include "extract/sorted_string_list.h"
+#include "extract/table_writer.h"
+#include "extract/xls_table_writer.h"
 
 namespace corvane {
 
@@ -100,20 +102,23 @@ class TConversionJob {
   void WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output);
   void FinishOutput(TOutputFile& output);
   void AbandonOutput(TOutputFile& output) noexcept;
+  // Hands the run's output and the page's head to the writer.
+  void BeginWriterOutput(TOutputFile& output, TOutputStart start);
   // A web archive's pages, written as one output (see TWarcReader).
   void ConvertArchive(TInputFile& file, TOutputFile& output);
-  // The page's character-set declaration, read from the start of the input (which is rewound).
-  std::string ReadPageCharset(TRunInput& input);
+  // The page's head and its character-set declaration, read from the start of the input (which is
+  // rewound).
+  void ReadPageHead(TRunInput& input);
 
   friend class TTableStreamer;
 
   TJobHost& m_host;
   TSortedStringList m_fileQueue;
   std::string m_currentFile;
-  bool m_logRows = true;  // the rows written are logged too
   int m_passNumber = 0;
   TFragmentStore m_tableFragments;
   std::string m_pageCharset;
+  std::string m_pageHead;  // the run's first bytes, as read for its character set (see TTableWriter::SetPageHead)
   std::vector<std::string> m_selectedTables;
   bool m_rememberSelection = false;
   bool m_abortJob = false;
@@ -140,8 +145,8 @@ class TConversionJob {
   std::size_t m_runNumber = 0;  // the run going on, counted from 0 in the job
   std::size_t m_runsStarted = 0;
   std::string m_outputPath;  // the current run's own output file; empty when it appends
-  std::string m_rowLine;     // reused for every row
-  TTableWriter* m_tableWriter = nullptr;  // the host's, for the run going on
+  TXlsTableWriter m_xlsWriter;  // the job's own, when the host supplies no writer
+  TTableWriter* m_tableWriter = &m_xlsWriter;  // the run's: the host's, else the job's own
   bool m_runOutputBegun = false;
   const TInputFile* m_runInput = nullptr;  // the run's input file, when it is read from the file
   bool m_outputFailed = false;          // a writer that writes at the job's end took the run's tables

@@ -39,7 +39,7 @@ class TJobHost {
   virtual std::string OutputPath() const = 0;
   // With AppendOutput: the rows go to standard output (OutputPath only names it), for a pipeline.
   virtual bool AppendsToStandardOutput() const { return false; }
-  // The writer of another output format (CSV, XLSX); none for the ".xls" text.
+  // The writer of the output format (see TTableWriter); none: the job writes the ".xls" text with its own.
   virtual TTableWriter* TableWriter() { return nullptr; }
 
   // Worker: asks the user which fragments to write, on the user-interface thread, and waits for the

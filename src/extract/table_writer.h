@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "extract/job_texts.h"
+#include "extract/table_fragment_scanner.h"
+
 namespace corvane {
 
 class TOutputFile;
@@ -20,8 +23,16 @@ struct TRecordSource {
 // (standard output) that has no start of its own.
 enum class TOutputStart { NewFile, AfterContent, Stream };
 
-// Writes the chosen tables in a format other than the ".xls" text (the host supplies it; the job keeps
-// its own row writing otherwise). One run at a time uses it, from one thread at a time.
+// Writes the chosen tables of a job in one output format: the ".xls" text (TXlsTableWriter, the job's
+// own when the host supplies none), CSV, XLSX or JSON Lines. The job knows formats only through this
+// interface; what differs between them is asked of the writer (its extension, how it wants the tables
+// cut, whether it takes archives, whether it writes at the job's end).
+//
+// The calls of a run that writes: SetPageHead, BeginOutput, WriteTable for each table in the order they
+// are written, then FinishOutput before the output is committed, or Abandon when the run is undone (a
+// stop, a failure, a single pass given up; also before any BeginOutput), after which the output begins
+// anew. A web archive's pages come between BeginRecord calls. EndJob once, when the job ends. One run
+// at a time uses the writer, from one thread at a time.
 class TTableWriter {
  public:
   virtual ~TTableWriter() = default;
@@ -29,20 +40,50 @@ class TTableWriter {
   virtual std::string_view Extension() const = 0;
   // A run's output has been opened; inputFile is the run's input.
   virtual void BeginOutput(TOutputFile& output, TOutputStart start, const std::string& inputFile) = 0;
-  // One chosen table, in the order the tables are written, cut with its line breaks kept (a line break
-  // between two words is a space, and a PRE's lines are lines); number is its place among the page's
-  // tables, from 1; pageCharset is the page's character-set declaration (see PageCharsetDeclaration)
-  // and trim the "Trim Cell Values" setting.
+  // One chosen table, in the order the tables are written, cut as LineBreaks says; number is its place
+  // among the page's tables, from 1; pageCharset is the page's character-set declaration (see
+  // PageCharsetDeclaration) and trim the "Trim Cell Values" setting.
   virtual void WriteTable(std::string_view fragment, std::size_t number, const std::string& pageCharset, bool trim,
                           TOutputFile& output) = 0;
   // Before the output is committed: writes what the writer still holds.
   virtual void FinishOutput(TOutputFile& output) = 0;
   // The run's output is abandoned: what the writer holds goes.
   virtual void Abandon() = 0;
+  // Makes a table's whole output at once, on the scanning thread of a job that writes beside its scan,
+  // while WriteTable may be running on the writing thread: text is then written as it stands, in the
+  // table's turn, instead of a WriteTable call. A format whose output depends on the tables before it,
+  // or that logs its rows, says false. Uses no state of the writer's.
+  virtual bool PrepareTable(std::string_view fragment, bool trim, std::string& text) const {
+    static_cast<void>(fragment), static_cast<void>(trim), static_cast<void>(text);
+    return false;
+  }
+
+  // How WriteTable gets its tables: with their line breaks kept (a line break between two words is a
+  // space, and a PRE's lines are lines), as a format that reads tables as a browser does needs them,
+  // or with the lines joined, as the ".xls" rows are cut.
+  virtual TLineBreaks LineBreaks() const { return TLineBreaks::Kept; }
+  // The start of the log line and failure that say the run's own output file could not be created
+  // (the path and the reason follow).
+  virtual std::string_view CannotCreateText() const { return kLogCannotCreateOutputFile; }
+
+  // True when the writer reads the page's head (see SetPageHead): a single pass then reads it before the
+  // tables. A writer that says false may still be given it.
+  virtual bool ReadsPageHead() const { return true; }
+  // Just before BeginOutput: the first bytes of the run's page (up to kPageCharsetScanLimit, as read
+  // for its character set), for what the page says of itself outside its tables (its BASE, its
+  // language); empty for a web archive, whose pages each have their record. Valid until BeginOutput
+  // returns: the writer copies what it keeps.
+  virtual void SetPageHead(std::string_view head) { static_cast<void>(head); }
 
   // Where the writer says what it had to leave out of a table to fit the format (one line each); set
   // by the job. Called on the thread that writes.
   std::function<void(const std::string& line)> Notice;
+  // Where a writer whose rows are lines of text shows each row it writes (the ".xls" rows); set by the
+  // job while someone reads the log, empty otherwise. Called on the thread that writes.
+  std::function<void(std::string_view row)> LogRow;
+  // Set by the job: throws to end the run once the job should stop. The job calls it before each table;
+  // a writer calls it every so often within a long one.
+  std::function<void()> CheckStop;
 
   // A writer that can name the archive record of each table (CSV and JSON Lines); only such a writer
   // takes a web archive's pages.
