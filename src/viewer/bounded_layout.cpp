@@ -14,7 +14,8 @@ TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::s
                                   const std::function<int(std::string text)>& layOut) {
   TBoundedLayout result;
   // What is laid out must reach this far before the rest of the page may be left out.
-  const long long enough = 2LL * std::max(maxHeight, 1);
+  const long long cut = std::max(maxHeight, 1);
+  const long long enough = cut + cut / 2;
   std::size_t budget = std::max<std::size_t>(firstBytes, 1);
   for (;;) {
     std::size_t end = FirstPartEnd(page, budget);

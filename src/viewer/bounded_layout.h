@@ -10,7 +10,7 @@ namespace corvane {
 // Laying a page out for a picture cut at a height. What lies well below the cut cannot reach the
 // picture, so only a first part of the page is built and laid out: large enough that it reaches past
 // the cut with room to spare, or the whole page. A page of a million rows or of 50 MB of words then
-// costs what its first few megabytes cost.
+// costs what its first megabyte or so costs.
 //
 // What the picture above the cut may owe to the part left out: a table that goes on past the part built
 // has its column widths from the rows built only; a style sheet, BODY attributes or content moved up
@@ -18,7 +18,7 @@ namespace corvane {
 
 // The first part of a page built in the first round, in bytes: pages up to this size are always built
 // whole, in one round.
-inline constexpr std::size_t kFirstLayoutBytes = std::size_t{2} << 20;
+inline constexpr std::size_t kFirstLayoutBytes = std::size_t{512} << 10;
 
 struct TBoundedLayout {
   int Height = 0;              // of what was laid out in the last round
@@ -33,8 +33,8 @@ struct TBoundedLayout {
 // builds more.
 std::size_t FirstPartEnd(std::string_view page, std::size_t budget);
 
-// Lays out a larger first part of the page each round until what is laid out is more than twice
-// maxHeight high, or is the whole page. layOut builds and lays out a text in place of the document of
+// Lays out a larger first part of the page each round until what is laid out is more than half as high
+// again as maxHeight, or is the whole page. layOut builds and lays out a text in place of the document of
 // the round before and answers its height. Each round builds at least twice the bytes of the one before
 // (more when the height so far says that more are needed), so all rounds together cost at most about
 // twice the last one.

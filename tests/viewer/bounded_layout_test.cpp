@@ -40,8 +40,8 @@ TEST(BoundedLayout, FirstPartEndsBeforeATag) {
 }
 
 // Rounds on a page whose height grows with its bytes as asked: they stop once the part laid out is more
-// than twice the cut high, or at the whole page, and grow at least twofold.
-TEST(BoundedLayout, RoundsGrowUntilTheCutIsPassedTwice) {
+// than half as high again as the cut, or at the whole page, and grow at least twofold.
+TEST(BoundedLayout, RoundsGrowUntilTheCutIsPassedByHalf) {
   const struct {
     std::size_t PageBytes;
     int PixelsPerKilobyte;
@@ -51,8 +51,10 @@ TEST(BoundedLayout, RoundsGrowUntilTheCutIsPassedTwice) {
     bool Whole;
   } cases[] = {
       {10000, 100, 100000, 20000, {10000}, true},               // a small page: whole, in one round
-      {1000000, 1000, 1000, 4096, {4096}, false},               // 4,000 px from the first part already
-      {1000000, 100, 1000, 4096, {4096, 25036}, false},         // 409 px: more needed, by the estimate
+      {1000000, 1000, 1000, 4096, {4096}, false},               // 4,096 px from the first part already
+      {1000000, 400, 1000, 4096, {4096}, false},                // 1,638 px: enough
+      {1000000, 300, 1000, 4096, {4096, 8192}, false},          // 1,228 px: twice the bytes
+      {1000000, 100, 1000, 4096, {4096, 18777}, false},         // 409 px: more needed, by the estimate
       {1000000, 1, 1000, 100000, {100000, 1000000}, true},      // too flat: the estimate passes the end
       {1000000, 0, 1000, 4096, {4096, 1000000}, true},          // nothing high: the whole page next
       {30000, 100, 1000000, 4096, {4096, 30000}, true},         // the cut lies past the whole page
@@ -138,7 +140,7 @@ TEST(BoundedLayout, ATallPageIsBuiltOnlyPastTheCut) {
     SCOPED_TRACE(rows);
     TLaidOut cut = LayOut(Rows(rows), kCut, kFirstBytes);
     EXPECT_FALSE(cut.Rounds.Whole);
-    EXPECT_GT(cut.Height, 2 * kCut);
+    EXPECT_GT(cut.Height, kCut + kCut / 2);
     EXPECT_LT(cut.Height, 20 * kCut);
     if (rowsBuilt < 0) rowsBuilt = TableRows(*cut.Document);
     EXPECT_EQ(TableRows(*cut.Document), rowsBuilt);
