@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -31,6 +32,7 @@
 #include "extract/byte_file.h"
 #include "extract/table_fragment_scanner.h"
 #include "layout/section_list.h"
+#include "viewer/bounded_layout.h"
 #include "viewer/print_document.h"
 
 namespace corvane {
@@ -43,6 +45,9 @@ constexpr int kMaxWidth = kMaxRenderWidth;  // as wide as the viewer ever paints
 constexpr int kBandHeight = 512;    // rows painted at a time
 
 constexpr int kPdfResolution = 1200;  // dots per inch of the PDF's coordinates
+// The most places a table's grid takes in a picture: a place without a cell costs about 25 bytes while
+// the grid is made, so hostile spans stay within a few hundred megabytes.
+constexpr long long kRenderTablePlaces = 10'000'000;
 
 // The output format by the name's extension, in any case; a name without one is a picture, as it always
 // was.
@@ -325,30 +330,45 @@ int Render(int argc, char** argv, TRenderOptions* options) {
   }
   if (options->format == TRenderFormat::Pdf) return RenderPdf(std::move(*page), *options);
 
-  TSectionList document;
-  document.PaintControls = true;
-  TBuilderHandlers handlers;
-  // The form controls are drawn, as they stand when the page is loaded.
-  TFormControls formControls;
-  handlers.FormControls = &formControls;
+  // Only as much of the page is built and laid out as can reach the picture above its cut.
+  std::unique_ptr<TSectionList> document;
+  std::unique_ptr<TFormControls> formControls;
   std::error_code code;
-  handlers.BaseAddress = fs::absolute(options->file, code).string();
-  LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);
+  const std::string baseAddress = fs::absolute(options->file, code).string();
   int scrollWidth = 0;
-  const int fullHeight = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
-  if (document.TableSpansCut) {
-    PrintError(options->file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
-               " places");
+  const TBoundedLayout laidOut =
+      LayOutWithinHeight(*page, options->maxHeight, kFirstLayoutBytes, [&](std::string text) {
+        document.reset();  // the part built in the round before goes first
+        formControls.reset();
+        // The form controls are drawn, as they stand when the page is loaded.
+        formControls = std::make_unique<TFormControls>();
+        document = std::make_unique<TSectionList>();
+        document->PaintControls = true;
+        document->TablePlaceBudget = kRenderTablePlaces;
+        TBuilderHandlers handlers;
+        handlers.FormControls = formControls.get();
+        handlers.BaseAddress = baseAddress;
+        LoadHtmlDocument(*document, std::move(text), TDocumentDefaults{}, handlers);
+        scrollWidth = 0;
+        return std::max(1, document->DoLayout(options->width, 0, scrollWidth));
+      });
+  page.reset();
+  if (document->TableSpansCut) {
+    PrintError(options->file + ": spans of a table were cut where its grid would pass " +
+               std::to_string(kRenderTablePlaces) + " places");
   }
   // Only the rows kept are painted and written, so a cut picture costs no more than its height.
-  const int height = std::min(fullHeight, options->maxHeight);
-  if (height < fullHeight) {
-    PrintError(options->file + " is " + std::to_string(fullHeight) + " px high; the picture is cut at " +
+  const int height = std::min(laidOut.Height, options->maxHeight);
+  if (!laidOut.Whole) {
+    PrintError(options->file + " is more than " + std::to_string(laidOut.Height) + " px high; the picture is cut at " +
+               std::to_string(height) + " px");
+  } else if (height < laidOut.Height) {
+    PrintError(options->file + " is " + std::to_string(laidOut.Height) + " px high; the picture is cut at " +
                std::to_string(height) + " px");
   }
   const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
 
-  const bool written = PaintDocumentToPng(document, width, height, options->output, error);
+  const bool written = PaintDocumentToPng(*document, width, height, options->output, error);
   return FinishWriting(written, *options, error);
 }
 

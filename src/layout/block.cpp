@@ -84,6 +84,23 @@ int TBlockCell::PaintItems(QPainter& canvas, const std::vector<TSectionBase*>& d
   return result;
 }
 
+TPropValue& TSharedBoxValues::Edit(int index) {
+  if (m_values.use_count() > 1) m_values = std::make_shared<TBoxValues>(*m_values);
+  return (*m_values)[index];
+}
+
+void TSharedBoxValues::Assign(const TBoxValues& values, const TSharedBoxValues* other) {
+  if (other && other->m_values) {
+    bool same = true;
+    for (int i = TBoxValues::First; i <= TBoxValues::Last && same; ++i) same = values[i] == (*other->m_values)[i];
+    if (same) {
+      m_values = other->m_values;
+      return;
+    }
+  }
+  m_values = std::make_shared<TBoxValues>(values);
+}
+
 TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
                TProperties& properties, TKind kind)
     : TSectionBase(ownerList), m_kind(kind) {
@@ -96,7 +113,10 @@ TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellB
   m_pixelsPerInch = properties.Context().PixelsPerInch();
   FGColor = static_cast<TColor>(properties.Value(Prop::Color).AsInteger());
   HasBorderStyle = properties.HasBorderStyle();
-  MargArrayO = properties.GetBoxValues();
+  // The block before this one in the same list most often has the same box.
+  const TBlock* previous = nullptr;
+  if (ownerCell && ownerCell->Count() > 0) previous = (*ownerCell)[ownerCell->Count() - 1].AsBlock();
+  MargArrayO.Assign(properties.GetBoxValues(), previous ? &previous->MargArrayO : nullptr);
   if (kind != TKind::Body) {
     FloatLR = properties.GetFloat().value_or(0);
     if (FloatLR != 5 && FloatLR != 6) FloatLR = 0;

@@ -36,6 +36,22 @@ class TBlockCell final : public TCellBasic {
 // A block box: margins, borders, padding and a content list. Blocks take their place in the flow, float
 // left or right, or are positioned relative to their place or absolutely; they confine their content
 // by edge records in the indentation manager.
+// The box values (margins, paddings, borders, sizes as given) of a block, shared with a block before it
+// in the same content list that was given the same: a page of a million paragraphs keeps a few sets of
+// some 700 bytes, not a million. Written through Edit, which first copies a set still shared.
+class TSharedBoxValues {
+ public:
+  TSharedBoxValues() : m_values(std::make_shared<TBoxValues>()) {}
+  const TPropValue& operator[](int index) const { return (*m_values)[index]; }
+  operator const TBoxValues&() const { return *m_values; }
+  TPropValue& Edit(int index);
+  // Takes values, or the set of other when it holds the same.
+  void Assign(const TBoxValues& values, const TSharedBoxValues* other);
+
+ private:
+  std::shared_ptr<TBoxValues> m_values;
+};
+
 class TBlock : public TSectionBase {
  public:
   // The kinds of block that margin collapsing and the builders tell apart.
@@ -61,7 +77,7 @@ class TBlock : public TSectionBase {
   bool DisplayNone = false;
   bool HideOverflow = false;
   int Justify = 1;  // 1 left, 2 centre, 3 right
-  TBoxValues MargArrayO;
+  TSharedBoxValues MargArrayO;
   TCellBasic* OwnerCell = nullptr;
   std::string TagClass;  // "ul.li": the parent's tag and the element's
   int NewWidth = 0;      // content width of the last layout

@@ -59,8 +59,8 @@ TBlockLI::TBlockLI(TSectionList* ownerList, const TAttributeList* attributes, in
   m_listType = ListTypeOf(listKind, typeLetter, plain, level);
   if (listKind == TListKind::None) {
     // An item outside any list still needs room for its disc.
-    TPropValue& left = MargArrayO[Prop::MarginLeft];
-    if (left.IsInteger(NotSet) || left.IsInteger(0)) left = TPropValue::Integer(16);
+    const TPropValue& left = MargArrayO[Prop::MarginLeft];
+    if (left.IsInteger(NotSet) || left.IsInteger(0)) MargArrayO.Edit(Prop::MarginLeft) = TPropValue::Integer(16);
   }
   if (const int styleType = properties.GetListStyleType(); styleType != 0) m_listType = styleType;
   m_markerFont = properties.MakeFont();

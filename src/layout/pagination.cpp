@@ -70,7 +70,7 @@ void ThtmlTable::CollectPageBreaks(TPageBreakCollector& collector) {
     if (row.PageBreaks.Before) collector.ForceBreak(top);
     collector.Keep(top, top + row.RowSpanHeight, TKeepKind::Row);
     for (const auto& cell : row.Cells)
-      if (cell->HasContent()) cell->Cell->CollectPageBreaks(collector);
+      if (cell && cell->HasContent()) cell->Cell->CollectPageBreaks(collector);
     if (row.PageBreaks.After) collector.ForceBreak(rowBottom(r));
   }
   // The head rows lead the grid; the foot rows, gathered at its end, are not repeated.

@@ -85,7 +85,7 @@ void ThtmlTable::CompleteGrid() {
     rowSlots.reserve(grid.Rows[r].size());
     for (const TGridSlot& slot : grid.Rows[r]) {
       if (slot.Kind != TSlotKind::Cell) {
-        rowSlots.push_back(std::make_unique<TCellObj>(OwnerList, slot.RowSpan));
+        rowSlots.push_back(nullptr);
         continue;
       }
       std::unique_ptr<TCellObj> cell = std::move(row.Cells[static_cast<std::size_t>(slot.Cell)]);
@@ -104,10 +104,11 @@ void ThtmlTable::CompleteGrid() {
       for (int i = 0; i < row->Count() && i < NumCols && i < static_cast<int>(ColInfo.size()); ++i) {
         const TColObj& column = ColInfo[static_cast<std::size_t>(i)];
         if (column.ColWidth <= 0) continue;
-        TCellObj& slot = *row->Cells[static_cast<std::size_t>(i)];
-        slot.SpecWd = column.ColWidth;
-        slot.WidthAsPercent = column.ColAsPercent;
-        if (!slot.WidthAsPercent) UseAbsolute = true;
+        TCellObj* slot = row->Slot(i);
+        if (!slot) continue;
+        slot->SpecWd = column.ColWidth;
+        slot->WidthAsPercent = column.ColAsPercent;
+        if (!slot->WidthAsPercent) UseAbsolute = true;
       }
     }
     ColInfo.clear();
@@ -124,8 +125,8 @@ TColumnConstraints ThtmlTable::ColumnConstraints() {
   constraints.SpecWidth = SpecWidth;
   for (const auto& row : Rows) {
     for (int c = 0; c < row->Count(); ++c) {
+      if (row->IsPlaceholder(c)) continue;
       TCellObj& cell = *row->Cells[static_cast<std::size_t>(c)];
-      if (cell.IsPlaceholder()) continue;
       int min = 0, max = 0;
       if (cell.Cell) cell.Cell->GetMinMaxWidth(min, max);
       const int d = cell.HzSpace + CellSpacing;
@@ -177,8 +178,8 @@ void ThtmlTable::FindRowHeights(int AHeight) {
   for (int r = 0; r < rowCount; ++r) {
     const TCellList& row = *Rows[static_cast<std::size_t>(r)];
     for (int c = 0; c < row.Count(); ++c) {
+      if (row.IsPlaceholder(c)) continue;
       const TCellObj& cell = *row.Cells[static_cast<std::size_t>(c)];
-      if (cell.IsPlaceholder()) continue;
       const int goal = CellHeightGoal(cell.SpecHt, cell.SpecHtPercent, AHeight - s, rowCount, s);
       cells.push_back({r, cell.RowSpan, 0, cell.SpecHt, cell.SpecHtPercent, goal});
       at.push_back({r, c});
@@ -204,7 +205,7 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
   cells.clear();
   for (int r = 0; r < rowCount; ++r)
     for (const auto& cell : Rows[static_cast<std::size_t>(r)]->Cells)
-      if (!cell->IsPlaceholder()) cells.push_back({r, cell->RowSpan});
+      if (cell) cells.push_back({r, cell->RowSpan});
   TRowPlacement& placement = m_placement;
   PlaceRows(Heights, cells, Y, placement);
   m_rowTops.assign(placement.Tops.begin(), placement.Tops.end());
@@ -216,15 +217,15 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
     row.RowHeight = Heights[i];
     row.RowSpanHeight = placement.SpanHeights[i];
     for (const auto& owned : row.Cells)
-      if (!owned->IsPlaceholder()) owned->Ht = placement.CellHeights[next++];
+      if (owned) owned->Ht = placement.CellHeights[next++];
     // The cells' content is placed in the pass of the outermost table: a nested table's cells move with
     // it.
     const bool outermost = OwnerList->TableNestLevel == 1;
     if (outermost) OwnerList->TableFinalPass = true;
     if (OwnerList->TableFinalPass) {
       for (const auto& owned : row.Cells) {
+        if (!owned || !owned->HasContent()) continue;
         TCellObj& cell = *owned;
-        if (cell.IsPlaceholder() || !cell.HasContent()) continue;
         cell.YIndent = VerticalIndent(cell.VAlign, cell.Ht - cell.VSize - s - cell.VrSpace, cell.YIndent);
         int scrollWidth = 0;
         cell.Cell->LayOutAgainAt(m_rowTops[i] + s + cell.PadTop + cell.BrdTop + cell.YIndent,

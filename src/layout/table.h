@@ -78,14 +78,11 @@ class TCellObjCell final : public TCell {
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 };
 
-// One cell slot of a table row. Slots of column span 0 are placeholders: the slots the grid found spanned
-// by a cell to the left or above, or empty (table_grid.h).
+// One cell of a table row.
 class TCellObj {
  public:
   // A cell of a TD or TH element with its properties and attributes.
   TCellObj(TSectionList* ownerList, TProperties& properties, const TCellAttributes& attributes, int vAlign);
-  // A placeholder slot.
-  TCellObj(TSectionList* ownerList, int rowSpan);
   ~TCellObj();
 
   // Limits read values are kept within, so that sums cannot overflow and spans cannot ask for millions of
@@ -130,11 +127,12 @@ class TCellObj {
   TPageBreaks PageBreaks;
   std::unique_ptr<TCellObjCell> Cell;
 
-  bool IsPlaceholder() const { return ColSpan == 0; }
   bool HasContent() const { return Cell && !Cell->Empty(); }
 };
 
-// One table row.
+// One table row. Once the table's grid is complete, Cells holds a slot for each column up to the row's
+// last: a cell where one starts, null where a cell to the left or above spans over it or where nothing
+// does (table_grid.h). Spans of millions of slots then cost a pointer a slot.
 class TCellList {
  public:
   TCellList(const TRowAttributes& attributes, TProperties& properties);
@@ -154,6 +152,7 @@ class TCellList {
   // Adds a cell: the row's height and page breaks pass to it.
   void Add(std::unique_ptr<TCellObj> cell);
   int Count() const { return static_cast<int>(Cells.size()); }
+  bool IsPlaceholder(int column) const { return Slot(column) == nullptr; }
   TCellObj* Slot(int column) const {
     return column >= 0 && column < Count() ? Cells[static_cast<std::size_t>(column)].get() : nullptr;
   }

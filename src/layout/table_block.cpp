@@ -47,7 +47,7 @@ TTableBlock::TTableBlock(TSectionList* ownerList, const TAttributeList* attribut
           break;
         case TagSymbol::SymHeight:
           if (!properties.StyleSet(Prop::Height)) {
-            MargArrayO[Prop::Height] =
+            MargArrayO.Edit(Prop::Height) =
                 attribute->Text.find('%') == std::string::npos
                     ? TPropValue::Integer(std::clamp(attribute->Value, 0, TCellObj::kMaxPixels))
                     : TPropValue::Text(std::to_string(std::clamp(attribute->Value, 0, 100)) + "%");
@@ -90,7 +90,7 @@ TTableBlock::TTableBlock(TSectionList* ownerList, const TAttributeList* attribut
       if (pixels > 0) {
         WidthAttr = std::min(pixels, TCellObj::kMaxPixels);
         AsPercent = false;
-        MargArrayO[Prop::Width] = TPropValue::Integer(std::max(0, WidthAttr - Frame()));
+        MargArrayO.Edit(Prop::Width) = TPropValue::Integer(std::max(0, WidthAttr - Frame()));
       }
     }
   }
@@ -98,8 +98,8 @@ TTableBlock::TTableBlock(TSectionList* ownerList, const TAttributeList* attribut
     bool anyStyle = false;
     for (const int side : Prop::BorderStyles) anyStyle = anyStyle || MargArrayO[side].AsInteger() != 0;
     if (!anyStyle) {
-      for (const int side : Prop::BorderWidths) MargArrayO[side] = TPropValue::Integer(Table->BorderWidth);
-      for (const int side : Prop::BorderStyles) MargArrayO[side] = TPropValue::Integer(BorderKind::Outset);
+      for (const int side : Prop::BorderWidths) MargArrayO.Edit(side) = TPropValue::Integer(Table->BorderWidth);
+      for (const int side : Prop::BorderStyles) MargArrayO.Edit(side) = TPropValue::Integer(BorderKind::Outset);
       BorderFromAttribute = true;
       HasBorderStyle = true;
     }

@@ -173,8 +173,6 @@ TCellObj::TCellObj(TSectionList* ownerList, TProperties& properties, const TCell
   PadLeft = style.Paddings[3];
 }
 
-TCellObj::TCellObj(TSectionList*, int rowSpan) : ColSpan(0), RowSpan(rowSpan) {}
-
 TCellObj::~TCellObj() = default;
 
 const std::string& TCellObj::BackgroundImage() const {

@@ -63,8 +63,7 @@ int ThtmlTable::Paint(QPainter& canvas, const TPaintArgs& args) {
     if (y - yOffset + row.RowSpanHeight < clipTop || y - yOffset >= clipBottom) continue;
     int x = args.X;
     for (int c = 0; c < row.Count(); ++c) {
-      TCellObj& cell = *row.Cells[static_cast<std::size_t>(c)];
-      if (!cell.IsPlaceholder()) PaintCell(canvas, cell, row, x, y, args);
+      if (!row.IsPlaceholder(c)) PaintCell(canvas, *row.Cells[static_cast<std::size_t>(c)], row, x, y, args);
       if (c < NumCols) x += Widths[static_cast<std::size_t>(c)];
     }
   }
@@ -145,8 +144,13 @@ bool ThtmlTable::VisitCellsAt(int X, int Y, Visit visit) {
     const TCellList& row = *Rows[static_cast<std::size_t>(r)];
     int x = DrawX;
     for (int c = 0; c < row.Count(); ++c) {
-      TCellObj& cell = *row.Cells[static_cast<std::size_t>(c)];
-      if (!cell.IsPlaceholder() && cell.Cell && x <= X && X < x + cell.Wd && cell.Cell->PaintedY <= Y &&
+      const TCellObj* slot = row.Slot(c);
+      if (!slot) {
+        if (c < NumCols) x += Widths[static_cast<std::size_t>(c)];
+        continue;
+      }
+      const TCellObj& cell = *slot;
+      if (cell.Cell && x <= X && X < x + cell.Wd && cell.Cell->PaintedY <= Y &&
           Y < cell.Cell->PaintedY + cell.Ht)
         return visit(*cell.Cell);
       if (c < NumCols) x += Widths[static_cast<std::size_t>(c)];
@@ -189,7 +193,7 @@ template <typename Visit>
 bool ForEachCell(const std::vector<std::unique_ptr<TCellList>>& rows, Visit visit) {
   for (const auto& row : rows)
     for (const auto& cell : row->Cells)
-      if (cell->Cell && visit(*cell->Cell)) return true;
+      if (cell && cell->Cell && visit(*cell->Cell)) return true;
   return false;
 }
 
@@ -197,7 +201,7 @@ template <typename Visit>
 bool ForEachCellBackward(const std::vector<std::unique_ptr<TCellList>>& rows, Visit visit) {
   for (auto row = rows.rbegin(); row != rows.rend(); ++row)
     for (auto cell = (*row)->Cells.rbegin(); cell != (*row)->Cells.rend(); ++cell)
-      if ((*cell)->Cell && visit(*(*cell)->Cell)) return true;
+      if (*cell && (*cell)->Cell && visit(*(*cell)->Cell)) return true;
   return false;
 }
 
@@ -250,7 +254,7 @@ void ThtmlTable::CopySelection() {
   for (const auto& row : Rows) {
     collector->BeginRow();
     for (const auto& cell : row->Cells) {
-      if (cell->IsPlaceholder() || !cell->Cell) continue;
+      if (!cell || !cell->Cell) continue;
       collector->BeginCell();
       cell->Cell->CopySelection();
       collector->EndCell();
@@ -267,7 +271,7 @@ namespace corvane {
 void ThtmlTable::CollectSections(std::vector<TSection*>& sections) {
   for (const auto& row : Rows)
     for (const auto& cell : row->Cells)
-      if (cell->Cell) cell->Cell->CollectSections(sections);
+      if (cell && cell->Cell) cell->Cell->CollectSections(sections);
 }
 
 }  // namespace corvane

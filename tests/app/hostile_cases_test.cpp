@@ -201,6 +201,34 @@ std::string ManyRows(int rows) {
   return table + "</table>";
 }
 
+// The grid of a picture's table holds at most ten million places: spans past them are cut, with a note,
+// and the picture is drawn.
+TEST_F(HostileCasesTest, RenderCutsSpansPastTheGridOfAPicture) {
+  std::string rows;
+  for (int row = 0; row < 11000; ++row) rows += "<tr><td colspan=1000>x<td>y\n";
+  const std::string page = temp.Write("spans.html", "<table>" + rows + "</table>");
+  const std::string picture = (dir / "t.png").string();
+  const TResult r = Run({"render", page, "-o", picture, "--max-height", "500"});
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_TRUE(r.Err.starts_with("corvane: " + page + ": spans of a table were cut where its grid would pass 10000000 places\n"))
+      << r.Err;
+  EXPECT_EQ(PngSize(ReadFile(picture)).second, 500);
+}
+
+// A page of megabytes far taller than the cut is built only as far as reaches the picture: the note says
+// how high that part is, half as high again as the cut or more; the page is higher still.
+TEST_F(HostileCasesTest, RenderOfALongPageBuildsOnlyWhatReachesThePicture) {
+  const std::string page = temp.Write("long.html", "<body style=\"margin:0\">" + ManyRows(100000));
+  const std::string picture = (dir / "t.png").string();
+  const TResult r = Run({"render", page, "-o", picture, "--width", "300", "--max-height", "1000"});
+  EXPECT_EQ(r.Status, 0);
+  const std::string start = "corvane: " + page + " is more than ";
+  const std::string end = " px high; the picture is cut at 1000 px\n";
+  ASSERT_TRUE(r.Err.starts_with(start) && r.Err.ends_with(end)) << r.Err;
+  EXPECT_GT(std::stoi(r.Err.substr(start.size())), 1500);
+  EXPECT_EQ(PngSize(ReadFile(picture)), std::make_pair(300, 1000));
+}
+
 // Under `ulimit -f` a write past the limit fails (the signal it sends is ignored): the run fails and is
 // undone as on a full disk, in every format and for render, and the earlier output stays whole.
 TEST_F(HostileCasesTest, AFileSizeLimitFailsTheRunAndKeepsEarlierOutputs) {
@@ -288,7 +316,9 @@ TEST_F(HostileCasesTest, RenderOutOfMemoryIsAFailureWithAReason) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer's operator new reports running out of memory instead of throwing";
 #endif
-  const std::string limit = "ulimit -v 1000000; ";
+  // The grid of a picture's table is bounded, so that this page takes about 400 MB; a render of a small
+  // page fits in 200 MB.
+  const std::string limit = "ulimit -v 300000; ";
   const TResult r = Run({"render", file, "-o", picture}, limit);
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "corvane: not enough memory to render " + file + "\n");

@@ -119,7 +119,7 @@ TEST(TableBuilder, CellAlignment) {
     ASSERT_NE(table, nullptr) << c.Html;
     std::vector<int> justify;
     for (const TCellObj* cell : Cells(*table)) {
-      if (cell->IsPlaceholder()) continue;
+      if (!cell) continue;
       std::vector<TSection*> sections;
       cell->Cell->CollectSections(sections);
       justify.push_back(sections.empty() ? 0 : sections[0]->Justify());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "layout/layout_test_support.h"
@@ -299,6 +300,61 @@ TEST(BlockPainting, MarkersRulesBackgroundsAndBorders) {
   EXPECT_EQ(picture.pixel(box.MyRect.left() + 2, box.MyRect.top() + 2), qRgb(0, 255, 0));
   EXPECT_EQ(picture.pixel(box.MyRect.right(), box.MyRect.bottom()), qRgb(255, 0, 0));
   EXPECT_EQ(picture.pixel(box.MyRect.right() + 1, box.MyRect.bottom()), qRgb(255, 255, 255));
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// The distinct sets of box values of the blocks in a content list and in the lists within them.
+void CollectBoxSets(const TCellBasic& list, std::vector<const TBoxValues*>& sets) {
+  for (int i = 0; i < list.Count(); ++i) {
+    if (TBlock* block = list[i].AsBlock()) {
+      const TBoxValues* set = &static_cast<const TBoxValues&>(block->MargArrayO);
+      if (std::find(sets.begin(), sets.end(), set) == sets.end()) sets.push_back(set);
+      CollectBoxSets(block->Content(), sets);
+    }
+  }
+}
+
+// Blocks one after another in a list that are given the same box share one set of box values, so that a
+// million paragraphs do not keep a million; a block given another box has a set of its own.
+TEST(BlockLayout, BlocksInARowShareTheirBoxValues) {
+  const struct {
+    const char* Html;
+    std::size_t Sets;  // in the body
+  } cases[] = {
+      {"<p>a<p>b<p>c<p>d", 1},
+      {"<p>a<p style=\"margin-left:9px\">b<p>c", 3},
+      {"<p>a<p style=\"margin-left:9px\">b<p style=\"margin-left:9px\">c", 2},
+      {"<h1>a</h1><h1>b</h1><p>c<p>d", 2},
+  };
+  for (const auto& c : cases) {
+    TTestDocument document(c.Html);
+    std::vector<const TBoxValues*> sets;
+    CollectBoxSets(document.Body().Content(), sets);
+    EXPECT_EQ(sets.size(), c.Sets) << c.Html;
+  }
+}
+
+// A block whose box values are changed after it was made (a table's HEIGHT, a list item's room for its
+// marker) changes its own: the block before it, with the same values until then, keeps them and its
+// layout.
+TEST(BlockLayout, ChangingSharedBoxValuesLeavesTheOthersAlone) {
+  for (const char* after : {"<table height=50 border=2 width=100><tr><td>x</table>", "<li>x"}) {
+    TTestDocument plain("<div>a</div><div>b</div>");
+    TTestDocument changed(std::string("<div>a</div>") + after);
+    const TBlock* first = changed.Body().Content()[0].AsBlock();
+    const TBlock* expected = plain.Body().Content()[0].AsBlock();
+    ASSERT_TRUE(first && expected) << after;
+    for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i)
+      EXPECT_TRUE(first->MargArrayO[i] == expected->MargArrayO[i]) << after << " " << i;
+    plain.LayOut(400);
+    changed.LayOut(400);
+    EXPECT_EQ(changed.SectionStarting(u"a")->Lines().size(), plain.SectionStarting(u"a")->Lines().size());
+  }
 }
 
 }  // namespace

@@ -143,7 +143,16 @@ class TDumper {
       for (std::size_t c = 0; c < row.Cells.size(); ++c) {
         const TCellObj* cell = row.Cells[c].get();
         if (!cell) {
-          Line(depth + 2, "cell (none)");
+          // A slot without a cell of its own: the rows a cell to its left spans when that cell covers it,
+          // else none.
+          int rows = 0;
+          for (std::size_t k = c; k-- > 0;) {
+            if (const TCellObj* left = row.Cells[k].get()) {
+              if (k + static_cast<std::size_t>(left->ColSpan) > c) rows = left->RowSpan;
+              break;
+            }
+          }
+          Line(depth + 2, "cell w=0 h=0 span=0x" + std::to_string(rows));
           continue;
         }
         Line(depth + 2, "cell w=" + std::to_string(cell->Wd) + " h=" + std::to_string(cell->Ht) +

@@ -115,7 +115,8 @@ inline std::u16string Tree(const TCellBasic& list) {
       for (std::size_t r = 0; r < table->Rows.size(); ++r) {
         if (r > 0) out += u"/";
         const auto& cells = table->Rows[r]->Cells;
-        for (std::size_t c = 0; c < cells.size(); ++c) out += (c > 0 ? u"," : u"") + Tree(*cells[c]->Cell);
+        for (std::size_t c = 0; c < cells.size(); ++c)
+          out += (c > 0 ? u"," : u"") + (cells[c] && cells[c]->Cell ? Tree(*cells[c]->Cell) : std::u16string());
       }
       out += u"}";
     } else if (TBlock* block = item.AsBlock()) {

@@ -23,7 +23,7 @@ void CollectTables(const TCellBasic& list, std::vector<ThtmlTable*>& tables) {
       tables.push_back(table);
       for (const auto& row : table->Rows)
         for (const auto& cell : row->Cells)
-          if (cell->Cell) CollectTables(*cell->Cell, tables);
+          if (cell && cell->Cell) CollectTables(*cell->Cell, tables);
     } else if (TBlock* block = list[i].AsBlock()) {
       CollectTables(block->Content(), tables);
     }
@@ -65,9 +65,9 @@ std::string Grid(const ThtmlTable& table) {
   for (const auto& row : table.Rows) {
     if (!grid.empty()) grid += "|";
     for (std::size_t c = 0; c < row->Cells.size(); ++c) {
-      const TCellObj& cell = *row->Cells[c];
+      const TCellObj* cell = row->Cells[c].get();
       if (c > 0) grid += " ";
-      grid += cell.IsPlaceholder() ? "_" : std::to_string(cell.ColSpan) + "x" + std::to_string(cell.RowSpan);
+      grid += !cell ? "_" : std::to_string(cell->ColSpan) + "x" + std::to_string(cell->RowSpan);
     }
   }
   return grid;
@@ -536,7 +536,7 @@ TEST(TablePaint, EveryCellOfABorderedTableHasItsFrame) {
     int empty = 0;
     for (const auto& row : table.Rows) {
       for (const auto& cell : row->Cells) {
-        if (cell->IsPlaceholder()) continue;
+        if (!cell) continue;
         const QRect box = cell->Cell->MyRect;
         ASSERT_GT(box.width(), 2) << html;
         // A collapsed cell reaches a pixel into the row below, where its frame's bottom side lies.

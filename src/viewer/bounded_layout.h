@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// Laying a page out for a picture cut at a height. What lies well below the cut cannot reach the
+// picture, so only a first part of the page is built and laid out: large enough that it reaches past
+// the cut with room to spare, or the whole page. A page of a million rows or of 50 MB of words then
+// costs what its first megabyte or so costs.
+//
+// What the picture above the cut may owe to the part left out: a table that goes on past the part built
+// has its column widths from the rows built only; a style sheet, BODY attributes or content moved up
+// (negative margins) that come after it are not applied.
+
+// The first part of a page built in the first round, in bytes: pages up to this size are always built
+// whole, in one round.
+inline constexpr std::size_t kFirstLayoutBytes = std::size_t{512} << 10;
+
+struct TBoundedLayout {
+  int Height = 0;              // of what was laid out in the last round
+  bool Whole = true;           // the whole page was built; else its first BytesBuilt bytes
+  std::size_t BytesBuilt = 0;  // of the page, in the last round
+  int Rounds = 0;
+};
+
+// Where a first part of about budget bytes ends: the page's end when it is no longer, else the last tag
+// start at or before budget (no tag is cut in two), or budget itself when none starts in the second half
+// of that part (a long text is cut where it must). At least half the budget, so that each larger budget
+// builds more.
+std::size_t FirstPartEnd(std::string_view page, std::size_t budget);
+
+// Lays out a larger first part of the page each round until what is laid out is more than half as high
+// again as maxHeight, or is the whole page. layOut builds and lays out a text in place of the document of
+// the round before and answers its height. Each round builds at least twice the bytes of the one before
+// (more when the height so far says that more are needed), so all rounds together cost at most about
+// twice the last one.
+TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::size_t firstBytes,
+                                  const std::function<int(std::string text)>& layOut);
+
+}  // namespace corvane
