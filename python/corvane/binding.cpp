@@ -148,8 +148,16 @@ struct TPyLinks {
   std::vector<TPlace> Places;
   std::string Addresses;
 
+  // Room for count links of size characters in all, set aside at once.
+  void Reserve(std::size_t count, std::size_t size) {
+    Places.reserve(count);
+    Addresses.reserve(size);
+  }
   void Add(int row, int column, const QString& address) {
-    for (const QChar c : address) Addresses.push_back(static_cast<char>(c.unicode()));
+    const std::size_t begin = Addresses.size();
+    Addresses.resize(begin + static_cast<std::size_t>(address.size()));
+    const char16_t* units = reinterpret_cast<const char16_t*>(address.constData());
+    for (qsizetype k = 0; k < address.size(); ++k) Addresses[begin + static_cast<std::size_t>(k)] = static_cast<char>(units[k]);
     Places.push_back({row, column, Addresses.size()});
   }
 };
@@ -251,6 +259,12 @@ TTableParts TablePartsOf(const TSheetTable& table, bool typed) {
   const std::vector<const TSheetCell*> ordered = CellsInGridOrder(table);
   parts.HeaderRows = HeaderRowsOf(ordered);
   parts.Cells.reserve(ordered.size());
+  std::size_t links = 0, linkSize = 0;
+  for (const TSheetCell& cell : table.Cells) {
+    links += cell.Link.isEmpty() ? 0 : 1;
+    linkSize += static_cast<std::size_t>(cell.Link.size());
+  }
+  parts.Links.Reserve(links, linkSize);
   for (const TSheetCell* cell : ordered) {
     if (cell->Row >= table.Rows || cell->Column >= table.Columns || cell->Text.isEmpty()) continue;
     parts.Cells.push_back(cell);
