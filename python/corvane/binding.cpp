@@ -138,7 +138,7 @@ std::string WholePage(const TPageSource& page) {
 }
 
 // A table's links: each cell's place and the end of its address in the addresses, one after another
-// (an absolute address is ASCII). One buffer for them all, however many links a table holds.
+// in UTF-8 (an absolute address is ASCII). One buffer for them all, however many links a table holds.
 struct TPyLinks {
   struct TPlace {
     int Row = 0;
@@ -157,7 +157,16 @@ struct TPyLinks {
     const std::size_t begin = Addresses.size();
     Addresses.resize(begin + static_cast<std::size_t>(address.size()));
     const char16_t* units = reinterpret_cast<const char16_t*>(address.constData());
-    for (qsizetype k = 0; k < address.size(); ++k) Addresses[begin + static_cast<std::size_t>(k)] = static_cast<char>(units[k]);
+    char16_t all = 0;
+    for (qsizetype k = 0; k < address.size(); ++k) {
+      Addresses[begin + static_cast<std::size_t>(k)] = static_cast<char>(units[k]);
+      all |= units[k];
+    }
+    // Should an address not be ASCII, its UTF-8 takes the place.
+    if (all >= 0x80) {
+      const QByteArray utf8 = address.toUtf8();
+      Addresses.replace(begin, std::string::npos, utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
     Places.push_back({row, column, Addresses.size()});
   }
 };
