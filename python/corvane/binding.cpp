@@ -138,13 +138,61 @@ std::string WholePage(const TPageSource& page) {
   return text;
 }
 
-// A table as read_tables gives it.
+// A table's links: each cell's place and the end of its address in the addresses, one after another
+// in UTF-8 (an absolute address is ASCII). One buffer for them all, however many links a table holds.
+struct TPyLinks {
+  struct TPlace {
+    int Row = 0;
+    int Column = 0;
+    std::size_t End = 0;
+  };
+  std::vector<TPlace> Places;
+  std::string Addresses;
+
+  // Room for count links of size characters in all, set aside at once.
+  void Reserve(std::size_t count, std::size_t size) {
+    Places.reserve(count);
+    Addresses.reserve(size);
+  }
+  void Add(int row, int column, const QString& address) {
+    const std::size_t begin = Addresses.size();
+    Addresses.resize(begin + static_cast<std::size_t>(address.size()));
+    const char16_t* units = reinterpret_cast<const char16_t*>(address.constData());
+    char16_t all = 0;
+    for (qsizetype k = 0; k < address.size(); ++k) {
+      Addresses[begin + static_cast<std::size_t>(k)] = static_cast<char>(units[k]);
+      all |= units[k];
+    }
+    // Should an address not be ASCII, its UTF-8 takes the place.
+    if (all >= 0x80) {
+      const QByteArray utf8 = address.toUtf8();
+      Addresses.replace(begin, std::string::npos, utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
+    Places.push_back({row, column, Addresses.size()});
+  }
+};
+
+// A table as read_tables gives it. Its links become a dict only when asked for: most callers never look.
 struct TPyTable {
   std::size_t Number = 0;
   int HeaderRows = 0;
   py::list Rows;
   py::list Header;
-  py::dict Links;
+  TPyLinks LinkList;
+  py::object Links;  // the dict, once made
+
+  const py::object& LinksDict() {
+    if (Links) return Links;
+    py::dict links;
+    std::size_t begin = 0;
+    for (const TPyLinks::TPlace& place : LinkList.Places) {
+      links[py::make_tuple(place.Row, place.Column)] = py::str(LinkList.Addresses.data() + begin, place.End - begin);
+      begin = place.End;
+    }
+    Links = std::move(links);
+    LinkList = {};
+    return Links;
+  }
 };
 
 // The text as a Python str. A lone surrogate becomes U+FFFD, as it does in the CSV file's UTF-8; a
@@ -152,9 +200,18 @@ struct TPyTable {
 py::object PyText(const QString& text) {
   const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
   const qsizetype size = text.size();
+  // The units together tell the narrowest form Python stores the text in: ASCII, Latin-1 or two bytes a
+  // character (text with surrogates is decoded, pairs to one character).
+  char16_t all = 0;
+  for (qsizetype k = 0; k < size; ++k) all |= data[k];
   PyObject* object = nullptr;
-  // Text without surrogates (nearly all) is taken as it is; Python stores it in its narrowest form.
-  if (std::none_of(data, data + size, [](char16_t c) { return c >= 0xD800 && c < 0xE000; })) {
+  if (all < 0x100) {
+    object = PyUnicode_New(static_cast<Py_ssize_t>(size), all < 0x80 ? 0x7F : 0xFF);
+    if (object) {
+      Py_UCS1* out = PyUnicode_1BYTE_DATA(object);
+      for (qsizetype k = 0; k < size; ++k) out[k] = static_cast<Py_UCS1>(data[k]);
+    }
+  } else if (all < 0xD800 || std::none_of(data, data + size, [](char16_t c) { return c >= 0xD800 && c < 0xE000; })) {
     object = PyUnicode_FromKindAndData(PyUnicode_2BYTE_KIND, data, static_cast<Py_ssize_t>(size));
   } else {
     int order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? -1 : 1;
@@ -165,11 +222,14 @@ py::object PyText(const QString& text) {
   return py::reinterpret_steal<py::object>(object);
 }
 
-// A list of size places, each holding fill.
+// A list of size places, each holding fill. Rows hold only str, float and None, which make no cycles:
+// they are left out of the cyclic garbage collector's walks, which would otherwise visit every cell of
+// every table read (a row a caller makes part of a cycle is not collected).
 py::list FilledList(std::size_t size, py::handle fill) {
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(size));
   if (!list) throw py::error_already_set();
   for (std::size_t k = 0; k < size; ++k) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), fill.inc_ref().ptr());
+  PyObject_GC_UnTrack(list);
   return py::reinterpret_steal<py::list>(list);
 }
 
@@ -194,15 +254,44 @@ int HeaderRowsOf(const std::vector<const TSheetCell*>& cells) {
   return row;
 }
 
+// What a table's Python objects are made of, found without the lock: its cells in grid order (those on
+// the grid with text), its header rows, the number each typed cell is, and its links, taken from the
+// cells.
+struct TTableParts {
+  std::vector<const TSheetCell*> Cells;
+  std::vector<std::optional<double>> Numbers;  // by cell, when typed
+  int HeaderRows = 0;
+  TPyLinks Links;
+};
+
+TTableParts TablePartsOf(const TSheetTable& table, bool typed) {
+  TTableParts parts;
+  const std::vector<const TSheetCell*> ordered = CellsInGridOrder(table);
+  parts.HeaderRows = HeaderRowsOf(ordered);
+  parts.Cells.reserve(ordered.size());
+  std::size_t links = 0, linkSize = 0;
+  for (const TSheetCell& cell : table.Cells) {
+    links += cell.Link.isEmpty() ? 0 : 1;
+    linkSize += static_cast<std::size_t>(cell.Link.size());
+  }
+  parts.Links.Reserve(links, linkSize);
+  for (const TSheetCell* cell : ordered) {
+    if (cell->Row >= table.Rows || cell->Column >= table.Columns || cell->Text.isEmpty()) continue;
+    parts.Cells.push_back(cell);
+    if (typed) parts.Numbers.push_back(cell->Row >= parts.HeaderRows ? PlainNumber(cell->Text) : std::nullopt);
+    if (!cell->Link.isEmpty()) parts.Links.Add(cell->Row, cell->Column, cell->Link);
+  }
+  return parts;
+}
+
 // The rows placed as the CSV output places them: a row per grid row, a field per grid column, a cell's
 // text at its first place and the places its spans cover empty. typed: the rows below the header rows
 // hold a float for each cell the XLSX output writes as a number (--numbers exact) and None for each
 // empty place, for a DataFrame.
-TPyTable MakePyTable(std::size_t number, const TSheetTable& table, bool typed) {
+TPyTable MakePyTable(std::size_t number, const TSheetTable& table, TTableParts& parts, bool typed) {
   TPyTable result;
   result.Number = number;
-  const std::vector<const TSheetCell*> cells = CellsInGridOrder(table);
-  result.HeaderRows = HeaderRowsOf(cells);
+  result.HeaderRows = parts.HeaderRows;
   const py::str empty("");
   const std::size_t columns = static_cast<std::size_t>(std::max(table.Columns, 0));
   const std::size_t rowCount = static_cast<std::size_t>(std::max(table.Rows, 0));
@@ -214,16 +303,12 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, bool typed) {
   // The header's names: a spanning header cell's text over every place it covers.
   result.Header = FilledList(static_cast<std::size_t>(result.HeaderRows), Py_None);
   for (int row = 0; row < result.HeaderRows; ++row) Place(result.Header, row, FilledList(columns, empty));
-  for (const TSheetCell* cell : cells) {
-    if (cell->Row >= table.Rows || cell->Column >= table.Columns || cell->Text.isEmpty()) continue;
+  for (std::size_t k = 0; k < parts.Cells.size(); ++k) {
+    const TSheetCell* cell = parts.Cells[k];
     py::object text;
-    if (typed && cell->Row >= result.HeaderRows) {
-      if (const std::optional<double> value = PlainNumber(cell->Text)) text = py::float_(*value);
-    }
+    if (typed && parts.Numbers[k]) text = py::float_(*parts.Numbers[k]);
     if (!text) text = PyText(cell->Text);
     Place(py::reinterpret_borrow<py::list>(PyList_GET_ITEM(result.Rows.ptr(), cell->Row)), cell->Column, text);
-    if (!cell->Link.isEmpty())
-      result.Links[py::make_tuple(cell->Row, cell->Column)] = py::str(cell->Link.toStdString());
     if (cell->Row >= result.HeaderRows) continue;
     const int rowEnd = std::min(cell->Row + cell->RowSpan, result.HeaderRows);
     const int columnEnd = std::min(cell->Column + cell->ColumnSpan, table.Columns);
@@ -232,6 +317,7 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, bool typed) {
       for (int column = cell->Column; column < columnEnd; ++column) Place(names, column, text);
     }
   }
+  result.LinkList = std::move(parts.Links);
   return result;
 }
 
@@ -300,10 +386,11 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
   const TCollectorPause pause;
   // Runs without the lock; takes it for each table made into Python objects.
   const TTakeSheetTable take = [&](std::size_t number, TSheetTable& table) {
+    TTableParts parts = TablePartsOf(table, typed);
     py::gil_scoped_acquire lock;
     // Ctrl+C reaches a long reading between two tables.
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    result.append(py::cast(MakePyTable(number, table, typed)));
+    result.append(py::cast(MakePyTable(number, table, parts, typed)));
   };
   if (page.InMemory) {
     const std::string_view text = MemoryPage(page);
@@ -640,8 +727,8 @@ PYBIND11_MODULE(_corvane, module) {
       .def_readonly("header", &TPyTable::Header,
                     "The header rows with a spanning cell's text at every place it covers: the names of the "
                     "columns.")
-      .def_readonly("links", &TPyTable::Links,
-                    "The absolute address of each cell that is one link, by (row, column), counted from 0.")
+      .def_property_readonly("links", &TPyTable::LinksDict,
+                             "The absolute address of each cell that is one link, by (row, column), counted from 0.")
       .def("__repr__", [](const TPyTable& table) {
         const std::size_t rows = py::len(table.Rows);
         const std::size_t columns = rows == 0 ? 0 : py::len(table.Rows[0]);

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <limits>
 #include <optional>
@@ -264,28 +265,48 @@ class TLinkResolver {
     std::string_view text = href;
     while (!text.empty() && IsHrefSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsHrefSpace(text.back())) text.remove_suffix(1);
-    if (text.empty() || !std::all_of(text.begin(), text.end(), IsKeptAsIs) || text.find("/.") != std::string_view::npos ||
-        text.find("./") != std::string_view::npos || text.ends_with("/.."))
-      return ResolveLink(m_base, href);
+    if (!IsPlain(text)) return ResolveLink(m_base, href);
     if (IsPlainAbsolute(text)) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     const char first = text.front();
     const std::size_t colon = text.find(':');
     const bool relative = first != '/' && first != '?' && first != '#' && first != '.' &&
                           (colon == std::string_view::npos || colon > text.find_first_of("/?#"));
     if (!relative || m_folder.empty()) return ResolveLink(m_base, href);
-    QString link = QString::fromLatin1(m_folder.data(), static_cast<qsizetype>(m_folder.size()));
-    link.append(QLatin1StringView(text.data(), static_cast<qsizetype>(text.size())));
+    // The folder and the name written straight into the address, without a buffer between them.
+    QString link(static_cast<qsizetype>(m_folder.size() + text.size()), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(link.data());
+    for (const char c : m_folder) *out++ = static_cast<unsigned char>(c);
+    for (const char c : text) *out++ = static_cast<unsigned char>(c);
     return link;
   }
 
  private:
   static bool IsHrefSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-  // Characters of an address that its absolute form writes as they are.
-  static bool IsKeptAsIs(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::string_view("-._~:/?#@!$&()*+,;=").find(c) != std::string_view::npos;
+  // Characters of an address that its absolute form writes as they are, by byte.
+  static constexpr std::array<bool, 256> kKeptAsIs = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 'a'; c <= 'z'; ++c) kept[static_cast<std::size_t>(c)] = true;
+    for (int c = 'A'; c <= 'Z'; ++c) kept[static_cast<std::size_t>(c)] = true;
+    for (int c = '0'; c <= '9'; ++c) kept[static_cast<std::size_t>(c)] = true;
+    for (const char c : std::string_view("-._~:/?#@!$&()*+,;=")) kept[static_cast<unsigned char>(c)] = true;
+    return kept;
+  }();
+  // Not empty, every character kept as it is, and no "." or ".." segment (no "/." nor "./"): one pass
+  // over the address.
+  static bool IsPlain(std::string_view text) {
+    if (text.empty()) return false;
+    char previous = '\0';
+    for (const char c : text) {
+      if (!kKeptAsIs[static_cast<unsigned char>(c)]) return false;
+      if ((c == '.' && previous == '/') || (c == '/' && previous == '.')) return false;
+      previous = c;
+    }
+    return true;
   }
-  // "http://host/..." (and https, ftp) with a host in lower case, without user or port.
+  // "http://host/..." (and https, ftp) with a host name in lower case, without user or port: labels of
+  // letters, digits and hyphens, a hyphen at neither end, the last beginning with a letter (a host of
+  // numbers is an IPv4 address, which parsing writes anew), none in punycode ("xn--"), which parsing
+  // checks.
   static bool IsPlainAbsolute(std::string_view text) {
     std::size_t authority = 0;
     for (const std::string_view scheme : {"http://", "https://", "ftp://"})
@@ -293,9 +314,15 @@ class TLinkResolver {
     if (authority == 0) return false;
     const std::size_t end = std::min(text.find_first_of("/?#", authority), text.size());
     if (end == authority) return false;
-    for (std::size_t k = authority; k < end; ++k) {
-      const char c = text[k];
-      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+    for (std::size_t label = authority; label < end;) {
+      const std::size_t labelEnd = std::min(text.find('.', label), end);
+      const std::string_view name = text.substr(label, labelEnd - label);
+      if (name.empty() || name.front() == '-' || name.back() == '-' || name.starts_with("xn--")) return false;
+      for (const char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
+      if (labelEnd == end && !(name.front() >= 'a' && name.front() <= 'z')) return false;
+      label = labelEnd + 1;
+      if (labelEnd + 1 == end) return false;  // a host ending in "."
     }
     // A path is written as given; an address without one gets none.
     return end == text.size() || text[end] == '/';

@@ -19,6 +19,9 @@ constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-
 constexpr std::string_view kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr std::string_view kOfficeRelationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 constexpr std::string_view kPackageRelationships = "http://schemas.openxmlformats.org/package/2006/relationships";
+// What a hyperlink's relationship says between its number and its address.
+constexpr std::string_view kHyperlinkType =
+    "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" Target=\"";
 
 void AppendNumber(std::string& out, long long value) {
   char digits[24];
@@ -26,14 +29,24 @@ void AppendNumber(std::string& out, long long value) {
   out.append(digits, end);
 }
 
-// "A1" for row 0, column 0; columns run A..Z, AA..ZZ, AAA..XFD.
-void AppendReference(std::string& out, int row, int column) {
-  char letters[4];
-  int count = 0;
-  for (int c = column + 1; c > 0 && count < 4; c = (c - 1) / 26) letters[count++] = static_cast<char>('A' + (c - 1) % 26);
-  while (count > 0) out.push_back(letters[--count]);
-  AppendNumber(out, row + 1);
-}
+// A cell's reference, "A1" for row 0, column 0; columns run A..Z, AA..ZZ, AAA..XFD.
+class TReference {
+ public:
+  TReference(int row, int column) {
+    char letters[4];
+    int count = 0;
+    for (int c = column + 1; c > 0 && count < 4; c = (c - 1) / 26) letters[count++] = static_cast<char>('A' + (c - 1) % 26);
+    while (count > 0) m_text[m_size++] = letters[--count];
+    m_size = static_cast<std::size_t>(std::to_chars(m_text + m_size, m_text + sizeof m_text, row + 1).ptr - m_text);
+  }
+  std::string_view Text() const { return {m_text, m_size}; }
+
+ private:
+  char m_text[24];
+  std::size_t m_size = 0;
+};
+
+void AppendReference(std::string& out, int row, int column) { out.append(TReference(row, column).Text()); }
 
 // "$A$1" for row 0, column 0.
 void AppendAbsoluteReference(std::string& out, int row, int column) {
@@ -166,18 +179,29 @@ class TPartWriter {
 // is wrapped.
 constexpr int kWidestColumn = 60;
 
-// The characters of the text's longest line, up to kWidestColumn + 1 (a pair of UTF-16 halves is one).
-int LongestLine(const QString& text) {
-  int longest = 0, line = 0;
-  for (const QChar c : text) {
-    if (c == u'\n') {
+// The characters of a text's longest line, up to kWidestColumn + 1 (a pair of UTF-16 halves is one), and
+// whether it has several lines; both found in one pass, which ends once a line is too long for any
+// column (such a cell is wrapped whatever follows).
+struct TTextLines {
+  int Longest = 0;
+  bool Several = false;
+};
+TTextLines LinesOf(const QString& text) {
+  TTextLines lines;
+  const char16_t* c = reinterpret_cast<const char16_t*>(text.constData());
+  const char16_t* const end = c + text.size();
+  int line = 0;
+  for (; c != end; ++c) {
+    if (*c == u'\n') {
+      lines.Longest = std::max(lines.Longest, line);
+      lines.Several = true;
       line = 0;
-    } else if (!c.isLowSurrogate()) {
-      longest = std::max(longest, ++line);
-      if (longest > kWidestColumn) break;
+    } else if ((*c & 0xFC00) != 0xDC00 && ++line > kWidestColumn) {
+      break;
     }
   }
-  return longest;
+  lines.Longest = std::max(lines.Longest, line);
+  return lines;
 }
 
 // The cell styles of styles.xml: plain, wrapped (a cell of several lines or of a line too long for its
@@ -225,19 +249,22 @@ class TSheetPart {
       xml.append("\">");
       m_openRow = row;
     }
+    // The reference serves the cell and its hyperlink.
+    const TReference reference(row, cell.Column);
     xml.append("<c r=\"");
-    AppendReference(xml, row, cell.Column);
+    xml.append(reference.Text());
     // A spanning cell has the room of its columns: only a cell of one column sets a column's width. A
     // header's bold letters and its filter button take a few characters more.
-    const int longest = LongestLine(text);
+    const TTextLines lines = LinesOf(text);
+    const int longest = lines.Longest;
     if (cell.ColumnSpan == 1) {
       if (m_widths.size() <= static_cast<std::size_t>(cell.Column)) m_widths.resize(static_cast<std::size_t>(cell.Column) + 1, 0);
       unsigned char& width = m_widths[static_cast<std::size_t>(cell.Column)];
       width = static_cast<unsigned char>(std::max<int>(width, std::min(longest + (bold ? 3 : 0), kWidestColumn)));
     }
-    const bool wrapped = longest > kWidestColumn || text.contains(u'\n');
+    const bool wrapped = longest > kWidestColumn || lines.Several;
     const bool link = !cell.Link.isEmpty() && m_linkCount < kMostSheetLinks;
-    if (link) AddLink(row, cell);
+    if (link) AddLink(reference, cell.Link);
     const std::optional<TCellNumber> number = CellNumber(text, m_numbers);
     const int style = number && number->FormatId != 0 ? NumberStyle(number->FormatId, bold, link)
                       : bold ? (wrapped ? kBoldWrapped : kBold)
@@ -355,17 +382,17 @@ class TSheetPart {
   // that links the same address in many rows makes a part far smaller, and faster to compress. The
   // addresses met are remembered in a small table by their hash, without allocating for each link; an
   // address whose place another took later just gets a relationship of its own.
-  void AddLink(int row, const TSheetCell& cell) {
+  void AddLink(const TReference& reference, const QString& address) {
     ++m_linkCount;
     if (m_recentLinks.empty()) m_recentLinks.resize(kRecentLinks);
-    TRecentLink& recent = m_recentLinks[qHash(cell.Link) % kRecentLinks];
-    const bool added = recent.Id == 0 || recent.Address != cell.Link;
+    TRecentLink& recent = m_recentLinks[qHash(address) % kRecentLinks];
+    const bool added = recent.Id == 0 || recent.Address != address;
     if (added) {
-      recent.Address = cell.Link;
+      recent.Address = address;
       recent.Id = ++m_relationshipCount;
     }
     m_hyperlinks.append("<hyperlink ref=\"");
-    AppendReference(m_hyperlinks, row, cell.Column);
+    m_hyperlinks.append(reference.Text());
     m_hyperlinks.append("\" r:id=\"rId");
     AppendNumber(m_hyperlinks, static_cast<long long>(recent.Id));
     m_hyperlinks.append("\"/>");
@@ -377,17 +404,23 @@ class TSheetPart {
     std::string& rels = m_rels->Text;
     rels.append("<Relationship Id=\"rId");
     AppendNumber(rels, static_cast<long long>(recent.Id));
-    rels.append("\" Type=\"").append(kOfficeRelationships).append("/hyperlink\" Target=\"");
-    // An absolute address is ASCII, its other characters percent-encoded.
-    for (const QChar c : cell.Link) {
-      switch (c.unicode()) {
-        case u'&': rels.append("&amp;"); break;
-        case u'<': rels.append("&lt;"); break;
-        case u'>': rels.append("&gt;"); break;
-        case u'"': rels.append("&quot;"); break;
-        default: rels.push_back(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '_');
+    rels.append(kHyperlinkType);
+    // An absolute address is ASCII, its other characters percent-encoded; it is written straight into
+    // the part, at most 6 bytes a character ("&quot;").
+    const std::size_t start = rels.size();
+    rels.resize(start + static_cast<std::size_t>(address.size()) * 6);
+    char* out = rels.data() + start;
+    for (const QChar unit : address) {
+      const char16_t c = unit.unicode();
+      switch (c) {
+        case u'&': out = Put(out, "&amp;"); break;
+        case u'<': out = Put(out, "&lt;"); break;
+        case u'>': out = Put(out, "&gt;"); break;
+        case u'"': out = Put(out, "&quot;"); break;
+        default: *out++ = c < 0x80 ? static_cast<char>(c) : '_';
       }
     }
+    rels.resize(static_cast<std::size_t>(out - rels.data()));
     rels.append("\" TargetMode=\"External\"/>");
     m_rels->Flush();
   }

@@ -150,3 +150,45 @@ def test_errors(tmp_path):
     with pytest.raises(corvane.Error):
         corvane.read_tables("")
     assert issubclass(corvane.Error, Exception)
+
+
+# Each text in the narrowest form Python keeps it in (ASCII, Latin-1, two bytes, four), with a lone
+# surrogate as U+FFFD: cells must equal, hash and compare as the same str made in Python does.
+TEXTS = [
+    ("plain", "plain"),
+    ("caf&eacute;", "café"),
+    ("&#xFF;&#x7F;", "\u00ff\u007f"),
+    ("&#x100;", "\u0100"),
+    ("&#x20AC; &#x5800;&#x8000;", "€ \u5800\u8000"),
+    ("&#x1F600;x", "\U0001F600x"),
+    ("&#xD800;", "\ufffd"),
+    ("&#xE000;&#xFFFD;", "\ue000\ufffd"),
+]
+
+
+@pytest.mark.parametrize("markup,text", TEXTS)
+def test_cells_are_ordinary_str(markup, text):
+    table, = corvane.read_tables(f"<table><tr><td>{markup}<td>x</table>")
+    cell = table.rows[0][0]
+    assert cell == text and hash(cell) == hash(text) and {text: 1}[cell] == 1
+    assert cell.isascii() == text.isascii() and cell.encode("utf-8") == text.encode("utf-8")
+
+
+def test_links_by_place_in_grid_order():
+    # A table of addresses: plain ones written as they are, others parsed, all in the order of the grid.
+    hrefs = ["a.html", "HTTP://H.ORG/x", "../up", "x/./y", "http://1.2/", "https://h.org", "q?a=1&amp;b", "#f"]
+    rows = "".join(f"<tr><td>{k}<td><a href='{href}'>{href}</a>" for k, href in enumerate(hrefs))
+    table, = corvane.read_tables(f"<base href='http://h.org/d/'><table>{rows}<tr><td><a href=z>z</a></table>")
+    expected = {(0, 1): "http://h.org/d/a.html", (1, 1): "http://h.org/x", (2, 1): "http://h.org/up",
+                (3, 1): "http://h.org/d/x/y", (4, 1): "http://1.0.0.2/", (5, 1): "https://h.org",
+                (6, 1): "http://h.org/d/q?a=1&b", (7, 1): "http://h.org/d/#f", (8, 0): "http://h.org/d/z"}
+    assert list(table.links.items()) == list(expected.items())
+    assert table.links is table.links
+    assert corvane.read_tables(f"<table>{rows}</table>", links=False)[0].links == {}
+
+
+def test_rows_are_lists_a_caller_may_change():
+    table, = corvane.read_tables("<table><tr><td>a<td>b<tr><td>c</table>")
+    table.rows[1].append("d")
+    table.rows.append(["e"])
+    assert table.rows == [["a", "b"], ["c", "", "d"], ["e"]]

@@ -182,7 +182,11 @@ TEST(SheetTable, PlainLinksResolveAsAnyOther) {
   const char* bases[] = {"http://h.org/d/p.html?q=1#f", "http://h.org", "file:///pages/sub/p%20q.html", "https://h.org/d/"};
   const char* hrefs[] = {"item.html?id=3", "a/b:c", "x:y", "HTTP://H.ORG/A", "http://h.org", "http://h.org?x", "http://h.org/A/b#c",
                          "https://h.org:443/", "http://u@h.org/", "ftp://f.org/x", "a/./b", "a/../b", "..", "../x", "/abs",
-                         "?q", "#f", "//other.org/p", "a b", "a%20b", "caf\xc3\xa9", "a'b", "a[1]", "mailto:m@h.org", ""};
+                         "?q", "#f", "//other.org/p", "a b", "a%20b", "caf\xc3\xa9", "a'b", "a[1]", "mailto:m@h.org", "",
+                         "x/.y", "x./y", "a/..", "a/.", "./a", ".a/b", "a.b/c.", "a//b", "%41%2f", "a?b/../c", "a#/./b",
+                         "HTTP://h.org/x", "http://h.org:/x", "http:x", "http://-.org/", "http://a-.org/", "http://a..b/",
+                         "http://h.org./", "http://.h.org/", "http://xn--h.org/", "http://xn--bcher-kva.de/", "http://1.2/",
+                         "http://0x10/x", "http://1.2.3.4/", "http://999/", "http://a.1/", "http://h.o-rg/"};
   for (const char* base : bases) {
     for (const char* href : hrefs) {
       const QUrl url = QUrl(QString::fromUtf8(base)).resolved(QUrl(QString::fromUtf8(href)));
@@ -552,6 +556,48 @@ TEST(SheetWriters, XlsxHyperlinksToOneAddressShareItsRelationship) {
             "[(1, 'http://h.org/a'), (2, 'http://h.org/b')]\n"
             "[(3, 'http://h.org/a'), (4, 'http://h.org/a')]\n"
             "[(5, 'http://h.org/a?x=1&y'), (6, 'http://h.org/b')]\n");
+}
+
+// The bytes of a workbook's sheets, pinned: their header rows, widths, styles and hyperlinks (and their
+// compression) must come out the same however they are made. Each case: a table, then the size and
+// CRC-32 of its sheet's XML, then of its relationships' XML, then the compressed sizes of both.
+TEST(SheetWriters, XlsxSheetsOfLinksKeepTheirBytes) {
+  // A table of addresses, as link cells give them: plain ones, ones parsed, repeated ones, ones refused.
+  const char* hrefs[] = {"http://h.org/a", "b.html?x=1&amp;y=\"2\"", "../up", "https://other.org", "a b", "caf\xc3\xa9",
+                         "mailto:m@h.org", "javascript:x()", "#top", "http://h.org/a", "HTTP://H.org/", "x/./y",
+                         "http://1.2/", "http://-h.org/", "//n.org/p", " s.html "};
+  std::string addresses = "<table><thead><tr><th>Address<th>Link<th>Note</thead>";
+  for (const char* href : hrefs)
+    addresses += std::string("<tr><td>") + href + "<td><a href='" + href + "'>" + href + "</a><td>&lt;" + href + "&gt;";
+  addresses += "</table>";
+  struct TCase {
+    std::string Fragment;
+    std::uint64_t SheetSize;
+    std::uint32_t SheetCrc;
+    std::uint64_t LinksSize;
+    std::uint32_t LinksCrc;
+    std::size_t SheetDeflated;
+    std::size_t LinksDeflated;
+  };
+  const TCase cases[] = {
+      {addresses, 4368, 0xFB6D6079, 2255, 0xD70F65FE, 1013, 351},
+      {"<table><tr><th>N<th colspan=2>Wide header<tr><th>a<th>b<th>c<tr><td><a href=p.html>1.5</a><td>x<br>y"
+       "<td>\xf0\x9f\x98\x80 " + std::string(70, 'w') + "<tr><td rowspan=2><a href=p.html>same</a><td>-3<td>caf\xc3\xa9</table>",
+       1369, 0xB496161F, 319, 0x3E5F513C, 595, 196},
+      {"<table><tr><td>no<td>links</table>", 467, 0x7D036781, 0, 0, 291, 0},
+  };
+  for (const TCase& c : cases) {
+    const std::vector<TXlsxSheet> sheets =
+        MakeXlsxSheets(ReadSheetTable(c.Fragment, {"<meta charset=utf-8>", false, "http://h.org/d/p.html"}));
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_EQ(sheets[0].Size, c.SheetSize) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].Crc, c.SheetCrc) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].HasRelationships, c.LinksSize > 0) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].Relationships.Size, c.LinksSize) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].Relationships.Crc, c.LinksCrc) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].DeflatedHead.size() + sheets[0].Deflated.size(), c.SheetDeflated) << c.Fragment.substr(0, 60);
+    EXPECT_EQ(sheets[0].Relationships.Deflated.size(), c.LinksDeflated) << c.Fragment.substr(0, 60);
+  }
 }
 
 TEST(SheetWriters, XlsxKeepsEveryCharacterWithinTheSheetsLimits) {
