@@ -448,7 +448,7 @@ int Render(int argc, char** argv, TRenderOptions* options) {
   LoadHtmlDocument(document, std::move(*page), TDocumentDefaults{}, handlers);
   int scrollWidth = 0;
   const int fullHeight = std::max(1, document.DoLayout(options->width, 0, scrollWidth));
-  if (document.TableSpansCut) {
+  if (document.State.TableSpansCut) {
     PrintError(options->file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
                " places");
   }

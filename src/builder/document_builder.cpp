@@ -228,7 +228,7 @@ void THtmlBuilder::LinkPreScan() {
   } catch (const std::exception&) {
     links = 0;
   }
-  m_document.ManyLinks = links > 400;
+  m_document.State.ManyLinks = links > 400;
   Rewind();
   SetScanOnly(false);
 }
@@ -249,7 +249,7 @@ void THtmlBuilder::ParseHtml() {
   }
   if (InLink) EndLink();
   Finalize();
-  m_document.QuirksMode = !DoctypeSeen();
+  m_document.State.QuirksMode = !DoctypeSeen();
 }
 
 TParseResult ParseHtmlDocumentWithResult(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {

@@ -158,7 +158,7 @@ int TCellBasic::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth
   FirstCharIndex = Curs;
   // A table cell keeps the margins of its first and last blocks inside, except in quirks mode, where
   // they are dropped.
-  const bool quirks = OwnerList && OwnerList->QuirksMode;
+  const bool quirks = OwnerList && OwnerList->State.QuirksMode;
   TCollapsedMargin trailing;
   const TLayoutArgs args{0, Y, 0, 0, Width, AHeight, BlHt, IMgr};
   int bottom = StackItems(args, quirks, trailing, ScrollWidth, Curs);

@@ -469,10 +469,10 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   PaintBottom = args.Y + InkHeight;
 
   if (!OwnerList->IsCopy && m_sectionNumber > 0 && m_sectionNumber % 50 == 0 &&
-      m_progressCycle != OwnerList->LayoutCycle && OwnerList->SectionCount > 0) {
-    m_progressCycle = OwnerList->LayoutCycle;
-    const int start = OwnerList->ProgressStart;
-    OwnerList->Host().LayoutProgress(start + m_sectionNumber * (100 - start) / OwnerList->SectionCount);
+      m_progressCycle != OwnerList->State.LayoutCycle && OwnerList->State.SectionCount > 0) {
+    m_progressCycle = OwnerList->State.LayoutCycle;
+    const int start = OwnerList->State.ProgressStart;
+    OwnerList->Host().LayoutProgress(start + m_sectionNumber * (100 - start) / OwnerList->State.SectionCount);
   }
   return Height;
 }

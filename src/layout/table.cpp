@@ -96,7 +96,7 @@ void ThtmlTable::CompleteGrid() {
     row.Cells = std::move(rowSlots);
     grid.Rows[r] = {};
   }
-  if (grid.SpansCut && OwnerList) OwnerList->TableSpansCut = true;
+  if (grid.SpansCut && OwnerList) OwnerList->State.TableSpansCut = true;
   NumCols = grid.Columns;
   // Column declarations give their widths to the slots of their columns.
   if (!ColInfo.empty()) {
@@ -137,7 +137,7 @@ TColumnConstraints ThtmlTable::ColumnConstraints() {
 
 void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
   Initialize();
-  if (m_minMaxCycle == OwnerList->LayoutCycle && m_minMaxD == SpecWidth) {
+  if (m_minMaxCycle == OwnerList->State.LayoutCycle && m_minMaxD == SpecWidth) {
     Min = m_minCache;
     Max = m_maxCache;
     return;
@@ -147,7 +147,7 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
   const TWidthRange range = TableWidthRange(ColumnConstraints());
   Min = range.Min;
   Max = range.Max;
-  m_minMaxCycle = OwnerList->LayoutCycle;
+  m_minMaxCycle = OwnerList->State.LayoutCycle;
   m_minMaxD = SpecWidth;
   m_minCache = Min;
   m_maxCache = Max;
@@ -249,12 +249,12 @@ int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   const int W = (SpecWidth > 0 ? SpecWidth : mgr.RightEdge(args.Y) - mgr.LeftEdge(args.Y)) - CellSpacing;
   // A nested table is laid out by the measuring and by the placing pass of every table around it; its
   // widths and heights hold for the rest of the layout cycle.
-  const bool measured = m_measuredCycle == OwnerList->LayoutCycle && m_measuredWidth == W &&
+  const bool measured = m_measuredCycle == OwnerList->State.LayoutCycle && m_measuredWidth == W &&
                         m_measuredHeight == args.AHeight && static_cast<int>(Heights.size()) == static_cast<int>(Rows.size());
   if (!measured) {
     FindColumnWidths(W);
     FindRowHeights(args.AHeight);
-    m_measuredCycle = OwnerList->LayoutCycle;
+    m_measuredCycle = OwnerList->State.LayoutCycle;
     m_measuredWidth = W;
     m_measuredHeight = args.AHeight;
   }

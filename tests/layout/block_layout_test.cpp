@@ -115,8 +115,8 @@ TEST(BlockLayout, CellParagraphMarginsFollowTheDocumentMode) {
   const char* const cell = "<html><body><table><tr><td><p>a</p><p>b</p></td></tr></table>c</body></html>";
   TTestDocument quirks(cell);
   TTestDocument standard(std::string("<!doctype html>") + cell);
-  EXPECT_TRUE(quirks.Document.QuirksMode);
-  EXPECT_FALSE(standard.Document.QuirksMode);
+  EXPECT_TRUE(quirks.Document.State.QuirksMode);
+  EXPECT_FALSE(standard.Document.State.QuirksMode);
   quirks.LayOut(300);
   standard.LayOut(300);
   const int quirksA = TopOfAnySection(quirks, u"a");
@@ -127,7 +127,7 @@ TEST(BlockLayout, CellParagraphMarginsFollowTheDocumentMode) {
 
   // Other declarations and comments leave the document in quirks mode.
   TTestDocument declared("<!-- DOCTYPE --><!ELEMENT x><p>a");
-  EXPECT_TRUE(declared.Document.QuirksMode);
+  EXPECT_TRUE(declared.Document.State.QuirksMode);
 }
 
 // A preformatted line or a word wider than the page overflows alone: the text around it wraps at the
