@@ -425,6 +425,7 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
 
   const int ownHeight = m[Prop::Height] > 0 ? m[Prop::Height] : 0;
   TLayoutArgs content;
+  content.Context = args.Context;
   content.X = x;
   content.Y = Positioning == 2 ? TopY + TopP : TopY;
   content.AWidth = NewWidth;
@@ -647,6 +648,7 @@ int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   const int leftRecord = mgr.AddLeft(x, TopY);
   const int rightRecord = mgr.AddRight(x + NewWidth, TopY);
   TLayoutArgs content;
+  content.Context = args.Context;
   content.X = x;
   content.Y = TopY;
   content.XRef = m_contentXRef = args.XRef;

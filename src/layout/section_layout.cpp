@@ -454,7 +454,7 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   Height = builder.Run();
   Curs = FirstCharIndex + length;
 
-  if (int* baseline = OwnerList->CurrentListItemBaseline; baseline && *baseline == 0) {
+  if (int* baseline = args.Context.ListItemBaseline; baseline && *baseline == 0) {
     for (const LineRec& line : m_lines) {
       if (line.Ln == 0) continue;
       *baseline = line.Top + line.LineHt + line.SpaceBefore - line.Descent;

@@ -118,17 +118,16 @@ void TSectionList::RemoveFromTabOrder(TFocusProxy& proxy) {
   std::erase_if(TabOrderList, [&proxy](const TTabOrderEntry& entry) { return entry.Proxy == &proxy; });
 }
 
-int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                         const TLayoutContext& context) {
   ++State.LayoutCycle;
-  TableNestLevel = 0;
-  TableFinalPass = false;
   InlineList.MarkNeedsConverting();
   if (!TabOrderList.empty()) {
     SortTabOrder(TabOrderList);
     m_host->ApplyTabOrder(TabOrderList);
     TabOrderList.clear();
   }
-  const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs, context);
   if (!IsCopy && PositionList.empty()) AddToPositionList();
   m_layoutWidth = ScrollWidth;
   m_height = height;
@@ -141,7 +140,7 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
 
 int TSectionList::DoLayout(int width, int clientHeight, int& scrollWidth) {
   int curs = 0;
-  return LayOut(0, width, clientHeight, 0, scrollWidth, curs);
+  return LayOut(0, width, clientHeight, 0, scrollWidth, curs, TLayoutContext());
 }
 
 int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {

@@ -77,7 +77,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   void Clear();
 
   // Lays the whole document out to Width; ScrollWidth receives the widest line. Returns the height.
-  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
+  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+             const TLayoutContext& context) override;
   // Lays out with the viewer's arguments; returns the height.
   int DoLayout(int width, int clientHeight, int& scrollWidth);
   int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
@@ -184,12 +185,10 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
 
   // What the document learned while built, laid out and painted; a fresh one for every page.
   TDocumentState State;
-  // State of the current paint and layout.
+  // The tables around the item being painted.
   int TableNestLevel = 0;
   // The most places a table's grid may take; spans that would pass it are cut, and State.TableSpansCut set.
   long long TablePlaceBudget = kMaxTablePlaces;
-  bool TableFinalPass = false;  // the outermost table is placing its cells
-  int* CurrentListItemBaseline = nullptr;  // set by a list item while its first line is laid out
 
   // The link run and the picture under the mouse, found by the last link hit test.
   TFontObj* ActiveLink = nullptr;

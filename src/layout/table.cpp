@@ -19,22 +19,6 @@
 
 namespace corvane {
 
-namespace {
-
-// Keeps the table nesting of a layout or paint counted, also when it fails.
-class TNestingGuard {
- public:
-  explicit TNestingGuard(int& level) : m_level(level) { ++m_level; }
-  ~TNestingGuard() { --m_level; }
-  TNestingGuard(const TNestingGuard&) = delete;
-  TNestingGuard& operator=(const TNestingGuard&) = delete;
-
- private:
-  int& m_level;
-};
-
-}  // namespace
-
 void ThtmlTable::Initialize() {
   if (Initialized) return;
   CompleteGrid();
@@ -159,7 +143,7 @@ void ThtmlTable::FindColumnWidths(int W) {
   Widths = ColumnWidths(ColumnConstraints(), W);
 }
 
-void ThtmlTable::FindRowHeights(int AHeight) {
+void ThtmlTable::FindRowHeights(int AHeight, const TLayoutContext& context) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
   // Column x positions, to find the width a cell spans.
@@ -190,14 +174,15 @@ void ThtmlTable::FindRowHeights(int AHeight) {
     cell.Wd = spannedWidth(at[i].second, cell.ColSpan);
     int curs = 0, scrollWidth = 0;
     cell.VSize = cell.Cell ? cell.Cell->LayOut(0, std::max(0, cell.Wd - cell.HzSpace - s),
-                                               std::max(0, cells[i].Goal - cell.VrSpace), 0, scrollWidth, curs)
+                                               std::max(0, cells[i].Goal - cell.VrSpace), 0, scrollWidth, curs,
+                                               context)
                            : 0;
     cells[i].Content = cell.VSize + cell.VrSpace;
   }
   Heights = RowHeights(cells, rowCount, s, AHeight);
 }
 
-void ThtmlTable::PlaceCells(int Y, int& Curs) {
+void ThtmlTable::PlaceCells(int Y, int& Curs, const TLayoutContext& context) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
   std::vector<TPlacedCell>& cells = m_placedCells;
@@ -219,9 +204,9 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
       if (!owned->IsPlaceholder()) owned->Ht = placement.CellHeights[next++];
     // The cells' content is placed in the pass of the outermost table: a nested table's cells move with
     // it.
-    const bool outermost = OwnerList->TableNestLevel == 1;
-    if (outermost) OwnerList->TableFinalPass = true;
-    if (OwnerList->TableFinalPass) {
+    TLayoutContext placing = context;
+    if (context.TableNesting == 1) placing.TableFinalPass = true;
+    if (placing.TableFinalPass) {
       for (const auto& owned : row.Cells) {
         TCellObj& cell = *owned;
         if (cell.IsPlaceholder() || !cell.HasContent()) continue;
@@ -229,19 +214,18 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
         int scrollWidth = 0;
         cell.Cell->LayOutAgainAt(m_rowTops[i] + s + cell.PadTop + cell.BrdTop + cell.YIndent,
                                  std::max(0, cell.Wd - cell.HzSpace - s), std::max(0, cell.Ht - cell.VrSpace - s), 0,
-                                 scrollWidth, Curs);
+                                 scrollWidth, Curs, placing);
       }
     }
-    if (outermost) OwnerList->TableFinalPass = false;
   }
 }
 
 int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
-  TNestingGuard nesting(OwnerList->TableNestLevel);
+  TLayoutContext cells = args.Context;
+  ++cells.TableNesting;
   // The lines of the cells are no list item's first line: a list item around the table takes the
   // table's bottom instead.
-  int* const listItemBaseline = OwnerList->CurrentListItemBaseline;
-  OwnerList->CurrentListItemBaseline = nullptr;
+  cells.ListItemBaseline = nullptr;
   PaintY = TopY = PaintTop = args.Y;
   FirstCharIndex = Curs;
   Initialize();
@@ -253,7 +237,7 @@ int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
                         m_measuredHeight == args.AHeight && static_cast<int>(Heights.size()) == static_cast<int>(Rows.size());
   if (!measured) {
     FindColumnWidths(W);
-    FindRowHeights(args.AHeight);
+    FindRowHeights(args.AHeight, cells);
     m_measuredCycle = OwnerList->State.LayoutCycle;
     m_measuredWidth = W;
     m_measuredHeight = args.AHeight;
@@ -261,15 +245,14 @@ int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   std::int64_t width = CellSpacing;
   for (int w : Widths) width += w;
   TableWidth = static_cast<int>(std::min<std::int64_t>(width, INT_MAX / 2));
-  PlaceCells(args.Y, Curs);
+  PlaceCells(args.Y, Curs, cells);
   std::int64_t height = CellSpacing;
   for (int h : Heights) height += h;
   Height = InkHeight = static_cast<int>(std::clamp<std::int64_t>(height, 0, INT_MAX / 4));
   CharCount = Curs - FirstCharIndex;
   MaxWidth = TableWidth;
   BottomY = PaintBottom = args.Y + Height;
-  OwnerList->CurrentListItemBaseline = listItemBaseline;
-  if (listItemBaseline && *listItemBaseline == 0) *listItemBaseline = args.Y + Height;
+  if (int* baseline = args.Context.ListItemBaseline; baseline && *baseline == 0) *baseline = args.Y + Height;
   return Height;
 }
 
