@@ -685,7 +685,7 @@ py::list Render(const py::object& source, const py::object& output, int width, c
       LoadHtmlDocument(document, std::move(text), TDocumentDefaults{}, handlers);
       int scrollWidth = 0;
       const int fullHeight = std::max(1, document.DoLayout(width, 0, scrollWidth));
-      if (document.TableSpansCut) notices.push_back(cut);
+      if (document.State.TableSpansCut) notices.push_back(cut);
       const int height = std::min(fullHeight, kMaxRenderHeight);
       if (height < fullHeight)
         notices.push_back(name + " is " + std::to_string(fullHeight) + " px high; the picture is cut at " +

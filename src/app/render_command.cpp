@@ -353,7 +353,7 @@ int Render(int argc, char** argv, TRenderOptions* options) {
         return std::max(1, document->DoLayout(options->width, 0, scrollWidth));
       });
   page.reset();
-  if (document->TableSpansCut) {
+  if (document->State.TableSpansCut) {
     PrintError(options->file + ": spans of a table were cut where its grid would pass " +
                std::to_string(kRenderTablePlaces) + " places");
   }

@@ -64,10 +64,6 @@ bool HoldsOnlySpaces(std::u16string_view text) {
   return std::all_of(text.begin(), text.end(), [](char16_t c) { return c == u' '; });
 }
 
-// Font sizes 1..7 in points for ordinary and for preformatted text.
-constexpr std::array<int, 7> kFontSizes = {8, 10, 12, 14, 18, 24, 36};
-constexpr std::array<int, 7> kPreFontSizes = {7, 8, 10, 12, 15, 20, 30};
-
 }  // namespace
 
 THtmlBuilder::THtmlBuilder(std::string text, TSectionList& document, TBuilderHandlers handlers)
@@ -232,7 +228,7 @@ void THtmlBuilder::LinkPreScan() {
   } catch (const std::exception&) {
     links = 0;
   }
-  m_document.ManyLinks = links > 400;
+  m_document.State.ManyLinks = links > 400;
   Rewind();
   SetScanOnly(false);
 }
@@ -253,7 +249,7 @@ void THtmlBuilder::ParseHtml() {
   }
   if (InLink) EndLink();
   Finalize();
-  m_document.QuirksMode = !DoctypeSeen();
+  m_document.State.QuirksMode = !DoctypeSeen();
 }
 
 TParseResult ParseHtmlDocumentWithResult(std::string text, TSectionList& document, const TBuilderHandlers& handlers) {
@@ -713,251 +709,6 @@ void THtmlBuilder::BuildLineBreak() {
     OpenSection(false, true);
   }
   NextToken();
-}
-
-void THtmlBuilder::BuildAnchor(bool readNext) {
-  const TAttribute* href = Attributes().Find(S::SymHref);
-  std::string_view pseudo;
-  if (href) {
-    EndLink();
-    InLink = true;
-    const TAttribute* target = Attributes().Find(S::SymTarget);
-    LinkTarget.Assign(href->Text, target ? std::string_view(target->Text) : std::string_view(), Position(),
-                      &Attributes());
-    if (const TAttribute* tabIndex = Attributes().Find(S::SymTabindex)) LinkTarget.TabIndex = tabIndex->Value;
-    pseudo = "link";
-  }
-  PushProperties("a", pseudo);
-  InlineBoxCheck();
-  if (CurrentSection) {
-    CurrentSection->ChangeFont(Top());
-  } else {
-    OpenSection();
-  }
-  if (const TAttribute* name = Attributes().Find(S::SymName)) {
-    std::string upper = name->Text;
-    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    if (!upper.empty() && upper[0] == '#') upper.erase(0, 1);
-    m_document.IDNameList.AddPosition(upper, Position());
-    CurrentSection->MarkAnchor();
-  }
-  if (href) CurrentSection->StartLink(LinkTarget, Top());
-  if (readNext) NextToken();
-}
-
-void THtmlBuilder::EndLink() {
-  if (InLink) {
-    std::vector<TFontObj*>& runs = m_document.LinkRuns();
-    LinkTarget.SetEnd(static_cast<int>(runs.size()),
-                      [&runs](int i) { return &runs[static_cast<std::size_t>(i)]->EditRunTarget(); }, Position());
-    LinkTarget.Clear();
-    InLink = false;
-  }
-  PopProperties("a");
-  if (CurrentSection) CurrentSection->EndLink(Top());
-}
-
-void THtmlBuilder::BuildFont(bool baseFont, bool preformatted) {
-  int size = 0;
-  std::optional<TColor> colour;
-  std::string face;
-  std::optional<int> charSet;
-  TStyleContext& context = Top().Context();
-  for (const auto& attribute : Attributes()) {
-    switch (attribute->Symbol) {
-      case S::SymSize: {
-        // Sizes run from 1 to 7, so a relative step beyond 7 either way is as good as the largest.
-        int value = attribute->Value;
-        if (attribute->Text.size() > 1 && (attribute->Text[0] == '+' || attribute->Text[0] == '-'))
-          value = std::clamp(value, -7, 7) + BaseFontSize;
-        size = std::clamp(value, 1, 7);
-        if (baseFont) BaseFontSize = size;
-        break;
-      }
-      case S::SymColor:
-        colour = context.ColorFromString(attribute->Text);
-        break;
-      case S::SymFace:
-        if (!baseFont && !attribute->Text.empty()) face = attribute->Text;
-        break;
-      default:
-        break;
-    }
-  }
-  charSet = FontCharset(Attributes());
-  TProperties& font = PushProperties("font");
-  InlineBoxCheck();
-  if (colour) font.SetFromAttribute(Prop::Color, TPropValue::Integer(static_cast<std::int32_t>(*colour | ColorMark)));
-  if (size > 0) {
-    const auto& table = preformatted ? kPreFontSizes : kFontSizes;
-    const double points = m_document.Defaults().Size * table[static_cast<std::size_t>(size - 1)] / 12.0;
-    font.SetFromAttribute(Prop::FontSize, TPropValue::Number(points));
-  }
-  if (!face.empty()) {
-    // A face list with nothing installed leaves the family as it was.
-    if (std::optional<std::string> name = context.FirstInstalledFont(face))
-      font.SetFromAttribute(Prop::FontFamily, TPropValue::Text(*name));
-  }
-  if (charSet) font.SetCharSet(*charSet);
-  PropStack().SealShape(font, "font:" + std::to_string(size) + ":" + (colour ? std::to_string(*colour) : "") + ":" + face +
-                                  ":" + (charSet ? std::to_string(*charSet) : ""));
-}
-
-void THtmlBuilder::BuildImageOrPanel(bool readNext) {
-  const TagSymbol symbol = Symbol();
-  TSection& section = EnsureSection();
-  TProperties& properties = PushProperties(ElementName(symbol));
-  if (symbol == S::SymImg) {
-    QString alt;
-    if (const TAttribute* attribute = Attributes().Find(S::SymAlt))
-      alt = Converter().ToUtf16(attribute->Text, attribute->CodePage);
-    const int position = static_cast<int>(section.Text().size());
-    auto image = std::make_unique<TImageObj>(&m_document, position, Attributes(), alt);
-    image->ApplyStyle(properties);
-    section.AddObject(std::move(image), TagPosition());
-  } else {
-    auto panel = std::make_unique<TPanelObj>(&m_document, Attributes());
-    m_document.PanelList.push_back(panel.get());
-    section.AddObject(std::move(panel), TagPosition());
-  }
-  PopProperties(ElementName(symbol));
-  if (readNext) NextToken();
-}
-
-void THtmlBuilder::BuildFormControl(bool readNext) {
-  const TagSymbol symbol = Symbol();
-  TFormControlFactory* factory = m_handlers.FormControls;
-  TFormControlObj* control = nullptr;
-  if (factory) {
-    TSection& section = EnsureSection();
-    TProperties& properties = PushProperties(ElementName(symbol));
-    if (!CurrentForm) CurrentForm = &NewForm(nullptr);
-    control = factory->CreateControl(symbol, m_document, *CurrentForm, properties, Attributes(), Converter());
-    if (control) PlaceFormControl(section, *control, properties);
-  }
-  if (symbol == S::SymSelect) {
-    ReadSelectOptions(control, readNext);
-  } else if (symbol == S::SymTextarea) {
-    ReadTextAreaContent(control && factory ? factory->TextAreaOf(*control) : nullptr);
-    if (readNext) NextToken();
-  } else if (readNext) {
-    NextToken();
-  }
-  if (factory) PopProperties(ElementName(symbol));
-}
-
-void THtmlBuilder::PlaceFormControl(TSection& section, TFormControlObj& control, TProperties& properties) {
-  m_document.FormControlList.push_back(&control);
-  if (control.IsHidden()) return;
-  if (control.IsImageButton()) {
-    // The picture stands in the text; the control behind it takes the clicks and the submission.
-    QString alt;
-    if (const TAttribute* attribute = Attributes().Find(S::SymAlt))
-      alt = Converter().ToUtf16(attribute->Text, attribute->CodePage);
-    auto image = std::make_unique<TImageObj>(&m_document, static_cast<int>(section.Text().size()), Attributes(), alt);
-    image->ApplyStyle(properties);
-    image->SetFormControl(&control);
-    control.Image = image.get();
-    section.AddObject(std::move(image), TagPosition());
-    return;
-  }
-  if (properties.HasBorderStyle()) m_document.InlineList.Add(TagPosition(), properties);
-  section.AddFormControl(control, TagPosition());
-  if (TFormControlObj* companion = control.Companion()) {
-    section.AddFormControl(*companion, TagPosition());
-    m_document.FormControlList.push_back(companion);
-  }
-}
-
-void THtmlBuilder::ReadSelectOptions(TFormControlObj* control, bool readNext) {
-  const bool savedNoBreak = NoBreak;
-  NoBreak = false;
-  static const TSymbolSet kEnds = {S::SymP,     S::SymEof,     S::SymTableEnd,   S::SymTd,    S::SymTdEnd,
-                                   S::SymTr,    S::SymTrEnd,   S::SymTh,         S::SymThEnd, S::SymCaption,
-                                   S::SymCaptionEnd, S::SymInput, S::SymSelectEnd, S::SymCol, S::SymColgroup};
-  TFormControlFactory* factory = m_handlers.FormControls;
-  bool optionOpen = false;
-  QString text;
-  bool selected = false;
-  std::optional<QString> value;
-  std::vector<std::string> attributes;
-  auto endOption = [&] {
-    if (optionOpen && control && factory) factory->AddOption(*control, text.trimmed(), value, selected, attributes);
-    optionOpen = false;
-    text.clear();
-  };
-  NextToken();
-  while (!kEnds.Contains(Symbol())) {
-    const TagSymbol symbol = Symbol();
-    if (symbol == S::SymText) {
-      if (optionOpen) text += Token().S();
-    } else if (symbol == S::SymOption || symbol == S::SymOptionEnd) {
-      endOption();
-      if (symbol == S::SymOption) {
-        optionOpen = true;
-        selected = Attributes().Find(S::SymSelected) != nullptr;
-        value.reset();
-        if (const TAttribute* given = Attributes().Find(S::SymValue))
-          value = Converter().ToUtf16(given->Text, given->CodePage);
-        attributes = Attributes().NameValueList();
-      }
-    }
-    NextToken();
-  }
-  endOption();
-  if (control && factory) factory->OptionsComplete(*control);
-  NoBreak = savedNoBreak;
-  // Only the end of the list is taken; any other symbol that ended it is read by the caller.
-  if (Symbol() == S::SymSelectEnd && readNext) NextToken();
-}
-
-void THtmlBuilder::BuildImageMap(bool readNext) {
-  const TAttribute* name = Attributes().Find(S::SymName);
-  auto map = std::make_unique<TMapItem>(name ? name->Text : std::string());
-  int others = 0;
-  NextToken();
-  while (Symbol() != S::SymMapEnd && Symbol() != S::SymEof && others < 3) {
-    if (Symbol() == S::SymArea) {
-      map->AddArea(Attributes());
-    } else if (Symbol() != S::SymText) {
-      ++others;
-    }
-    NextToken();
-  }
-  if (Symbol() == S::SymMapEnd) m_document.MapList.push_back(std::move(map));
-  if (readNext) NextToken();
-}
-
-void THtmlBuilder::BuildObject() {
-  if (!m_handlers.Object) {
-    NextToken();
-    return;
-  }
-  TSection& section = EnsureSection();
-  PushProperties("object");
-  auto panel = std::make_unique<TPanelObj>(&m_document, Attributes());
-  const std::vector<std::string> attributes = Attributes().NameValueList();
-  const int position = TagPosition();
-  std::vector<std::string> parameters;
-  NextToken();
-  while (Symbol() == S::SymParam || Symbol() == S::SymText) {
-    if (Symbol() == S::SymParam) {
-      const std::string name = AttributeText(Attributes(), S::SymName);
-      const TAttribute* value = Attributes().Find(S::SymValue);
-      parameters.push_back(value ? name + "=" + value->Text : name);
-    }
-    NextToken();
-  }
-  const bool taken = m_handlers.Object(*panel, attributes, parameters);
-  if (taken) {
-    m_document.PanelList.push_back(panel.get());
-    if (Top().HasBorderStyle()) m_document.InlineList.Add(position, Top());
-    section.AddObject(std::move(panel), position);
-    PopProperties("object");
-    while (Symbol() != S::SymObjectEnd && Symbol() != S::SymEof) NextToken();
-  } else {
-    PopProperties("object");
-  }
 }
 
 }  // namespace corvane

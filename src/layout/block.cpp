@@ -195,7 +195,7 @@ bool TBlock::CollapsesInFlow() const {
 }
 
 bool TBlock::CollapsesThrough() {
-  const int cycle = OwnerList ? OwnerList->LayoutCycle : 0;
+  const int cycle = OwnerList ? OwnerList->State.LayoutCycle : 0;
   if (m_throughCycle == cycle) return m_through;
   bool through = CollapsesInFlow() && m_topOpen && m_bottomOpen;
   for (int i = 0; through && i < MyCell->Count(); ++i) {
@@ -232,7 +232,7 @@ void TBlock::AddLeadingMargins(TCollapsedMargin& margins, bool pageTop) {
     return;
   }
   // Every enclosing block asks again for the chain below it: kept once per layout.
-  const int cycle = OwnerList ? OwnerList->LayoutCycle : 0;
+  const int cycle = OwnerList ? OwnerList->State.LayoutCycle : 0;
   if (m_leadingCycle != cycle) {
     m_leading = TCollapsedMargin();
     m_leading.Add(OwnMarginTop);
@@ -268,7 +268,7 @@ void TBlock::GetMinMaxWidth(int& Min, int& Max) {
   if (DisplayNone || Positioning == 1) return;
   // Computed with a base width of 0, the widths hold for the whole layout cycle; every enclosing block
   // asks for them again.
-  if (m_minMaxCycle == OwnerList->LayoutCycle) {
+  if (m_minMaxCycle == OwnerList->State.LayoutCycle) {
     Min = m_minCache;
     Max = m_maxCache;
     return;
@@ -287,7 +287,7 @@ void TBlock::GetMinMaxWidth(int& Min, int& Max) {
     Min = std::max(Min, width);
     Max = Min;
   }
-  m_minMaxCycle = OwnerList->LayoutCycle;
+  m_minMaxCycle = OwnerList->State.LayoutCycle;
   m_minCache = Min;
   m_maxCache = Max;
 }
@@ -445,6 +445,7 @@ int TBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
 
   const int ownHeight = m[Prop::Height] > 0 ? m[Prop::Height] : 0;
   TLayoutArgs content;
+  content.Context = args.Context;
   content.X = x;
   content.Y = Positioning == 2 ? TopY + TopP : TopY;
   content.AWidth = NewWidth;
@@ -635,8 +636,8 @@ TBodyBlock::TBodyBlock(TSectionList* ownerList, const TAttributeList* attributes
                        TProperties& properties)
     : TBlock(ownerList, attributes, ownerCell, properties, TKind::Body) {
   if (const std::optional<std::string> image = properties.GetBackgroundImage(); image && OwnerList) {
-    OwnerList->BackgroundImageName = *image;
-    OwnerList->BackgroundPosition = properties.GetBackgroundPosition(EmSize, ExSize);
+    OwnerList->State.BackgroundImageName = *image;
+    OwnerList->State.BackgroundPosition = properties.GetBackgroundPosition(EmSize, ExSize);
   }
   const TColor background = properties.GetBackgroundColor();
   if (background != ColorNone && OwnerList) OwnerList->SetBackground(background | ColorMark);
@@ -667,6 +668,7 @@ int TBodyBlock::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   const int leftRecord = mgr.AddLeft(x, TopY);
   const int rightRecord = mgr.AddRight(x + NewWidth, TopY);
   TLayoutArgs content;
+  content.Context = args.Context;
   content.X = x;
   content.Y = TopY;
   content.XRef = m_contentXRef = args.XRef;

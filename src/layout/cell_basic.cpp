@@ -153,14 +153,15 @@ int TCellBasic::StackItems(const TLayoutArgs& args, bool leadingTaken, TCollapse
   return y;
 }
 
-int TCellBasic::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+int TCellBasic::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                       const TLayoutContext& context) {
   TopY = Y;
   FirstCharIndex = Curs;
   // A table cell keeps the margins of its first and last blocks inside, except in quirks mode, where
   // they are dropped.
-  const bool quirks = OwnerList && OwnerList->QuirksMode;
+  const bool quirks = OwnerList && OwnerList->State.QuirksMode;
   TCollapsedMargin trailing;
-  const TLayoutArgs args{0, Y, 0, 0, Width, AHeight, BlHt, IMgr};
+  const TLayoutArgs args{0, Y, 0, 0, Width, AHeight, BlHt, IMgr, context};
   int bottom = StackItems(args, quirks, trailing, ScrollWidth, Curs);
   if (!quirks) bottom += trailing.Value();
   CharCount = Curs - FirstCharIndex;
@@ -305,7 +306,8 @@ class TCell::TOwnManager {
   IndentManager m_manager;
 };
 
-int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                  const TLayoutContext& context) {
   TOwnManager own(*this);
   IndentManager& mgr = own.Manager();
   mgr.Reset(0, Width);
@@ -313,7 +315,7 @@ int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int
   mgr.CurrentID = this;
   const int left = mgr.AddLeft(0, Y);
   const int right = mgr.AddRight(Width, Y);
-  const int height = TCellBasic::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  const int height = TCellBasic::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs, context);
   mgr.RemoveLeft(left);
   mgr.RemoveRight(right);
   const int floatBottom = mgr.FloatBottom();
@@ -323,13 +325,14 @@ int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int
   return m_height;
 }
 
-int TCell::LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
+int TCell::LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                         const TLayoutContext& context) {
   bool plain = Width == m_width;
   for (int i = 0; plain && i < Count(); ++i) {
     TSectionBase& item = (*this)[i];
     plain = item.IsTextSection() && !item.Failed && static_cast<TSection&>(item).CanTranslate();
   }
-  if (!plain) return LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  if (!plain) return LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs, context);
   const int dy = Y - TopY, dCurs = Curs - FirstCharIndex;
   for (int i = 0; i < Count(); ++i) static_cast<TSection&>((*this)[i]).Translate(dy, dCurs);
   TopY = Y;

@@ -78,7 +78,8 @@ class TCellBasic {
   std::unique_ptr<TSectionBase> Remove(TSectionBase* item);
   void Clear();
 
-  virtual int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs);
+  virtual int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                     const TLayoutContext& context);
   virtual void GetMinMaxWidth(int& Min, int& Max);
   virtual int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef);
   virtual int LinkAt(int X, int Y, TLinkAtResult& result);
@@ -120,11 +121,13 @@ class TCell : public TCellBasic {
 
   int PaintedY = 0;  // y at which the list was last painted
 
-  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
+  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+             const TLayoutContext& context) override;
   int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
   // Lays the list out again at Y with the width of its last layout. A list of plain text sections is
   // only moved: its lines would come out the same.
-  int LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs);
+  int LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                    const TLayoutContext& context);
 
  private:
   // The indentation manager lives only while the list is laid out or painted: nothing of it is needed

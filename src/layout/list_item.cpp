@@ -94,12 +94,10 @@ std::string TBlockLI::MarkerText() const {
 }
 
 int TBlockLI::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
-  int* saved = OwnerList->CurrentListItemBaseline;
   m_baseline = 0;
-  OwnerList->CurrentListItemBaseline = &m_baseline;
-  const int height = TBlock::LayOut(args, MaxWidth, Curs);
-  OwnerList->CurrentListItemBaseline = saved;
-  return height;
+  TLayoutArgs item = args;
+  item.Context.ListItemBaseline = &m_baseline;
+  return TBlock::LayOut(item, MaxWidth, Curs);
 }
 
 int TBlockLI::Paint(QPainter& canvas, const TPaintArgs& args) {

@@ -132,7 +132,7 @@ void TSection::StartRun(const TMyFont& font) {
     run->ApplyFontInfo((*run->LinkFonts())[TFontInfoArray::Link], &OwnerList->Styles.Context().FontMetrics());
     static_cast<TRunTarget&>(run->EditRunTarget()) = *B().Link;
     OwnerList->LinkRuns().push_back(run.get());
-    if (!OwnerList->ManyLinks) run->CreateFocusProxy(*OwnerList, B().Link->TabIndex);
+    if (!OwnerList->State.ManyLinks) run->CreateFocusProxy(*OwnerList, B().Link->TabIndex);
   }
   m_fonts.Add(std::move(run));
   m_minMaxValid = false;
@@ -349,7 +349,7 @@ void TSection::Finish(int sourcePosition) {
   Brk.push_back('y');
   BuildSourceIndex();
   CharCount = static_cast<int>(Buff.size());
-  if (!Buff.empty() && OwnerList) m_sectionNumber = ++OwnerList->SectionCount;
+  if (!Buff.empty() && OwnerList) m_sectionNumber = ++OwnerList->State.SectionCount;
   m_minMaxValid = false;
   m_textMeasured = false;
 }
@@ -373,7 +373,7 @@ void TPreFormated::Finish(int sourcePosition) {
   Brk.push_back('y');
   BuildSourceIndex();
   CharCount = static_cast<int>(Buff.size());
-  if (OwnerList) m_sectionNumber = ++OwnerList->SectionCount;
+  if (OwnerList) m_sectionNumber = ++OwnerList->State.SectionCount;
   m_minMaxValid = false;
 }
 

@@ -49,8 +49,17 @@ struct TObjectAtPoint {
   int IY = 0;
 };
 
+// What an item's layout inherits from the items around it. Each item that changes it for what it holds
+// passes a changed copy down, so it holds for the nested layout only, also when that fails.
+struct TLayoutContext {
+  int TableNesting = 0;             // the tables around the item
+  bool TableFinalPass = false;      // the outermost table is placing its cells
+  int* ListItemBaseline = nullptr;  // the list item whose baseline the next first line gives, when 0
+};
+
 // The arguments of an item's layout: its place (x, y), the reference point of positioned content, the
-// width and height available, the height of the enclosing block, and the indentation manager.
+// width and height available, the height of the enclosing block, the indentation manager and the
+// context.
 struct TLayoutArgs {
   int X = 0;
   int Y = 0;
@@ -60,6 +69,7 @@ struct TLayoutArgs {
   int AHeight = 0;
   int BlHt = 0;
   IndentManager* IMgr = nullptr;
+  TLayoutContext Context;
 };
 
 // The arguments of an item's paint: the clip rectangle (screen coordinates), the x of the content, the

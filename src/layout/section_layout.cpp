@@ -454,7 +454,7 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   Height = builder.Run();
   Curs = FirstCharIndex + length;
 
-  if (int* baseline = OwnerList->CurrentListItemBaseline; baseline && *baseline == 0) {
+  if (int* baseline = args.Context.ListItemBaseline; baseline && *baseline == 0) {
     for (const LineRec& line : m_lines) {
       if (line.Ln == 0) continue;
       *baseline = line.Top + line.LineHt + line.SpaceBefore - line.Descent;
@@ -469,10 +469,10 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   PaintBottom = args.Y + InkHeight;
 
   if (!OwnerList->IsCopy && m_sectionNumber > 0 && m_sectionNumber % 50 == 0 &&
-      m_progressCycle != OwnerList->LayoutCycle && OwnerList->SectionCount > 0) {
-    m_progressCycle = OwnerList->LayoutCycle;
-    const int start = OwnerList->ProgressStart;
-    OwnerList->Host().LayoutProgress(start + m_sectionNumber * (100 - start) / OwnerList->SectionCount);
+      m_progressCycle != OwnerList->State.LayoutCycle && OwnerList->State.SectionCount > 0) {
+    m_progressCycle = OwnerList->State.LayoutCycle;
+    const int start = OwnerList->State.ProgressStart;
+    OwnerList->Host().LayoutProgress(start + m_sectionNumber * (100 - start) / OwnerList->State.SectionCount);
   }
   return Height;
 }

@@ -51,21 +51,14 @@ void TSectionList::Clear() {
   Clearing = true;
   IDNameList.Clear();
   PositionList.clear();
-  m_positionTops.clear();
-  m_positionTopsCycle = -1;
   InlineList.Clear();
-  BackgroundImageName.clear();
-  BackgroundPosition = {};
   m_backgroundPicture.Release();
   SelB = SelE = 0;
-  QuirksMode = false;
   MapList.clear();
   DelayedImages.Clear();
   for (TImageObj* image : m_animatedImages) image->InAnimatedList = false;
   m_animatedImages.clear();
   m_linkRuns.clear();
-  m_hoverLink = nullptr;
-  m_hoverImage = nullptr;
   ActiveLink = nullptr;
   ActiveImage = nullptr;
   PanelList.clear();
@@ -78,16 +71,14 @@ void TSectionList::Clear() {
   m_shownNow.clear();
   htmlFormList.clear();
   FormControlList.clear();
-  ManyLinks = false;
-  m_focusProxies = 0;
-  SectionCount = 0;
   CharCount = 0;
+  State = TDocumentState();
   Clearing = false;
 }
 
 std::unique_ptr<TFocusProxy> TSectionList::MakeFocusProxy(TFontObj& run) {
   std::unique_ptr<TFocusProxy> proxy = m_host->MakeFocusProxy(run);
-  if (proxy) ++m_focusProxies;
+  if (proxy) ++State.FocusProxies;
   return proxy;
 }
 
@@ -127,17 +118,16 @@ void TSectionList::RemoveFromTabOrder(TFocusProxy& proxy) {
   std::erase_if(TabOrderList, [&proxy](const TTabOrderEntry& entry) { return entry.Proxy == &proxy; });
 }
 
-int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) {
-  ++LayoutCycle;
-  TableNestLevel = 0;
-  TableFinalPass = false;
+int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+                         const TLayoutContext& context) {
+  ++State.LayoutCycle;
   InlineList.MarkNeedsConverting();
   if (!TabOrderList.empty()) {
     SortTabOrder(TabOrderList);
     m_host->ApplyTabOrder(TabOrderList);
     TabOrderList.clear();
   }
-  const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs);
+  const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs, context);
   if (!IsCopy && PositionList.empty()) AddToPositionList();
   m_layoutWidth = ScrollWidth;
   m_height = height;
@@ -150,12 +140,10 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
 
 int TSectionList::DoLayout(int width, int clientHeight, int& scrollWidth) {
   int curs = 0;
-  return LayOut(0, width, clientHeight, 0, scrollWidth, curs);
+  return LayOut(0, width, clientHeight, 0, scrollWidth, curs, TLayoutContext());
 }
 
 int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
-  PageBottom = m_yOffset + ARect.top() + ARect.height();
-  FirstPageItem = true;
   TableNestLevel = 0;
   DrawList.Clear();
   ++m_paintSerial;
@@ -179,9 +167,9 @@ int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int
 }
 
 void TSectionList::PaintBackgroundImage(QPainter& canvas, const QRect& clip, int width) {
-  if (BackgroundImageName.empty() || (Printing && !PrintBackground)) return;
+  if (State.BackgroundImageName.empty() || (Printing && !PrintBackground)) return;
   const QRect document(0, -m_yOffset, std::max(width, m_layoutWidth), std::max(m_height, clip.bottom() + 1 + m_yOffset));
-  m_backgroundPicture.Paint(canvas, *this, BackgroundImageName, BackgroundPosition,
+  m_backgroundPicture.Paint(canvas, *this, State.BackgroundImageName, State.BackgroundPosition,
                             HasFixedBackground() ? QRect(0, 0, width, clip.bottom() + 1) : document, clip);
 }
 
@@ -247,35 +235,35 @@ int TSectionList::LinkAt(int X, int Y, TLinkAtResult& result) {
   ActiveLink = nullptr;
   ActiveImage = nullptr;
   const int flags = TCellBasic::LinkAt(X, Y, result);
-  if ((LinksActive || Styles.HoverRulesPresent()) && ActiveLink != m_hoverLink) {
-    if (m_hoverLink) m_hoverLink->SetHoverForLink(m_linkRuns, false);
+  if ((LinksActive || Styles.HoverRulesPresent()) && ActiveLink != State.HoverLink) {
+    if (State.HoverLink) State.HoverLink->SetHoverForLink(m_linkRuns, false);
     if (ActiveLink && ActiveLink->LinkFonts()) ActiveLink->SetHoverForLink(m_linkRuns, true);
-    m_hoverLink = ActiveLink;
+    State.HoverLink = ActiveLink;
     m_host->InvalidatePanel();
   }
-  if (ActiveImage != m_hoverImage) {
-    if (m_hoverImage) m_hoverImage->SetMouseState(0);
-    m_hoverImage = ActiveImage;
+  if (ActiveImage != State.HoverImage) {
+    if (State.HoverImage) State.HoverImage->SetMouseState(0);
+    State.HoverImage = ActiveImage;
   }
-  if (m_hoverImage) m_hoverImage->SetMouseState(m_host->LeftButtonDown() ? 2 : 1);
+  if (State.HoverImage) State.HoverImage->SetMouseState(m_host->LeftButtonDown() ? 2 : 1);
   return flags;
 }
 
 TSectionAtY TSectionList::FindSectionAtY(int Y) {
   // The last item of the position list whose y is not below Y: with the lowest y from each position on,
   // that is the last position whose lowest-from-here is not below Y.
-  if (m_positionTopsCycle != LayoutCycle || m_positionTops.size() != PositionList.size()) {
-    m_positionTops.resize(PositionList.size());
+  if (State.PositionTopsCycle != State.LayoutCycle || State.PositionTops.size() != PositionList.size()) {
+    State.PositionTops.resize(PositionList.size());
     int lowest = INT_MAX;
     for (std::size_t i = PositionList.size(); i-- > 0;) {
       lowest = std::min(lowest, PositionList[i]->GetYPos());
-      m_positionTops[i] = lowest;
+      State.PositionTops[i] = lowest;
     }
-    m_positionTopsCycle = LayoutCycle;
+    State.PositionTopsCycle = State.LayoutCycle;
   }
-  const auto after = std::upper_bound(m_positionTops.begin(), m_positionTops.end(), Y);
-  if (after == m_positionTops.begin()) return {};
-  const int index = static_cast<int>(after - m_positionTops.begin()) - 1;
+  const auto after = std::upper_bound(State.PositionTops.begin(), State.PositionTops.end(), Y);
+  if (after == State.PositionTops.begin()) return {};
+  const int index = static_cast<int>(after - State.PositionTops.begin()) - 1;
   TSectionBase* section = PositionList[static_cast<std::size_t>(index)];
   return {section, section->GetYPos(), index};
 }

@@ -17,6 +17,7 @@
 #include "layout/background_picture.h"
 #include "layout/cell_basic.h"
 #include "layout/document_host.h"
+#include "layout/document_state.h"
 #include "layout/draw_list.h"
 #include "layout/inline_list.h"
 #include "layout/text_measurer.h"
@@ -43,6 +44,18 @@ struct TSectionAtY {
 // The document root: the content list of the whole document (normally one body block) and the holder
 // of every document-wide list. The viewer owns one, lays it out to a width, tells it the scroll offset
 // and asks it to paint a rectangle; the document builder fills it.
+//
+// What lasts how long: the content and the document-wide lists are the page's; what was learned about
+// the page while building, laying out and painting it is State, replaced by a fresh one when the
+// document is emptied (Clear) for another page; the settings (defaults, print options, the table place
+// budget, the picture fetch) are the owner's and stay.
+//
+// Threads: layout has no locks, and a document is built, laid out, painted and hit-tested on one
+// thread. Besides the document's own state and the style context of its style list, layout uses
+// caches of the process: the character widths of the Qt measurer (TQtTextMeasurer, one table per font,
+// filled on first use without a guard) and the fonts made by description (see TStyleContext), so all
+// documents measured with the Qt measurer are laid out on the same thread; the element names of blocks
+// are interned under a mutex, and a table cell's last style reading is kept per thread.
 class TSectionList final : public TCell, public TLinkDocument, public TDocumentPositions {
  public:
   explicit TSectionList(TDocumentHost* host = nullptr);
@@ -64,7 +77,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   void Clear();
 
   // Lays the whole document out to Width; ScrollWidth receives the widest line. Returns the height.
-  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs) override;
+  int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
+             const TLayoutContext& context) override;
   // Lays out with the viewer's arguments; returns the height.
   int DoLayout(int width, int clientHeight, int& scrollWidth);
   int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
@@ -150,18 +164,15 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   TColor LinkActiveColor = 0xFF0000;
   std::string PreFontName = "Courier New";
   bool LinksActive = false;  // hover colours for links
-  std::string BackgroundImageName;
-  TBackgroundPosition BackgroundPosition;
   // Paints the document's background image (the BODY's) over clip of a panel of width pixels: scrolling
   // with the text, or fixed to the panel. Nothing when there is none or images are not shown.
   void PaintBackgroundImage(QPainter& canvas, const QRect& clip, int width);
   // Whether the background image stays in place while the text scrolls: a scroll repaints the panel.
   bool HasFixedBackground() const {
-    return !BackgroundImageName.empty() && (BackgroundPosition.X.Fixed || BackgroundPosition.Y.Fixed);
+    return !State.BackgroundImageName.empty() &&
+           (State.BackgroundPosition.X.Fixed || State.BackgroundPosition.Y.Fixed);
   }
   bool ShowImages = true;
-  bool QuirksMode = false;  // no document type declaration: table cells drop their blocks' outer margins
-  bool ManyLinks = false;  // more than 400 links: no keyboard tab stops for links
   bool Printing = false;
   bool PrintBackground = false;       // printing paints the page's and the blocks' backgrounds
   bool PrintTableBackground = false;  // and those of tables and their cells
@@ -172,20 +183,12 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   // The colour text is drawn in.
   TColor TextColour(TColor colour) const { return Printing && PrintMonochromeBlack ? TColor(0) : colour; }
 
-  // State of the current paint and layout.
-  int PageBottom = 0;
-  bool FirstPageItem = true;
+  // What the document learned while built, laid out and painted; a fresh one for every page.
+  TDocumentState State;
+  // The tables around the item being painted.
   int TableNestLevel = 0;
-  // The most places a table's grid may take; spans that would pass it are cut, and TableSpansCut set.
+  // The most places a table's grid may take; spans that would pass it are cut, and State.TableSpansCut set.
   long long TablePlaceBudget = kMaxTablePlaces;
-  bool TableSpansCut = false;
-  bool TableFinalPass = false;  // the outermost table is placing its cells
-  int LayoutCycle = 0;
-  int SectionCount = 0;
-  int ProgressStart = 0;
-  int* CurrentListItemBaseline = nullptr;  // set by a list item while its first line is laid out
-  float ScaleX = 1.0f;
-  float ScaleY = 1.0f;
 
   // The link run and the picture under the mouse, found by the last link hit test.
   TFontObj* ActiveLink = nullptr;
@@ -196,7 +199,7 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   bool Clearing = false;
 
   // Whether any link run has a keyboard focus proxy (which records the y of its line).
-  bool HasFocusProxies() const { return m_focusProxies > 0; }
+  bool HasFocusProxies() const { return State.FocusProxies > 0; }
 
   bool YOffsetChanged() const { return m_yOffsetChanged; }
   // The widest line of the last layout, as DoLayout reports it.
@@ -223,13 +226,7 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   std::uint64_t m_paintSerial = 0;
   TColor m_background = 0xFFFFFF;
   int m_layoutWidth = 0;
-  int m_focusProxies = 0;
   std::vector<TTabOrderEntry> m_controlTabOrder;  // the controls with a tab index, kept past layout
-  TFontObj* m_hoverLink = nullptr;    // the link shown in the hover colours
-  TFloatingObj* m_hoverImage = nullptr;
-  // FindSectionAtY: the lowest GetYPos from each position of the position list on.
-  std::vector<int> m_positionTops;
-  int m_positionTopsCycle = -1;
 };
 
 }  // namespace corvane

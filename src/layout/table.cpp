@@ -19,22 +19,6 @@
 
 namespace corvane {
 
-namespace {
-
-// Keeps the table nesting of a layout or paint counted, also when it fails.
-class TNestingGuard {
- public:
-  explicit TNestingGuard(int& level) : m_level(level) { ++m_level; }
-  ~TNestingGuard() { --m_level; }
-  TNestingGuard(const TNestingGuard&) = delete;
-  TNestingGuard& operator=(const TNestingGuard&) = delete;
-
- private:
-  int& m_level;
-};
-
-}  // namespace
-
 void ThtmlTable::Initialize() {
   if (Initialized) return;
   CompleteGrid();
@@ -96,7 +80,7 @@ void ThtmlTable::CompleteGrid() {
     row.Cells = std::move(rowSlots);
     grid.Rows[r] = {};
   }
-  if (grid.SpansCut && OwnerList) OwnerList->TableSpansCut = true;
+  if (grid.SpansCut && OwnerList) OwnerList->State.TableSpansCut = true;
   NumCols = grid.Columns;
   // Column declarations give their widths to the slots of their columns.
   if (!ColInfo.empty()) {
@@ -138,7 +122,7 @@ TColumnConstraints ThtmlTable::ColumnConstraints() {
 
 void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
   Initialize();
-  if (m_minMaxCycle == OwnerList->LayoutCycle && m_minMaxD == SpecWidth) {
+  if (m_minMaxCycle == OwnerList->State.LayoutCycle && m_minMaxD == SpecWidth) {
     Min = m_minCache;
     Max = m_maxCache;
     return;
@@ -148,7 +132,7 @@ void ThtmlTable::GetMinMaxWidth(int& Min, int& Max) {
   const TWidthRange range = TableWidthRange(ColumnConstraints());
   Min = range.Min;
   Max = range.Max;
-  m_minMaxCycle = OwnerList->LayoutCycle;
+  m_minMaxCycle = OwnerList->State.LayoutCycle;
   m_minMaxD = SpecWidth;
   m_minCache = Min;
   m_maxCache = Max;
@@ -160,7 +144,7 @@ void ThtmlTable::FindColumnWidths(int W) {
   Widths = ColumnWidths(ColumnConstraints(), W);
 }
 
-void ThtmlTable::FindRowHeights(int AHeight) {
+void ThtmlTable::FindRowHeights(int AHeight, const TLayoutContext& context) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
   // Column x positions, to find the width a cell spans.
@@ -191,14 +175,15 @@ void ThtmlTable::FindRowHeights(int AHeight) {
     cell.Wd = spannedWidth(at[i].second, cell.ColSpan);
     int curs = 0, scrollWidth = 0;
     cell.VSize = cell.Cell ? cell.Cell->LayOut(0, std::max(0, cell.Wd - cell.HzSpace - s),
-                                               std::max(0, cells[i].Goal - cell.VrSpace), 0, scrollWidth, curs)
+                                               std::max(0, cells[i].Goal - cell.VrSpace), 0, scrollWidth, curs,
+                                               context)
                            : 0;
     cells[i].Content = cell.VSize + cell.VrSpace;
   }
   Heights = RowHeights(cells, rowCount, s, AHeight);
 }
 
-void ThtmlTable::PlaceCells(int Y, int& Curs) {
+void ThtmlTable::PlaceCells(int Y, int& Curs, const TLayoutContext& context) {
   const int rowCount = static_cast<int>(Rows.size());
   const int s = CellSpacing;
   std::vector<TPlacedCell>& cells = m_placedCells;
@@ -220,9 +205,9 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
       if (owned) owned->Ht = placement.CellHeights[next++];
     // The cells' content is placed in the pass of the outermost table: a nested table's cells move with
     // it.
-    const bool outermost = OwnerList->TableNestLevel == 1;
-    if (outermost) OwnerList->TableFinalPass = true;
-    if (OwnerList->TableFinalPass) {
+    TLayoutContext placing = context;
+    if (context.TableNesting == 1) placing.TableFinalPass = true;
+    if (placing.TableFinalPass) {
       for (const auto& owned : row.Cells) {
         if (!owned || !owned->HasContent()) continue;
         TCellObj& cell = *owned;
@@ -230,19 +215,18 @@ void ThtmlTable::PlaceCells(int Y, int& Curs) {
         int scrollWidth = 0;
         cell.Cell->LayOutAgainAt(m_rowTops[i] + s + cell.PadTop + cell.BrdTop + cell.YIndent,
                                  std::max(0, cell.Wd - cell.HzSpace - s), std::max(0, cell.Ht - cell.VrSpace - s), 0,
-                                 scrollWidth, Curs);
+                                 scrollWidth, Curs, placing);
       }
     }
-    if (outermost) OwnerList->TableFinalPass = false;
   }
 }
 
 int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
-  TNestingGuard nesting(OwnerList->TableNestLevel);
+  TLayoutContext cells = args.Context;
+  ++cells.TableNesting;
   // The lines of the cells are no list item's first line: a list item around the table takes the
   // table's bottom instead.
-  int* const listItemBaseline = OwnerList->CurrentListItemBaseline;
-  OwnerList->CurrentListItemBaseline = nullptr;
+  cells.ListItemBaseline = nullptr;
   PaintY = TopY = PaintTop = args.Y;
   FirstCharIndex = Curs;
   Initialize();
@@ -250,27 +234,26 @@ int ThtmlTable::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
   const int W = (SpecWidth > 0 ? SpecWidth : mgr.RightEdge(args.Y) - mgr.LeftEdge(args.Y)) - CellSpacing;
   // A nested table is laid out by the measuring and by the placing pass of every table around it; its
   // widths and heights hold for the rest of the layout cycle.
-  const bool measured = m_measuredCycle == OwnerList->LayoutCycle && m_measuredWidth == W &&
+  const bool measured = m_measuredCycle == OwnerList->State.LayoutCycle && m_measuredWidth == W &&
                         m_measuredHeight == args.AHeight && static_cast<int>(Heights.size()) == static_cast<int>(Rows.size());
   if (!measured) {
     FindColumnWidths(W);
-    FindRowHeights(args.AHeight);
-    m_measuredCycle = OwnerList->LayoutCycle;
+    FindRowHeights(args.AHeight, cells);
+    m_measuredCycle = OwnerList->State.LayoutCycle;
     m_measuredWidth = W;
     m_measuredHeight = args.AHeight;
   }
   std::int64_t width = CellSpacing;
   for (int w : Widths) width += w;
   TableWidth = static_cast<int>(std::min<std::int64_t>(width, INT_MAX / 2));
-  PlaceCells(args.Y, Curs);
+  PlaceCells(args.Y, Curs, cells);
   std::int64_t height = CellSpacing;
   for (int h : Heights) height += h;
   Height = InkHeight = static_cast<int>(std::clamp<std::int64_t>(height, 0, INT_MAX / 4));
   CharCount = Curs - FirstCharIndex;
   MaxWidth = TableWidth;
   BottomY = PaintBottom = args.Y + Height;
-  OwnerList->CurrentListItemBaseline = listItemBaseline;
-  if (listItemBaseline && *listItemBaseline == 0) *listItemBaseline = args.Y + Height;
+  if (int* baseline = args.Context.ListItemBaseline; baseline && *baseline == 0) *baseline = args.Y + Height;
   return Height;
 }
 

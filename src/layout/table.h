@@ -216,8 +216,9 @@ class ThtmlTable final : public TSectionBase {
   void CompleteGrid();
   // The cells' widths and what they ask for, their content measured.
   TColumnConstraints ColumnConstraints();
-  void FindRowHeights(int AHeight);
-  void PlaceCells(int Y, int& Curs);
+  // Both lay the cells out in the context of the table's cells.
+  void FindRowHeights(int AHeight, const TLayoutContext& cells);
+  void PlaceCells(int Y, int& Curs, const TLayoutContext& cells);
   // The rows whose band may meet [top, bottom] of the document.
   std::pair<int, int> RowStretch(int top, int bottom) const;
   void PaintCell(QPainter& canvas, TCellObj& cell, const TCellList& row, int x, int y, const TPaintArgs& args);

@@ -19,8 +19,13 @@ double ScreenPixelsPerInch();
 
 // What the style engine of one document shares between its property sets: the screen resolution, the
 // default point size, the serial counter and the caches of colours, families and font metrics. The
-// document's style list owns it; every property set of the document points to it. Not thread-safe: one
-// document is styled on one thread at a time.
+// document's style list owns it; every property set of the document points to it.
+//
+// Threads: the style engine has no locks. The caches of colours, installed families and font metrics
+// by key belong to the context, so to one document; but the fonts made by description
+// (TFontMetricsCache::FontOf) are one table of the process, filled on first use without a guard. So
+// every document is styled on one thread, the same for all of them: the user-interface thread in the
+// programme (the viewer, previews, printing) or the main thread of the render command.
 class TStyleContext {
  public:
   explicit TStyleContext(double pixelsPerInch) : m_pixelsPerInch(pixelsPerInch) {}

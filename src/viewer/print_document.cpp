@@ -123,7 +123,7 @@ TPrintCopy::~TPrintCopy() {
   m_document.reset();
 }
 
-bool TPrintCopy::TableSpansCut() const { return m_document->TableSpansCut; }
+bool TPrintCopy::TableSpansCut() const { return m_document->State.TableSpansCut; }
 
 void TPrintCopy::PaintPage(QPainter& painter, int index) {
   if (index < 0 || index >= PageCount()) return;

@@ -195,7 +195,7 @@ TEST(DocumentBuilder, ManyLinksTurnOffTabStops) {
     std::string html;
     for (int i = 0; i < links; ++i) html += "<a href=\"#" + std::to_string(i) + "\">l</a> ";
     TTestDocument document(html);
-    EXPECT_EQ(document.Document.ManyLinks, links > 400) << links;
+    EXPECT_EQ(document.Document.State.ManyLinks, links > 400) << links;
   }
 }
 

@@ -116,8 +116,8 @@ TEST(BlockLayout, CellParagraphMarginsFollowTheDocumentMode) {
   const char* const cell = "<html><body><table><tr><td><p>a</p><p>b</p></td></tr></table>c</body></html>";
   TTestDocument quirks(cell);
   TTestDocument standard(std::string("<!doctype html>") + cell);
-  EXPECT_TRUE(quirks.Document.QuirksMode);
-  EXPECT_FALSE(standard.Document.QuirksMode);
+  EXPECT_TRUE(quirks.Document.State.QuirksMode);
+  EXPECT_FALSE(standard.Document.State.QuirksMode);
   quirks.LayOut(300);
   standard.LayOut(300);
   const int quirksA = TopOfAnySection(quirks, u"a");
@@ -128,7 +128,7 @@ TEST(BlockLayout, CellParagraphMarginsFollowTheDocumentMode) {
 
   // Other declarations and comments leave the document in quirks mode.
   TTestDocument declared("<!-- DOCTYPE --><!ELEMENT x><p>a");
-  EXPECT_TRUE(declared.Document.QuirksMode);
+  EXPECT_TRUE(declared.Document.State.QuirksMode);
 }
 
 // A preformatted line or a word wider than the page overflows alone: the text around it wraps at the
@@ -215,6 +215,62 @@ TEST(BlockLayout, FloatsAndClearing) {
   EXPECT_EQ(blocks[1]->LeftX, 290 - 100);
   // The text beside them ends where they begin.
   EXPECT_EQ(right.SectionStarting(u"text")->Lines()[0].DrawWidth, 280 - 100);
+}
+
+// A list item's marker stands on the baseline of the item's first line, or at the bottom of a table that
+// comes first; lines inside that table, and the items of lists inside it or inside the item, give no
+// baseline of the item's. Each case names, item by item in document order, the text whose first line
+// gives the baseline, or "{table}" for the bottom of the document's first table.
+TEST(BlockLayout, ListItemBaselines) {
+  struct TCase {
+    const char* Html;
+    std::vector<std::u16string> Baselines;
+  } const cases[] = {
+      {"<ul><li>aaa<li>bbb</ul>", {u"aaa", u"bbb"}},
+      {"<ul><li><table><tr><td>aaa</table>bbb</ul>", {u"{table}"}},
+      {"<ul><li><table><tr><td><ul><li>aaa</ul></table>bbb</ul>", {u"{table}", u"aaa"}},
+      {"<table><tr><td>x<td><ol><li>aaa<li>bbb</ol></table>", {u"aaa", u"bbb"}},
+      {"<ul><li><ul><li>aaa</ul>bbb</ul>", {u"bbb", u"aaa"}},
+      {"<ol><li><table><tr><td><table><tr><td>aaa</table></table><li>bbb</ol>", {u"{table}", u"bbb"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Html);
+    TTestDocument document(c.Html);
+    document.LayOut(400);
+    std::vector<TBlockLI*> items;
+    const ThtmlTable* firstTable = nullptr;
+    std::function<void(const TCellBasic&)> collect = [&](const TCellBasic& list) {
+      for (int i = 0; i < list.Count(); ++i) {
+        if (auto* table = dynamic_cast<ThtmlTable*>(&list[i])) {
+          if (!firstTable) firstTable = table;
+          for (const auto& row : table->Rows)
+            for (const auto& cell : row->Cells)
+              if (cell->Cell) collect(*cell->Cell);
+        } else if (TBlock* block = list[i].AsBlock()) {
+          if (auto* item = dynamic_cast<TBlockLI*>(block)) items.push_back(item);
+          collect(block->Content());
+        }
+      }
+    };
+    collect(document.Body().Content());
+    std::vector<TSection*> sections;
+    document.Body().Content().CollectSections(sections);
+    ASSERT_EQ(items.size(), c.Baselines.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      int expected = -1;
+      if (c.Baselines[i] == u"{table}") {
+        ASSERT_NE(firstTable, nullptr);
+        expected = firstTable->TopY + firstTable->Height;
+      } else {
+        for (const TSection* section : sections)
+          if (section->Text().starts_with(c.Baselines[i]) && !section->Lines().empty()) {
+            const LineRec& line = section->Lines()[0];
+            expected = line.Top + line.LineHt + line.SpaceBefore - line.Descent;
+          }
+      }
+      EXPECT_EQ(items[i]->FirstLineBaseline(), expected) << i;
+    }
+  }
 }
 
 TEST(BlockLayout, ListMarkers) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "layout/layout_dump.h"
 #include "layout/layout_test_support.h"
 
 namespace corvane {
@@ -22,6 +23,53 @@ TEST(Document, AnEmptyDocument) {
   QPainter painter(&picture);
   EXPECT_EQ(document.Paint(painter, QRect(0, 0, 10, 10), 6000, 0, 7, 0, 0), 7);
   EXPECT_EQ(document.FindSectionAtY(0).Section, nullptr);
+}
+
+// A document emptied and filled with another page lays it out and paints it exactly as a new document
+// does, whatever the page before it left behind.
+TEST(Document, AReusedDocumentLaysOutTheNextPageAsANewOneDoes) {
+  const std::string table = "<table border=1><tr><td>aaa<td><p>b</p><tr><td colspan=2>cc</table>";
+  std::string hostileSpans = "<table>";
+  for (int row = 0; row < 30; ++row) hostileSpans += "<tr><td colspan=50 rowspan=900>x<td rowspan=1000>y";
+  hostileSpans += "</table>";
+  std::string manyLinks;
+  for (int link = 0; link < 401; ++link) manyLinks += "<a href=#x>l</a> ";
+  struct TCase {
+    const char* Name;
+    std::string First;
+    std::string Second;
+  } const cases[] = {
+      {"spans cut before", hostileSpans, table},
+      {"spans cut after", table, hostileSpans},
+      {"a fixed background before", "<body background=x.gif style='background-attachment:fixed'>" + table, table},
+      {"quirks before", "<table><tr><td><p>a</p></table>", "<!DOCTYPE html>" + table},
+      {"a list item around a table before", "<ul><li><table><tr><td>a</table></ul>", "<ol><li>" + table + "</ol>"},
+      {"many links before", manyLinks + table, "<a href=#y>one</a>" + table},
+      {"nested tables before", "<table><tr><td><table><tr><td>" + table + "</table></table>", table},
+  };
+  constexpr int kWidth = 400;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTestDocument reused(c.First);
+    reused.Document.TablePlaceBudget = 5'000;
+    reused.LayOut(kWidth);
+    reused.Paint(kWidth, 200);
+    LoadHtmlDocument(reused.Document, c.Second, TDocumentDefaults{}, {});
+    TTestDocument fresh(c.Second);
+    fresh.Document.TablePlaceBudget = 5'000;
+
+    EXPECT_EQ(reused.LayOut(kWidth), fresh.LayOut(kWidth));
+    EXPECT_EQ(reused.ScrollWidth, fresh.ScrollWidth);
+    EXPECT_EQ(test::LayoutDump(reused.Document), test::LayoutDump(fresh.Document));
+    EXPECT_EQ(reused.Paint(kWidth, 200), fresh.Paint(kWidth, 200));
+    EXPECT_EQ(reused.Document.State.TableSpansCut, fresh.Document.State.TableSpansCut);
+    EXPECT_EQ(reused.Document.State.QuirksMode, fresh.Document.State.QuirksMode);
+    EXPECT_EQ(reused.Document.State.ManyLinks, fresh.Document.State.ManyLinks);
+    EXPECT_EQ(reused.Document.HasFixedBackground(), fresh.Document.HasFixedBackground());
+    EXPECT_EQ(reused.Document.HasFocusProxies(), fresh.Document.HasFocusProxies());
+    for (int y : {0, 30, 60, 500})
+      EXPECT_EQ(reused.Document.FindSectionAtY(y).Index, fresh.Document.FindSectionAtY(y).Index) << y;
+  }
 }
 
 TEST(Document, SectionsAtHeights) {

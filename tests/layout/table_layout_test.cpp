@@ -140,7 +140,7 @@ TEST(TableGrid, SpansAreCutToTheBudgetOfPlaces) {
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(Grid(*tables[0]), c.Grid);
     EXPECT_LE(Places(*tables[0]), c.Budget);
-    EXPECT_EQ(document.Document.TableSpansCut, c.Cut);
+    EXPECT_EQ(document.Document.State.TableSpansCut, c.Cut);
   }
 }
 
@@ -157,7 +157,7 @@ TEST(TableGrid, HostileSpansStayWithinTheBudget) {
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_LE(Places(*tables[0]), 100'000);
   EXPECT_GT(Places(*tables[0]), 90'000);
-  EXPECT_TRUE(hostile.Document.TableSpansCut);
+  EXPECT_TRUE(hostile.Document.State.TableSpansCut);
 
   TTestDocument small("<table><tr><td colspan=100000 rowspan=100000>x</td><td>y</td></tr><tr><td>z</td></tr></table>");
   small.LayOut(kWindow);
@@ -165,7 +165,7 @@ TEST(TableGrid, HostileSpansStayWithinTheBudget) {
   CollectTables(small.Body().Content(), tables);
   ASSERT_EQ(tables.size(), 1u);
   EXPECT_EQ(Places(*tables[0]), 2002);  // a column span of 1000 over both rows, and one cell each
-  EXPECT_FALSE(small.Document.TableSpansCut);
+  EXPECT_FALSE(small.Document.State.TableSpansCut);
 }
 
 TEST(TableLayout, ColumnWidths) {
