@@ -7,7 +7,6 @@
 // The first byte chooses how the rest is made into a file, the second and third where a member is
 // damaged, where the archive is cut or where the first range ends.
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include "extract/byte_file.h"
 #include "extract/table_fragment_scanner.h"
 #include "extract/warc_reader.h"
+#include "extract/warc_test_writer.h"
 
 namespace {
 
@@ -29,19 +29,7 @@ void Check(bool condition, const char* what) {
   }
 }
 
-std::string Gzipped(std::string_view bytes) {
-  z_stream stream{};
-  deflateInit2(&stream, 1, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 32, '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-  stream.avail_in = static_cast<uInt>(bytes.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
+std::string Gzipped(std::string_view bytes) { return corvane::test::Deflated(bytes); }
 
 // One gzip member per record: the text is cut before each "WARC/1." after its start.
 std::string GzippedPerRecord(std::string_view text) {
