@@ -49,7 +49,7 @@ void TJobRunner::SetOutputPath(std::string path) {
 TTableWriter* TJobRunner::TableWriter() {
   const TOutputFormat format = m_outputFormat.load();
   const std::string target = AppendOutput() ? OutputPath() : std::string();
-  if (format != m_writerFormat || target != m_writerTarget || (!m_writer && format != TOutputFormat::Xls)) {
+  if (!m_writer || format != m_writerFormat || target != m_writerTarget) {
     m_writer = MakeTableWriter(format, target);
     m_writerFormat = format;
     m_writerTarget = target;
