@@ -42,32 +42,50 @@ std::optional<std::string> FirstInstalledFont(std::string_view list,
   }
 }
 
-bool TInstalledFonts::IsInstalled(std::string_view family) {
-  LoadFamilies();
+TFontFamilyIndex& TFontFamilyIndex::Process() {
+  // Never destroyed, so that documents that outlive main's locals still find it.
+  static TFontFamilyIndex* const index = new TFontFamilyIndex;
+  return *index;
+}
+
+bool TFontFamilyIndex::IsInstalled(std::string_view family) {
+  if (!LoadFamilies()) return false;
   std::string lower = LowerCopy(family);
   if (std::binary_search(m_families.begin(), m_families.end(), lower)) return true;
-  const auto known = m_aliases.find(lower);
-  if (known != m_aliases.end()) return known->second;
+  {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto known = m_aliases.find(lower);
+    if (known != m_aliases.end()) return known->second;
+  }
   const bool installed = HasMetricAlias(lower);
+  const std::lock_guard<std::mutex> lock(m_mutex);
   m_aliases.emplace(std::move(lower), installed);
   return installed;
 }
 
-std::optional<std::string> TInstalledFonts::FirstInstalledFont(std::string_view list) {
-  return corvane::FirstInstalledFont(list, [this](std::string_view family) { return IsInstalled(family); });
-}
-
-void TInstalledFonts::LoadFamilies() {
-  if (m_loaded) return;
-  m_loaded = true;
-  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+bool TFontFamilyIndex::LoadFamilies() {
+  if (m_loaded.load(std::memory_order_acquire)) return true;
+  const std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_loaded.load(std::memory_order_relaxed)) return true;
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
   for (const QString& family : QFontDatabase::families()) m_families.push_back(LowerCopy(family.toStdString()));
   std::sort(m_families.begin(), m_families.end());
+  m_loaded.store(true, std::memory_order_release);
+  return true;
+}
+
+std::optional<std::string> TInstalledFonts::FirstInstalledFont(std::string_view list) {
+  const auto known = m_lists.find(list);
+  if (known != m_lists.end()) return known->second;
+  std::optional<std::string> first =
+      corvane::FirstInstalledFont(list, [this](std::string_view family) { return IsInstalled(family); });
+  m_lists.emplace(std::string(list), first);
+  return first;
 }
 
 // fontconfig's configuration binds the metric-compatible replacements of a family strongly to it, and
 // only weakly the look-alikes and generic fall-backs, which keep the metrics of neither.
-bool TInstalledFonts::HasMetricAlias(const std::string& lowerFamily) const {
+bool TFontFamilyIndex::HasMetricAlias(const std::string& lowerFamily) const {
   if (m_families.empty()) return false;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "style/font_list.h"
@@ -33,6 +34,50 @@ TEST(FirstInstalledFont, ListsWithGenericNamesAndQuotes) {
   };
   TInstalledFonts fonts;
   for (const auto& [list, expected] : cases) EXPECT_EQ(fonts.FirstInstalledFont(list), expected) << list;
+}
+
+TEST(FontFamilyIndex, SharedAnswersEqualFreshOnesOnEveryThread) {
+  // Families, metric aliases and names that are nowhere, in both cases; each list asked twice, so that
+  // the second answer comes from the document's memory of lists.
+  const std::vector<std::string> lists = {
+      "Times New Roman", "times new roman", "Arial", "ARIAL", "Courier New", "Helvetica, Foo",
+      "Liberation Serif", "DejaVu Sans", "Georgia", "Segoe UI, Roboto, Arial", "Consolas, monospace",
+      "Menlo", "'Lucida Console', serif", "Foo, , Arial", "", "Verdana, Tahoma, sans-serif",
+  };
+  std::vector<std::optional<std::string>> fresh;
+  {
+    TFontFamilyIndex index;
+    TInstalledFonts fonts(index);
+    for (const std::string& list : lists) fresh.push_back(fonts.FirstInstalledFont(list));
+  }
+  ASSERT_EQ(fresh[0], std::optional<std::string>("Times New Roman"));
+  ASSERT_EQ(fresh[8], std::nullopt);
+
+  // Four threads, each with a document's view of one new shared index, ask at the same time, from
+  // different starting points so that they race on the same new families.
+  TFontFamilyIndex shared;
+  std::vector<std::vector<std::optional<std::string>>> answers(4);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < answers.size(); ++t) {
+    threads.emplace_back([&, t] {
+      TInstalledFonts fonts(shared);
+      std::vector<std::optional<std::string>>& out = answers[t];
+      out.resize(lists.size());
+      for (int round = 0; round < 2; ++round)
+        for (std::size_t k = 0; k < lists.size(); ++k) {
+          const std::size_t i = (k + t * 5) % lists.size();
+          out[i] = fonts.FirstInstalledFont(lists[i]);
+        }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < answers.size(); ++t)
+    for (std::size_t i = 0; i < lists.size(); ++i) EXPECT_EQ(answers[t][i], fresh[i]) << t << " " << lists[i];
+
+  // The process's index gives the same answers as a fresh one, family by family.
+  TFontFamilyIndex another;
+  for (const char* family : {"Times New Roman", "arial", "Georgia", "Courier New", "Segoe UI", "Liberation Mono"})
+    EXPECT_EQ(TFontFamilyIndex::Process().IsInstalled(family), another.IsInstalled(family)) << family;
 }
 
 TEST(MonospaceFamily, TheGenericNameOrThePreformattedFontAlone) {
