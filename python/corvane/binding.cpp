@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -373,10 +374,29 @@ class TCollectorPause {
   static inline bool s_wasOn = false;
 };
 
+// The read_tables calls under way in the process. A lone call reads on three threads (the scan, a second
+// for half of each batch of tables, the caller's making the Python objects), which keeps two cores busy;
+// a call that begins while others run reads on its own thread only, so that calls on several threads
+// share the cores without each starting three threads and contending for them.
+class TReadingsUnderWay {
+ public:
+  TReadingsUnderWay() : m_alone(s_count.fetch_add(1) == 0) {}
+  ~TReadingsUnderWay() { s_count.fetch_sub(1); }
+  TReadingsUnderWay(const TReadingsUnderWay&) = delete;
+  TReadingsUnderWay& operator=(const TReadingsUnderWay&) = delete;
+  bool Alone() const { return m_alone; }
+
+ private:
+  static inline std::atomic<int> s_count{0};
+  bool m_alone;
+};
+
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
                     bool links, bool typed) {
   TPageSource page = PageSourceOf(source);
+  const TReadingsUnderWay underWay;
   TPageTablesReading reading;
+  reading.OneThread = !underWay.Alone();
   reading.Trim = trim;
   reading.Links = links;
   reading.Tables = TableNumbers(tables);
