@@ -2,11 +2,16 @@
 """Times the corvane Python module against the corvane program.
 
   PYTHONPATH=build/python bench/python_bench.py [--corvane build/src/app/corvane] [--size-mb 50]
-      [--dir /tmp/corvane-bench] [--repeat 3]
+      [--dir /tmp/corvane-bench] [--repeat 3] [--threads-only]
 
 1. read_tables on a generated page of SIZE_MB (with and without its links resolved) against
    `corvane convert -q --format csv -o DIR` of it (best of REPEAT each), and their ratios;
-2. read_tables on 4 pages of SIZE_MB/4 one after the other, and on 4 threads at once: the speed-up.
+2. read_tables on 4 pages of SIZE_MB/4 one after the other, and on 4 threads at once, the two runs
+   alternating REPEAT times: each pair's wall and processor times, and the speed-up by wall time (best
+   and median). --threads-only measures this part alone.
+
+On a machine others share, the wall times depend on their load; the processor times say whether the
+threads did more work than the calls one after another (contention), whatever the load.
 
 Generated pages are kept in DIR: tables of 50 rows of 8 cells with formatting tags, references and
 attributes, some nested in layout tables, tags in mixed letter case; the same size gives the same bytes.
@@ -17,6 +22,7 @@ import os
 import random
 import resource
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -94,14 +100,8 @@ def children_time():
     return usage.ru_utime + usage.ru_stime
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--corvane", default="build/src/app/corvane")
-    parser.add_argument("--size-mb", type=float, default=50)
-    parser.add_argument("--dir", default="/tmp/corvane-bench")
-    parser.add_argument("--repeat", type=int, default=3)
-    args = parser.parse_args()
-
+def compare_with_program(args):
+    """read_tables on one page against the program's CSV conversion of it."""
     page = page_of(args.dir, args.size_mb)
     out = tempfile.mkdtemp(prefix="corvane-python-bench-")
     try:
@@ -119,8 +119,22 @@ def main():
     print(f"corvane.read_tables(links=False) {plain[0]:7.3f} s {plain[1]:7.3f} s  "
           f"({plain[0] / program[0]:.2f} x; the program's CSV resolves no links either)")
 
+
+def timed(run):
+    """The wall time and the processor time (of this process's threads) of one run."""
+    start = time.perf_counter()
+    used = time.process_time()
+    run()
+    return time.perf_counter() - start, time.process_time() - used
+
+
+def compare_threads(args):
+    """4 pages read one after the other against 4 threads each reading one, alternating."""
     pages = [page_of(args.dir, args.size_mb / 4, f"thread{k}") for k in range(4)]
-    one_by_one = best_of(args.repeat, lambda: [corvane.read_tables(p) for p in pages])
+
+    def one_by_one():
+        for page in pages:
+            corvane.read_tables(page)
 
     def at_once():
         threads = [threading.Thread(target=corvane.read_tables, args=(p,)) for p in pages]
@@ -129,10 +143,32 @@ def main():
         for thread in threads:
             thread.join()
 
-    threaded = best_of(args.repeat, at_once)
-    print(f"4 pages of {args.size_mb / 4:g} MB one by one  {one_by_one[0]:7.3f} s {one_by_one[1]:7.3f} s")
-    print(f"4 pages on 4 threads           {threaded[0]:7.3f} s {threaded[1]:7.3f} s  "
-          f"({one_by_one[0] / threaded[0]:.2f} x faster; {os.cpu_count()} cores)")
+    print(f"4 pages of {args.size_mb / 4:g} MB: one by one, then on 4 threads; wall time, processor time "
+          f"({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
+    ratios = []
+    for run in range(args.repeat):
+        alone = timed(one_by_one)
+        threaded = timed(at_once)
+        ratios.append(alone[0] / threaded[0])
+        print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
+              f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
+    print(f"4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x median "
+          f"(load {os.getloadavg()[0]:.1f})")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--corvane", default="build/src/app/corvane")
+    parser.add_argument("--size-mb", type=float, default=50)
+    parser.add_argument("--dir", default="/tmp/corvane-bench")
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--threads-only", action="store_true",
+                        help="only read_tables on 4 pages one by one against 4 threads")
+    args = parser.parse_args()
+
+    if not args.threads_only:
+        compare_with_program(args)
+    compare_threads(args)
     return 0
 
 

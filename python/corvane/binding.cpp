@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -41,6 +42,7 @@
 #include "sheets/cell_value.h"
 #include "sheets/page_tables.h"
 #include "sheets/sheet_table.h"
+#include "viewer/bounded_layout.h"
 #include "viewer/print_document.h"
 
 namespace py = pybind11;
@@ -373,10 +375,29 @@ class TCollectorPause {
   static inline bool s_wasOn = false;
 };
 
+// The read_tables calls under way in the process. A lone call reads on three threads (the scan, a second
+// for half of each batch of tables, the caller's making the Python objects), which keeps two cores busy;
+// a call that begins while others run reads on its own thread only, so that calls on several threads
+// share the cores without each starting three threads and contending for them.
+class TReadingsUnderWay {
+ public:
+  TReadingsUnderWay() : m_alone(s_count.fetch_add(1) == 0) {}
+  ~TReadingsUnderWay() { s_count.fetch_sub(1); }
+  TReadingsUnderWay(const TReadingsUnderWay&) = delete;
+  TReadingsUnderWay& operator=(const TReadingsUnderWay&) = delete;
+  bool Alone() const { return m_alone; }
+
+ private:
+  static inline std::atomic<int> s_count{0};
+  bool m_alone;
+};
+
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
                     bool links, bool typed) {
   TPageSource page = PageSourceOf(source);
+  const TReadingsUnderWay underWay;
   TPageTablesReading reading;
+  reading.OneThread = !underWay.Alone();
   reading.Trim = trim;
   reading.Links = links;
   reading.Tables = TableNumbers(tables);
@@ -603,8 +624,7 @@ py::dict Convert(const std::vector<std::string>& paths, const py::object& output
 
 // --- render --------------------------------------------------------------------------------------------
 
-constexpr int kMaxRenderWidth = 6000;     // as wide as the viewer ever paints
-constexpr int kMaxRenderHeight = 100000;  // a taller picture is cut, as the command's default
+constexpr int kMaxRenderWidth = 6000;  // as wide as the viewer ever paints
 constexpr int kPdfDotsPerInch = 1200;
 
 // One render at a time: the toolkit's application and fonts are shared.
@@ -625,11 +645,12 @@ void EnsureGuiApplication() {
   static_cast<void>(application);
 }
 
-py::list Render(const py::object& source, const py::object& output, int width, const py::object& table) {
+py::list Render(const py::object& source, const py::object& output, int width, const py::object& table, int maxHeight) {
   TPageSource page = PageSourceOf(source);
   const std::string path = FileSystemPath(output);
   if (width < 1 || width > kMaxRenderWidth)
     throw TPythonError("width takes 1 to " + std::to_string(kMaxRenderWidth) + " pixels");
+  if (maxHeight < 1) throw TPythonError("max_height takes a number of pixels from 1");
   int tableNumber = 0;
   if (!table.is_none()) {
     if (py::isinstance<py::bool_>(table) || !py::isinstance<py::int_>(table) || table.cast<long long>() < 1 ||
@@ -675,22 +696,11 @@ py::list Render(const py::object& source, const py::object& output, int width, c
       if (copy.TableSpansCut()) notices.push_back(cut);
       written = PaintPrintCopyToPdf(copy, QPageSize::A4, path, error);
     } else {
-      TSectionList document;
-      document.PaintControls = true;
-      TBuilderHandlers handlers;
-      TFormControls formControls;
-      handlers.FormControls = &formControls;
-      handlers.BaseAddress = reference;
+      // As the command lays a picture out: only as much of the page as reaches it above the cut.
       if (page.Utf8) text.insert(0, "\xEF\xBB\xBF");
-      LoadHtmlDocument(document, std::move(text), TDocumentDefaults{}, handlers);
-      int scrollWidth = 0;
-      const int fullHeight = std::max(1, document.DoLayout(width, 0, scrollWidth));
-      if (document.State.TableSpansCut) notices.push_back(cut);
-      const int height = std::min(fullHeight, kMaxRenderHeight);
-      if (height < fullHeight)
-        notices.push_back(name + " is " + std::to_string(fullHeight) + " px high; the picture is cut at " +
-                          std::to_string(height) + " px");
-      written = PaintDocumentToPng(document, std::max(width, std::min(scrollWidth, kMaxRenderWidth)), height, path, error);
+      TPictureLayout picture = LayOutPicture(std::move(text), reference, width, maxHeight, kMaxRenderWidth);
+      notices = picture.Notices(name);
+      written = PaintDocumentToPng(*picture.Document, picture.Width, picture.Height, path, error);
     }
     if (!written) throw TPythonError("cannot write " + path + ": " + error);
   }
@@ -740,5 +750,6 @@ PYBIND11_MODULE(_corvane, module) {
              py::arg("links"), py::arg("typed"));
   module.def("_convert", &Convert, py::arg("paths"), py::arg("output_dir"), py::arg("append"), py::arg("format"),
              py::arg("trim"), py::arg("tables"), py::arg("links"), py::arg("numbers"), py::arg("quiet"));
-  module.def("_render", &Render, py::arg("source"), py::arg("path"), py::arg("width"), py::arg("table"));
+  module.def("_render", &Render, py::arg("source"), py::arg("path"), py::arg("width"), py::arg("table"),
+             py::arg("max_height"));
 }

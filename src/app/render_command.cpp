@@ -1,4 +1,3 @@
-#include "forms/form_controls.h"
 #include "app/render_command.h"
 
 #include <QGuiApplication>
@@ -45,9 +44,6 @@ constexpr int kMaxWidth = kMaxRenderWidth;  // as wide as the viewer ever paints
 constexpr int kBandHeight = 512;    // rows painted at a time
 
 constexpr int kPdfResolution = 1200;  // dots per inch of the PDF's coordinates
-// The most places a table's grid takes in a picture: a place without a cell costs about 25 bytes while
-// the grid is made, so hostile spans stay within a few hundred megabytes.
-constexpr long long kRenderTablePlaces = 10'000'000;
 
 // The output format by the name's extension, in any case; a name without one is a picture, as it always
 // was.
@@ -331,44 +327,13 @@ int Render(int argc, char** argv, TRenderOptions* options) {
   if (options->format == TRenderFormat::Pdf) return RenderPdf(std::move(*page), *options);
 
   // Only as much of the page is built and laid out as can reach the picture above its cut.
-  std::unique_ptr<TSectionList> document;
-  std::unique_ptr<TFormControls> formControls;
   std::error_code code;
-  const std::string baseAddress = fs::absolute(options->file, code).string();
-  int scrollWidth = 0;
-  const TBoundedLayout laidOut =
-      LayOutWithinHeight(*page, options->maxHeight, kFirstLayoutBytes, [&](std::string text) {
-        document.reset();  // the part built in the round before goes first
-        formControls.reset();
-        // The form controls are drawn, as they stand when the page is loaded.
-        formControls = std::make_unique<TFormControls>();
-        document = std::make_unique<TSectionList>();
-        document->PaintControls = true;
-        document->TablePlaceBudget = kRenderTablePlaces;
-        TBuilderHandlers handlers;
-        handlers.FormControls = formControls.get();
-        handlers.BaseAddress = baseAddress;
-        LoadHtmlDocument(*document, std::move(text), TDocumentDefaults{}, handlers);
-        scrollWidth = 0;
-        return std::max(1, document->DoLayout(options->width, 0, scrollWidth));
-      });
+  const TPictureLayout picture =
+      LayOutPicture(std::move(*page), fs::absolute(options->file, code).string(), options->width, options->maxHeight, kMaxWidth);
   page.reset();
-  if (document->State.TableSpansCut) {
-    PrintError(options->file + ": spans of a table were cut where its grid would pass " +
-               std::to_string(kRenderTablePlaces) + " places");
-  }
-  // Only the rows kept are painted and written, so a cut picture costs no more than its height.
-  const int height = std::min(laidOut.Height, options->maxHeight);
-  if (!laidOut.Whole) {
-    PrintError(options->file + " is more than " + std::to_string(laidOut.Height) + " px high; the picture is cut at " +
-               std::to_string(height) + " px");
-  } else if (height < laidOut.Height) {
-    PrintError(options->file + " is " + std::to_string(laidOut.Height) + " px high; the picture is cut at " +
-               std::to_string(height) + " px");
-  }
-  const int width = std::max(options->width, std::min(scrollWidth, kMaxWidth));
+  for (const std::string& notice : picture.Notices(options->file)) PrintError(notice);
 
-  const bool written = PaintDocumentToPng(*document, width, height, options->output, error);
+  const bool written = PaintDocumentToPng(*picture.Document, picture.Width, picture.Height, options->output, error);
   return FinishWriting(written, *options, error);
 }
 

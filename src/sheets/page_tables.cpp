@@ -28,7 +28,15 @@ class TPageTableSink final : public TFragmentSink {
     return m_choice.Tables.empty() || std::binary_search(m_choice.Tables.begin(), m_choice.Tables.end(), index + 1);
   }
   bool Take(std::size_t index, std::string& text) override {
-    if (WantsText(index)) m_tables.Add(text, index + 1, m_reading, Taker());
+    if (WantsText(index)) {
+      if (m_choice.OneThread) {
+        // Each table read as it comes: batches only pay for sharing the work out between threads.
+        TSheetTable table = ReadSheetTable(text, m_reading);
+        m_take(index + 1, table);
+      } else {
+        m_tables.Add(text, index + 1, m_reading, Taker());
+      }
+    }
     // Past the last table wanted, the rest of the page is not read.
     return m_choice.Tables.empty() || index + 1 < m_choice.Tables.back();
   }
@@ -100,7 +108,8 @@ class TTableHandOver {
 };
 
 // Scans a page whose first bytes are head: scan(scanner) feeds the scanner the whole page. The scan and
-// the reading of the tables run on a thread of their own, beside the caller taking what they give.
+// the reading of the tables run on a thread of their own, beside the caller taking what they give; with
+// OneThread, on the caller's, each table read and taken as the scan finds it.
 template <class TScan>
 void ScanPageTables(const std::string& path, std::string_view head, const TPageTablesReading& choice,
                     const TTakeSheetTable& take, TScan&& scan) {
@@ -108,21 +117,27 @@ void ScanPageTables(const std::string& path, std::string_view head, const TPageT
   reading.PageCharset = choice.Charset.empty() ? PageCharsetDeclaration(head) : choice.Charset;
   reading.Trim = choice.Trim;
   if (choice.Links) reading.BaseAddress = PageBaseAddress(path, head);
+  const auto scanAll = [&](const TTakeSheetTable& give) {
+    TPageTableSink sink(choice, std::move(reading), give);
+    TTableFragmentScanner scanner;
+    scanner.SetSink(&sink);
+    // As a job writing another format than the ".xls" text cuts them.
+    scanner.SetLineBreaks(TLineBreaks::Kept);
+    scan(scanner);
+    sink.Finish();
+  };
+  if (choice.OneThread) {
+    scanAll(take);
+    return;
+  }
   TTableHandOver handOver;
   std::exception_ptr failure;
   struct TAbandoned {};
   std::thread reader([&] {
     try {
-      const TTakeSheetTable push = [&handOver](std::size_t number, TSheetTable& table) {
+      scanAll([&handOver](std::size_t number, TSheetTable& table) {
         if (!handOver.Push(number, table)) throw TAbandoned{};
-      };
-      TPageTableSink sink(choice, std::move(reading), push);
-      TTableFragmentScanner scanner;
-      scanner.SetSink(&sink);
-      // As a job writing another format than the ".xls" text cuts them.
-      scanner.SetLineBreaks(TLineBreaks::Kept);
-      scan(scanner);
-      sink.Finish();
+      });
     } catch (const TAbandoned&) {
     } catch (...) {
       failure = std::current_exception();

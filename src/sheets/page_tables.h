@@ -21,6 +21,9 @@ struct TPageTablesReading {
   // A character-set declaration (such as <meta charset="windows-1252">) the tables are read in instead
   // of the page's own; empty: the page's.
   std::string Charset;
+  // Reads on the calling thread alone (the scan, the tables and take one after another), for callers
+  // that run several readings at once and would otherwise have three threads each compete for the cores.
+  bool OneThread = false;
 };
 
 // The tables of a page read as the CSV, JSON Lines and XLSX outputs of a job read them: cut out of the
@@ -28,13 +31,15 @@ struct TPageTablesReading {
 // page's character set, a cell's link resolved against the page's BASE, else against path (the page's
 // file; a page in memory may give any name, relative to the current folder). The page is scanned and
 // its tables read (a batch at a time on two threads) beside the caller: take gets each chosen one in
-// page order, on the calling thread, and may throw to end the reading.
+// page order, on the calling thread, and may throw to end the reading. With OneThread, all of it runs on
+// the calling thread.
 using TTakeSheetTable = std::function<void(std::size_t number, TSheetTable& table)>;
 // The page held in memory.
 void ReadPageTables(const std::string& path, std::string_view page, const TPageTablesReading& reading,
                     const TTakeSheetTable& take);
 // The page read as it is scanned: read(buffer, size) fills buffer with up to size of the page's next
-// bytes and returns how many, 0 at its end; it is called on the caller's thread, then on the scan's.
+// bytes and returns how many, 0 at its end; it is called on the caller's thread, then on the scan's (the
+// caller's too with OneThread).
 void ReadPageTables(const std::string& path, const std::function<std::size_t(char*, std::size_t)>& read,
                     const TPageTablesReading& reading, const TTakeSheetTable& take);
 

@@ -1,6 +1,11 @@
 #include "viewer/bounded_layout.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "builder/document_loader.h"
+#include "forms/form_controls.h"
+#include "layout/section_list.h"
 
 namespace corvane {
 
@@ -32,6 +37,49 @@ TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::s
     const long double next = std::max(static_cast<long double>(end) * 2.0L, needed);
     budget = next >= static_cast<long double>(page.size()) ? page.size() : static_cast<std::size_t>(next);
   }
+}
+
+TPictureLayout::TPictureLayout() = default;
+TPictureLayout::~TPictureLayout() = default;
+TPictureLayout::TPictureLayout(TPictureLayout&&) noexcept = default;
+TPictureLayout& TPictureLayout::operator=(TPictureLayout&&) noexcept = default;
+
+std::vector<std::string> TPictureLayout::Notices(const std::string& name) const {
+  std::vector<std::string> notices;
+  if (Document && Document->State.TableSpansCut) {
+    notices.push_back(name + ": spans of a table were cut where its grid would pass " +
+                      std::to_string(kPictureTablePlaces) + " places");
+  }
+  if (!LaidOut.Whole) {
+    notices.push_back(name + " is more than " + std::to_string(LaidOut.Height) + " px high; the picture is cut at " +
+                      std::to_string(Height) + " px");
+  } else if (Height < LaidOut.Height) {
+    notices.push_back(name + " is " + std::to_string(LaidOut.Height) + " px high; the picture is cut at " +
+                      std::to_string(Height) + " px");
+  }
+  return notices;
+}
+
+TPictureLayout LayOutPicture(std::string page, const std::string& baseAddress, int width, int maxHeight, int maxWidth) {
+  TPictureLayout picture;
+  int scrollWidth = 0;
+  picture.LaidOut = LayOutWithinHeight(page, maxHeight, kFirstLayoutBytes, [&](std::string text) {
+    picture.Document.reset();  // the part built in the round before goes first
+    picture.FormControls = std::make_unique<TFormControls>();
+    picture.Document = std::make_unique<TSectionList>();
+    picture.Document->PaintControls = true;
+    picture.Document->TablePlaceBudget = kPictureTablePlaces;
+    TBuilderHandlers handlers;
+    handlers.FormControls = picture.FormControls.get();
+    handlers.BaseAddress = baseAddress;
+    LoadHtmlDocument(*picture.Document, std::move(text), TDocumentDefaults{}, handlers);
+    scrollWidth = 0;
+    return std::max(1, picture.Document->DoLayout(width, 0, scrollWidth));
+  });
+  // Only the rows kept are painted and written, so a cut picture costs no more than its height.
+  picture.Height = std::min(picture.LaidOut.Height, std::max(maxHeight, 1));
+  picture.Width = std::max(width, std::min(scrollWidth, maxWidth));
+  return picture;
 }
 
 }  // namespace corvane

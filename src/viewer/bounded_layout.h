@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 
@@ -40,5 +42,33 @@ std::size_t FirstPartEnd(std::string_view page, std::size_t budget);
 // twice the last one.
 TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::size_t firstBytes,
                                   const std::function<int(std::string text)>& layOut);
+
+class TFormControls;
+class TSectionList;
+
+// The most places a table's grid takes in a picture: a place without a cell costs about 25 bytes while
+// the grid is made, so hostile spans stay within a few hundred megabytes.
+inline constexpr long long kPictureTablePlaces = 10'000'000;
+
+// A page built and laid out for a picture: as much of it as reaches the picture above its cut, the form
+// controls drawn as they stand when the page is loaded, each table's grid within kPictureTablePlaces.
+struct TPictureLayout {
+  TPictureLayout();
+  ~TPictureLayout();
+  TPictureLayout(TPictureLayout&&) noexcept;
+  TPictureLayout& operator=(TPictureLayout&&) noexcept;
+
+  std::unique_ptr<TFormControls> FormControls;  // goes after the document
+  std::unique_ptr<TSectionList> Document;
+  TBoundedLayout LaidOut;
+  int Width = 0;   // of the picture: the width asked for, wider for content that is (up to maxWidth)
+  int Height = 0;  // of the picture: what was laid out, cut at maxHeight
+
+  // What the picture leaves out, a line each, naming the page name: spans of a table cut, the page cut.
+  std::vector<std::string> Notices(const std::string& name) const;
+};
+
+// Builds and lays out page at width for a picture cut at maxHeight; links resolve against baseAddress.
+TPictureLayout LayOutPicture(std::string page, const std::string& baseAddress, int width, int maxHeight, int maxWidth);
 
 }  // namespace corvane
