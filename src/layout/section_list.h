@@ -53,8 +53,9 @@ struct TSectionAtY {
 // Threads: layout has no locks, and a document is built, laid out, painted and hit-tested on one
 // thread. Besides the document's own state and the style context of its style list, layout uses
 // caches of the process: the character widths of the Qt measurer (TQtTextMeasurer, one table per font,
-// filled on first use without a guard) and the fonts made by description (see TStyleContext), so all
-// documents measured with the Qt measurer are laid out on the same thread; the element names of blocks
+// filled on first use without a guard) and the fonts made by description (see TStyleContext), so
+// documents measured with the Qt measurer are laid out one at a time (the Python module's renders take
+// a lock of their own); the element names of blocks
 // are interned under a mutex, and a table cell's last style reading is kept per thread.
 class TSectionList final : public TCell, public TLinkDocument, public TDocumentPositions {
  public:

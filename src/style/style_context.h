@@ -21,11 +21,12 @@ double ScreenPixelsPerInch();
 // default point size, the serial counter and the caches of colours, families and font metrics. The
 // document's style list owns it; every property set of the document points to it.
 //
-// Threads: the style engine has no locks. The caches of colours, installed families and font metrics
-// by key belong to the context, so to one document; but the fonts made by description
-// (TFontMetricsCache::FontOf) are one table of the process, filled on first use without a guard. So
-// every document is styled on one thread, the same for all of them: the user-interface thread in the
-// programme (the viewer, previews, printing) or the main thread of the render command.
+// Threads: the caches of colours, installed families and font metrics by key belong to the context, so
+// to one document, and have no locks. Two caches are the process's: the index of installed families
+// (TFontFamilyIndex, thread-safe) and the fonts made by description (TFontMetricsCache::FontOf), filled
+// on first use without a guard. So documents are styled one at a time: in the programme on the
+// user-interface thread (the viewer, previews, printing) or the render command's main thread; the
+// Python module renders under a lock of its own, whichever thread calls it.
 class TStyleContext {
  public:
   explicit TStyleContext(double pixelsPerInch) : m_pixelsPerInch(pixelsPerInch) {}
