@@ -553,7 +553,7 @@ int TBlock::PaintBlock(QPainter& canvas, const TPaintArgs& args, int X, int Y) {
   const int clipBottom = args.ARect.top() + args.ARect.height();
   {
     TClipGuard guard(canvas);
-    if (Positioning != 0 && OwnerList->TableNestLevel > 0) canvas.setClipping(false);
+    if (Positioning != 0 && args.Context.TableNesting > 0) canvas.setClipping(false);
     const TColor background = static_cast<TColor>(m[Prop::BackgroundColor]);
     if (borderBox.top() < clipBottom && borderBox.top() + borderBox.height() >= clipTop && background != ColorNone &&
         OwnerList->PaintsBackgrounds(m_kind == TKind::Table)) {

@@ -180,12 +180,14 @@ void TCellBasic::GetMinMaxWidth(int& Min, int& Max) {
   }
 }
 
-int TCellBasic::Paint(QPainter& canvas, const QRect& ARect, int, int X, int Y, int XRef, int YRef) {
+int TCellBasic::Paint(QPainter& canvas, const TPaintArgs& given, int, int Y) {
   int result = Y;
   const int yOffset = OwnerList->YOffset();
+  const QRect& clip = given.ARect;
   const auto [first, last] =
-      m_bands.Stretch(ARect.top() + yOffset - kPaintReach, ARect.top() + ARect.height() + yOffset + kPaintReach);
-  const TPaintArgs args{ARect, X, XRef, YRef, IMgr};
+      m_bands.Stretch(clip.top() + yOffset - kPaintReach, clip.top() + clip.height() + yOffset + kPaintReach);
+  TPaintArgs args = given;
+  args.IMgr = IMgr;
   for (int i = first; i < last && i < Count(); ++i) {
     TSectionBase& item = *m_items[static_cast<std::size_t>(i)];
     if (!item.Failed) result = item.Paint(canvas, args);
@@ -343,12 +345,12 @@ int TCell::LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
   return m_height;
 }
 
-int TCell::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
+int TCell::Paint(QPainter& canvas, const TPaintArgs& args, int ClipWidth, int Y) {
   TOwnManager own(*this);
-  own.Manager().Reset(X, X + m_width);
+  own.Manager().Reset(args.X, args.X + m_width);
   own.Manager().ClipWidth = ClipWidth;
   PaintedY = Y;
-  return TCellBasic::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
+  return TCellBasic::Paint(canvas, args, ClipWidth, Y);
 }
 
 }  // namespace corvane

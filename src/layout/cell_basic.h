@@ -81,7 +81,9 @@ class TCellBasic {
   virtual int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
                      const TLayoutContext& context);
   virtual void GetMinMaxWidth(int& Min, int& Max);
-  virtual int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef);
+  // Paints the items from Y with the place, clip and context of args; the list's own indentation manager
+  // replaces args.IMgr.
+  virtual int Paint(QPainter& canvas, const TPaintArgs& args, int ClipWidth, int Y);
   virtual int LinkAt(int X, int Y, TLinkAtResult& result);
 
   bool ObjectAt(int X, int Y, TObjectAtPoint& result);
@@ -123,7 +125,7 @@ class TCell : public TCellBasic {
 
   int LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,
              const TLayoutContext& context) override;
-  int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
+  int Paint(QPainter& canvas, const TPaintArgs& args, int ClipWidth, int Y) override;
   // Lays the list out again at Y with the width of its last layout. A list of plain text sections is
   // only moved: its lines would come out the same.
   int LayOutAgainAt(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,

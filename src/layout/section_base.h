@@ -72,14 +72,21 @@ struct TLayoutArgs {
   TLayoutContext Context;
 };
 
+// What an item's paint inherits from the items around it. As with the layout context, an item that
+// changes it for what it holds passes a changed copy down, so it holds for the nested paint only.
+struct TPaintContext {
+  int TableNesting = 0;  // the tables around the item; positioned blocks inside one paint unclipped
+};
+
 // The arguments of an item's paint: the clip rectangle (screen coordinates), the x of the content, the
-// reference point of positioned content and the indentation manager.
+// reference point of positioned content, the indentation manager and the context.
 struct TPaintArgs {
   QRect ARect;
   int X = 0;
   int XRef = 0;
   int YRef = 0;
   IndentManager* IMgr = nullptr;
+  TPaintContext Context;
 };
 
 // A laid-out item of a document: text sections, blocks, tables, rules and page breaks. Y values are

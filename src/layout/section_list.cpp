@@ -144,11 +144,10 @@ int TSectionList::DoLayout(int width, int clientHeight, int& scrollWidth) {
 }
 
 int TSectionList::Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) {
-  TableNestLevel = 0;
   DrawList.Clear();
   ++m_paintSerial;
   for (TImageObj* image : m_animatedImages) image->Drawn = false;
-  const int result = TCell::Paint(canvas, ARect, ClipWidth, X, Y, XRef, YRef);
+  const int result = TCell::Paint(canvas, TPaintArgs{ARect, X, XRef, YRef, nullptr, TPaintContext{}}, ClipWidth, Y);
   DrawList.DrawImages(canvas);
   if (!IsCopy) m_host->EnableAnimationTimer(!m_animatedImages.empty());
   // Every paint places each control in view (the painter only clips); the controls shown by the

@@ -82,7 +82,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
              const TLayoutContext& context) override;
   // Lays out with the viewer's arguments; returns the height.
   int DoLayout(int width, int clientHeight, int& scrollWidth);
-  int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef) override;
+  // Paints the document into ARect (screen coordinates), from a fresh paint context.
+  int Paint(QPainter& canvas, const QRect& ARect, int ClipWidth, int X, int Y, int XRef, int YRef);
   int LinkAt(int X, int Y, TLinkAtResult& result) override;
 
   void SetYOffset(int y);
@@ -186,8 +187,6 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
 
   // What the document learned while built, laid out and painted; a fresh one for every page.
   TDocumentState State;
-  // The tables around the item being painted.
-  int TableNestLevel = 0;
   // The most places a table's grid may take; spans that would pass it are cut, and State.TableSpansCut set.
   long long TablePlaceBudget = kMaxTablePlaces;
 
@@ -207,6 +206,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int LayoutWidth() const { return m_layoutWidth; }
 
  private:
+  // A content list's paint, without the document's own work around it: the entry is the Paint above.
+  using TCell::Paint;
   TDocumentHost m_ownHost;
   int m_height = 0;  // of the last layout
   TImageFetch* m_pictureFetch = nullptr;

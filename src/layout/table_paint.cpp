@@ -16,17 +16,6 @@ namespace {
 
 constexpr TColor kSilver = 0xC0C0C0;
 
-class TPaintNesting {
- public:
-  explicit TPaintNesting(int& level) : m_level(level) { ++m_level; }
-  ~TPaintNesting() { --m_level; }
-  TPaintNesting(const TPaintNesting&) = delete;
-  TPaintNesting& operator=(const TPaintNesting&) = delete;
-
- private:
-  int& m_level;
-};
-
 }  // namespace
 
 std::pair<int, int> ThtmlTable::RowStretch(int top, int bottom) const {
@@ -45,8 +34,10 @@ static TColor LightColour(const ThtmlTable& table, const TSectionList& document)
   return document.Printing || whitePage ? kSilver : table.BorderColorLight;
 }
 
-int ThtmlTable::Paint(QPainter& canvas, const TPaintArgs& args) {
-  TPaintNesting nesting(OwnerList->TableNestLevel);
+int ThtmlTable::Paint(QPainter& canvas, const TPaintArgs& given) {
+  // The cells' content paints one table deeper.
+  TPaintArgs args = given;
+  ++args.Context.TableNesting;
   const int result = PaintY + Height;
   const int yOffset = OwnerList->YOffset();
   const int clipTop = args.ARect.top();
@@ -107,8 +98,9 @@ void ThtmlTable::PaintCell(QPainter& canvas, TCellObj& cell, const TCellList&, i
   if (cell.HasContent() && y - yOffset < clipBottom + 200 && y - yOffset + h >= -199) {
     canvas.save();
     canvas.setClipRect(QRect(x + s, y + s - yOffset, std::max(0, w - s), std::max(0, h - s)), Qt::IntersectClip);
-    cell.Cell->Paint(canvas, args.ARect, w - cell.HzSpace - s, x + s + cell.PadLeft + cell.BrdLeft,
-                     y + cell.PadTop + cell.BrdTop + cell.YIndent, args.XRef, args.YRef);
+    TPaintArgs content = args;
+    content.X = x + s + cell.PadLeft + cell.BrdLeft;
+    cell.Cell->Paint(canvas, content, w - cell.HzSpace - s, y + cell.PadTop + cell.BrdTop + cell.YIndent);
     canvas.restore();
   }
   if (cell.Cell) cell.Cell->PaintedY = y;

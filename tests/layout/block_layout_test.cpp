@@ -358,6 +358,56 @@ TEST(BlockPainting, MarkersRulesBackgroundsAndBorders) {
   EXPECT_EQ(picture.pixel(box.MyRect.right() + 1, box.MyRect.bottom()), qRgb(255, 255, 255));
 }
 
+// Red pixels of a picture.
+int RedIn(const QImage& picture) {
+  int red = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      if (picture.pixel(x, y) == qRgb(255, 0, 0)) ++red;
+  return red;
+}
+
+// Inside a table a positioned block paints free of every clip (the cell's, an overflow box's); outside
+// tables, or a block in normal flow, stays clipped. The block is moved below its overflow box, so it
+// shows only when unclipped. The nesting holds for the tables around the block and not past them.
+TEST(BlockPainting, PositionedBlocksInTablesPaintUnclipped) {
+  const std::string positioned =
+      "<div style=\"overflow:hidden;height:20px\"><div style=\"position:relative;top:40px;width:50px;height:10px;"
+      "background:#ff0000\"></div></div>";
+  const std::string inFlow =
+      "<div style=\"overflow:hidden;height:20px\"><div style=\"margin-top:40px;width:50px;height:10px;"
+      "background:#ff0000\"></div></div>";
+  const auto inTables = [](const std::string& html, int depth) {
+    std::string out = html;
+    for (int i = 0; i < depth; ++i) out = "<table><tr><td>" + out + "</td></tr></table>";
+    return out;
+  };
+  const std::string table = "<table><tr><td>a</td></tr></table>";
+  const struct {
+    std::string Html;
+    bool Shows;
+  } cases[] = {
+      {inTables(positioned, 0), false},
+      {inTables(positioned, 1), true},
+      {inTables(positioned, 2), true},
+      {inTables(positioned, 3), true},
+      {"<div>" + inTables(positioned, 2) + "</div>", true},
+      // Past the tables the nesting is back to none: after a table, and after a nested one in a cell.
+      {table + positioned, false},
+      {inTables(table, 2) + positioned, false},
+      {inTables(table + positioned, 1), true},
+      // Blocks in normal flow keep the clip at every depth.
+      {inTables(inFlow, 0), false},
+      {inTables(inFlow, 1), false},
+      {inTables(inFlow, 2), false},
+  };
+  for (const auto& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(400);
+    EXPECT_EQ(RedIn(document.Paint(400, 300)) > 0, c.Shows) << c.Html;
+  }
+}
+
 }  // namespace
 }  // namespace corvane
 
