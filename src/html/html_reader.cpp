@@ -91,6 +91,11 @@ void THtmlReader::SetScanOnly(bool on) {
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
 }
 
+void THtmlReader::SetKeepPositions(bool on) {
+  m_token.SetKeepIndices(on);
+  m_collection.SetKeepIndices(on);
+}
+
 void THtmlReader::Start() {
   NextChar();
   NextToken();
@@ -498,7 +503,8 @@ void THtmlReader::ConvertCollectedPiece(int codePage) {
   const std::size_t lowest = chars.size() - std::min(chars.size(), kPiece);
   while (end > lowest && static_cast<unsigned char>(chars[end - 1]) >= 0x30) --end;
   if (end == lowest) return;
-  m_token.AddConverted(chars.substr(0, end), m_collection.Indices().data(), codePage, m_converter);
+  m_token.AddConverted(chars.substr(0, end), m_collection.KeepIndices() ? m_collection.Indices().data() : nullptr,
+                       codePage, m_converter);
   m_collection.DropFirst(end);
 }
 

@@ -183,6 +183,10 @@ class THtmlReader {
   // The link pre-scan: text is consumed but not collected, and no ids are registered.
   void SetScanOnly(bool on);
   bool ScanOnly() const { return m_scanOnly; }
+  // Whether text tokens keep each character's source index (Token().Indices()), as the viewer's selection
+  // needs. A reader that wants the text alone turns them off: its tokens then take half the memory.
+  void SetKeepPositions(bool on);
+  bool KeepPositions() const { return m_token.KeepIndices(); }
 
   // Limits that keep include handlers from running a parse forever; a directive beyond them is passed
   // over like a comment.

@@ -28,6 +28,8 @@ class TFragmentReader final : public THtmlReader {
  public:
   TFragmentReader(std::string text, const TDeclaredCharset& page) : THtmlReader(std::move(text)) {
     SetRules(TReaderRules::Browser);
+    // Cells want the text alone: no source position for each character.
+    SetKeepPositions(false);
     if (page.Utf8) SetCurrentUtf8();
     else if (page.CharSet) SetCurrentCharSet(*page.CharSet);
   }
@@ -342,6 +344,8 @@ struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
       : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
         Base(reading.BaseAddress) {
+    PreToken.SetKeepIndices(false);
+    PreBytes.SetKeepIndices(false);
     Reader.Start();
   }
 

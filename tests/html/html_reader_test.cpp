@@ -55,6 +55,41 @@ TEST(HtmlReaderTest, TextAndTagsCarrySourceIndices) {
   EXPECT_EQ(tokens[5].Indices, (std::vector<int>{18, 19}));
 }
 
+// Without source positions the reader gives the same tokens, texts and attributes, and keeps no index.
+TEST(HtmlReaderTest, WithoutPositionsTheTokensStayTheSame) {
+  struct TCase {
+    std::string Html;
+    int CodePage;
+  };
+  const std::string longText = "<td>" + std::string(70000, 'w') + " \xC3\xA9&amp;x" + std::string(70000, 'v') + "</td>";
+  const TCase cases[] = {
+      {"a < b<p>\r\n x&amp;y\x02z", kCodePageUtf8},
+      {"<td class=\"a&lt;b\" rowspan=2>caf\xC3\xA9 &#x1F600; &notit; \xF0\x9F\x98\x80</td>", kCodePageUtf8},
+      {"<p>\xE9t\xE9 \x80 &euro;&#150;<br/>", kCodePageWindows1252},
+      {"\xC3 broken \xE2\x82 utf-8 \xFF", kCodePageUtf8},
+      {longText, kCodePageUtf8},
+  };
+  for (const TCase& c : cases) {
+    THtmlReader kept(c.Html, c.CodePage);
+    THtmlReader plain(c.Html, c.CodePage);
+    plain.SetKeepPositions(false);
+    EXPECT_FALSE(plain.KeepPositions());
+    const auto expected = ReadTokens(kept);
+    const auto tokens = ReadTokens(plain);
+    ASSERT_EQ(tokens.size(), expected.size()) << c.Html.substr(0, 60);
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+      EXPECT_EQ(tokens[k].Symbol, expected[k].Symbol) << k;
+      EXPECT_EQ(tokens[k].Text, expected[k].Text) << k;
+      EXPECT_EQ(tokens[k].Attributes, expected[k].Attributes) << k;
+      EXPECT_EQ(tokens[k].TagPosition, expected[k].TagPosition) << k;
+      EXPECT_TRUE(tokens[k].Indices.empty()) << k;
+      if (expected[k].Symbol == S::SymText) {
+        EXPECT_FALSE(expected[k].Indices.empty()) << k;
+      }
+    }
+  }
+}
+
 TEST(HtmlReaderTest, LineEndsFoldToOneCr) {
   struct TCase {
     std::string Text, Chars;
