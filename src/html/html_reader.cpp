@@ -356,10 +356,16 @@ bool THtmlReader::ScanTag() {
   }
 
   m_attributes.Clear();
-  while (ReadAttribute(m_attribute)) {
-    if (m_attributes.Count() >= kMaxAttributes) continue;
-    m_attribute.CodePage = m_documentCodePage;
-    m_attributes.Add(std::make_unique<TAttribute>(std::move(m_attribute)));
+  for (;;) {
+    std::unique_ptr<TAttribute> attribute = m_attributes.Spare();
+    const bool read = ReadAttribute(*attribute);
+    if (!read || m_attributes.Count() >= kMaxAttributes) {
+      m_attributes.Keep(std::move(attribute));
+      if (!read) break;
+      continue;
+    }
+    attribute->CodePage = m_documentCodePage;
+    m_attributes.Add(std::move(attribute));
   }
 
   while (m_ch != '>' && m_ch != '\0') NextChar();

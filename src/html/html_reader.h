@@ -274,7 +274,6 @@ class THtmlReader {
   int m_tagValue = 0;
   bool m_endTag = false;
   TAttributeList m_attributes;
-  TAttribute m_attribute;  // the attribute being read
   TokenObj m_token;
   TCharCollection m_collection;
 
