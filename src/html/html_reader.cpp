@@ -415,6 +415,19 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
       attribute.Text += m_ch;
     else if (keepLineEnds)
       attribute.Text += "\r\n";
+    if (m_ch != '\r' && m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+      // The plain bytes after this one, up to the next progress report, are taken at once; the byte
+      // that ends them is read the usual way.
+      const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+      std::size_t to = m_next;
+      while (to < limit) {
+        const char c = m_text[to];
+        if (static_cast<unsigned char>(c) <= '\r' || c == quote || c == '&' || c == '<') break;
+        ++to;
+      }
+      attribute.Text.append(m_text, m_next, to - m_next);
+      m_next = to;
+    }
     NextChar();
   }
   if (m_ch == quote) NextChar();

@@ -201,6 +201,12 @@ TEST(HtmlReaderTest, AttributeValues) {
       {"<a =x b>", {}},
       {"<a href>", {"HREF=|0"}},
       {"<img src='open", {"SRC=open|0"}},
+      // Line ends after text, tabs, a comment and a reference inside a quoted value.
+      {"<a title='ab\r\ncd\n\ref' name='x\ty<!-- c -->z&amp;w'>", {"TITLE=ab\r\ncd\r\nef|0", "NAME=x yz&w|0"}},
+      {"<a title='a\rbc\nd'>", {"TITLE=a\r\nbc\r\nd|0"}},
+      // Values longer than the reader takes at once, a line end in the middle.
+      {"<a title='" + std::string(5000, 'a') + "\r\n" + std::string(5000, 'b') + "' href=\"" + std::string(9000, 'c') + "\">",
+       {"TITLE=" + std::string(5000, 'a') + "\r\n" + std::string(5000, 'b') + "|0", "HREF=" + std::string(9000, 'c') + "|0"}},
   };
   for (const TAttributeCase& c : cases) {
     const auto tokens = ReadTokens(c.Tag);
