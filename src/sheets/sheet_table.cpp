@@ -73,16 +73,25 @@ bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c =
 class TCellText {
  public:
   void Add(const std::vector<char16_t>& chars) {
+    // Written through a pointer into room for the worst case, a space before every character.
+    const std::size_t size = m_text.size();
+    m_text.resize(size + 2 * chars.size());
+    char16_t* out = m_text.data() + size;
+    bool space = m_space;
+    bool lineHasText = m_lineHasText;
     for (const char16_t c : chars) {
       if (IsCollapsible(c)) {
-        m_space = true;
+        space = true;
         continue;
       }
-      if (m_space && m_lineHasText) m_text.push_back(u' ');
-      m_space = false;
-      m_text.push_back(c);
-      m_lineHasText = true;
+      if (space && lineHasText) *out++ = u' ';
+      space = false;
+      *out++ = c;
+      lineHasText = true;
     }
+    m_text.resize(static_cast<std::size_t>(out - m_text.data()));
+    m_space = space;
+    m_lineHasText = lineHasText;
   }
   // Preformatted text: every space stays, even at the cell's ends; a line end ends a line.
   void AddPreformatted(const std::vector<char16_t>& chars) {
