@@ -1,6 +1,7 @@
 #include "html/html_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "html/charsets.h"
@@ -341,7 +342,7 @@ bool THtmlReader::ScanTag() {
     NextChar();
   }
   m_symbol = TagSymbol::SymUnknownTag;
-  if (const auto element = LookupElement(std::string_view(name, length))) {
+  if (const auto element = CachedElement(std::string_view(name, length))) {
     if (!m_endTag)
       m_symbol = element->Start;
     else if (element->End)
@@ -372,6 +373,19 @@ bool THtmlReader::ScanTag() {
   // The content readers of SCRIPT and STYLE start at the ">".
   if (m_ch == '>' && m_symbol != TagSymbol::SymScript && m_symbol != TagSymbol::SymStyle) NextChar();
   return true;
+}
+
+std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName) {
+  if (upperName.empty() || upperName.size() > sizeof(std::uint64_t)) return LookupElement(upperName);
+  std::uint64_t key = 0;
+  std::memcpy(&key, upperName.data(), upperName.size());
+  TElementCacheEntry& entry = m_elementCache[(key * 0x9E3779B97F4A7C15u) >> 60];
+  if (entry.Length != upperName.size() || entry.Key != key) {
+    entry.Key = key;
+    entry.Length = static_cast<std::uint8_t>(upperName.size());
+    entry.Symbols = LookupElement(upperName);
+  }
+  return entry.Symbols;
 }
 
 bool THtmlReader::ReadAttribute(TAttribute& attribute) {

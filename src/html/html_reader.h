@@ -234,6 +234,15 @@ class THtmlReader {
     return upper;
   }();
 
+  // The element of a tag name, from a small cache of the names read last (a table's few names come
+  // again and again) before the element table.
+  std::optional<TElementSymbols> CachedElement(std::string_view upperName);
+  struct TElementCacheEntry {
+    std::uint64_t Key = 0;    // the name's bytes
+    std::uint8_t Length = 0;  // 0: empty
+    std::optional<TElementSymbols> Symbols;
+  };
+
   void NextRawCharSlowly();
   void SkipMarkupAtLess();
   unsigned char ReadByte();
@@ -276,6 +285,7 @@ class THtmlReader {
   TAttributeList m_attributes;
   TokenObj m_token;
   TCharCollection m_collection;
+  std::array<TElementCacheEntry, 16> m_elementCache{};
 
   int m_documentCodePage = kCodePageSystem;
   int m_currentCodePage = kCodePageSystem;

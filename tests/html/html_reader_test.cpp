@@ -34,6 +34,8 @@ TEST(HtmlReaderTest, TokenStreams) {
       {"a<", "a|<"},
       {"<b>x</b >", "<b>|x|</b>"},
       {"<table_x><x1>", "<?>|<?>"},
+      // Names read again (as the element cache answers them), longer ones and near ones.
+      {"<td><tdx></td><TD><t><blockquote></BLOCKQUOTE><blockquot><td></tdx>", "<td>|<?>|</td>|<td>|<?>|<blockquote>|</blockquote>|<?>|<td>|<?>"},
       {"<b unterminated", "<b>"},
       // Line ends and tabs in text are one space each run; TAB, CR and LF read as spaces.
       {"a\r\n\tb", "a b"},
