@@ -358,6 +358,9 @@ bool THtmlReader::ScanTag() {
 
   m_attributes.Clear();
   for (;;) {
+    // As ReadAttribute decides it: no attribute begins unless a letter follows the blanks.
+    SkipBlanks();
+    if (!IsLetter(m_ch)) break;
     std::unique_ptr<TAttribute> attribute = m_attributes.Spare();
     const bool read = ReadAttribute(*attribute);
     if (!read || m_attributes.Count() >= kMaxAttributes) {
