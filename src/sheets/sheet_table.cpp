@@ -40,6 +40,20 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('
 
 // The text the reader reads: from the fragment's first "<table", its own (the scanner leaves the text
 // of an enclosing table's row or cell before it), without NUL bytes, which a browser drops from text.
+// The page's declared character set, read once for all the tables of a page: a thread keeps the last
+// declaration it read and what it declares.
+TDeclaredCharset PageDeclaredCharset(const std::string& declaration) {
+  thread_local std::string lastDeclaration;
+  thread_local TDeclaredCharset lastCharset;
+  thread_local bool read = false;
+  if (!read || declaration != lastDeclaration) {
+    lastCharset = DeclaredCharset(declaration);
+    lastDeclaration = declaration;
+    read = true;
+  }
+  return lastCharset;
+}
+
 std::string TableText(std::string_view fragment) {
   constexpr std::string_view kTable = "<table";
   std::size_t start = 0;
@@ -351,7 +365,7 @@ constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
-      : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
+      : Reader(TableText(fragment), PageDeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
         Base(reading.BaseAddress) {
     PreToken.SetKeepIndices(false);
     PreBytes.SetKeepIndices(false);

@@ -76,6 +76,12 @@ TEST(SheetTable, ReadAsABrowserShowsIt) {
     const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
     EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
   }
+  // Tables of pages that declare different character sets, read in turn: each in its own page's.
+  const std::string latin1 = "<meta charset=iso-8859-1>", cyrillic = "<meta charset=windows-1251>";
+  for (const std::string* page : {&latin1, &latin1, &cyrillic, &latin1, &cyrillic, &cyrillic}) {
+    const TSheetTable table = ReadSheetTable("<table><tr><td>\xe9</table>", {*page, false});
+    EXPECT_EQ(Cells(table), std::vector<std::string>{page == &latin1 ? "0,0=\xc3\xa9" : "0,0=\xd0\xb9"}) << *page;
+  }
   // A row span ends with the table's rows, so CSV and XLSX give the same rows.
   const TSheetTable spans = ReadSheetTable("<table><tr><td rowspan=3>a<td>b<tr><td>c</table>", {});
   EXPECT_EQ(spans.Rows, 2);
