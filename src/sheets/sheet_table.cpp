@@ -87,23 +87,29 @@ bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c =
 class TCellText {
  public:
   void Add(const std::vector<char16_t>& chars) {
-    // Written through a pointer into room for the worst case, a space before every character.
-    const std::size_t size = m_text.size();
-    m_text.resize(size + 2 * chars.size());
-    char16_t* out = m_text.data() + size;
+    // Written through a pointer into room for the worst case, a space before every character, a piece
+    // at a time, so that a huge text never needs room for twice its size.
+    constexpr std::size_t kPiece = std::size_t{1} << 12;
     bool space = m_space;
     bool lineHasText = m_lineHasText;
-    for (const char16_t c : chars) {
-      if (IsCollapsible(c)) {
-        space = true;
-        continue;
+    for (std::size_t from = 0; from < chars.size(); from += kPiece) {
+      const std::size_t to = std::min(chars.size(), from + kPiece);
+      const std::size_t size = m_text.size();
+      m_text.resize(size + 2 * (to - from));
+      char16_t* out = m_text.data() + size;
+      for (std::size_t k = from; k < to; ++k) {
+        const char16_t c = chars[k];
+        if (IsCollapsible(c)) {
+          space = true;
+          continue;
+        }
+        if (space && lineHasText) *out++ = u' ';
+        space = false;
+        *out++ = c;
+        lineHasText = true;
       }
-      if (space && lineHasText) *out++ = u' ';
-      space = false;
-      *out++ = c;
-      lineHasText = true;
+      m_text.resize(static_cast<std::size_t>(out - m_text.data()));
     }
-    m_text.resize(static_cast<std::size_t>(out - m_text.data()));
     m_space = space;
     m_lineHasText = lineHasText;
   }
