@@ -85,9 +85,22 @@ int AttributeIntegerValue(std::string_view text) {
 }
 
 void TAttributeList::Clear() {
+  for (std::unique_ptr<TAttribute>& item : m_items)
+    if (item) Keep(std::move(item));
   TFreeList<TAttribute>::Clear();
   m_id.clear();
   m_idCached = false;
+}
+
+std::unique_ptr<TAttribute> TAttributeList::Spare() {
+  if (m_spares.empty()) return std::make_unique<TAttribute>();
+  std::unique_ptr<TAttribute> spare = std::move(m_spares.back());
+  m_spares.pop_back();
+  return spare;
+}
+
+void TAttributeList::Keep(std::unique_ptr<TAttribute> attribute) {
+  if (m_spares.size() < kKeptSpares) m_spares.push_back(std::move(attribute));
 }
 
 const TAttribute* TAttributeList::Find(TagSymbol symbol) const {

@@ -37,11 +37,19 @@ struct TAttribute {
   int CodePage = 0;      // the document code page when the attribute was read
 };
 
-// The attributes of the tag just read. The tokenizer reuses one list for every tag.
+// The attributes of the tag just read. The tokenizer reuses one list for every tag, and the attributes
+// themselves: Clear keeps the ones it removes (up to kKeptSpares), and Spare hands one back, with the
+// storage its texts had, so that reading a tag allocates nothing once a few were read.
 class TAttributeList : public TFreeList<TAttribute> {
  public:
+  static constexpr std::size_t kKeptSpares = 64;
+
   // Empties the list and forgets the cached id.
   void Clear();
+  // An attribute to read into: a kept one (its contents are stale) or a new one.
+  std::unique_ptr<TAttribute> Spare();
+  // Keeps an attribute that was not added for a later Spare.
+  void Keep(std::unique_ptr<TAttribute> attribute);
 
   // The first attribute with the symbol; nullptr when there is none.
   const TAttribute* Find(TagSymbol symbol) const;
@@ -68,6 +76,7 @@ class TAttributeList : public TFreeList<TAttribute> {
   mutable bool m_idCached = false;
   TInlineStyleParser m_inlineStyleParser;
   TPropertiesOwner m_styleProperties;
+  std::vector<std::unique_ptr<TAttribute>> m_spares;
 };
 
 // The integer reading of an attribute value: the text trimmed, one trailing "%" dropped; a decimal number

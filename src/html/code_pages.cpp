@@ -231,21 +231,19 @@ bool TCodePageConverter::IsUsable(int codePage) {
 }
 
 void TCodePageConverter::AppendUtf16(std::string_view bytes, const int* byteIndices, int codePage,
-                                     std::vector<char16_t>& chars, std::vector<int>& indices) {
+                                     std::vector<char16_t>& chars, std::vector<int>* indices) {
   TCodec& codec = CodecFor(codePage);
   const std::size_t size = bytes.size();
   const auto indexOf = [byteIndices](std::size_t k) { return byteIndices ? byteIndices[k] : static_cast<int>(k); };
   const auto addChar = [&](char32_t c, std::size_t at) {
-    const int index = indexOf(at);
     if (c >= 0x10000) {
       c -= 0x10000;
       chars.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
       chars.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-      indices.push_back(index);
-      indices.push_back(index);
+      if (indices) indices->insert(indices->end(), 2, indexOf(at));
     } else {
       chars.push_back(static_cast<char16_t>(c));
-      indices.push_back(index);
+      if (indices) indices->push_back(indexOf(at));
     }
   };
 
@@ -259,10 +257,11 @@ void TCodePageConverter::AppendUtf16(std::string_view bytes, const int* byteIndi
         while (end < size && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
         const std::size_t at = chars.size();
         chars.resize(at + (end - i));
-        indices.resize(at + (end - i));
-        for (std::size_t k = i; k < end; ++k) {
-          chars[at + k - i] = static_cast<unsigned char>(bytes[k]);
-          indices[at + k - i] = indexOf(k);
+        for (std::size_t k = i; k < end; ++k) chars[at + k - i] = static_cast<unsigned char>(bytes[k]);
+        if (indices) {
+          const std::size_t from = indices->size();
+          indices->resize(from + (end - i));
+          for (std::size_t k = i; k < end; ++k) (*indices)[from + k - i] = indexOf(k);
         }
         i = end;
         continue;
@@ -307,10 +306,8 @@ void TCodePageConverter::AppendUtf16(std::string_view bytes, const int* byteIndi
 
 QString TCodePageConverter::ToUtf16(std::string_view bytes, int codePage) {
   std::vector<char16_t> chars;
-  std::vector<int> indices;
   chars.reserve(bytes.size());
-  indices.reserve(bytes.size());
-  AppendUtf16(bytes, nullptr, codePage, chars, indices);
+  AppendUtf16(bytes, nullptr, codePage, chars, nullptr);
   return QString(reinterpret_cast<const QChar*>(chars.data()), static_cast<qsizetype>(chars.size()));
 }
 

@@ -53,9 +53,9 @@ class TCodePageConverter {
 
   // Appends the characters of bytes to chars. For each character the index of the first byte of its
   // sequence goes to indices: byteIndices[k] for byte k, or k itself when byteIndices is null. Both
-  // halves of a surrogate pair take the same index.
+  // halves of a surrogate pair take the same index. With indices null no index is kept.
   void AppendUtf16(std::string_view bytes, const int* byteIndices, int codePage, std::vector<char16_t>& chars,
-                   std::vector<int>& indices);
+                   std::vector<int>* indices);
   QString ToUtf16(std::string_view bytes, int codePage);
 
   // Appends the bytes of one character in the code page; "?" when the code page cannot hold it.

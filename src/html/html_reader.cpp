@@ -1,6 +1,7 @@
 #include "html/html_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "html/charsets.h"
@@ -89,6 +90,11 @@ void THtmlReader::SetHandlers(THtmlReaderHandlers handlers) {
 void THtmlReader::SetScanOnly(bool on) {
   m_scanOnly = on;
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
+}
+
+void THtmlReader::SetKeepPositions(bool on) {
+  m_token.SetKeepIndices(on);
+  m_collection.SetKeepIndices(on);
 }
 
 void THtmlReader::Start() {
@@ -336,7 +342,7 @@ bool THtmlReader::ScanTag() {
     NextChar();
   }
   m_symbol = TagSymbol::SymUnknownTag;
-  if (const auto element = LookupElement(std::string_view(name, length))) {
+  if (const auto element = CachedElement(std::string_view(name, length))) {
     if (!m_endTag)
       m_symbol = element->Start;
     else if (element->End)
@@ -351,16 +357,38 @@ bool THtmlReader::ScanTag() {
   }
 
   m_attributes.Clear();
-  while (ReadAttribute(m_attribute)) {
-    if (m_attributes.Count() >= kMaxAttributes) continue;
-    m_attribute.CodePage = m_documentCodePage;
-    m_attributes.Add(std::make_unique<TAttribute>(std::move(m_attribute)));
+  for (;;) {
+    // As ReadAttribute decides it: no attribute begins unless a letter follows the blanks.
+    SkipBlanks();
+    if (!IsLetter(m_ch)) break;
+    std::unique_ptr<TAttribute> attribute = m_attributes.Spare();
+    const bool read = ReadAttribute(*attribute);
+    if (!read || m_attributes.Count() >= kMaxAttributes) {
+      m_attributes.Keep(std::move(attribute));
+      if (!read) break;
+      continue;
+    }
+    attribute->CodePage = m_documentCodePage;
+    m_attributes.Add(std::move(attribute));
   }
 
   while (m_ch != '>' && m_ch != '\0') NextChar();
   // The content readers of SCRIPT and STYLE start at the ">".
   if (m_ch == '>' && m_symbol != TagSymbol::SymScript && m_symbol != TagSymbol::SymStyle) NextChar();
   return true;
+}
+
+std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName) {
+  if (upperName.empty() || upperName.size() > sizeof(std::uint64_t)) return LookupElement(upperName);
+  std::uint64_t key = 0;
+  std::memcpy(&key, upperName.data(), upperName.size());
+  TElementCacheEntry& entry = m_elementCache[(key * 0x9E3779B97F4A7C15u) >> 60];
+  if (entry.Length != upperName.size() || entry.Key != key) {
+    entry.Key = key;
+    entry.Length = static_cast<std::uint8_t>(upperName.size());
+    entry.Symbols = LookupElement(upperName);
+  }
+  return entry.Symbols;
 }
 
 bool THtmlReader::ReadAttribute(TAttribute& attribute) {
@@ -404,6 +432,19 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
       attribute.Text += m_ch;
     else if (keepLineEnds)
       attribute.Text += "\r\n";
+    if (m_ch != '\r' && m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+      // The plain bytes after this one, up to the next progress report, are taken at once; the byte
+      // that ends them is read the usual way.
+      const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+      std::size_t to = m_next;
+      while (to < limit) {
+        const char c = m_text[to];
+        if (static_cast<unsigned char>(c) <= '\r' || c == quote || c == '&' || c == '<') break;
+        ++to;
+      }
+      attribute.Text.append(m_text, m_next, to - m_next);
+      m_next = to;
+    }
     NextChar();
   }
   if (m_ch == quote) NextChar();
@@ -498,7 +539,8 @@ void THtmlReader::ConvertCollectedPiece(int codePage) {
   const std::size_t lowest = chars.size() - std::min(chars.size(), kPiece);
   while (end > lowest && static_cast<unsigned char>(chars[end - 1]) >= 0x30) --end;
   if (end == lowest) return;
-  m_token.AddConverted(chars.substr(0, end), m_collection.Indices().data(), codePage, m_converter);
+  m_token.AddConverted(chars.substr(0, end), m_collection.KeepIndices() ? m_collection.Indices().data() : nullptr,
+                       codePage, m_converter);
   m_collection.DropFirst(end);
 }
 

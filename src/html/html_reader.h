@@ -183,6 +183,10 @@ class THtmlReader {
   // The link pre-scan: text is consumed but not collected, and no ids are registered.
   void SetScanOnly(bool on);
   bool ScanOnly() const { return m_scanOnly; }
+  // Whether text tokens keep each character's source index (Token().Indices()), as the viewer's selection
+  // needs. A reader that wants the text alone turns them off: its tokens then take half the memory.
+  void SetKeepPositions(bool on);
+  bool KeepPositions() const { return m_token.KeepIndices(); }
 
   // Limits that keep include handlers from running a parse forever; a directive beyond them is passed
   // over like a comment.
@@ -230,6 +234,15 @@ class THtmlReader {
     return upper;
   }();
 
+  // The element of a tag name, from a small cache of the names read last (a table's few names come
+  // again and again) before the element table.
+  std::optional<TElementSymbols> CachedElement(std::string_view upperName);
+  struct TElementCacheEntry {
+    std::uint64_t Key = 0;    // the name's bytes
+    std::uint8_t Length = 0;  // 0: empty
+    std::optional<TElementSymbols> Symbols;
+  };
+
   void NextRawCharSlowly();
   void SkipMarkupAtLess();
   unsigned char ReadByte();
@@ -270,9 +283,9 @@ class THtmlReader {
   int m_tagValue = 0;
   bool m_endTag = false;
   TAttributeList m_attributes;
-  TAttribute m_attribute;  // the attribute being read
   TokenObj m_token;
   TCharCollection m_collection;
+  std::array<TElementCacheEntry, 16> m_elementCache{};
 
   int m_documentCodePage = kCodePageSystem;
   int m_currentCodePage = kCodePageSystem;

@@ -16,12 +16,12 @@ const QString& TokenObj::S() const {
 void TokenObj::AddConverted(std::string_view bytes, const int* indices, int codePage,
                             TCodePageConverter& converter) {
   if (bytes.empty()) return;
-  converter.AppendUtf16(bytes, indices, codePage, m_chars, m_indices);
+  converter.AppendUtf16(bytes, indices, codePage, m_chars, m_keepIndices ? &m_indices : nullptr);
   m_textValid = false;
 }
 
 void AddBytesToToken(TokenObj& token, const TCharCollection& bytes, int codePage, TCodePageConverter& converter) {
-  token.AddConverted(bytes.Chars(), bytes.Indices().data(), codePage, converter);
+  token.AddConverted(bytes.Chars(), bytes.KeepIndices() ? bytes.Indices().data() : nullptr, codePage, converter);
 }
 
 }  // namespace corvane

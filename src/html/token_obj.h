@@ -12,7 +12,8 @@ class TCodePageConverter;
 
 // The text of one text token: 16-bit characters, each with the source index of the byte (or the "&" of
 // the character reference) it came from. Cleared for every token, it keeps its storage, so reading
-// text allocates nothing per character.
+// text allocates nothing per character. A reader that needs no source positions turns the indices off
+// (SetKeepIndices(false)): Indices() then stays empty, and the text takes half the memory it would.
 class TokenObj {
  public:
   static constexpr std::size_t kInitialCapacity = 300;
@@ -22,9 +23,15 @@ class TokenObj {
     m_indices.reserve(kInitialCapacity);
   }
 
+  void SetKeepIndices(bool keep) {
+    m_keepIndices = keep;
+    if (!keep) std::vector<int>().swap(m_indices);
+  }
+  bool KeepIndices() const { return m_keepIndices; }
+
   void Add(char16_t c, int index) {
     m_chars.push_back(c);
-    m_indices.push_back(index);
+    if (m_keepIndices) m_indices.push_back(index);
     m_textValid = false;
   }
   void Clear() {
@@ -41,7 +48,8 @@ class TokenObj {
   // The characters as a string, built once and kept until the next change.
   const QString& S() const;
 
-  // Adds bytes converted through the code page; byte k has the source index indices[k].
+  // Adds bytes converted through the code page; byte k has the source index indices[k] (indices may be
+  // null when the token keeps none).
   void AddConverted(std::string_view bytes, const int* indices, int codePage, TCodePageConverter& converter);
 
  private:
@@ -50,6 +58,7 @@ class TokenObj {
   std::vector<int> m_indices;
   mutable QString m_text;
   mutable bool m_textValid = false;
+  bool m_keepIndices = true;
 };
 
 // Adds the bytes of a collection to the token, converted through the code page. Each character takes the

@@ -28,6 +28,8 @@ class TFragmentReader final : public THtmlReader {
  public:
   TFragmentReader(std::string text, const TDeclaredCharset& page) : THtmlReader(std::move(text)) {
     SetRules(TReaderRules::Browser);
+    // Cells want the text alone: no source position for each character.
+    SetKeepPositions(false);
     if (page.Utf8) SetCurrentUtf8();
     else if (page.CharSet) SetCurrentCharSet(*page.CharSet);
   }
@@ -38,6 +40,20 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('
 
 // The text the reader reads: from the fragment's first "<table", its own (the scanner leaves the text
 // of an enclosing table's row or cell before it), without NUL bytes, which a browser drops from text.
+// The page's declared character set, read once for all the tables of a page: a thread keeps the last
+// declaration it read and what it declares.
+TDeclaredCharset PageDeclaredCharset(const std::string& declaration) {
+  thread_local std::string lastDeclaration;
+  thread_local TDeclaredCharset lastCharset;
+  thread_local bool read = false;
+  if (!read || declaration != lastDeclaration) {
+    lastCharset = DeclaredCharset(declaration);
+    lastDeclaration = declaration;
+    read = true;
+  }
+  return lastCharset;
+}
+
 std::string TableText(std::string_view fragment) {
   constexpr std::string_view kTable = "<table";
   std::size_t start = 0;
@@ -71,16 +87,31 @@ bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c =
 class TCellText {
  public:
   void Add(const std::vector<char16_t>& chars) {
-    for (const char16_t c : chars) {
-      if (IsCollapsible(c)) {
-        m_space = true;
-        continue;
+    // Written through a pointer into room for the worst case, a space before every character, a piece
+    // at a time, so that a huge text never needs room for twice its size.
+    constexpr std::size_t kPiece = std::size_t{1} << 12;
+    bool space = m_space;
+    bool lineHasText = m_lineHasText;
+    for (std::size_t from = 0; from < chars.size(); from += kPiece) {
+      const std::size_t to = std::min(chars.size(), from + kPiece);
+      const std::size_t size = m_text.size();
+      m_text.resize(size + 2 * (to - from));
+      char16_t* out = m_text.data() + size;
+      for (std::size_t k = from; k < to; ++k) {
+        const char16_t c = chars[k];
+        if (IsCollapsible(c)) {
+          space = true;
+          continue;
+        }
+        if (space && lineHasText) *out++ = u' ';
+        space = false;
+        *out++ = c;
+        lineHasText = true;
       }
-      if (m_space && m_lineHasText) m_text.push_back(u' ');
-      m_space = false;
-      m_text.push_back(c);
-      m_lineHasText = true;
+      m_text.resize(static_cast<std::size_t>(out - m_text.data()));
     }
+    m_space = space;
+    m_lineHasText = lineHasText;
   }
   // Preformatted text: every space stays, even at the cell's ends; a line end ends a line.
   void AddPreformatted(const std::vector<char16_t>& chars) {
@@ -340,8 +371,10 @@ constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
-      : Reader(TableText(fragment), DeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
+      : Reader(TableText(fragment), PageDeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
         Base(reading.BaseAddress) {
+    PreToken.SetKeepIndices(false);
+    PreBytes.SetKeepIndices(false);
     Reader.Start();
   }
 

@@ -34,6 +34,8 @@ TEST(HtmlReaderTest, TokenStreams) {
       {"a<", "a|<"},
       {"<b>x</b >", "<b>|x|</b>"},
       {"<table_x><x1>", "<?>|<?>"},
+      // Names read again (as the element cache answers them), longer ones and near ones.
+      {"<td><tdx></td><TD><t><blockquote></BLOCKQUOTE><blockquot><td></tdx>", "<td>|<?>|</td>|<td>|<?>|<blockquote>|</blockquote>|<?>|<td>|<?>"},
       {"<b unterminated", "<b>"},
       // Line ends and tabs in text are one space each run; TAB, CR and LF read as spaces.
       {"a\r\n\tb", "a b"},
@@ -53,6 +55,41 @@ TEST(HtmlReaderTest, TextAndTagsCarrySourceIndices) {
   EXPECT_EQ(tokens[3].TagPosition, 5);
   EXPECT_EQ(tokens[4].Indices, (std::vector<int>{8, 11, 12, 17}));  // one space for CR LF and " "
   EXPECT_EQ(tokens[5].Indices, (std::vector<int>{18, 19}));
+}
+
+// Without source positions the reader gives the same tokens, texts and attributes, and keeps no index.
+TEST(HtmlReaderTest, WithoutPositionsTheTokensStayTheSame) {
+  struct TCase {
+    std::string Html;
+    int CodePage;
+  };
+  const std::string longText = "<td>" + std::string(70000, 'w') + " \xC3\xA9&amp;x" + std::string(70000, 'v') + "</td>";
+  const TCase cases[] = {
+      {"a < b<p>\r\n x&amp;y\x02z", kCodePageUtf8},
+      {"<td class=\"a&lt;b\" rowspan=2>caf\xC3\xA9 &#x1F600; &notit; \xF0\x9F\x98\x80</td>", kCodePageUtf8},
+      {"<p>\xE9t\xE9 \x80 &euro;&#150;<br/>", kCodePageWindows1252},
+      {"\xC3 broken \xE2\x82 utf-8 \xFF", kCodePageUtf8},
+      {longText, kCodePageUtf8},
+  };
+  for (const TCase& c : cases) {
+    THtmlReader kept(c.Html, c.CodePage);
+    THtmlReader plain(c.Html, c.CodePage);
+    plain.SetKeepPositions(false);
+    EXPECT_FALSE(plain.KeepPositions());
+    const auto expected = ReadTokens(kept);
+    const auto tokens = ReadTokens(plain);
+    ASSERT_EQ(tokens.size(), expected.size()) << c.Html.substr(0, 60);
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+      EXPECT_EQ(tokens[k].Symbol, expected[k].Symbol) << k;
+      EXPECT_EQ(tokens[k].Text, expected[k].Text) << k;
+      EXPECT_EQ(tokens[k].Attributes, expected[k].Attributes) << k;
+      EXPECT_EQ(tokens[k].TagPosition, expected[k].TagPosition) << k;
+      EXPECT_TRUE(tokens[k].Indices.empty()) << k;
+      if (expected[k].Symbol == S::SymText) {
+        EXPECT_FALSE(expected[k].Indices.empty()) << k;
+      }
+    }
+  }
 }
 
 TEST(HtmlReaderTest, LineEndsFoldToOneCr) {
@@ -166,6 +203,12 @@ TEST(HtmlReaderTest, AttributeValues) {
       {"<a =x b>", {}},
       {"<a href>", {"HREF=|0"}},
       {"<img src='open", {"SRC=open|0"}},
+      // Line ends after text, tabs, a comment and a reference inside a quoted value.
+      {"<a title='ab\r\ncd\n\ref' name='x\ty<!-- c -->z&amp;w'>", {"TITLE=ab\r\ncd\r\nef|0", "NAME=x yz&w|0"}},
+      {"<a title='a\rbc\nd'>", {"TITLE=a\r\nbc\r\nd|0"}},
+      // Values longer than the reader takes at once, a line end in the middle.
+      {"<a title='" + std::string(5000, 'a') + "\r\n" + std::string(5000, 'b') + "' href=\"" + std::string(9000, 'c') + "\">",
+       {"TITLE=" + std::string(5000, 'a') + "\r\n" + std::string(5000, 'b') + "|0", "HREF=" + std::string(9000, 'c') + "|0"}},
   };
   for (const TAttributeCase& c : cases) {
     const auto tokens = ReadTokens(c.Tag);

@@ -76,6 +76,20 @@ TEST(SheetTable, ReadAsABrowserShowsIt) {
     const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
     EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
   }
+  // A long cell: its runs of white space collapse across the pieces its text is added in.
+  std::string words, collapsed;
+  for (int k = 0; k < 3000; ++k) {
+    words += k % 2 ? "ab \n\t " : "c  ";
+    collapsed += k % 2 ? "ab" : "c";
+    if (k + 1 < 3000) collapsed += ' ';
+  }
+  EXPECT_EQ(Cells(ReadSheetTable("<table><tr><td> " + words + "</table>", {})), std::vector<std::string>{"0,0=" + collapsed});
+  // Tables of pages that declare different character sets, read in turn: each in its own page's.
+  const std::string latin1 = "<meta charset=iso-8859-1>", cyrillic = "<meta charset=windows-1251>";
+  for (const std::string* page : {&latin1, &latin1, &cyrillic, &latin1, &cyrillic, &cyrillic}) {
+    const TSheetTable table = ReadSheetTable("<table><tr><td>\xe9</table>", {*page, false});
+    EXPECT_EQ(Cells(table), std::vector<std::string>{page == &latin1 ? "0,0=\xc3\xa9" : "0,0=\xd0\xb9"}) << *page;
+  }
   // A row span ends with the table's rows, so CSV and XLSX give the same rows.
   const TSheetTable spans = ReadSheetTable("<table><tr><td rowspan=3>a<td>b<tr><td>c</table>", {});
   EXPECT_EQ(spans.Rows, 2);
