@@ -13,6 +13,7 @@
 #include "sheets/csv_writer.h"
 #include "sheets/jsonl_writer.h"
 #include "sheets/xlsx_workbook.h"
+#include "support/run_python.h"
 #include "support/temp_dir.h"
 
 namespace corvane {
@@ -351,19 +352,7 @@ TEST(SheetWriters, LinksAddAColumnOfAddressesAfterEachColumnOfLinks) {
   EXPECT_EQ(plain, "Name,Site,Note\r\nA,x,n\r\nB,y,z\r\n");
 }
 
-// Runs a Python script on a file and returns what it prints.
-std::string RunPython(const std::string& script, const std::string& file) {
-  test::TTempDir dir;
-  const std::string scriptPath = dir.Write("read.py", script);
-  const std::string command = "/usr/bin/python3 " + scriptPath + " '" + file + "' 2>&1";
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return output;
-}
+using test::RunPython;
 
 const TSheetTable& RoundTripTable() {
   static const TSheetTable table = ReadSheetTable(

@@ -11,6 +11,7 @@
 #include "extract/inline_job_host.h"
 #include "extract/xls_table_writer.h"
 #include "sheets/sheet_writers.h"
+#include "support/run_python.h"
 #include "support/temp_dir.h"
 
 // Each format's table writer as a conversion job drives it: the bytes of a new file, of an append file
@@ -27,22 +28,12 @@ std::string ReadFile(const fs::path& path) {
 
 // Prints each sheet of the workbook at path as "title [[values...]] [link targets]".
 std::string ReadWorkbook(const std::string& path) {
-  test::TTempDir dir;
-  const std::string script =
-      dir.Write("read.py",
-                "import openpyxl, sys\n"
-                "for sheet in openpyxl.load_workbook(sys.argv[1]).worksheets:\n"
-                "    rows = [[c.value for c in row] for row in sheet.iter_rows()]\n"
-                "    links = [c.hyperlink.target for row in sheet.iter_rows() for c in row if c.hyperlink]\n"
-                "    print(sheet.title, rows, links)\n");
-  const std::string command = "/usr/bin/python3 " + script + " '" + path + "' 2>&1";
-  std::string output;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return output;
+  return test::RunPython("import openpyxl, sys\n"
+                         "for sheet in openpyxl.load_workbook(sys.argv[1]).worksheets:\n"
+                         "    rows = [[c.value for c in row] for row in sheet.iter_rows()]\n"
+                         "    links = [c.hyperlink.target for row in sheet.iter_rows() for c in row if c.hyperlink]\n"
+                         "    print(sheet.title, rows, links)\n",
+                         path);
 }
 
 enum class TFormat { Xls, Csv, Jsonl, Xlsx, JobXlsx };
