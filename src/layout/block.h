@@ -33,9 +33,6 @@ class TBlockCell final : public TCellBasic {
                  const TPaintArgs& args);
 };
 
-// A block box: margins, borders, padding and a content list. Blocks take their place in the flow, float
-// left or right, or are positioned relative to their place or absolutely; they confine their content
-// by edge records in the indentation manager.
 // The box values (margins, paddings, borders, sizes as given) of a block, shared with a block before it
 // in the same content list that was given the same: a page of a million paragraphs keeps a few sets of
 // some 700 bytes, not a million. Written through Edit, which first copies a set still shared.
@@ -52,6 +49,9 @@ class TSharedBoxValues {
   std::shared_ptr<TBoxValues> m_values;
 };
 
+// A block box: margins, borders, padding and a content list. Blocks take their place in the flow, float
+// left or right, or are positioned relative to their place or absolutely; they confine their content
+// by edge records in the indentation manager.
 class TBlock : public TSectionBase {
  public:
   // The kinds of block that margin collapsing and the builders tell apart.
