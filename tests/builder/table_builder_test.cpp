@@ -14,15 +14,7 @@ namespace {
 
 using test::Tree;
 using test::TTestDocument;
-
-ThtmlTable* FirstTable(const TCellBasic& list) {
-  for (int i = 0; i < list.Count(); ++i) {
-    if (auto* table = dynamic_cast<ThtmlTable*>(&list[i])) return table;
-    if (TBlock* block = list[i].AsBlock())
-      if (ThtmlTable* table = FirstTable(block->Content())) return table;
-  }
-  return nullptr;
-}
+using test::FirstTable;
 
 // The cells of a table row by row.
 std::vector<TCellObj*> Cells(const ThtmlTable& table) {

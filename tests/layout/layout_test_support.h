@@ -126,4 +126,14 @@ inline std::u16string Tree(const TCellBasic& list) {
   return out;
 }
 
+// The first table in list, looking into its blocks; null when there is none.
+inline ThtmlTable* FirstTable(const TCellBasic& list) {
+  for (int i = 0; i < list.Count(); ++i) {
+    if (auto* table = dynamic_cast<ThtmlTable*>(&list[i])) return table;
+    if (TBlock* block = list[i].AsBlock())
+      if (ThtmlTable* table = FirstTable(block->Content())) return table;
+  }
+  return nullptr;
+}
+
 }  // namespace corvane::test

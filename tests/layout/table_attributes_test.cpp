@@ -13,15 +13,7 @@ namespace corvane {
 namespace {
 
 using test::TTestDocument;
-
-ThtmlTable* FirstTable(const TCellBasic& list) {
-  for (int i = 0; i < list.Count(); ++i) {
-    if (auto* table = dynamic_cast<ThtmlTable*>(&list[i])) return table;
-    if (TBlock* block = list[i].AsBlock())
-      if (ThtmlTable* table = FirstTable(block->Content())) return table;
-  }
-  return nullptr;
-}
+using test::FirstTable;
 
 std::string Hex(TColor colour) {
   char text[16];
