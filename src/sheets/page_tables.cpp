@@ -50,7 +50,7 @@ class TPageTableSink final : public TFragmentSink {
   const TPageTablesReading& m_choice;
   TSheetReading m_reading;
   const TTakeSheetTable& m_take;
-  // Two readings at once: the caller's and this one, which reads its batches alone.
+  // With two threads, the caller's and the one scanning: that one reads each batch alone.
   const int m_batchThreads = m_choice.Threads == 2 ? 1 : 0;
   TTableBatches<TSheetTable> m_tables{[](TSheetTable& table, const TPendingTable&, TSheetTable& result, TSheetCuts&) {
                                         result = std::move(table);

@@ -21,11 +21,11 @@ struct TPageTablesReading {
   // A character-set declaration (such as <meta charset="windows-1252">) the tables are read in instead
   // of the page's own; empty: the page's.
   std::string Charset;
-  // The most threads the reading uses, the caller's included. 0: three (the scan and the tables read
-  // on a thread beside the caller, a batch of tables shared with a second one); 1: the calling thread
-  // alone, the scan, the tables and take one after another, for callers that run several readings at
-  // once and would otherwise have three threads each compete for the cores; 2: the scan and the tables
-  // on one thread beside the caller. The tables are the same whatever the number.
+  // The most threads the reading uses, the caller's included. 0 (or 3 and more): three (the scan and
+  // the tables read on a thread beside the caller, a batch of tables shared with a second one); 1: the
+  // calling thread alone, the scan, the tables and take one after another, for callers that run several
+  // readings at once and would otherwise have three threads each compete for the cores; 2: the scan and
+  // the tables on one thread beside the caller. The tables are the same whatever the number.
   int Threads = 0;
 };
 
