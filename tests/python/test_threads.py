@@ -35,13 +35,6 @@ def test_read_tables_gives_the_same_tables_on_any_number_of_threads():
             assert summary(corvane.read_tables(source, threads=threads, **options)) == expected, (name, threads)
 
 
-def test_read_html_takes_threads_too():
-    pandas = pytest.importorskip("pandas")
-    expected = corvane.read_html(SMALL)
-    for got, want in zip(corvane.read_html(SMALL, threads=1), expected):
-        pandas.testing.assert_frame_equal(got, want)
-
-
 def most_threads_while(run):
     """The most threads the process had while run ran, the one counting them not counted."""
     seen = [0]
@@ -69,23 +62,6 @@ def test_one_thread_reads_on_the_calling_thread_alone():
     assert most_threads_while(lambda: corvane.read_tables(page)) >= 2
     assert most_threads_while(lambda: corvane.read_tables(page, threads=1)) == 1
     assert most_threads_while(lambda: corvane.read_tables(page, threads=2)) <= 2
-
-
-def test_threads_at_once_each_on_one_thread_read_what_a_lone_call_reads():
-    expected = {name: summary(corvane.read_tables(source, **options)) for name, source, options in READINGS}
-    results = {}
-    barrier = threading.Barrier(len(READINGS))
-
-    def read(name, source, options):
-        barrier.wait()
-        results[name] = summary(corvane.read_tables(source, threads=1, **options))
-
-    workers = [threading.Thread(target=read, args=reading) for reading in READINGS]
-    for worker in workers:
-        worker.start()
-    for worker in workers:
-        worker.join()
-    assert results == expected
 
 
 def without_zip_times(data):

@@ -1,6 +1,6 @@
 // How many threads the reading of tables uses: a conversion job given a number of threads never runs
-// more at once, and writes the same bytes whatever the number; a batch of tables and a page's reading
-// stay on the calling thread when told to.
+// more at once, and writes the same bytes whatever the number; a batch of tables stays on the calling
+// thread when told to. (Python's tests hold a page's reading to its number of threads.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,7 +20,6 @@
 #include "extract/inline_job_host.h"
 #include "extract/warc_test_writer.h"
 #include "extract/xls_table_writer.h"
-#include "sheets/page_tables.h"
 #include "sheets/sheet_writers.h"
 #include "sheets/table_batches.h"
 #include "support/temp_dir.h"
@@ -317,47 +316,6 @@ TEST(JobThreads, ABatchIsReadOnTheCallingThreadAloneWhenToldTo) {
     const std::set<std::thread::id> distinct(readers.begin(), readers.end());
     EXPECT_EQ(distinct.count(std::this_thread::get_id()), 1U);
     EXPECT_EQ(distinct.size(), c.shared && twoCores ? 2U : 1U);
-  }
-}
-
-TEST(JobThreads, APagesTablesAreTheSameOnAnyNumberOfThreads) {
-  const std::string page = PageOfTables(150, 10, 2);
-  // A table in a line, and the threads the page's bytes were read on.
-  const auto read = [&page](int threads, std::set<std::thread::id>& readers) {
-    TPageTablesReading reading;
-    reading.Threads = threads;
-    std::string tables;
-    std::size_t served = 0;
-    ReadPageTables(
-        "page.html",
-        [&](char* buffer, std::size_t size) {
-          readers.insert(std::this_thread::get_id());
-          const std::size_t count = std::min(size, page.size() - served);
-          page.copy(buffer, count, served);
-          served += count;
-          return count;
-        },
-        reading,
-        [&tables](std::size_t number, TSheetTable& table) {
-          tables += std::to_string(number) + ":" + std::to_string(table.Cells.size());
-          for (const TSheetCell& cell : table.Cells) tables += "|" + cell.Text.toStdString() + ">" + cell.Link.toStdString();
-          tables += "\n";
-        });
-    return tables;
-  };
-  std::set<std::thread::id> automaticReaders;
-  const std::string expected = read(0, automaticReaders);
-  EXPECT_EQ(automaticReaders.size(), 2U);  // the head on the caller's, the rest beside it
-  struct TCase {
-    int threads;
-    std::size_t readers;
-  };
-  for (const TCase c : {TCase{1, 1}, TCase{2, 2}, TCase{3, 2}}) {
-    SCOPED_TRACE(std::to_string(c.threads) + " threads");
-    std::set<std::thread::id> readers;
-    EXPECT_EQ(read(c.threads, readers), expected);
-    EXPECT_EQ(readers.size(), c.readers);
-    EXPECT_EQ(readers.count(std::this_thread::get_id()), 1U);
   }
 }
 
