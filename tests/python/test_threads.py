@@ -56,12 +56,18 @@ def most_threads_while(run):
     return max(seen[0] - 1, before) - before + 1
 
 
-def test_one_thread_reads_on_the_calling_thread_alone():
+def test_one_thread_reads_and_converts_on_the_calling_thread_alone(tmp_path):
     page = LARGE * 3
     # The count sees the reading thread a lone call starts beside the caller.
     assert most_threads_while(lambda: corvane.read_tables(page)) >= 2
     assert most_threads_while(lambda: corvane.read_tables(page, threads=1)) == 1
     assert most_threads_while(lambda: corvane.read_tables(page, threads=2)) <= 2
+    path = tmp_path / "large.html"
+    path.write_text(page, encoding="utf-8")
+    assert most_threads_while(lambda: corvane.convert(path, output_dir=tmp_path / "1", format="csv", threads=1)) == 1
+    if os.cpu_count() >= 2:
+        # A large page is written on a thread beside its scan.
+        assert most_threads_while(lambda: corvane.convert(path, output_dir=tmp_path / "0", format="csv")) >= 2
 
 
 def without_zip_times(data):
