@@ -8,7 +8,8 @@
    `corvane convert -q --format csv -o DIR` of it (best of REPEAT each), and their ratios;
 2. read_tables on 4 pages of SIZE_MB/4 one after the other, and on 4 threads at once, the two runs
    alternating REPEAT times: each pair's wall and processor times, and the speed-up by wall time (best
-   and median). --threads-only measures this part alone.
+   and median); first with threads=1 (each call on its own thread alone, a core each), then with the
+   default threads (a lone call reads on three). --threads-only measures this part alone.
 
 On a machine others share, the wall times depend on their load; the processor times say whether the
 threads did more work than the calls one after another (contention), whatever the load.
@@ -129,31 +130,33 @@ def timed(run):
 
 
 def compare_threads(args):
-    """4 pages read one after the other against 4 threads each reading one, alternating."""
+    """4 pages read one after the other against 4 threads each reading one, alternating; with calls of
+    one thread each, then with the default."""
     pages = [page_of(args.dir, args.size_mb / 4, f"thread{k}") for k in range(4)]
+    for threads, title in ((1, "threads=1"), (None, "default threads")):
+        def one_by_one():
+            for page in pages:
+                corvane.read_tables(page, threads=threads)
 
-    def one_by_one():
-        for page in pages:
-            corvane.read_tables(page)
+        def at_once():
+            workers = [threading.Thread(target=corvane.read_tables, args=(p,), kwargs={"threads": threads})
+                       for p in pages]
+            for worker in workers:
+                worker.start()
+            for worker in workers:
+                worker.join()
 
-    def at_once():
-        threads = [threading.Thread(target=corvane.read_tables, args=(p,)) for p in pages]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-
-    print(f"4 pages of {args.size_mb / 4:g} MB: one by one, then on 4 threads; wall time, processor time "
-          f"({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
-    ratios = []
-    for run in range(args.repeat):
-        alone = timed(one_by_one)
-        threaded = timed(at_once)
-        ratios.append(alone[0] / threaded[0])
-        print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
-              f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
-    print(f"4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x median "
-          f"(load {os.getloadavg()[0]:.1f})")
+        print(f"4 pages of {args.size_mb / 4:g} MB, {title}: one by one, then on 4 threads; wall time, processor "
+              f"time ({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
+        ratios = []
+        for run in range(args.repeat):
+            alone = timed(one_by_one)
+            threaded = timed(at_once)
+            ratios.append(alone[0] / threaded[0])
+            print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
+                  f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
+        print(f"{title}, 4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x "
+              f"median (load {os.getloadavg()[0]:.1f})")
 
 
 def main():

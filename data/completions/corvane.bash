@@ -63,12 +63,12 @@ _corvane() {
             [[ -z $cur ]] && COMPREPLY+=(-)
             ;;
         --tables) _corvane_options all ;;
-        --byte-range) ;;
+        --byte-range | --threads) ;;
         --format) _corvane_options xls xlsx csv jsonl ;;
         --numbers) _corvane_options exact locale ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range -q --quiet -h --help
+                _corvane_options -o --output-dir -a --append --format --links --numbers --trim --tables --byte-range --threads -q --quiet -h --help
             else
                 _corvane_files '*.htm' '*.html' '*.warc' '*.warc.gz'
             fi

@@ -40,7 +40,8 @@ Table.__module__ = "corvane"
 
 
 def read_tables(source: Source, *, tables: Tables = None, trim: bool = False,
-                encoding: Optional[str] = None, links: bool = True) -> List[Table]:
+                encoding: Optional[str] = None, links: bool = True,
+                threads: Optional[int] = None) -> List[Table]:
     """The tables of a page, as ``corvane convert --format csv`` reads them.
 
     Every table that holds no other table, in page order. Each Table has:
@@ -58,8 +59,15 @@ def read_tables(source: Source, *, tables: Tables = None, trim: bool = False,
     characters around each cell (--trim). encoding: the character set to read the page in instead of
     the one it declares, such as "windows-1252" or "utf-8". links=False leaves the cells' links
     unresolved (links is then empty), which saves a tenth of the time on pages of many links.
+
+    threads: the most threads the call uses, the calling one included. None (the default): a call alone
+    in the process reads on three (the page scanned and its tables read beside the thread making the
+    Python objects, a batch of tables shared with a second one), about one and a half cores; a call that
+    begins while another runs reads on its own thread only. 1: on the calling thread only, whatever else
+    runs, for spreading pages over threads or processes a core each; 2: the reading on one thread beside
+    the caller. The tables are the same whatever the number.
     """
-    return _read_tables(source, tables, trim, encoding, links, False)
+    return _read_tables(source, tables, trim, encoding, links, False, threads)
 
 
 def _integral_columns(frame: "pandas.DataFrame") -> "pandas.DataFrame":
@@ -73,7 +81,7 @@ def _integral_columns(frame: "pandas.DataFrame") -> "pandas.DataFrame":
 
 
 def read_html(source: Source, *, tables: Tables = None, trim: bool = False,
-              encoding: Optional[str] = None) -> List["pandas.DataFrame"]:
+              encoding: Optional[str] = None, threads: Optional[int] = None) -> List["pandas.DataFrame"]:
     """The tables of a page as pandas DataFrames, one per table (see read_tables for the arguments).
 
     The header rows name the columns (a MultiIndex when there are several; a spanning header cell names
@@ -90,7 +98,7 @@ def read_html(source: Source, *, tables: Tables = None, trim: bool = False,
         raise ImportError("corvane.read_html needs pandas (Debian: python3-pandas); "
                           "corvane.read_tables gives the rows without it") from error
     frames = []
-    for table in _read_tables(source, tables, trim, encoding, False, True):
+    for table in _read_tables(source, tables, trim, encoding, False, True, threads):
         body = table.rows[table.header_rows:]
         width = len(table.rows[0]) if table.rows else 0
         if table.header_rows == 0:
@@ -130,14 +138,16 @@ class ConvertSummary:
 def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source] = None,
             append: Optional[Source] = None, format: str = "xls", *, trim: bool = False,
             tables: Tables = None, links: bool = False, numbers: str = "exact",
-            quiet: bool = True) -> ConvertSummary:
+            quiet: bool = True, threads: Optional[int] = None) -> ConvertSummary:
     """Runs a conversion job, as ``corvane convert`` does, and returns its ConvertSummary.
 
     paths: files and folders (a folder adds every .htm and .html file below it); converted in sorted
     order, each once. Exactly one of output_dir (a file NAME.EXT.FORMAT per input, the folder made when
     missing) and append (one file for every table of the job) is given. format: "xls" (the tab-separated
     text), "xlsx", "csv" or "jsonl". trim, tables, links, numbers: as --trim, --tables, --links and
-    --numbers. quiet=False keeps the job's log lines in the summary.
+    --numbers. quiet=False keeps the job's log lines in the summary. threads: as --threads, the most
+    threads the job uses at once, the calling one included: None (the default) as many as pay for
+    themselves, 1 all the work on the calling thread. The files written are the same whatever it is.
 
     The job keeps its guarantees: an output file is complete or absent; a failed run leaves an earlier
     file as it was and takes its rows back out of the append file. When any file fails, the files
@@ -149,7 +159,7 @@ def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source]
     if isinstance(paths, (str, bytes, os.PathLike)):
         paths = [paths]
     names = [os.fsencode(path) for path in paths]
-    result = _convert(names, output_dir, append, format, trim, tables, links, numbers, quiet)
+    result = _convert(names, output_dir, append, format, trim, tables, links, numbers, quiet, threads)
     summary = ConvertSummary(**result)
     if not summary.ok:
         error = Error("\n".join(summary.failures or ["failed: " + file for file in summary.failed_files]))

@@ -378,7 +378,8 @@ class TCollectorPause {
 // The read_tables calls under way in the process. A lone call reads on three threads (the scan, a second
 // for half of each batch of tables, the caller's making the Python objects), which keeps two cores busy;
 // a call that begins while others run reads on its own thread only, so that calls on several threads
-// share the cores without each starting three threads and contending for them.
+// share the cores without each starting three threads and contending for them. A call given threads
+// uses that many at most, whatever else runs.
 class TReadingsUnderWay {
  public:
   TReadingsUnderWay() : m_alone(s_count.fetch_add(1) == 0) {}
@@ -392,12 +393,29 @@ class TReadingsUnderWay {
   bool m_alone;
 };
 
+// threads as the functions take it: None (0, as many as pay) or a number from 1 (a larger one than a
+// job could start is as many as pay too).
+constexpr int kMostThreads = 1'000'000;
+int ThreadCount(const py::object& threads) {
+  if (threads.is_none()) return 0;
+  const std::string usage = "threads takes None or a number of threads from 1";
+  if (py::isinstance<py::bool_>(threads) || !py::isinstance<py::int_>(threads)) throw TPythonError(usage);
+  int overflow = 0;
+  const long long count = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
+  if (overflow > 0) return kMostThreads;
+  if (overflow < 0 || count < 1) throw TPythonError(usage);
+  return static_cast<int>(std::min<long long>(count, kMostThreads));
+}
+
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
-                    bool links, bool typed) {
+                    bool links, bool typed, const py::object& threads) {
+  const int threadCount = ThreadCount(threads);
   TPageSource page = PageSourceOf(source);
   const TReadingsUnderWay underWay;
   TPageTablesReading reading;
-  reading.OneThread = !underWay.Alone();
+  // Three threads at most: a number above reads as a lone call does.
+  if (threadCount == 0) reading.Threads = underWay.Alone() ? 0 : 1;
+  else reading.Threads = threadCount >= 3 ? 0 : threadCount;
   reading.Trim = trim;
   reading.Links = links;
   reading.Tables = TableNumbers(tables);
@@ -451,6 +469,7 @@ struct TConvertRequest {
   bool LocaleNumbers = false;
   bool Quiet = true;
   std::optional<std::vector<std::string>> Tables;  // 0-based positions as decimal text; none: all
+  int Threads = 0;  // the most threads the job uses at once; 0: as many as pay
 };
 
 // The job's host for Python: runs each run at once on the calling thread, the table choice from
@@ -550,8 +569,9 @@ std::vector<std::string> InputFiles(const std::vector<std::string>& paths, std::
 
 py::dict Convert(const std::vector<std::string>& paths, const py::object& outputDir, const py::object& append,
                  const std::string& format, bool trim, const py::object& tables, bool links,
-                 const std::string& numbers, bool quiet) {
+                 const std::string& numbers, bool quiet, const py::object& threads) {
   TConvertRequest request;
+  request.Threads = ThreadCount(threads);
   if (outputDir.is_none() == append.is_none())
     throw TPythonError(outputDir.is_none() ? "convert needs output_dir or append" : "use either output_dir or append, not both");
   if (!outputDir.is_none()) request.OutputDir = FileSystemPath(outputDir);
@@ -604,6 +624,7 @@ py::dict Convert(const std::vector<std::string>& paths, const py::object& output
     }
     host.emplace(request, files);
     job.emplace(*host);
+    job->SetThreads(request.Threads);
     job->FileQueue().AddAll(std::move(files));
     host->RunJob(*job);
   }
@@ -747,9 +768,10 @@ PYBIND11_MODULE(_corvane, module) {
       });
 
   module.def("_read_tables", &ReadTables, py::arg("source"), py::arg("tables"), py::arg("trim"), py::arg("encoding"),
-             py::arg("links"), py::arg("typed"));
+             py::arg("links"), py::arg("typed"), py::arg("threads"));
   module.def("_convert", &Convert, py::arg("paths"), py::arg("output_dir"), py::arg("append"), py::arg("format"),
-             py::arg("trim"), py::arg("tables"), py::arg("links"), py::arg("numbers"), py::arg("quiet"));
+             py::arg("trim"), py::arg("tables"), py::arg("links"), py::arg("numbers"), py::arg("quiet"),
+             py::arg("threads"));
   module.def("_render", &Render, py::arg("source"), py::arg("path"), py::arg("width"), py::arg("table"),
              py::arg("max_height"));
 }

@@ -39,7 +39,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view kProgram = "corvane";
 
 constexpr std::string_view kConvertSynopsis =
-    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [-q] PATH...\n";
+    "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [--threads N] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis =
     "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
     "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n";
@@ -51,7 +51,7 @@ constexpr std::string_view kUsageHead =
     "                                  open the window, with the .htm and .html FILEs in its input list\n"
     "  corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links]\n"
     "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]]\n"
-    "                  [--byte-range START-END] [-q] PATH...\n"
+    "                  [--byte-range START-END] [--threads N] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
     "  corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n"
     "  corvane view [--skin NAME|FILE] FILE\n"
@@ -518,6 +518,7 @@ int RunConvertCommand(const std::vector<std::string>& args) {
   InstallSignalHandlers();
   TConsoleJobHost host(options, files);
   TConversionJob job(host);
+  job.SetThreads(options.threads);
   job.FileQueue().AddAll(std::move(files));
   host.RunJob(job);
   const bool logWritten = host.FinishLog();

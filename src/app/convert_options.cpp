@@ -52,6 +52,11 @@ constexpr std::array kConvertOptions = {
             "plain .warc archives: only the records whose header starts at a\n"
             "byte offset from START up to (not including) END; ranges that meet\n"
             "give every record once, for converting one large archive in parts"},
+    TOption{"threads", 0, "N",
+            "the most threads the job uses at once, from 1 (by default as many as\n"
+            "pay for themselves: reading the next small files ahead, writing beside the\n"
+            "scan, reading tables on two cores); 1 keeps all the work on one thread, for\n"
+            "jobs run side by side, a core each. The output is the same whatever N is"},
     TOption{"quiet", 'q', "", "do not print the job log (failures still go to standard error)"},
 };
 
@@ -87,6 +92,14 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> ParseByteRange(const std:
                     std::from_chars(text + dash + 1, textEnd, end).ptr == textEnd && dash + 1 < range.size();
   if (!read || start >= end) return std::nullopt;
   return std::pair(start, end);
+}
+
+// N from 1 as --threads takes it; none otherwise.
+std::optional<int> ParseThreadCount(const std::string& text) {
+  int count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || count < 1) return std::nullopt;
+  return count;
 }
 
 // The usage error of options that do not go together, or of what is missing; empty when none.
@@ -136,6 +149,10 @@ std::optional<TConvertOptions> ParseConvertArguments(const std::vector<std::stri
     } else if (name == "byte-range") {
       options.byteRange = ParseByteRange(value);
       if (!options.byteRange) return "--byte-range takes START-END, byte offsets with START below END";
+    } else if (name == "threads") {
+      const std::optional<int> count = ParseThreadCount(value);
+      if (!count) return "--threads takes a number of threads from 1";
+      options.threads = *count;
     } else if (name == "links") {
       options.links = true;
     } else if (name == "trim") {

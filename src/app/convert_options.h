@@ -22,6 +22,7 @@ struct TConvertOptions {
   std::optional<bool> localeNumbers;  // --numbers: locale or exact; none when not given
   std::optional<std::vector<std::string>> tables;  // 0-based positions as decimal text; none: all
   std::optional<std::pair<std::uint64_t, std::uint64_t>> byteRange;  // --byte-range: [start, end)
+  int threads = 0;  // --threads: the most threads the job uses at once; 0 when not given (as many as pay)
   std::vector<std::string> paths;
 };
 

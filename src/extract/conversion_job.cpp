@@ -248,7 +248,7 @@ void TConversionJob::Start() {
   // Many small files: the next ones are read while the current one is converted.
   constexpr std::size_t kReadAheadBytes = std::size_t{8} << 20;
   m_readAhead.reset();
-  if (!m_stopped && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
+  if (!m_stopped && m_fileQueue.Count() >= 2 && m_threads != 1 && TInputReadAhead::Worthwhile()) {
     // Outputs written per file go to one folder: their unnamed files can be made ahead too.
     std::string outputFolder;
     if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()));
@@ -260,6 +260,11 @@ void TConversionJob::Start() {
     }
   }
   StartNextFile();
+}
+
+int TConversionJob::RunThreads() const {
+  if (m_threads == 0) return 0;
+  return std::max(1, m_threads - (m_readAhead ? 1 : 0));
 }
 
 const std::string* TConversionJob::InputThatIsAppendTarget() const {
@@ -363,6 +368,7 @@ void TConversionJob::ConvertFile() {
   };
   m_tableWriter->LogRow = [this](std::string_view row) { Log(row); };
   m_tableWriter->CheckStop = [this] { CheckStop(); };
+  m_tableWriter->Threads = RunThreads();
   m_runOutputBegun = false;
   TOutputFile& output = m_output;
   try {
@@ -616,7 +622,10 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   std::optional<TBackgroundWriter> writer;
   // A small file is over before a thread would pay for itself. Every table goes to the thread, in the
   // page's order, which numbers them.
-  if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
+  const int threads = RunThreads();
+  if (beside && order.every && !input.InMemory() && threads != 1 && TBackgroundWriter::Worthwhile()) {
+    // The writing thread is one of the run's: the writer reads its tables on those left.
+    if (threads > 1) m_tableWriter->Threads = threads - 1;
     writer.emplace([this, &output, &written](const std::string& text) { WriteTable(text, written++, output); },
                    kQueueBytes,
                    [this, &output, &written](const std::string& lines) {
@@ -626,6 +635,7 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
                      output.Write(lines);
                    },
                    kBacklogTables);
+  }
   TTableStreamer streamer(*this, order, output, writer ? &*writer : nullptr);
   TTableFragmentScanner scanner;
   scanner.SetSink(&streamer);
@@ -642,7 +652,10 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
         return got;
       },
       input.BlockSize());
-  if (writer) writer->Finish();
+  if (writer) {
+    writer->Finish();
+    m_tableWriter->Threads = threads;
+  }
   return !scanner.Overflowed();
 }
 

@@ -34,13 +34,21 @@ struct TTableOrder;
 // Threads: Start, StartNextFile and RunTerminated run on the user-interface thread, ConvertFile on
 // the worker. Only one run exists at a time and the next is started from RunTerminated, so the state
 // below is never touched by both threads at once. A job of several files reads the next small ones,
-// and makes their outputs' unnamed files, on a thread of its own (TInputReadAhead).
+// and makes their outputs' unnamed files, on a thread of its own (TInputReadAhead). SetThreads bounds
+// the threads a job uses at once.
 class TConversionJob {
  public:
   explicit TConversionJob(TJobHost& host);
   ~TConversionJob();
   TConversionJob(const TConversionJob&) = delete;
   TConversionJob& operator=(const TConversionJob&) = delete;
+
+  // The most threads the job uses at once, the one running its runs included: 0 (the default) as many
+  // as pay for themselves; 1 keeps all the work on that thread (no reading ahead, no writing beside the
+  // scan, the writer's tables read one after another); N above lets N at most run at once. Set before
+  // Start; the output is the same whatever the number.
+  void SetThreads(int threads) { m_threads = threads > 0 ? threads : 0; }
+  int Threads() const { return m_threads; }
 
   // Begins a job over FileQueue: clears AbortJob and RememberSelection, then starts the first run.
   void Start();
@@ -81,6 +89,8 @@ class TConversionJob {
 
  private:
   void ShowPassLabels();
+  // The threads a run may use, its own included, besides the job's read-ahead; 0: as many as pay.
+  int RunThreads() const;
   void Log(std::string_view line);
   void LogJoined(std::string_view first, std::string_view second);
   void EndJob(TJobEnd how);
@@ -153,6 +163,7 @@ class TConversionJob {
   TOutputFile m_output;      // reused from run to run, with its buffer
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
   std::unique_ptr<TInputReadAhead> m_readAhead;  // a job of many files: the next small ones
+  int m_threads = 0;  // see SetThreads
   TUnnamedFile m_spareOutput;  // the current run's output file, made ahead; closed unused at its end
 };
 

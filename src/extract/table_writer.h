@@ -84,6 +84,9 @@ class TTableWriter {
   // Set by the job: throws to end the run once the job should stop. The job calls it before each table;
   // a writer calls it every so often within a long one.
   std::function<void()> CheckStop;
+  // Set by the job for each run: the most threads WriteTable and FinishOutput may read tables on, the
+  // calling one included; 0: as many as pay for themselves. The output is the same whatever it is.
+  int Threads = 0;
 
   // A writer that can name the archive record of each table (CSV and JSON Lines); only such a writer
   // takes a web archive's pages.

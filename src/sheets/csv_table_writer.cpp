@@ -95,7 +95,8 @@ class TCsvTableWriter final : public TTableWriter {
   bool m_record = false;   // the tables come from an archive's page
   std::string m_url;       // its address
   TTableBatches<std::string> m_tables{[this](const TSheetTable& table, const TPendingTable& pending, std::string& text,
-                                             TSheetCuts&) { return CsvText(table, text, m_links, pending.Lead); }};
+                                             TSheetCuts&) { return CsvText(table, text, m_links, pending.Lead); },
+                                   Threads};
 };
 
 }  // namespace

@@ -106,7 +106,8 @@ class TJsonlTableWriter final : public TTableWriter {
   std::string_view m_head;  // the page's head, from SetPageHead until BeginOutput
   std::optional<TRecord> m_record;  // the archive page the tables come from
   TTableBatches<std::string> m_tables{
-      [this](const TSheetTable& table, const TPendingTable&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); }};
+      [this](const TSheetTable& table, const TPendingTable&, std::string& text, TSheetCuts&) { return JsonRows(table, text, m_links); },
+      Threads};
 };
 
 }  // namespace

@@ -29,7 +29,7 @@ class TPageTableSink final : public TFragmentSink {
   }
   bool Take(std::size_t index, std::string& text) override {
     if (WantsText(index)) {
-      if (m_choice.OneThread) {
+      if (m_choice.Threads == 1) {
         // Each table read as it comes: batches only pay for sharing the work out between threads.
         TSheetTable table = ReadSheetTable(text, m_reading);
         m_take(index + 1, table);
@@ -50,10 +50,13 @@ class TPageTableSink final : public TFragmentSink {
   const TPageTablesReading& m_choice;
   TSheetReading m_reading;
   const TTakeSheetTable& m_take;
+  // With two threads, the caller's and the one scanning: that one reads each batch alone.
+  const int m_batchThreads = m_choice.Threads == 2 ? 1 : 0;
   TTableBatches<TSheetTable> m_tables{[](TSheetTable& table, const TPendingTable&, TSheetTable& result, TSheetCuts&) {
-    result = std::move(table);
-    return true;
-  }};
+                                        result = std::move(table);
+                                        return true;
+                                      },
+                                      m_batchThreads};
 };
 
 // The tables read on one thread, handed to another in their order. The queue holds about kHeldCells
@@ -109,7 +112,7 @@ class TTableHandOver {
 
 // Scans a page whose first bytes are head: scan(scanner) feeds the scanner the whole page. The scan and
 // the reading of the tables run on a thread of their own, beside the caller taking what they give; with
-// OneThread, on the caller's, each table read and taken as the scan finds it.
+// Threads 1, on the caller's, each table read and taken as the scan finds it.
 template <class TScan>
 void ScanPageTables(const std::string& path, std::string_view head, const TPageTablesReading& choice,
                     const TTakeSheetTable& take, TScan&& scan) {
@@ -126,7 +129,7 @@ void ScanPageTables(const std::string& path, std::string_view head, const TPageT
     scan(scanner);
     sink.Finish();
   };
-  if (choice.OneThread) {
+  if (choice.Threads == 1) {
     scanAll(take);
     return;
   }

@@ -21,9 +21,12 @@ struct TPageTablesReading {
   // A character-set declaration (such as <meta charset="windows-1252">) the tables are read in instead
   // of the page's own; empty: the page's.
   std::string Charset;
-  // Reads on the calling thread alone (the scan, the tables and take one after another), for callers
-  // that run several readings at once and would otherwise have three threads each compete for the cores.
-  bool OneThread = false;
+  // The most threads the reading uses, the caller's included. 0 (or 3 and more): three (the scan and
+  // the tables read on a thread beside the caller, a batch of tables shared with a second one); 1: the
+  // calling thread alone, the scan, the tables and take one after another, for callers that run several
+  // readings at once and would otherwise have three threads each compete for the cores; 2: the scan and
+  // the tables on one thread beside the caller. The tables are the same whatever the number.
+  int Threads = 0;
 };
 
 // The tables of a page read as the CSV, JSON Lines and XLSX outputs of a job read them: cut out of the
@@ -31,7 +34,7 @@ struct TPageTablesReading {
 // page's character set, a cell's link resolved against the page's BASE, else against path (the page's
 // file; a page in memory may give any name, relative to the current folder). The page is scanned and
 // its tables read (a batch at a time on two threads) beside the caller: take gets each chosen one in
-// page order, on the calling thread, and may throw to end the reading. With OneThread, all of it runs on
+// page order, on the calling thread, and may throw to end the reading. With Threads 1, all of it runs on
 // the calling thread.
 using TTakeSheetTable = std::function<void(std::size_t number, TSheetTable& table)>;
 // The page held in memory.
@@ -39,7 +42,7 @@ void ReadPageTables(const std::string& path, std::string_view page, const TPageT
                     const TTakeSheetTable& take);
 // The page read as it is scanned: read(buffer, size) fills buffer with up to size of the page's next
 // bytes and returns how many, 0 at its end; it is called on the caller's thread, then on the scan's (the
-// caller's too with OneThread).
+// caller's too with Threads 1).
 void ReadPageTables(const std::string& path, const std::function<std::size_t(char*, std::size_t)>& read,
                     const TPageTablesReading& reading, const TTakeSheetTable& take);
 

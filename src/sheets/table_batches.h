@@ -40,14 +40,17 @@ struct TConverted {
 
 // Reading a table as a browser does costs far more than writing it, so tables are gathered into batches
 // of about kBatchBytes and a batch is read by two threads, each converting its own share; the results
-// come back in the tables' order.
+// come back in the tables' order. The owner's thread count (a writer's Threads) bounds that: 1 reads
+// every batch on the calling thread alone.
 template <class TResult>
 class TTableBatches {
  public:
   // False when the table's converted form would be too large to hold.
   // The table may be taken apart: it is not used again.
   using TConvert = std::function<bool(TSheetTable&, const TPendingTable&, TResult&, TSheetCuts&)>;
-  explicit TTableBatches(TConvert convert) : m_convert(std::move(convert)) {}
+  // threads: the most threads a batch is read on, read at each batch (0: two when the machine has a
+  // second core); it outlives the batches.
+  TTableBatches(TConvert convert, const int& threads) : m_convert(std::move(convert)), m_threads(threads) {}
 
   // Adds a table; take(result) gets the results of a full batch.
   template <class TTake>
@@ -84,9 +87,10 @@ class TTableBatches {
         if (!m_convert(table, m_batch[k], results[k].Value, results[k].Cuts)) results[k].Source = &m_batch[k];
       }
     };
-    // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it.
+    // The second half, by bytes, goes to a thread of its own when the machine has a second core to run it
+    // and the owner allows a second thread.
     std::size_t half = count;
-    if (count > 1 && std::thread::hardware_concurrency() > 1) {
+    if (count > 1 && m_threads != 1 && std::thread::hardware_concurrency() > 1) {
       std::size_t bytes = 0;
       for (half = 0; half < count && bytes < m_bytes / 2; ++half) bytes += m_batch[half].Fragment.size();
     }
@@ -113,6 +117,7 @@ class TTableBatches {
   }
 
   TConvert m_convert;
+  const int& m_threads;
   std::vector<TPendingTable> m_batch;
   std::size_t m_bytes = 0;
 };

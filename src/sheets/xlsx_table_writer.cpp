@@ -104,7 +104,7 @@ class TXlsxTableWriter final : public TTableWriter {
   bool m_localeNumbers;
   TNumberReading m_numbers;  // how the page's numbers are read
   std::unique_ptr<TXlsxWorkbook> m_workbook;
-  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
+  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets, Threads};
 };
 
 // XLSX for a whole job (-a FILE.xlsx): a sheet per table of every file, named after the file and the
@@ -203,7 +203,7 @@ class TJobWorkbookWriter final : public TTableWriter {
     m_output.Abandon();
   }
 
-  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets};
+  TTableBatches<std::vector<TXlsxSheet>> m_tables{XlsxSheets, Threads};
   std::vector<TConverted<std::vector<TXlsxSheet>>> m_run;
   std::string m_path;
   std::string m_file;

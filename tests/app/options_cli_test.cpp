@@ -1,10 +1,14 @@
 // End-to-end: every command of the real executable reads --name=VALUE, -xVALUE and "--" alike.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -95,6 +99,78 @@ TEST_F(OptionsCliTest, UsageErrorsAreAlikeInEveryCommand) {
     EXPECT_EQ(r.err, "corvane: " + message + "\nTry 'corvane --help' for more information.\n");
   }
   EXPECT_FALSE(fs::exists(dir / "y.png"));
+}
+
+// The most threads the program had at once while it converted args (checked every half millisecond);
+// its exit status in status.
+int MostThreadsOfRun(const std::vector<std::string>& args, int& status) {
+  std::vector<std::string> all = {CORVANE_EXECUTABLE};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : all) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  const fs::path tasks = "/proc/" + std::to_string(child) + "/task";
+  int most = 0;
+  int raw = 0;
+  while (::waitpid(child, &raw, WNOHANG) == 0) {
+    std::error_code error;
+    int count = 0;
+    for (auto entry = fs::directory_iterator(tasks, error); !error && entry != fs::directory_iterator();
+         entry.increment(error))
+      ++count;
+    most = std::max(most, count);
+    ::usleep(500);
+  }
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return most;
+}
+
+TEST_F(OptionsCliTest, ThreadsBoundTheConversionsThreadsAndLeaveItsFilesAlike) {
+  // A page large enough to be written beside its scan, and small ones read ahead.
+  std::string large;
+  for (int t = 0; large.size() < (std::size_t{3} << 20); ++t) {
+    large += "<table><tr><th>n<th>t" + std::to_string(t) + "</tr>";
+    for (int r = 0; r < 30; ++r) large += "<tr><td>" + std::to_string(r) + "<td><b>x</b> &amp; " + std::to_string(t) + "</tr>";
+    large += "</table>\n";
+  }
+  temp.Write("large.html", large);
+  for (int k = 0; k < 20; ++k) temp.Write("small" + std::to_string(k) + ".html", "<table><tr><td>" + std::to_string(k) + "</table>");
+  struct TCase {
+    std::vector<std::string> threads;
+    int most;  // the most threads allowed; 0: the default, which starts one beside the job's
+  };
+  const TCase cases[] = {{{}, 0}, {{"--threads", "1"}, 1}, {{"--threads=2"}, 2}};
+  std::map<std::string, std::string> expected;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.threads));
+    for (const std::string format : {"csv", "xls"}) {
+      const fs::path out = dir / ("out-" + format + std::to_string(c.most));
+      std::vector<std::string> args = {"convert", "-q", "--format", format, "-o", out.string()};
+      args.insert(args.end(), c.threads.begin(), c.threads.end());
+      args.push_back(dir.string());
+      int status = -1;
+      const int most = MostThreadsOfRun(args, status);
+      EXPECT_EQ(status, 0);
+      if (c.most > 0) {
+        EXPECT_LE(most, c.most);
+      } else if (std::thread::hardware_concurrency() >= 2) {
+        EXPECT_GE(most, 2);
+      }
+      std::map<std::string, std::string> written;
+      for (const auto& entry : fs::directory_iterator(out))
+        written[format + "/" + entry.path().filename().string()] = corvane::test::ReadFile(entry.path());
+      EXPECT_EQ(written.size(), 21U);
+      for (const auto& [name, bytes] : written) {
+        const auto [earlier, added] = expected.emplace(name, bytes);
+        EXPECT_TRUE(added || earlier->second == bytes) << name;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -128,6 +128,7 @@ std::string Convert(const Args& args) {
     for (const std::string& table : *options->tables) line << table << ';';
   }
   if (options->byteRange) line << " bytes=" << options->byteRange->first << '-' << options->byteRange->second;
+  if (options->threads != 0) line << " threads=" << options->threads;
   for (const std::string& path : options->paths) line << " |" << path;
   return line.str();
 }
@@ -150,6 +151,15 @@ TEST(OptionsTest, ConvertArguments) {
       {{"convert", "-o", "x", "--links=1", "a"}, "unknown option '--links=1'"},
       {{"convert", "-o", "x", "--table", "1", "a"}, "unknown option '--table'"},
       {{"convert", "-o", "x", "--tables=1,", "a"}, "--tables takes 'all' or table numbers counted from 1, such as 1,3"},
+      {{"convert", "-o", "x", "--threads", "1", "a"}, "xls dir=x threads=1 |a"},
+      {{"convert", "-o", "x", "--threads=4", "--threads", "2", "a"}, "xls dir=x threads=2 |a"},
+      {{"convert", "-o", "x", "--threads=64", "a"}, "xls dir=x threads=64 |a"},
+      {{"convert", "-o", "x", "--threads", "0", "a"}, "--threads takes a number of threads from 1"},
+      {{"convert", "-o", "x", "--threads=-1", "a"}, "--threads takes a number of threads from 1"},
+      {{"convert", "-o", "x", "--threads=2x", "a"}, "--threads takes a number of threads from 1"},
+      {{"convert", "-o", "x", "--threads=", "a"}, "--threads takes a number of threads from 1"},
+      {{"convert", "-o", "x", "--threads=99999999999", "a"}, "--threads takes a number of threads from 1"},
+      {{"convert", "-o", "x", "a", "--threads"}, "option '--threads' needs a value"},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(Convert(args), expected) << testing::PrintToString(args);
 }

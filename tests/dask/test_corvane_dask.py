@@ -112,6 +112,34 @@ exec {CORVANE} "$@"
         self.assertEqual(outputs(out), expected)
         self.assertRegex(done.stdout, r"^corvane-dask: 4 archives \(0 failed\), ")
 
+    def test_each_task_converts_on_one_thread_unless_told_otherwise(self):
+        expected = self.reference(self.archives[:2])
+        # The program as the tasks run it: its arguments noted, one line per run.
+        calls = os.path.join(self.dir, "calls")
+        wrapper = os.path.join(self.dir, "corvane-noting")
+        with open(wrapper, "w") as script:
+            script.write(f"""#!/bin/sh
+echo "$*" >> {calls}
+exec {CORVANE} "$@"
+""")
+        os.chmod(wrapper, 0o755)
+        cases = [([], "--threads 1"), (["--task-threads", "2"], "--threads 2"), (["--task-threads", "auto"], None)]
+        for args, threads in cases:
+            out = os.path.join(self.dir, "out-" + "-".join(args))
+            if os.path.exists(calls):
+                os.remove(calls)
+            done = self.run_dask("--local", "1", "-o", out, *args, *self.archives[:2], corvane=wrapper)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual(outputs(out), expected, args)
+            with open(calls) as noted:
+                lines = noted.read().splitlines()
+            self.assertEqual(len(lines), 2, lines)
+            for line in lines:
+                if threads:
+                    self.assertIn(f" {threads} ", line)
+                else:
+                    self.assertNotIn("--threads", line)
+
     def test_usage_errors(self):
         os.makedirs(os.path.join(self.dir, "other"))
         os.makedirs(os.path.join(self.dir, "empty"))
@@ -122,6 +150,8 @@ exec {CORVANE} "$@"
             (["-o", "x", self.archives[0]], 2, "one of the arguments --scheduler --local is required"),
             (["--local", "0", "-o", "x", self.archives[0]], 2, "--local takes a number of workers from 1"),
             (["--local", "1", "-o", "x", "--format", "xlsx", self.archives[0]], 2, "invalid choice: 'xlsx'"),
+            (["--local", "1", "-o", "x", "--task-threads", "0", self.archives[0]], 2,
+             "--task-threads takes a number of threads from 1, or auto"),
             (["--local", "1", "-o", "x", self.archives[0], twin], 2,
              f"corvane-dask: {self.archives[0]} and {twin} would write the same output: give archives distinct names"),
             (["--local", "1", "-o", "x", os.path.join(self.dir, "other", "none")], 2,
