@@ -78,11 +78,11 @@ _corvane() {
     render)
         case $prev in
         -o | --output) _corvane_files '*.png' '*.pdf' ;;
-        --width | --max-height | --table) ;;
+        --width | --max-height | --max-pages | --table) ;;
         --page-size) _corvane_options A4 Letter Legal A3 A5 ;;
         *)
             if [[ $cur == -* ]]; then
-                _corvane_options -o --output --width --max-height --table --page-size -h --help
+                _corvane_options -o --output --width --max-height --table --page-size --max-pages -h --help
             else
                 _corvane_files '*.htm' '*.html'
             fi

@@ -171,7 +171,8 @@ def convert(paths: Union[Source, Sequence[Source]], output_dir: Optional[Source]
 def render(source: Source, path: Source, width: int = 800, table: Optional[int] = None, *,
            max_height: int = 100000) -> List[str]:
     """Renders a page as CORVANE's viewer lays it out, into path: a PNG picture for a .png path, a PDF
-    of A4 pages for a .pdf path (width and max_height unused).
+    of A4 pages for a .pdf path (width and max_height unused), cut after page 1000 as ``corvane render``
+    cuts it by default.
 
     A picture is laid out at width pixels (wider when the content is, up to 6000) and cut at max_height
     pixels down, as ``corvane render --max-height`` cuts it: only as much of the page is built and laid
@@ -181,7 +182,8 @@ def render(source: Source, path: Source, width: int = 800, table: Optional[int] 
     table: only that table, counted from 1 as read_tables counts, alone as the Table Select dialog shows
     it. The file is written beside path and takes its place only once whole. Returns the notices, the
     lines the command writes to standard error: the picture cut ("page.html is more than 150200 px high;
-    the picture is cut at 100000 px"), a table's spans cut. Raises corvane.Error when the page cannot be
+    the picture is cut at 100000 px"), the PDF cut ("page.html needs more than 1000 pages; the PDF is
+    cut after page 1000"), a table's spans cut. Raises corvane.Error when the page cannot be
     read or the file cannot be written.
 
     Renders run one at a time. Without a Qt application in the process, the first render makes a

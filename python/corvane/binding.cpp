@@ -646,7 +646,7 @@ py::dict Convert(const std::vector<std::string>& paths, const py::object& output
 // --- render --------------------------------------------------------------------------------------------
 
 constexpr int kMaxRenderWidth = 6000;  // as wide as the viewer ever paints
-constexpr int kPdfDotsPerInch = 1200;
+constexpr int kPdfMaxPages = 1000;     // as the command's --max-pages by default
 
 // One render at a time: the toolkit's application and fonts are shared.
 std::mutex g_renderLock;
@@ -705,17 +705,15 @@ py::list Render(const py::object& source, const py::object& output, int width, c
     EnsureGuiApplication();
     std::string error;
     bool written = false;
-    const std::string cut = name + ": spans of a table were cut where its grid would pass " +
-                            std::to_string(kMaxTablePlaces) + " places";
     if (pdf) {
       TPrintSource print;
       print.Text = std::move(text);
       print.ReferenceName = reference;
       if (page.Utf8) print.PageCharsetDeclaration = "<meta charset=\"utf-8\">";
-      const QPageSize paper(QPageSize::A4);
-      TPrintCopy copy(print, paper.size(QPageSize::Millimeter), kPdfDotsPerInch);
-      if (copy.TableSpansCut()) notices.push_back(cut);
-      written = PaintPrintCopyToPdf(copy, QPageSize::A4, path, error);
+      // As the command prints it: at most its default number of pages, built only as far as they reach.
+      const std::unique_ptr<TPrintCopy> copy = MakeRenderPrintCopy(print, QPageSize::A4, kPdfMaxPages);
+      notices = copy->Notices(name);
+      written = PaintPrintCopyToPdf(*copy, QPageSize::A4, path, error);
     } else {
       // As the command lays a picture out: only as much of the page as reaches it above the cut.
       if (page.Utf8) text.insert(0, "\xEF\xBB\xBF");

@@ -42,7 +42,7 @@ constexpr std::string_view kConvertSynopsis =
     "corvane convert (-o DIR | -a FILE) [--format xls|xlsx|csv|jsonl] [--links] [--numbers exact|locale] [--trim] [--tables all|N[,N...]] [--byte-range START-END] [--threads N] [-q] PATH...\n";
 constexpr std::string_view kRenderSynopsis =
     "corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
-    "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n";
+    "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--max-pages N] [--table N]\n";
 constexpr std::string_view kViewSynopsis = "corvane view [--skin NAME|FILE] FILE\n";
 
 constexpr std::string_view kUsageHead =
@@ -53,7 +53,8 @@ constexpr std::string_view kUsageHead =
     "                  [--numbers exact|locale] [--trim] [--tables all|N[,N...]]\n"
     "                  [--byte-range START-END] [--threads N] [-q] PATH...\n"
     "  corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
-    "  corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n"
+    "  corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--max-pages N]\n"
+    "                 [--table N]\n"
     "  corvane view [--skin NAME|FILE] FILE\n"
     "                                  a window with the page as CORVANE's viewer shows it\n"
     "  corvane --help | --version      (and 'corvane COMMAND --help' for one command)\n";

@@ -215,6 +215,13 @@ class TOutputFileDevice final : public QIODevice {
 
 }  // namespace
 
+std::unique_ptr<TPrintCopy> MakeRenderPrintCopy(const TPrintSource& source, QPageSize::PageSizeId pageSize, int maxPages) {
+  TPrintBounds bounds;
+  bounds.MaxPages = maxPages;
+  bounds.TablePlaces = kPictureTablePlaces;
+  return std::make_unique<TPrintCopy>(source, QPageSize(pageSize).size(QPageSize::Millimeter), kPdfResolution, bounds);
+}
+
 bool PaintPrintCopyToPdf(TPrintCopy& copy, QPageSize::PageSizeId pageSize, const std::string& path, std::string& error) {
   // Written beside the target and put in its place only once whole, as a picture is.
   TOutputFile output;
@@ -262,14 +269,11 @@ int RenderPdf(std::string page, const TRenderOptions& options) {
   source.Text = std::move(page);
   std::error_code code;
   source.ReferenceName = fs::absolute(options.file, code).string();
-  const QPageSize paper(options.pageSize);
-  TPrintCopy copy(source, paper.size(QPageSize::Millimeter), kPdfResolution);
-  if (copy.TableSpansCut()) {
-    PrintError(options.file + ": spans of a table were cut where its grid would pass " + std::to_string(kMaxTablePlaces) +
-               " places");
-  }
+  const std::unique_ptr<TPrintCopy> copy = MakeRenderPrintCopy(source, options.pageSize, options.maxPages);
+  source = TPrintSource();  // the page's text is no longer needed
+  for (const std::string& notice : copy->Notices(options.file)) PrintError(notice);
   std::string error;
-  const bool written = PaintPrintCopyToPdf(copy, options.pageSize, options.output, error);
+  const bool written = PaintPrintCopyToPdf(*copy, options.pageSize, options.output, error);
   return FinishWriting(written, options, error);
 }
 
@@ -282,6 +286,7 @@ std::string ChooseFormat(TRenderOptions& options) {
   if (options.format == TRenderFormat::Pdf && options.pictureOptionGiven)
     return "--width and --max-height are for a .png file; a .pdf is laid out to its --page-size";
   if (options.format == TRenderFormat::Png && options.pageSizeGiven) return "--page-size is for a .pdf file";
+  if (options.format == TRenderFormat::Png && options.maxPagesGiven) return "--max-pages is for a .pdf file";
   return {};
 }
 

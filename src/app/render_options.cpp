@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kWidthProblem = "--width takes a number of pixels from 1 to 6000";
 constexpr std::string_view kMaxHeightProblem = "--max-height takes a number of pixels from 1";
+constexpr std::string_view kMaxPagesProblem = "--max-pages takes a number of pages, 0 for no limit";
 constexpr std::string_view kPageSizeProblem = "--page-size takes A4, Letter, Legal, A3 or A5";
 constexpr std::string_view kTableProblem = "--table takes a table number counted from 1";
 
@@ -22,6 +23,8 @@ constexpr std::array kRenderOptions = {
     TOption{"width", 0, "N", "PNG: the width to lay the page out at, in pixels (default 800)", kWidthProblem},
     TOption{"max-height", 0, "N", "PNG: cut the picture N pixels down, with a note (default 100000)", kMaxHeightProblem},
     TOption{"page-size", 0, "SIZE", "PDF: the paper, A4, Letter, Legal, A3 or A5 (default A4)", kPageSizeProblem},
+    TOption{"max-pages", 0, "N", "PDF: cut the PDF after N pages, with a note (default 1000; 0: no limit)",
+            kMaxPagesProblem},
     TOption{"table", 0, "N",
             "only the Nth table that convert would write, counted from 1, shown\n"
             "alone as the Table Select dialog shows it",
@@ -69,6 +72,11 @@ std::optional<TRenderOptions> ParseRenderArguments(const std::vector<std::string
       if (!size) return std::string(kPageSizeProblem);
       options.pageSize = *size;
       options.pageSizeGiven = true;
+    } else if (name == "max-pages") {
+      const std::optional<int> pages = NumberIn(value, 0, kMost);
+      if (!pages) return std::string(kMaxPagesProblem);
+      options.maxPages = *pages;
+      options.maxPagesGiven = true;
     } else if (name == "table") {
       const std::optional<int> table = NumberIn(value, 1, kMost);
       if (!table) return std::string(kTableProblem);

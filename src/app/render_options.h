@@ -13,6 +13,7 @@ namespace corvane {
 inline constexpr int kDefaultRenderWidth = 800;
 inline constexpr int kMaxRenderWidth = 6000;         // as wide as the viewer ever paints
 inline constexpr int kDefaultMaxHeight = 100000;     // a picture taller than this is cut, unless asked otherwise
+inline constexpr int kDefaultMaxPages = 1000;        // a PDF of more pages is cut, unless asked otherwise
 
 enum class TRenderFormat { Png, Pdf };
 
@@ -25,8 +26,10 @@ struct TRenderOptions {
   int table = 0;  // counted from 1; 0: the whole page
   int maxHeight = kDefaultMaxHeight;
   QPageSize::PageSizeId pageSize = QPageSize::A4;
+  int maxPages = kDefaultMaxPages;  // 0: no limit
   bool pictureOptionGiven = false;  // --width or --max-height
   bool pageSizeGiven = false;
+  bool maxPagesGiven = false;
 };
 
 // The options of render, in the order of its help.

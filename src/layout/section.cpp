@@ -21,6 +21,18 @@ namespace {
 
 constexpr char16_t kSpace = 32;
 
+// Text in one font is measured and drawn as in the other: the same platform font, size, style, colours,
+// character set, letter spacing and metrics. (The character set the run was asked for is left aside: a
+// run draws in the one it got.)
+bool DrawAlike(const TMyFont& a, const TMyFont& b) {
+  return a.Font() == b.Font() && a.Height() == b.Height() && a.Style() == b.Style() && a.Color() == b.Color() &&
+         a.PixelsPerInch() == b.PixelsPerInch() && a.FontBackground() == b.FontBackground() &&
+         a.ActualCharSet() == b.ActualCharSet() && a.LetterSpacing() == b.LetterSpacing() &&
+         a.TextHeight() == b.TextHeight() && a.Descent() == b.Descent() && a.ExternalLeading() == b.ExternalLeading() &&
+         a.InternalLeading() == b.InternalLeading() && a.AverageCharWidth() == b.AverageCharWidth() &&
+         a.MaximumCharWidth() == b.MaximumCharWidth();
+}
+
 // Takes a run out of the document's list of link runs; the run is nearly always the last one.
 void ForgetLinkRun(std::vector<TFontObj*>& runs, TFontObj* run) {
   if (!runs.empty() && runs.back() == run) {
@@ -122,6 +134,15 @@ void TSection::StartRun(const TMyFont& font) {
     if (replaced->LinkFonts()) ForgetLinkRun(OwnerList->LinkRuns(), replaced);
     if (replaced->FocusProxy()) OwnerList->RemoveFromTabOrder(*replaced->FocusProxy());
     m_fonts.RemoveLast();
+  }
+  // Outside links, text that goes on in the font of the run before (after an element that changed
+  // nothing, or between two elements alike: <b>x</b><b>y</b>) stays in that run. A line of a million
+  // letters each in its own element is then one run, not a million.
+  if (m_fonts.Count() > 0 && !B().Link) {
+    TFontObj& last = m_fonts.Last();
+    if (!last.LinkFonts() && last.RunTarget().Url.empty() && !last.FocusProxy() &&
+        last.ScriptShift() == B().ScriptShift && last.TitleText() == B().RunTitle && DrawAlike(last.Font(), font))
+      return;
   }
   auto run = std::make_unique<TFontObj>(this, start, font);
   run->SetScriptShift(B().ScriptShift);

@@ -15,12 +15,9 @@ std::size_t FirstPartEnd(std::string_view page, std::size_t budget) {
   return tag != std::string_view::npos && tag > budget / 2 ? tag : std::max<std::size_t>(budget, 1);
 }
 
-TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::size_t firstBytes,
-                                  const std::function<int(std::string text)>& layOut) {
+TBoundedLayout LayOutInRounds(const std::string& page, std::size_t firstBytes,
+                              const std::function<long double(std::string text)>& layOut) {
   TBoundedLayout result;
-  // What is laid out must reach this far before the rest of the page may be left out.
-  const long long cut = std::max(maxHeight, 1);
-  const long long enough = cut + cut / 2;
   std::size_t budget = std::max<std::size_t>(firstBytes, 1);
   for (;;) {
     std::size_t end = FirstPartEnd(page, budget);
@@ -28,15 +25,30 @@ TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::s
     ++result.Rounds;
     result.BytesBuilt = end;
     result.Whole = end >= page.size();
-    result.Height = layOut(result.Whole ? page : page.substr(0, end));
-    if (result.Whole || result.Height > enough) return result;
-    // Twice the bytes at least; as many more as the height reached so far says are needed to pass
-    // enough, with a quarter to spare.
-    const long double needed = static_cast<long double>(end) * static_cast<long double>(enough) * 1.25L /
-                               static_cast<long double>(std::max(result.Height, 1));
+    const long double reached = layOut(result.Whole ? page : page.substr(0, end));
+    if (result.Whole || reached > 1.0L) return result;
+    // Twice the bytes at least; as many more as the share reached so far says are needed, with a
+    // quarter to spare. Nothing reached at all: the whole page next.
+    const long double needed = reached > 0.0L ? static_cast<long double>(end) * 1.25L / reached
+                                              : static_cast<long double>(page.size());
     const long double next = std::max(static_cast<long double>(end) * 2.0L, needed);
     budget = next >= static_cast<long double>(page.size()) ? page.size() : static_cast<std::size_t>(next);
   }
+}
+
+TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::size_t firstBytes,
+                                  const std::function<int(std::string text)>& layOut) {
+  // What is laid out must reach this far before the rest of the page may be left out.
+  const long long cut = std::max(maxHeight, 1);
+  const long double enough = static_cast<long double>(cut + cut / 2);
+  int height = 0;
+  TBoundedLayout result = LayOutInRounds(page, firstBytes, [&](std::string text) {
+    height = layOut(std::move(text));
+    // A part laid out without height counts as a pixel, so that the next round is sized by it.
+    return static_cast<long double>(std::max(height, 1)) / enough;
+  });
+  result.Height = height;
+  return result;
 }
 
 TPictureLayout::TPictureLayout() = default;

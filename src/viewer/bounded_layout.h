@@ -35,11 +35,18 @@ struct TBoundedLayout {
 // builds more.
 std::size_t FirstPartEnd(std::string_view page, std::size_t budget);
 
+// Builds and lays out a larger first part of the page each round until what is laid out reaches far
+// enough, or is the whole page. layOut builds and lays out a text in place of the document of the round
+// before and answers how far it reaches, as a share of what is needed: more than 1 is enough. Each round
+// builds at least twice the bytes of the one before (more when the share reached so far says that more
+// are needed), so all rounds together cost at most about twice the last one. The answer's Height is left
+// to the caller.
+TBoundedLayout LayOutInRounds(const std::string& page, std::size_t firstBytes,
+                              const std::function<long double(std::string text)>& layOut);
+
 // Lays out a larger first part of the page each round until what is laid out is more than half as high
 // again as maxHeight, or is the whole page. layOut builds and lays out a text in place of the document of
-// the round before and answers its height. Each round builds at least twice the bytes of the one before
-// (more when the height so far says that more are needed), so all rounds together cost at most about
-// twice the last one.
+// the round before and answers its height.
 TBoundedLayout LayOutWithinHeight(const std::string& page, int maxHeight, std::size_t firstBytes,
                                   const std::function<int(std::string text)>& layOut);
 

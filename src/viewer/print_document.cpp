@@ -65,8 +65,9 @@ TPrintSource PrintSourceOf(const THtmlView& view) {
 
 QString PageFooterText(int n, int count) { return QStringLiteral("page %1 of %2").arg(n).arg(count); }
 
-TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetres, int dpi)
-    : m_dpi(std::max(1, dpi)) {
+TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetres, int dpi, const TPrintBounds& bounds)
+    : m_dpi(std::max(1, dpi)), m_bounds(bounds) {
+  m_bounds.MaxPages = std::max(0, m_bounds.MaxPages);
   const double pixelsPerMillimetre = m_dpi / kMillimetresPerInch;
   m_paper = paperMillimetres * pixelsPerMillimetre;
   // Margins are given in centimetres.
@@ -82,22 +83,46 @@ TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetre
   const double printableHeight = std::max(1.0, m_paper.height() - m_marginTop - m_marginBottom);
   m_printable = QRectF(m_marginLeft, m_marginTop, printableWidth, printableHeight);
 
-  const double unit = m_dpi / kCssPixelsPerInch * Within(source.Scale, 0.05, 20);  // device pixels per px
-  m_contentWidth = std::clamp(static_cast<int>(printableWidth / unit), 1, kMaxLayoutWidth);
+  m_unit = m_dpi / kCssPixelsPerInch * Within(source.Scale, 0.05, 20);  // device pixels per px
+  m_contentWidth = std::clamp(static_cast<int>(printableWidth / m_unit), 1, kMaxLayoutWidth);
 
+  if (m_bounds.MaxPages == 0) {
+    Build(source, source.Text);
+    m_laidOut.BytesBuilt = source.Text.size();
+    m_laidOut.Rounds = 1;
+  } else {
+    // The part built reaches far enough once its pages go on two pages' height past the last page kept;
+    // until then, the pages it has say how much more is needed.
+    const long double wanted = static_cast<long double>(m_bounds.MaxPages) + 2.0L;
+    m_laidOut = LayOutInRounds(source.Text, m_bounds.FirstBytes, [&](std::string text) {
+      Build(source, std::move(text));
+      if (PageCount() <= m_bounds.MaxPages) return static_cast<long double>(PageCount()) / wanted;
+      const long double past = static_cast<long double>(m_pages[static_cast<std::size_t>(m_bounds.MaxPages - 1)].Bottom) +
+                               2.0L * static_cast<long double>(m_pageHeight);
+      return static_cast<long double>(m_documentHeight) / std::max(past, 1.0L);
+    });
+    m_pagesCut = PageCount() > m_bounds.MaxPages;
+    if (m_pagesCut) m_pages.resize(static_cast<std::size_t>(m_bounds.MaxPages));
+  }
+  m_laidOut.Height = m_documentHeight;
+}
+
+void TPrintCopy::Build(const TPrintSource& source, std::string text) {
+  m_document.reset();  // the part built in the round before goes first, then its controls
   m_controls = std::make_unique<TFormControls>();
   m_document = std::make_unique<TSectionList>();
   TSectionList& document = *m_document;
   document.ShowImages = source.ShowImages;
+  document.TablePlaceBudget = m_bounds.TablePlaces;
   TBuilderHandlers handlers;
   handlers.BaseAddress = source.BaseAddress.empty() ? source.ReferenceName : source.BaseAddress;
   handlers.FormControls = m_controls.get();
   if (!source.PageCharsetDeclaration.empty()) handlers.PageCharset = DeclaredCharset(source.PageCharsetDeclaration);
   if (source.Kind == TDocumentKind::HTML) {
-    const TParseResult result = LoadHtmlDocument(document, source.Text, source.Defaults, handlers);
+    const TParseResult result = LoadHtmlDocument(document, std::move(text), source.Defaults, handlers);
     m_title = result.Title;
   } else {
-    LoadTextDocument(document, source.Text, source.Defaults, handlers);
+    LoadTextDocument(document, std::move(text), source.Defaults, handlers);
   }
   document.ShowImages = source.ShowImages;
   document.Printing = true;
@@ -108,14 +133,28 @@ TPrintCopy::TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetre
   document.PrintMonochromeBlack = (source.Options & htPrintMonochromeBlack) != 0;
 
   int scrollWidth = 0;
-  const int pageHeight = std::max(1, static_cast<int>(printableHeight / unit));
+  const double printableHeight = m_printable.height();
+  const int pageHeight = std::max(1, static_cast<int>(printableHeight / m_unit));
   m_documentHeight = document.DoLayout(m_contentWidth, pageHeight, scrollWidth);
   // A document wider than the paper (a wide table) is made smaller until it fits across; its pages
   // then hold as much more down.
   m_layoutWidth = std::clamp(scrollWidth, m_contentWidth, kMaxLayoutWidth);
-  m_paintScale = unit * m_contentWidth / m_layoutWidth;
+  m_paintScale = m_unit * m_contentWidth / m_layoutWidth;
   m_pageHeight = std::max(1, static_cast<int>(printableHeight / m_paintScale));
   m_pages = PaginateDocument(document, m_documentHeight, m_pageHeight);
+}
+
+std::vector<std::string> TPrintCopy::Notices(const std::string& name) const {
+  std::vector<std::string> notices;
+  if (TableSpansCut()) {
+    notices.push_back(name + ": spans of a table were cut where its grid would pass " +
+                      std::to_string(m_document->TablePlaceBudget) + " places");
+  }
+  if (m_pagesCut) {
+    notices.push_back(name + " needs more than " + std::to_string(m_bounds.MaxPages) + " pages; the PDF is cut after page " +
+                      std::to_string(m_bounds.MaxPages));
+  }
+  return notices;
 }
 
 TPrintCopy::~TPrintCopy() {

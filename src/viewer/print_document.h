@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "builder/document_loader.h"
+#include "html/table_places.h"
 #include "layout/pagination.h"
+#include "viewer/bounded_layout.h"
 #include "viewer/html_view.h"
 
 class QPagedPaintDevice;
@@ -45,14 +47,28 @@ TPrintSource PrintSourceOf(const THtmlView& view);
 // The footer of page n of count: "page N of M".
 QString PageFooterText(int n, int count);
 
+// What a print copy is held to: its number of pages (0: all of them) and the places of a table's grid.
+struct TPrintBounds {
+  int MaxPages = 0;
+  long long TablePlaces = kMaxTablePlaces;
+  std::size_t FirstBytes = kFirstLayoutBytes;  // the first part built when the pages are held to a number
+};
+
 // A print copy of a document: built again from its source with Printing set, laid out at the width the
 // paper leaves between the margins, and cut into pages. Pages are painted in the paper's own
 // coordinates (device pixels of the full page) on any paged device.
+//
+// A copy may be held to a number of pages: only a first part of a long document is then built, in
+// rounds as a picture is (see LayOutInRounds), until its pages go on well past the last one kept
+// (two pages' height further), or it is the whole document; the pages past the limit are dropped. The
+// pages kept are those of the whole document, except that a table going on past the part built takes
+// its column widths from its rows built only, and a document whose width comes from the part left out
+// is not made smaller for it.
 class TPrintCopy {
  public:
   // Builds the copy for paper of the size given in millimetres (as it lies: landscape is wider than
-  // high) at the device resolution dpi.
-  TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetres, int dpi);
+  // high) at the device resolution dpi, within bounds.
+  TPrintCopy(const TPrintSource& source, const QSizeF& paperMillimetres, int dpi, const TPrintBounds& bounds = {});
   ~TPrintCopy();
   TPrintCopy(const TPrintCopy&) = delete;
   TPrintCopy& operator=(const TPrintCopy&) = delete;
@@ -72,12 +88,20 @@ class TPrintCopy {
   bool TableSpansCut() const;
   // The document's title (TITLE), for the file's properties.
   const QString& Title() const { return m_title; }
+  // How the document was built: whole or a first part, in how many rounds.
+  const TBoundedLayout& LaidOut() const { return m_laidOut; }
+  // The document has more pages than the copy was held to: only the first maxPages are kept.
+  bool PagesCut() const { return m_pagesCut; }
+  // What the copy leaves out, a line each, naming the document name: spans of a table cut, pages cut.
+  std::vector<std::string> Notices(const std::string& name) const;
 
   // Paints page index (from 0) with its footer, the painter at the top left of the full page.
   void PaintPage(QPainter& painter, int index);
 
  private:
-  TPrintSource m_source;
+  // Builds text and lays it out for the paper: the document, its pages and their scale.
+  void Build(const TPrintSource& source, std::string text);
+
   QSizeF m_paper;  // device pixels
   int m_dpi;
   std::unique_ptr<TFormControlFactory> m_controls;
@@ -92,7 +116,11 @@ class TPrintCopy {
   double m_marginTop = 0;
   double m_marginBottom = 0;
   QRectF m_printable;  // the paper between the margins, device pixels
+  double m_unit = 1.0;  // device pixels per document pixel at the print scale
   QString m_title;
+  TBoundedLayout m_laidOut;
+  TPrintBounds m_bounds;
+  bool m_pagesCut = false;
 };
 
 // Makes the print copy for the paper and resolution of device.

@@ -307,7 +307,7 @@ TEST_F(CommandLineTest, HelpOfEachCommand) {
   const std::string render = Run({"render", "--help"}).out;
   EXPECT_EQ(render.substr(0, render.find('\n', render.find('\n') + 1) + 1),
             "Usage: corvane render FILE -o OUT.png [--width N] [--max-height N] [--table N]\n"
-            "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--table N]\n");
+            "       corvane render FILE -o OUT.pdf [--page-size A4|Letter|Legal|A3|A5] [--max-pages N] [--table N]\n");
   // After "--" it is a file name.
   EXPECT_EQ(Run({"convert", "-o", (dir / "o").string(), "--", "--help"}).status, 1);
 }
@@ -1110,6 +1110,12 @@ TEST_F(CommandLineTest, RenderFailures) {
       {{"render", page.string(), "-o", "x.png", "--page-size=A4"}, "--page-size is for a .pdf file"},
       {{"render", page.string(), "-o", "x.pdf", "--width", "300"},
        "--width and --max-height are for a .png file; a .pdf is laid out to its --page-size"},
+      {{"render", page.string(), "-o", "x.png", "--max-pages", "10"}, "--max-pages is for a .pdf file"},
+      {{"render", page.string(), "-o", "x.png", "--max-pages=0"}, "--max-pages is for a .pdf file"},
+      {{"render", page.string(), "-o", "x.pdf", "--max-pages", "-1"}, "--max-pages takes a number of pages, 0 for no limit"},
+      {{"render", page.string(), "-o", "x.pdf", "--max-pages=many"}, "--max-pages takes a number of pages, 0 for no limit"},
+      {{"render", page.string(), "-o", "x.pdf", "--max-pages", "5x"}, "--max-pages takes a number of pages, 0 for no limit"},
+      {{"render", page.string(), "-o", "x.pdf", "--max-pages"}, "--max-pages takes a number of pages, 0 for no limit"},
       {{"render", "-o", "x.png"}, "render needs a FILE"},
       {{"render", page.string(), "-o", "x.png", "--width", "0"}, "--width takes a number of pixels from 1 to 6000"},
       {{"render", page.string(), "-o", "x.png", "--width", "wide"}, "--width takes a number of pixels from 1 to 6000"},

@@ -11,9 +11,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <utility>
 
 #include "support/temp_dir.h"
@@ -227,6 +229,96 @@ TEST_F(HostileCasesTest, RenderOfALongPageBuildsOnlyWhatReachesThePicture) {
   ASSERT_TRUE(r.Err.starts_with(start) && r.Err.ends_with(end)) << r.Err;
   EXPECT_GT(std::stoi(r.Err.substr(start.size())), 1500);
   EXPECT_EQ(PngSize(ReadFile(picture)), std::make_pair(300, 1000));
+}
+
+// The pages of a PDF as its page objects count them.
+int PdfPages(const std::string& pdf) {
+  int pages = 0;
+  for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+    if (pdf.compare(at + 11, 1, "s") != 0) ++pages;
+  return pages;
+}
+
+// The text of a PDF as pdftotext reads it; empty when pdftotext is not installed.
+std::string PdfText(const std::string& pdf) {
+  std::string text;
+  if (FILE* pipe = ::popen(("pdftotext " + Quote(pdf) + " - 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+// The text without the page footers ("page N of M"), which count the pages of each file.
+std::string WithoutFooters(const std::string& text) {
+  std::string body;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    if (text.compare(at, 5, "page ") != 0) body.append(text, at, end - at).append(end < text.size() ? "\n" : "");
+    at = end + 1;
+  }
+  return body;
+}
+
+// A PDF of more pages than --max-pages (1000 by default) is cut after that page, with a note, having built
+// only as much of the page as reaches it; a page that fits gives the PDF it gives without a limit.
+TEST_F(HostileCasesTest, RenderPdfIsCutAfterTheMaximumPages) {
+  const std::string longPage = temp.Write("long.html", ManyRows(100000));  // some 2,300 pages
+  const std::string page = temp.Write("page.html", ManyRows(20000));      // 600 KB in some 460 pages
+  const std::string shortPage = temp.Write("short.html", ManyRows(100));
+  const std::string pdf = (dir / "t.pdf").string();
+  // The pages and the text of the shorter pages without a limit; the long page's rows begin as the
+  // 600 KB page's do.
+  std::map<std::string, std::pair<int, std::string>> unbounded;
+  for (const std::string& name : {page, shortPage}) {
+    const std::string whole = (dir / "whole.pdf").string();
+    const TResult r = Run({"render", name, "-o", whole, "--max-pages", "0"});
+    ASSERT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err, "");
+    unbounded[name] = {PdfPages(ReadFile(whole)), PdfText(whole)};
+  }
+  unbounded[longPage] = unbounded[page];
+  const struct {
+    std::string Page;
+    std::vector<std::string> Extra;
+    int Pages;  // 0: as many as without a limit
+    std::string Err;
+  } cases[] = {
+      {longPage, {"--max-pages", "3"}, 3, "corvane: " + longPage + " needs more than 3 pages; the PDF is cut after page 3\n"},
+      {longPage, {"--max-pages=1"}, 1, "corvane: " + longPage + " needs more than 1 pages; the PDF is cut after page 1\n"},
+      {longPage, {}, 1000, "corvane: " + longPage + " needs more than 1000 pages; the PDF is cut after page 1000\n"},
+      {page, {}, 0, ""},
+      {page, {"--max-pages", "1000"}, 0, ""},
+      {shortPage, {"--max-pages", "3"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Page + " " + (c.Extra.empty() ? "" : c.Extra[0]));
+    std::vector<std::string> args = {"render", c.Page, "-o", pdf};
+    args.insert(args.end(), c.Extra.begin(), c.Extra.end());
+    const TResult r = Run(args);
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err, c.Err);
+    const auto& [wholePages, wholeText] = unbounded[c.Page];
+    EXPECT_EQ(PdfPages(ReadFile(pdf)), c.Pages > 0 ? c.Pages : wholePages);
+    const std::string text = PdfText(pdf);
+    if (c.Pages == 0) {
+      EXPECT_EQ(text, wholeText);
+      continue;
+    }
+    if (text.empty()) continue;  // no pdftotext
+    // The pages kept are the first pages of the whole page; their footers count the pages kept.
+    const std::string body = WithoutFooters(text);
+    const std::string wholeBody = WithoutFooters(wholeText);
+    // The pages that both hold whole: all of the cut PDF's, or the unbounded one's but its last (each page
+    // ends with a form feed).
+    const std::size_t common = body.size() <= wholeBody.size() ? body.size() : wholeBody.rfind('\f', wholeBody.size() - 2);
+    ASSERT_NE(common, std::string::npos);
+    EXPECT_GT(common, 200u);
+    EXPECT_EQ(body.substr(0, common), wholeBody.substr(0, common));
+    const std::string last = "page " + std::to_string(c.Pages) + " of " + std::to_string(c.Pages) + "\n";
+    EXPECT_NE(text.find(last), std::string::npos) << last;
+  }
 }
 
 // Under `ulimit -f` a write past the limit fails (the signal it sends is ignored): the run fails and is

@@ -276,5 +276,41 @@ TEST(SectionLayout, LaterLargerFontsAndEmptyPreformattedLines) {
   }
 }
 
+// Text that goes on in the font of the run before stays in that run: elements that change nothing, or
+// several alike one after the other, add no runs; any difference in look, title, script shift or link
+// starts one. What is drawn is the same either way.
+TEST(SectionRuns, TextInTheSameLookIsOneRun) {
+  std::string many;
+  for (int i = 0; i < 2000; ++i) many += "<b>x</b>";
+  const struct {
+    std::string Html;
+    int Runs;
+    std::string Alike;  // the same text in as few elements, drawn the same; empty: none
+  } cases[] = {
+      {"<p><b>x</b><b>y</b><b>z</b>", 1, "<p><b>xyz</b>"},
+      {"<p>a<span>b</span>c", 1, "<p>abc"},
+      {"<p>a<span style='color:red'>b</span><span style='color:red'>c</span>", 2, "<p>a<span style='color:red'>bc</span>"},
+      {"<p>a<b>b</b>c", 3, ""},
+      {"<p><i>a</i><b>b</b>", 2, ""},
+      {"<p><b title=one>a</b><b title=two>b</b><b title=two>c</b>", 2, ""},
+      {"<p>a<sup>b</sup>", 2, ""},
+      {"<p><a href=x>a</a><a href=x>b</a>", 2, ""},          // every link keeps runs of its own
+      {"<p><a href=x>a</a>b", 2, ""},
+      {"<p>" + many, 1, "<p><b>" + std::string(2000, 'x') + "</b>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Html.substr(0, 80));
+    TTestDocument document(c.Html, false);
+    document.LayOut(300);
+    ASSERT_EQ(document.Sections().size(), 1u);
+    EXPECT_EQ(document.Sections()[0]->Fonts().Count(), c.Runs);
+    if (c.Alike.empty()) continue;
+    TTestDocument alike(c.Alike, false);
+    EXPECT_EQ(alike.LayOut(300), document.Height);
+    EXPECT_EQ(alike.ScrollWidth, document.ScrollWidth);
+    EXPECT_TRUE(alike.Paint(300, 200) == document.Paint(300, 200));
+  }
+}
+
 }  // namespace
 }  // namespace corvane

@@ -70,3 +70,37 @@ def test_render_refuses_a_height_below_one(tmp_path, max_height):
         corvane.render(paragraphs(3), tmp_path / "page.png", max_height=max_height)
     assert str(error.value) == "max_height takes a number of pixels from 1"
     assert not (tmp_path / "page.png").exists()
+
+
+def pdf_pages(path):
+    data = path.read_bytes()
+    return data.count(b"/Type /Page") - data.count(b"/Type /Pages")
+
+
+# (page, the notice as a pattern or None, the PDF's pages or None: as many as the command's without a limit)
+PDF_CASES = [
+    (paragraphs(30), None, None),
+    (paragraphs(40000), r"{name} needs more than 1000 pages; the PDF is cut after page 1000", 1000),
+]
+
+
+@pytest.mark.parametrize("page,notice,pages", PDF_CASES, ids=["short page", "cut after page 1000"])
+def test_render_cuts_a_pdf_as_the_command_does(tmp_path, program, page, notice, pages):
+    source = tmp_path / "page.html"
+    source.write_text(page)
+    notices = corvane.render(source, tmp_path / "module.pdf")
+    if notice is None:
+        assert notices == []
+    else:
+        assert notices == [notice.format(name=source)], notices
+    done = subprocess.run([program, "render", str(source), "-o", str(tmp_path / "command.pdf")],
+                          capture_output=True, text=True, timeout=300)
+    assert done.returncode == 0, done.stderr
+    assert [line[len("corvane: "):] for line in done.stderr.splitlines()] == notices
+    if pages is None:
+        whole = subprocess.run([program, "render", str(source), "-o", str(tmp_path / "whole.pdf"), "--max-pages", "0"],
+                               capture_output=True, text=True, timeout=300)
+        assert whole.returncode == 0, whole.stderr
+        pages = pdf_pages(tmp_path / "whole.pdf")
+    assert pdf_pages(tmp_path / "module.pdf") == pages
+    assert pdf_pages(tmp_path / "command.pdf") == pages

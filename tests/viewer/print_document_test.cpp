@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "layout/section_list.h"
 
@@ -209,6 +210,132 @@ TEST(PrintCopy, ThePreviewShowsEveryPage) {
   ASSERT_NE(preview, nullptr);
   EXPECT_EQ(preview->pageCount(), 4);
   dialog->close();
+}
+
+// The pages of a copy as [top, bottom) with the number of table heads each repeats.
+std::vector<std::vector<int>> PageBands(const TPrintCopy& copy, int count) {
+  std::vector<std::vector<int>> bands;
+  for (int i = 0; i < count && i < copy.PageCount(); ++i) {
+    const TPageRange& page = copy.Pages()[static_cast<std::size_t>(i)];
+    bands.push_back({page.Top, page.Bottom, static_cast<int>(page.Heads.size())});
+  }
+  return bands;
+}
+
+// count pages, each begun by <page>, and what the pages hold spread over lines of text.
+std::string ForcedPages(int count) {
+  std::string html;
+  for (int i = 0; i < count; ++i) html += (i > 0 ? "<page><p>page " : "<p>page ") + std::to_string(i) + "</p><p>text</p>";
+  return html;
+}
+
+// Half a page of paragraphs, then a block kept on one page where it fits that is taller than a page, so
+// that the first page is cut inside it; then more paragraphs.
+std::string TallKeptBlock() {
+  std::string html;
+  for (int i = 0; i < 15; ++i) html += "<p>before " + std::to_string(i) + "</p>";
+  html += "<div style=\"page-break-inside: avoid\">";
+  for (int i = 0; i < 70; ++i) html += "kept " + std::to_string(i) + "<br>";
+  html += "</div>";
+  for (int i = 0; i < 60; ++i) html += "<p>after " + std::to_string(i) + "</p>";
+  return html;
+}
+
+// A copy held to a number of pages keeps the first pages of the whole document, cut after the last one
+// kept with a note, and builds only a first part of a long document.
+TEST(PrintCopy, AHeldCopyKeepsTheFirstPagesOfTheWholeDocument) {
+  struct TCase {
+    std::string Html;
+    int MaxPages;
+    int Kept;
+    bool Whole;  // built whole
+    std::vector<std::string> Notices;
+  } const cases[] = {
+      {ForcedPages(5), 0, 5, true, {}},
+      {ForcedPages(5), 5, 5, true, {}},
+      {ForcedPages(5), 9, 5, true, {}},
+      {ForcedPages(6), 5, 5, true, {"page.html needs more than 5 pages; the PDF is cut after page 5"}},  // the end is near
+      {ForcedPages(400), 3, 3, false, {"page.html needs more than 3 pages; the PDF is cut after page 3"}},
+      {ForcedPages(400), 1, 1, false, {"page.html needs more than 1 pages; the PDF is cut after page 1"}},
+      // A part that ended inside the block would keep it whole on the second page.
+      {TallKeptBlock(), 1, 1, false, {"page.html needs more than 1 pages; the PDF is cut after page 1"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Html.size()) + " bytes, at most " + std::to_string(c.MaxPages) + " pages");
+    const TPrintSource source = SourceOf(c.Html);
+    const TPrintCopy whole(source, A4(), kScreenDpi);
+    TPrintBounds bounds;
+    bounds.MaxPages = c.MaxPages;
+    bounds.FirstBytes = 64;
+    const TPrintCopy held(source, A4(), kScreenDpi, bounds);
+    EXPECT_EQ(held.PageCount(), c.Kept);
+    EXPECT_EQ(held.PagesCut(), c.Kept < whole.PageCount());
+    EXPECT_EQ(held.LaidOut().Whole, c.Whole);
+    EXPECT_EQ(held.LaidOut().BytesBuilt < source.Text.size(), !c.Whole);
+    EXPECT_EQ(held.Notices("page.html"), c.Notices);
+    EXPECT_EQ(PageBands(held, c.Kept), PageBands(whole, c.Kept));
+  }
+}
+
+// A table of many rows with a head, its widest cells in its first rows so that its columns do not
+// depend on how many rows are built.
+std::string HeadedRows(int count) {
+  std::string html = "<table border=1><thead><tr><th>Item</th><th>Value</th></tr></thead>";
+  for (int row = 0; row < count; ++row)
+    html += "<tr><td>row " + std::to_string(row % 10) + "</td><td>" + std::string(1 + row % 7, 'w') + "</td></tr>\n";
+  return html + "</table><p>after</p>";
+}
+
+// However many rows a document has, a copy held to a few pages builds the same first part of it in the
+// same rounds, and its pages paint as those of the whole document do.
+TEST(PrintCopy, AHeldCopyBuildsOnlyWhatReachesItsPages) {
+  constexpr int kPages = 4;
+  TPrintSource shorter = SourceOf(HeadedRows(3000));
+  shorter.MarginBottom = 0;  // no footer: it counts the pages of each copy
+  const TPrintCopy whole(shorter, A4(), kScreenDpi);
+  ASSERT_GT(whole.PageCount(), 50);
+
+  TPrintBounds bounds;
+  bounds.MaxPages = kPages;
+  bounds.FirstBytes = 2048;
+  std::size_t built = 0;
+  int rounds = 0;
+  for (const int rows : {3000, 30000}) {
+    SCOPED_TRACE(rows);
+    TPrintSource source = shorter;
+    source.Text = HeadedRows(rows);
+    TPrintCopy held(source, A4(), kScreenDpi, bounds);
+    EXPECT_FALSE(held.LaidOut().Whole);
+    EXPECT_GT(held.LaidOut().Rounds, 1);
+    if (built == 0) {
+      built = held.LaidOut().BytesBuilt;
+      rounds = held.LaidOut().Rounds;
+    }
+    EXPECT_EQ(held.LaidOut().BytesBuilt, built);
+    EXPECT_EQ(held.LaidOut().Rounds, rounds);
+    EXPECT_LT(built, std::size_t{64} << 10);  // of 190 KB and 1.9 MB
+    ASSERT_EQ(held.PageCount(), kPages);
+    EXPECT_EQ(PageBands(held, kPages), PageBands(whole, kPages));
+    // Past the first page every page repeats the table's head.
+    EXPECT_EQ(held.Pages().back().Heads.size(), 1u);
+    for (int page = 0; page < kPages; ++page)
+      EXPECT_TRUE(PaintedPage(held, page) == PaintedPage(const_cast<TPrintCopy&>(whole), page)) << page;
+  }
+}
+
+// A held copy's grid of a table keeps within the places it is given, and says so.
+TEST(PrintCopy, AHeldCopyCutsSpansPastItsTablePlaces) {
+  TPrintBounds bounds;
+  bounds.TablePlaces = 1000;
+  std::string staircase = "<table>";  // about 60 by 60 places
+  for (int row = 0; row < 60; ++row)
+    staircase += "<tr><td colspan=" + std::to_string(60 - row) + " rowspan=" + std::to_string(60 - row) + ">x<td>y";
+  const TPrintCopy copy(SourceOf(staircase + "</table>"), A4(), kScreenDpi, bounds);
+  EXPECT_TRUE(copy.TableSpansCut());
+  EXPECT_EQ(copy.Notices("page.html"),
+            std::vector<std::string>{"page.html: spans of a table were cut where its grid would pass 1000 places"});
+  EXPECT_EQ(TPrintCopy(SourceOf("<table><tr><td colspan=10>x</td></tr></table>"), A4(), kScreenDpi, bounds).Notices("p"),
+            std::vector<std::string>{});
 }
 
 }  // namespace
