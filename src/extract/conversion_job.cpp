@@ -10,9 +10,11 @@
 #include <unordered_map>
 #include <optional>
 #include <system_error>
+#include <thread>
 
 #include "extract/background_writer.h"
 #include "extract/byte_file.h"
+#include "extract/chunked_table_scan.h"
 #include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
@@ -100,6 +102,22 @@ class TRunInput {
   void Rewind() {
     if (m_inMemory) m_offset = 0;
     else m_file->Rewind();
+  }
+
+  // Fills buffer with the size bytes at offset, from any thread, leaving the passes' reading as it is.
+  void ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+    if (m_inMemory) {
+      if (offset > m_bytes.size() || m_bytes.size() - offset < size) throw TFileError("Cannot read past the end of the input");
+      std::memcpy(buffer, m_bytes.data() + offset, size);
+      return;
+    }
+    while (size != 0) {
+      const std::size_t got = m_file->ReadAt(offset, buffer, size);
+      if (got == 0) throw TFileError("Cannot read " + m_file->Path() + ": the file changed size while it was read");
+      offset += got;
+      buffer += got;
+      size -= got;
+    }
   }
 
   bool InMemory() const { return m_inMemory; }
@@ -223,6 +241,7 @@ void TConversionJob::Start() {
   m_failedFiles.clear();
   m_filesConverted = 0;
   m_tablesWritten = 0;
+  m_filesScannedInChunks = 0;
   m_outputFailed = false;
   m_notConverted.clear();
   m_stoppedFile.clear();
@@ -248,7 +267,7 @@ void TConversionJob::Start() {
   // Many small files: the next ones are read while the current one is converted.
   constexpr std::size_t kReadAheadBytes = std::size_t{8} << 20;
   m_readAhead.reset();
-  if (!m_stopped && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
+  if (!m_stopped && m_threads != 1 && m_fileQueue.Count() >= 2 && TInputReadAhead::Worthwhile()) {
     // Outputs written per file go to one folder: their unnamed files can be made ahead too.
     std::string outputFolder;
     if (!m_host.AppendOutput()) outputFolder = FolderOf(UpToLastSeparator(m_host.OutputPath()));
@@ -616,7 +635,7 @@ bool TConversionJob::StreamTables(TRunInput& input, const TTableOrder& order, TO
   std::optional<TBackgroundWriter> writer;
   // A small file is over before a thread would pay for itself. Every table goes to the thread, in the
   // page's order, which numbers them.
-  if (beside && order.every && !input.InMemory() && TBackgroundWriter::Worthwhile())
+  if (beside && order.every && !input.InMemory() && m_threads != 1 && TBackgroundWriter::Worthwhile())
     writer.emplace([this, &output, &written](const std::string& text) { WriteTable(text, written++, output); },
                    kQueueBytes,
                    [this, &output, &written](const std::string& lines) {
@@ -750,18 +769,74 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
     }
     ~TUnlogged() { LogRow = std::move(Kept); }
   };
-  bool complete;
+  bool complete = true;
   {
     const TUnlogged unlogged(m_tableWriter->LogRow);
-    complete = StreamTables(input, order, output, kPendingLimit, true);
+    bool scanned = ScanInChunks(input, output, kPendingLimit, complete);
+    if (scanned && !complete) {
+      // The chunks' scans may have held a line the file's own scan would not (a worker's chunk may begin
+      // inside a table): the one-thread scan tells whether the single pass gives up.
+      AbandonOutput(output);
+      input.Rewind();
+      m_runTables = 0;
+      m_runOutputBegun = false;
+      scanned = false;
+    }
+    if (!scanned) complete = StreamTables(input, order, output, kPendingLimit, true);
   }
   if (!complete) {
     AbandonOutput(output);
     input.Rewind();
     m_passNumber = passNumber;
+    m_runTables = 0;  // the counting passes write them again
+    m_runOutputBegun = false;
     return false;
   }
   if (output.IsOpen() || m_runOutputBegun) FinishOutput(output);
+  return true;
+}
+
+std::size_t TConversionJob::ChunkWorkers() const {
+  if (m_threads == 1) return 1;
+  if (m_threads > 1) return static_cast<std::size_t>(m_threads);
+  // Automatic: a thread per processor, up to a few (reading and writing the output keep pace with no more).
+  constexpr unsigned kMostAutomatic = 4;
+  return std::min(std::thread::hardware_concurrency(), kMostAutomatic);
+}
+
+bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete) {
+  const std::size_t workers = ChunkWorkers();
+  const bool trim = m_host.TrimCellValues();
+  std::string probe;
+  if (workers < 2 || input.Size() / 2 < m_chunkSize || !m_tableWriter->PrepareTable({}, trim, probe)) return false;
+  TChunkedScanSettings settings;
+  settings.chunkSize = m_chunkSize;
+  settings.workers = workers;
+  settings.pendingLimit = pendingLimit;
+  settings.lineBreaks = m_tableWriter->LineBreaks();
+  const TTableWriter& writer = *m_tableWriter;
+  TChunkedTableScan scan(
+      settings, [&input](std::uint64_t offset, char* buffer, std::size_t size) { input.ReadAt(offset, buffer, size); },
+      input.Size(), [&writer, trim](std::string_view fragment, std::string& lines) { writer.PrepareTable(fragment, trim, lines); });
+  const std::uint64_t total = input.Size();
+  ++m_filesScannedInChunks;
+  const TChunkedTableScan::TResult result = scan.Run(
+      [this, &output](std::string_view lines) {
+        CheckStop();
+        // In a single pass the output is opened by the first table: a file without tables has none.
+        if (!m_runOutputBegun) {
+          if (!OpenOutputFile(output)) return false;
+          m_runOutputBegun = true;
+        }
+        ++m_runTables;
+        output.Write(lines);
+        return true;
+      },
+      [this, total](std::uint64_t done) {
+        CheckStop();
+        m_host.ShowReadProgress(done, total);
+      });
+  complete = result == TChunkedTableScan::TResult::Complete;
   return true;
 }
 

@@ -79,6 +79,19 @@ class TConversionJob {
   // that is one of the inputs).
   bool Stopped() const { return m_stopped; }
 
+  // How many threads a run may use: 0 lets the job choose (by the machine's processors), 1 keeps every
+  // run on one thread, N > 1 scans a large file in chunks on N threads at once (see TChunkedTableScan;
+  // only a quiet run that writes every table with a writer that can prepare tables, from a regular file
+  // of at least two chunks). The outputs and the log are the same whatever the number.
+  void SetThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
+  int Threads() const { return m_threads; }
+  // The size of the chunks a file is scanned in on several threads; a file of less than two chunks is
+  // scanned on one.
+  void SetChunkSize(std::size_t bytes) { m_chunkSize = bytes == 0 ? 1 : bytes; }
+  static constexpr std::size_t kDefaultChunkSize = std::size_t{4} << 20;
+  // The runs of this job whose file was scanned in chunks.
+  std::size_t FilesScannedInChunks() const { return m_filesScannedInChunks; }
+
  private:
   void ShowPassLabels();
   void Log(std::string_view line);
@@ -100,6 +113,11 @@ class TConversionJob {
                     bool beside = false);
   // index: the fragment's position among the file's tables.
   void WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output);
+  // Every table of a large file, scanned in chunks on several threads. False when that is not done
+  // (complete then tells nothing) or a line outside the tables outgrew pendingLimit (complete false).
+  bool ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete);
+  // The threads that scan chunks; fewer than 2 when a run stays on one thread.
+  std::size_t ChunkWorkers() const;
   void FinishOutput(TOutputFile& output);
   void AbandonOutput(TOutputFile& output) noexcept;
   // Hands the run's output and the page's head to the writer.
@@ -154,6 +172,9 @@ class TConversionJob {
   std::unique_ptr<char[]> m_smallFile;  // a small input's bytes, read once for both passes
   std::unique_ptr<TInputReadAhead> m_readAhead;  // a job of many files: the next small ones
   TUnnamedFile m_spareOutput;  // the current run's output file, made ahead; closed unused at its end
+  int m_threads = 0;
+  std::size_t m_chunkSize = kDefaultChunkSize;
+  std::size_t m_filesScannedInChunks = 0;
 };
 
 }  // namespace corvane

@@ -70,6 +70,21 @@ void TTableFragmentScanner::SetSink(TFragmentSink* sink) {
 }
 
 std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool atEnd) {
+  const std::size_t used = FeedBytes(data, size, atEnd);
+  if (used != 0) m_lineStart = IsLineEndOrMark(static_cast<unsigned char>(data[used - 1]));
+  m_fed += used;
+  return used;
+}
+
+std::size_t TTableFragmentScanner::FeedUntilOutside(const char* data, std::size_t size, bool atEnd) {
+  m_pauseOutside = true;
+  m_paused = false;
+  const std::size_t used = Feed(data, size, atEnd);
+  m_pauseOutside = false;
+  return used;
+}
+
+std::size_t TTableFragmentScanner::FeedBytes(const char* data, std::size_t size, bool atEnd) {
   if (m_endMarkSeen || m_stopped) return size;
   std::size_t i = 0;
   // Plain text is kept in runs: data[plain, i) has been looked at but not yet appended.
@@ -102,6 +117,10 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
         m_endMarkSeen = true;
         return size;
       }
+      if (m_pauseOutside && m_depth == 0) {
+        m_paused = true;
+        return i;
+      }
       continue;
     }
     if (m_takeNextByte) {
@@ -121,6 +140,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     const std::string_view rest(data + i, size - i);
     if (MatchesNoCase(rest, 0, kCloseTableTag)) {
       keepPlain(i);
+      m_tagEnd = m_fed + i + kCloseTableTag.size();
       CloseTag(data + i);
       if (m_stopped) return size;
       plain = i += kCloseTableTag.size();
