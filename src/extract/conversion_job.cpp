@@ -1,5 +1,6 @@
 #include "extract/conversion_job.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -799,9 +800,15 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
 std::size_t TConversionJob::ChunkWorkers() const {
   if (m_threads == 1) return 1;
   if (m_threads > 1) return static_cast<std::size_t>(m_threads);
-  // Automatic: a thread per processor, up to a few (reading and writing the output keep pace with no more).
-  constexpr unsigned kMostAutomatic = 4;
-  return std::min(std::thread::hardware_concurrency(), kMostAutomatic);
+  // Automatic: a thread per processor the process may run on (a run pinned to one stays on one thread),
+  // up to a few: reading the file and writing the output keep pace with no more.
+  constexpr std::size_t kMostAutomatic = 4;
+  std::size_t processors = std::thread::hardware_concurrency();
+#if defined(__linux__)
+  cpu_set_t allowed;
+  if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0) processors = static_cast<std::size_t>(CPU_COUNT(&allowed));
+#endif
+  return std::min(processors, kMostAutomatic);
 }
 
 bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete) {
