@@ -25,7 +25,8 @@ struct TChunkedTableScan::TChunk {
   std::uint64_t end = 0;
   struct TTable {
     std::uint64_t tagEnd = 0;  // the file offset just past its "</TABLE>"
-    std::string lines;
+    std::string text;          // its output, or its fragment when not prepared
+    bool prepared = true;
   };
   std::vector<TTable> tables;
   bool overflowed = false;
@@ -39,18 +40,21 @@ struct TChunkedTableScan::TChunk {
 // A worker's tables: kept in their chunk with the offset where each ends.
 class TChunkedTableScan::TWorkerSink final : public TFragmentSink {
  public:
-  TWorkerSink(const TPrepare& prepare, TChunk& chunk, const TTableFragmentScanner& scanner)
-      : m_prepare(prepare), m_chunk(chunk), m_scanner(scanner) {}
+  TWorkerSink(const TPrepare& prepare, std::size_t largestPrepared, TChunk& chunk, const TTableFragmentScanner& scanner)
+      : m_prepare(prepare), m_largestPrepared(largestPrepared), m_chunk(chunk), m_scanner(scanner) {}
   bool WantsText(std::size_t) override { return true; }
   bool Take(std::size_t, std::string& text) override {
     TChunk::TTable& table = m_chunk.tables.emplace_back();
     table.tagEnd = m_chunk.begin + m_scanner.TagEnd();
-    m_prepare(text, table.lines);
+    table.prepared = text.size() <= m_largestPrepared;
+    if (table.prepared) m_prepare(text, table.text);
+    else table.text = std::move(text);
     return true;
   }
 
  private:
   const TPrepare& m_prepare;
+  const std::size_t m_largestPrepared;
   TChunk& m_chunk;
   const TTableFragmentScanner& m_scanner;
 };
@@ -58,17 +62,23 @@ class TChunkedTableScan::TWorkerSink final : public TFragmentSink {
 // The calling thread's own scan across a chunk edge: its tables go straight to the caller.
 class TChunkedTableScan::TTakingSink final : public TFragmentSink {
  public:
-  TTakingSink(const TPrepare& prepare, const TTake& take) : m_prepare(prepare), m_take(take) {}
+  TTakingSink(const TPrepare& prepare, std::size_t largestPrepared, const TTake& take)
+      : m_prepare(prepare), m_largestPrepared(largestPrepared), m_take(take) {}
   bool WantsText(std::size_t) override { return true; }
   bool Take(std::size_t, std::string& text) override {
-    m_prepare(text, m_lines);
-    m_ended = !m_take(m_lines);
+    if (text.size() <= m_largestPrepared) {
+      m_prepare(text, m_lines);
+      m_ended = !m_take(m_lines, true);
+    } else {
+      m_ended = !m_take(text, false);
+    }
     return !m_ended;
   }
   bool Ended() const { return m_ended; }
 
  private:
   const TPrepare& m_prepare;
+  const std::size_t m_largestPrepared;
   const TTake& m_take;
   std::string m_lines;
   bool m_ended = false;
@@ -140,7 +150,7 @@ std::uint64_t TChunkedTableScan::FeedRange(TTableFragmentScanner& scanner, std::
 
 void TChunkedTableScan::ScanChunk(TChunk& chunk, std::string& buffer) {
   auto scanner = std::make_unique<TTableFragmentScanner>();
-  TWorkerSink sink(m_prepare, chunk, *scanner);
+  TWorkerSink sink(m_prepare, m_settings.largestPrepared, chunk, *scanner);
   scanner->SetSink(&sink);
   scanner->SetLineBreaks(m_settings.lineBreaks);
   scanner->SetPendingLimit(m_settings.pendingLimit);
@@ -191,7 +201,7 @@ TChunkedTableScan::TResult TChunkedTableScan::Run(const TTake& take, const TProg
   const std::size_t count = std::max<std::size_t>(m_settings.workers, 1);
   for (std::size_t k = 0; k < count; ++k) workers.threads.emplace_back([this] { Work(); });
 
-  TTakingSink sink(m_prepare, take);
+  TTakingSink sink(m_prepare, m_settings.largestPrepared, take);
   std::unique_ptr<TTableFragmentScanner> carry;  // the file's own scan, across a chunk edge inside a table
   std::string buffer;
   for (;;) {
@@ -221,7 +231,7 @@ TChunkedTableScan::TResult TChunkedTableScan::Run(const TTake& take, const TProg
     }
     if (chunk.overflowed) return TResult::Overflowed;
     for (const TChunk::TTable& table : chunk.tables) {
-      if (table.tagEnd > from && !take(table.lines)) return TResult::Complete;
+      if (table.tagEnd > from && !take(table.text, table.prepared)) return TResult::Complete;
     }
     progress(chunk.end);
     if (chunk.endMark) return TResult::Complete;

@@ -18,6 +18,9 @@ struct TChunkedScanSettings {
   std::size_t chunkSize = std::size_t{4} << 20;
   // Threads that scan chunks; the calling thread takes their tables in order.
   std::size_t workers = 2;
+  // Larger tables are handed over as fragments, not prepared: their output would double their memory,
+  // where the caller can write it a row at a time.
+  std::size_t largestPrepared = std::size_t{1} << 20;
   // See TTableFragmentScanner::SetPendingLimit; 0: none.
   std::size_t pendingLimit = 0;
   TLineBreaks lineBreaks = TLineBreaks::Joined;
@@ -46,8 +49,9 @@ class TChunkedTableScan {
   using TReadAt = std::function<void(std::uint64_t offset, char* buffer, std::size_t size)>;
   // Makes a table's output from its fragment (lines is emptied first); called on any thread.
   using TPrepare = std::function<void(std::string_view fragment, std::string& lines)>;
-  // A table's output, in file order, on the calling thread. Returning false ends the scan.
-  using TTake = std::function<bool(std::string_view lines)>;
+  // A table, in file order, on the calling thread: its output when prepared, else its fragment (a table
+  // larger than the prepared ones). Returning false ends the scan.
+  using TTake = std::function<bool(std::string_view text, bool prepared)>;
   // The bytes scanned so far, in file order, on the calling thread. May throw to end the scan.
   using TProgress = std::function<void(std::uint64_t done)>;
 

@@ -828,15 +828,19 @@ bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::si
   const std::uint64_t total = input.Size();
   ++m_filesScannedInChunks;
   const TChunkedTableScan::TResult result = scan.Run(
-      [this, &output](std::string_view lines) {
+      [this, &output](std::string_view text, bool prepared) {
         CheckStop();
         // In a single pass the output is opened by the first table: a file without tables has none.
         if (!m_runOutputBegun) {
           if (!OpenOutputFile(output)) return false;
           m_runOutputBegun = true;
         }
-        ++m_runTables;
-        output.Write(lines);
+        if (prepared) {
+          ++m_runTables;
+          output.Write(text);
+        } else {
+          WriteTable(text, m_runTables, output);  // a large table, written a row at a time
+        }
         return true;
       },
       [this, total](std::uint64_t done) {

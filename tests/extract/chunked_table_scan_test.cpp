@@ -59,22 +59,28 @@ std::vector<TPage> Pages() {
   };
 }
 
-// The tables of text as the chunked scan hands them over, each prepared as its fragment unchanged.
+// A table's output in these tests: its fragment in brackets.
+void Bracket(std::string_view fragment, std::string& lines) { lines.assign("[").append(fragment).append("]"); }
+
+// The tables of text as the chunked scan hands them over: prepared ones in brackets, fragments as they are.
 std::vector<std::string> ChunkedFragments(const std::string& text, std::size_t chunkSize, std::size_t workers,
-                                          TLineBreaks lineBreaks, std::size_t* rescanned = nullptr) {
+                                          TLineBreaks lineBreaks, std::size_t largestPrepared = 1 << 20,
+                                          std::size_t* rescanned = nullptr) {
   TChunkedScanSettings settings;
   settings.chunkSize = chunkSize;
   settings.workers = workers;
   settings.lineBreaks = lineBreaks;
+  settings.largestPrepared = largestPrepared;
   TChunkedTableScan scan(
       settings,
       [&text](std::uint64_t offset, char* buffer, std::size_t size) { std::memcpy(buffer, text.data() + offset, size); },
-      text.size(), [](std::string_view fragment, std::string& lines) { lines.assign(fragment); });
+      text.size(), Bracket);
   std::vector<std::string> tables;
   std::uint64_t last = 0;
   const auto result = scan.Run(
-      [&tables](std::string_view lines) {
-        tables.emplace_back(lines);
+      [&tables](std::string_view table, bool prepared) {
+        EXPECT_EQ(prepared, table.starts_with("["));
+        tables.emplace_back(table);
         return true;
       },
       [&last](std::uint64_t done) {
@@ -90,12 +96,19 @@ TEST(ChunkedTableScanTest, SameTablesAsOneScanWhereverTheEdgesFall) {
   std::size_t rescanned = 0;
   for (const TPage& page : Pages()) {
     for (const TLineBreaks lineBreaks : {TLineBreaks::Joined, TLineBreaks::Kept}) {
-      const std::vector<std::string> expected = CutTableFragments(page.text, lineBreaks);
-      for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 50, 1000, 1 << 20}) {
-        for (const std::size_t workers : {1, 2, 3}) {
-          SCOPED_TRACE(std::string(page.name) + ", chunks of " + std::to_string(chunkSize) + ", " +
-                       std::to_string(workers) + " workers" + (lineBreaks == TLineBreaks::Kept ? ", line breaks" : ""));
-          EXPECT_EQ(ChunkedFragments(page.text, chunkSize, workers, lineBreaks, &rescanned), expected);
+      // Tables up to 40 bytes prepared in one run of each, up to any size in the other.
+      for (const std::size_t largestPrepared : {std::size_t{40}, std::size_t{1} << 20}) {
+        std::vector<std::string> expected = CutTableFragments(page.text, lineBreaks);
+        for (std::string& table : expected) {
+          if (table.size() <= largestPrepared) Bracket(std::string(table), table);
+        }
+        for (const std::size_t chunkSize : {1, 2, 3, 7, 16, 50, 1000, 1 << 20}) {
+          for (const std::size_t workers : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(page.name) + ", chunks of " + std::to_string(chunkSize) + ", " +
+                         std::to_string(workers) + " workers" + (lineBreaks == TLineBreaks::Kept ? ", line breaks" : "") +
+                         ", prepared up to " + std::to_string(largestPrepared));
+            EXPECT_EQ(ChunkedFragments(page.text, chunkSize, workers, lineBreaks, largestPrepared, &rescanned), expected);
+          }
         }
       }
     }
@@ -108,8 +121,8 @@ TEST(ChunkedTableScanTest, WorkersOwnScansAreTakenPastATableAcrossTheEdge) {
   // scan, and none of the chunks after it.
   const std::string text = "<table>\n<tr><td>a</td></tr>\n</table>\n<p>x</p>\n<p>y</p>\n<table><tr><td>b</td></tr></table>\n";
   std::size_t rescanned = 0;
-  EXPECT_EQ(ChunkedFragments(text, 1, 2, TLineBreaks::Joined, &rescanned),
-            (std::vector<std::string>{"<table><tr><td>a</td></tr></table>", "<table><tr><td>b</td></tr></table>"}));
+  EXPECT_EQ(ChunkedFragments(text, 1, 2, TLineBreaks::Joined, 1 << 20, &rescanned),
+            (std::vector<std::string>{"[<table><tr><td>a</td></tr></table>]", "[<table><tr><td>b</td></tr></table>]"}));
   EXPECT_EQ(rescanned, 2u);
 }
 
@@ -123,9 +136,9 @@ TEST(ChunkedTableScanTest, ReadFailureEndsTheScanWithItsError) {
         if (offset + size > text.size() / 2) throw TFileError("Cannot read page.html: Input/output error");
         std::memcpy(buffer, text.data() + offset, size);
       },
-      text.size(), [](std::string_view fragment, std::string& lines) { lines.assign(fragment); });
+      text.size(), Bracket);
   try {
-    scan.Run([](std::string_view) { return true; }, [](std::uint64_t) {});
+    scan.Run([](std::string_view, bool) { return true; }, [](std::uint64_t) {});
     ADD_FAILURE() << "no error";
   } catch (const TFileError& error) {
     EXPECT_STREQ(error.what(), "Cannot read page.html: Input/output error");
@@ -140,15 +153,15 @@ TEST(ChunkedTableScanTest, TakerEndsTheScan) {
     TChunkedTableScan scan(
         settings,
         [&text](std::uint64_t offset, char* buffer, std::size_t size) { std::memcpy(buffer, text.data() + offset, size); },
-        text.size(), [](std::string_view fragment, std::string& lines) { lines.assign(fragment); });
+        text.size(), Bracket);
     std::vector<std::string> taken;
     scan.Run(
-        [&taken](std::string_view lines) {
-          taken.emplace_back(lines);
+        [&taken](std::string_view table, bool) {
+          taken.emplace_back(table);
           return taken.size() < 2;
         },
         [](std::uint64_t) {});
-    EXPECT_EQ(taken, (std::vector<std::string>{"<table><tr><td>a</td></tr></table>", "<table><tr><td>b</td></tr></table>"}));
+    EXPECT_EQ(taken, (std::vector<std::string>{"[<table><tr><td>a</td></tr></table>]", "[<table><tr><td>b</td></tr></table>]"}));
   }
 }
 
@@ -270,7 +283,10 @@ TEST_F(ChunkedJobTest, LargeFilesReadByEachThread) {
   const struct {
     const char* name;
     std::string text;
-  } cases[] = {{"one huge table", ManyLines(20000)}, {"many tables", many}, {"tables in a layout table", "<table>\n" + many + "</table>\n"}};
+  } cases[] = {{"one huge table", ManyLines(20000)},
+               {"a table too large to prepare", "<p>x</p>\n" + ManyLines(60000) + many},
+               {"many tables", many},
+               {"tables in a layout table", "<table>\n" + many + "</table>\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = temp.Write("large.html", c.text);
