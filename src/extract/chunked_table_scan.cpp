@@ -16,7 +16,7 @@ constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 // A chunk's end is looked for this many bytes at a time.
 constexpr std::size_t kLineEndProbe = std::size_t{64} << 10;
 // Chunks scanned and not yet taken, per worker.
-constexpr std::size_t kChunksAheadPerWorker = 2;
+constexpr std::size_t kChunksAheadPerWorker = 8;
 
 }  // namespace
 

@@ -15,7 +15,7 @@ namespace corvane {
 
 struct TChunkedScanSettings {
   // The file is cut into chunks of about this many bytes (each runs on to the end of its last line).
-  std::size_t chunkSize = std::size_t{4} << 20;
+  std::size_t chunkSize = std::size_t{1} << 20;
   // Threads that scan chunks; the calling thread takes their tables in order.
   std::size_t workers = 2;
   // Larger tables are handed over as fragments, not prepared: their output would double their memory,
@@ -41,8 +41,9 @@ struct TChunkedScanSettings {
 // on both scans go alike: the worker's tables after that line end are the file's. So a table across a
 // chunk edge is scanned once more, by the calling thread, and nothing else is.
 //
-// Memory: a few chunks' tables wait for their turn (the workers stay at most two chunks ahead of the
-// calling thread each), and each thread reads through a buffer of its own.
+// Memory: a few chunks' tables wait for their turn (at most eight chunks a worker are scanned or wait;
+// many small chunks keep both processors busy when one worker is slowed down by other processes), and
+// each thread reads through a buffer of its own.
 class TChunkedTableScan {
  public:
   // Fills buffer with exactly size bytes of the file at offset, or throws; called on any thread.

@@ -88,7 +88,7 @@ class TConversionJob {
   // The size of the chunks a file is scanned in on several threads; a file of less than two chunks is
   // scanned on one.
   void SetChunkSize(std::size_t bytes) { m_chunkSize = bytes == 0 ? 1 : bytes; }
-  static constexpr std::size_t kDefaultChunkSize = std::size_t{4} << 20;
+  static constexpr std::size_t kDefaultChunkSize = std::size_t{1} << 20;
   // The runs of this job whose file was scanned in chunks.
   std::size_t FilesScannedInChunks() const { return m_filesScannedInChunks; }
 
