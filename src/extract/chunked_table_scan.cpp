@@ -46,9 +46,8 @@ class TChunkedTableScan::TWorkerSink final : public TFragmentSink {
   bool Take(std::size_t, std::string& text) override {
     TChunk::TTable& table = m_chunk.tables.emplace_back();
     table.tagEnd = m_chunk.begin + m_scanner.TagEnd();
-    table.prepared = text.size() <= m_largestPrepared;
-    if (table.prepared) m_prepare(text, table.text);
-    else table.text = std::move(text);
+    table.prepared = text.size() <= m_largestPrepared && m_prepare(text, table.text);
+    if (!table.prepared) table.text = std::move(text);
     return true;
   }
 
@@ -66,8 +65,7 @@ class TChunkedTableScan::TTakingSink final : public TFragmentSink {
       : m_prepare(prepare), m_largestPrepared(largestPrepared), m_take(take) {}
   bool WantsText(std::size_t) override { return true; }
   bool Take(std::size_t, std::string& text) override {
-    if (text.size() <= m_largestPrepared) {
-      m_prepare(text, m_lines);
+    if (text.size() <= m_largestPrepared && m_prepare(text, m_lines)) {
       m_ended = !m_take(m_lines, true);
     } else {
       m_ended = !m_take(text, false);

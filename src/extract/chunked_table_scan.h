@@ -48,8 +48,9 @@ class TChunkedTableScan {
  public:
   // Fills buffer with exactly size bytes of the file at offset, or throws; called on any thread.
   using TReadAt = std::function<void(std::uint64_t offset, char* buffer, std::size_t size)>;
-  // Makes a table's output from its fragment (lines is emptied first); called on any thread.
-  using TPrepare = std::function<void(std::string_view fragment, std::string& lines)>;
+  // Makes a table's output from its fragment (lines is emptied first), or says false: the table is then
+  // handed over as its fragment. Called on any thread.
+  using TPrepare = std::function<bool(std::string_view fragment, std::string& lines)>;
   // A table, in file order, on the calling thread: its output when prepared, else its fragment (a table
   // larger than the prepared ones). Returning false ends the scan.
   using TTake = std::function<bool(std::string_view text, bool prepared)>;

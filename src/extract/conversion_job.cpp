@@ -824,7 +824,7 @@ bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::si
   const TTableWriter& writer = *m_tableWriter;
   TChunkedTableScan scan(
       settings, [&input](std::uint64_t offset, char* buffer, std::size_t size) { input.ReadAt(offset, buffer, size); },
-      input.Size(), [&writer, trim](std::string_view fragment, std::string& lines) { writer.PrepareTable(fragment, trim, lines); });
+      input.Size(), [&writer, trim](std::string_view fragment, std::string& lines) { return writer.PrepareTable(fragment, trim, lines); });
   const std::uint64_t total = input.Size();
   ++m_filesScannedInChunks;
   const TChunkedTableScan::TResult result = scan.Run(
