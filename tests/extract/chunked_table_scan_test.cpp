@@ -225,16 +225,18 @@ struct TRun {
 
 class ChunkedJobTest : public ::testing::Test {
  protected:
-  // Converts file into a fresh output folder (holding earlier when given) with threads and chunkSize.
+  // Converts file into a fresh output folder (holding earlier when given) with threads and chunkSize;
+  // with append, into the folder's file "all.xls".
   TRun Convert(const std::string& file, int threads, std::size_t chunkSize, std::size_t stopAfterReads = 0,
-               const std::string& earlier = {}) {
+               const std::string& earlier = {}, bool append = false) {
     const fs::path out = temp.Path() / "out";
     fs::remove_all(out);
     fs::create_directory(out);
-    const fs::path target = out / (fs::path(file).filename().string() + ".xls");
+    const fs::path target = append ? out / "all.xls" : out / (fs::path(file).filename().string() + ".xls");
     if (!earlier.empty()) std::ofstream(target, std::ios::binary) << earlier;
     QuietHost host;
-    host.outputPath = out.string() + "/";
+    host.append = append;
+    host.outputPath = append ? target.string() : out.string() + "/";
     host.stopAfterReads = stopAfterReads;
     TConversionJob job(host);
     job.SetThreads(threads);
@@ -307,6 +309,26 @@ TEST_F(ChunkedJobTest, LargeFilesReadByEachThread) {
       EXPECT_EQ(chunked.outputs, one.outputs);
       EXPECT_EQ(chunked.tables, one.tables);
     }
+  }
+}
+
+// A line outside the tables longer than the single pass holds (4 MB): the chunks' output is undone and
+// the file goes the one-thread way, which gives the single pass up too; the tables are written once.
+TEST_F(ChunkedJobTest, LongLineOutsideTablesUndoesTheChunksOutput) {
+  const std::string longLine(5 << 20, 'x');
+  const std::string file = temp.Write("wide.html", "<table><tr><td>a</td></tr></table>\n" + longLine +
+                                                       "\n<table><tr><td>b</td></tr></table>\n" + longLine +
+                                                       "<table><tr><td>c</td></tr></table>\n");
+  for (const bool append : {false, true}) {
+    SCOPED_TRACE(append ? "append" : "per file");
+    const TRun one = Convert(file, 1, 1 << 20, 0, "\"earlier\"\r\n", append);
+    const TRun two = Convert(file, 2, 1 << 20, 0, "\"earlier\"\r\n", append);
+    EXPECT_EQ(two.chunked, 1u);
+    EXPECT_EQ(two.log, one.log);
+    EXPECT_EQ(two.tables, 3u);
+    EXPECT_EQ(two.outputs, one.outputs);
+    EXPECT_EQ(two.outputs, std::vector<std::string>{append ? "all.xls:\"earlier\"\r\n\"a\"\r\n\"b\"\r\n\"c\"\r\n"
+                                                           : "wide.html.xls:\"a\"\r\n\"b\"\r\n\"c\"\r\n"});
   }
 }
 
