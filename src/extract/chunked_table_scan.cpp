@@ -13,6 +13,9 @@ namespace {
 
 // Each thread reads the file through a buffer of this size.
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+// A scan that stops at the first line end outside the tables (most often a few kilobytes into the
+// chunk, at the end of a table across the edge) reads this much first, then twice as much each time.
+constexpr std::size_t kFirstPausingRead = std::size_t{16} << 10;
 // A chunk's end is looked for this many bytes at a time.
 constexpr std::size_t kLineEndProbe = std::size_t{64} << 10;
 // Chunks scanned and not yet taken, per worker.
@@ -130,8 +133,9 @@ std::uint64_t TChunkedTableScan::FeedRange(TTableFragmentScanner& scanner, std::
   buffer.resize(kReadBlock);
   std::uint64_t start = from;  // the file offset of buffer[0]
   std::size_t held = 0;
-  for (;;) {
-    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kReadBlock - held, to - start - held));
+  std::size_t block = pause ? kFirstPausingRead : kReadBlock;
+  for (;; block = std::min(2 * block, kReadBlock)) {
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(block - held, to - start - held));
     if (count != 0) m_readAt(start + held, buffer.data() + held, count);
     const std::size_t size = held + count;
     // A chunk ends at a line end or the file's end, where no tag goes on.
