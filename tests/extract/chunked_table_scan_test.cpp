@@ -124,6 +124,39 @@ TEST(ChunkedTableScanTest, SameTablesAsOneScanWhereverTheEdgesFall) {
   EXPECT_GT(rescanned, 0u) << "tables across chunk edges were met";
 }
 
+// Pages drawn from pieces that move the scan's state (table tags of both kinds, line ends of three kinds,
+// the end-of-file mark, text) by a fixed generator, so that a failure comes back on the next run.
+TEST(ChunkedTableScanTest, SameTablesOnPagesOfRandomPieces) {
+  const char* const pieces[] = {"<table>", "</table>", "<TaBlE x>", "</TABLE>", "\n", "\r", "\r\n", "\n\n",
+                                "<tr><td>a</td></tr>", "text ", "<!-- ", " -->", "\x1a", "<", "<ta", "</ta"};
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  for (int page = 0; page < 400; ++page) {
+    std::string text;
+    const std::uint32_t length = next() % 40;
+    for (std::uint32_t k = 0; k < length; ++k) {
+      // The end-of-file mark is rare: most pages run to their end.
+      std::uint32_t piece = next() % std::size(pieces);
+      if (std::string_view(pieces[piece]) == "\x1a" && next() % 4 != 0) piece = 0;
+      text += pieces[piece];
+    }
+    for (const TLineBreaks lineBreaks : {TLineBreaks::Joined, TLineBreaks::Kept}) {
+      std::vector<std::string> expected = CutTableFragments(text, lineBreaks);
+      for (std::string& table : expected) {
+        std::string lines;
+        if (Bracket(table, lines)) table = lines;
+      }
+      for (const std::size_t chunkSize : {1, 2, 5, 11}) {
+        SCOPED_TRACE(::testing::PrintToString(text) + ", chunks of " + std::to_string(chunkSize));
+        ASSERT_EQ(ChunkedFragments(text, chunkSize, 2, lineBreaks), expected);
+      }
+    }
+  }
+}
+
 TEST(ChunkedTableScanTest, WorkersOwnScansAreTakenPastATableAcrossTheEdge) {
   // Chunks of one line each: every edge inside the table sends a chunk through the calling thread's
   // scan, and none of the chunks after it.
