@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,8 +19,9 @@ constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr std::size_t kFirstPausingRead = std::size_t{16} << 10;
 // A chunk's end is looked for this many bytes at a time.
 constexpr std::size_t kLineEndProbe = std::size_t{64} << 10;
-// Chunks scanned and not yet taken, per worker.
+// Chunks scanned and not yet taken, per worker, and in all.
 constexpr std::size_t kChunksAheadPerWorker = 8;
+constexpr std::size_t kMostChunksAhead = 64;
 
 }  // namespace
 
@@ -105,7 +107,7 @@ std::uint64_t TChunkedTableScan::LineEndAfter(std::uint64_t offset, std::string&
 
 bool TChunkedTableScan::Claim(TChunk*& chunk, std::string& buffer) {
   std::unique_lock lock(m_mutex);
-  const std::size_t ahead = kChunksAheadPerWorker * std::max<std::size_t>(m_settings.workers, 1);
+  const std::size_t ahead = std::min(kChunksAheadPerWorker * std::max<std::size_t>(m_settings.workers, 1), kMostChunksAhead);
   m_changed.wait(lock, [&] { return m_stopping || m_cursor >= m_size || m_chunks.size() < ahead; });
   if (m_stopping || m_cursor >= m_size) return false;
   // The chunk is claimed and its end found under the lock, so that chunks follow one another; the end
@@ -201,7 +203,15 @@ TChunkedTableScan::TResult TChunkedTableScan::Run(const TTake& take, const TProg
     }
   } workers{*this, {}};
   const std::size_t count = std::max<std::size_t>(m_settings.workers, 1);
-  for (std::size_t k = 0; k < count; ++k) workers.threads.emplace_back([this] { Work(); });
+  for (std::size_t k = 0; k < count; ++k) {
+    try {
+      workers.threads.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No more threads to be had: the scan goes on with those it has.
+      if (workers.threads.empty()) throw;
+      break;
+    }
+  }
 
   TTakingSink sink(m_prepare, m_settings.largestPrepared, take);
   std::unique_ptr<TTableFragmentScanner> carry;  // the file's own scan, across a chunk edge inside a table

@@ -799,7 +799,8 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
 
 std::size_t TConversionJob::ChunkWorkers() const {
   if (m_threads == 1) return 1;
-  if (m_threads > 1) return static_cast<std::size_t>(m_threads);
+  constexpr std::size_t kMostThreads = 64;
+  if (m_threads > 1) return std::min(static_cast<std::size_t>(m_threads), kMostThreads);
   // Automatic: a thread per processor the process may run on (a run pinned to one stays on one thread),
   // up to a few: reading the file and writing the output keep pace with no more.
   constexpr std::size_t kMostAutomatic = 4;

@@ -79,10 +79,10 @@ class TConversionJob {
   // that is one of the inputs).
   bool Stopped() const { return m_stopped; }
 
-  // How many threads a run may use: 0 lets the job choose (by the machine's processors), 1 keeps every
-  // run on one thread, N > 1 scans a large file in chunks on N threads at once (see TChunkedTableScan;
-  // only a quiet run that writes every table with a writer that can prepare tables, from a regular file
-  // of at least two chunks). The outputs and the log are the same whatever the number.
+  // How many threads a run may use: 0 lets the job choose (by the processors it may run on), 1 keeps
+  // every run on one thread, N > 1 scans a large file in chunks on N threads (64 at most) at once (see
+  // TChunkedTableScan; only a quiet run that writes every table with a writer that can prepare tables,
+  // from a file of at least two chunks). The outputs and the log are the same whatever the number.
   void SetThreads(int threads) { m_threads = threads < 0 ? 0 : threads; }
   int Threads() const { return m_threads; }
   // The size of the chunks a file is scanned in on several threads; a file of less than two chunks is
