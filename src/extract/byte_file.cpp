@@ -139,6 +139,14 @@ std::size_t TInputFile::Read(char* buffer, std::size_t size) {
   }
 }
 
+std::size_t TInputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+  for (;;) {
+    const ssize_t got = ::pread(m_fd, buffer, size, static_cast<off_t>(offset));
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));
+  }
+}
+
 void TInputFile::CheckUnchanged() const {
   struct stat info;
   if (::fstat(m_fd, &info) != 0) throw TFileError("Cannot read " + m_path + ": " + ErrorText(errno));

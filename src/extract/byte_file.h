@@ -54,6 +54,9 @@ class TInputFile {
 
   // Reads up to size bytes; returns 0 at the end of the file. Throws TFileError when reading fails.
   std::size_t Read(char* buffer, std::size_t size);
+  // Reads up to size bytes at offset, leaving the position of Read as it is; 0 at the end of the file.
+  // Safe from several threads at once. Throws TFileError when reading fails.
+  std::size_t ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const;
   // Goes back to the first byte, for another pass over the file.
   void Rewind();
   // Goes to the byte at offset: the next Read starts there.

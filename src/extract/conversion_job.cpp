@@ -1,5 +1,6 @@
 #include "extract/conversion_job.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,9 +11,11 @@
 #include <unordered_map>
 #include <optional>
 #include <system_error>
+#include <thread>
 
 #include "extract/background_writer.h"
 #include "extract/byte_file.h"
+#include "extract/chunked_table_scan.h"
 #include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
@@ -100,6 +103,22 @@ class TRunInput {
   void Rewind() {
     if (m_inMemory) m_offset = 0;
     else m_file->Rewind();
+  }
+
+  // Fills buffer with the size bytes at offset, from any thread, leaving the passes' reading as it is.
+  void ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
+    if (m_inMemory) {
+      if (offset > m_bytes.size() || m_bytes.size() - offset < size) throw TFileError("Cannot read past the end of the input");
+      std::memcpy(buffer, m_bytes.data() + offset, size);
+      return;
+    }
+    while (size != 0) {
+      const std::size_t got = m_file->ReadAt(offset, buffer, size);
+      if (got == 0) throw TFileError("Cannot read " + m_file->Path() + ": the file changed size while it was read");
+      offset += got;
+      buffer += got;
+      size -= got;
+    }
   }
 
   bool InMemory() const { return m_inMemory; }
@@ -223,6 +242,7 @@ void TConversionJob::Start() {
   m_failedFiles.clear();
   m_filesConverted = 0;
   m_tablesWritten = 0;
+  m_filesScannedInChunks = 0;
   m_outputFailed = false;
   m_notConverted.clear();
   m_stoppedFile.clear();
@@ -763,18 +783,88 @@ bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& out
     }
     ~TUnlogged() { LogRow = std::move(Kept); }
   };
-  bool complete;
+  bool complete = true;
   {
     const TUnlogged unlogged(m_tableWriter->LogRow);
-    complete = StreamTables(input, order, output, kPendingLimit, true);
+    bool scanned = ScanInChunks(input, output, kPendingLimit, complete);
+    if (scanned && !complete) {
+      // The chunks' scans may have held a line the file's own scan would not (a worker's chunk may begin
+      // inside a table): the one-thread scan tells whether the single pass gives up.
+      AbandonOutput(output);
+      input.Rewind();
+      m_runTables = 0;
+      m_runOutputBegun = false;
+      scanned = false;
+    }
+    if (!scanned) complete = StreamTables(input, order, output, kPendingLimit, true);
   }
   if (!complete) {
     AbandonOutput(output);
     input.Rewind();
     m_passNumber = passNumber;
+    m_runTables = 0;  // the counting passes write them again
+    m_runOutputBegun = false;
     return false;
   }
   if (output.IsOpen() || m_runOutputBegun) FinishOutput(output);
+  return true;
+}
+
+std::size_t TConversionJob::ChunkWorkers() const {
+  // The calling thread writes the tables (and scans across chunk edges): the workers are the others.
+  const int threads = RunThreads();
+  if (threads == 1) return 0;
+  constexpr std::size_t kMostThreads = 64;
+  if (threads > 1) return std::min(static_cast<std::size_t>(threads - 1), kMostThreads);
+  // Automatic: a thread per processor the process may run on (a run pinned to one stays on one thread),
+  // up to a few: reading the file and writing the output keep pace with no more.
+  constexpr std::size_t kMostAutomatic = 4;
+  std::size_t processors = std::thread::hardware_concurrency();
+#if defined(__linux__)
+  cpu_set_t allowed;
+  if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0) processors = static_cast<std::size_t>(CPU_COUNT(&allowed));
+#endif
+  if (processors < 2) return 0;
+  return std::min(processors, kMostAutomatic);
+}
+
+bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete) {
+  const std::size_t workers = ChunkWorkers();
+  const bool trim = m_host.TrimCellValues();
+  std::string probe;
+  if (workers == 0 || input.Size() / 2 < m_chunkSize || !m_tableWriter->PrepareTable({}, trim, probe)) return false;
+  TChunkedScanSettings settings;
+  settings.chunkSize = m_chunkSize;
+  settings.workers = workers;
+  settings.pendingLimit = pendingLimit;
+  settings.lineBreaks = m_tableWriter->LineBreaks();
+  const TTableWriter& writer = *m_tableWriter;
+  TChunkedTableScan scan(
+      settings, [&input](std::uint64_t offset, char* buffer, std::size_t size) { input.ReadAt(offset, buffer, size); },
+      input.Size(), [&writer, trim](std::string_view fragment, std::string& lines) { return writer.PrepareTable(fragment, trim, lines); });
+  const std::uint64_t total = input.Size();
+  ++m_filesScannedInChunks;
+  const TChunkedTableScan::TResult result = scan.Run(
+      [this, &output](std::string_view text, bool prepared) {
+        CheckStop();
+        // In a single pass the output is opened by the first table: a file without tables has none.
+        if (!m_runOutputBegun) {
+          if (!OpenOutputFile(output)) return false;
+          m_runOutputBegun = true;
+        }
+        if (prepared) {
+          ++m_runTables;
+          output.Write(text);
+        } else {
+          WriteTable(text, m_runTables, output);  // a large table, written a row at a time
+        }
+        return true;
+      },
+      [this, total](std::uint64_t done) {
+        CheckStop();
+        m_host.ShowReadProgress(done, total);
+      });
+  complete = result == TChunkedTableScan::TResult::Complete;
   return true;
 }
 

@@ -45,8 +45,10 @@ class TConversionJob {
 
   // The most threads the job uses at once, the one running its runs included: 0 (the default) as many
   // as pay for themselves; 1 keeps all the work on that thread (no reading ahead, no writing beside the
-  // scan, the writer's tables read one after another); N above lets N at most run at once. Set before
-  // Start; the output is the same whatever the number.
+  // scan, the writer's tables read one after another); N above lets N at most run at once, and a large
+  // file is then scanned in chunks on N - 1 threads beside the one writing its tables. Automatic scans in
+  // chunks on a thread per processor, up to four. Set before Start; the outputs and the log are the same
+  // whatever the number.
   void SetThreads(int threads) { m_threads = threads > 0 ? threads : 0; }
   int Threads() const { return m_threads; }
 
@@ -87,6 +89,14 @@ class TConversionJob {
   // that is one of the inputs).
   bool Stopped() const { return m_stopped; }
 
+  // The size of the chunks a large file is scanned in on several threads (see SetThreads and
+  // TChunkedTableScan: only a quiet run that writes every table with a writer that can prepare tables,
+  // from a file of at least two chunks); a file of less than two chunks is scanned on one.
+  void SetChunkSize(std::size_t bytes) { m_chunkSize = bytes == 0 ? 1 : bytes; }
+  static constexpr std::size_t kDefaultChunkSize = std::size_t{1} << 20;
+  // The runs of this job whose file was scanned in chunks.
+  std::size_t FilesScannedInChunks() const { return m_filesScannedInChunks; }
+
  private:
   void ShowPassLabels();
   // The threads a run may use, its own included, besides the job's read-ahead; 0: as many as pay.
@@ -110,6 +120,11 @@ class TConversionJob {
                     bool beside = false);
   // index: the fragment's position among the file's tables.
   void WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output);
+  // Every table of a large file, scanned in chunks on several threads. False when that is not done
+  // (complete then tells nothing) or a line outside the tables outgrew pendingLimit (complete false).
+  bool ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete);
+  // The threads that scan chunks beside the run's own; 0 when a run scans on one thread.
+  std::size_t ChunkWorkers() const;
   void FinishOutput(TOutputFile& output);
   void AbandonOutput(TOutputFile& output) noexcept;
   // Hands the run's output and the page's head to the writer.
@@ -165,6 +180,8 @@ class TConversionJob {
   std::unique_ptr<TInputReadAhead> m_readAhead;  // a job of many files: the next small ones
   int m_threads = 0;  // see SetThreads
   TUnnamedFile m_spareOutput;  // the current run's output file, made ahead; closed unused at its end
+  std::size_t m_chunkSize = kDefaultChunkSize;
+  std::size_t m_filesScannedInChunks = 0;
 };
 
 }  // namespace corvane

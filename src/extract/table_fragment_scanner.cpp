@@ -35,8 +35,6 @@ std::size_t NextEvent(const char* data, std::size_t i, std::size_t size) {
   const __m128i lowerT = _mm_set1_epi8('t');
   const __m128i lowerA = _mm_set1_epi8('a');
   const __m128i caseBit = _mm_set1_epi8(0x20);
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
   const __m128i mark = _mm_set1_epi8(static_cast<char>(kEndOfFileMark));
   auto load = [data](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)); };
   for (; i + 16 + 3 <= size; i += 16) {
@@ -49,10 +47,17 @@ std::size_t NextEvent(const char* data, std::size_t i, std::size_t size) {
         _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(b1, caseBit), lowerT), _mm_cmpeq_epi8(b2, lowerA));
     const __m128i close =
         _mm_and_si128(_mm_cmpeq_epi8(b1, slash), _mm_and_si128(_mm_cmpeq_epi8(b2, lowerT), _mm_cmpeq_epi8(b3, lowerA)));
-    const __m128i lineEnd =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b0, cr), _mm_cmpeq_epi8(b0, lf)), _mm_cmpeq_epi8(b0, mark));
-    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_and_si128(tag, _mm_or_si128(open, close)), lineEnd));
-    if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    // Every byte up to the end-of-file mark's code, in one comparison: CR and LF are among them, and the
+    // few other control bytes (a tab) are passed over below.
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(b0, mark), b0);
+    unsigned hits =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_and_si128(tag, _mm_or_si128(open, close)), control)));
+    while (hits != 0) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(hits));
+      const unsigned char c = static_cast<unsigned char>(data[at]);
+      if (c == '<' || IsLineEndOrMark(c)) return at;
+      hits &= hits - 1;
+    }
   }
 #endif
   for (; i < size; ++i) {
@@ -70,6 +75,21 @@ void TTableFragmentScanner::SetSink(TFragmentSink* sink) {
 }
 
 std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool atEnd) {
+  const std::size_t used = FeedBytes(data, size, atEnd);
+  if (used != 0) m_lineStart = IsLineEndOrMark(static_cast<unsigned char>(data[used - 1]));
+  m_fed += used;
+  return used;
+}
+
+std::size_t TTableFragmentScanner::FeedUntilOutside(const char* data, std::size_t size, bool atEnd) {
+  m_pauseOutside = true;
+  m_paused = false;
+  const std::size_t used = Feed(data, size, atEnd);
+  m_pauseOutside = false;
+  return used;
+}
+
+std::size_t TTableFragmentScanner::FeedBytes(const char* data, std::size_t size, bool atEnd) {
   if (m_endMarkSeen || m_stopped) return size;
   std::size_t i = 0;
   // Plain text is kept in runs: data[plain, i) has been looked at but not yet appended.
@@ -102,6 +122,10 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
         m_endMarkSeen = true;
         return size;
       }
+      if (m_pauseOutside && m_depth == 0) {
+        m_paused = true;
+        return i;
+      }
       continue;
     }
     if (m_takeNextByte) {
@@ -121,6 +145,7 @@ std::size_t TTableFragmentScanner::Feed(const char* data, std::size_t size, bool
     const std::string_view rest(data + i, size - i);
     if (MatchesNoCase(rest, 0, kCloseTableTag)) {
       keepPlain(i);
+      m_tagEnd = m_fed + i + kCloseTableTag.size();
       CloseTag(data + i);
       if (m_stopped) return size;
       plain = i += kCloseTableTag.size();

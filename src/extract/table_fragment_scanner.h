@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -74,10 +75,23 @@ class TTableFragmentScanner {
   // How many fragments were finished so far.
   std::size_t FragmentCount() const { return m_count; }
 
+  // For a scan split into pieces scanned apart (see TChunkedTableScan):
+  // The offset, counted from the first byte fed, just past the "</TABLE>" of the fragment being taken;
+  // valid while the sink's Take runs.
+  std::uint64_t TagEnd() const { return m_tagEnd; }
+  // True when the scan stands outside every table at the start of a line: what follows is scanned as a
+  // new scan would scan it (only the fragments' numbers go on).
+  bool AtLineStartOutsideTables() const { return m_depth == 0 && m_lineStart; }
+  // Like Feed, but returns just after the first line end where the scan stands outside every table
+  // (PausedOutside then says so); the bytes after it are still to be fed.
+  std::size_t FeedUntilOutside(const char* data, std::size_t size, bool atEnd);
+  bool PausedOutside() const { return m_paused; }
+
   const std::vector<std::string>& Fragments() const { return m_fragments; }
   std::vector<std::string> TakeFragments() { return std::move(m_fragments); }
 
  private:
+  std::size_t FeedBytes(const char* data, std::size_t size, bool atEnd);
   void AppendText(const char* begin, const char* end);
   void OpenTag(const char* tag);
   void CloseTag(const char* tag);
@@ -102,6 +116,11 @@ class TTableFragmentScanner {
   bool m_crPending = false;  // with line breaks kept: the last line ended at a CR
   std::size_t m_pendingLimit = 0;
   bool m_overflowed = false;
+  std::uint64_t m_fed = 0;      // bytes consumed by the Feed calls before the current one
+  std::uint64_t m_tagEnd = 0;   // see TagEnd
+  bool m_lineStart = true;      // no byte of the current line has been consumed yet
+  bool m_pauseOutside = false;  // FeedUntilOutside is running
+  bool m_paused = false;
 };
 
 // Convenience for whole texts in memory: the fragments of text.

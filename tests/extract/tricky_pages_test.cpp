@@ -37,6 +37,7 @@ std::vector<TrickyPage> Pages() {
       {"close before open", "</table><table>\n<tr><td>x</td></tr></table></TABLE>tail\n<table><tr><td>y</td></tr></table>"},
       {"nested and siblings", "<table><tr><td><table><tr><td>i</td></tr></table></td></tr>\n<table><tr><th>h</th></tr></table></table>"},
       {"end-of-file mark", "<table><tr><td>a</td></tr></table>\x1a<table><tr><td>b</td></tr></table>"},
+      {"control bytes beside the tags", "\t<table>\x01<tr><td>a\tb</td></tr>\x19</table>\x0b\n\x02<TABLE><tr><td>c</td></tr></TABLE>\t"},
       {"unfinished tags at the end", "<table><tr><td>a</td></tr></table><table><tr><td>b</td></tr></ta"},
   };
 }
