@@ -152,27 +152,68 @@ void AppendXmlAttribute(std::string& out, std::string_view text) {
 
 bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
-// Writes a part of the package through a compressor, piece by piece: a part may list a million sheets.
-class TPartWriter {
+// A part up to this size is held whole and deflated in one pass; a larger one (a sheet of a table too
+// large to hold, or a list of a million sheets) goes to a streaming compressor in pieces of kPiece.
+constexpr std::size_t kHeldPart = std::size_t{4} << 20;
+
+// The texts of the parts a thread is writing, kept for its next parts once written: a part's text
+// grows to its whole size, and growing it anew for each sheet would cost more than writing it.
+class TTextPool {
  public:
-  // declaration: whether the part begins here (a sheet's beginning is put before it at its end).
-  explicit TPartWriter(std::size_t sizeHint, bool declaration = true) : m_compressor(sizeHint) {
-    if (declaration) Text.append(kDeclaration);
+  std::string Take() {
+    if (m_free.empty()) return {};
+    std::string text = std::move(m_free.back());
+    m_free.pop_back();
+    return text;
   }
-  std::string Text;
-  void Flush() {
-    if (Text.size() < kPiece) return;
-    m_compressor.Add(Text);
-    Text.clear();
-  }
-  TZipMember Finish() {
-    m_compressor.Add(Text);
-    Text.clear();
-    return m_compressor.Finish();
+  // A large text is let go: growing one costs little beside writing it.
+  void Give(std::string&& text) {
+    if (m_free.size() >= 4 || text.capacity() > kKeptText) return;
+    text.clear();
+    m_free.push_back(std::move(text));
   }
 
  private:
-  TZipCompressor m_compressor;
+  static constexpr std::size_t kKeptText = std::size_t{1} << 20;
+  std::vector<std::string> m_free;
+};
+
+thread_local TTextPool t_texts;
+
+// Writes a part of the package: held whole up to kHeldPart, then through a compressor piece by piece.
+class TPartWriter {
+ public:
+  // declaration: whether the part begins here (a sheet's beginning is put before it at its end).
+  explicit TPartWriter(std::size_t sizeHint, bool declaration = true) : Text(t_texts.Take()), m_sizeHint(sizeHint) {
+    if (declaration) Text.append(kDeclaration);
+  }
+  ~TPartWriter() { t_texts.Give(std::move(Text)); }
+  TPartWriter(const TPartWriter&) = delete;
+  TPartWriter& operator=(const TPartWriter&) = delete;
+
+  std::string Text;
+  void Flush() {
+    if (Text.size() < (m_compressor ? kPiece : kHeldPart)) return;
+    if (!m_compressor) m_compressor.emplace(m_sizeHint);
+    m_compressor->Add(Text);
+    Text.clear();
+  }
+  // head: what goes before the part's text.
+  TZipMember Finish(std::string_view head = {}) {
+    if (!m_compressor) {
+      Text.insert(0, head);
+      return DeflateWhole(Text);
+    }
+    m_compressor->Add(Text);
+    Text.clear();
+    TZipMember member = m_compressor->Finish();
+    if (!head.empty()) PrependToMember(member, head);
+    return member;
+  }
+
+ private:
+  std::size_t m_sizeHint;
+  std::optional<TZipCompressor> m_compressor;  // once the part is too large to hold
 };
 
 // A column is made as wide as its longest line, up to this many characters; a cell with a longer line
@@ -341,7 +382,6 @@ class TSheetPart {
       sheet.HasRelationships = true;
     }
     xml.append("</worksheet>");
-    static_cast<TZipMember&>(sheet) = m_part.Finish();
 
     // The sheet's beginning, which what followed decided.
     std::string head(kDeclaration);
@@ -372,7 +412,7 @@ class TSheetPart {
       column = last + 1;
     }
     if (cols) head.append("</cols>");
-    PrependToMember(sheet, head);
+    static_cast<TZipMember&>(sheet) = m_part.Finish(head);
     return sheet;
   }
 

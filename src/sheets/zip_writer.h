@@ -18,9 +18,14 @@ struct TZipMember {
   std::uint64_t Size = 0;
 };
 
-// Deflates one member from pieces of its content; Finish ends it, and the compressor with it. Members
-// are independent, so that several threads can each compress their own; the compression state goes
-// back to its thread when the compressor goes, to serve that thread's next member.
+// Deflates a member's content held whole, in one pass that is two to three times as fast as a stream's
+// and compresses better. Threads may call it at once.
+TZipMember DeflateWhole(std::string_view content);
+
+// Deflates one member from pieces of its content, for a member too large to hold whole; Finish ends
+// it, and the compressor with it. Members are independent, so that several threads can each compress
+// their own; the compression state goes back to its thread when the compressor goes, to serve that
+// thread's next member.
 class TZipCompressor {
  public:
   // sizeHint: roughly how large the content will be, which picks a hash table that is cheap to set up
