@@ -585,10 +585,10 @@ TEST(SheetWriters, XlsxSheetsOfLinksKeepTheirBytes) {
     std::size_t LinksDeflated;
   };
   const TCase cases[] = {
-      {addresses, 4368, 0xFB6D6079, 2255, 0xD70F65FE, 968, 344},
+      {addresses, 4368, 0xFB6D6079, 2255, 0xD70F65FE, 968, 515},
       {"<table><tr><th>N<th colspan=2>Wide header<tr><th>a<th>b<th>c<tr><td><a href=p.html>1.5</a><td>x<br>y"
        "<td>\xf0\x9f\x98\x80 " + std::string(70, 'w') + "<tr><td rowspan=2><a href=p.html>same</a><td>-3<td>caf\xc3\xa9</table>",
-       1369, 0xB496161F, 319, 0x3E5F513C, 535, 196},
+       1369, 0xB496161F, 319, 0x3E5F513C, 535, 321},
       {"<table><tr><td>no<td>links</table>", 467, 0x7D036781, 0, 0, 257, 0},
   };
   for (const TCase& c : cases) {
@@ -849,6 +849,91 @@ TEST(ZipWriter, MembersHeldWholeOrStreamedInflateToTheirContent) {
     EXPECT_EQ(member.Size, content.size()) << c.Name;
     EXPECT_EQ(member.Crc, Crc(content)) << c.Name;
     EXPECT_TRUE(Inflated(member) == content) << c.Name;
+  }
+}
+
+// Records written in fields, each field matched against the same field of the last few records:
+// whatever is matched or left as it is, the member inflates to the records' bytes, with their CRC and
+// size, and repeats cost far less than their bytes.
+TEST(ZipWriter, RecordsInflateToTheirBytesAndRepeatsShrink) {
+  std::string noise;
+  for (std::uint32_t k = 0, x = 7; k < 40000; ++k) noise.push_back(static_cast<char>((x = x * 1103515245 + 12345) >> 24));
+  using TRecords = std::vector<std::pair<std::string, int>>;
+  TRecords links = {{"<?xml?><Relationships>", -1}};
+  for (int k = 1; k <= 2000; ++k) {
+    links.push_back({std::string(k == 1 ? "" : "\"/>") + "<Relationship Id=\"rId" + std::to_string(k), 0});
+    links.push_back({"\" Target=\"http://h.org/item?id=" + std::to_string(k * 7919 % 100000), 1});
+  }
+  links.push_back({"\"/></Relationships>", 0});
+  struct TCase {
+    const char* Name;
+    TRecords Records;
+    std::size_t MostDeflated;  // bytes
+  };
+  const TCase cases[] = {
+      {"nothing", {}, 2},
+      {"one short field", {{"ab", 0}, {"ab", 0}, {"abc", 0}, {"abd", 0}}, 12},
+      // Every byte value as a literal, from 7 to 9 bits each.
+      {"bytes of every value", {{noise, -1}}, 45001},
+      {"a list of links", links, 2000 * 16},
+      // A match longer than deflate's longest goes in pieces, whatever length is left over.
+      {"long repeats", {{std::string(1000, 'x') + "1", 0}, {std::string(1000, 'x') + "2", 0}, {std::string(259, 'x'), 0},
+                        {std::string(260, 'x'), 0}, {std::string(261, 'x'), 0}, {std::string(517, 'x'), 1}, {std::string(517, 'x'), 1}},
+       1001 + 1 + 517 + 64},  // the first of each field as it is, the rest as matches
+      // A field too far back (past 32 KB) is not referred to: its repeat is written as it is.
+      {"repeats out of reach", {{"far field", 1}, {noise, -1}, {"far field", 1}, {"far field", 1}}, 45000 + 2 * 10 + 4},
+      // Fields of different numbers are not matched against each other; the last few of each are.
+      {"fields apart", {{"alpha", 0}, {"alpha", 1}, {"beta", 0}, {"gamma", 0}, {"alpha", 0}, {"delta", 0}, {"eps", 0},
+                        {"zeta", 0}, {"alpha", 0}}, 40},
+  };
+  for (const TCase& c : cases) {
+    TRecordDeflater deflater;
+    std::string content;
+    for (const auto& [bytes, field] : c.Records) {
+      deflater.Add(bytes, field);
+      content += bytes;
+    }
+    const TZipMember member = deflater.Finish();
+    EXPECT_EQ(member.Size, content.size()) << c.Name;
+    EXPECT_EQ(member.Crc, Crc(content)) << c.Name;
+    EXPECT_TRUE(Inflated(member) == content) << c.Name;
+    EXPECT_LE(member.Deflated.size(), c.MostDeflated) << c.Name;
+  }
+}
+
+// A column is as wide as its longest line in characters (a pair of UTF-16 halves is one), up to 60,
+// plus 2; a cell of several lines, or of a line longer than that, is wrapped (style 1). Texts short
+// and long, with their line breaks and pairs anywhere, among them where eight units are looked at
+// at once and where the last eight overlap those before.
+TEST(SheetWriters, XlsxColumnWidthsCountEachCharacterOnce) {
+  const std::string smile = "\xf0\x9f\x98\x80";
+  const struct {
+    std::string Text;
+    int Width;
+    bool Wrapped;
+  } cases[] = {
+      {"abc", 5, false},
+      {"abcdefgh", 10, false},
+      {"ab" + smile + "cdefg", 10, false},
+      {"abcdefg" + smile + "hi", 12, false},
+      {"a" + smile + "bcdefgh", 11, false},
+      {smile + smile + smile + smile + smile, 7, false},
+      {std::string(58, 'x') + smile, 61, false},
+      {std::string(59, 'x') + smile, 62, false},
+      {std::string(60, 'x'), 62, false},
+      {std::string(61, 'x'), 62, true},
+      {"abcdefghij<br>k", 12, true},
+      {"abc<br>defghijk", 10, true},
+      {"line one<br>line two is longer", 20, true},
+      {std::string(70, 'y') + "<br>z", 62, true},
+  };
+  for (const auto& c : cases) {
+    const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable("<table><tr><td>" + c.Text + "</table>", {}));
+    ASSERT_EQ(sheets.size(), 1u);
+    const std::string sheet = Inflated(sheets[0]);
+    EXPECT_NE(sheet.find("<col min=\"1\" max=\"1\" width=\"" + std::to_string(c.Width) + "\" customWidth=\"1\"/>"),
+              std::string::npos) << c.Text;
+    EXPECT_EQ(sheet.find("<c r=\"A1\" s=\"1\" t=\"inlineStr\">") != std::string::npos, c.Wrapped) << c.Text;
   }
 }
 
