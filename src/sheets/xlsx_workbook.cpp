@@ -159,7 +159,8 @@ void AppendXmlAttribute(std::string& out, std::string_view text) {
 bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
 // A part up to this size is held whole and deflated in one pass; a larger one (a sheet of a table too
-// large to hold, or a list of a million sheets) goes to a streaming compressor in pieces of kPiece.
+// large to hold, or a list of a million sheets), or one expected to be larger, goes to a streaming
+// compressor in pieces of kPiece.
 constexpr std::size_t kHeldPart = std::size_t{4} << 20;
 
 // The texts of the parts a thread is writing, kept for its next parts once written: a part's text
@@ -199,7 +200,8 @@ class TPartWriter {
 
   std::string Text;
   void Flush() {
-    if (Text.size() < (m_compressor ? kPiece : kHeldPart)) return;
+    // A part expected to be larger than can be held streams from its beginning.
+    if (Text.size() < (m_compressor || m_sizeHint > kHeldPart ? kPiece : kHeldPart)) return;
     if (!m_compressor) m_compressor.emplace(m_sizeHint);
     m_compressor->Add(Text);
     Text.clear();

@@ -937,17 +937,21 @@ TEST(SheetWriters, XlsxColumnWidthsCountEachCharacterOnce) {
   }
 }
 
-// A sheet and its relationships are held whole up to a few MB, and streamed past that: a table of
-// 70,000 linked rows makes both too large to hold. Both ways give parts that inflate to their CRC and
-// size, the sheet's beginning (its widths) before its cells.
+// A sheet is held whole up to a few MB, and streamed past that, or from its beginning when its table
+// promises that much: a table of 70,000 linked rows, and one of a thousand long cells that grows past
+// what is held. Every way gives parts that inflate to their CRC and size, the sheet's beginning (its
+// widths) before its cells; the relationships, however many, are written as records.
 TEST(SheetWriters, XlsxPartsHeldOrStreamedInflateWhole) {
-  std::string large = "<table>";
-  for (int k = 0; k < 70000; ++k) large += "<tr><td><a href=p" + std::to_string(k) + ">" + std::to_string(k) + "</a><td>row " + std::to_string(k);
-  large += "</table>";
+  std::string many = "<table>";
+  for (int k = 0; k < 70000; ++k) many += "<tr><td><a href=p" + std::to_string(k) + ">" + std::to_string(k) + "</a><td>row " + std::to_string(k);
+  many += "</table>";
+  std::string longCells = "<table>";
+  for (int k = 0; k < 1000; ++k) longCells += "<tr><td><a href=p" + std::to_string(k) + ">" + std::string(5000, 'a' + k % 26) + "</a>";
+  longCells += "</table>";
   const struct {
     std::string Fragment;
-    bool Streamed;
-  } cases[] = {{"<table><tr><td><a href=p>1</a><td>one</table>", false}, {large, true}};
+    bool Large;  // the sheet's XML is larger than what is held whole
+  } cases[] = {{"<table><tr><td><a href=p>1</a><td>one</table>", false}, {many, true}, {longCells, true}};
   for (const auto& c : cases) {
     const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(c.Fragment, {{}, false, "http://h.org/"}));
     ASSERT_EQ(sheets.size(), 1u);
@@ -957,8 +961,7 @@ TEST(SheetWriters, XlsxPartsHeldOrStreamedInflateWhole) {
     EXPECT_EQ(Crc(sheet), sheets[0].Crc);
     EXPECT_EQ(rels.size(), sheets[0].Relationships.Size);
     EXPECT_EQ(Crc(rels), sheets[0].Relationships.Crc);
-    EXPECT_EQ(sheets[0].Size > (std::size_t{4} << 20), c.Streamed);
-    EXPECT_EQ(sheets[0].Relationships.Size > (std::size_t{4} << 20), c.Streamed);
+    EXPECT_EQ(sheets[0].Size > (std::size_t{4} << 20), c.Large);
     EXPECT_EQ(sheet.substr(0, 56), "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n");
     EXPECT_LT(sheet.find("<cols><col min=\"1\""), sheet.find("<sheetData><row r=\"1\">"));
     EXPECT_EQ(sheet.substr(sheet.size() - 25), "</hyperlinks></worksheet>");
