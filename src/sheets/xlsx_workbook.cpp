@@ -295,7 +295,11 @@ class TSheetPart {
   TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts, const TNumberReading& numbers)
       : m_part(sizeHint, false), m_firstRow(firstRow), m_lastRow(lastRow), m_numbers(numbers), m_cuts(cuts) {
     m_part.Text.append("<sheetData>");
+    m_hyperlinks = t_texts.Take();
   }
+  ~TSheetPart() { t_texts.Give(std::move(m_hyperlinks)); }
+  TSheetPart(const TSheetPart&) = delete;
+  TSheetPart& operator=(const TSheetPart&) = delete;
 
   // bold: the cell is in one of the table's header rows.
   void Add(const TSheetCell& cell, bool bold) {

@@ -264,9 +264,30 @@ std::size_t SharedBeginning(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+namespace {
+
+// The fields a thread's record deflaters kept, given back for its next ones.
+thread_local std::vector<std::unique_ptr<TRecordDeflater::TKept>> t_kept;
+
+}  // namespace
+
 TRecordDeflater::TRecordDeflater() {
+  if (t_kept.empty()) {
+    m_kept = std::make_unique<TKept>();
+  } else {
+    m_kept = std::move(t_kept.back());
+    t_kept.pop_back();
+  }
+  m_member.Deflated.reserve(2048);
   // One block to the end, with the fixed codes: the last block (1), of type 1 (1, 0).
   Put(0b011, 3);
+}
+
+TRecordDeflater::~TRecordDeflater() {
+  if (t_kept.size() >= 4) return;
+  for (auto& field : *m_kept)
+    for (TOccurrence& kept : field) kept.Bytes.clear();
+  t_kept.push_back(std::move(m_kept));
 }
 
 void TRecordDeflater::Put(std::uint32_t bits, int count) {
@@ -316,7 +337,7 @@ void TRecordDeflater::Add(std::string_view bytes, int field) {
   std::size_t distance = 0;
   for (int k = 1; k <= kKept; ++k) {
     // The latest first: the others count only if they go further.
-    const TOccurrence& kept = m_kept[field][(m_next[field] + kKept - k) % kKept];
+    const TOccurrence& kept = (*m_kept)[field][(m_next[field] + kKept - k) % kKept];
     if (kept.Bytes.size() <= best || at - kept.At > 32768 || (best > 0 && kept.Bytes[best] != bytes[best])) continue;
     const std::size_t same = SharedBeginning(kept.Bytes, bytes);
     if (same > best) {
@@ -336,7 +357,7 @@ void TRecordDeflater::Add(std::string_view bytes, int field) {
     done = best;
   }
   PutLiterals(bytes.substr(done));
-  TOccurrence& kept = m_kept[field][m_next[field]];
+  TOccurrence& kept = (*m_kept)[field][m_next[field]];
   m_next[field] = (m_next[field] + 1) % kKept;
   kept.At = at;
   kept.Bytes.assign(bytes);
@@ -350,7 +371,7 @@ TZipMember TRecordDeflater::Finish() {
     m_bits >>= 8;
   }
   m_bitCount = 0;
-  out.shrink_to_fit();
+  if (out.capacity() - out.size() > 4096) out.shrink_to_fit();
   TZipMember member = std::move(m_member);
   m_member = {};
   return member;

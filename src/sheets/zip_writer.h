@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,23 +54,29 @@ class TZipCompressor {
 // Deflates a member made of records much alike, such as a list of a sheet's hyperlinks: each record is
 // given in a few fields, and a field that begins as the same field of one of the last few records
 // becomes a reference back to it, the rest of it written as it is, with deflate's fixed codes. That
-// costs a few operations a byte where a general compressor searches for every repeat, and compresses
-// such a list almost as well. Fields of the same number are matched against each other.
+// costs a few operations a byte where a general compressor searches for every repeat, for bytes
+// somewhat more than it would make (fixed codes, and no repeats searched for across fields). Fields of
+// the same number are matched against each other.
 class TRecordDeflater {
  public:
   static constexpr int kFields = 2;
   TRecordDeflater();
+  ~TRecordDeflater();
+  TRecordDeflater(const TRecordDeflater&) = delete;
+  TRecordDeflater& operator=(const TRecordDeflater&) = delete;
 
   // field: 0 to kFields - 1; -1 for bytes matched against nothing (the part's beginning).
   void Add(std::string_view bytes, int field);
   TZipMember Finish();
 
- private:
   static constexpr int kKept = 4;  // the occurrences of a field that are looked back at
   struct TOccurrence {
     std::uint64_t At = 0;  // where it began, among all the member's bytes
     std::string Bytes;
   };
+  using TKept = std::array<std::array<TOccurrence, kKept>, kFields>;
+
+ private:
   void Put(std::uint32_t bits, int count);
   void PutLiterals(std::string_view bytes);
   void PutMatch(std::size_t length, std::size_t distance);
@@ -76,7 +84,7 @@ class TRecordDeflater {
   TZipMember m_member;
   std::uint64_t m_bits = 0;  // bits not yet written, the first in the lowest bit
   int m_bitCount = 0;
-  TOccurrence m_kept[kFields][kKept];
+  std::unique_ptr<TKept> m_kept;  // from the thread's deflaters before, to spare growing the texts again
   int m_next[kFields] = {};
 };
 
