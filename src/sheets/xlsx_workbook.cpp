@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <optional>
 
@@ -256,7 +257,9 @@ TTextLines LinesOf(const QString& text) {
       // Two mask bits a unit; those of units before at are counted already.
       const int fresh = 0xFFFF & (0xFFFF << (2 * (at - from)));
       breaks |= _mm_movemask_epi8(_mm_cmpeq_epi16(units, lineFeed)) & fresh;
-      halves += __builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, halfMask), secondHalf)) & fresh) / 2;
+      // Pairs are rare: their halves are counted only where there are some.
+      if (const int second = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, halfMask), secondHalf)) & fresh)
+        halves += std::popcount(static_cast<unsigned>(second)) / 2;
     }
     if (breaks == 0) {
       lines.Longest = static_cast<int>(size) - halves;

@@ -294,8 +294,9 @@ void TRecordDeflater::Put(std::uint32_t bits, int count) {
   m_bits |= static_cast<std::uint64_t>(bits) << m_bitCount;
   m_bitCount += count;
   if (m_bitCount < 32) return;
-  std::string& out = m_member.Deflated;
-  for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((m_bits >> (8 * k)) & 0xFF));
+  const char bytes[4] = {static_cast<char>(m_bits & 0xFF), static_cast<char>((m_bits >> 8) & 0xFF),
+                         static_cast<char>((m_bits >> 16) & 0xFF), static_cast<char>((m_bits >> 24) & 0xFF)};
+  m_member.Deflated.append(bytes, 4);
   m_bits >>= 32;
   m_bitCount -= 32;
 }
