@@ -2,7 +2,12 @@
 
 #include <QHash>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <optional>
 
@@ -22,6 +27,8 @@ constexpr std::string_view kPackageRelationships = "http://schemas.openxmlformat
 // What a hyperlink's relationship says between its number and its address.
 constexpr std::string_view kHyperlinkType =
     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" Target=\"";
+// And what follows its address.
+constexpr std::string_view kRelationshipEnd = "\" TargetMode=\"External\"/>";
 
 void AppendNumber(std::string& out, long long value) {
   char digits[24];
@@ -152,27 +159,70 @@ void AppendXmlAttribute(std::string& out, std::string_view text) {
 
 bool IsSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
-// Writes a part of the package through a compressor, piece by piece: a part may list a million sheets.
-class TPartWriter {
+// A part up to this size is held whole and deflated in one pass; a larger one (a sheet of a table too
+// large to hold, or a list of a million sheets), or one expected to be larger, goes to a streaming
+// compressor in pieces of kPiece.
+constexpr std::size_t kHeldPart = std::size_t{4} << 20;
+
+// The texts of the parts a thread is writing, kept for its next parts once written: a part's text
+// grows to its whole size, and growing it anew for each sheet would cost more than writing it.
+class TTextPool {
  public:
-  // declaration: whether the part begins here (a sheet's beginning is put before it at its end).
-  explicit TPartWriter(std::size_t sizeHint, bool declaration = true) : m_compressor(sizeHint) {
-    if (declaration) Text.append(kDeclaration);
+  std::string Take() {
+    if (m_free.empty()) return {};
+    std::string text = std::move(m_free.back());
+    m_free.pop_back();
+    return text;
   }
-  std::string Text;
-  void Flush() {
-    if (Text.size() < kPiece) return;
-    m_compressor.Add(Text);
-    Text.clear();
-  }
-  TZipMember Finish() {
-    m_compressor.Add(Text);
-    Text.clear();
-    return m_compressor.Finish();
+  // A large text is let go: growing one costs little beside writing it.
+  void Give(std::string&& text) {
+    if (m_free.size() >= 4 || text.capacity() > kKeptText) return;
+    text.clear();
+    m_free.push_back(std::move(text));
   }
 
  private:
-  TZipCompressor m_compressor;
+  static constexpr std::size_t kKeptText = std::size_t{1} << 20;
+  std::vector<std::string> m_free;
+};
+
+thread_local TTextPool t_texts;
+
+// Writes a part of the package: held whole up to kHeldPart, then through a compressor piece by piece.
+class TPartWriter {
+ public:
+  // declaration: whether the part begins here (a sheet's beginning is put before it at its end).
+  explicit TPartWriter(std::size_t sizeHint, bool declaration = true) : Text(t_texts.Take()), m_sizeHint(sizeHint) {
+    if (declaration) Text.append(kDeclaration);
+  }
+  ~TPartWriter() { t_texts.Give(std::move(Text)); }
+  TPartWriter(const TPartWriter&) = delete;
+  TPartWriter& operator=(const TPartWriter&) = delete;
+
+  std::string Text;
+  void Flush() {
+    // A part expected to be larger than can be held streams from its beginning.
+    if (Text.size() < (m_compressor || m_sizeHint > kHeldPart ? kPiece : kHeldPart)) return;
+    if (!m_compressor) m_compressor.emplace(m_sizeHint);
+    m_compressor->Add(Text);
+    Text.clear();
+  }
+  // head: what goes before the part's text.
+  TZipMember Finish(std::string_view head = {}) {
+    if (!m_compressor) {
+      Text.insert(0, head);
+      return DeflateWhole(Text);
+    }
+    m_compressor->Add(Text);
+    Text.clear();
+    TZipMember member = m_compressor->Finish();
+    if (!head.empty()) PrependToMember(member, head);
+    return member;
+  }
+
+ private:
+  std::size_t m_sizeHint;
+  std::optional<TZipCompressor> m_compressor;  // once the part is too large to hold
 };
 
 // A column is made as wide as its longest line, up to this many characters; a cell with a longer line
@@ -190,6 +240,33 @@ TTextLines LinesOf(const QString& text) {
   TTextLines lines;
   const char16_t* c = reinterpret_cast<const char16_t*>(text.constData());
   const char16_t* const end = c + text.size();
+#ifdef __SSE2__
+  // Most cells are no longer than a column and of one line: such a text's line is its characters
+  // less the second halves of its pairs, counted eight units at a time (the last eight overlapping
+  // those before, their units counted already left out).
+  if (text.size() >= 8 && text.size() <= kWidestColumn) {
+    const __m128i lineFeed = _mm_set1_epi16(u'\n');
+    const __m128i halfMask = _mm_set1_epi16(static_cast<short>(0xFC00));
+    const __m128i secondHalf = _mm_set1_epi16(static_cast<short>(0xDC00));
+    const auto size = static_cast<std::size_t>(text.size());
+    int breaks = 0;
+    int halves = 0;
+    for (std::size_t at = 0; at < size; at += 8) {
+      const std::size_t from = std::min(at, size - 8);
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + from));
+      // Two mask bits a unit; those of units before at are counted already.
+      const int fresh = 0xFFFF & (0xFFFF << (2 * (at - from)));
+      breaks |= _mm_movemask_epi8(_mm_cmpeq_epi16(units, lineFeed)) & fresh;
+      // Pairs are rare: their halves are counted only where there are some.
+      if (const int second = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, halfMask), secondHalf)) & fresh)
+        halves += std::popcount(static_cast<unsigned>(second)) / 2;
+    }
+    if (breaks == 0) {
+      lines.Longest = static_cast<int>(size) - halves;
+      return lines;
+    }
+  }
+#endif
   int line = 0;
   for (; c != end; ++c) {
     if (*c == u'\n') {
@@ -221,7 +298,11 @@ class TSheetPart {
   TSheetPart(std::size_t sizeHint, int firstRow, int lastRow, TSheetCuts& cuts, const TNumberReading& numbers)
       : m_part(sizeHint, false), m_firstRow(firstRow), m_lastRow(lastRow), m_numbers(numbers), m_cuts(cuts) {
     m_part.Text.append("<sheetData>");
+    m_hyperlinks = t_texts.Take();
   }
+  ~TSheetPart() { t_texts.Give(std::move(m_hyperlinks)); }
+  TSheetPart(const TSheetPart&) = delete;
+  TSheetPart& operator=(const TSheetPart&) = delete;
 
   // bold: the cell is in one of the table's header rows.
   void Add(const TSheetCell& cell, bool bold) {
@@ -336,12 +417,11 @@ class TSheetPart {
       xml.append("<hyperlinks>");
       xml.append(m_hyperlinks);
       xml.append("</hyperlinks>");
-      m_rels->Text.append("</Relationships>");
+      m_rels->Add(std::string(kRelationshipEnd) + "</Relationships>", 0);
       sheet.Relationships = m_rels->Finish();
       sheet.HasRelationships = true;
     }
     xml.append("</worksheet>");
-    static_cast<TZipMember&>(sheet) = m_part.Finish();
 
     // The sheet's beginning, which what followed decided.
     std::string head(kDeclaration);
@@ -372,7 +452,7 @@ class TSheetPart {
       column = last + 1;
     }
     if (cols) head.append("</cols>");
-    PrependToMember(sheet, head);
+    static_cast<TZipMember&>(sheet) = m_part.Finish(head);
     return sheet;
   }
 
@@ -398,18 +478,25 @@ class TSheetPart {
     m_hyperlinks.append("\"/>");
     if (!added) return;
     if (!m_rels) {
-      m_rels.emplace(std::size_t{64} << 10);
-      m_rels->Text.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+      m_rels.emplace();
+      std::string begin(kDeclaration);
+      begin.append("<Relationships xmlns=\"").append(kPackageRelationships).append("\">");
+      m_rels->Add(begin, -1);
     }
-    std::string& rels = m_rels->Text;
-    rels.append("<Relationship Id=\"rId");
-    AppendNumber(rels, static_cast<long long>(recent.Id));
-    rels.append(kHyperlinkType);
+    // A relationship goes in two fields, each much like the same field of the relationships before:
+    // the end of the one before and its own number; its address.
+    std::string& field = m_relationshipField;
+    field.clear();
+    if (recent.Id > 1) field.append(kRelationshipEnd);
+    field.append("<Relationship Id=\"rId");
+    AppendNumber(field, static_cast<long long>(recent.Id));
+    m_rels->Add(field, 0);
+    field.assign(kHyperlinkType);
     // An absolute address is ASCII, its other characters percent-encoded; it is written straight into
-    // the part, at most 6 bytes a character ("&quot;").
-    const std::size_t start = rels.size();
-    rels.resize(start + static_cast<std::size_t>(address.size()) * 6);
-    char* out = rels.data() + start;
+    // the field, at most 6 bytes a character ("&quot;").
+    const std::size_t start = field.size();
+    field.resize(start + static_cast<std::size_t>(address.size()) * 6);
+    char* out = field.data() + start;
     for (const QChar unit : address) {
       const char16_t c = unit.unicode();
       switch (c) {
@@ -420,9 +507,8 @@ class TSheetPart {
         default: *out++ = c < 0x80 ? static_cast<char>(c) : '_';
       }
     }
-    rels.resize(static_cast<std::size_t>(out - rels.data()));
-    rels.append("\" TargetMode=\"External\"/>");
-    m_rels->Flush();
+    field.resize(static_cast<std::size_t>(out - field.data()));
+    m_rels->Add(field, 1);
   }
 
   TPartWriter m_part;
@@ -445,7 +531,8 @@ class TSheetPart {
   static constexpr std::size_t kRecentLinks = 256;
   std::vector<TRecentLink> m_recentLinks;  // by the address's hash, once the sheet has a link
   std::size_t m_relationshipCount = 0;
-  std::optional<TPartWriter> m_rels;  // the relationships part, begun with the first hyperlink
+  std::optional<TRecordDeflater> m_rels;  // the relationships part, begun with the first hyperlink
+  std::string m_relationshipField;
   TSheetCuts& m_cuts;
 };
 

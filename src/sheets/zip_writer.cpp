@@ -1,10 +1,15 @@
 #include "sheets/zip_writer.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <ctime>
 #include <limits>
+#include <memory>
+#include <new>
 #include <stdexcept>
 
 namespace corvane {
@@ -34,7 +39,53 @@ void Put64(std::string& out, std::uint64_t value) {
 
 std::uint32_t Clamp32(std::uint64_t value) { return value >= kMax32 ? kMax32 : static_cast<std::uint32_t>(value); }
 
+// The CRC-32 of a ZIP member, continued over bytes.
+std::uint32_t Crc32(std::uint32_t crc, std::string_view bytes) {
+  return libdeflate_crc32(crc, bytes.data(), bytes.size());
+}
+
+// What a thread deflates whole members with: the compressor, set up once, and room for its output,
+// which a member's string then takes at its exact size.
+class TWholeDeflater {
+ public:
+  ~TWholeDeflater() {
+    if (m_compressor) libdeflate_free_compressor(m_compressor);
+  }
+  TZipMember Deflate(std::string_view content) {
+    // Level 1 takes a sheet's XML to about a sixth, faster than any other.
+    if (!m_compressor && !(m_compressor = libdeflate_alloc_compressor(1))) throw std::bad_alloc();
+    const std::size_t bound = libdeflate_deflate_compress_bound(m_compressor, content.size());
+    if (bound > m_room) {
+      m_output.reset();
+      m_output = std::make_unique_for_overwrite<char[]>(bound);
+      m_room = bound;
+    }
+    const std::size_t size = libdeflate_deflate_compress(m_compressor, content.data(), content.size(), m_output.get(), bound);
+    if (size == 0) throw std::runtime_error("deflate failed");
+    TZipMember member;
+    member.Deflated.assign(m_output.get(), size);
+    member.Crc = Crc32(0, content);
+    member.Size = content.size();
+    // Room for a large member is not kept for the thread's next ones.
+    if (m_room > kKeptRoom) {
+      m_output.reset();
+      m_room = 0;
+    }
+    return member;
+  }
+
+ private:
+  static constexpr std::size_t kKeptRoom = std::size_t{2} << 20;
+  libdeflate_compressor* m_compressor = nullptr;
+  std::unique_ptr<char[]> m_output;
+  std::size_t m_room = 0;
+};
+
+thread_local TWholeDeflater t_wholeDeflater;
+
 }  // namespace
+
+TZipMember DeflateWhole(std::string_view content) { return t_wholeDeflater.Deflate(content); }
 
 struct TZipCompressor::TStream {
   z_stream Z{};
@@ -120,12 +171,7 @@ void TZipCompressor::Deflate(std::string_view bytes, int flush) {
 void TZipCompressor::Add(std::string_view bytes) {
   if (bytes.empty()) return;
   m_member.Size += bytes.size();
-  std::string_view rest = bytes;
-  while (!rest.empty()) {
-    const std::size_t piece = std::min<std::size_t>(rest.size(), std::numeric_limits<uInt>::max());
-    m_member.Crc = static_cast<std::uint32_t>(crc32(m_member.Crc, reinterpret_cast<const Bytef*>(rest.data()), static_cast<uInt>(piece)));
-    rest.remove_prefix(piece);
-  }
+  m_member.Crc = Crc32(m_member.Crc, bytes);
   Deflate(bytes, Z_NO_FLUSH);
 }
 
@@ -155,6 +201,183 @@ void PrependToMember(TZipMember& member, std::string_view head) {
   member.Size += first.Size;
 }
 
+namespace {
+
+// Deflate's fixed codes. A code is written from its first bit on while the stream takes bits from the
+// lowest up, so the codes are kept reversed; a length's extra bits follow its code in the same value.
+struct TFixedCode {
+  std::uint32_t Bits = 0;
+  int Count = 0;
+};
+
+std::uint32_t Reversed(std::uint32_t code, int count) {
+  std::uint32_t reversed = 0;
+  for (int k = 0; k < count; ++k) reversed |= ((code >> k) & 1u) << (count - 1 - k);
+  return reversed;
+}
+
+struct TFixedCodes {
+  TFixedCode Literal[256];
+  TFixedCode Length[259];  // by match length, 3 to 258: the length's code and its extra bits
+  TFixedCode EndOfBlock;
+  TFixedCodes() {
+    auto symbol = [](int value) {
+      if (value < 144) return TFixedCode{Reversed(0x30u + static_cast<std::uint32_t>(value), 8), 8};
+      if (value < 256) return TFixedCode{Reversed(0x190u + static_cast<std::uint32_t>(value - 144), 9), 9};
+      if (value < 280) return TFixedCode{Reversed(static_cast<std::uint32_t>(value - 256), 7), 7};
+      return TFixedCode{Reversed(0xC0u + static_cast<std::uint32_t>(value - 280), 8), 8};
+    };
+    for (int value = 0; value < 256; ++value) Literal[value] = symbol(value);
+    EndOfBlock = symbol(256);
+    static constexpr int kBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static constexpr int kExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    for (int code = 0; code < 29; ++code) {
+      const TFixedCode length = symbol(257 + code);
+      const int last = code == 28 ? 258 : kBase[code] + (1 << kExtra[code]) - 1;
+      for (int value = kBase[code]; value <= last; ++value)
+        Length[value] = {length.Bits | (static_cast<std::uint32_t>(value - kBase[code]) << length.Count), length.Count + kExtra[code]};
+    }
+  }
+};
+
+const TFixedCodes kFixed;
+
+// How many bytes a and b begin with alike, compared eight at a time.
+std::size_t SharedBeginning(std::string_view a, std::string_view b) {
+  const std::size_t most = std::min(a.size(), b.size());
+  std::size_t same = 0;
+  for (; same + 8 <= most; same += 8) {
+    std::uint64_t x;
+    std::uint64_t y;
+    std::memcpy(&x, a.data() + same, 8);
+    std::memcpy(&y, b.data() + same, 8);
+    if (x != y) {
+      // The lowest byte is the first in memory.
+      static_assert(std::endian::native == std::endian::little);
+      return same + static_cast<std::size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+  }
+  while (same < most && a[same] == b[same]) ++same;
+  return same;
+}
+
+}  // namespace
+
+namespace {
+
+// The fields a thread's record deflaters kept, given back for its next ones.
+thread_local std::vector<std::unique_ptr<TRecordDeflater::TKept>> t_kept;
+
+}  // namespace
+
+TRecordDeflater::TRecordDeflater() {
+  if (t_kept.empty()) {
+    m_kept = std::make_unique<TKept>();
+  } else {
+    m_kept = std::move(t_kept.back());
+    t_kept.pop_back();
+  }
+  m_member.Deflated.reserve(2048);
+  // One block to the end, with the fixed codes: the last block (1), of type 1 (1, 0).
+  Put(0b011, 3);
+}
+
+TRecordDeflater::~TRecordDeflater() {
+  if (t_kept.size() >= 4) return;
+  for (auto& field : *m_kept)
+    for (TOccurrence& kept : field) kept.Bytes.clear();
+  t_kept.push_back(std::move(m_kept));
+}
+
+void TRecordDeflater::Put(std::uint32_t bits, int count) {
+  m_bits |= static_cast<std::uint64_t>(bits) << m_bitCount;
+  m_bitCount += count;
+  if (m_bitCount < 32) return;
+  const char bytes[4] = {static_cast<char>(m_bits & 0xFF), static_cast<char>((m_bits >> 8) & 0xFF),
+                         static_cast<char>((m_bits >> 16) & 0xFF), static_cast<char>((m_bits >> 24) & 0xFF)};
+  m_member.Deflated.append(bytes, 4);
+  m_bits >>= 32;
+  m_bitCount -= 32;
+}
+
+void TRecordDeflater::PutLiterals(std::string_view bytes) {
+  for (const char c : bytes) {
+    const TFixedCode& code = kFixed.Literal[static_cast<unsigned char>(c)];
+    Put(code.Bits, code.Count);
+  }
+}
+
+void TRecordDeflater::PutMatch(std::size_t length, std::size_t distance) {
+  const TFixedCode& code = kFixed.Length[length];
+  Put(code.Bits, code.Count);
+  // Distances 1 to 4 have a code each; then each power of two is split in two codes, told apart by
+  // the bit below the highest, with the bits below that as extra bits.
+  const auto d = static_cast<std::uint32_t>(distance - 1);
+  std::uint32_t symbol = d;
+  int extra = 0;
+  if (d >= 4) {
+    const int high = 31 - __builtin_clz(d);
+    extra = high - 1;
+    symbol = 2 * static_cast<std::uint32_t>(high) + ((d >> extra) & 1u);
+  }
+  Put(Reversed(symbol, 5), 5);
+  if (extra > 0) Put(d & ((1u << extra) - 1), extra);
+}
+
+void TRecordDeflater::Add(std::string_view bytes, int field) {
+  const std::uint64_t at = m_member.Size;
+  m_member.Size += bytes.size();
+  m_member.Crc = Crc32(m_member.Crc, bytes);
+  if (field < 0) {
+    PutLiterals(bytes);
+    return;
+  }
+  // The longest beginning shared with a kept occurrence of the field, within deflate's reach.
+  std::size_t best = 0;
+  std::size_t distance = 0;
+  for (int k = 1; k <= kKept; ++k) {
+    // The latest first: the others count only if they go further.
+    const TOccurrence& kept = (*m_kept)[field][(m_next[field] + kKept - k) % kKept];
+    if (kept.Bytes.size() <= best || at - kept.At > 32768 || (best > 0 && kept.Bytes[best] != bytes[best])) continue;
+    const std::size_t same = SharedBeginning(kept.Bytes, bytes);
+    if (same > best) {
+      best = same;
+      distance = static_cast<std::size_t>(at - kept.At);
+    }
+  }
+  std::size_t done = 0;
+  if (best >= 3) {
+    // A match is 3 to 258 bytes: a long one goes in pieces, none left shorter than 3.
+    for (std::size_t left = best; left > 0;) {
+      std::size_t piece = std::min<std::size_t>(left, 258);
+      if (left - piece > 0 && left - piece < 3) piece = left - 3;
+      PutMatch(piece, distance);
+      left -= piece;
+    }
+    done = best;
+  }
+  PutLiterals(bytes.substr(done));
+  TOccurrence& kept = (*m_kept)[field][m_next[field]];
+  m_next[field] = (m_next[field] + 1) % kKept;
+  kept.At = at;
+  kept.Bytes.assign(bytes);
+}
+
+TZipMember TRecordDeflater::Finish() {
+  Put(kFixed.EndOfBlock.Bits, kFixed.EndOfBlock.Count);
+  std::string& out = m_member.Deflated;
+  for (; m_bitCount > 0; m_bitCount -= 8) {
+    out.push_back(static_cast<char>(m_bits & 0xFF));
+    m_bits >>= 8;
+  }
+  m_bitCount = 0;
+  if (out.capacity() - out.size() > 4096) out.shrink_to_fit();
+  TZipMember member = std::move(m_member);
+  m_member = {};
+  return member;
+}
+
 TZipWriter::TZipWriter(TSink sink) : m_sink(std::move(sink)) {
   // The members' time stamp: now, in the local time a ZIP records.
   const std::time_t now = std::time(nullptr);
@@ -172,11 +395,7 @@ void TZipWriter::Write(std::string_view bytes) {
   m_offset += bytes.size();
 }
 
-void TZipWriter::Add(const std::string& name, std::string_view content) {
-  TZipCompressor compressor(content.size());
-  compressor.Add(content);
-  Add(name, compressor.Finish());
-}
+void TZipWriter::Add(const std::string& name, std::string_view content) { Add(name, DeflateWhole(content)); }
 
 void TZipWriter::Add(const std::string& name, const TZipMember& member) {
   const std::uint64_t compressed = member.DeflatedHead.size() + member.Deflated.size();

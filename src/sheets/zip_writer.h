@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +20,14 @@ struct TZipMember {
   std::uint64_t Size = 0;
 };
 
-// Deflates one member from pieces of its content; Finish ends it, and the compressor with it. Members
-// are independent, so that several threads can each compress their own; the compression state goes
-// back to its thread when the compressor goes, to serve that thread's next member.
+// Deflates a member's content held whole, in one pass that is two to three times as fast as a stream's
+// and compresses better. Threads may call it at once.
+TZipMember DeflateWhole(std::string_view content);
+
+// Deflates one member from pieces of its content, for a member too large to hold whole; Finish ends
+// it, and the compressor with it. Members are independent, so that several threads can each compress
+// their own; the compression state goes back to its thread when the compressor goes, to serve that
+// thread's next member.
 class TZipCompressor {
  public:
   // sizeHint: roughly how large the content will be, which picks a hash table that is cheap to set up
@@ -42,6 +49,43 @@ class TZipCompressor {
 
   TStream* m_stream;
   TZipMember m_member;
+};
+
+// Deflates a member made of records much alike, such as a list of a sheet's hyperlinks: each record is
+// given in a few fields, and a field that begins as the same field of one of the last few records
+// becomes a reference back to it, the rest of it written as it is, with deflate's fixed codes. That
+// costs a few operations a byte where a general compressor searches for every repeat, for bytes
+// somewhat more than it would make (fixed codes, and no repeats searched for across fields). Fields of
+// the same number are matched against each other.
+class TRecordDeflater {
+ public:
+  static constexpr int kFields = 2;
+  TRecordDeflater();
+  ~TRecordDeflater();
+  TRecordDeflater(const TRecordDeflater&) = delete;
+  TRecordDeflater& operator=(const TRecordDeflater&) = delete;
+
+  // field: 0 to kFields - 1; -1 for bytes matched against nothing (the part's beginning).
+  void Add(std::string_view bytes, int field);
+  TZipMember Finish();
+
+  static constexpr int kKept = 4;  // the occurrences of a field that are looked back at
+  struct TOccurrence {
+    std::uint64_t At = 0;  // where it began, among all the member's bytes
+    std::string Bytes;
+  };
+  using TKept = std::array<std::array<TOccurrence, kKept>, kFields>;
+
+ private:
+  void Put(std::uint32_t bits, int count);
+  void PutLiterals(std::string_view bytes);
+  void PutMatch(std::size_t length, std::size_t distance);
+
+  TZipMember m_member;
+  std::uint64_t m_bits = 0;  // bits not yet written, the first in the lowest bit
+  int m_bitCount = 0;
+  std::unique_ptr<TKept> m_kept;  // from the thread's deflaters before, to spare growing the texts again
+  int m_next[kFields] = {};
 };
 
 // Puts head before the member's content, compressed on its own: for a part whose beginning depends on

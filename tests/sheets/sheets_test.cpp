@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -583,11 +585,11 @@ TEST(SheetWriters, XlsxSheetsOfLinksKeepTheirBytes) {
     std::size_t LinksDeflated;
   };
   const TCase cases[] = {
-      {addresses, 4368, 0xFB6D6079, 2255, 0xD70F65FE, 1013, 351},
+      {addresses, 4368, 0xFB6D6079, 2255, 0xD70F65FE, 968, 515},
       {"<table><tr><th>N<th colspan=2>Wide header<tr><th>a<th>b<th>c<tr><td><a href=p.html>1.5</a><td>x<br>y"
        "<td>\xf0\x9f\x98\x80 " + std::string(70, 'w') + "<tr><td rowspan=2><a href=p.html>same</a><td>-3<td>caf\xc3\xa9</table>",
-       1369, 0xB496161F, 319, 0x3E5F513C, 595, 196},
-      {"<table><tr><td>no<td>links</table>", 467, 0x7D036781, 0, 0, 291, 0},
+       1369, 0xB496161F, 319, 0x3E5F513C, 535, 321},
+      {"<table><tr><td>no<td>links</table>", 467, 0x7D036781, 0, 0, 257, 0},
   };
   for (const TCase& c : cases) {
     const std::vector<TXlsxSheet> sheets =
@@ -783,6 +785,188 @@ TEST(ZipWriter, ManyMembersGetZip64RecordsAndReadBack) {
       "print(len(z.namelist()), z.testzip(), z.read('m/69999'), len(z.read('big')), z.read('big')[29995:30005])\n",
       path);
   EXPECT_EQ(read, "70001 None b'hhhhhh' 3000000 b'2222233333'\n");
+}
+
+// A member's deflated bytes inflated, as a ZIP reader inflates them: one raw deflate stream, which must
+// end exactly where the member's bytes do. "(bad)" for bytes that are no such stream.
+std::string Inflated(const TZipMember& member) {
+  const std::string deflated = member.DeflatedHead + member.Deflated;
+  z_stream z{};
+  if (inflateInit2(&z, -15) != Z_OK) return "(bad)";
+  std::string out;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(deflated.data()));
+  z.avail_in = static_cast<uInt>(deflated.size());
+  int result = Z_OK;
+  while (result == Z_OK) {
+    char piece[1 << 16];
+    z.next_out = reinterpret_cast<Bytef*>(piece);
+    z.avail_out = sizeof piece;
+    result = inflate(&z, Z_NO_FLUSH);
+    out.append(piece, sizeof piece - z.avail_out);
+  }
+  const bool whole = result == Z_STREAM_END && z.avail_in == 0;
+  inflateEnd(&z);
+  return whole ? out : "(bad)";
+}
+
+std::uint32_t Crc(std::string_view bytes) {
+  return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// Members are deflated whole when they are held whole, else streamed in pieces, with a head put before
+// a streamed member; either way they inflate to their content, whose CRC and size they carry.
+TEST(ZipWriter, MembersHeldWholeOrStreamedInflateToTheirContent) {
+  std::string xml;
+  for (int k = 0; k < 40000; ++k) xml += "<row r=\"" + std::to_string(k) + "\"><c><v>" + std::to_string(k * 7) + "</v></c></row>";
+  std::string noise;
+  for (std::uint32_t k = 0, x = 1; k < 300000; ++k) noise.push_back(static_cast<char>((x = x * 1103515245 + 12345) >> 24));
+  struct TCase {
+    const char* Name;
+    std::string Head;
+    std::string Body;
+    bool Streamed;
+  };
+  const TCase cases[] = {
+      {"empty", "", "", false},
+      {"one byte", "", "x", false},
+      {"xml", "", xml, false},
+      {"bytes that do not compress", "", noise, false},
+      {"streamed", "", xml, true},
+      {"streamed with a head", "<head/>", xml, true},
+      {"streamed, empty, with a head", "<head/>", "", true},
+  };
+  for (const TCase& c : cases) {
+    TZipMember member;
+    if (c.Streamed) {
+      TZipCompressor compressor(c.Body.size());
+      for (std::size_t at = 0; at < c.Body.size(); at += 100000) compressor.Add(std::string_view(c.Body).substr(at, 100000));
+      member = compressor.Finish();
+      if (!c.Head.empty()) PrependToMember(member, c.Head);
+    } else {
+      member = DeflateWhole(c.Body);
+    }
+    const std::string content = c.Head + c.Body;
+    EXPECT_EQ(member.Size, content.size()) << c.Name;
+    EXPECT_EQ(member.Crc, Crc(content)) << c.Name;
+    EXPECT_TRUE(Inflated(member) == content) << c.Name;
+  }
+}
+
+// Records written in fields, each field matched against the same field of the last few records:
+// whatever is matched or left as it is, the member inflates to the records' bytes, with their CRC and
+// size, and repeats cost far less than their bytes.
+TEST(ZipWriter, RecordsInflateToTheirBytesAndRepeatsShrink) {
+  std::string noise;
+  for (std::uint32_t k = 0, x = 7; k < 40000; ++k) noise.push_back(static_cast<char>((x = x * 1103515245 + 12345) >> 24));
+  using TRecords = std::vector<std::pair<std::string, int>>;
+  TRecords links = {{"<?xml?><Relationships>", -1}};
+  for (int k = 1; k <= 2000; ++k) {
+    links.push_back({std::string(k == 1 ? "" : "\"/>") + "<Relationship Id=\"rId" + std::to_string(k), 0});
+    links.push_back({"\" Target=\"http://h.org/item?id=" + std::to_string(k * 7919 % 100000), 1});
+  }
+  links.push_back({"\"/></Relationships>", 0});
+  struct TCase {
+    const char* Name;
+    TRecords Records;
+    std::size_t MostDeflated;  // bytes
+  };
+  const TCase cases[] = {
+      {"nothing", {}, 2},
+      {"one short field", {{"ab", 0}, {"ab", 0}, {"abc", 0}, {"abd", 0}}, 12},
+      // Every byte value as a literal, from 7 to 9 bits each.
+      {"bytes of every value", {{noise, -1}}, 45001},
+      {"a list of links", links, 2000 * 16},
+      // A match longer than deflate's longest goes in pieces, whatever length is left over.
+      {"long repeats", {{std::string(1000, 'x') + "1", 0}, {std::string(1000, 'x') + "2", 0}, {std::string(259, 'x'), 0},
+                        {std::string(260, 'x'), 0}, {std::string(261, 'x'), 0}, {std::string(517, 'x'), 1}, {std::string(517, 'x'), 1}},
+       1001 + 1 + 517 + 64},  // the first of each field as it is, the rest as matches
+      // A field too far back (past 32 KB) is not referred to: its repeat is written as it is.
+      {"repeats out of reach", {{"far field", 1}, {noise, -1}, {"far field", 1}, {"far field", 1}}, 45000 + 2 * 10 + 4},
+      // Fields of different numbers are not matched against each other; the last few of each are.
+      {"fields apart", {{"alpha", 0}, {"alpha", 1}, {"beta", 0}, {"gamma", 0}, {"alpha", 0}, {"delta", 0}, {"eps", 0},
+                        {"zeta", 0}, {"alpha", 0}}, 40},
+  };
+  for (const TCase& c : cases) {
+    TRecordDeflater deflater;
+    std::string content;
+    for (const auto& [bytes, field] : c.Records) {
+      deflater.Add(bytes, field);
+      content += bytes;
+    }
+    const TZipMember member = deflater.Finish();
+    EXPECT_EQ(member.Size, content.size()) << c.Name;
+    EXPECT_EQ(member.Crc, Crc(content)) << c.Name;
+    EXPECT_TRUE(Inflated(member) == content) << c.Name;
+    EXPECT_LE(member.Deflated.size(), c.MostDeflated) << c.Name;
+  }
+}
+
+// A column is as wide as its longest line in characters (a pair of UTF-16 halves is one), up to 60,
+// plus 2; a cell of several lines, or of a line longer than that, is wrapped (style 1). Texts short
+// and long, with their line breaks and pairs anywhere, among them where eight units are looked at
+// at once and where the last eight overlap those before.
+TEST(SheetWriters, XlsxColumnWidthsCountEachCharacterOnce) {
+  const std::string smile = "\xf0\x9f\x98\x80";
+  const struct {
+    std::string Text;
+    int Width;
+    bool Wrapped;
+  } cases[] = {
+      {"abc", 5, false},
+      {"abcdefgh", 10, false},
+      {"ab" + smile + "cdefg", 10, false},
+      {"abcdefg" + smile + "hi", 12, false},
+      {"a" + smile + "bcdefgh", 11, false},
+      {smile + smile + smile + smile + smile, 7, false},
+      {std::string(58, 'x') + smile, 61, false},
+      {std::string(59, 'x') + smile, 62, false},
+      {std::string(60, 'x'), 62, false},
+      {std::string(61, 'x'), 62, true},
+      {"abcdefghij<br>k", 12, true},
+      {"abc<br>defghijk", 10, true},
+      {"line one<br>line two is longer", 20, true},
+      {std::string(70, 'y') + "<br>z", 62, true},
+  };
+  for (const auto& c : cases) {
+    const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable("<table><tr><td>" + c.Text + "</table>", {}));
+    ASSERT_EQ(sheets.size(), 1u);
+    const std::string sheet = Inflated(sheets[0]);
+    EXPECT_NE(sheet.find("<col min=\"1\" max=\"1\" width=\"" + std::to_string(c.Width) + "\" customWidth=\"1\"/>"),
+              std::string::npos) << c.Text;
+    EXPECT_EQ(sheet.find("<c r=\"A1\" s=\"1\" t=\"inlineStr\">") != std::string::npos, c.Wrapped) << c.Text;
+  }
+}
+
+// A sheet is held whole up to a few MB, and streamed past that, or from its beginning when its table
+// promises that much: a table of 70,000 linked rows, and one of a thousand long cells that grows past
+// what is held. Every way gives parts that inflate to their CRC and size, the sheet's beginning (its
+// widths) before its cells; the relationships, however many, are written as records.
+TEST(SheetWriters, XlsxPartsHeldOrStreamedInflateWhole) {
+  std::string many = "<table>";
+  for (int k = 0; k < 70000; ++k) many += "<tr><td><a href=p" + std::to_string(k) + ">" + std::to_string(k) + "</a><td>row " + std::to_string(k);
+  many += "</table>";
+  std::string longCells = "<table>";
+  for (int k = 0; k < 1000; ++k) longCells += "<tr><td><a href=p" + std::to_string(k) + ">" + std::string(5000, 'a' + k % 26) + "</a>";
+  longCells += "</table>";
+  const struct {
+    std::string Fragment;
+    bool Large;  // the sheet's XML is larger than what is held whole
+  } cases[] = {{"<table><tr><td><a href=p>1</a><td>one</table>", false}, {many, true}, {longCells, true}};
+  for (const auto& c : cases) {
+    const std::vector<TXlsxSheet> sheets = MakeXlsxSheets(ReadSheetTable(c.Fragment, {{}, false, "http://h.org/"}));
+    ASSERT_EQ(sheets.size(), 1u);
+    const std::string sheet = Inflated(sheets[0]);
+    const std::string rels = Inflated(sheets[0].Relationships);
+    EXPECT_EQ(sheet.size(), sheets[0].Size);
+    EXPECT_EQ(Crc(sheet), sheets[0].Crc);
+    EXPECT_EQ(rels.size(), sheets[0].Relationships.Size);
+    EXPECT_EQ(Crc(rels), sheets[0].Relationships.Crc);
+    EXPECT_EQ(sheets[0].Size > (std::size_t{4} << 20), c.Large);
+    EXPECT_EQ(sheet.substr(0, 56), "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n");
+    EXPECT_LT(sheet.find("<cols><col min=\"1\""), sheet.find("<sheetData><row r=\"1\">"));
+    EXPECT_EQ(sheet.substr(sheet.size() - 25), "</hyperlinks></worksheet>");
+    EXPECT_EQ(rels.substr(rels.size() - 41), "\" TargetMode=\"External\"/></Relationships>");
+  }
 }
 
 TEST(SheetWriters, CsvAndXlsxAgreeOnSpansPastTheTablesEnd) {
