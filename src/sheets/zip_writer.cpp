@@ -336,7 +336,7 @@ void TRecordDeflater::Add(std::string_view bytes, int field) {
   // The longest beginning shared with a kept occurrence of the field, within deflate's reach.
   std::size_t best = 0;
   std::size_t distance = 0;
-  for (int k = 1; k <= kKept; ++k) {
+  for (int k = 1; k <= kKept && best < bytes.size(); ++k) {
     // The latest first: the others count only if they go further.
     const TOccurrence& kept = (*m_kept)[field][(m_next[field] + kKept - k) % kKept];
     if (kept.Bytes.size() <= best || at - kept.At > 32768 || (best > 0 && kept.Bytes[best] != bytes[best])) continue;

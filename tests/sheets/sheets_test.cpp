@@ -901,6 +901,41 @@ TEST(ZipWriter, RecordsInflateToTheirBytesAndRepeatsShrink) {
   }
 }
 
+// Records of every length from nothing to past a match's longest, drawn from a few letters so that
+// fields begin alike by any length, some of them equal, some the beginning of the one before, over more
+// than deflate's reach back: each member inflates to exactly what was added.
+TEST(ZipWriter, RandomRecordsInflateToTheirBytes) {
+  std::uint32_t x = 12345;
+  auto next = [&x](std::uint32_t below) { return (x = x * 1103515245 + 12345) / 65536 % below; };
+  for (int round = 0; round < 20; ++round) {
+    TRecordDeflater deflater;
+    std::string content;
+    std::string last[TRecordDeflater::kFields];
+    const std::uint32_t records = 1 + next(3000);
+    for (std::uint32_t k = 0; k < records; ++k) {
+      const int field = static_cast<int>(next(TRecordDeflater::kFields + 1)) - 1;
+      std::string bytes;
+      const std::uint32_t kind = next(4);
+      if (field >= 0 && kind == 0) {
+        bytes = last[field];  // the same again
+      } else if (field >= 0 && kind == 1) {
+        bytes = last[field].substr(0, next(static_cast<std::uint32_t>(last[field].size()) + 1));  // a beginning of it
+      } else {
+        // Now and then a long run between fields, taking the earlier ones out of reach or nearly.
+        const std::uint32_t length = next(kind == 2 ? 8 : field < 0 && next(8) == 0 ? 40000 : 700);
+        for (std::uint32_t n = 0; n < length; ++n) bytes.push_back(static_cast<char>('a' + next(kind == 2 ? 2 : 3)));
+      }
+      if (field >= 0) last[field] = bytes;
+      deflater.Add(bytes, field);
+      content += bytes;
+    }
+    const TZipMember member = deflater.Finish();
+    ASSERT_EQ(member.Size, content.size()) << "round " << round;
+    EXPECT_EQ(member.Crc, Crc(content)) << "round " << round;
+    EXPECT_TRUE(Inflated(member) == content) << "round " << round;
+  }
+}
+
 // A column is as wide as its longest line in characters (a pair of UTF-16 halves is one), up to 60,
 // plus 2; a cell of several lines, or of a line longer than that, is wrapped (style 1). Texts short
 // and long, with their line breaks and pairs anywhere, among them where eight units are looked at
