@@ -13,6 +13,7 @@
 #include "sheets/sheet_writers.h"
 #include "support/run_python.h"
 #include "support/temp_dir.h"
+#include "writer_formats.h"
 
 // Each format's table writer as a conversion job drives it: the bytes of a new file, of an append file
 // and of a run undone, and what the writers take from the page head the job hands them.
@@ -36,18 +37,7 @@ std::string ReadWorkbook(const std::string& path) {
                          path);
 }
 
-enum class TFormat { Xls, Csv, Jsonl, Xlsx, JobXlsx };
-
-std::unique_ptr<TTableWriter> WriterOf(TFormat format, const std::string& target) {
-  switch (format) {
-    case TFormat::Xls: return std::make_unique<TXlsTableWriter>();
-    case TFormat::Csv: return MakeCsvTableWriter(false);
-    case TFormat::Jsonl: return MakeJsonlTableWriter(false);
-    case TFormat::Xlsx: return MakeXlsxTableWriter(false);
-    case TFormat::JobXlsx: return MakeJobWorkbookWriter(target, false);
-  }
-  return nullptr;
-}
+using test::TFormat;
 
 // Passes every call on to the format's writer, and asks the job to stop once it has written a table.
 class TStoppingWriter final : public TTableWriter {
@@ -144,7 +134,7 @@ TEST(TableWriters, EachFormatWritesANewFileAnAppendFileAndUndoesAStoppedRun) {
     test::TTempDir temp;
     const std::string page = temp.Write("page.html", kPage);
     const std::string target = temp.Write(c.format == TFormat::JobXlsx ? "all.xlsx" : "all.out", "earlier\r\n");
-    const std::unique_ptr<TTableWriter> format = WriterOf(c.format, target);
+    const std::unique_ptr<TTableWriter> format = test::WriterOf(c.format, target);
     TWriterHost host;
     TStoppingWriter writer(*format, host.stop, c.stop);
     host.writer = &writer;

@@ -23,6 +23,7 @@
 #include "sheets/sheet_writers.h"
 #include "sheets/table_batches.h"
 #include "support/temp_dir.h"
+#include "writer_formats.h"
 
 namespace corvane {
 namespace {
@@ -72,18 +73,7 @@ std::string PageOfTables(int tables, int rows, int number) {
   return page + "</body></html>\n";
 }
 
-enum class TFormat { Xls, Csv, Jsonl, Xlsx, JobXlsx };
-
-std::unique_ptr<TTableWriter> WriterOf(TFormat format, const std::string& target) {
-  switch (format) {
-    case TFormat::Xls: return std::make_unique<TXlsTableWriter>();
-    case TFormat::Csv: return MakeCsvTableWriter(true);
-    case TFormat::Jsonl: return MakeJsonlTableWriter(true);
-    case TFormat::Xlsx: return MakeXlsxTableWriter(false);
-    case TFormat::JobXlsx: return MakeJobWorkbookWriter(target, false);
-  }
-  return nullptr;
-}
+using test::TFormat;
 
 // Notes the most threads the process has: while it lives, every half millisecond on a thread of its own
 // (which it counts too), and whenever Look is called.
@@ -183,7 +173,7 @@ TJobOutcome RunJob(const TJobCase& c, int threads) {
   const fs::path out = temp.Path() / "out";
   fs::create_directory(out);
   const std::string target = (out / (c.format == TFormat::JobXlsx ? "all.xlsx" : "all.out")).string();
-  const std::unique_ptr<TTableWriter> writer = WriterOf(c.format, target);
+  const std::unique_ptr<TTableWriter> writer = test::WriterOf(c.format, target, true);
   TCountingHost host;
   host.writer = writer.get();
   host.append = c.append && c.format != TFormat::JobXlsx;
