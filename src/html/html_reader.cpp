@@ -55,28 +55,49 @@ std::optional<std::string> MetaCharsetText(const TAttributeList& attributes) {
 }  // namespace
 
 THtmlReader::THtmlReader(std::string text, int codePage)
-    : m_text(std::move(text)), m_documentCodePage(codePage), m_currentCodePage(codePage) {
-  if (m_text.size() > kMaxTextSize) m_text.resize(kMaxTextSize);
-  int nuls = 0;
-  for (std::size_t at = m_text.find('\0'); at != std::string::npos; at = m_text.find('\0', at + 1)) {
-    if (++nuls > kNulsReplaced) {
-      m_text.resize(at);
-      break;
+    : m_own(std::move(text)), m_documentCodePage(codePage), m_currentCodePage(codePage) {
+  m_text = m_own;
+  Prepare();
+}
+
+THtmlReader::THtmlReader(TBorrowedText text, int codePage)
+    : m_text(text.Text), m_documentCodePage(codePage), m_currentCodePage(codePage) {
+  Prepare();
+}
+
+void THtmlReader::Prepare() {
+  if (m_text.size() > kMaxTextSize) m_text = m_text.substr(0, kMaxTextSize);
+  if (m_text.find('\0') != std::string_view::npos) {
+    OwnText();
+    int nuls = 0;
+    for (std::size_t at = m_own.find('\0'); at != std::string::npos; at = m_own.find('\0', at + 1)) {
+      if (++nuls > kNulsReplaced) {
+        m_own.resize(at);
+        break;
+      }
+      m_own[at] = ' ';
     }
-    m_text[at] = ' ';
+    m_text = m_own;
   }
   if (m_text.size() > 3 && m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     m_utf8Mark = true;
     m_start = 3;
     m_documentCodePage = m_currentCodePage = kCodePageUtf8;
   } else if (IsIso2022Jp(m_text)) {
-    m_text = Iso2022JpToShiftJis(m_text);
+    m_own = Iso2022JpToShiftJis(m_text);
     // Reducing bytes to 7 bits can make a NUL, which would end the text early.
-    std::replace(m_text.begin(), m_text.end(), '\0', ' ');
+    std::replace(m_own.begin(), m_own.end(), '\0', ' ');
+    m_text = m_own;
     m_transcoded = true;
     m_documentCodePage = m_currentCodePage = kCodePageShiftJis;
   }
   Rewind();
+}
+
+void THtmlReader::OwnText() {
+  if (m_text.data() == m_own.data() && m_text.size() == m_own.size()) return;
+  m_own.assign(m_text);
+  m_text = m_own;
 }
 
 THtmlReader::~THtmlReader() = default;
@@ -548,7 +569,9 @@ std::optional<int> THtmlReader::FindCharset(std::string_view value) {
   const std::optional<int> charSet = CharsetOfName(value);
   if (charSet != kCharSetEucJp) return charSet;
   if (!m_transcoded) {
-    EucJpToShiftJis(m_text);
+    OwnText();
+    EucJpToShiftJis(m_own);
+    m_text = m_own;
     m_transcoded = true;
     // The current character was read before the transcoding; the bytes it changes are above 0xA0.
     if (m_inserted.empty() && m_next > m_start && static_cast<unsigned char>(m_ch) > 0xA0)

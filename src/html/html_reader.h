@@ -68,6 +68,11 @@ class TTextAreaContent {
   virtual void ContentComplete() = 0;
 };
 
+// A text a reader reads without a copy of its own (see THtmlReader).
+struct TBorrowedText {
+  std::string_view Text;
+};
+
 // The reader of one HTML text: the character reader, the tag and attribute scanner, the text scanner with
 // its character references and code pages, and the readers of raw element content. It holds the whole
 // state of one parse, so texts read one after another, or on two threads, share nothing. The document
@@ -83,6 +88,9 @@ class THtmlReader {
   // ignored); an ISO-2022-JP text is transcoded to Shift_JIS. codePage is the document's code page unless
   // the text says otherwise. Reading starts with NextChar (Start reads the first character and token).
   explicit THtmlReader(std::string text, int codePage = kCodePageSystem);
+  // The same, reading the text where it lies: the caller keeps it unchanged for as long as the reader
+  // reads. A text that must change to be read (NUL bytes, ISO-2022-JP, EUC-JP) is copied first.
+  explicit THtmlReader(TBorrowedText text, int codePage = kCodePageSystem);
   virtual ~THtmlReader();
   THtmlReader(const THtmlReader&) = delete;
   THtmlReader& operator=(const THtmlReader&) = delete;
@@ -175,7 +183,7 @@ class THtmlReader {
   bool DoctypeSeen() const { return m_doctype; }  // a <!DOCTYPE ...> declaration was read
   bool Transcoded() const { return m_transcoded; }
   TCodePageConverter& Converter() { return m_converter; }
-  const std::string& Text() const { return m_text; }
+  std::string_view Text() const { return m_text; }
 
   void SetRules(TReaderRules rules) { m_browserRules = rules == TReaderRules::Browser; }
   // Plain-text documents: "<!" and "<%" are not recognised.
@@ -187,6 +195,9 @@ class THtmlReader {
   // needs. A reader that wants the text alone turns them off: its tokens then take half the memory.
   void SetKeepPositions(bool on);
   bool KeepPositions() const { return m_token.KeepIndices(); }
+  // Text tokens hand their text to sink as it is read (null: to the token again). Such a token still
+  // reads as SymText, with an empty Token().
+  void SetTextSink(TTextSink* sink) { m_token.SetSink(sink); }
 
   // Limits that keep include handlers from running a parse forever; a directive beyond them is passed
   // over like a comment.
@@ -243,6 +254,8 @@ class THtmlReader {
     std::optional<TElementSymbols> Symbols;
   };
 
+  void Prepare();
+  void OwnText();  // the text copied into m_own, unless it is there already
   void NextRawCharSlowly();
   void SkipMarkupAtLess();
   unsigned char ReadByte();
@@ -260,7 +273,8 @@ class THtmlReader {
     m_upper = kUpperCase[static_cast<unsigned char>(c)];
   }
 
-  std::string m_text;
+  std::string_view m_text;  // what is read: m_own, or the text borrowed
+  std::string m_own;
   std::size_t m_start = 0;  // where reading starts: after a UTF-8 mark, 3
   std::size_t m_next = 0;   // the next byte of the main text
   std::vector<TInsertedText> m_inserted;
