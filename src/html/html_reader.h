@@ -132,7 +132,10 @@ class THtmlReader {
       SkipMarkupAtLess();
   }
   char PeekChar() const;  // the next byte, not consumed; 0 at the end
-  void SkipBlanks();      // passes over spaces and line ends
+  // Passes over spaces and line ends.
+  void SkipBlanks() {
+    while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t') NextChar();
+  }
   char RawChar() const { return m_ch; }
   char UpperChar() const { return m_upper; }
   // The source index of the last character read from the main text (-1 before the first).
@@ -147,6 +150,17 @@ class THtmlReader {
   void ConvertCollectedPiece(int codePage);
   // Reads one attribute of a tag into attribute; false when there is none left.
   bool ReadAttribute(TAttribute& attribute);
+  // Only tags of the symbols tags have their attributes read, and of those only the attributes of the
+  // symbols attributes have their values read; any other tag's attributes are passed over (its
+  // Attributes() are empty), and any other attribute is kept as an unknown one without a value. A
+  // reader that looks at a few attributes of a few elements, such as the sheet reader, spares itself
+  // the rest. Every tag's attributes again after AllAttributes.
+  void SetAttributesOf(const TSymbolSet& tags, const TSymbolSet& attributes) {
+    m_attributesOf = tags;
+    m_attributeSymbols = attributes;
+    m_someAttributes = true;
+  }
+  void AllAttributes() { m_someAttributes = false; }
 
   TagSymbol Symbol() const { return m_symbol; }
   int TagValue() const { return m_tagValue; }  // the level of a heading, else 0
@@ -266,6 +280,8 @@ class THtmlReader {
   void RunIncludeDirective();
   bool IncludeAllowed();
   void ReadReference(TReference& reference);
+  void SkipAttributes();  // passes over a tag's attributes as reading them would
+  void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
   void ReadUnquotedValue(TAttribute& attribute, bool numeric);
   void SetCurrentChar(char c) {
@@ -297,6 +313,9 @@ class THtmlReader {
   int m_tagValue = 0;
   bool m_endTag = false;
   TAttributeList m_attributes;
+  TSymbolSet m_attributesOf;      // the tags whose attributes are read (see SetAttributesOf)
+  TSymbolSet m_attributeSymbols;  // and the attributes whose values are
+  bool m_someAttributes = false;  // false: every tag's
   TokenObj m_token;
   TCharCollection m_collection;
   std::array<TElementCacheEntry, 16> m_elementCache{};

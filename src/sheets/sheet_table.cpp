@@ -95,9 +95,11 @@ class TCellText final : public TTextSink {
       m_space = true;
       return;
     }
-    if (m_space && m_lineHasText) m_text.append(QChar(u' '));
+    char16_t* out = Room(2);
+    if (m_space && m_lineHasText) *out++ = u' ';
     m_space = false;
-    m_text.append(QChar(c));
+    *out++ = c;
+    m_size = out - m_data;
     m_lineHasText = true;
     m_sawText = m_sawText || c != 0xA0;
   }
@@ -106,12 +108,9 @@ class TCellText final : public TTextSink {
     // The characters are written one unit past the end, then collapsed down to it: a space is written
     // before a character only after at least one blank was read (or, at the start, into that unit), so
     // what is written never overtakes what is read.
-    const qsizetype size = m_text.size();
-    m_text.resize(size + 1 + 2 * static_cast<qsizetype>(bytes.size()));
-    char16_t* const base = reinterpret_cast<char16_t*>(m_text.data());
-    const char16_t* in = base + size + 1;
-    const char16_t* const end = converter.WriteUtf16(bytes, codePage, base + size + 1);
-    char16_t* out = base + size;
+    char16_t* out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()));
+    const char16_t* in = out + 1;
+    const char16_t* const end = converter.WriteUtf16(bytes, codePage, out + 1);
     bool space = m_space;
     bool lineHasText = m_lineHasText;
     bool sawText = m_sawText;
@@ -127,7 +126,7 @@ class TCellText final : public TTextSink {
       lineHasText = true;
       sawText = sawText || c != 0xA0;
     }
-    m_text.resize(out - base);
+    m_size = out - m_data;
     m_space = space;
     m_lineHasText = lineHasText;
     m_sawText = sawText;
@@ -145,11 +144,13 @@ class TCellText final : public TTextSink {
         LineEnd();
         continue;
       }
-      if (m_space && m_lineHasText) m_text.append(QChar(u' '));
+      char16_t* out = Room(2);
+      if (m_space && m_lineHasText) *out++ = u' ';
       m_space = false;
-      if (m_keptFrom < 0) m_keptFrom = m_text.size();
-      m_text.append(QChar(c == u'\f' ? u' ' : c));
-      m_keptTo = m_text.size();
+      if (m_keptFrom < 0) m_keptFrom = out - m_data;
+      *out++ = c == u'\f' ? u' ' : c;
+      m_size = out - m_data;
+      m_keptTo = m_size;
       m_lineHasText = true;
     }
   }
@@ -161,24 +162,24 @@ class TCellText final : public TTextSink {
   // The text, without the empty lines blocks left at its ends, trimmed (preformatted spaces stay
   // unless trim is set).
   QString Take(bool trim) {
-    const char16_t* units = reinterpret_cast<const char16_t*>(m_text.constData());
-    qsizetype begin = 0, end = m_text.size();
+    qsizetype begin = 0, end = m_size;
     const qsizetype keptFrom = trim || m_keptFrom < 0 ? end : std::min(m_keptFrom, end);
-    while (begin < keptFrom && IsTrimmed(units[begin], trim)) ++begin;
+    while (begin < keptFrom && IsTrimmed(m_data[begin], trim)) ++begin;
     const qsizetype keptTo = trim ? begin : std::max(m_keptTo, begin);
-    while (end > keptTo && IsTrimmed(units[end - 1], trim)) --end;
+    while (end > keptTo && IsTrimmed(m_data[end - 1], trim)) --end;
     QString text;
-    if (m_text.capacity() > kKeptCapacity) {
+    if (m_buffer.size() > kKeptCapacity) {
       // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
       // buffer anew.
-      text = std::move(m_text);
-      m_text = QString();
+      text = std::move(m_buffer);
+      m_buffer = QString();
+      m_data = nullptr;
       text.truncate(end);
       text.remove(0, begin);
     } else {
-      text = QString(reinterpret_cast<const QChar*>(units + begin), end - begin);
-      m_text.resize(0);
+      text = QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
     }
+    m_size = 0;
     m_space = false;
     m_lineHasText = false;
     m_sawText = false;
@@ -188,14 +189,26 @@ class TCellText final : public TTextSink {
   }
 
  private:
+  // Where the next count units go, after the text; the buffer grows by doubling.
+  char16_t* Room(qsizetype count) {
+    if (m_size + count > m_buffer.size()) [[unlikely]] {
+      m_buffer.resize(std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}}));
+      m_data = reinterpret_cast<char16_t*>(m_buffer.data());
+    }
+    return m_data + m_size;
+  }
   void LineEnd() {
     m_space = false;
-    m_text.append(QChar(u'\n'));
+    *Room(1) = u'\n';
+    ++m_size;
     m_lineHasText = false;
   }
 
   static constexpr qsizetype kKeptCapacity = qsizetype{1} << 16;
-  QString m_text;
+  // The text is the first m_size units of the buffer, whose size is the room it has.
+  QString m_buffer;
+  char16_t* m_data = nullptr;
+  qsizetype m_size = 0;
   bool m_space = false;
   bool m_lineHasText = false;
   bool m_sawText = false;
@@ -416,6 +429,9 @@ struct TSheetTableReader::TState {
     // Text goes straight into the cell; outside a cell it is passed over (see Handle).
     Reader.SetTextSink(&Text);
     Reader.SetScanOnly(true);
+    // The attributes the cells need: spans, links and character-set declarations.
+    Reader.SetAttributesOf({S::SymTd, S::SymTh, S::SymA, S::SymMeta},
+                           {S::SymRowspan, S::SymColspan, S::SymHref, S::SymCharset, S::SymHttpEquiv, S::SymContent});
     Reader.Start();
   }
 

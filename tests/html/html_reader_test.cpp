@@ -179,6 +179,47 @@ TEST(HtmlReaderTest, ABorrowedTextReadsAsItsCopy) {
   }
 }
 
+// Passing over the attributes of tags whose attributes are not wanted ends each tag where reading them
+// does: the tokens after it are the same.
+TEST(HtmlReaderTest, AttributesPassedOverEndWhereReadOnesEnd) {
+  const std::string cases[] = {
+      "<p class=\"a>b\" id='c\"d'>x</p><td colspan=2 rowspan=\"3\" title='t>'>y",
+      "<p width=50 %>a<p width=50%>b<p width=-3x>c<p width= +7 % >d",
+      "<p title=\"&quot;>&gt;&#34;\" alt='&#x27;'>e<td title=\"&quot;>\">f",
+      "<p a=x&amp;y>g<p b=&>h<p c=\"&\">i",
+      "<p title=\"line\r\nbreak\n\">j<p data-x=\"<!-- c -->\">k",
+      "<p style=\"" + std::string(9000, 's') + "\">l<td rowspan=" + std::string(5000, '9') + ">m",
+      "<p a b=c d = 'e' f=\"never closed>n<td>o",
+      "<p\ta\r=\rb\n>p</p a=b><br/ c=d>q<?xml v=1?>r",
+  };
+  for (const std::string& html : cases) {
+    THtmlReader all(html);
+    THtmlReader some(html);
+    some.SetAttributesOf({S::SymTd}, {S::SymRowspan, S::SymTitle});
+    const auto expected = ReadTokens(all);
+    const auto tokens = ReadTokens(some);
+    // A TD's ROWSPAN and TITLE as read; its other attributes without their values.
+    const auto wanted = [](const std::vector<std::string>& attributes) {
+      std::vector<std::string> kept;
+      for (const std::string& attribute : attributes)
+        kept.push_back(attribute.starts_with("ROWSPAN=") || attribute.starts_with("TITLE=")
+                           ? attribute
+                           : attribute.substr(0, attribute.find('=')) + "=|0");
+      return kept;
+    };
+    ASSERT_EQ(tokens.size(), expected.size()) << html.substr(0, 60);
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+      EXPECT_EQ(tokens[k].Symbol, expected[k].Symbol) << k;
+      EXPECT_EQ(tokens[k].Text, expected[k].Text) << k;
+      EXPECT_EQ(tokens[k].TagPosition, expected[k].TagPosition) << k;
+      if (tokens[k].Symbol == S::SymTd)
+        EXPECT_EQ(tokens[k].Attributes, wanted(expected[k].Attributes)) << k;
+      else
+        EXPECT_TRUE(tokens[k].Attributes.empty()) << k;
+    }
+  }
+}
+
 // A sink gets a text token's characters in place of the token: the same characters, in pieces.
 TEST(HtmlReaderTest, ASinkGetsTheTextOfTheTokens) {
   class TRecording final : public TTextSink {
