@@ -304,6 +304,60 @@ void TCodePageConverter::AppendUtf16(std::string_view bytes, const int* byteIndi
   }
 }
 
+char16_t* TCodePageConverter::WriteUtf16(std::string_view bytes, int codePage, char16_t* out) {
+  TCodec& codec = CodecFor(codePage);
+  const auto write = [&out](char32_t c) {
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      *out++ = static_cast<char16_t>(c);
+    }
+  };
+  const std::size_t size = bytes.size();
+  const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  if (codec.utf8) {
+    while (i < size) {
+      const unsigned char b = data[i];
+      if (b < 0x80) {
+        *out++ = b;
+        ++i;
+        continue;
+      }
+      const TUtf8Sequence sequence = DecodeUtf8(bytes, i);
+      if (sequence.Length == 0) {
+        write(Windows1252Char(b));
+        ++i;
+      } else {
+        write(sequence.CodePoint);
+        i += sequence.Length;
+      }
+    }
+    return out;
+  }
+  while (i < size) {
+    const unsigned char b = data[i];
+    if (codec.kinds[b] == TCodec::TByteKind::Char) {
+      write(codec.chars[b]);
+      ++i;
+      continue;
+    }
+    char32_t c = 0;
+    std::size_t length = 0;
+    if (codec.kinds[b] == TCodec::TByteKind::Lead &&
+        codec.DecodeOne(bytes.data() + i, std::min<std::size_t>(4, size - i), c, length)) {
+      write(c);
+      i += length;
+    } else {
+      write(Windows1252Char(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
 QString TCodePageConverter::ToUtf16(std::string_view bytes, int codePage) {
   std::vector<char16_t> chars;
   chars.reserve(bytes.size());

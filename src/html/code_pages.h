@@ -57,6 +57,9 @@ class TCodePageConverter {
   void AppendUtf16(std::string_view bytes, const int* byteIndices, int codePage, std::vector<char16_t>& chars,
                    std::vector<int>* indices);
   QString ToUtf16(std::string_view bytes, int codePage);
+  // Writes the characters of bytes to out, as AppendUtf16 appends them, and answers the end of what it
+  // wrote: out needs room for two units a byte.
+  char16_t* WriteUtf16(std::string_view bytes, int codePage, char16_t* out);
 
   // Appends the bytes of one character in the code page; "?" when the code page cannot hold it.
   void AppendEncoded(char32_t codePoint, int codePage, std::string& out);

@@ -55,28 +55,49 @@ std::optional<std::string> MetaCharsetText(const TAttributeList& attributes) {
 }  // namespace
 
 THtmlReader::THtmlReader(std::string text, int codePage)
-    : m_text(std::move(text)), m_documentCodePage(codePage), m_currentCodePage(codePage) {
-  if (m_text.size() > kMaxTextSize) m_text.resize(kMaxTextSize);
-  int nuls = 0;
-  for (std::size_t at = m_text.find('\0'); at != std::string::npos; at = m_text.find('\0', at + 1)) {
-    if (++nuls > kNulsReplaced) {
-      m_text.resize(at);
-      break;
+    : m_own(std::move(text)), m_documentCodePage(codePage), m_currentCodePage(codePage) {
+  m_text = m_own;
+  Prepare();
+}
+
+THtmlReader::THtmlReader(TBorrowedText text, int codePage)
+    : m_text(text.Text), m_documentCodePage(codePage), m_currentCodePage(codePage) {
+  Prepare();
+}
+
+void THtmlReader::Prepare() {
+  if (m_text.size() > kMaxTextSize) m_text = m_text.substr(0, kMaxTextSize);
+  if (m_text.find('\0') != std::string_view::npos) {
+    OwnText();
+    int nuls = 0;
+    for (std::size_t at = m_own.find('\0'); at != std::string::npos; at = m_own.find('\0', at + 1)) {
+      if (++nuls > kNulsReplaced) {
+        m_own.resize(at);
+        break;
+      }
+      m_own[at] = ' ';
     }
-    m_text[at] = ' ';
+    m_text = m_own;
   }
   if (m_text.size() > 3 && m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     m_utf8Mark = true;
     m_start = 3;
     m_documentCodePage = m_currentCodePage = kCodePageUtf8;
   } else if (IsIso2022Jp(m_text)) {
-    m_text = Iso2022JpToShiftJis(m_text);
+    m_own = Iso2022JpToShiftJis(m_text);
     // Reducing bytes to 7 bits can make a NUL, which would end the text early.
-    std::replace(m_text.begin(), m_text.end(), '\0', ' ');
+    std::replace(m_own.begin(), m_own.end(), '\0', ' ');
+    m_text = m_own;
     m_transcoded = true;
     m_documentCodePage = m_currentCodePage = kCodePageShiftJis;
   }
   Rewind();
+}
+
+void THtmlReader::OwnText() {
+  if (m_text.data() == m_own.data() && m_text.size() == m_own.size()) return;
+  m_own.assign(m_text);
+  m_text = m_own;
 }
 
 THtmlReader::~THtmlReader() = default;
@@ -185,10 +206,6 @@ void THtmlReader::SkipMarkupAtLess() {
     SkipMarkup();
     NextRawChar();
   }
-}
-
-void THtmlReader::SkipBlanks() {
-  while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t') NextChar();
 }
 
 void THtmlReader::SkipMarkup() {
@@ -339,6 +356,18 @@ bool THtmlReader::ScanTag() {
     }
     if (length == 1 && name[0] == 'H' && c >= '1' && c <= '6') break;  // the level of a heading
     if (length < kMaxTagName) name[length++] = c;
+    if (m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+      // The name's further letters, up to the next progress report, taken at once; the character
+      // after them is read the usual way.
+      const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+      while (m_next < limit) {
+        const char b = kUpperCase[static_cast<unsigned char>(m_text[m_next])];
+        if (!(IsDigit(b) || (b >= 'A' && b <= 'Z') || b == '_')) break;
+        if (length == 1 && name[0] == 'H' && b >= '1' && b <= '6') break;
+        if (length < kMaxTagName) name[length++] = b;
+        ++m_next;
+      }
+    }
     NextChar();
   }
   m_symbol = TagSymbol::SymUnknownTag;
@@ -357,6 +386,7 @@ bool THtmlReader::ScanTag() {
   }
 
   m_attributes.Clear();
+  if (m_someAttributes && !m_attributesOf.Contains(m_symbol)) SkipAttributes();
   for (;;) {
     // As ReadAttribute decides it: no attribute begins unless a letter follows the blanks.
     SkipBlanks();
@@ -380,8 +410,10 @@ bool THtmlReader::ScanTag() {
 
 std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName) {
   if (upperName.empty() || upperName.size() > sizeof(std::uint64_t)) return LookupElement(upperName);
+  // The name's bytes as a number (a loop of at most eight: cheaper than a call to copy them).
   std::uint64_t key = 0;
-  std::memcpy(&key, upperName.data(), upperName.size());
+  for (std::size_t k = 0; k < upperName.size(); ++k)
+    key |= std::uint64_t{static_cast<unsigned char>(upperName[k])} << (8 * k);
   TElementCacheEntry& entry = m_elementCache[(key * 0x9E3779B97F4A7C15u) >> 60];
   if (entry.Length != upperName.size() || entry.Key != key) {
     entry.Key = key;
@@ -402,6 +434,14 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute) {
   }
   attribute.Symbol = LookupAttribute(attribute.AttrName).value_or(TagSymbol::SymUnknownAttr);
   SkipBlanks();
+  if (m_someAttributes && !m_attributeSymbols.Contains(attribute.Symbol)) {
+    // An attribute not wanted: kept as an unknown one, its value passed over.
+    attribute.Symbol = TagSymbol::SymUnknownAttr;
+    attribute.Value = 0;
+    attribute.Text.clear();
+    SkipAttributeValue();
+    return true;
+  }
   attribute.Value = attribute.Symbol == TagSymbol::SymBorder ? 1 : 0;
   attribute.Text.clear();
   if (m_ch == '=') {
@@ -415,6 +455,50 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute) {
   if (attribute.Symbol == TagSymbol::SymId && !attribute.Text.empty() && !m_scanOnly && m_idList)
     m_idList->AddPosition(attribute.Text, m_position);
   return true;
+}
+
+// The characters ReadAttribute reads, one attribute after another, without keeping them. A character
+// reference in a value takes only characters that cannot end the value, so the value ends where it
+// does when it is read.
+void THtmlReader::SkipAttributes() {
+  for (;;) {
+    SkipBlanks();
+    if (!IsLetter(m_ch)) return;
+    while (m_ch == '-' || IsDigit(m_ch) || IsLetter(m_ch)) NextChar();
+    SkipBlanks();
+    SkipAttributeValue();
+  }
+}
+
+void THtmlReader::SkipAttributeValue() {
+  if (m_ch != '=') return;
+  NextChar();
+  SkipBlanks();
+  if (m_ch == '"' || m_ch == '\'') {
+    const char quote = m_ch;
+    NextChar();
+    while (m_ch != quote && m_ch != '\0') {
+      if (m_ch != '\r' && m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+        // Plain bytes up to the next progress report at once, as ReadQuotedValue takes them.
+        const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+        std::size_t to = m_next;
+        while (to < limit) {
+          const char c = m_text[to];
+          if (static_cast<unsigned char>(c) <= '\r' || c == quote || c == '<') break;
+          ++to;
+        }
+        m_next = to;
+      }
+      NextChar();
+    }
+    if (m_ch == quote) NextChar();
+    return;
+  }
+  const bool numeric = m_ch == '+' || m_ch == '-' || IsDigit(m_ch);
+  while (m_ch != '\0' && m_ch != ' ' && m_ch != '\r' && m_ch != '>' && !(numeric && m_ch == '%')) NextChar();
+  if (!numeric) return;
+  SkipBlanks();
+  if (m_ch == '%') NextChar();
 }
 
 // Up to the same quote or the end of the text; a ">" does not end it. References are decoded into the
@@ -548,7 +632,9 @@ std::optional<int> THtmlReader::FindCharset(std::string_view value) {
   const std::optional<int> charSet = CharsetOfName(value);
   if (charSet != kCharSetEucJp) return charSet;
   if (!m_transcoded) {
-    EucJpToShiftJis(m_text);
+    OwnText();
+    EucJpToShiftJis(m_own);
+    m_text = m_own;
     m_transcoded = true;
     // The current character was read before the transcoding; the bytes it changes are above 0xA0.
     if (m_inserted.empty() && m_next > m_start && static_cast<unsigned char>(m_ch) > 0xA0)

@@ -68,6 +68,11 @@ class TTextAreaContent {
   virtual void ContentComplete() = 0;
 };
 
+// A text a reader reads without a copy of its own (see THtmlReader).
+struct TBorrowedText {
+  std::string_view Text;
+};
+
 // The reader of one HTML text: the character reader, the tag and attribute scanner, the text scanner with
 // its character references and code pages, and the readers of raw element content. It holds the whole
 // state of one parse, so texts read one after another, or on two threads, share nothing. The document
@@ -83,6 +88,9 @@ class THtmlReader {
   // ignored); an ISO-2022-JP text is transcoded to Shift_JIS. codePage is the document's code page unless
   // the text says otherwise. Reading starts with NextChar (Start reads the first character and token).
   explicit THtmlReader(std::string text, int codePage = kCodePageSystem);
+  // The same, reading the text where it lies: the caller keeps it unchanged for as long as the reader
+  // reads. A text that must change to be read (NUL bytes, ISO-2022-JP, EUC-JP) is copied first.
+  explicit THtmlReader(TBorrowedText text, int codePage = kCodePageSystem);
   virtual ~THtmlReader();
   THtmlReader(const THtmlReader&) = delete;
   THtmlReader& operator=(const THtmlReader&) = delete;
@@ -124,7 +132,10 @@ class THtmlReader {
       SkipMarkupAtLess();
   }
   char PeekChar() const;  // the next byte, not consumed; 0 at the end
-  void SkipBlanks();      // passes over spaces and line ends
+  // Passes over spaces and line ends.
+  void SkipBlanks() {
+    while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t') NextChar();
+  }
   char RawChar() const { return m_ch; }
   char UpperChar() const { return m_upper; }
   // The source index of the last character read from the main text (-1 before the first).
@@ -139,6 +150,17 @@ class THtmlReader {
   void ConvertCollectedPiece(int codePage);
   // Reads one attribute of a tag into attribute; false when there is none left.
   bool ReadAttribute(TAttribute& attribute);
+  // Only tags of the symbols tags have their attributes read, and of those only the attributes of the
+  // symbols attributes have their values read; any other tag's attributes are passed over (its
+  // Attributes() are empty), and any other attribute is kept as an unknown one without a value. A
+  // reader that looks at a few attributes of a few elements, such as the sheet reader, spares itself
+  // the rest. Every tag's attributes again after AllAttributes.
+  void SetAttributesOf(const TSymbolSet& tags, const TSymbolSet& attributes) {
+    m_attributesOf = tags;
+    m_attributeSymbols = attributes;
+    m_someAttributes = true;
+  }
+  void AllAttributes() { m_someAttributes = false; }
 
   TagSymbol Symbol() const { return m_symbol; }
   int TagValue() const { return m_tagValue; }  // the level of a heading, else 0
@@ -175,7 +197,7 @@ class THtmlReader {
   bool DoctypeSeen() const { return m_doctype; }  // a <!DOCTYPE ...> declaration was read
   bool Transcoded() const { return m_transcoded; }
   TCodePageConverter& Converter() { return m_converter; }
-  const std::string& Text() const { return m_text; }
+  std::string_view Text() const { return m_text; }
 
   void SetRules(TReaderRules rules) { m_browserRules = rules == TReaderRules::Browser; }
   // Plain-text documents: "<!" and "<%" are not recognised.
@@ -187,6 +209,9 @@ class THtmlReader {
   // needs. A reader that wants the text alone turns them off: its tokens then take half the memory.
   void SetKeepPositions(bool on);
   bool KeepPositions() const { return m_token.KeepIndices(); }
+  // Text tokens hand their text to sink as it is read (null: to the token again). Such a token still
+  // reads as SymText, with an empty Token().
+  void SetTextSink(TTextSink* sink) { m_token.SetSink(sink); }
 
   // Limits that keep include handlers from running a parse forever; a directive beyond them is passed
   // over like a comment.
@@ -243,6 +268,8 @@ class THtmlReader {
     std::optional<TElementSymbols> Symbols;
   };
 
+  void Prepare();
+  void OwnText();  // the text copied into m_own, unless it is there already
   void NextRawCharSlowly();
   void SkipMarkupAtLess();
   unsigned char ReadByte();
@@ -253,6 +280,8 @@ class THtmlReader {
   void RunIncludeDirective();
   bool IncludeAllowed();
   void ReadReference(TReference& reference);
+  void SkipAttributes();  // passes over a tag's attributes as reading them would
+  void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
   void ReadUnquotedValue(TAttribute& attribute, bool numeric);
   void SetCurrentChar(char c) {
@@ -260,7 +289,8 @@ class THtmlReader {
     m_upper = kUpperCase[static_cast<unsigned char>(c)];
   }
 
-  std::string m_text;
+  std::string_view m_text;  // what is read: m_own, or the text borrowed
+  std::string m_own;
   std::size_t m_start = 0;  // where reading starts: after a UTF-8 mark, 3
   std::size_t m_next = 0;   // the next byte of the main text
   std::vector<TInsertedText> m_inserted;
@@ -283,6 +313,9 @@ class THtmlReader {
   int m_tagValue = 0;
   bool m_endTag = false;
   TAttributeList m_attributes;
+  TSymbolSet m_attributesOf;      // the tags whose attributes are read (see SetAttributesOf)
+  TSymbolSet m_attributeSymbols;  // and the attributes whose values are
+  bool m_someAttributes = false;  // false: every tag's
   TokenObj m_token;
   TCharCollection m_collection;
   std::array<TElementCacheEntry, 16> m_elementCache{};

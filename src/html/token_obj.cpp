@@ -16,6 +16,10 @@ const QString& TokenObj::S() const {
 void TokenObj::AddConverted(std::string_view bytes, const int* indices, int codePage,
                             TCodePageConverter& converter) {
   if (bytes.empty()) return;
+  if (m_sink) {
+    m_sink->AddBytes(bytes, codePage, converter);
+    return;
+  }
   converter.AppendUtf16(bytes, indices, codePage, m_chars, m_keepIndices ? &m_indices : nullptr);
   m_textValid = false;
 }

@@ -10,6 +10,17 @@ namespace corvane {
 class TCharCollection;
 class TCodePageConverter;
 
+// Takes a token's text as it is read, in place of the token (see TokenObj::SetSink): a reader that
+// only wants the text, such as the sheet reader building a cell, gets it without the token's copy.
+class TTextSink {
+ public:
+  virtual ~TTextSink() = default;
+  // One character, such as a decoded character reference.
+  virtual void AddChar(char16_t c) = 0;
+  // Bytes of the text to be converted through the code page, as TCodePageConverter::WriteUtf16 does.
+  virtual void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) = 0;
+};
+
 // The text of one text token: 16-bit characters, each with the source index of the byte (or the "&" of
 // the character reference) it came from. Cleared for every token, it keeps its storage, so reading
 // text allocates nothing per character. A reader that needs no source positions turns the indices off
@@ -29,7 +40,15 @@ class TokenObj {
   }
   bool KeepIndices() const { return m_keepIndices; }
 
+  // Text goes to sink instead of the token, which then stays empty; null: back to the token.
+  void SetSink(TTextSink* sink) { m_sink = sink; }
+  TTextSink* Sink() const { return m_sink; }
+
   void Add(char16_t c, int index) {
+    if (m_sink) [[unlikely]] {
+      m_sink->AddChar(c);
+      return;
+    }
     m_chars.push_back(c);
     if (m_keepIndices) m_indices.push_back(index);
     m_textValid = false;
@@ -59,6 +78,7 @@ class TokenObj {
   mutable QString m_text;
   mutable bool m_textValid = false;
   bool m_keepIndices = true;
+  TTextSink* m_sink = nullptr;
 };
 
 // Adds the bytes of a collection to the token, converted through the code page. Each character takes the

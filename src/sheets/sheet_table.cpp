@@ -26,7 +26,7 @@ using S = TagSymbol;
 // read a page with today.
 class TFragmentReader final : public THtmlReader {
  public:
-  TFragmentReader(std::string text, const TDeclaredCharset& page) : THtmlReader(std::move(text)) {
+  TFragmentReader(std::string_view text, const TDeclaredCharset& page) : THtmlReader(TBorrowedText{text}) {
     SetRules(TReaderRules::Browser);
     // Cells want the text alone: no source position for each character.
     SetKeepPositions(false);
@@ -38,8 +38,6 @@ class TFragmentReader final : public THtmlReader {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// The text the reader reads: from the fragment's first "<table", its own (the scanner leaves the text
-// of an enclosing table's row or cell before it), without NUL bytes, which a browser drops from text.
 // The page's declared character set, read once for all the tables of a page: a thread keeps the last
 // declaration it read and what it declares.
 TDeclaredCharset PageDeclaredCharset(const std::string& declaration) {
@@ -54,26 +52,30 @@ TDeclaredCharset PageDeclaredCharset(const std::string& declaration) {
   return lastCharset;
 }
 
-std::string TableText(std::string_view fragment) {
+// The text the reader reads: from the fragment's first "<table", its own (the scanner leaves the text
+// of an enclosing table's row or cell before it); see WithoutNuls for its NUL bytes.
+std::string_view TableText(std::string_view fragment) {
   constexpr std::string_view kTable = "<table";
-  std::size_t start = 0;
   for (std::size_t at = fragment.find('<'); at != std::string_view::npos; at = fragment.find('<', at + 1)) {
     std::size_t k = 1;
     while (k < kTable.size() && at + k < fragment.size() && AsciiLower(fragment[at + k]) == kTable[k]) ++k;
-    if (k == kTable.size()) {
-      start = at;
-      break;
-    }
+    if (k == kTable.size()) return fragment.substr(at);
   }
-  std::string text;
-  text.reserve(fragment.size() - start);
-  for (std::size_t at = start; at < fragment.size();) {
-    const std::size_t nul = fragment.find('\0', at);
-    const std::size_t end = nul == std::string_view::npos ? fragment.size() : nul;
-    text.append(fragment.substr(at, end - at));
+  return fragment;
+}
+
+// The text without its NUL bytes, which a browser drops from text, when it has any: most texts have none and are read where they lie.
+std::optional<std::string> WithoutNuls(std::string_view text) {
+  if (text.find('\0') == std::string_view::npos) return std::nullopt;
+  std::string copy;
+  copy.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t nul = text.find('\0', at);
+    const std::size_t end = nul == std::string_view::npos ? text.size() : nul;
+    copy.append(text.substr(at, end - at));
     at = end + 1;
   }
-  return text;
+  return copy;
 }
 
 bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
@@ -82,36 +84,58 @@ bool IsTrimmed(char16_t c, bool trim) { return IsCollapsible(c) || (trim && (c =
 
 // Builds the text of one cell: runs of white space become one space, line breaks end lines, and each
 // line loses the spaces at its ends; preformatted text keeps its spaces and line ends. Lines are kept
-// in one string, each ended by "\n". The buffer is kept from cell to cell, so that a cell costs one
-// allocation, that of its text.
-class TCellText {
+// in one string, each ended by "\n". The reader hands the text over as it reads it (see TTextSink): its
+// bytes are converted straight into the cell's string and collapsed there, in place. A small cell's
+// text is copied out and the buffer kept for the next cell; a large one's buffer becomes the cell's text,
+// so that a huge cell is held once.
+class TCellText final : public TTextSink {
  public:
-  void Add(const std::vector<char16_t>& chars) {
-    // Written through a pointer into room for the worst case, a space before every character, a piece
-    // at a time, so that a huge text never needs room for twice its size.
-    constexpr std::size_t kPiece = std::size_t{1} << 12;
+  void AddChar(char16_t c) override {
+    if (IsCollapsible(c)) {
+      m_space = true;
+      return;
+    }
+    char16_t* out = Room(2);
+    if (m_space && m_lineHasText) *out++ = u' ';
+    m_space = false;
+    *out++ = c;
+    m_size = out - m_data;
+    m_lineHasText = true;
+    m_sawText = m_sawText || c != 0xA0;
+  }
+  void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
+    if (bytes.empty()) return;
+    // The characters are written one unit past the end, then collapsed down to it: a space is written
+    // before a character only after at least one blank was read (or, at the start, into that unit), so
+    // what is written never overtakes what is read.
+    char16_t* out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()));
+    const char16_t* in = out + 1;
+    const char16_t* const end = converter.WriteUtf16(bytes, codePage, out + 1);
     bool space = m_space;
     bool lineHasText = m_lineHasText;
-    for (std::size_t from = 0; from < chars.size(); from += kPiece) {
-      const std::size_t to = std::min(chars.size(), from + kPiece);
-      const std::size_t size = m_text.size();
-      m_text.resize(size + 2 * (to - from));
-      char16_t* out = m_text.data() + size;
-      for (std::size_t k = from; k < to; ++k) {
-        const char16_t c = chars[k];
-        if (IsCollapsible(c)) {
-          space = true;
-          continue;
-        }
-        if (space && lineHasText) *out++ = u' ';
-        space = false;
-        *out++ = c;
-        lineHasText = true;
+    bool sawText = m_sawText;
+    for (; in < end; ++in) {
+      const char16_t c = *in;
+      if (IsCollapsible(c)) {
+        space = true;
+        continue;
       }
-      m_text.resize(static_cast<std::size_t>(out - m_text.data()));
+      if (space && lineHasText) *out++ = u' ';
+      space = false;
+      *out++ = c;
+      lineHasText = true;
+      sawText = sawText || c != 0xA0;
     }
+    m_size = out - m_data;
     m_space = space;
     m_lineHasText = lineHasText;
+    m_sawText = sawText;
+  }
+  // Whether text other than white space and no-break spaces was added since the last call.
+  bool TakeSawText() {
+    const bool saw = m_sawText;
+    m_sawText = false;
+    return saw;
   }
   // Preformatted text: every space stays, even at the cell's ends; a line end ends a line.
   void AddPreformatted(const std::vector<char16_t>& chars) {
@@ -120,11 +144,13 @@ class TCellText {
         LineEnd();
         continue;
       }
-      if (m_space && m_lineHasText) m_text.push_back(u' ');
+      char16_t* out = Room(2);
+      if (m_space && m_lineHasText) *out++ = u' ';
       m_space = false;
-      if (m_keptFrom == std::u16string::npos) m_keptFrom = m_text.size();
-      m_text.push_back(c == u'\f' ? u' ' : c);
-      m_keptTo = m_text.size();
+      if (m_keptFrom < 0) m_keptFrom = out - m_data;
+      *out++ = c == u'\f' ? u' ' : c;
+      m_size = out - m_data;
+      m_keptTo = m_size;
       m_lineHasText = true;
     }
   }
@@ -136,36 +162,62 @@ class TCellText {
   // The text, without the empty lines blocks left at its ends, trimmed (preformatted spaces stay
   // unless trim is set).
   QString Take(bool trim) {
-    std::size_t begin = 0, end = m_text.size();
-    const std::size_t keptFrom = trim ? end : std::min(m_keptFrom, end);
-    while (begin < keptFrom && IsTrimmed(m_text[begin], trim)) ++begin;
-    const std::size_t keptTo = trim ? begin : std::max(m_keptTo, begin);
-    while (end > keptTo && IsTrimmed(m_text[end - 1], trim)) --end;
-    QString text(reinterpret_cast<const QChar*>(m_text.data() + begin), static_cast<qsizetype>(end - begin));
-    m_text.clear();
-    // The buffer a huge cell grew is not kept for the cells after it: the text now lives in the QString.
-    if (m_text.capacity() > kKeptCapacity) std::u16string().swap(m_text);
+    qsizetype begin = 0, end = m_size;
+    const qsizetype keptFrom = trim || m_keptFrom < 0 ? end : std::min(m_keptFrom, end);
+    while (begin < keptFrom && IsTrimmed(m_data[begin], trim)) ++begin;
+    const qsizetype keptTo = trim ? begin : std::max(m_keptTo, begin);
+    while (end > keptTo && IsTrimmed(m_data[end - 1], trim)) --end;
+    QString text;
+    if (m_buffer.size() > kKeptCapacity) {
+      // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
+      // buffer anew.
+      text = std::move(m_buffer);
+      m_buffer = QString();
+      m_data = nullptr;
+      text.truncate(end);
+      text.remove(0, begin);
+    } else {
+      text = QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
+    }
+    m_size = 0;
     m_space = false;
     m_lineHasText = false;
-    m_keptFrom = std::u16string::npos;
+    m_sawText = false;
+    m_keptFrom = -1;
     m_keptTo = 0;
     return text;
   }
 
  private:
+  // Where the next count units go, after the text; the buffer grows by doubling.
+  char16_t* Room(qsizetype count) {
+    if (m_size + count > m_buffer.size()) [[unlikely]] {
+      // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
+      const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
+      m_buffer.reserve(size);
+      m_buffer.resize(size);
+      m_data = reinterpret_cast<char16_t*>(m_buffer.data());
+    }
+    return m_data + m_size;
+  }
   void LineEnd() {
     m_space = false;
-    m_text.push_back(u'\n');
+    *Room(1) = u'\n';
+    ++m_size;
     m_lineHasText = false;
   }
 
-  static constexpr std::size_t kKeptCapacity = std::size_t{1} << 16;
-  std::u16string m_text;
+  static constexpr qsizetype kKeptCapacity = qsizetype{1} << 16;
+  // The text is the first m_size units of the buffer, whose size is the room it has.
+  QString m_buffer;
+  char16_t* m_data = nullptr;
+  qsizetype m_size = 0;
   bool m_space = false;
   bool m_lineHasText = false;
-  // The preformatted characters' range, which trimming leaves alone.
-  std::size_t m_keptFrom = std::u16string::npos;
-  std::size_t m_keptTo = 0;
+  bool m_sawText = false;
+  // The preformatted characters' range, which trimming leaves alone (from -1: none).
+  qsizetype m_keptFrom = -1;
+  qsizetype m_keptTo = 0;
 };
 
 bool IsBlock(S symbol) {
@@ -371,10 +423,18 @@ constexpr std::size_t kMostWaitingCells = std::size_t{1} << 16;
 
 struct TSheetTableReader::TState {
   TState(std::string_view fragment, const TSheetReading& reading)
-      : Reader(TableText(fragment), PageDeclaredCharset(reading.PageCharset)), Trim(reading.Trim),
+      : Copy(WithoutNuls(TableText(fragment))),
+        Reader(Copy ? std::string_view(*Copy) : TableText(fragment), PageDeclaredCharset(reading.PageCharset)),
+        Trim(reading.Trim),
         Base(reading.BaseAddress) {
     PreToken.SetKeepIndices(false);
     PreBytes.SetKeepIndices(false);
+    // Text goes straight into the cell; outside a cell it is passed over (see Handle).
+    Reader.SetTextSink(&Text);
+    Reader.SetScanOnly(true);
+    // The attributes the cells need: spans, links and character-set declarations.
+    Reader.SetAttributesOf({S::SymTd, S::SymTh, S::SymA, S::SymMeta},
+                           {S::SymRowspan, S::SymColspan, S::SymHref, S::SymCharset, S::SymHttpEquiv, S::SymContent});
     Reader.Start();
   }
 
@@ -448,13 +508,13 @@ struct TSheetTableReader::TState {
   void Handle(std::vector<TSheetCell>& cells) {
     const S symbol = Reader.Symbol();
     switch (symbol) {
-      case S::SymText:
+      case S::SymText: {
+        // The text is in the cell already, handed over as it was read.
         if (!InCell) break;
-        Text.Add(Reader.Token().Chars());
-        if (!InLink && !TextOutsideLink && !Base.Empty())
-          TextOutsideLink = std::any_of(Reader.Token().Chars().begin(), Reader.Token().Chars().end(),
-                                        [](char16_t c) { return !IsCollapsible(c) && c != 0xA0; });
+        const bool sawText = Text.TakeSawText();
+        if (!InLink && !TextOutsideLink && !Base.Empty()) TextOutsideLink = sawText;
         break;
+      }
       case S::SymA:
         if (!InCell || Base.Empty()) break;
         if (const TAttribute* href = Reader.Attributes().Find(S::SymHref)) {
@@ -535,9 +595,12 @@ struct TSheetTableReader::TState {
         break;
     }
     if (PreDepth > 0 && InCell && symbol != S::SymText) ReadPreformatted();
+    // Text outside the cells is read over without being converted.
+    Reader.SetScanOnly(!InCell);
     Reader.NextToken();
   }
 
+  std::optional<std::string> Copy;  // the table's text when it had NUL bytes to drop; else read in place
   TFragmentReader Reader;
   bool Trim;
   TLinkResolver Base;
@@ -621,7 +684,7 @@ std::string PageBaseAddress(const std::string& path, std::string_view head) {
     if (end == std::string::npos || end > table) break;
     const char after = lower[at + 5];
     if (after != ' ' && after != '\t' && after != '\n' && after != '\r' && after != '\f' && after != '/') continue;
-    TFragmentReader reader(std::string(head.substr(at, end + 1 - at)), TDeclaredCharset{});
+    TFragmentReader reader(head.substr(at, end + 1 - at), TDeclaredCharset{});
     reader.Start();
     if (reader.Symbol() != S::SymBase) continue;
     if (const TAttribute* href = reader.Attributes().Find(S::SymHref)) {

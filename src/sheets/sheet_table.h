@@ -76,7 +76,8 @@ TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& readi
 std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table);
 
 // Reads a table fragment as ReadSheetTable does, a few cells at a time, so that a table too large to
-// hold whole can be written as it is read.
+// hold whole can be written as it is read. The fragment is read where it lies: it stays unchanged for as
+// long as the reader reads.
 class TSheetTableReader {
  public:
   TSheetTableReader(std::string_view fragment, const TSheetReading& reading);

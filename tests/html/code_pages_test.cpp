@@ -46,6 +46,40 @@ TEST(CodePagesTest, EveryByteBecomesACharacterWithItsIndex) {
   EXPECT_TRUE(converter.IsUsable(kCodePageShiftJis));
 }
 
+TEST(CodePagesTest, CharactersWrittenStraightOutAreThoseAppended) {
+  const std::pair<int, std::string> cases[] = {
+      {kCodePageUtf8, "plain ASCII <&>"},
+      {kCodePageUtf8, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "b"},
+      {kCodePageUtf8, "\xC3(\x80\xED\xA0\x80\xF0\x9F\xC0\xAF\xF4\x90\x80\x80\xE2\x82"},
+      {kCodePageWindows1252, "\x80\x81\x9F\xFF caf\xE9"},
+      {kCodePageIso8859_2, "\xB1\xE6"},
+      {1251, "\xC1\xC2 \x96"},
+      {kCodePageShiftJis, "a\x82\xA0\xB1\x83\x41" "b\x82"},
+      {kCodePageShiftJis, "\x82<\x81"},
+      {12345, "\xC3\xA9"},
+  };
+  TCodePageConverter converter;
+  for (const auto& [codePage, bytes] : cases) {
+    std::vector<char16_t> appended;
+    converter.AppendUtf16(bytes, nullptr, codePage, appended, nullptr);
+    // Room for two units a byte, and a guard after it that must stay untouched.
+    std::vector<char16_t> written(2 * bytes.size() + 1, u'#');
+    char16_t* end = converter.WriteUtf16(bytes, codePage, written.data());
+    ASSERT_LE(end, written.data() + 2 * bytes.size()) << bytes;
+    EXPECT_EQ(std::vector<char16_t>(written.data(), end), appended) << bytes;
+    EXPECT_EQ(written.back(), u'#') << bytes;
+  }
+  // What a few of them read as.
+  char16_t out[16];
+  const auto read = [&](std::string_view bytes, int codePage) {
+    return test::Utf8(QString(reinterpret_cast<const QChar*>(out),
+                              converter.WriteUtf16(bytes, codePage, out) - out));
+  };
+  EXPECT_EQ(read("\xF0\x9F\x98\x80\xE2\x82", kCodePageUtf8), "\U0001F600\u00E2\u201A");
+  EXPECT_EQ(read("\x83\x41\x83\x65", kCodePageShiftJis), "\u30A2\u30C6");
+  EXPECT_EQ(read("\x96\xEA", 1251), "\u2013\u043A");
+}
+
 // Bytes 0x80..0x9F of Windows-1252, as UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D,
 // 0x8F, 0x90, 0x9D) read as the code point of the same number, the C1 control character.
 constexpr std::pair<unsigned char, const char*> kWindows1252High[] = {

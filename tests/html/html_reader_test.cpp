@@ -155,6 +155,106 @@ TEST(HtmlReaderTest, PlainTextReadsMarkupLiterally) {
   EXPECT_EQ(chars, "a<!--b--><%c%>");
 }
 
+// A text read where it lies gives the tokens of its copy, and stays as it was, also when reading it
+// needs it changed.
+TEST(HtmlReaderTest, ABorrowedTextReadsAsItsCopy) {
+  const std::string cases[] = {
+      "<p class=x>caf\xC3\xA9 &amp; <b>bold</b></p>",
+      "a" + std::string(3, '\0') + "b<td>c",
+      "a" + std::string(101, '\0') + "b",
+      "\xEF\xBB\xBF<p>marked \xC3\xA9",
+      "<meta charset=euc-jp><p>\xA4\xA2\xA4\xA4 x",
+      "<p>\x1B$B$\"$$\x1B(B x</p>",
+      "<p>" + std::string(9000, 'w') + " &lt; " + std::string(70000, 'v'),
+  };
+  for (const std::string& html : cases) {
+    const std::string before = html;
+    THtmlReader copy{std::string(html)};
+    THtmlReader borrowed{TBorrowedText{html}};
+    const auto expected = ReadTokens(copy);
+    const auto tokens = ReadTokens(borrowed);
+    EXPECT_EQ(Texts(tokens), Texts(expected)) << html.substr(0, 60);
+    EXPECT_EQ(borrowed.Text(), copy.Text()) << html.substr(0, 60);
+    EXPECT_TRUE(html == before) << html.substr(0, 60);
+  }
+}
+
+// Passing over the attributes of tags whose attributes are not wanted ends each tag where reading them
+// does: the tokens after it are the same.
+TEST(HtmlReaderTest, AttributesPassedOverEndWhereReadOnesEnd) {
+  const std::string cases[] = {
+      "<p class=\"a>b\" id='c\"d'>x</p><td colspan=2 rowspan=\"3\" title='t>'>y",
+      "<p width=50 %>a<p width=50%>b<p width=-3x>c<p width= +7 % >d",
+      "<p title=\"&quot;>&gt;&#34;\" alt='&#x27;'>e<td title=\"&quot;>\">f",
+      "<p a=x&amp;y>g<p b=&>h<p c=\"&\">i",
+      "<p title=\"line\r\nbreak\n\">j<p data-x=\"<!-- c -->\">k",
+      "<p style=\"" + std::string(9000, 's') + "\">l<td rowspan=" + std::string(5000, '9') + ">m",
+      "<p a b=c d = 'e' f=\"never closed>n<td>o",
+      "<p\ta\r=\rb\n>p</p a=b><br/ c=d>q<?xml v=1?>r",
+  };
+  for (const std::string& html : cases) {
+    THtmlReader all(html);
+    THtmlReader some(html);
+    some.SetAttributesOf({S::SymTd}, {S::SymRowspan, S::SymTitle});
+    const auto expected = ReadTokens(all);
+    const auto tokens = ReadTokens(some);
+    // A TD's ROWSPAN and TITLE as read; its other attributes without their values.
+    const auto wanted = [](const std::vector<std::string>& attributes) {
+      std::vector<std::string> kept;
+      for (const std::string& attribute : attributes)
+        kept.push_back(attribute.starts_with("ROWSPAN=") || attribute.starts_with("TITLE=")
+                           ? attribute
+                           : attribute.substr(0, attribute.find('=')) + "=|0");
+      return kept;
+    };
+    ASSERT_EQ(tokens.size(), expected.size()) << html.substr(0, 60);
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+      EXPECT_EQ(tokens[k].Symbol, expected[k].Symbol) << k;
+      EXPECT_EQ(tokens[k].Text, expected[k].Text) << k;
+      EXPECT_EQ(tokens[k].TagPosition, expected[k].TagPosition) << k;
+      if (tokens[k].Symbol == S::SymTd)
+        EXPECT_EQ(tokens[k].Attributes, wanted(expected[k].Attributes)) << k;
+      else
+        EXPECT_TRUE(tokens[k].Attributes.empty()) << k;
+    }
+  }
+}
+
+// A sink gets a text token's characters in place of the token: the same characters, in pieces.
+TEST(HtmlReaderTest, ASinkGetsTheTextOfTheTokens) {
+  class TRecording final : public TTextSink {
+   public:
+    void AddChar(char16_t c) override { Text.push_back(c); }
+    void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
+      const std::size_t at = Text.size();
+      Text.resize(at + 2 * bytes.size());
+      Text.resize(static_cast<std::size_t>(converter.WriteUtf16(bytes, codePage, Text.data() + at) - Text.data()));
+    }
+    std::u16string Text;
+  };
+  const std::pair<std::string, int> cases[] = {
+      {"a < b<p>\r\n x&amp;y\x02z &#150;&#x1F600; &notit; \xF0\x9F\x98\x80", kCodePageUtf8},
+      {"<p>\xE9t\xE9 \x80 &euro;&#150;<br/>\xC3", kCodePageWindows1252},
+      {"<td>" + std::string(70000, 'w') + " \xC3\xA9&amp;x" + std::string(70000, 'v') + "</td>", kCodePageUtf8},
+  };
+  for (const auto& [html, codePage] : cases) {
+    std::vector<std::string> expected;
+    for (const test::TReadToken& token : ReadTokens(html, codePage))
+      if (token.Symbol == S::SymText) expected.push_back(token.Text);
+    THtmlReader reader(html, codePage);
+    TRecording sink;
+    reader.SetTextSink(&sink);
+    std::vector<std::string> texts;
+    for (reader.Start(); reader.Symbol() != S::SymEof; reader.NextToken()) {
+      if (reader.Symbol() != S::SymText) continue;
+      EXPECT_TRUE(reader.Token().Empty());
+      texts.push_back(test::Utf8(QString::fromUtf16(sink.Text.data(), static_cast<qsizetype>(sink.Text.size()))));
+      sink.Text.clear();
+    }
+    EXPECT_TRUE(texts == expected) << html.substr(0, 60);
+  }
+}
+
 TEST(HtmlReaderTest, NulBytes) {
   std::string text = "a" + std::string(100, '\0') + "b" + std::string(1, '\0') + "c";
   THtmlReader reader(text);

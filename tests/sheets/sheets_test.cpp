@@ -136,6 +136,51 @@ TEST(SheetTable, ReadsWhatBrowsersShowWhereTheMarkupIsOdd) {
   }
 }
 
+// Text goes from the reader into the cell a run of bytes at a time, and a long run is converted in
+// pieces: whatever stands where a run or a piece ends reads as it would anywhere else.
+TEST(SheetTable, TextAtTheEndsOfItsRunsAndPiecesReadsAsAnywhereElse) {
+  struct TCase {
+    std::string Unit;      // the bytes at the edge, followed by " end"
+    std::string Expected;  // what they and " end" read as, line breaks as "|"
+    std::string Charset = {};
+  } const cases[] = {
+      {"&amp;", "& end"},
+      {"&eacute;t&#233;&#x1F600;", "\xC3\xA9t\xC3\xA9\xF0\x9F\x98\x80 end"},
+      {"&notit;&amp", "\xC2\xACit;& end"},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80 end", "<meta charset=utf-8>"},
+      // Bytes that are no UTF-8 read as Windows-1252, one character each.
+      {"\xE2\x82z\xF0\x9F", "\xC3\xA2\xE2\x80\x9Az\xC3\xB0\xC5\xB8 end", "<meta charset=utf-8>"},
+      {"\xEA\xE0\xF4\xE5 \x96", "\xD0\xBA\xD0\xB0\xD1\x84\xD0\xB5 \xE2\x80\x93 end", "<meta charset=windows-1251>"},
+      // Shift_JIS: a trail byte may be an ASCII letter.
+      {"\x83\x41\x83\x65" "A", "\xE3\x82\xA2\xE3\x83\x86" "A end", "<meta charset=shift_jis>"},
+      {" \n\t \r\n  x", " x end"},
+      {"\f&#9;&#10; x", " x end"},
+      {"&nbsp; &nbsp;", "\xC2\xA0 \xC2\xA0 end"},
+      {"a < b", "a < b end"},
+      {" <br> \n ", "|end"},
+      {"<pre>\n  p  q\n r</pre>", "|  p  q| r|end"},
+      {"<!-- a comment -->y", "y end"},
+  };
+  // Where the unit stands: around the reader's runs of plain bytes (4,096 bytes each) and the first
+  // piece a long text is converted in (65,536 bytes).
+  const std::size_t lengths[] = {1, 4079, 4080, 4081, 4083, 65517, 65520, 65521, 65522, 65535, 65536, 65537, 131100};
+  const std::string kStart = "<table><tr><td>";
+  for (const TCase& c : cases) {
+    for (const std::size_t length : lengths) {
+      // Words ending in "x" (the cell's start then "x" alone).
+      std::string filler;
+      while (filler.size() + 1 < length) filler += "abc ";
+      filler.resize(length - 1);
+      filler += 'x';
+      const std::string fragment = kStart + filler + c.Unit + " end<td>next</table>";
+      const TSheetTable table = ReadSheetTable(fragment, {c.Charset, false});
+      const std::vector<std::string> expected = {"0,0=" + filler + c.Expected, "0,1=next"};
+      // Compared whole rather than with EXPECT_EQ, whose message would print the long text.
+      EXPECT_TRUE(Cells(table) == expected) << c.Unit << " after " << length << " bytes";
+    }
+  }
+}
+
 TEST(SheetTable, WhatATableLosesToFitASheetIsCountedAndSaid) {
   std::string wide = "<table><tr>";
   for (int k = 0; k < kMaxColumns + 6; ++k) wide += "<td>x";
@@ -183,6 +228,11 @@ TEST(SheetTable, ACellThatIsOneLinkGetsItsAbsoluteAddress) {
       {"<td><a href=\"data:text/plain,x\">d</a>", ""},
       {"<td><a href=a.html><img src=i.png></a>", ""},  // no text
       {"<td><a href=a>open<td>next", "http://h.org/d/a"},
+      // No-break spaces beside the link are no text of the cell's own; a reference or "<" is.
+      {"<td>&nbsp;<a href=a>A</a>&nbsp; &#160;", "http://h.org/d/a"},
+      {"<td>&amp;<a href=a>A</a>", ""},
+      {"<td><a href=a>A</a> < ", ""},
+      {"<td><a href=a>A</a>\xC3\xA9", ""},
   };
   for (const auto& [cell, link] : cases) {
     const TSheetTable table = ReadSheetTable("<table><tr>" + cell + "</table>", {{}, false, "http://h.org/d/p.html"});
