@@ -10,9 +10,15 @@ namespace corvane {
 
 namespace {
 
+using TWrite = std::function<void(std::string_view)>;
+
+// Text gathered for writing is handed on in pieces of about this size.
+constexpr std::size_t kWritePiece = std::size_t{1} << 20;
+
 // The field is converted to UTF-8 a piece at a time (never splitting a surrogate pair), so that a huge
-// cell is not held once more whole, at up to three bytes a character, besides what is written.
-void AppendCsvField(const QString& text, std::string& out) {
+// cell is not held once more whole, at up to three bytes a character, besides what is written. With
+// flush, what out gathers goes there each time it passes kWritePiece, so that not even the row holds it.
+void AppendCsvField(const QString& text, std::string& out, const TWrite* flush = nullptr) {
   constexpr qsizetype kPiece = 1 << 16;
   const bool quoted = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
   if (quoted) out.push_back('"');
@@ -23,11 +29,15 @@ void AppendCsvField(const QString& text, std::string& out) {
     at += length;
     if (!quoted) {
       out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-      continue;
+    } else {
+      for (const char c : bytes) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+      }
     }
-    for (const char c : bytes) {
-      if (c == '"') out.push_back('"');
-      out.push_back(c);
+    if (flush && out.size() >= kWritePiece) {
+      (*flush)(out);
+      out.clear();
     }
   }
   if (quoted) out.push_back('"');
@@ -45,13 +55,15 @@ class TCsvRowWriter {
     WriteRowsBefore(cell.Row);
     if (cell.Column < static_cast<int>(m_fields.size())) m_fields[static_cast<std::size_t>(cell.Column)] = cell.Text;
   }
+  // A table written as it is read: a huge field goes to write in pieces as it is made.
+  void FlushTo(const TWrite& write) { m_flush = &write; }
   // Writes the rows before row: the current one, and the empty ones up to row.
   void WriteRowsBefore(int row) {
     for (; m_row < row; ++m_row) {
       m_out.append(m_lead);
       for (std::size_t column = 0; column < m_fields.size(); ++column) {
         if (column > 0) m_out.push_back(',');
-        if (!m_fields[column].isEmpty()) AppendCsvField(m_fields[column], m_out);
+        if (!m_fields[column].isEmpty()) AppendCsvField(m_fields[column], m_out, m_flush);
         m_fields[column] = QString();
       }
       m_out.append("\r\n");
@@ -62,6 +74,7 @@ class TCsvRowWriter {
   std::vector<QString> m_fields;  // the current row's texts by column
   std::string& m_out;
   std::string_view m_lead;
+  const TWrite* m_flush = nullptr;
   int m_row = 0;
 };
 

@@ -75,7 +75,8 @@ class TLinkColumns {
 
 // Writes a table too large to hold as it is read, a few thousand cells at a time: a first reading finds
 // the grid's width and the columns of links, a second hands each cell to a row writer made with
-// (columns, out), whose text goes to write in pieces of about 1 MB; end(rows, row count) ends the rows.
+// (columns, out), whose text goes to write in pieces of about 1 MB (a row writer with FlushTo(write)
+// may hand on a huge field in pieces itself); end(rows, row count) ends the rows.
 template <typename TRows, typename TEnd>
 void WriteRowsAsRead(std::string_view fragment, const TSheetReading& reading,
                      const std::function<void(std::string_view)>& write, TSheetCuts* cuts, bool links, TEnd end,
@@ -96,6 +97,7 @@ void WriteRowsAsRead(std::string_view fragment, const TSheetReading& reading,
   TSheetTableReader reader(fragment, reading);
   std::string out;
   TRows rows(columns, out, lead);
+  if constexpr (requires { rows.FlushTo(write); }) rows.FlushTo(write);
   while (reader.Read(cells, kCellsAtATime)) {
     for (const TSheetCell& cell : cells) linkColumns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
     cells.clear();
