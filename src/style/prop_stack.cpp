@@ -55,13 +55,16 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
     m_key.ParentEmSize = parent.EmSize();
     m_key.Generation = m_styles.Generation();
     m_key.Identity.clear();
-    for (std::string_view part : {element.Tag, element.Class, element.Id, element.Pseudo, element.Title}) {
+    // An id that no rule names changes nothing in the result but the id itself, which a hit sets.
+    const std::string_view id = m_styles.IdInRules(element.Id) ? element.Id : std::string_view();
+    for (std::string_view part : {element.Tag, element.Class, id, element.Pseudo, element.Title}) {
       m_key.Identity.append(part);
       m_key.Identity.push_back('\0');
     }
     if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
       entry->m_serialNumber = m_styles.Context().NextSerialNumber();
       entry->CopyCascadeResult(*known->second);
+      entry->m_elementId = element.Id;
       entry->m_template = known->second;
       entry->m_shape = known->second->m_shape;
       entry->m_shapeVersion = entry->m_version;

@@ -102,6 +102,75 @@ TEST(Cascade, KeptResultsEqualFreshOnesAndFollowChanges) {
   EXPECT_DOUBLE_EQ(document.Push("em").Value(Prop::FontSize).AsNumber(), 20);
 }
 
+// Elements that differ only in ids no rule names share one kept result, and so do their children; each
+// still carries its own id. Ids that rules name, alone or as an ancestor, are cascaded as before.
+TEST(Cascade, IdsNoRuleNamesShareResultsAndKeepTheirOwnId) {
+  const char* sheet =
+      "#main { color: red } div#side p { font-style: italic } #toc a { text-decoration: none } "
+      "p.x#k { text-align: right } em { font-weight: bold }";
+  struct TCase {
+    const char* divId;
+    const char* pId;
+    const char* pClass;
+    bool red;         // the div (colours are stored blue, green, red)
+    bool italic;      // the paragraph
+    bool right;       // the paragraph
+    bool undecorated;  // the link
+  };
+  const std::vector<TCase> cases = {
+      {"s1", "", "", false, false, false, false},   {"s2", "q", "", false, false, false, false},
+      {"main", "", "", true, false, false, false},  {"MAIN", "", "", true, false, false, false},
+      {"side", "", "", false, true, false, false},  {"toc", "", "", false, false, false, true},
+      {"s3", "k", "x", false, false, true, false},  {"s4", "k", "", false, false, false, false},
+      {"s5", "", "", false, false, false, false},
+  };
+  // One document for all cases, so that later ones meet the results the earlier ones kept; each
+  // compared with a fresh document's.
+  TStyledDocument kept;
+  kept.AddSheet(sheet);
+  kept.Push("body");
+  for (const TCase& c : cases) {
+    TStyledDocument fresh;
+    fresh.AddSheet(sheet);
+    fresh.Push("body");
+    std::vector<const TProperties*> sets[2];
+    for (int d = 0; d < 2; ++d) {
+      TStyledDocument& document = d == 0 ? kept : fresh;
+      const TProperties& div = document.Push("div", "section", c.divId);
+      const TProperties& p = document.Push("p", c.pClass, c.pId);
+      const TProperties& a = document.Push("a", {}, "", "link");
+      const TProperties& em = document.Push("em");
+      sets[d] = {&div, &p, &a, &em};
+      EXPECT_EQ(div.ElementId(), c.divId);
+      EXPECT_EQ(p.ElementId(), c.pId);
+      EXPECT_EQ(div.GetOwnColor() == 0x0000FFu, c.red) << c.divId;
+      EXPECT_EQ(p.Value(Prop::FontStyle).AsText() == "italic", c.italic) << c.divId;
+      EXPECT_EQ(p.Value(Prop::TextAlign).AsText() == "right", c.right) << c.divId;
+      EXPECT_EQ(a.Value(Prop::TextDecoration).AsText() == "none", c.undecorated) << c.divId;
+      EXPECT_EQ(em.Value(Prop::FontWeight).AsText(), "bold") << c.divId;
+    }
+    for (std::size_t e = 0; e < sets[0].size(); ++e) {
+      for (int i = 0; i < Prop::Count; ++i)
+        EXPECT_TRUE(sets[0][e]->Value(i) == sets[1][e]->Value(i)) << c.divId << " element " << e << " value " << i;
+      EXPECT_EQ(sets[0][e]->HasLinkFonts(), sets[1][e]->HasLinkFonts()) << c.divId << " element " << e;
+    }
+    kept.Stack().PopToCount(2);
+  }
+}
+
+TEST(StyleList, IdsNamedByKeys) {
+  TStyleList styles(96.0);
+  for (const char* key : {"#a", "p#b", ".c#d:hover", "li 210#e> ", "em 110#f ", "x#g.h", "#i#j"})
+    styles.AddDeclaration(key, "color", "red");
+  const std::vector<std::pair<const char*, bool>> cases = {
+      {"a", true},  {"b", true}, {"d", true},  {"e", true},  {"f", true},  {"g", true}, {"i", true},
+      {"j", true},  {"A", true}, {"B", true},  {"c", false}, {"h", false}, {"", false}, {"hover", false},
+      {"ab", false}, {"g.h", false}, {"li", false}};
+  for (const auto& [id, named] : cases) EXPECT_EQ(styles.IdInRules(id), named) << id;
+  styles.Clear();
+  EXPECT_FALSE(styles.IdInRules("a"));
+}
+
 TEST(Cascade, LaterDeclarationsOfOneRuleWin) {
   TStyledDocument document;
   document.AddRule("p", {{"color", "blue"}});
