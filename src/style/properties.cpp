@@ -58,8 +58,18 @@ struct TProperties::TRulePass {
 };
 
 TProperties::TProperties(TStyleContext& context) : m_context(&context), m_serialNumber(context.NextSerialNumber()) {
-  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i) At(i) = TPropValue::Integer(NotSet);
-  At(Prop::ZIndex) = TPropValue::Integer(0);
+  ResetValues();
+}
+
+void TProperties::ResetValues() {
+  if (m_values->Refs > 1) {
+    m_values.MakeFresh();
+  } else {
+    m_values->Values.fill(TPropValue());
+  }
+  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i)
+    m_values->Values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
+  m_values->Values[Prop::ZIndex] = TPropValue::Integer(0);
 }
 
 TProperties::~TProperties() = default;
@@ -79,10 +89,7 @@ void TProperties::Recycle() {
   m_codePage = 0;
   m_emSize = m_exSize = 0;
   m_sizeFollowsDefault = true;
-  m_values.fill(TPropValue());
-  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i)
-    m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
-  m_values[Prop::ZIndex] = TPropValue::Integer(0);
+  ResetValues();
   m_styleSet.reset();
   m_linkFonts.reset();
   m_serialNumber = m_context->NextSerialNumber();

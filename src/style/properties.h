@@ -181,7 +181,7 @@ class TProperties {
 
   // Fields.
 
-  const TPropValue& Value(int index) const { return m_values[static_cast<std::size_t>(index)]; }
+  const TPropValue& Value(int index) const { return m_values->Values[static_cast<std::size_t>(index)]; }
   bool StyleSet(int index) const { return m_styleSet.test(static_cast<std::size_t>(index)); }
   std::uint32_t SerialNumber() const { return m_serialNumber; }
   const std::string& ElementTag() const { return m_elementTag; }
@@ -234,8 +234,52 @@ class TProperties {
   TPropValue& At(int index) {
     ++m_version;
     m_cachedFont.reset();  // made from the values as they were
-    return m_values[static_cast<std::size_t>(index)];
+    if (m_values->Refs > 1) Unshare();
+    return m_values->Values[static_cast<std::size_t>(index)];
   }
+
+  // The 60 values, shared by the sets that hold them alike until one of them changes: an element that
+  // gets a kept cascade result takes its values by pointer, not by copying 60 of them. The count is a
+  // plain integer, as in TPropValue: the sets of a document are used on one thread at a time, and the
+  // sets of two documents never share values.
+  struct TValueBlock {
+    std::array<TPropValue, Prop::Count> Values;
+    int Refs = 1;
+  };
+  class TSharedValues {
+   public:
+    TSharedValues() : m_block(new TValueBlock) {}
+    ~TSharedValues() { Release(); }
+    TSharedValues(const TSharedValues&) = delete;
+    TSharedValues& operator=(const TSharedValues& other) {
+      ++other.m_block->Refs;
+      Release();
+      m_block = other.m_block;
+      return *this;
+    }
+    TValueBlock* operator->() const { return m_block; }
+    // Gives this holder a new block of unset values.
+    void MakeFresh() {
+      auto* fresh = new TValueBlock;
+      Release();
+      m_block = fresh;
+    }
+    // Gives this holder a block of its own with the same values.
+    void MakeOwn() {
+      auto* own = new TValueBlock{m_block->Values};
+      Release();
+      m_block = own;
+    }
+
+   private:
+    void Release() {
+      if (--m_block->Refs == 0) delete m_block;
+    }
+    TValueBlock* m_block;
+  };
+  void Unshare() { m_values.MakeOwn(); }
+  // Sets the values of a fresh set: unset but for the ones that start as not set and "z-index".
+  void ResetValues();
 
   TStyleContext* m_context;
   std::shared_ptr<const TMyFont> m_cachedFont;  // shared with the sets of the same shape
@@ -253,7 +297,7 @@ class TProperties {
   int m_emSize = 0;
   int m_exSize = 0;
   bool m_sizeFollowsDefault = true;
-  std::array<TPropValue, Prop::Count> m_values;
+  TSharedValues m_values;
   std::bitset<Prop::Count> m_styleSet;
   std::unique_ptr<TFontInfoArray> m_linkFonts;
   std::uint32_t m_serialNumber;

@@ -158,6 +158,51 @@ TEST(Cascade, IdsNoRuleNamesShareResultsAndKeepTheirOwnId) {
   }
 }
 
+// Sets made from one kept cascade result hold its values until they change; a change stays with the set
+// that made it, whether that set computed the result or took it, and whichever way it was changed.
+TEST(PropStack, SetsSharingKeptValuesChangeAlone) {
+  struct TCase {
+    const char* name;
+    void (*change)(TProperties&);
+    int index;
+    const char* text;  // the changed set's value afterwards
+  };
+  const std::vector<TCase> cases = {
+      {"attribute", [](TProperties& p) { p.SetFromAttribute(Prop::TextAlign, TPropValue::Text("right")); },
+       Prop::TextAlign, "right"},
+      {"value", [](TProperties& p) { p.SetValue(Prop::FontVariant, TPropValue::Text("small-caps")); },
+       Prop::FontVariant, "small-caps"},
+      {"declaration", [](TProperties& p) { p.SetDeclarationByName("font-style", "italic"); }, Prop::FontStyle,
+       "italic"},
+      {"border style", [](TProperties& p) { p.SetDeclarationByName("border-style", "dotted"); },
+       Prop::BorderLeftStyle, "dotted"},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument fresh;
+    fresh.Push("div");
+    std::vector<TPropValue> expected;
+    const TProperties& model = fresh.Push("p", "x");
+    for (int i = 0; i < Prop::Count; ++i) expected.push_back(model.Value(i));
+
+    TStyledDocument document;
+    document.Push("div");
+    for (int round = 0; round < 3; ++round) {
+      // Round 0 computes the result, the others take it.
+      TProperties& p = document.Push("p", "x");
+      for (int i = 0; i < Prop::Count; ++i)
+        EXPECT_TRUE(p.Value(i) == expected[static_cast<std::size_t>(i)])
+            << c.name << " round " << round << " value " << i;
+      c.change(p);
+      EXPECT_EQ(p.Value(c.index).AsText(), c.text) << c.name << " round " << round;
+      // A child of the changed set inherits the change.
+      if (InheritanceOf(c.index) == TInheritance::Copied) {
+        EXPECT_EQ(document.Push("em").Value(c.index).AsText(), c.text) << c.name << " round " << round;
+      }
+      document.Stack().PopToCount(2);
+    }
+  }
+}
+
 TEST(StyleList, IdsNamedByKeys) {
   TStyleList styles(96.0);
   for (const char* key : {"#a", "p#b", ".c#d:hover", "li 210#e> ", "em 110#f ", "x#g.h", "#i#j"})
