@@ -79,7 +79,7 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
   top.ApplyStyleRules(m_styles, *this, element);
   if (cacheable) {
     if (m_cascadeResults.size() >= kMaxCascadeResults) m_cascadeResults.clear();
-    auto result = std::make_shared<TProperties>(m_styles.Context());
+    auto result = std::make_shared<TProperties>(top, m_styles.Context());
     result->CopyCascadeResult(top);
     result->m_shape = top.m_shape = ++m_lastShape;
     top.m_shapeVersion = top.m_version;
@@ -98,7 +98,7 @@ void TPropStack::SealShape(TProperties& entry, std::string_view change) {
   auto [at, added] = m_sealedShapes.try_emplace(std::move(key));
   if (added) {
     at->second.Shape = ++m_lastShape;
-    at->second.Template = std::make_shared<TProperties>(m_styles.Context());
+    at->second.Template = std::make_shared<TProperties>(entry, m_styles.Context());
     at->second.Template->CopyCascadeResult(entry);
     at->second.Template->m_shape = at->second.Shape;
   }

@@ -72,6 +72,9 @@ struct TPageBreaks {
 class TProperties {
  public:
   explicit TProperties(TStyleContext& context);
+  // A set of the same context that starts with the values of source, shared until either changes (the
+  // kept cascade results); CopyCascadeResult gives it the rest.
+  explicit TProperties(const TProperties& source, TStyleContext& context);
   ~TProperties();
   TProperties(const TProperties&) = delete;
   TProperties& operator=(const TProperties&) = delete;
@@ -242,15 +245,19 @@ class TProperties {
   // gets a kept cascade result takes its values by pointer, not by copying 60 of them. The count is a
   // plain integer, as in TPropValue: the sets of a document are used on one thread at a time, and the
   // sets of two documents never share values.
+  using TValueArray = std::array<TPropValue, Prop::Count>;
+  // The values of a fresh set: unset but for the ones that start as not set and "z-index". Integers
+  // only, so copies of it share no texts and any thread may copy it.
+  static const TValueArray& FreshValues();
   struct TValueBlock {
-    std::array<TPropValue, Prop::Count> Values;
+    TValueArray Values = FreshValues();
     int Refs = 1;
   };
   class TSharedValues {
    public:
     TSharedValues() : m_block(new TValueBlock) {}
     ~TSharedValues() { Release(); }
-    TSharedValues(const TSharedValues&) = delete;
+    TSharedValues(const TSharedValues& other) : m_block(other.m_block) { ++m_block->Refs; }
     TSharedValues& operator=(const TSharedValues& other) {
       ++other.m_block->Refs;
       Release();
@@ -258,7 +265,7 @@ class TProperties {
       return *this;
     }
     TValueBlock* operator->() const { return m_block; }
-    // Gives this holder a new block of unset values.
+    // Gives this holder a new block of a fresh set's values.
     void MakeFresh() {
       auto* fresh = new TValueBlock;
       Release();
@@ -278,7 +285,14 @@ class TProperties {
     TValueBlock* m_block;
   };
   void Unshare() { m_values.MakeOwn(); }
-  // Sets the values of a fresh set: unset but for the ones that start as not set and "z-index".
+  // The values to change many of at once, as At gives one.
+  TValueArray& ChangeValues() {
+    ++m_version;
+    m_cachedFont.reset();
+    if (m_values->Refs > 1) Unshare();
+    return m_values->Values;
+  }
+  // Gives this set the values of a fresh one.
   void ResetValues();
 
   TStyleContext* m_context;
