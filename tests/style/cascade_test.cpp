@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "style/style_sheet_parser.h"
@@ -200,6 +201,37 @@ TEST(PropStack, SetsSharingKeptValuesChangeAlone) {
       }
       document.Stack().PopToCount(2);
     }
+  }
+}
+
+// Documents styled on several threads at once, as the Python module renders them, each share values
+// within themselves only: every thread's sets equal those of a document styled alone.
+TEST(PropStack, DocumentsOnEveryThreadCascadeAlike) {
+  const char* sheet = "p { margin: 4px } code.fn { color: #795e26 } div p em { font-style: normal }";
+  auto styleOne = [sheet](std::vector<TPropValue>& out) {
+    TStyledDocument document;
+    document.AddSheet(sheet);
+    document.Push("body");
+    for (int section = 0; section < 200; ++section) {
+      document.Push("div", "section", "s" + std::to_string(section));
+      document.Push("p");
+      document.Push("code", "fn");
+      TProperties& em = document.Push("em");
+      if (section % 7 == 0) em.SetFromAttribute(Prop::TextAlign, TPropValue::Text("right"));
+      if (section == 199)
+        for (int i = 0; i < Prop::Count; ++i) out.push_back(em.Value(i));
+      document.Stack().PopToCount(2);
+    }
+  };
+  std::vector<TPropValue> alone;
+  styleOne(alone);
+  std::vector<std::vector<TPropValue>> results(4);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < results.size(); ++t) threads.emplace_back([&, t] { styleOne(results[t]); });
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    ASSERT_EQ(results[t].size(), alone.size()) << t;
+    for (std::size_t i = 0; i < alone.size(); ++i) EXPECT_TRUE(results[t][i] == alone[i]) << t << " value " << i;
   }
 }
 
