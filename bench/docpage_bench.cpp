@@ -9,7 +9,8 @@
 //     generated documentation-like pages (headings, paragraphs, inline code with classes, tables and a
 //     linked style sheet) of about 5 KB, 100 KB, 1 MB and 4 MB, written into DIR (default a new
 //     temporary folder): per page its size, the medians over N fresh documents (default 5) of build
-//     and layout in processor ms, build + layout in MB/s and the instructions per document.
+//     and layout in processor ms, build + layout in MB/s and the instructions per document. With
+//     --page LABEL (small, medium, 1MB or 4MB) only that page is measured, e.g. under a profiler.
 //
 // Processor time and instruction counts are used because other work on the machine makes wall times
 // noisy; instructions read "n/a" where the kernel does not count them for this process.
@@ -164,7 +165,7 @@ std::string DocumentationPage(std::size_t bytes) {
   return page;
 }
 
-int RunDocs(int repeat, std::string dir) {
+int RunDocs(int repeat, std::string dir, const std::string& only) {
   if (dir.empty()) {
     char folder[] = "/tmp/corvane-docpage-bench-XXXXXX";
     if (!::mkdtemp(folder)) return 1;
@@ -181,6 +182,7 @@ int RunDocs(int repeat, std::string dir) {
   const std::pair<const char*, std::size_t> sizes[] = {
       {"small", 5000}, {"medium", 100000}, {"1MB", 1000000}, {"4MB", 4000000}};
   for (const auto& [label, size] : sizes) {
+    if (!only.empty() && only != label) continue;
     const std::string page = DocumentationPage(size);
     std::vector<double> build, layout, instructions;
     int height = 0;
@@ -210,23 +212,25 @@ int RunDocs(int repeat, std::string dir) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: corvane_docpage_bench tiny [--documents N] | docs [--repeat N] [--dir DIR]\n");
+    std::fprintf(stderr, "usage: corvane_docpage_bench tiny [--documents N] | docs [--repeat N] [--dir DIR] [--page LABEL]\n");
     return 2;
   }
   const std::string mode = argv[1];
   int documents = 1000;
   int repeat = 5;
   std::string dir;
+  std::string only;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--documents") documents = std::max(1, std::atoi(argv[i + 1]));
     if (option == "--repeat") repeat = std::max(1, std::atoi(argv[i + 1]));
     if (option == "--dir") dir = argv[i + 1];
+    if (option == "--page") only = argv[i + 1];
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   if (mode == "tiny") return RunTiny(documents);
-  if (mode == "docs") return RunDocs(repeat, dir);
+  if (mode == "docs") return RunDocs(repeat, dir, only);
   std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
   return 2;
 }

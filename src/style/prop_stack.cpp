@@ -55,13 +55,16 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
     m_key.ParentEmSize = parent.EmSize();
     m_key.Generation = m_styles.Generation();
     m_key.Identity.clear();
-    for (std::string_view part : {element.Tag, element.Class, element.Id, element.Pseudo, element.Title}) {
+    // An id that no rule names changes nothing in the result but the id itself, which a hit sets.
+    const std::string_view id = m_styles.IdInRules(element.Id) ? element.Id : std::string_view();
+    for (std::string_view part : {element.Tag, element.Class, id, element.Pseudo, element.Title}) {
       m_key.Identity.append(part);
       m_key.Identity.push_back('\0');
     }
     if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
       entry->m_serialNumber = m_styles.Context().NextSerialNumber();
       entry->CopyCascadeResult(*known->second);
+      entry->m_elementId = element.Id;
       entry->m_template = known->second;
       entry->m_shape = known->second->m_shape;
       entry->m_shapeVersion = entry->m_version;
@@ -76,7 +79,7 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
   top.ApplyStyleRules(m_styles, *this, element);
   if (cacheable) {
     if (m_cascadeResults.size() >= kMaxCascadeResults) m_cascadeResults.clear();
-    auto result = std::make_shared<TProperties>(m_styles.Context());
+    auto result = std::make_shared<TProperties>(top, m_styles.Context());
     result->CopyCascadeResult(top);
     result->m_shape = top.m_shape = ++m_lastShape;
     top.m_shapeVersion = top.m_version;
@@ -95,7 +98,7 @@ void TPropStack::SealShape(TProperties& entry, std::string_view change) {
   auto [at, added] = m_sealedShapes.try_emplace(std::move(key));
   if (added) {
     at->second.Shape = ++m_lastShape;
-    at->second.Template = std::make_shared<TProperties>(m_styles.Context());
+    at->second.Template = std::make_shared<TProperties>(entry, m_styles.Context());
     at->second.Template->CopyCascadeResult(entry);
     at->second.Template->m_shape = at->second.Shape;
   }

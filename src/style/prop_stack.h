@@ -74,7 +74,7 @@ class TPropStack {
     std::uint32_t ParentVersion = 0;
     int ParentEmSize = 0;
     std::uint64_t Generation = 0;
-    std::string Identity;  // tag, class, id, pseudo-class and title
+    std::string Identity;  // tag, class, id (when a rule names it), pseudo-class and title
     bool operator==(const TCascadeKey&) const = default;
   };
   struct TCascadeKeyHash {

@@ -57,9 +57,28 @@ struct TProperties::TRulePass {
   std::string& Key;  // scratch space for the keys looked up
 };
 
-TProperties::TProperties(TStyleContext& context) : m_context(&context), m_serialNumber(context.NextSerialNumber()) {
-  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i) At(i) = TPropValue::Integer(NotSet);
-  At(Prop::ZIndex) = TPropValue::Integer(0);
+TProperties::TProperties(TStyleContext& context) : m_context(&context), m_serialNumber(context.NextSerialNumber()) {}
+
+TProperties::TProperties(const TProperties& source, TStyleContext& context)
+    : m_context(&context), m_values(source.m_values), m_serialNumber(context.NextSerialNumber()) {}
+
+const TProperties::TValueArray& TProperties::FreshValues() {
+  static const TValueArray fresh = [] {
+    TValueArray values;
+    for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i)
+      values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
+    values[Prop::ZIndex] = TPropValue::Integer(0);
+    return values;
+  }();
+  return fresh;
+}
+
+void TProperties::ResetValues() {
+  if (m_values->Refs > 1) {
+    m_values.MakeFresh();
+  } else {
+    m_values->Values = FreshValues();
+  }
 }
 
 TProperties::~TProperties() = default;
@@ -79,10 +98,7 @@ void TProperties::Recycle() {
   m_codePage = 0;
   m_emSize = m_exSize = 0;
   m_sizeFollowsDefault = true;
-  m_values.fill(TPropValue());
-  for (int i = Prop::FirstResetToNotSet; i <= Prop::LastResetToNotSet; ++i)
-    m_values[static_cast<std::size_t>(i)] = TPropValue::Integer(NotSet);
-  m_values[Prop::ZIndex] = TPropValue::Integer(0);
+  ResetValues();
   m_styleSet.reset();
   m_linkFonts.reset();
   m_serialNumber = m_context->NextSerialNumber();
@@ -98,25 +114,27 @@ void TProperties::InheritFrom(std::string_view tag, const TProperties& parent) {
   const bool parentIsSpan = parent.m_elementTag == "span";
   const bool parentIsRowGroup = IsRowGroup(parent.m_elementTag);
   const bool isTable = tag == "table";
+  TValueArray& values = ChangeValues();
   for (int i = 0; i < Prop::Count; ++i) {
     const TPropValue& value = parent.Value(i);
+    TPropValue& own = values[static_cast<std::size_t>(i)];
     if (parentIsSpan && i != Prop::BorderStyle) {
-      At(i) = value;
+      own = value;
     } else if (parentIsRowGroup) {
-      At(i) = value;
+      own = value;
       m_styleSet[static_cast<std::size_t>(i)] = parent.m_styleSet[static_cast<std::size_t>(i)];
     } else if (i == Prop::WordWrap && isTable) {
-      At(i) = m_context->NormalText();
+      own = m_context->NormalText();
     } else {
       switch (InheritanceOf(i)) {
         case TInheritance::Copied:
-          At(i) = value;
+          own = value;
           break;
         case TInheritance::NotCopied:
-          At(i) = TPropValue();
+          own = TPropValue();
           break;
         case TInheritance::ResetToNotSet:
-          At(i) = TPropValue::Integer(NotSet);
+          own = FreshValues()[static_cast<std::size_t>(i)];
           break;
       }
     }

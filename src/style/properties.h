@@ -72,6 +72,9 @@ struct TPageBreaks {
 class TProperties {
  public:
   explicit TProperties(TStyleContext& context);
+  // A set of the same context that starts with the values of source, shared until either changes (the
+  // kept cascade results); CopyCascadeResult gives it the rest.
+  explicit TProperties(const TProperties& source, TStyleContext& context);
   ~TProperties();
   TProperties(const TProperties&) = delete;
   TProperties& operator=(const TProperties&) = delete;
@@ -181,7 +184,7 @@ class TProperties {
 
   // Fields.
 
-  const TPropValue& Value(int index) const { return m_values[static_cast<std::size_t>(index)]; }
+  const TPropValue& Value(int index) const { return m_values->Values[static_cast<std::size_t>(index)]; }
   bool StyleSet(int index) const { return m_styleSet.test(static_cast<std::size_t>(index)); }
   std::uint32_t SerialNumber() const { return m_serialNumber; }
   const std::string& ElementTag() const { return m_elementTag; }
@@ -234,8 +237,63 @@ class TProperties {
   TPropValue& At(int index) {
     ++m_version;
     m_cachedFont.reset();  // made from the values as they were
-    return m_values[static_cast<std::size_t>(index)];
+    if (m_values->Refs > 1) Unshare();
+    return m_values->Values[static_cast<std::size_t>(index)];
   }
+
+  // The 60 values, shared by the sets that hold them alike until one of them changes: an element that
+  // gets a kept cascade result takes its values by pointer, not by copying 60 of them. The count is a
+  // plain integer, as in TPropValue: the sets of a document are used on one thread at a time, and the
+  // sets of two documents never share values.
+  using TValueArray = std::array<TPropValue, Prop::Count>;
+  // The values of a fresh set: unset but for the ones that start as not set and "z-index". Integers
+  // only, so copies of it share no texts and any thread may copy it.
+  static const TValueArray& FreshValues();
+  struct TValueBlock {
+    TValueArray Values = FreshValues();
+    int Refs = 1;
+  };
+  class TSharedValues {
+   public:
+    TSharedValues() : m_block(new TValueBlock) {}
+    ~TSharedValues() { Release(); }
+    TSharedValues(const TSharedValues& other) : m_block(other.m_block) { ++m_block->Refs; }
+    TSharedValues& operator=(const TSharedValues& other) {
+      ++other.m_block->Refs;
+      Release();
+      m_block = other.m_block;
+      return *this;
+    }
+    TValueBlock* operator->() const { return m_block; }
+    // Gives this holder a new block of a fresh set's values.
+    void MakeFresh() {
+      auto* fresh = new TValueBlock;
+      Release();
+      m_block = fresh;
+    }
+    // Gives this holder a block of its own with the same values.
+    void MakeOwn() {
+      auto* own = new TValueBlock{m_block->Values};
+      Release();
+      m_block = own;
+    }
+
+   private:
+    void Release() {
+      if (--m_block->Refs == 0) delete m_block;
+    }
+    TValueBlock* m_block;
+  };
+  void Unshare() { m_values.MakeOwn(); }
+  // The values to change many of at once, as At gives one.
+  TValueArray& ChangeValues() {
+    ++m_version;
+    m_cachedFont.reset();
+    if (m_values->Refs > 1) Unshare();
+    return m_values->Values;
+  }
+  // Gives this set the values of a fresh one.
+  void ResetValues();
 
   TStyleContext* m_context;
   std::shared_ptr<const TMyFont> m_cachedFont;  // shared with the sets of the same shape
@@ -253,7 +311,7 @@ class TProperties {
   int m_emSize = 0;
   int m_exSize = 0;
   bool m_sizeFollowsDefault = true;
-  std::array<TPropValue, Prop::Count> m_values;
+  TSharedValues m_values;
   std::bitset<Prop::Count> m_styleSet;
   std::unique_ptr<TFontInfoArray> m_linkFonts;
   std::uint32_t m_serialNumber;

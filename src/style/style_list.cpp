@@ -39,6 +39,7 @@ void TStyleList::Clear() {
   m_entries.clear();
   m_pending.clear();
   m_latestByKey.clear();
+  m_ruleIds.clear();
   m_defaultRule = nullptr;
   m_contextCounter = 10;
   m_hoverRulesPresent = false;
@@ -83,6 +84,12 @@ const TProperties* TStyleList::FindRule(std::string_view key) const {
   return const_cast<TStyleList*>(this)->FindRule(key);
 }
 
+bool TStyleList::IdInRules(std::string_view id) const {
+  if (m_ruleIds.empty()) return false;
+  const TFoldedKey folded(id);
+  return m_ruleIds.find(folded.View()) != m_ruleIds.end();
+}
+
 TProperties& TStyleList::Insert(std::string_view key, std::unique_ptr<TProperties> rule) {
   ++m_generation;
   rule->SetElementTag(key);
@@ -90,6 +97,11 @@ TProperties& TStyleList::Insert(std::string_view key, std::unique_ptr<TPropertie
   entry.Parts = SplitSelectorKey(entry.Key);
   TProperties& inserted = *entry.Rule;
   m_latestByKey.insert_or_assign(entry.Key, &inserted);
+  const std::string_view folded = entry.Key;
+  for (std::size_t hash = folded.find('#'); hash != std::string_view::npos; hash = folded.find('#', hash + 1)) {
+    const std::size_t end = std::min(folded.find_first_of(".:#> ", hash + 1), folded.size());
+    m_ruleIds.emplace(folded.substr(hash + 1, end - hash - 1));
+  }
   m_pending.push_back(std::move(entry));
   return inserted;
 }

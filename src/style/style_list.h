@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -99,6 +100,10 @@ class TStyleList {
     return position < entries.size() ? entries[position].NextContextual : entries.size();
   }
 
+  // Whether some rule's key names the id (compared in lower case). An id that none names selects no rule,
+  // for the element or below it: elements that differ in such ids alone cascade alike.
+  bool IdInRules(std::string_view id) const;
+
   TStyleContext& Context() const { return *m_context; }
   double DefaultPointSize() const { return m_context->DefaultPointSize(); }
   // Changes whenever a rule is added or changed, so that results of the cascade can be kept until then.
@@ -136,6 +141,8 @@ class TStyleList {
   mutable std::vector<TEntry> m_pending;
   // The latest rule of each key, which is the first of its equal keys in sorted order.
   std::unordered_map<std::string, TProperties*, TKeyHash, std::equal_to<>> m_latestByKey;
+  // The ids the keys name: what follows each "#" up to the next ".", ":", "#", ">" or space.
+  std::unordered_set<std::string, TKeyHash, std::equal_to<>> m_ruleIds;
   std::uint64_t m_sequence = 0;
   std::uint64_t m_generation = 0;
   int m_contextCounter = 10;

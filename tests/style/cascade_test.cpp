@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "style/style_sheet_parser.h"
@@ -100,6 +101,151 @@ TEST(Cascade, KeptResultsEqualFreshOnesAndFollowChanges) {
   document.Stack().PopProperties("p");
   document.Push("p", {}, {}, {}, document.InlineStyle({{"font-size", "20pt"}}));
   EXPECT_DOUBLE_EQ(document.Push("em").Value(Prop::FontSize).AsNumber(), 20);
+}
+
+// Elements that differ only in ids no rule names share one kept result, and so do their children; each
+// still carries its own id. Ids that rules name, alone or as an ancestor, are cascaded as before.
+TEST(Cascade, IdsNoRuleNamesShareResultsAndKeepTheirOwnId) {
+  const char* sheet =
+      "#main { color: red } div#side p { font-style: italic } #toc a { text-decoration: none } "
+      "p.x#k { text-align: right } em { font-weight: bold }";
+  struct TCase {
+    const char* divId;
+    const char* pId;
+    const char* pClass;
+    bool red;         // the div (colours are stored blue, green, red)
+    bool italic;      // the paragraph
+    bool right;       // the paragraph
+    bool undecorated;  // the link
+  };
+  const std::vector<TCase> cases = {
+      {"s1", "", "", false, false, false, false},   {"s2", "q", "", false, false, false, false},
+      {"main", "", "", true, false, false, false},  {"MAIN", "", "", true, false, false, false},
+      {"side", "", "", false, true, false, false},  {"toc", "", "", false, false, false, true},
+      {"s3", "k", "x", false, false, true, false},  {"s4", "k", "", false, false, false, false},
+      {"s5", "", "", false, false, false, false},
+  };
+  // One document for all cases, so that later ones meet the results the earlier ones kept; each
+  // compared with a fresh document's.
+  TStyledDocument kept;
+  kept.AddSheet(sheet);
+  kept.Push("body");
+  for (const TCase& c : cases) {
+    TStyledDocument fresh;
+    fresh.AddSheet(sheet);
+    fresh.Push("body");
+    std::vector<const TProperties*> sets[2];
+    for (int d = 0; d < 2; ++d) {
+      TStyledDocument& document = d == 0 ? kept : fresh;
+      const TProperties& div = document.Push("div", "section", c.divId);
+      const TProperties& p = document.Push("p", c.pClass, c.pId);
+      const TProperties& a = document.Push("a", {}, "", "link");
+      const TProperties& em = document.Push("em");
+      sets[d] = {&div, &p, &a, &em};
+      EXPECT_EQ(div.ElementId(), c.divId);
+      EXPECT_EQ(p.ElementId(), c.pId);
+      EXPECT_EQ(div.GetOwnColor() == 0x0000FFu, c.red) << c.divId;
+      EXPECT_EQ(p.Value(Prop::FontStyle).AsText() == "italic", c.italic) << c.divId;
+      EXPECT_EQ(p.Value(Prop::TextAlign).AsText() == "right", c.right) << c.divId;
+      EXPECT_EQ(a.Value(Prop::TextDecoration).AsText() == "none", c.undecorated) << c.divId;
+      EXPECT_EQ(em.Value(Prop::FontWeight).AsText(), "bold") << c.divId;
+    }
+    for (std::size_t e = 0; e < sets[0].size(); ++e) {
+      for (int i = 0; i < Prop::Count; ++i)
+        EXPECT_TRUE(sets[0][e]->Value(i) == sets[1][e]->Value(i)) << c.divId << " element " << e << " value " << i;
+      EXPECT_EQ(sets[0][e]->HasLinkFonts(), sets[1][e]->HasLinkFonts()) << c.divId << " element " << e;
+    }
+    kept.Stack().PopToCount(2);
+  }
+}
+
+// Sets made from one kept cascade result hold its values until they change; a change stays with the set
+// that made it, whether that set computed the result or took it, and whichever way it was changed.
+TEST(PropStack, SetsSharingKeptValuesChangeAlone) {
+  struct TCase {
+    const char* name;
+    void (*change)(TProperties&);
+    int index;
+    const char* text;  // the changed set's value afterwards
+  };
+  const std::vector<TCase> cases = {
+      {"attribute", [](TProperties& p) { p.SetFromAttribute(Prop::TextAlign, TPropValue::Text("right")); },
+       Prop::TextAlign, "right"},
+      {"value", [](TProperties& p) { p.SetValue(Prop::FontVariant, TPropValue::Text("small-caps")); },
+       Prop::FontVariant, "small-caps"},
+      {"declaration", [](TProperties& p) { p.SetDeclarationByName("font-style", "italic"); }, Prop::FontStyle,
+       "italic"},
+      {"border style", [](TProperties& p) { p.SetDeclarationByName("border-style", "dotted"); },
+       Prop::BorderLeftStyle, "dotted"},
+  };
+  for (const TCase& c : cases) {
+    TStyledDocument fresh;
+    fresh.Push("div");
+    std::vector<TPropValue> expected;
+    const TProperties& model = fresh.Push("p", "x");
+    for (int i = 0; i < Prop::Count; ++i) expected.push_back(model.Value(i));
+
+    TStyledDocument document;
+    document.Push("div");
+    for (int round = 0; round < 3; ++round) {
+      // Round 0 computes the result, the others take it.
+      TProperties& p = document.Push("p", "x");
+      for (int i = 0; i < Prop::Count; ++i)
+        EXPECT_TRUE(p.Value(i) == expected[static_cast<std::size_t>(i)])
+            << c.name << " round " << round << " value " << i;
+      c.change(p);
+      EXPECT_EQ(p.Value(c.index).AsText(), c.text) << c.name << " round " << round;
+      // A child of the changed set inherits the change.
+      if (InheritanceOf(c.index) == TInheritance::Copied) {
+        EXPECT_EQ(document.Push("em").Value(c.index).AsText(), c.text) << c.name << " round " << round;
+      }
+      document.Stack().PopToCount(2);
+    }
+  }
+}
+
+// Documents styled on several threads at once, as the Python module renders them, each share values
+// within themselves only: every thread's sets equal those of a document styled alone.
+TEST(PropStack, DocumentsOnEveryThreadCascadeAlike) {
+  const char* sheet = "p { margin: 4px } code.fn { color: #795e26 } div p em { font-style: normal }";
+  auto styleOne = [sheet](std::vector<TPropValue>& out) {
+    TStyledDocument document;
+    document.AddSheet(sheet);
+    document.Push("body");
+    for (int section = 0; section < 200; ++section) {
+      document.Push("div", "section", "s" + std::to_string(section));
+      document.Push("p");
+      document.Push("code", "fn");
+      TProperties& em = document.Push("em");
+      if (section % 7 == 0) em.SetFromAttribute(Prop::TextAlign, TPropValue::Text("right"));
+      if (section == 199)
+        for (int i = 0; i < Prop::Count; ++i) out.push_back(em.Value(i));
+      document.Stack().PopToCount(2);
+    }
+  };
+  std::vector<TPropValue> alone;
+  styleOne(alone);
+  std::vector<std::vector<TPropValue>> results(4);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < results.size(); ++t) threads.emplace_back([&, t] { styleOne(results[t]); });
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    ASSERT_EQ(results[t].size(), alone.size()) << t;
+    for (std::size_t i = 0; i < alone.size(); ++i) EXPECT_TRUE(results[t][i] == alone[i]) << t << " value " << i;
+  }
+}
+
+TEST(StyleList, IdsNamedByKeys) {
+  TStyleList styles(96.0);
+  for (const char* key : {"#a", "p#b", ".c#d:hover", "li 210#e> ", "em 110#f ", "x#g.h", "#i#j"})
+    styles.AddDeclaration(key, "color", "red");
+  const std::vector<std::pair<const char*, bool>> cases = {
+      {"a", true},  {"b", true}, {"d", true},  {"e", true},  {"f", true},  {"g", true}, {"i", true},
+      {"j", true},  {"A", true}, {"B", true},  {"c", false}, {"h", false}, {"", false}, {"hover", false},
+      {"ab", false}, {"g.h", false}, {"li", false}};
+  for (const auto& [id, named] : cases) EXPECT_EQ(styles.IdInRules(id), named) << id;
+  styles.Clear();
+  EXPECT_FALSE(styles.IdInRules("a"));
 }
 
 TEST(Cascade, LaterDeclarationsOfOneRuleWin) {
