@@ -183,8 +183,9 @@ def render(source: Source, path: Source, width: int = 800, table: Optional[int] 
     it. The file is written beside path and takes its place only once whole. Returns the notices, the
     lines the command writes to standard error: the picture cut ("page.html is more than 150200 px high;
     the picture is cut at 100000 px"), the PDF cut ("page.html needs more than 1000 pages; the PDF is
-    cut after page 1000"), a table's spans cut. Raises corvane.Error when the page cannot be
-    read or the file cannot be written.
+    cut after page 1000"), a table's spans cut, a table row's cells past its first 10,000 columns left
+    out ("page.html has a table of more than 10000 columns; the picture shows its first 10000"). Raises
+    corvane.Error when the page cannot be read or the file cannot be written.
 
     Renders run one at a time. Without a Qt application in the process, the first render makes a
     QGuiApplication on the offscreen platform, on its own thread; later renders are best made from that

@@ -219,6 +219,7 @@ std::unique_ptr<TPrintCopy> MakeRenderPrintCopy(const TPrintSource& source, QPag
   TPrintBounds bounds;
   bounds.MaxPages = maxPages;
   bounds.TablePlaces = kPictureTablePlaces;
+  bounds.TableColumns = kPictureTableColumns;
   return std::make_unique<TPrintCopy>(source, QPageSize(pageSize).size(QPageSize::Millimeter), kPdfResolution, bounds);
 }
 

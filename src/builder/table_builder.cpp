@@ -131,12 +131,17 @@ void THtmlBuilder::BuildTable() {
   std::vector<std::unique_ptr<TCellList>> footRows;
   std::unique_ptr<TCellManager> grid;
   int finishedRows = 0;
+  // The columns the cells of the open row take, by their spans; once they reach the document's column
+  // limit, the row's further cells are passed over.
+  const int columnLimit = m_document.TableColumnLimit;
+  long long rowColumns = 0;
 
   auto finishCell = [&] {
     if (!CurrentCell) return;
     CloseSection();
     if (cell && CurrentCell == cell->Cell.get()) {
       if (grid) grid->OccupyCell(finishedRows, *cell);
+      rowColumns += std::max(1, cell->ColSpan);
       if (row) row->Add(std::move(cell));
     }
     cell.reset();
@@ -154,6 +159,7 @@ void THtmlBuilder::BuildTable() {
     }
     ++finishedRows;
     row.reset();
+    rowColumns = 0;
     PopToCount(rowLevel);
   };
 
@@ -189,6 +195,45 @@ void THtmlBuilder::BuildTable() {
     --TableLevel;
   };
 
+  // A cell past the column limit: its content is read up to where the cell's would stop and nothing of it
+  // is built, so that a row of a million cells costs the cells kept. Tables in it are passed over whole;
+  // its style sheets, raw content and the page-wide tags in it are read as they are in a cell built.
+  auto skipCell = [&] {
+    m_document.State.TableColumnsCut = true;
+    SkipBlanks();
+    NextToken();
+    int nested = 0;
+    while (Symbol() != S::SymEof) {
+      const TagSymbol symbol = Symbol();
+      if (nested == 0 && kCellStop.Contains(symbol)) return;
+      switch (symbol) {
+        case S::SymTable:
+          ++nested;
+          break;
+        case S::SymTableEnd:
+          --nested;
+          break;
+        case S::SymTitle:
+          ReadTitle();
+          continue;
+        case S::SymBase:
+          HandleBase();
+          continue;
+        case S::SymMeta:
+          HandleMeta();
+          continue;
+        case S::SymStyle:
+        case S::SymScript:
+        case S::SymTextarea:
+          ReadRawContent();
+          break;
+        default:
+          break;
+      }
+      NextToken();
+    }
+  };
+
   NextToken();
   try {
     while (Symbol() != S::SymTableEnd && Symbol() != S::SymEof && Symbol() != S::SymCaptionEnd) {
@@ -207,6 +252,10 @@ void THtmlBuilder::BuildTable() {
             rowLevel = PropStack().Count();
             PushPropertiesWithoutAttributes("tr");
             row = std::make_unique<TCellList>(TRowAttributes{}, Top());
+          }
+          if (columnLimit > 0 && rowColumns >= columnLimit) {
+            skipCell();
+            break;
           }
           TProperties& properties = PushProperties(symbol == S::SymTh ? "th" : "td");
           int vAlign = VerticalAlignOf(Attributes());

@@ -28,6 +28,8 @@ struct TDocumentState {
   int ProgressStart = 0;  // the progress, in per cent, the layout's reports start from
   // Some table spans were cut to keep the grid within the place budget.
   bool TableSpansCut = false;
+  // Cells of a table row past the column limit were left out.
+  bool TableColumnsCut = false;
 
   // The link run and the picture shown in the hover look.
   TFontObj* HoverLink = nullptr;

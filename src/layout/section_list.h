@@ -189,6 +189,9 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   TDocumentState State;
   // The most places a table's grid may take; spans that would pass it are cut, and State.TableSpansCut set.
   long long TablePlaceBudget = kMaxTablePlaces;
+  // The most columns a row's cells may start in (0: no limit); cells starting further right are passed
+  // over while the page is built, and State.TableColumnsCut set. Only for copies that cannot show them.
+  int TableColumnLimit = 0;
 
   // The link run and the picture under the mouse, found by the last link hit test.
   TFontObj* ActiveLink = nullptr;

@@ -62,6 +62,10 @@ std::vector<std::string> TPictureLayout::Notices(const std::string& name) const 
     notices.push_back(name + ": spans of a table were cut where its grid would pass " +
                       std::to_string(kPictureTablePlaces) + " places");
   }
+  if (Document && Document->State.TableColumnsCut) {
+    notices.push_back(name + " has a table of more than " + std::to_string(kPictureTableColumns) +
+                      " columns; the picture shows its first " + std::to_string(kPictureTableColumns));
+  }
   if (!LaidOut.Whole) {
     notices.push_back(name + " is more than " + std::to_string(LaidOut.Height) + " px high; the picture is cut at " +
                       std::to_string(Height) + " px");
@@ -81,6 +85,7 @@ TPictureLayout LayOutPicture(std::string page, const std::string& baseAddress, i
     picture.Document = std::make_unique<TSectionList>();
     picture.Document->PaintControls = true;
     picture.Document->TablePlaceBudget = kPictureTablePlaces;
+    picture.Document->TableColumnLimit = kPictureTableColumns;
     TBuilderHandlers handlers;
     handlers.FormControls = picture.FormControls.get();
     handlers.BaseAddress = baseAddress;

@@ -57,8 +57,18 @@ class TSectionList;
 // the grid is made, so hostile spans stay within a few hundred megabytes.
 inline constexpr long long kPictureTablePlaces = 10'000'000;
 
+// The most columns a table row's cells start in for a picture or a PDF: a column takes at least 2 px
+// (the cell spacing or the padding and border of a cell), so these reach past the widest picture
+// (6,000 px) and the widest PDF layout (20,000 px). Cells further right are not built. What the part
+// shown may owe to them: a row's height that one of them would have made taller, and, where the cells
+// kept are narrow enough (no spacing, no padding, empty) for the table to fit its width, the columns'
+// widths. A row's cells count by their column spans; columns that cells spanning rows from above take
+// are not counted, so a row may keep cells a little further right.
+inline constexpr int kPictureTableColumns = 10'000;
+
 // A page built and laid out for a picture: as much of it as reaches the picture above its cut, the form
-// controls drawn as they stand when the page is loaded, each table's grid within kPictureTablePlaces.
+// controls drawn as they stand when the page is loaded, each table's grid within kPictureTablePlaces and
+// its rows within kPictureTableColumns.
 struct TPictureLayout {
   TPictureLayout();
   ~TPictureLayout();
@@ -71,7 +81,8 @@ struct TPictureLayout {
   int Width = 0;   // of the picture: the width asked for, wider for content that is (up to maxWidth)
   int Height = 0;  // of the picture: what was laid out, cut at maxHeight
 
-  // What the picture leaves out, a line each, naming the page name: spans of a table cut, the page cut.
+  // What the picture leaves out, a line each, naming the page name: spans of a table cut, columns of a
+  // table left out, the page cut.
   std::vector<std::string> Notices(const std::string& name) const;
 };
 

@@ -114,6 +114,7 @@ void TPrintCopy::Build(const TPrintSource& source, std::string text) {
   TSectionList& document = *m_document;
   document.ShowImages = source.ShowImages;
   document.TablePlaceBudget = m_bounds.TablePlaces;
+  document.TableColumnLimit = m_bounds.TableColumns;
   TBuilderHandlers handlers;
   handlers.BaseAddress = source.BaseAddress.empty() ? source.ReferenceName : source.BaseAddress;
   handlers.FormControls = m_controls.get();
@@ -149,6 +150,10 @@ std::vector<std::string> TPrintCopy::Notices(const std::string& name) const {
   if (TableSpansCut()) {
     notices.push_back(name + ": spans of a table were cut where its grid would pass " +
                       std::to_string(m_document->TablePlaceBudget) + " places");
+  }
+  if (m_document->State.TableColumnsCut) {
+    notices.push_back(name + " has a table of more than " + std::to_string(m_bounds.TableColumns) +
+                      " columns; the PDF shows its first " + std::to_string(m_bounds.TableColumns));
   }
   if (m_pagesCut) {
     notices.push_back(name + " needs more than " + std::to_string(m_bounds.MaxPages) + " pages; the PDF is cut after page " +

@@ -51,6 +51,7 @@ QString PageFooterText(int n, int count);
 struct TPrintBounds {
   int MaxPages = 0;
   long long TablePlaces = kMaxTablePlaces;
+  int TableColumns = 0;  // the most columns a table row's cells start in (0: all); see TableColumnLimit
   std::size_t FirstBytes = kFirstLayoutBytes;  // the first part built when the pages are held to a number
 };
 

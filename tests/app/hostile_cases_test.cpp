@@ -217,6 +217,28 @@ TEST_F(HostileCasesTest, RenderCutsSpansPastTheGridOfAPicture) {
   EXPECT_EQ(PngSize(ReadFile(picture)).second, 500);
 }
 
+// A table row of more cells than any picture or PDF can show keeps the first ten thousand, with a note
+// for each kind of output; both are drawn.
+TEST_F(HostileCasesTest, RenderOfAWideRowKeepsItsFirstColumns) {
+  std::string cells;
+  for (int cell = 0; cell < 30000; ++cell) cells += "<td>x</td>";
+  const std::string page = temp.Write("wide.html", "<table><tr>" + cells + "</table>");
+  const struct {
+    std::string Output;
+    std::string Err;
+  } cases[] = {
+      {"t.png", "corvane: " + page + " has a table of more than 10000 columns; the picture shows its first 10000\n"},
+      {"t.pdf", "corvane: " + page + " has a table of more than 10000 columns; the PDF shows its first 10000\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string output = (dir / c.Output).string();
+    const TResult r = Run({"render", page, "-o", output});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err, c.Err);
+    EXPECT_FALSE(ReadFile(output).empty());
+  }
+}
+
 // A page of megabytes far taller than the cut is built only as far as reaches the picture: the note says
 // how high that part is, half as high again as the cut or more; the page is higher still.
 TEST_F(HostileCasesTest, RenderOfALongPageBuildsOnlyWhatReachesThePicture) {

@@ -28,6 +28,8 @@ CASES = [
      r"{name} is more than \d+ px high; the picture is cut at 3000 px", 3000),
     ("cut by the default height", paragraphs(60000), 800, None,
      r"{name} is more than \d+ px high; the picture is cut at 100000 px", 100000),
+    ("a row past its columns", "<table><tr>" + "<td>x</td>" * 12000 + "</table>", 6000, 1000,
+     r"{name} has a table of more than 10000 columns; the picture shows its first 10000", None),
 ]
 
 

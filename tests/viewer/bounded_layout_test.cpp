@@ -159,5 +159,139 @@ TEST(BoundedLayout, APageWithinTheCutIsBuiltWhole) {
   EXPECT_EQ(laidOut.Height, LayOut(page, 100000, std::size_t{1} << 30).Height);
 }
 
+// The cells each table row keeps (slots holding a cell), table by table in the order they come.
+std::vector<std::vector<int>> RowCells(const TSectionList& document) {
+  std::vector<std::vector<int>> tables;
+  const std::function<void(const TCellBasic&)> visit = [&](const TCellBasic& list) {
+    for (int i = 0; i < list.Count(); ++i) {
+      if (auto* table = dynamic_cast<const ThtmlTable*>(&list[i])) {
+        const std::size_t index = tables.size();
+        tables.emplace_back();
+        for (const auto& row : table->Rows) {
+          int kept = 0;
+          for (const auto& cell : row->Cells) {
+            if (!cell) continue;
+            ++kept;
+            if (cell->Cell) visit(*cell->Cell);
+          }
+          tables[index].push_back(kept);
+        }
+      }
+      if (TBlock* block = list[i].AsBlock()) visit(block->Content());
+    }
+  };
+  visit(document);
+  return tables;
+}
+
+struct TBuilt {
+  std::unique_ptr<TSectionList> Document;
+  int Height = 0;
+};
+
+TBuilt BuildWithColumnLimit(const std::string& page, int limit) {
+  TBuilt built;
+  built.Document = std::make_unique<TSectionList>();
+  built.Document->TableColumnLimit = limit;
+  LoadHtmlDocument(*built.Document, page, TDocumentDefaults{});
+  int scrollWidth = 0;
+  built.Height = built.Document->DoLayout(kWidth, 0, scrollWidth);
+  return built;
+}
+
+// A row's cells are kept while the columns they start in, counted by their spans, stay within the
+// limit; the rest of the row is read past without building it, nested tables and raw content included,
+// and the rows after it are built as before.
+TEST(BoundedLayout, ARowKeepsTheCellsWithinTheColumnLimit) {
+  const struct {
+    std::string Page;
+    int Limit;
+    std::vector<std::vector<int>> Cells;  // kept, by table and row
+    bool Cut;
+  } cases[] = {
+      {"<table><tr><td>a<td>b<td>c<td>d<td>e</table>", 3, {{3}}, true},
+      {"<table><tr><td>a<td>b<td>c</table>", 3, {{3}}, false},
+      {"<table><tr><td>a<td>b<td>c<td>d<td>e</table>", 0, {{5}}, false},  // no limit
+      {"<table><tr><td colspan=2>a<td>b<td>c</table>", 3, {{2}}, true},
+      {"<table><tr><td colspan=5>a<td>b</table>", 3, {{1}}, true},
+      {"<table><tr><td>1<td>2<td>3<td>4<tr><td>5<td>6</table>", 3, {{3, 2}}, true},
+      {"<table><td>1<td>2<td>3<td>4</table>", 3, {{3}}, true},  // the row the first cell opens
+      {"<table><tr><td>1</td><td>2</td><td>3</td><td>4</td></tr><tr><td>5</td></tr></table>", 3, {{3, 1}}, true},
+      // Columns that cells spanning rows from above take are not counted.
+      {"<table><tr><td rowspan=2>a<td>b<td>c<tr><td>d<td>e<td>f<td>g</table>", 3, {{3, 3}}, true},
+      // A table in a cell passed over is not built, and its end does not end the outer table.
+      {"<table><tr><td>1<td>2<td>3<td><table><tr><td>a<td>b</table>x<td>y<tr><td>z</table>", 3, {{3, 1}}, true},
+      // Nor do tags in raw content: a text area's or a script's.
+      {"<table><tr><td>1<td>2<td>3<td><textarea><td><tr></textarea><td>w<tr><td>z</table>", 3, {{3, 1}}, true},
+      {"<table><tr><td>1<td>2<td>3<td><script>a('<tr><td>')</script><td>w<tr><td>z</table>", 3, {{3, 1}}, true},
+      // A nested table holds to the limit too.
+      {"<table><tr><td><table><tr><td>a<td>b<td>c<td>d</table><td>e</table>", 3, {{2}, {3}}, true},
+      {"<table><tr><td>1<td>2<td>3<td>4", 3, {{3}}, true},  // the page ends in a cell passed over
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Page);
+    const TBuilt built = BuildWithColumnLimit(c.Page, c.Limit);
+    EXPECT_EQ(RowCells(*built.Document), c.Cells);
+    EXPECT_EQ(built.Document->State.TableColumnsCut, c.Cut);
+  }
+}
+
+// A cell passed over still gives the page its style sheet, as a cell built does.
+TEST(BoundedLayout, AStyleSheetInACellPassedOverStillApplies) {
+  const std::string page = "<table><tr><td>1<td>2<td>3<td><style>p { margin-top: 100px }</style></table><p>after</p>";
+  const TBuilt cut = BuildWithColumnLimit(page, 3);
+  ASSERT_TRUE(cut.Document->State.TableColumnsCut);
+  EXPECT_EQ(cut.Height, BuildWithColumnLimit(page, 0).Height);
+  EXPECT_GT(cut.Height, BuildWithColumnLimit("<table><tr><td>1<td>2<td>3</table><p>after</p>", 0).Height + 50);
+}
+
+std::string WideRow(int cells) {
+  std::string page = "<body style=\"margin:0\"><table border=1><tr>";
+  for (int cell = 0; cell < cells; ++cell) page += "<td>" + std::to_string(cell % 10) + "</td>";
+  return page + "</tr></table><p>after</p></body>";
+}
+
+// A picture builds at most kPictureTableColumns cells of a row however many the row has, and says so.
+TEST(BoundedLayout, APictureBuildsARowUpToItsColumns) {
+  const struct {
+    int Cells;
+    int Kept;
+    std::vector<std::string> Notices;
+  } cases[] = {
+      {100, 100, {}},
+      {kPictureTableColumns, kPictureTableColumns, {}},
+      {kPictureTableColumns + 1, kPictureTableColumns,
+       {"wide.html has a table of more than 10000 columns; the picture shows its first 10000"}},
+      {100000, kPictureTableColumns,
+       {"wide.html has a table of more than 10000 columns; the picture shows its first 10000"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Cells);
+    const TPictureLayout picture = LayOutPicture(WideRow(c.Cells), "", kWidth, 1000, 6000);
+    EXPECT_EQ(RowCells(*picture.Document), std::vector<std::vector<int>>{{c.Kept}});
+    EXPECT_EQ(picture.Notices("wide.html"), c.Notices);
+  }
+}
+
+// The columns left out start right of the widest picture: the picture of a row wider than the limit is
+// the one the whole row gives.
+TEST(BoundedLayout, APictureOfARowPastItsColumnsIsTheWholeRowsPicture) {
+  const std::string page = WideRow(kPictureTableColumns + 2000);
+  TPictureLayout picture = LayOutPicture(page, "", kWidth, 1000, 6000);
+  ASSERT_EQ(picture.Width, 6000);
+  const TBuilt whole = BuildWithColumnLimit(page, 0);
+  ASSERT_EQ(RowCells(*whole.Document), std::vector<std::vector<int>>{{kPictureTableColumns + 2000}});
+  EXPECT_EQ(picture.LaidOut.Height, whole.Height);
+  const auto paint = [&](TSectionList& document) {
+    QImage image(6000, picture.Height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    document.SetYOffset(0);
+    document.Paint(painter, QRect(0, 0, 6000, picture.Height), 6000, 0, 0, 0, 0);
+    return image;
+  };
+  EXPECT_TRUE(paint(*picture.Document) == paint(*whole.Document));
+}
+
 }  // namespace
 }  // namespace corvane

@@ -338,5 +338,21 @@ TEST(PrintCopy, AHeldCopyCutsSpansPastItsTablePlaces) {
             std::vector<std::string>{});
 }
 
+// A held copy builds a table row's cells up to its columns, and says so.
+TEST(PrintCopy, AHeldCopyLeavesOutCellsPastItsTableColumns) {
+  TPrintBounds bounds;
+  bounds.TableColumns = 3;
+  const struct {
+    std::string Page;
+    std::vector<std::string> Notices;
+  } cases[] = {
+      {"<table><tr><td>a<td>b<td>c<td>d</table>",
+       {"page.html has a table of more than 3 columns; the PDF shows its first 3"}},
+      {"<table><tr><td>a<td>b<td>c<tr><td>d</table>", {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TPrintCopy(SourceOf(c.Page), A4(), kScreenDpi, bounds).Notices("page.html"), c.Notices) << c.Page;
+}
+
 }  // namespace
 }  // namespace corvane
