@@ -1,21 +1,18 @@
 #include "extract/conversion_job.h"
 
-#include <sched.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <unordered_map>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 #include "extract/background_writer.h"
 #include "extract/byte_file.h"
-#include "extract/chunked_table_scan.h"
+#include "extract/conversion_run.h"
 #include "extract/input_read_ahead.h"
 #include "extract/job_texts.h"
 #include "extract/page_charset.h"
@@ -56,164 +53,6 @@ bool PathExists(const std::string& path) {
 class TJobStopped {};
 
 }  // namespace
-
-// The tables a run writes, in order: every table of the file, or the fragment numbers given.
-struct TTableOrder {
-  bool every = false;
-  std::vector<std::size_t> indices;
-};
-
-// The current file for the passes of a run. A small file is read once and its passes served from
-// memory; a large one is read again for each pass.
-class TRunInput {
- public:
-  static constexpr std::uint64_t kInMemoryLimit = 256 * 1024;
-
-  // buffer: kInMemoryLimit + 1 bytes, made on first use and kept from run to run.
-  TRunInput(TInputFile& file, std::unique_ptr<char[]>& buffer) : m_file(&file) {
-    if (file.Size() > kInMemoryLimit) return;
-    constexpr std::size_t kRoom = static_cast<std::size_t>(kInMemoryLimit) + 1;
-    if (!buffer) buffer.reset(new char[kRoom]);  // not zero-filled: only what is read is used
-    // The read stops at the size the file had when it was opened, without a last read to meet its end:
-    // a file written to meanwhile is converted as it was then.
-    const std::size_t size = static_cast<std::size_t>(file.Size());
-    std::size_t got = 0;
-    for (std::size_t n; got < kRoom && (got < size || size == 0) && (n = file.Read(buffer.get() + got, kRoom - got)) != 0;)
-      got += n;
-    if (got == kRoom) {
-      // The file has grown since its size was taken: it is read from the file after all.
-      file.Rewind();
-      return;
-    }
-    m_bytes = std::string_view(buffer.get(), got);
-    m_inMemory = true;
-  }
-
-  // A file read ahead of its run.
-  explicit TRunInput(std::string_view bytes) : m_bytes(bytes), m_inMemory(true) {}
-
-  std::size_t Read(char* buffer, std::size_t size) {
-    if (!m_inMemory) return m_file->Read(buffer, size);
-    const std::size_t count = std::min(size, m_bytes.size() - m_offset);
-    std::memcpy(buffer, m_bytes.data() + m_offset, count);
-    m_offset += count;
-    return count;
-  }
-
-  void Rewind() {
-    if (m_inMemory) m_offset = 0;
-    else m_file->Rewind();
-  }
-
-  // Fills buffer with the size bytes at offset, from any thread, leaving the passes' reading as it is.
-  void ReadAt(std::uint64_t offset, char* buffer, std::size_t size) const {
-    if (m_inMemory) {
-      if (offset > m_bytes.size() || m_bytes.size() - offset < size) throw TFileError("Cannot read past the end of the input");
-      std::memcpy(buffer, m_bytes.data() + offset, size);
-      return;
-    }
-    while (size != 0) {
-      const std::size_t got = m_file->ReadAt(offset, buffer, size);
-      if (got == 0) throw TFileError("Cannot read " + m_file->Path() + ": the file changed size while it was read");
-      offset += got;
-      buffer += got;
-      size -= got;
-    }
-  }
-
-  bool InMemory() const { return m_inMemory; }
-  // The bytes a pass reads.
-  std::uint64_t Size() const { return m_inMemory ? m_bytes.size() : m_file->Size(); }
-
-  std::size_t BlockSize() const {
-    return m_inMemory ? std::max<std::size_t>(m_bytes.size() + 16, 64) : TTableFragmentScanner::kDefaultBlockSize;
-  }
-
- private:
-  TInputFile* m_file = nullptr;
-  std::string_view m_bytes;
-  bool m_inMemory = false;
-  std::size_t m_offset = 0;
-};
-
-// The second pass: writes the chosen fragments as the scan finishes them. Only a fragment whose turn
-// has not come yet (a choice out of file order, or a table chosen twice) is held.
-class TTableStreamer final : public TFragmentSink {
- public:
-  // writer: when given, the tables of an every-table order are written through it.
-  TTableStreamer(TConversionJob& job, const TTableOrder& order, TOutputFile& output, TBackgroundWriter* writer)
-      : m_job(job), m_order(order.indices), m_every(order.every), m_output(output), m_writer(writer) {
-    m_ascending = std::adjacent_find(m_order.begin(), m_order.end(), std::greater_equal<>()) == m_order.end();
-    if (!m_ascending)
-      for (std::size_t index : m_order) ++m_uses[index];
-  }
-
-  bool WantsText(std::size_t index) override {
-    if (m_every) return true;
-    if (m_ascending) return m_next < m_order.size() && m_order[m_next] == index;
-    return m_uses.count(index) != 0;
-  }
-
-  bool Take(std::size_t index, std::string& text) override {
-    m_job.CheckStop();
-    if (m_every) {
-      // In a single pass the output is opened by the first table: a file without tables has none.
-      if (!m_job.m_runOutputBegun) {
-        if (!m_job.OpenOutputFile(m_output)) return false;
-        m_job.m_runOutputBegun = true;
-      }
-      if (m_writer) {
-        // While the writing thread lags, this one makes the next table's output itself when the format
-        // can: the row cleaning, most of the work, is then shared by both.
-        std::string prepared;
-        if (text.size() <= kLargestPreparedTable && m_writer->Backlogged() &&
-            m_job.m_tableWriter->PrepareTable(text, m_job.m_host.TrimCellValues(), prepared)) {
-          m_writer->Push(std::move(prepared), true);
-        } else {
-          m_writer->Push(std::move(text));
-        }
-        text.clear();
-      } else {
-        m_job.WriteTable(text, index, m_output);
-      }
-      return true;
-    }
-    if (m_ascending) {
-      if (m_next < m_order.size() && m_order[m_next] == index) {
-        m_job.WriteTable(text, index, m_output);
-        ++m_next;
-      }
-      return m_next < m_order.size();
-    }
-    if (m_uses.count(index) != 0) {
-      m_held[index] = std::move(text);
-      while (m_next < m_order.size()) {
-        const auto held = m_held.find(m_order[m_next]);
-        if (held == m_held.end()) break;
-        m_job.WriteTable(held->second, held->first, m_output);
-        if (--m_uses[held->first] == 0) {
-          m_uses.erase(held->first);
-          m_held.erase(held);
-        }
-        ++m_next;
-      }
-    }
-    return m_next < m_order.size();
-  }
-
- private:
-  TConversionJob& m_job;
-  const std::vector<std::size_t>& m_order;
-  const bool m_every;
-  bool m_ascending = true;
-  TOutputFile& m_output;
-  // Larger tables are left to the writing thread, which writes their lines as it makes them.
-  static constexpr std::size_t kLargestPreparedTable = std::size_t{1} << 20;
-  TBackgroundWriter* m_writer;
-  std::size_t m_next = 0;
-  std::unordered_map<std::size_t, std::size_t> m_uses;  // how often each fragment is still to be written
-  std::unordered_map<std::size_t, std::string> m_held;
-};
 
 void TConversionJob::Log(std::string_view line) { m_host.AppendLog(line); }
 
@@ -689,183 +528,11 @@ void TConversionJob::AbandonOutput(TOutputFile& output) noexcept {
   output.Abandon();
 }
 
-void TConversionJob::ConvertArchive(TInputFile& file, TOutputFile& output) {
-  if (!m_tableWriter->WritesRecords())
-    throw TFileError("Cannot convert the web archive " + m_currentFile + std::string(kArchiveNeedsRecords));
-  const auto [start, end] = m_host.ArchiveRange();
-  TWarcReader reader(file, start, end);
-  reader.Problem = [this](const std::string& line) {
-    LogJoined(kLogError, line);
-    m_host.ReportNotice(line);
-  };
-  // The command line's table numbers apply to each page; every table otherwise.
-  std::vector<std::string> selection;
-  if (std::optional<TTableChoice> choice = m_host.ChoiceWithoutFragments(2); choice && !choice->EveryTable)
-    selection = std::move(choice->Selection);
-  m_passNumber += 2;
-  ShowPassLabels();
-  if (!OpenOutputFile(output)) return;
-  m_runOutputBegun = true;
-  TArchivePage page;
-  TTableOrder order;
-  while (reader.NextPage(page)) {
-    CheckStop();
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    // A byte-order mark says more than the HTTP header, which says more than the page.
-    if (page.Html.starts_with(kByteOrderMark) || page.HttpCharset.empty()) m_pageCharset = PageCharsetDeclaration(page.Html);
-    else m_pageCharset = page.HttpCharset;
-    order.every = selection.empty();
-    order.indices.clear();
-    if (!order.every) {
-      // The page's tables are counted first, as a file's are.
-      TTableFragmentScanner counter;
-      struct TCounter final : TFragmentSink {
-        bool WantsText(std::size_t) override { return false; }
-        bool Take(std::size_t, std::string&) override { return true; }
-      } sink;
-      counter.SetSink(&sink);
-      counter.Feed(page.Html.data(), page.Html.size(), true);
-      counter.Finish();
-      const std::size_t count = counter.FragmentCount();
-      if (count == 0) continue;
-      if (count == 1) order.indices = {0};
-      else order.indices = TablesToWrite(selection, count);
-      if (order.indices.empty()) continue;
-    }
-    const TRecordSource source{page.Url, page.Record, page.Date};
-    m_tableWriter->BeginRecord(&source);
-    // The page is scanned where it lies.
-    TTableStreamer streamer(*this, order, output, nullptr);
-    TTableFragmentScanner scanner;
-    scanner.SetSink(&streamer);
-    scanner.SetLineBreaks(m_tableWriter->LineBreaks());
-    scanner.Feed(page.Html.data(), page.Html.size(), true);
-    scanner.Finish();
-  }
-  m_tableWriter->BeginRecord(nullptr);
-  LogJoined(kLogArchiveRecords, std::to_string(reader.Records()) + ", pages: " + std::to_string(reader.Pages()) +
-                                    ", tables: " + std::to_string(m_runTables));
-  FinishOutput(output);
-  if (reader.Damaged() > 0) {
-    // What could be read is kept; the archive still counts as failed.
-    Fail(std::to_string(reader.Damaged()) + (reader.Damaged() == 1 ? " damaged record or gzip member" : " damaged records or gzip members") +
-         " skipped in " + m_currentFile);
-  }
-}
-
 void TConversionJob::ReadPageHead(TRunInput& input) {
   m_pageHead.resize(kPageCharsetScanLimit);
   m_pageHead.resize(input.Read(m_pageHead.data(), m_pageHead.size()));
   input.Rewind();
   m_pageCharset = PageCharsetDeclaration(m_pageHead);
-}
-
-bool TConversionJob::WriteEveryTableInOnePass(TRunInput& input, TOutputFile& output) {
-  // Text before a table on its line belongs to the table, so a single pass holds each line's text until
-  // a table opens or the line ends. A line longer than this gives the single pass up: what it wrote is
-  // undone and the file goes through the counting passes, which hold nothing outside the tables.
-  constexpr std::size_t kPendingLimit = std::size_t{4} << 20;
-  const int passNumber = m_passNumber;
-  // The passes a counting run would show.
-  m_passNumber += 2;
-  ShowPassLabels();
-  TTableOrder order;
-  order.every = true;
-  // A writer that reads each table in the page's character set, declared before the tables, or what
-  // else the page says of itself, gets its head.
-  if (m_tableWriter->ReadsPageHead()) ReadPageHead(input);
-  // No one reads the log: the rows are not logged, and are written beside the scan.
-  struct TUnlogged {
-    std::function<void(std::string_view)>& LogRow;
-    std::function<void(std::string_view)> Kept;
-    explicit TUnlogged(std::function<void(std::string_view)>& logRow) : LogRow(logRow), Kept(std::move(logRow)) {
-      LogRow = nullptr;
-    }
-    ~TUnlogged() { LogRow = std::move(Kept); }
-  };
-  bool complete = true;
-  {
-    const TUnlogged unlogged(m_tableWriter->LogRow);
-    bool scanned = ScanInChunks(input, output, kPendingLimit, complete);
-    if (scanned && !complete) {
-      // The chunks' scans may have held a line the file's own scan would not (a worker's chunk may begin
-      // inside a table): the one-thread scan tells whether the single pass gives up.
-      AbandonOutput(output);
-      input.Rewind();
-      m_runTables = 0;
-      m_runOutputBegun = false;
-      scanned = false;
-    }
-    if (!scanned) complete = StreamTables(input, order, output, kPendingLimit, true);
-  }
-  if (!complete) {
-    AbandonOutput(output);
-    input.Rewind();
-    m_passNumber = passNumber;
-    m_runTables = 0;  // the counting passes write them again
-    m_runOutputBegun = false;
-    return false;
-  }
-  if (output.IsOpen() || m_runOutputBegun) FinishOutput(output);
-  return true;
-}
-
-std::size_t TConversionJob::ChunkWorkers() const {
-  // The calling thread writes the tables (and scans across chunk edges): the workers are the others.
-  const int threads = RunThreads();
-  if (threads == 1) return 0;
-  constexpr std::size_t kMostThreads = 64;
-  if (threads > 1) return std::min(static_cast<std::size_t>(threads - 1), kMostThreads);
-  // Automatic: a thread per processor the process may run on (a run pinned to one stays on one thread),
-  // up to a few: reading the file and writing the output keep pace with no more.
-  constexpr std::size_t kMostAutomatic = 4;
-  std::size_t processors = std::thread::hardware_concurrency();
-#if defined(__linux__)
-  cpu_set_t allowed;
-  if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0) processors = static_cast<std::size_t>(CPU_COUNT(&allowed));
-#endif
-  if (processors < 2) return 0;
-  return std::min(processors, kMostAutomatic);
-}
-
-bool TConversionJob::ScanInChunks(TRunInput& input, TOutputFile& output, std::size_t pendingLimit, bool& complete) {
-  const std::size_t workers = ChunkWorkers();
-  const bool trim = m_host.TrimCellValues();
-  std::string probe;
-  if (workers == 0 || input.Size() / 2 < m_chunkSize || !m_tableWriter->PrepareTable({}, trim, probe)) return false;
-  TChunkedScanSettings settings;
-  settings.chunkSize = m_chunkSize;
-  settings.workers = workers;
-  settings.pendingLimit = pendingLimit;
-  settings.lineBreaks = m_tableWriter->LineBreaks();
-  const TTableWriter& writer = *m_tableWriter;
-  TChunkedTableScan scan(
-      settings, [&input](std::uint64_t offset, char* buffer, std::size_t size) { input.ReadAt(offset, buffer, size); },
-      input.Size(), [&writer, trim](std::string_view fragment, std::string& lines) { return writer.PrepareTable(fragment, trim, lines); });
-  const std::uint64_t total = input.Size();
-  ++m_filesScannedInChunks;
-  const TChunkedTableScan::TResult result = scan.Run(
-      [this, &output](std::string_view text, bool prepared) {
-        CheckStop();
-        // In a single pass the output is opened by the first table: a file without tables has none.
-        if (!m_runOutputBegun) {
-          if (!OpenOutputFile(output)) return false;
-          m_runOutputBegun = true;
-        }
-        if (prepared) {
-          ++m_runTables;
-          output.Write(text);
-        } else {
-          WriteTable(text, m_runTables, output);  // a large table, written a row at a time
-        }
-        return true;
-      },
-      [this, total](std::uint64_t done) {
-        CheckStop();
-        m_host.ShowReadProgress(done, total);
-      });
-  complete = result == TChunkedTableScan::TResult::Complete;
-  return true;
 }
 
 void TConversionJob::WriteTable(std::string_view fragment, std::size_t index, TOutputFile& output) {
