@@ -336,13 +336,26 @@ QString ResolveLink(const QUrl& base, const std::string& href) {
 // absolute address is known without parsing them, which costs far more than the rest of a link cell.
 class TLinkResolver {
  public:
-  explicit TLinkResolver(const std::string& base) : m_base(QString::fromStdString(base)) {
-    if (m_base.isEmpty()) return;
-    // The base's folder, as resolving a name in it gives it.
-    const std::string named = ResolveLink(m_base, "x").toStdString();
-    if (!named.empty() && named.back() == 'x') m_folder = named.substr(0, named.size() - 1);
+  // Every table of a page has the same base: a thread parses it once, however many tables it reads.
+  explicit TLinkResolver(const std::string& base) {
+    thread_local std::string lastBase;
+    thread_local QUrl lastUrl;
+    thread_local std::string lastFolder;
+    if (base != lastBase) {
+      lastUrl = QUrl(QString::fromStdString(base));
+      lastFolder.clear();
+      if (!lastUrl.isEmpty()) {
+        // The base's folder, as resolving a name in it gives it.
+        const std::string named = ResolveLink(lastUrl, "x").toStdString();
+        if (!named.empty() && named.back() == 'x') lastFolder = named.substr(0, named.size() - 1);
+      }
+      lastBase = base;
+    }
+    m_base = lastUrl;
+    m_folder = lastFolder;
+    m_empty = m_base.isEmpty();
   }
-  bool Empty() const { return m_base.isEmpty(); }
+  bool Empty() const { return m_empty; }
 
   QString Resolve(const std::string& href) const {
     std::string_view text = href;
@@ -365,24 +378,32 @@ class TLinkResolver {
 
  private:
   static bool IsHrefSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-  // Characters of an address that its absolute form writes as they are, by byte.
-  static constexpr std::array<bool, 256> kKeptAsIs = [] {
-    std::array<bool, 256> kept{};
-    for (int c = 'a'; c <= 'z'; ++c) kept[static_cast<std::size_t>(c)] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) kept[static_cast<std::size_t>(c)] = true;
-    for (int c = '0'; c <= '9'; ++c) kept[static_cast<std::size_t>(c)] = true;
-    for (const char c : std::string_view("-._~:/?#@!$&()*+,;=")) kept[static_cast<unsigned char>(c)] = true;
-    return kept;
+  // Characters of an address by what its absolute form does with them, by byte: 0 parsing may change
+  // it, 1 written as it is, 2 "." and 3 "/" (written as they are, but a "." or ".." segment is not).
+  static constexpr std::array<unsigned char, 256> kByteKind = [] {
+    std::array<unsigned char, 256> kind{};
+    for (int c = 'a'; c <= 'z'; ++c) kind[static_cast<std::size_t>(c)] = 1;
+    for (int c = 'A'; c <= 'Z'; ++c) kind[static_cast<std::size_t>(c)] = 1;
+    for (int c = '0'; c <= '9'; ++c) kind[static_cast<std::size_t>(c)] = 1;
+    for (const char c : std::string_view("-_~:?#@!$&()*+,;=")) kind[static_cast<unsigned char>(c)] = 1;
+    kind['.'] = 2;
+    kind['/'] = 3;
+    return kind;
   }();
   // Not empty, every character kept as it is, and no "." or ".." segment (no "/." nor "./"): one pass
-  // over the address.
+  // over the address, looking back only at a "." or a "/".
   static bool IsPlain(std::string_view text) {
     if (text.empty()) return false;
-    char previous = '\0';
+    unsigned char previous = 0;
     for (const char c : text) {
-      if (!kKeptAsIs[static_cast<unsigned char>(c)]) return false;
-      if ((c == '.' && previous == '/') || (c == '/' && previous == '.')) return false;
-      previous = c;
+      const unsigned char kind = kByteKind[static_cast<unsigned char>(c)];
+      if (kind == 1) {
+        previous = 1;
+        continue;
+      }
+      // "./" or "/.": one is 2, the other 3, and no other pair adds up to 5.
+      if (kind == 0 || previous + kind == 5) return false;
+      previous = kind;
     }
     return true;
   }
@@ -392,7 +413,8 @@ class TLinkResolver {
   // checks.
   static bool IsPlainAbsolute(std::string_view text) {
     std::size_t authority = 0;
-    for (const std::string_view scheme : {"http://", "https://", "ftp://"})
+    using namespace std::string_view_literals;
+    for (const std::string_view scheme : {"http://"sv, "https://"sv, "ftp://"sv})
       if (text.starts_with(scheme)) authority = scheme.size();
     if (authority == 0) return false;
     const std::size_t end = std::min(text.find_first_of("/?#", authority), text.size());
@@ -413,6 +435,7 @@ class TLinkResolver {
 
   QUrl m_base;
   std::string m_folder;  // the base's folder, ending in "/"; empty when it has none
+  bool m_empty = true;   // no base: links are not read
 };
 
 // Cells whose row span may yet be cut wait, with every cell after them, until it is settled; past this
