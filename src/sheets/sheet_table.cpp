@@ -455,9 +455,14 @@ struct TSheetTableReader::TState {
     // Text goes straight into the cell; outside a cell it is passed over (see Handle).
     Reader.SetTextSink(&Text);
     Reader.SetScanOnly(true);
-    // The attributes the cells need: spans, links and character-set declarations.
-    Reader.SetAttributesOf({S::SymTd, S::SymTh, S::SymA, S::SymMeta},
-                           {S::SymRowspan, S::SymColspan, S::SymHref, S::SymCharset, S::SymHttpEquiv, S::SymContent});
+    // The attributes the cells need: spans, links and character-set declarations. Without a base no
+    // link is read, and an A's attributes are passed over unread.
+    if (Base.Empty())
+      Reader.SetAttributesOf({S::SymTd, S::SymTh, S::SymMeta},
+                             {S::SymRowspan, S::SymColspan, S::SymCharset, S::SymHttpEquiv, S::SymContent});
+    else
+      Reader.SetAttributesOf({S::SymTd, S::SymTh, S::SymA, S::SymMeta},
+                             {S::SymRowspan, S::SymColspan, S::SymHref, S::SymCharset, S::SymHttpEquiv, S::SymContent});
     Reader.Start();
   }
 
