@@ -361,8 +361,11 @@ class TLinkResolver {
     std::string_view text = href;
     while (!text.empty() && IsHrefSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsHrefSpace(text.back())) text.remove_suffix(1);
+    // An absolute address's host is checked on its own, what follows it by IsPlain.
+    const std::size_t path = PlainAbsolutePath(text);
+    if (path != std::string_view::npos && (path == text.size() || IsPlain(text.substr(path))))
+      return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     if (!IsPlain(text)) return ResolveLink(m_base, href);
-    if (IsPlainAbsolute(text)) return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     const char first = text.front();
     const std::size_t colon = text.find(':');
     const bool relative = first != '/' && first != '?' && first != '#' && first != '.' &&
@@ -410,27 +413,29 @@ class TLinkResolver {
   // "http://host/..." (and https, ftp) with a host name in lower case, without user or port: labels of
   // letters, digits and hyphens, a hyphen at neither end, the last beginning with a letter (a host of
   // numbers is an IPv4 address, which parsing writes anew), none in punycode ("xn--"), which parsing
-  // checks.
-  static bool IsPlainAbsolute(std::string_view text) {
+  // checks. Where its path begins (its end when it has none); npos for any other address. The scheme
+  // and such a host hold no character IsPlain refuses, nor "/." or "./".
+  static std::size_t PlainAbsolutePath(std::string_view text) {
+    constexpr std::size_t kNot = std::string_view::npos;
     std::size_t authority = 0;
     using namespace std::string_view_literals;
     for (const std::string_view scheme : {"http://"sv, "https://"sv, "ftp://"sv})
       if (text.starts_with(scheme)) authority = scheme.size();
-    if (authority == 0) return false;
+    if (authority == 0) return kNot;
     const std::size_t end = std::min(text.find_first_of("/?#", authority), text.size());
-    if (end == authority) return false;
+    if (end == authority) return kNot;
     for (std::size_t label = authority; label < end;) {
       const std::size_t labelEnd = std::min(text.find('.', label), end);
       const std::string_view name = text.substr(label, labelEnd - label);
-      if (name.empty() || name.front() == '-' || name.back() == '-' || name.starts_with("xn--")) return false;
+      if (name.empty() || name.front() == '-' || name.back() == '-' || name.starts_with("xn--")) return kNot;
       for (const char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return false;
-      if (labelEnd == end && !(name.front() >= 'a' && name.front() <= 'z')) return false;
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) return kNot;
+      if (labelEnd == end && !(name.front() >= 'a' && name.front() <= 'z')) return kNot;
       label = labelEnd + 1;
-      if (labelEnd + 1 == end) return false;  // a host ending in "."
+      if (labelEnd + 1 == end) return kNot;  // a host ending in "."
     }
     // A path is written as given; an address without one gets none.
-    return end == text.size() || text[end] == '/';
+    return end == text.size() || text[end] == '/' ? end : kNot;
   }
 
   QUrl m_base;

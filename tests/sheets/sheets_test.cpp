@@ -257,7 +257,9 @@ TEST(SheetTable, PlainLinksResolveAsAnyOther) {
                          "HTTP://h.org/x", "http://h.org:/x", "http:x", "http://-.org/", "http://a-.org/", "http://a..b/",
                          "http://h.org./", "http://.h.org/", "http://xn--h.org/", "http://xn--bcher-kva.de/", "http://1.2/",
                          "http://0x10/x", "http://1.2.3.4/", "http://999/", "http://a.1/", "http://h.o-rg/",
-                         "a/.b", "a./", "x..y/z", "a.-/b", "/.", "./", ".", "...", "a/b.c/d.e", "http://h.org/a/../b"};
+                         "a/.b", "a./", "x..y/z", "a.-/b", "/.", "./", ".", "...", "a/b.c/d.e", "http://h.org/a/../b",
+                         "http://h.org/a/./b", "http://h.org/.", "http://h.org/a b", "http://h.org/caf\xc3\xa9", "https://h.org/x?z=/./",
+                         "http://h.org/%7e", "http://h.org/a\\b", "ftp://f.org/a.b/c", "http://h.org/..x/y."};
   for (const char* base : bases) {
     for (const char* href : hrefs) {
       const QUrl url = QUrl(QString::fromUtf8(base)).resolved(QUrl(QString::fromUtf8(href)));
