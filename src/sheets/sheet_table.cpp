@@ -551,8 +551,8 @@ struct TSheetTableReader::TState {
       case S::SymA:
         if (!InCell || Base.Empty()) break;
         if (const TAttribute* href = Reader.Attributes().Find(S::SymHref)) {
-          ++Links;
-          LinkHref = href->Text;
+          // A cell of several links gets none: only the first one's HREF is kept.
+          if (++Links == 1) LinkHref = href->Text;
           InLink = true;
         }
         break;
@@ -638,7 +638,7 @@ struct TSheetTableReader::TState {
   bool Trim;
   TLinkResolver Base;
   int Links = 0;                 // links (A with HREF) begun in the current cell
-  std::string LinkHref;          // the last one's HREF
+  std::string LinkHref;          // the first one's HREF
   bool InLink = false;
   bool TextOutsideLink = false;  // the current cell has text outside its links
   TGrid Grid;
