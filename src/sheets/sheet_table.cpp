@@ -340,14 +340,15 @@ class TLinkResolver {
   explicit TLinkResolver(const std::string& base) {
     thread_local std::string lastBase;
     thread_local QUrl lastUrl;
-    thread_local std::string lastFolder;
+    thread_local std::u16string lastFolder;
     if (base != lastBase) {
       lastUrl = QUrl(QString::fromStdString(base));
       lastFolder.clear();
       if (!lastUrl.isEmpty()) {
         // The base's folder, as resolving a name in it gives it.
         const std::string named = ResolveLink(lastUrl, "x").toStdString();
-        if (!named.empty() && named.back() == 'x') lastFolder = named.substr(0, named.size() - 1);
+        // An absolute address is ASCII: its folder is kept as the characters a link begins with.
+        if (!named.empty() && named.back() == 'x') lastFolder.assign(named.begin(), named.end() - 1);
       }
       lastBase = base;
     }
@@ -374,7 +375,7 @@ class TLinkResolver {
     // The folder and the name written straight into the address, without a buffer between them.
     QString link(static_cast<qsizetype>(m_folder.size() + text.size()), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(link.data());
-    for (const char c : m_folder) *out++ = static_cast<unsigned char>(c);
+    out = std::copy(m_folder.begin(), m_folder.end(), out);
     for (const char c : text) *out++ = static_cast<unsigned char>(c);
     return link;
   }
@@ -417,6 +418,8 @@ class TLinkResolver {
   // and such a host hold no character IsPlain refuses, nor "/." or "./".
   static std::size_t PlainAbsolutePath(std::string_view text) {
     constexpr std::size_t kNot = std::string_view::npos;
+    // Most addresses that are not absolute are told by their first letter.
+    if (text.empty() || (text.front() != 'h' && text.front() != 'f')) return kNot;
     std::size_t authority = 0;
     using namespace std::string_view_literals;
     for (const std::string_view scheme : {"http://"sv, "https://"sv, "ftp://"sv})
@@ -439,7 +442,7 @@ class TLinkResolver {
   }
 
   QUrl m_base;
-  std::string m_folder;  // the base's folder, ending in "/"; empty when it has none
+  std::u16string m_folder;  // the base's folder, ending in "/"; empty when it has none
   bool m_empty = true;   // no base: links are not read
 };
 
