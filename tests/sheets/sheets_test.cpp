@@ -272,6 +272,25 @@ TEST(SheetTable, PlainLinksResolveAsAnyOther) {
   }
 }
 
+TEST(SheetTable, AnAsAttributesPassedOverUnreadLeaveTheTextAsItIs) {
+  // Without a base an A's attributes are not read: quoted "<" and ">" in them still end no tag.
+  const std::pair<const char*, const char*> cases[] = {
+      {"<td><a href=\"a>b\">t</a>u", "tu"},
+      {"<td><a title='x\"y>' href=z>t</a>", "t"},
+      {"<td><a\nhref\n=\n\"q<r\"\n>t</a><td>v", "t"},
+      {"<td>s<a href=`a`>t</a>", "st"},
+      {"<td><a href=\"a\"b=\"c>\">t</a>", "t"},
+  };
+  for (const auto& [cell, text] : cases) {
+    const TSheetTable plain = ReadSheetTable("<table><tr>" + std::string(cell) + "</table>", {});
+    const TSheetTable linked = ReadSheetTable("<table><tr>" + std::string(cell) + "</table>", {{}, false, "http://h.org/"});
+    ASSERT_FALSE(plain.Cells.empty()) << cell;
+    EXPECT_EQ(plain.Cells[0].Text.toStdString(), text) << cell;
+    ASSERT_EQ(linked.Cells.size(), plain.Cells.size()) << cell;
+    for (std::size_t k = 0; k < plain.Cells.size(); ++k) EXPECT_EQ(linked.Cells[k].Text, plain.Cells[k].Text) << cell;
+  }
+}
+
 TEST(SheetTable, EachTableResolvesAgainstItsOwnBase) {
   // Tables read one after another, on one thread and on several, each with the base it was given, a
   // base met before or none.
