@@ -158,11 +158,13 @@ struct TPyLinks {
   }
   void Add(int row, int column, const QString& address) {
     const std::size_t begin = Addresses.size();
-    Addresses.resize(begin + static_cast<std::size_t>(address.size()));
+    const std::size_t size = static_cast<std::size_t>(address.size());
+    Addresses.resize(begin + size);
     const char16_t* units = reinterpret_cast<const char16_t*>(address.constData());
+    char* out = Addresses.data() + begin;
     char16_t all = 0;
-    for (qsizetype k = 0; k < address.size(); ++k) {
-      Addresses[begin + static_cast<std::size_t>(k)] = static_cast<char>(units[k]);
+    for (std::size_t k = 0; k < size; ++k) {
+      out[k] = static_cast<char>(units[k]);
       all |= units[k];
     }
     // Should an address not be ASCII, its UTF-8 takes the place.

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "sheets/cell_value.h"
 #include "sheets/sheet_table.h"
@@ -253,7 +256,10 @@ TEST(SheetTable, PlainLinksResolveAsAnyOther) {
                          "x/.y", "x./y", "a/..", "a/.", "./a", ".a/b", "a.b/c.", "a//b", "%41%2f", "a?b/../c", "a#/./b",
                          "HTTP://h.org/x", "http://h.org:/x", "http:x", "http://-.org/", "http://a-.org/", "http://a..b/",
                          "http://h.org./", "http://.h.org/", "http://xn--h.org/", "http://xn--bcher-kva.de/", "http://1.2/",
-                         "http://0x10/x", "http://1.2.3.4/", "http://999/", "http://a.1/", "http://h.o-rg/"};
+                         "http://0x10/x", "http://1.2.3.4/", "http://999/", "http://a.1/", "http://h.o-rg/",
+                         "a/.b", "a./", "x..y/z", "a.-/b", "/.", "./", ".", "...", "a/b.c/d.e", "http://h.org/a/../b",
+                         "http://h.org/a/./b", "http://h.org/.", "http://h.org/a b", "http://h.org/caf\xc3\xa9", "https://h.org/x?z=/./",
+                         "http://h.org/%7e", "http://h.org/a\\b", "ftp://f.org/a.b/c", "http://h.org/..x/y."};
   for (const char* base : bases) {
     for (const char* href : hrefs) {
       const QUrl url = QUrl(QString::fromUtf8(base)).resolved(QUrl(QString::fromUtf8(href)));
@@ -264,6 +270,50 @@ TEST(SheetTable, PlainLinksResolveAsAnyOther) {
           << base << " " << href;
     }
   }
+}
+
+TEST(SheetTable, AnAsAttributesPassedOverUnreadLeaveTheTextAsItIs) {
+  // Without a base an A's attributes are not read: quoted "<" and ">" in them still end no tag.
+  const std::pair<const char*, const char*> cases[] = {
+      {"<td><a href=\"a>b\">t</a>u", "tu"},
+      {"<td><a title='x\"y>' href=z>t</a>", "t"},
+      {"<td><a\nhref\n=\n\"q<r\"\n>t</a><td>v", "t"},
+      {"<td>s<a href=`a`>t</a>", "st"},
+      {"<td><a href=\"a\"b=\"c>\">t</a>", "t"},
+  };
+  for (const auto& [cell, text] : cases) {
+    const TSheetTable plain = ReadSheetTable("<table><tr>" + std::string(cell) + "</table>", {});
+    const TSheetTable linked = ReadSheetTable("<table><tr>" + std::string(cell) + "</table>", {{}, false, "http://h.org/"});
+    ASSERT_FALSE(plain.Cells.empty()) << cell;
+    EXPECT_EQ(plain.Cells[0].Text.toStdString(), text) << cell;
+    ASSERT_EQ(linked.Cells.size(), plain.Cells.size()) << cell;
+    for (std::size_t k = 0; k < plain.Cells.size(); ++k) EXPECT_EQ(linked.Cells[k].Text, plain.Cells[k].Text) << cell;
+  }
+}
+
+TEST(SheetTable, EachTableResolvesAgainstItsOwnBase) {
+  // Tables read one after another, on one thread and on several, each with the base it was given, a
+  // base met before or none.
+  const std::pair<const char*, const char*> cases[] = {
+      {"http://h.org/d/p.html", "http://h.org/d/x/y.html"}, {"https://o.org/", "https://o.org/x/y.html"},
+      {"http://h.org/d/p.html", "http://h.org/d/x/y.html"}, {"", ""},
+      {"file:///pages/sub/p%20q.html", "file:///pages/sub/x/y.html"}, {"http://h.org", "http://h.org/x/y.html"},
+      {"", ""}, {"https://o.org/", "https://o.org/x/y.html"},
+  };
+  const auto readAll = [&cases] {
+    std::string links;
+    for (const auto& [base, link] : cases)
+      links += ReadSheetTable("<table><tr><td><a href=x/y.html>x</a></table>", {{}, false, base}).Cells[0].Link.toStdString() + "\n";
+    return links;
+  };
+  std::string expected;
+  for (const auto& [base, link] : cases) expected += std::string(link) + "\n";
+  EXPECT_EQ(readAll(), expected);
+  std::vector<std::string> found(4);
+  std::vector<std::thread> threads;
+  for (std::string& links : found) threads.emplace_back([&links, &readAll] { links = readAll() + readAll(); });
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& links : found) EXPECT_EQ(links, expected + expected);
 }
 
 TEST(SheetTable, LinksResolveAgainstThePagesBaseOrItsFile) {
