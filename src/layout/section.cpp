@@ -442,19 +442,20 @@ void TSection::Finish(int sourcePosition) {
 }
 
 void TSection::BuildSourceIndex() {
-  SIndexList.clear();
   // The positions are kept as a list of jumps, so that a section holds a few entries where it had one
-  // per character; counted first, the list is made once at its size. The per-character list is only
-  // emptied: a dropped building state hands its room to the next section.
+  // per character. They are gathered in a list of the thread's that keeps its room from section to
+  // section, and copied once at their number. The per-character list is only emptied: a dropped building
+  // state hands its room to the next section.
+  thread_local std::vector<IndexObj> jumps;
   std::vector<int>& sourceOfChar = B().SourceOfChar;
   const std::size_t count = sourceOfChar.size();
   const int* sources = sourceOfChar.data();
-  std::size_t jumps = count > 0 ? 1 : 0;
-  for (std::size_t i = 1; i < count; ++i) jumps += sources[i] != sources[i - 1] + 1;
-  SIndexList.reserve(jumps);
-  if (count > 0) SIndexList.push_back({0, sources[0]});
+  jumps.clear();
+  if (count > 0) jumps.push_back({0, sources[0]});
   for (std::size_t i = 1; i < count; ++i)
-    if (sources[i] != sources[i - 1] + 1) SIndexList.push_back({static_cast<int>(i), sources[i]});
+    if (sources[i] != sources[i - 1] + 1) jumps.push_back({static_cast<int>(i), sources[i]});
+  SIndexList.assign(jumps.begin(), jumps.end());
+  if (jumps.capacity() > kLargestSpareSources) std::vector<IndexObj>().swap(jumps);
   sourceOfChar.clear();
 }
 
