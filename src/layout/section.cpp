@@ -2,6 +2,10 @@
 
 #include <QChar>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <numeric>
 #include <string_view>
@@ -78,21 +82,36 @@ struct TCleanUps {
 
 TCleanUps CleanUpsOf(std::u16string_view text) {
   TCleanUps found;
-  char16_t before = 0;
-  for (const char16_t c : text) {
-    if (c > kSpace && c != kSoftHyphen) {
-      before = c;
-      continue;
-    }
+  const char16_t* units = text.data();
+  const std::size_t count = text.size();
+  auto look = [&found, units](std::size_t k) {
+    const char16_t c = units[k];
     if (c == kSpace) {
-      found.DoubleSpace = found.DoubleSpace || before == kSpace;
+      found.DoubleSpace = found.DoubleSpace || (k > 0 && units[k - 1] == kSpace);
     } else if (c == kSoftHyphen) {
       found.SoftHyphen = true;
     } else if (c == kLineBreakChar) {
       found.LineBreak = true;
     }
-    before = c;
+  };
+  if (count > 0) look(0);
+  std::size_t i = 1;
+#ifdef __SSE2__
+  // Eight units at a time, each with the one before it: most blocks hold no space after a space, no soft
+  // hyphen and no line break, and are passed over.
+  const __m128i space = _mm_set1_epi16(static_cast<short>(kSpace));
+  const __m128i softHyphen = _mm_set1_epi16(static_cast<short>(kSoftHyphen));
+  const __m128i lineBreak = _mm_set1_epi16(static_cast<short>(kLineBreakChar));
+  for (; i + 8 <= count; i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i - 1));
+    const __m128i pairs = _mm_and_si128(_mm_cmpeq_epi16(block, space), _mm_cmpeq_epi16(before, space));
+    const __m128i marks = _mm_or_si128(_mm_cmpeq_epi16(block, softHyphen), _mm_cmpeq_epi16(block, lineBreak));
+    if (_mm_movemask_epi8(_mm_or_si128(pairs, marks)) == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) look(k);
   }
+#endif
+  for (; i < count; ++i) look(i);
   return found;
 }
 
@@ -452,7 +471,19 @@ void TSection::BuildSourceIndex() {
   const int* sources = sourceOfChar.data();
   jumps.clear();
   if (count > 0) jumps.push_back({0, sources[0]});
-  for (std::size_t i = 1; i < count; ++i)
+  std::size_t i = 1;
+#ifdef __SSE2__
+  // Four positions at a time: most follow the one before and are passed over.
+  const __m128i one = _mm_set1_epi32(1);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sources + i));
+    const __m128i next = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sources + i - 1)), one);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(here, next)) == 0xFFFF) continue;
+    for (std::size_t k = i; k < i + 4; ++k)
+      if (sources[k] != sources[k - 1] + 1) jumps.push_back({static_cast<int>(k), sources[k]});
+  }
+#endif
+  for (; i < count; ++i)
     if (sources[i] != sources[i - 1] + 1) jumps.push_back({static_cast<int>(i), sources[i]});
   SIndexList.assign(jumps.begin(), jumps.end());
   if (jumps.capacity() > kLargestSpareSources) std::vector<IndexObj>().swap(jumps);

@@ -75,6 +75,42 @@ TEST(SectionFinish, CleanUpsThatEarlierStepsBringAbout) {
   }
 }
 
+// Clean-ups and jumps of source positions are found wherever they fall in long text, also past
+// characters above U+8000.
+TEST(SectionFinish, FindsWhatItCleansAtEveryPlace) {
+  for (int at = 0; at < 20; ++at) {
+    SCOPED_TRACE(at);
+    const std::string head(static_cast<std::size_t>(at), 'a');
+    const std::u16string headText(static_cast<std::size_t>(at), u'a');
+    const std::string tail = "bbbbbbbbbb\xea\xb0\x80";  // ten letters and U+AC00
+    const struct {
+      std::string Html;
+      std::u16string Text;
+    } cases[] = {
+        {"<p>x" + head + "  " + tail, u"x" + headText + u" bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + "&shy;" + tail, u"x" + headText + u"bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + " &shy; " + tail, u"x" + headText + u" bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + "\xea\xb0\x80 " + tail, u"x" + headText + u"\uac00 bbbbbbbbbb\uac00 "},
+    };
+    for (const auto& c : cases) {
+      TTestDocument document("<meta charset=utf-8>" + c.Html);
+      document.LayOut(4000);
+      ASSERT_EQ(document.Sections().size(), 1u) << c.Html;
+      EXPECT_EQ(document.Sections()[0]->Text(), c.Text) << c.Html;
+    }
+    // "<p>" then the letters, then a jump of three over "<b>".
+    TTestDocument document("<p>x" + head + "<b>bb</b>");
+    document.LayOut(4000);
+    ASSERT_EQ(document.Sections().size(), 1u);
+    const std::vector<IndexObj>& index = document.Sections()[0]->SourceIndex();
+    ASSERT_GE(index.size(), 2u);
+    EXPECT_EQ(index[0].Pos, 0);
+    EXPECT_EQ(index[0].Index, 3);
+    EXPECT_EQ(index[1].Pos, at + 1);
+    EXPECT_EQ(index[1].Index, at + 7);
+  }
+}
+
 // A section built after others comes out as it does alone: the same text, runs and fonts, and source
 // positions moved on by the length of what came before. What one section's building leaves behind must
 // not reach the next.
