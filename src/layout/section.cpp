@@ -2,8 +2,13 @@
 
 #include <QChar>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 
 #include "html/attribute_list.h"
 #include "html/token_obj.h"
@@ -67,6 +72,49 @@ std::uint8_t ScriptShiftOf(const TProperties& properties) {
   return 0;
 }
 
+// The clean-ups of Finish that text needs, read in one pass: soft hyphens, two spaces in a row, line
+// breaks.
+struct TCleanUps {
+  bool SoftHyphen = false;
+  bool DoubleSpace = false;
+  bool LineBreak = false;
+};
+
+TCleanUps CleanUpsOf(std::u16string_view text) {
+  TCleanUps found;
+  const char16_t* units = text.data();
+  const std::size_t count = text.size();
+  auto look = [&found, units](std::size_t k) {
+    const char16_t c = units[k];
+    if (c == kSpace) {
+      found.DoubleSpace = found.DoubleSpace || (k > 0 && units[k - 1] == kSpace);
+    } else if (c == kSoftHyphen) {
+      found.SoftHyphen = true;
+    } else if (c == kLineBreakChar) {
+      found.LineBreak = true;
+    }
+  };
+  if (count > 0) look(0);
+  std::size_t i = 1;
+#ifdef __SSE2__
+  // Eight units at a time, each with the one before it: most blocks hold no space after a space, no soft
+  // hyphen and no line break, and are passed over.
+  const __m128i space = _mm_set1_epi16(static_cast<short>(kSpace));
+  const __m128i softHyphen = _mm_set1_epi16(static_cast<short>(kSoftHyphen));
+  const __m128i lineBreak = _mm_set1_epi16(static_cast<short>(kLineBreakChar));
+  for (; i + 8 <= count; i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i - 1));
+    const __m128i pairs = _mm_and_si128(_mm_cmpeq_epi16(block, space), _mm_cmpeq_epi16(before, space));
+    const __m128i marks = _mm_or_si128(_mm_cmpeq_epi16(block, softHyphen), _mm_cmpeq_epi16(block, lineBreak));
+    if (_mm_movemask_epi8(_mm_or_si128(pairs, marks)) == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) look(k);
+  }
+#endif
+  for (; i < count; ++i) look(i);
+  return found;
+}
+
 // Case mapping one unit at a time keeps the characters and their source positions one to one.
 char16_t UpperOf(char16_t c) { return QChar(c).toUpper().unicode(); }
 char16_t LowerOf(char16_t c) { return QChar(c).toLower().unicode(); }
@@ -83,14 +131,32 @@ const std::vector<TFormControlObj*>& TSection::Controls() const {
   return m_objects ? m_objects->Controls : none;
 }
 
+namespace {
+
+// The building state that the last section dropped on this thread, cleared but with the room its list of
+// source positions made, for the next section to take.
+template <typename TState>
+std::unique_ptr<TState>& SpareBuildState() {
+  thread_local std::unique_ptr<TState> spare;
+  return spare;
+}
+
+// A spare state keeps at most this many source positions' room.
+constexpr std::size_t kLargestSpareSources = 1 << 16;
+
+}  // namespace
+
 TSection::TBuildState& TSection::B() {
-  if (!m_build) m_build = std::make_unique<TBuildState>();
+  if (!m_build) {
+    std::unique_ptr<TBuildState>& spare = SpareBuildState<TBuildState>();
+    m_build = spare ? std::move(spare) : std::make_unique<TBuildState>();
+  }
   return *m_build;
 }
 
 TSection::TSection(TSectionList* ownerList, bool paragraphStart, const TUrlTarget* link, TProperties& properties,
                    const TAttributeList* attributes)
-    : TSectionBase(ownerList) {
+    : TSectionBase(ownerList), m_fonts(ownerList ? &ownerList->RunPool() : nullptr) {
   if (link && !link->Url.empty()) B().Link = std::make_unique<TUrlTarget>(*link);
   ChangeFont(properties);
   m_lineHeight = properties.GetLineHeight(-m_fonts[0].Font().Height());
@@ -120,13 +186,26 @@ TSection::~TSection() {
   }
 }
 
-void TSection::DropBuildState() { m_build.reset(); }
+void TSection::DropBuildState() {
+  if (!m_build) return;
+  std::unique_ptr<TBuildState>& spare = SpareBuildState<TBuildState>();
+  if (spare || m_build->SourceOfChar.capacity() > kLargestSpareSources) {
+    m_build.reset();
+    return;
+  }
+  std::vector<int> sources = std::move(m_build->SourceOfChar);
+  sources.clear();
+  *m_build = TBuildState();
+  m_build->SourceOfChar = std::move(sources);
+  spare = std::move(m_build);
+}
 
 void TSection::RegisterId() {
   if (m_build && !m_build->IdName.empty() && OwnerList) OwnerList->IDNameList.AddObject(m_build->IdName, this);
 }
 
 void TSection::StartRun(const TMyFont& font) {
+  TBuildState& b = B();
   const int start = static_cast<int>(Buff.size());
   if (m_fonts.Count() > 0 && m_fonts.Last().StartIndex() == start) {
     // A run that starts where the new one starts covers nothing: the new one takes its place.
@@ -138,47 +217,48 @@ void TSection::StartRun(const TMyFont& font) {
   // Outside links, text that goes on in the font of the run before (after an element that changed
   // nothing, or between two elements alike: <b>x</b><b>y</b>) stays in that run. A line of a million
   // letters each in its own element is then one run, not a million.
-  if (m_fonts.Count() > 0 && !B().Link) {
+  if (m_fonts.Count() > 0 && !b.Link) {
     TFontObj& last = m_fonts.Last();
     if (!last.LinkFonts() && last.RunTarget().Url.empty() && !last.FocusProxy() &&
-        last.ScriptShift() == B().ScriptShift && last.TitleText() == B().RunTitle && DrawAlike(last.Font(), font))
+        last.ScriptShift() == b.ScriptShift && last.TitleText() == b.RunTitle && DrawAlike(last.Font(), font))
       return;
   }
-  auto run = std::make_unique<TFontObj>(this, start, font);
-  run->SetScriptShift(B().ScriptShift);
-  run->SetTitleText(B().RunTitle);
-  if (B().Link) {
-    run->MakeLinkFonts();
-    if (B().LinkFonts) *run->LinkFonts() = *B().LinkFonts;
-    run->ApplyFontInfo((*run->LinkFonts())[TFontInfoArray::Link], &OwnerList->Styles.Context().FontMetrics());
-    static_cast<TRunTarget&>(run->EditRunTarget()) = *B().Link;
-    OwnerList->LinkRuns().push_back(run.get());
-    if (!OwnerList->State.ManyLinks) run->CreateFocusProxy(*OwnerList, B().Link->TabIndex);
+  TFontObj& run = m_fonts.Emplace(this, start, font);
+  run.SetScriptShift(b.ScriptShift);
+  if (!b.RunTitle.empty()) run.SetTitleText(b.RunTitle);
+  if (b.Link) {
+    run.MakeLinkFonts();
+    if (b.LinkFonts) *run.LinkFonts() = *b.LinkFonts;
+    run.ApplyFontInfo((*run.LinkFonts())[TFontInfoArray::Link], &OwnerList->Styles.Context().FontMetrics());
+    static_cast<TRunTarget&>(run.EditRunTarget()) = *b.Link;
+    OwnerList->LinkRuns().push_back(&run);
+    if (!OwnerList->State.ManyLinks) run.CreateFocusProxy(*OwnerList, b.Link->TabIndex);
   }
-  m_fonts.Add(std::move(run));
   m_minMaxValid = false;
   m_textMeasured = false;
 }
 
 void TSection::ChangeFont(TProperties& properties) {
-  B().TextTransform = properties.GetTextTransform();
-  B().SmallCaps = properties.GetFontVariant() == "small-caps";
-  B().InSmallCapsRun = false;
-  B().ScriptShift = ScriptShiftOf(properties);
-  B().RunTitle = properties.TitleText();
-  if (B().Link) {
-    if (!B().LinkFonts) B().LinkFonts = std::make_unique<TFontInfoArray>();
-    properties.CopyLinkFonts(*B().LinkFonts);
+  TBuildState& b = B();
+  b.TextTransform = properties.GetTextTransform();
+  const TPropValue& variant = properties.Value(Prop::FontVariant);
+  b.SmallCaps = variant.IsText() && variant.AsText() == "small-caps";
+  b.InSmallCapsRun = false;
+  b.ScriptShift = ScriptShiftOf(properties);
+  b.RunTitle = properties.TitleText();
+  if (b.Link) {
+    if (!b.LinkFonts) b.LinkFonts = std::make_unique<TFontInfoArray>();
+    properties.CopyLinkFonts(*b.LinkFonts);
   }
   const TMyFont& font = properties.Font();
-  if (B().SmallCaps) {
-    B().NormalFont = std::make_unique<TMyFont>(font);
+  if (b.SmallCaps) {
+    b.NormalFont = std::make_unique<TMyFont>(font);
     ThtFontInfo info;
     properties.FillFontInfo(info);
     info.Size = properties.Context().FontSizeToPoints("smaller", info.Size);
-    B().SmallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
+    b.SmallFont = std::make_unique<TMyFont>(info, properties.Context().PixelsPerInch(),
                                             &properties.Context().FontMetrics());
-    B().SmallFont->SetLetterSpacing(font.LetterSpacing());
+    b.SmallFont->SetLetterSpacing(font.LetterSpacing());
   }
   StartRun(font);
 }
@@ -210,10 +290,11 @@ void TSection::AddText(const char16_t* chars, const int* sources, int count, boo
   m_textMeasured = false;
   m_minMaxValid = false;
   const char flag = noBreak || IsPreformatted() ? 'n' : 'y';
-  if (B().TextTransform == 0 && !(B().SmallCaps && B().SmallFont)) {
+  TBuildState& b = B();
+  if (b.TextTransform == 0 && !(b.SmallCaps && b.SmallFont)) {
     Buff.append(chars, static_cast<std::size_t>(count));
     Brk.append(static_cast<std::size_t>(count), flag);
-    B().SourceOfChar.insert(B().SourceOfChar.end(), sources, sources + count);
+    b.SourceOfChar.insert(b.SourceOfChar.end(), sources, sources + count);
     return;
   }
   for (int i = 0; i < count; ++i) {
@@ -313,17 +394,21 @@ void TSection::Finish(int sourcePosition) {
   // 1. Leading spaces.
   std::size_t leading = 0;
   while (leading < Buff.size() && Buff[leading] == kSpace) ++leading;
+  // One look at the rest tells which of the steps below have anything to do.
+  const TCleanUps cleanUps = CleanUpsOf(std::u16string_view(Buff).substr(leading));
   if (leading > 0) compact([&](std::size_t i, std::size_t) { return i >= leading; });
   // 2. Soft hyphens: the character before one becomes a break point with a hyphen.
-  if (Buff.find(kSoftHyphen) != std::u16string::npos) {
+  if (cleanUps.SoftHyphen) {
     compact([&](std::size_t i, std::size_t out) {
       if (Buff[i] != kSoftHyphen) return true;
       if (out > 0 && Brk[out - 1] != 'n') Brk[out - 1] = 's';
       return false;
     });
   }
-  // 3. Double spaces: the first goes when it may not break, else the second.
-  if (Buff.find(u"  ") != std::u16string::npos) compact([&](std::size_t i, std::size_t out) {
+  // 3. Double spaces: the first goes when it may not break, else the second. Taking soft hyphens out
+  // may have brought spaces together.
+  const bool doubleSpace = cleanUps.SoftHyphen ? Buff.find(u"  ") != std::u16string::npos : cleanUps.DoubleSpace;
+  if (doubleSpace) compact([&](std::size_t i, std::size_t out) {
     if (Buff[i] != kSpace || out == 0 || Buff[out - 1] != kSpace) return true;
     if (Brk[out - 1] == 'n') {
       Brk[out - 1] = Brk[i];
@@ -335,7 +420,7 @@ void TSection::Finish(int sourcePosition) {
   // 4. A space after a floating picture, 5. spaces next to line breaks.
   bool anyFloat = false;
   for (const auto& image : Images()) anyFloat = anyFloat || image->IsFloating();
-  if (anyFloat || Buff.find(kLineBreakChar) != std::u16string::npos) compact([&](std::size_t i, std::size_t out) {
+  if (anyFloat || cleanUps.LineBreak) compact([&](std::size_t i, std::size_t out) {
     if (Buff[i] != kSpace) return true;
     if (out > 0 && Buff[out - 1] == kImageChar && floatsAt[static_cast<std::size_t>(original[out - 1])]) return false;
     if (out > 0 && Buff[out - 1] == kLineBreakChar) return false;
@@ -376,13 +461,33 @@ void TSection::Finish(int sourcePosition) {
 }
 
 void TSection::BuildSourceIndex() {
-  SIndexList.clear();
+  // The positions are kept as a list of jumps, so that a section holds a few entries where it had one
+  // per character. They are gathered in a list of the thread's that keeps its room from section to
+  // section, and copied once at their number. The per-character list is only emptied: a dropped building
+  // state hands its room to the next section.
+  thread_local std::vector<IndexObj> jumps;
   std::vector<int>& sourceOfChar = B().SourceOfChar;
-  for (std::size_t i = 0; i < sourceOfChar.size(); ++i)
-    if (i == 0 || sourceOfChar[i] != sourceOfChar[i - 1] + 1)
-      SIndexList.push_back({static_cast<int>(i), sourceOfChar[i]});
+  const std::size_t count = sourceOfChar.size();
+  const int* sources = sourceOfChar.data();
+  jumps.clear();
+  if (count > 0) jumps.push_back({0, sources[0]});
+  std::size_t i = 1;
+#ifdef __SSE2__
+  // Four positions at a time: most follow the one before and are passed over.
+  const __m128i one = _mm_set1_epi32(1);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sources + i));
+    const __m128i next = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sources + i - 1)), one);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(here, next)) == 0xFFFF) continue;
+    for (std::size_t k = i; k < i + 4; ++k)
+      if (sources[k] != sources[k - 1] + 1) jumps.push_back({static_cast<int>(k), sources[k]});
+  }
+#endif
+  for (; i < count; ++i)
+    if (sources[i] != sources[i - 1] + 1) jumps.push_back({static_cast<int>(i), sources[i]});
+  SIndexList.assign(jumps.begin(), jumps.end());
+  if (jumps.capacity() > kLargestSpareSources) std::vector<IndexObj>().swap(jumps);
   sourceOfChar.clear();
-  sourceOfChar.shrink_to_fit();
 }
 
 void TPreFormated::Finish(int sourcePosition) {

@@ -21,6 +21,7 @@
 #include "layout/draw_list.h"
 #include "layout/inline_list.h"
 #include "layout/text_measurer.h"
+#include "style/font_list.h"
 #include "style/font_obj.h"
 #include "style/style_list.h"
 
@@ -58,6 +59,10 @@ struct TSectionAtY {
 // a lock of their own); the element names of blocks
 // are interned under a mutex, and a table cell's last style reading is kept per thread.
 class TSectionList final : public TCell, public TLinkDocument, public TDocumentPositions {
+  // Where the font runs of the document's sections live. The first member, so that it goes after every
+  // other one: the sections are gone by then.
+  TFontRunPool m_runPool;
+
  public:
   explicit TSectionList(TDocumentHost* host = nullptr);
   ~TSectionList() override;
@@ -103,6 +108,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   // for an empty selection.
   std::u16string SelectedTextForCopy();
   SelTextCount* Collector() const { return m_collector; }
+
+  TFontRunPool& RunPool() { return m_runPool; }
 
   // TLinkDocument.
   std::vector<TFontObj*>& LinkRuns() override { return m_linkRuns; }

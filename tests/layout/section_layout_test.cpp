@@ -44,6 +44,131 @@ TEST(SectionFinish, CleansUpItsText) {
   }
 }
 
+// The clean-ups are chosen from one look at the text: the steps that one step makes necessary still run.
+TEST(SectionFinish, CleanUpsThatEarlierStepsBringAbout) {
+  struct TCase {
+    const char* Html;
+    std::u16string Text;
+    std::string Flags;
+  } const cases[] = {
+      {"<p>ab cd", u"ab cd ", "yyyyyy"},
+      // The soft hyphen goes and brings two spaces together: one of them goes too.
+      {"<p>a &shy; b", u"a b ", "ysyy"},
+      {"<p>a&shy; b", u"a b ", "syyy"},
+      // Leading spaces go before soft hyphens: the spaces after one are no longer leading.
+      {"<p>  &shy;  a", u" a ", "yyy"},
+      {"<p>   a  b", u"a b ", "yyyy"},
+      {"<p>  a b", u"a b ", "yyyy"},
+      {"<p>a&shy;&shy;b", u"ab ", "syy"},
+  };
+  for (const TCase& c : cases) {
+    TTestDocument document(c.Html);
+    document.LayOut(400);
+    std::u16string text;
+    std::string flags;
+    for (const TSection* section : document.Sections()) {
+      text += section->Text();
+      flags += section->BreakFlags().substr(0, section->BreakFlags().size() - 1);
+    }
+    EXPECT_EQ(text, c.Text) << c.Html;
+    EXPECT_EQ(flags, c.Flags) << c.Html;
+  }
+}
+
+// Clean-ups and jumps of source positions are found wherever they fall in long text, also past
+// characters above U+8000.
+TEST(SectionFinish, FindsWhatItCleansAtEveryPlace) {
+  for (int at = 0; at < 20; ++at) {
+    SCOPED_TRACE(at);
+    const std::string head(static_cast<std::size_t>(at), 'a');
+    const std::u16string headText(static_cast<std::size_t>(at), u'a');
+    const std::string tail = "bbbbbbbbbb\xea\xb0\x80";  // ten letters and U+AC00
+    const struct {
+      std::string Html;
+      std::u16string Text;
+    } cases[] = {
+        {"<p>x" + head + "  " + tail, u"x" + headText + u" bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + "&shy;" + tail, u"x" + headText + u"bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + " &shy; " + tail, u"x" + headText + u" bbbbbbbbbb\uac00 "},
+        {"<p>x" + head + "\xea\xb0\x80 " + tail, u"x" + headText + u"\uac00 bbbbbbbbbb\uac00 "},
+    };
+    for (const auto& c : cases) {
+      TTestDocument document("<meta charset=utf-8>" + c.Html);
+      document.LayOut(4000);
+      ASSERT_EQ(document.Sections().size(), 1u) << c.Html;
+      EXPECT_EQ(document.Sections()[0]->Text(), c.Text) << c.Html;
+    }
+    // "<p>" then the letters, then a jump of three over "<b>".
+    TTestDocument document("<p>x" + head + "<b>bb</b>");
+    document.LayOut(4000);
+    ASSERT_EQ(document.Sections().size(), 1u);
+    const std::vector<IndexObj>& index = document.Sections()[0]->SourceIndex();
+    ASSERT_GE(index.size(), 2u);
+    EXPECT_EQ(index[0].Pos, 0);
+    EXPECT_EQ(index[0].Index, 3);
+    EXPECT_EQ(index[1].Pos, at + 1);
+    EXPECT_EQ(index[1].Index, at + 7);
+  }
+}
+
+// A section built after others comes out as it does alone: the same text, runs and fonts, and source
+// positions moved on by the length of what came before. What one section's building leaves behind must
+// not reach the next.
+TEST(SectionBuild, SectionsAfterOthersComeOutAsAlone) {
+  const char* const before[] = {
+      "<p>ab<b>cd</b></p>",
+      "<table><tr><td><code>m</code></td><td>x <a href=y>l</a></td></tr></table>",
+      "<p>  a &shy; <i>b</i>  c<br>d</p>",
+      "<pre>x  <b>y</b></pre>",
+      "<p style='text-transform: uppercase; font-variant: small-caps'>Ab <span title=t>cd</span></p>",
+  };
+  const char* const after[] = {
+      "<p>x&amp;y <i>z</i> w</p>",
+      "<p><a href=q>k</a><sup>2</sup>  <b>e</b></p>",
+      "<p style='font-variant: small-caps'>Mixed Case <b>Bold</b></p>",
+      "<pre> p\n  q</pre>",
+  };
+  for (const char* first : before) {
+    for (const char* second : after) {
+      SCOPED_TRACE(std::string(first) + std::string(second));
+      TTestDocument alone(second, false);
+      alone.LayOut(400);
+      TTestDocument leading(first, false);
+      leading.LayOut(400);
+      TTestDocument both(std::string(first) + second, false);
+      both.LayOut(400);
+      const int shift = static_cast<int>(std::string(first).size());
+      const std::vector<TSection*> expected = alone.Sections();
+      const std::vector<TSection*> got = both.Sections();
+      const std::size_t skip = leading.Sections().size();
+      ASSERT_EQ(got.size(), skip + expected.size());
+      for (std::size_t s = 0; s < expected.size(); ++s) {
+        const TSection& want = *expected[s];
+        const TSection& have = *got[skip + s];
+        EXPECT_EQ(have.Text(), want.Text()) << s;
+        EXPECT_EQ(have.BreakFlags(), want.BreakFlags()) << s;
+        ASSERT_EQ(have.SourceIndex().size(), want.SourceIndex().size()) << s;
+        for (std::size_t i = 0; i < want.SourceIndex().size(); ++i) {
+          EXPECT_EQ(have.SourceIndex()[i].Pos, want.SourceIndex()[i].Pos) << s << " " << i;
+          EXPECT_EQ(have.SourceIndex()[i].Index, want.SourceIndex()[i].Index + shift) << s << " " << i;
+        }
+        ASSERT_EQ(have.Fonts().Count(), want.Fonts().Count()) << s;
+        for (int r = 0; r < want.Fonts().Count(); ++r) {
+          const TFontObj& a = have.Fonts()[r];
+          const TFontObj& b = want.Fonts()[r];
+          EXPECT_EQ(a.StartIndex(), b.StartIndex()) << s << " run " << r;
+          EXPECT_EQ(a.Font().Height(), b.Font().Height()) << s << " run " << r;
+          EXPECT_EQ(a.Font().Style(), b.Font().Style()) << s << " run " << r;
+          EXPECT_EQ(a.Font().Color(), b.Font().Color()) << s << " run " << r;
+          EXPECT_EQ(a.ScriptShift(), b.ScriptShift()) << s << " run " << r;
+          EXPECT_EQ(a.TitleText(), b.TitleText()) << s << " run " << r;
+          EXPECT_EQ(a.RunTarget().Url, b.RunTarget().Url) << s << " run " << r;
+        }
+      }
+    }
+  }
+}
+
 TEST(SectionLayout, BreaksLinesWhereTheyMayBreak) {
   struct TCase {
     const char* Html;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <thread>
@@ -286,6 +287,74 @@ TEST(FontList, DecrementRemovesEmptyRunsAndHandsOverTheProxy) {
   runs.Decrement(0, document);
   EXPECT_EQ(runs[1].StartIndex(), 2);
   EXPECT_EQ(runs[0].StartIndex(), 0);
+}
+
+std::vector<int> StartsOf(const TFontList& runs) {
+  std::vector<int> starts;
+  for (int i = 0; i < runs.Count(); ++i) starts.push_back(runs[i].StartIndex());
+  return starts;
+}
+
+TEST(FontRunPool, BlocksGrowToTheirLargestAndSlotsAreUsedAgain) {
+  // {runs alive at once, blocks made}: blocks of 8, 16, 32 ... 256 slots, then 256 each.
+  const struct {
+    int Runs;
+    int Blocks;
+  } cases[] = {{1, 1}, {8, 1}, {9, 2}, {24, 2}, {25, 3}, {504, 6}, {505, 7}, {760, 7}, {761, 8}};
+  const std::unique_ptr<TMyFont> font = FontOf(12, false);
+  for (const auto& c : cases) {
+    TFontRunPool pool;
+    std::vector<TFontObj*> made;
+    {
+      TFontList runs(&pool);
+      for (int i = 0; i < c.Runs; ++i) made.push_back(&runs.Emplace(nullptr, i, *font));
+      EXPECT_EQ(pool.BlockCount(), c.Blocks) << c.Runs;
+      // Growing the list moved no run: the first ones are where they were made.
+      EXPECT_EQ(&runs[0], made[0]) << c.Runs;
+      EXPECT_EQ(runs[c.Runs - 1].StartIndex(), c.Runs - 1) << c.Runs;
+    }
+    // The list gave its runs back: as many again take no new block.
+    TFontList again(&pool);
+    for (int i = 0; i < c.Runs; ++i) again.Emplace(nullptr, i, *font);
+    EXPECT_EQ(pool.BlockCount(), c.Blocks) << c.Runs;
+  }
+}
+
+TEST(FontList, PooledRunsAreDeletedAndMadeAgainInTheirSlots) {
+  // {starts of the runs made, characters deleted one after the other, starts left}
+  const struct {
+    std::vector<int> Starts;
+    std::vector<int> Deleted;
+    std::vector<int> Left;
+  } cases[] = {
+      {{0, 5, 10}, {}, {0, 5, 10}},
+      {{0, 1, 4}, {0}, {0, 3}},
+      {{0, 2, 3, 9}, {2, 1}, {0, 1, 7}},
+      {{0, 1, 2, 3}, {0, 0, 0}, {0}},
+      {{0, 3, 6}, {7, 6}, {0, 3, 6}},
+  };
+  const std::unique_ptr<TMyFont> font = FontOf(12, false);
+  for (const bool pooled : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << (pooled ? "pooled " : "heap ") << c.Starts.size() << " runs");
+      TFontRunPool pool;
+      TFakeDocument document;
+      TFontList made(pooled ? &pool : nullptr);
+      std::vector<TFontObj*> places;
+      for (const int start : c.Starts) places.push_back(&made.Emplace(nullptr, start, *font));
+      TFontList runs = std::move(made);
+      EXPECT_EQ(made.Count(), 0);
+      for (const int deleted : c.Deleted) runs.Decrement(deleted, document);
+      EXPECT_EQ(StartsOf(runs), c.Left);
+      // Runs made now take the slots of the deleted ones, not new ones.
+      for (std::size_t i = c.Left.size(); pooled && i < c.Starts.size(); ++i) {
+        TFontObj& run = runs.Emplace(nullptr, 100 + static_cast<int>(i), *font);
+        EXPECT_NE(std::find(places.begin(), places.end(), &run), places.end());
+      }
+      runs.RemoveLast();
+      EXPECT_EQ(runs.Count(), static_cast<int>(pooled ? c.Starts.size() : c.Left.size()) - 1);
+    }
+  }
 }
 
 TEST(FontObj, LinkLooksFollowVisitedAndHover) {
