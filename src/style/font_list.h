@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -62,6 +63,7 @@ class TFontList {
   TFontObj& Emplace(TSection* section, int startIndex, const TMyFont& font);
   // Adds a run made on the heap; only for lists without a pool.
   void Add(std::unique_ptr<TFontObj> run) {
+    assert(!m_pool && "a pooled list gives its runs back to the pool, so it takes no heap runs");
     m_runs.push_back(run.get());
     run.release();
   }
