@@ -128,8 +128,11 @@ class THtmlReader {
   // The next character after any comments, <%...%> blocks and include directives.
   void NextChar() {
     NextRawChar();
-    if (m_ch == '<' && !m_rawContent && !m_inMarkup) [[unlikely]]
-      SkipMarkupAtLess();
+    if (m_ch == '<' && !m_rawContent && !m_inMarkup) [[unlikely]] {
+      // Only "<!" and "<%" open markup to skip; a tag's "<" is looked past here without a call.
+      if (!m_inserted.empty() || m_next >= m_text.size() || m_text[m_next] == '!' || m_text[m_next] == '%')
+        SkipMarkupAtLess();
+    }
   }
   char PeekChar() const;  // the next byte, not consumed; 0 at the end
   // Passes over spaces and line ends.
@@ -260,12 +263,19 @@ class THtmlReader {
   }();
 
   // The element of a tag name, from a small cache of the names read last (a table's few names come
-  // again and again) before the element table.
-  std::optional<TElementSymbols> CachedElement(std::string_view upperName);
+  // again and again) before the element table; key holds the name's first eight bytes.
+  std::optional<TElementSymbols> CachedElement(std::string_view upperName, std::uint64_t key);
   struct TElementCacheEntry {
     std::uint64_t Key = 0;    // the name's bytes
     std::uint8_t Length = 0;  // 0: empty
     std::optional<TElementSymbols> Symbols;
+  };
+  // The attribute of an upper-case name the same way (SymUnknownAttr for a name of no attribute).
+  TagSymbol CachedAttribute(std::string_view upperName);
+  struct TAttributeCacheEntry {
+    std::uint64_t Key = 0;
+    std::uint8_t Length = 0;
+    TagSymbol Symbol = TagSymbol::SymUnknownAttr;
   };
 
   void Prepare();
@@ -284,6 +294,7 @@ class THtmlReader {
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
   void ReadUnquotedValue(TAttribute& attribute, bool numeric);
+  bool KeepsAscii(int codePage);  // the converter's answer, kept for the code page asked last
   void SetCurrentChar(char c) {
     m_ch = c;
     m_upper = kUpperCase[static_cast<unsigned char>(c)];
@@ -318,7 +329,10 @@ class THtmlReader {
   bool m_someAttributes = false;  // false: every tag's
   TokenObj m_token;
   TCharCollection m_collection;
-  std::array<TElementCacheEntry, 16> m_elementCache{};
+  static constexpr int kElementCacheBits = 6;
+  static constexpr int kAttributeCacheBits = 5;
+  std::array<TElementCacheEntry, std::size_t{1} << kElementCacheBits> m_elementCache{};
+  std::array<TAttributeCacheEntry, std::size_t{1} << kAttributeCacheBits> m_attributeCache{};
 
   int m_documentCodePage = kCodePageSystem;
   int m_currentCodePage = kCodePageSystem;
@@ -326,6 +340,8 @@ class THtmlReader {
   bool m_doctype = false;
   bool m_transcoded = false;
   TCodePageConverter m_converter;
+  int m_asciiCodePage = -1;
+  bool m_keepsAscii = false;
 
   THtmlReaderHandlers m_handlers;
   TIDNameList* m_idList = nullptr;
