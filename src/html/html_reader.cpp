@@ -162,11 +162,13 @@ void THtmlReader::SetHandlers(THtmlReaderHandlers handlers) {
   m_handlers = std::move(handlers);
   m_attributes.SetInlineStyleParser(m_handlers.InlineStyle);
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
+  UpdatePlainEnd();
 }
 
 void THtmlReader::SetScanOnly(bool on) {
   m_scanOnly = on;
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
+  UpdatePlainEnd();
 }
 
 void THtmlReader::SetKeepPositions(bool on) {
@@ -184,6 +186,7 @@ void THtmlReader::Rewind() {
   m_includes = 0;
   m_includedBytes = 0;
   m_next = m_start;
+  UpdatePlainEnd();
   m_position = static_cast<int>(m_start) - 1;
   m_tagPosition = -1;
   m_lineEnd = TLineEnd::None;
@@ -239,12 +242,22 @@ void THtmlReader::NextRawCharSlowly() {
     m_lineEnd = TLineEnd::None;
     if (c == '\t') c = ' ';
   }
+  UpdatePlainEnd();
   SetCurrentChar(static_cast<char>(c));
   if (c == 0 && m_inComment) {
     m_inComment = false;  // a caller that reads on gets the end of the text, not this error again
     // Browsers let the comment run to the end; the loops that skip it stop at the NUL of the end.
     if (!m_browserRules) throw THtmlParseError(kOpenCommentAtEnd);
   }
+}
+
+void THtmlReader::UpdatePlainEnd() {
+  if (!m_inserted.empty())
+    m_plainEnd = 0;
+  else if (!m_reportProgress)
+    m_plainEnd = m_text.size();
+  else  // short of the next byte whose reading reports progress
+    m_plainEnd = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
 }
 
 char THtmlReader::PeekChar() const {
@@ -372,6 +385,7 @@ void THtmlReader::RunIncludeDirective() {
   while (!m_inserted.empty() && m_inserted.back().Next >= m_inserted.back().Text.size()) m_inserted.pop_back();
   m_includedBytes += inserted.size();
   m_inserted.push_back(TInsertedText{std::move(inserted), 0});
+  UpdatePlainEnd();
 }
 
 void THtmlReader::NextToken() {
@@ -734,6 +748,7 @@ std::optional<int> THtmlReader::FindCharset(std::string_view value) {
     OwnText();
     EucJpToShiftJis(m_own);
     m_text = m_own;
+    UpdatePlainEnd();
     m_transcoded = true;
     // The current character was read before the transcoding; the bytes it changes are above 0xA0.
     if (m_inserted.empty() && m_next > m_start && static_cast<unsigned char>(m_ch) > 0xA0)

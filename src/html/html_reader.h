@@ -112,9 +112,9 @@ class THtmlReader {
   void NextRawChar() {
     // Most characters are plain ones of the text itself; line ends, control characters, the end of the
     // text, inserted text and progress reports take the long way.
-    if (m_inserted.empty() && m_next < m_text.size()) [[likely]] {
+    if (m_next < m_plainEnd) [[likely]] {
       const unsigned char c = static_cast<unsigned char>(m_text[m_next]);
-      if (c > '\r' && ((m_next + 1) % kProgressStep != 0 || !m_reportProgress)) [[likely]] {
+      if (c > '\r') [[likely]] {
         ++m_next;
         m_position = static_cast<int>(m_next) - 1;
         m_lineEnd = TLineEnd::None;
@@ -281,6 +281,7 @@ class THtmlReader {
   void Prepare();
   void OwnText();  // the text copied into m_own, unless it is there already
   void NextRawCharSlowly();
+  void UpdatePlainEnd();  // after m_next passed m_plainEnd, or text was inserted, or the text changed
   void SkipMarkupAtLess();
   unsigned char ReadByte();
   unsigned char ReadInsertedByte();
@@ -304,6 +305,9 @@ class THtmlReader {
   std::string m_own;
   std::size_t m_start = 0;  // where reading starts: after a UTF-8 mark, 3
   std::size_t m_next = 0;   // the next byte of the main text
+  // Below this, the next byte is one of the main text with no inserted text before it and no progress
+  // report due on it: NextRawChar takes it the short way. 0 while text is inserted.
+  std::size_t m_plainEnd = 0;
   std::vector<TInsertedText> m_inserted;
   int m_includes = 0;
   std::size_t m_includedBytes = 0;
