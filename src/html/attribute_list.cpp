@@ -84,7 +84,7 @@ int AttributeIntegerValue(std::string_view text) {
   return static_cast<int>(value);
 }
 
-void TAttributeList::Clear() {
+void TAttributeList::ClearItems() {
   for (std::unique_ptr<TAttribute>& item : m_items)
     if (item) Keep(std::move(item));
   TFreeList<TAttribute>::Clear();

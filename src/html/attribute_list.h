@@ -45,7 +45,9 @@ class TAttributeList : public TFreeList<TAttribute> {
   static constexpr std::size_t kKeptSpares = 64;
 
   // Empties the list and forgets the cached id.
-  void Clear();
+  void Clear() {
+    if (!m_items.empty() || m_idCached) ClearItems();  // most tags have no attributes
+  }
   // An attribute to read into: a kept one (its contents are stale) or a new one.
   std::unique_ptr<TAttribute> Spare();
   // Keeps an attribute that was not added for a later Spare.
@@ -72,6 +74,8 @@ class TAttributeList : public TFreeList<TAttribute> {
   void SetInlineStyleParser(TInlineStyleParser parser) { m_inlineStyleParser = std::move(parser); }
 
  private:
+  void ClearItems();
+
   mutable std::string m_id;
   mutable bool m_idCached = false;
   TInlineStyleParser m_inlineStyleParser;

@@ -148,6 +148,7 @@ struct TCodePageConverter::TCodec {
   std::string name;
   bool utf8 = false;
   bool multiByte = false;
+  bool keepsAscii = false;  // see TCodePageConverter::KeepsAscii
   std::array<char32_t, 256> chars{};
   std::array<TByteKind, 256> kinds{};
   iconv_t toUnicode = kNoConversion;
@@ -173,6 +174,7 @@ struct TCodePageConverter::TCodec {
     codec->name = name;
     if (IsUtf8Name(name)) {
       codec->utf8 = true;
+      codec->keepsAscii = true;
       return codec;
     }
     codec->toUnicode = ::iconv_open("UTF-32LE", name.c_str());
@@ -197,6 +199,9 @@ struct TCodePageConverter::TCodec {
         codec->kinds[b] = TByteKind::Undefined;
       }
     }
+    codec->keepsAscii = !codec->multiByte;
+    for (int b = 0; b < 0x80; ++b)
+      if (codec->kinds[b] != TByteKind::Char || codec->chars[b] != static_cast<char32_t>(b)) codec->keepsAscii = false;
     return codec;
   }
 };
@@ -205,8 +210,15 @@ TCodePageConverter::TCodePageConverter() = default;
 TCodePageConverter::~TCodePageConverter() = default;
 
 TCodePageConverter::TCodec& TCodePageConverter::CodecFor(int codePage) {
-  for (const TLookup& entry : m_lookup)
-    if (entry.CodePage == codePage) return *entry.Codec;
+  if (m_lastCodec && m_lastCodePage == codePage) [[likely]]
+    return *m_lastCodec;
+  for (const TLookup& entry : m_lookup) {
+    if (entry.CodePage == codePage) {
+      m_lastCodePage = codePage;
+      m_lastCodec = entry.Codec;
+      return *entry.Codec;
+    }
+  }
   TLookup entry{codePage, nullptr, false};
   if (std::unique_ptr<TCodec> opened = TCodec::Open(ConversionName(codePage))) {
     entry.Codec = opened.get();
@@ -222,6 +234,8 @@ TCodePageConverter::TCodec& TCodePageConverter::CodecFor(int codePage) {
   m_lookup.push_back(entry);
   return *entry.Codec;
 }
+
+bool TCodePageConverter::KeepsAscii(int codePage) { return CodecFor(codePage).keepsAscii; }
 
 bool TCodePageConverter::IsUsable(int codePage) {
   CodecFor(codePage);

@@ -66,6 +66,10 @@ class TCodePageConverter {
 
   // Whether the platform converts the code page itself (otherwise the system default one stands in).
   bool IsUsable(int codePage);
+  // Whether every byte below 0x80 reads as the character of the same code wherever it stands: UTF-8 and
+  // the single-byte code pages that hold ASCII. Text of such bytes may then be widened without a
+  // conversion, and a conversion may be cut before any of them (no sequence goes on over one).
+  bool KeepsAscii(int codePage);
 
  private:
   struct TCodec;
@@ -79,6 +83,9 @@ class TCodePageConverter {
 
   std::vector<std::unique_ptr<TCodec>> m_codecs;
   std::vector<TLookup> m_lookup;
+  // The code page asked for last and its codec: text comes in many short pieces of one code page.
+  int m_lastCodePage = 0;
+  TCodec* m_lastCodec = nullptr;
 };
 
 }  // namespace corvane

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "html/charsets.h"
 #include "html/id_name_list.h"
 #include "style/style_text.h"
@@ -21,12 +25,64 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsControl(char c) { return static_cast<unsigned char>(c) <= 8; }  // ends text; 0 is the end itself
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// A character of a tag name, already in upper case.
+bool IsTagNameChar(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsAttributeNameChar(char c) { return c == '-' || IsDigit(c) || IsLetter(c); }
+
+// The slot of a cache of 2^bits entries for a name's bytes taken as a number.
+std::size_t CacheSlot(std::uint64_t key, int bits) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> (64 - bits));
+}
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (Upper(a[i]) != Upper(b[i])) return false;
   return true;
+}
+
+// The end of a run of plain text bytes that starts at from, the byte before it being plain text itself:
+// the first byte below ' ', "<" or "&" (with asciiOnly also any byte of 0x80 and above), or a space
+// that a blank, "<" or "&" follows or that stands last before limit. A lone space between words stays
+// in the run; runs of blanks are left to be folded the usual way.
+std::size_t EndOfPlainRun(std::string_view text, std::size_t from, std::size_t limit, bool asciiOnly) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t to = from;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, each with the byte after it for the space rule.
+  const __m128i belowSpace = _mm_set1_epi8(0x1F);
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i less = _mm_set1_epi8('<');
+  const __m128i amp = _mm_set1_epi8('&');
+  while (to + 17 <= limit) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + to));
+    const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + to + 1));
+    // Unsigned "below ' '" as min(c, 0x1F) == c; signed, it also takes the bytes from 0x80 up.
+    const __m128i control = asciiOnly ? _mm_cmplt_epi8(v, space) : _mm_cmpeq_epi8(_mm_min_epu8(v, belowSpace), v);
+    const __m128i stop = _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(v, less), _mm_cmpeq_epi8(v, amp)));
+    const __m128i afterEnds =
+        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(after, space), after),
+                     _mm_or_si128(_mm_cmpeq_epi8(after, less), _mm_cmpeq_epi8(after, amp)));
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop)) |
+                          (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, space))) &
+                           static_cast<unsigned>(_mm_movemask_epi8(afterEnds)));
+    if (mask != 0) return to + static_cast<std::size_t>(__builtin_ctz(mask));
+    to += 16;
+  }
+#endif
+  while (to < limit) {
+    const unsigned char c = bytes[to];
+    if (c == ' ') {
+      if (to + 1 >= limit) break;
+      const unsigned char after = bytes[to + 1];
+      if (after <= ' ' || after == '<' || after == '&') break;
+      ++to;
+      continue;
+    }
+    if (c < ' ' || c == '<' || c == '&' || (asciiOnly && c >= 0x80)) break;
+    ++to;
+  }
+  return to;
 }
 
 // Marks the reader as inside a comment or directive for as long as it is skipped, also when the skip ends
@@ -106,11 +162,13 @@ void THtmlReader::SetHandlers(THtmlReaderHandlers handlers) {
   m_handlers = std::move(handlers);
   m_attributes.SetInlineStyleParser(m_handlers.InlineStyle);
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
+  UpdatePlainEnd();
 }
 
 void THtmlReader::SetScanOnly(bool on) {
   m_scanOnly = on;
   m_reportProgress = m_handlers.Progress && !m_scanOnly;
+  UpdatePlainEnd();
 }
 
 void THtmlReader::SetKeepPositions(bool on) {
@@ -128,6 +186,7 @@ void THtmlReader::Rewind() {
   m_includes = 0;
   m_includedBytes = 0;
   m_next = m_start;
+  UpdatePlainEnd();
   m_position = static_cast<int>(m_start) - 1;
   m_tagPosition = -1;
   m_lineEnd = TLineEnd::None;
@@ -183,12 +242,22 @@ void THtmlReader::NextRawCharSlowly() {
     m_lineEnd = TLineEnd::None;
     if (c == '\t') c = ' ';
   }
+  UpdatePlainEnd();
   SetCurrentChar(static_cast<char>(c));
   if (c == 0 && m_inComment) {
     m_inComment = false;  // a caller that reads on gets the end of the text, not this error again
     // Browsers let the comment run to the end; the loops that skip it stop at the NUL of the end.
     if (!m_browserRules) throw THtmlParseError(kOpenCommentAtEnd);
   }
+}
+
+void THtmlReader::UpdatePlainEnd() {
+  if (!m_inserted.empty())
+    m_plainEnd = 0;
+  else if (!m_reportProgress)
+    m_plainEnd = m_text.size();
+  else  // short of the next byte whose reading reports progress
+    m_plainEnd = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
 }
 
 char THtmlReader::PeekChar() const {
@@ -316,6 +385,7 @@ void THtmlReader::RunIncludeDirective() {
   while (!m_inserted.empty() && m_inserted.back().Next >= m_inserted.back().Text.size()) m_inserted.pop_back();
   m_includedBytes += inserted.size();
   m_inserted.push_back(TInsertedText{std::move(inserted), 0});
+  UpdatePlainEnd();
 }
 
 void THtmlReader::NextToken() {
@@ -346,32 +416,38 @@ bool THtmlReader::ScanTag() {
   }
 
   char name[kMaxTagName];
+  std::memset(name, 0, sizeof(std::uint64_t));  // a short name's key ends in zero bytes
   std::size_t length = 0;
+  const auto add = [&](char c) {
+    if (length < kMaxTagName) name[length++] = c;
+  };
   for (;;) {
     const char c = m_upper;
     if (c == '/') {
       if (length > 0) break;  // "<BR/>"
-    } else if (!(IsDigit(c) || (c >= 'A' && c <= 'Z') || c == '_')) {
+    } else if (!IsTagNameChar(c)) {
       break;
     }
     if (length == 1 && name[0] == 'H' && c >= '1' && c <= '6') break;  // the level of a heading
-    if (length < kMaxTagName) name[length++] = c;
+    add(c);
     if (m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
       // The name's further letters, up to the next progress report, taken at once; the character
       // after them is read the usual way.
       const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
       while (m_next < limit) {
         const char b = kUpperCase[static_cast<unsigned char>(m_text[m_next])];
-        if (!(IsDigit(b) || (b >= 'A' && b <= 'Z') || b == '_')) break;
+        if (!IsTagNameChar(b)) break;
         if (length == 1 && name[0] == 'H' && b >= '1' && b <= '6') break;
-        if (length < kMaxTagName) name[length++] = b;
+        add(b);
         ++m_next;
       }
     }
     NextChar();
   }
   m_symbol = TagSymbol::SymUnknownTag;
-  if (const auto element = CachedElement(std::string_view(name, length))) {
+  std::uint64_t key = 0;  // the first eight bytes of the name, for the element cache
+  std::memcpy(&key, name, sizeof key);
+  if (const auto element = CachedElement(std::string_view(name, length), key)) {
     if (!m_endTag)
       m_symbol = element->Start;
     else if (element->End)
@@ -408,19 +484,30 @@ bool THtmlReader::ScanTag() {
   return true;
 }
 
-std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName) {
-  if (upperName.empty() || upperName.size() > sizeof(std::uint64_t)) return LookupElement(upperName);
-  // The name's bytes as a number (a loop of at most eight: cheaper than a call to copy them).
-  std::uint64_t key = 0;
-  for (std::size_t k = 0; k < upperName.size(); ++k)
-    key |= std::uint64_t{static_cast<unsigned char>(upperName[k])} << (8 * k);
-  TElementCacheEntry& entry = m_elementCache[(key * 0x9E3779B97F4A7C15u) >> 60];
+std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName, std::uint64_t key) {
+  if (upperName.empty() || upperName.size() > sizeof key) return LookupElement(upperName);
+  TElementCacheEntry& entry = m_elementCache[CacheSlot(key, kElementCacheBits)];
   if (entry.Length != upperName.size() || entry.Key != key) {
     entry.Key = key;
     entry.Length = static_cast<std::uint8_t>(upperName.size());
     entry.Symbols = LookupElement(upperName);
   }
   return entry.Symbols;
+}
+
+TagSymbol THtmlReader::CachedAttribute(std::string_view upperName) {
+  if (upperName.empty() || upperName.size() > sizeof(std::uint64_t))
+    return LookupAttribute(upperName).value_or(TagSymbol::SymUnknownAttr);
+  std::uint64_t key = 0;
+  for (std::size_t k = 0; k < upperName.size(); ++k)
+    key |= std::uint64_t{static_cast<unsigned char>(upperName[k])} << (8 * k);
+  TAttributeCacheEntry& entry = m_attributeCache[CacheSlot(key, kAttributeCacheBits)];
+  if (entry.Length != upperName.size() || entry.Key != key) {
+    entry.Key = key;
+    entry.Length = static_cast<std::uint8_t>(upperName.size());
+    entry.Symbol = LookupAttribute(upperName).value_or(TagSymbol::SymUnknownAttr);
+  }
+  return entry.Symbol;
 }
 
 bool THtmlReader::ReadAttribute(TAttribute& attribute) {
@@ -430,9 +517,19 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute) {
   attribute.AttrName.clear();
   while (m_ch == '-' || IsDigit(m_ch) || IsLetter(m_ch)) {
     attribute.AttrName += m_upper;
+    if (m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
+      // The name's further characters, up to the next progress report, taken at once.
+      const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
+      std::size_t to = m_next;
+      while (to < limit && IsAttributeNameChar(m_text[to])) ++to;
+      const std::size_t at = attribute.AttrName.size();
+      attribute.AttrName.resize(at + (to - m_next));
+      for (std::size_t k = m_next; k < to; ++k) attribute.AttrName[at + k - m_next] = kUpperCase[static_cast<unsigned char>(m_text[k])];
+      m_next = to;
+    }
     NextChar();
   }
-  attribute.Symbol = LookupAttribute(attribute.AttrName).value_or(TagSymbol::SymUnknownAttr);
+  attribute.Symbol = CachedAttribute(attribute.AttrName);
   SkipBlanks();
   if (m_someAttributes && !m_attributeSymbols.Contains(attribute.Symbol)) {
     // An attribute not wanted: kept as an unknown one, its value passed over.
@@ -560,6 +657,9 @@ bool THtmlReader::ScanText() {
   if (IsControl(m_ch) || m_ch == '<') return false;
   m_symbol = TagSymbol::SymText;
   const int codePage = CurrentCodePage();
+  // Bytes below 0x80 of a code page that keeps them go to the token at once, widened; the others are
+  // collected and converted, each piece before the next widened run (a cut there changes no character).
+  const bool widen = !m_scanOnly && !m_token.Sink() && KeepsAscii(codePage);
   while (!IsControl(m_ch) && m_ch != '<') {
     while (m_ch == '&') {
       if (m_scanOnly) {
@@ -572,7 +672,10 @@ bool THtmlReader::ScanText() {
     m_collection.Clear();
     for (;;) {
       if (m_ch == ' ' || m_ch == '\r' || m_ch == '\t' || m_ch == '\n') {
-        if (!m_scanOnly) m_collection.Add(' ', m_position);
+        if (widen && m_collection.Empty())
+          m_token.Add(u' ', m_position);
+        else if (!m_scanOnly)
+          m_collection.Add(' ', m_position);
         do NextChar();
         while (m_ch == ' ' || m_ch == '\r' || m_ch == '\t' || m_ch == '\n');
       } else if (IsControl(m_ch) || m_ch == '<' || m_ch == '&') {
@@ -580,36 +683,46 @@ bool THtmlReader::ScanText() {
       } else if (m_inserted.empty() && m_position == static_cast<int>(m_next) - 1) {
         // A run of plain text bytes after this one is taken at once, up to the next progress report;
         // its end is read the usual way.
-        if (!m_scanOnly) m_collection.Add(m_ch, m_position);
         const std::size_t limit = std::min(m_text.size(), (m_next / kProgressStep + 1) * kProgressStep - 1);
-        std::size_t to = m_next;
-        while (to < limit) {
-          const unsigned char c = static_cast<unsigned char>(m_text[to]);
-          if (c == ' ') {
-            // A lone space between words stands for itself; runs of blanks are folded the usual way.
-            if (to + 1 >= limit) break;
-            const unsigned char after = static_cast<unsigned char>(m_text[to + 1]);
-            if (after <= ' ' || after == '<' || after == '&') break;
-            ++to;
-            continue;
+        if (widen && static_cast<unsigned char>(m_ch) < 0x80) {
+          const std::size_t to = EndOfPlainRun(m_text, m_next, limit, true);
+          if (!m_collection.Empty()) {
+            AddBytesToToken(m_token, m_collection, codePage, m_converter);
+            m_collection.Clear();
           }
-          if (c < ' ' || c == '<' || c == '&') break;
-          ++to;
+          std::size_t from = m_next - 1;
+          if (m_text[from] != m_ch) {  // a control character read as "?"
+            m_token.Add(static_cast<char16_t>(m_ch), m_position);
+            ++from;
+          }
+          m_token.AddAscii(m_text.data() + from, to - from, static_cast<int>(from));
+          m_next = to;
+        } else {
+          const std::size_t to = EndOfPlainRun(m_text, m_next, limit, false);
+          if (!m_scanOnly) {
+            m_collection.Add(m_ch, m_position);
+            m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));
+            ConvertCollectedPiece(codePage);
+          }
+          m_next = to;
         }
-        if (!m_scanOnly) {
-          m_collection.AddRun(m_text.data() + m_next, to - m_next, static_cast<int>(m_next));
-          ConvertCollectedPiece(codePage);
-        }
-        m_next = to;
         NextChar();
       } else {
         if (!m_scanOnly) m_collection.Add(m_ch, m_position);
         NextChar();
       }
     }
-    if (!m_scanOnly) AddBytesToToken(m_token, m_collection, codePage, m_converter);
+    if (!m_scanOnly && !m_collection.Empty()) AddBytesToToken(m_token, m_collection, codePage, m_converter);
   }
   return true;
+}
+
+bool THtmlReader::KeepsAscii(int codePage) {
+  if (codePage != m_asciiCodePage) {
+    m_asciiCodePage = codePage;
+    m_keepsAscii = m_converter.KeepsAscii(codePage);
+  }
+  return m_keepsAscii;
 }
 
 // A long text is converted as it is collected, in pieces that end after a byte below '0': no character
@@ -635,6 +748,7 @@ std::optional<int> THtmlReader::FindCharset(std::string_view value) {
     OwnText();
     EucJpToShiftJis(m_own);
     m_text = m_own;
+    UpdatePlainEnd();
     m_transcoded = true;
     // The current character was read before the transcoding; the bytes it changes are above 0xA0.
     if (m_inserted.empty() && m_next > m_start && static_cast<unsigned char>(m_ch) > 0xA0)

@@ -112,9 +112,9 @@ class THtmlReader {
   void NextRawChar() {
     // Most characters are plain ones of the text itself; line ends, control characters, the end of the
     // text, inserted text and progress reports take the long way.
-    if (m_inserted.empty() && m_next < m_text.size()) [[likely]] {
+    if (m_next < m_plainEnd) [[likely]] {
       const unsigned char c = static_cast<unsigned char>(m_text[m_next]);
-      if (c > '\r' && ((m_next + 1) % kProgressStep != 0 || !m_reportProgress)) [[likely]] {
+      if (c > '\r') [[likely]] {
         ++m_next;
         m_position = static_cast<int>(m_next) - 1;
         m_lineEnd = TLineEnd::None;
@@ -128,8 +128,11 @@ class THtmlReader {
   // The next character after any comments, <%...%> blocks and include directives.
   void NextChar() {
     NextRawChar();
-    if (m_ch == '<' && !m_rawContent && !m_inMarkup) [[unlikely]]
-      SkipMarkupAtLess();
+    if (m_ch == '<' && !m_rawContent && !m_inMarkup) [[unlikely]] {
+      // Only "<!" and "<%" open markup to skip; a tag's "<" is looked past here without a call.
+      if (!m_inserted.empty() || m_next >= m_text.size() || m_text[m_next] == '!' || m_text[m_next] == '%')
+        SkipMarkupAtLess();
+    }
   }
   char PeekChar() const;  // the next byte, not consumed; 0 at the end
   // Passes over spaces and line ends.
@@ -260,17 +263,25 @@ class THtmlReader {
   }();
 
   // The element of a tag name, from a small cache of the names read last (a table's few names come
-  // again and again) before the element table.
-  std::optional<TElementSymbols> CachedElement(std::string_view upperName);
+  // again and again) before the element table; key holds the name's first eight bytes.
+  std::optional<TElementSymbols> CachedElement(std::string_view upperName, std::uint64_t key);
   struct TElementCacheEntry {
     std::uint64_t Key = 0;    // the name's bytes
     std::uint8_t Length = 0;  // 0: empty
     std::optional<TElementSymbols> Symbols;
   };
+  // The attribute of an upper-case name the same way (SymUnknownAttr for a name of no attribute).
+  TagSymbol CachedAttribute(std::string_view upperName);
+  struct TAttributeCacheEntry {
+    std::uint64_t Key = 0;
+    std::uint8_t Length = 0;
+    TagSymbol Symbol = TagSymbol::SymUnknownAttr;
+  };
 
   void Prepare();
   void OwnText();  // the text copied into m_own, unless it is there already
   void NextRawCharSlowly();
+  void UpdatePlainEnd();  // after m_next passed m_plainEnd, or text was inserted, or the text changed
   void SkipMarkupAtLess();
   unsigned char ReadByte();
   unsigned char ReadInsertedByte();
@@ -284,6 +295,7 @@ class THtmlReader {
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
   void ReadUnquotedValue(TAttribute& attribute, bool numeric);
+  bool KeepsAscii(int codePage);  // the converter's answer, kept for the code page asked last
   void SetCurrentChar(char c) {
     m_ch = c;
     m_upper = kUpperCase[static_cast<unsigned char>(c)];
@@ -293,6 +305,9 @@ class THtmlReader {
   std::string m_own;
   std::size_t m_start = 0;  // where reading starts: after a UTF-8 mark, 3
   std::size_t m_next = 0;   // the next byte of the main text
+  // Below this, the next byte is one of the main text with no inserted text before it and no progress
+  // report due on it: NextRawChar takes it the short way. 0 while text is inserted.
+  std::size_t m_plainEnd = 0;
   std::vector<TInsertedText> m_inserted;
   int m_includes = 0;
   std::size_t m_includedBytes = 0;
@@ -318,7 +333,10 @@ class THtmlReader {
   bool m_someAttributes = false;  // false: every tag's
   TokenObj m_token;
   TCharCollection m_collection;
-  std::array<TElementCacheEntry, 16> m_elementCache{};
+  static constexpr int kElementCacheBits = 6;
+  static constexpr int kAttributeCacheBits = 5;
+  std::array<TElementCacheEntry, std::size_t{1} << kElementCacheBits> m_elementCache{};
+  std::array<TAttributeCacheEntry, std::size_t{1} << kAttributeCacheBits> m_attributeCache{};
 
   int m_documentCodePage = kCodePageSystem;
   int m_currentCodePage = kCodePageSystem;
@@ -326,6 +344,8 @@ class THtmlReader {
   bool m_doctype = false;
   bool m_transcoded = false;
   TCodePageConverter m_converter;
+  int m_asciiCodePage = -1;
+  bool m_keepsAscii = false;
 
   THtmlReaderHandlers m_handlers;
   TIDNameList* m_idList = nullptr;

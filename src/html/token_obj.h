@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <compare>
+#include <cstddef>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -9,6 +12,45 @@ namespace corvane {
 
 class TCharCollection;
 class TCodePageConverter;
+
+// The numbers from a start on, as an iterator: a range of them fills a vector of source indices in one
+// insertion.
+struct TCountingIterator {
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = int;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const int*;
+  using reference = int;
+
+  int Value = 0;
+
+  int operator*() const { return Value; }
+  int operator[](difference_type n) const { return Value + static_cast<int>(n); }
+  TCountingIterator& operator++() {
+    ++Value;
+    return *this;
+  }
+  TCountingIterator operator++(int) { return TCountingIterator{Value++}; }
+  TCountingIterator& operator--() {
+    --Value;
+    return *this;
+  }
+  TCountingIterator operator--(int) { return TCountingIterator{Value--}; }
+  TCountingIterator& operator+=(difference_type n) {
+    Value += static_cast<int>(n);
+    return *this;
+  }
+  TCountingIterator& operator-=(difference_type n) {
+    Value -= static_cast<int>(n);
+    return *this;
+  }
+  friend TCountingIterator operator+(TCountingIterator i, difference_type n) { return i += n; }
+  friend TCountingIterator operator+(difference_type n, TCountingIterator i) { return i += n; }
+  friend TCountingIterator operator-(TCountingIterator i, difference_type n) { return i -= n; }
+  friend difference_type operator-(TCountingIterator a, TCountingIterator b) { return difference_type{a.Value} - b.Value; }
+  friend bool operator==(TCountingIterator a, TCountingIterator b) { return a.Value == b.Value; }
+  friend auto operator<=>(TCountingIterator a, TCountingIterator b) { return a.Value <=> b.Value; }
+};
 
 // Takes a token's text as it is read, in place of the token (see TokenObj::SetSink): a reader that
 // only wants the text, such as the sheet reader building a cell, gets it without the token's copy.
@@ -67,6 +109,20 @@ class TokenObj {
   // The characters as a string, built once and kept until the next change.
   const QString& S() const;
 
+  // Adds count bytes below 0x80 of a code page that keeps ASCII (TCodePageConverter::KeepsAscii), each
+  // as the character of its code; their source indices run up from firstIndex.
+  void AddAscii(const char* bytes, std::size_t count, int firstIndex) {
+    if (m_sink) [[unlikely]] {
+      for (std::size_t k = 0; k < count; ++k) m_sink->AddChar(static_cast<char16_t>(bytes[k]));
+      return;
+    }
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes);
+    m_chars.insert(m_chars.end(), from, from + count);
+    if (m_keepIndices)
+      m_indices.insert(m_indices.end(), TCountingIterator{firstIndex},
+                       TCountingIterator{firstIndex + static_cast<int>(count)});
+    m_textValid = false;
+  }
   // Adds bytes converted through the code page; byte k has the source index indices[k] (indices may be
   // null when the token keeps none).
   void AddConverted(std::string_view bytes, const int* indices, int codePage, TCodePageConverter& converter);

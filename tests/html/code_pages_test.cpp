@@ -80,6 +80,50 @@ TEST(CodePagesTest, CharactersWrittenStraightOutAreThoseAppended) {
   EXPECT_EQ(read("\x96\xEA", 1251), "\u2013\u043A");
 }
 
+// Which code pages let ASCII text be widened without a conversion: those where no byte below 0x80
+// belongs to a longer sequence or reads as another character.
+TEST(CodePagesTest, CodePagesThatKeepAscii) {
+  const std::pair<int, bool> cases[] = {
+      {kCodePageUtf8, true},  {kCodePageWindows1252, true}, {kCodePageIso8859_2, true}, {1251, true},
+      {12345, true},  // read as the system default one, UTF-8 here
+      {kCodePageShiftJis, false}, {949, false}, {54936, false}, {20932, false}, {1200, false},
+  };
+  TCodePageConverter converter;
+  for (const auto& [codePage, keeps] : cases) EXPECT_EQ(converter.KeepsAscii(codePage), keeps) << codePage;
+  // Asked again in another order, as the converter answers from the code page it was asked last.
+  for (auto c = std::rbegin(cases); c != std::rend(cases); ++c)
+    EXPECT_EQ(converter.KeepsAscii(c->first), c->second) << c->first;
+}
+
+// Conversions that take turns between code pages give what each code page gives alone.
+TEST(CodePagesTest, CodePagesTakingTurns) {
+  const std::string bytes = "a\x82\xA0\xE9\xC3\xA9";
+  const std::pair<int, std::string> cases[] = {
+      {kCodePageShiftJis, "a\u3042\u9BCF\uFF69"},
+      {kCodePageWindows1252, "a\u201A\u00A0\u00E9\u00C3\u00A9"},
+      {kCodePageUtf8, "a\u201A\u00A0\u00E9\u00E9"},
+  };
+  TCodePageConverter converter;
+  for (int round = 0; round < 3; ++round)
+    for (const auto& [codePage, text] : cases) EXPECT_EQ(test::Utf8(converter.ToUtf16(bytes, codePage)), text) << codePage;
+}
+
+// A token's widened ASCII is what converting the same bytes gives, indices included.
+TEST(CodePagesTest, WidenedAsciiIsItsConversion) {
+  std::string ascii;
+  for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
+  TCodePageConverter converter;
+  for (int codePage : {kCodePageUtf8, kCodePageWindows1252, kCodePageIso8859_2}) {
+    TokenObj widened, converted;
+    widened.AddAscii(ascii.data(), ascii.size(), 40);
+    TCharCollection bytes;
+    bytes.AddRun(ascii.data(), ascii.size(), 40);
+    AddBytesToToken(converted, bytes, codePage, converter);
+    EXPECT_EQ(widened.Chars(), converted.Chars()) << codePage;
+    EXPECT_EQ(widened.Indices(), converted.Indices()) << codePage;
+  }
+}
+
 // Bytes 0x80..0x9F of Windows-1252, as UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D,
 // 0x8F, 0x90, 0x9D) read as the code point of the same number, the C1 control character.
 constexpr std::pair<unsigned char, const char*> kWindows1252High[] = {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 #include <thread>
 
 #include "html/code_pages.h"
@@ -580,6 +581,197 @@ TEST(HtmlReaderTest, DeclaredCharsetOfAPage) {
     EXPECT_EQ(charset.Utf8, c.Utf8) << c.Declaration;
     EXPECT_EQ(charset.CharSet, c.CharSet) << c.Declaration;
   }
+}
+
+// All the text tokens' source indices, one after another.
+std::vector<int> TextIndices(const std::vector<test::TReadToken>& tokens) {
+  std::vector<int> indices;
+  for (const test::TReadToken& token : tokens)
+    if (token.Symbol == S::SymText) indices.insert(indices.end(), token.Indices.begin(), token.Indices.end());
+  return indices;
+}
+
+std::vector<int> Range(int from, int to) {
+  std::vector<int> numbers;
+  for (int k = from; k < to; ++k) numbers.push_back(k);
+  return numbers;
+}
+
+struct TRunCase {
+  std::string Html;
+  int CodePage;
+  std::string Tokens;        // as test::Texts shows them
+  std::vector<int> Indices;  // of all the text tokens' characters
+};
+
+// Plain text bytes next to the bytes that end a run: references, blanks, line ends, control characters,
+// NUL, bytes above 0x7F and multi-byte sequences whose trail byte is ASCII.
+TEST(HtmlReaderTest, TextRunsMeetingOtherBytes) {
+  const TRunCase cases[] = {
+      {"ab&amp;cd", kCodePageUtf8, "ab&cd", {0, 1, 2, 7, 8}},
+      {"a  b\t\tc ", kCodePageUtf8, "a b c ", {0, 1, 3, 4, 6, 7}},
+      {"a\r\nb\n\rc\rd", kCodePageUtf8, "a b c d", {0, 1, 3, 4, 6, 7, 8}},
+      {"x &lt;y", kCodePageUtf8, "x <y", {0, 1, 2, 6}},
+      {"word \xC3\xA9t\xC3\xA9 x", kCodePageUtf8, "word \u00E9t\u00E9 x", {0, 1, 2, 3, 4, 5, 7, 8, 10, 11}},
+      // A UTF-8 lead byte that ASCII follows reads as its Windows-1252 character.
+      {"\xC3" "A \xE2\x82 b", kCodePageUtf8, "\u00C3A \u00E2\u201A b", {0, 1, 2, 3, 4, 5, 6}},
+      {"ab\x01" "cd", kCodePageUtf8, "ab|?cd", {0, 1, 2, 3, 4}},
+      {std::string("ab\0cd", 5), kCodePageUtf8, "ab cd", {0, 1, 2, 3, 4}},
+      {"x<b>y</b>z", kCodePageUtf8, "x|<b>|y|</b>|z", {0, 4, 9}},
+      {"\xEF\xBB\xBF" "ab c", kCodePageSystem, "ab c", {3, 4, 5, 6}},
+      {"caf\xE9 \x80uro", kCodePageWindows1252, "caf\u00E9 \u20ACuro", {0, 1, 2, 3, 4, 5, 6, 7, 8}},
+      // Shift_JIS: a trail byte can be an ASCII one ("\x83\x5C" is one character).
+      {"a\x83\x5C" "b \x83", kCodePageShiftJis, "a\u30BDb \u0192", {0, 1, 3, 4, 5}},
+      {"\x82\xA0&amp;x\x83\x5C", kCodePageShiftJis, "\u3042&x\u30BD", {0, 2, 7, 8}},
+  };
+  for (const TRunCase& c : cases) {
+    const auto tokens = ReadTokens(c.Html, c.CodePage);
+    EXPECT_EQ(Texts(tokens), c.Tokens) << c.Html;
+    EXPECT_EQ(TextIndices(tokens), c.Indices) << c.Html;
+  }
+}
+
+// A run of letters of every length up to a few blocks of sixteen bytes, then each kind of byte that
+// ends a run, then more letters.
+TEST(HtmlReaderTest, RunEndsAtEveryOffset) {
+  struct TEnd {
+    std::string Bytes;
+    std::string Tokens;       // what the end reads as, with the "|" of any token it ends
+    std::vector<int> Places;  // the indices of its characters, from its first byte
+  };
+  const TEnd ends[] = {
+      {"&amp;", "&", {0}},       {"  ", " ", {0}},          {" \r\n", " ", {0}},
+      {" x", " x", {0, 1}},      {" &amp;", " &", {0, 1}},  {"\xC3\xA9", "\u00E9", {0}},
+      {"\xE9", "\u00E9", {0}},   {"\x01", "|?", {0}},       {"<b>", "|<b>|", {}},
+      {" <b>", " |<b>|", {0}},   {"\r", " ", {0}},          {"\t", " ", {0}},
+      {"\xF0\x9F\x98\x80", "\U0001F600", {0, 0}},
+  };
+  for (int length = 1; length <= 50; ++length) {
+    for (const TEnd& end : ends) {
+      std::string letters;
+      for (int k = 0; k < length; ++k) letters += static_cast<char>('a' + k % 26);
+      const std::string html = letters + end.Bytes + "yz";
+      std::vector<int> indices = Range(0, length);
+      for (int place : end.Places) indices.push_back(length + place);
+      const int after = length + static_cast<int>(end.Bytes.size());
+      indices.push_back(after);
+      indices.push_back(after + 1);
+      const auto tokens = ReadTokens(html);
+      EXPECT_EQ(Texts(tokens), letters + end.Tokens + "yz") << html;
+      EXPECT_EQ(TextIndices(tokens), indices) << html;
+    }
+  }
+}
+
+// Runs that cross the places where progress is reported: the same tokens and indices with a progress
+// handler as without one, and one report per 4096 bytes.
+TEST(HtmlReaderTest, RunsAcrossProgressReports) {
+  const std::string tail = "ab&amp;c\xC3\xA9 d  e w w<b>f";
+  for (int shift = 0; shift < 24; ++shift) {
+    const std::string html = std::string(4080 + shift, 'x') + tail;
+    const auto expected = ReadTokens(html);
+    int reports = 0;
+    THtmlReaderHandlers handlers;
+    handlers.Progress = [&reports](TProgressStage, int) { ++reports; };
+    handlers.ProgressScale = 100;
+    THtmlReader reader(html, kCodePageUtf8);
+    reader.SetHandlers(handlers);
+    const auto tokens = ReadTokens(reader);
+    EXPECT_EQ(reports, 1) << shift;
+    EXPECT_EQ(Texts(tokens), std::string(4080 + shift, 'x') + "ab&c\u00E9 d e w w|<b>|f") << shift;
+    EXPECT_EQ(TextIndices(tokens), TextIndices(expected)) << shift;
+    const int start = 4080 + shift;
+    std::vector<int> indices = Range(0, start + 2);
+    for (int place : {2, 7, 8, 10, 11, 12, 14, 15, 16, 17, 18, 22}) indices.push_back(start + place);
+    EXPECT_EQ(TextIndices(tokens), indices) << shift;
+  }
+}
+
+// Random texts of the pieces that meet at the ends of runs. ASCII ones read in UTF-8 (widened at once)
+// give the same tokens and indices as in Shift_JIS (converted); any ones give a sink, which takes the
+// bytes to convert, the texts of the tokens.
+TEST(HtmlReaderTest, RunsReadAsTheirConversion) {
+  const std::vector<std::string> ascii = {"a",     "bc",  " ",    "  ",    "\r\n", "\t",   "&amp;", "&lt",
+                                          "&#65;", "<b>", "</b>", "<",     "\x01", "x y ", "&",    "<!-- c -->",
+                                          "0123456789abcdefghijklmnop", "<a href='x'>", "\n", "\r"};
+  std::vector<std::string> any = ascii;
+  for (const char* bytes : {"\xC3\xA9", "\xE9", "\xC3", "\xF0\x9F\x98\x80", "\xE2\x82", "\x80", "\xFF"})
+    any.push_back(bytes);
+  std::mt19937 random(20261210);
+  const auto text = [&random](const std::vector<std::string>& pieces) {
+    std::string html;
+    const int count = static_cast<int>(random() % 40);
+    for (int k = 0; k < count; ++k) html += pieces[random() % pieces.size()];
+    return html;
+  };
+  for (int round = 0; round < 400; ++round) {
+    const std::string html = text(ascii);
+    const auto widened = ReadTokens(html, kCodePageUtf8);
+    const auto converted = ReadTokens(html, kCodePageShiftJis);
+    ASSERT_EQ(Texts(widened), Texts(converted)) << html;
+    ASSERT_EQ(TextIndices(widened), TextIndices(converted)) << html;
+  }
+  class TRecording final : public TTextSink {
+   public:
+    void AddChar(char16_t c) override { Text.push_back(c); }
+    void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
+      const std::size_t at = Text.size();
+      Text.resize(at + 2 * bytes.size());
+      Text.resize(static_cast<std::size_t>(converter.WriteUtf16(bytes, codePage, Text.data() + at) - Text.data()));
+    }
+    std::u16string Text;
+  };
+  for (int round = 0; round < 400; ++round) {
+    const std::string html = text(any);
+    for (int codePage : {kCodePageUtf8, kCodePageWindows1252}) {
+      std::vector<std::string> expected;
+      for (const test::TReadToken& token : ReadTokens(html, codePage))
+        if (token.Symbol == S::SymText) expected.push_back(token.Text);
+      THtmlReader reader(html, codePage);
+      TRecording sink;
+      reader.SetTextSink(&sink);
+      std::vector<std::string> texts;
+      for (reader.Start(); reader.Symbol() != S::SymEof; reader.NextToken()) {
+        if (reader.Symbol() != S::SymText) continue;
+        texts.push_back(test::Utf8(QString::fromUtf16(sink.Text.data(), static_cast<qsizetype>(sink.Text.size()))));
+        sink.Text.clear();
+      }
+      ASSERT_EQ(texts, expected) << html;
+    }
+  }
+}
+
+// Tag and attribute names read again and again (as the name caches answer them), near ones, ones
+// longer than the caches take, and mixed case.
+TEST(HtmlReaderTest, NamesReadAgainKeepTheirSymbols) {
+  const std::string html =
+      "<td class=a CLASS=b classx=c clas=d background=e bgcolor=f colspan=2 rowspan=3 Id=g>"
+      "<td class=h clas=i><Td ROWSPAN=4 bgcolor=j><address><ADDRESSX><addres><address>";
+  THtmlReader reader(html, kCodePageUtf8);
+  struct TExpected {
+    TagSymbol Symbol;
+    std::vector<TagSymbol> Attributes;
+  };
+  const TExpected expected[] = {
+      {S::SymTd,
+       {S::SymClass, S::SymClass, S::SymUnknownAttr, S::SymUnknownAttr, S::SymBackground, S::SymBgcolor,
+        S::SymColspan, S::SymRowspan, S::SymId}},
+      {S::SymTd, {S::SymClass, S::SymUnknownAttr}},
+      {S::SymTd, {S::SymRowspan, S::SymBgcolor}},
+      {S::SymAddress, {}},
+      {S::SymUnknownTag, {}},
+      {S::SymUnknownTag, {}},
+      {S::SymAddress, {}},
+  };
+  reader.Start();
+  for (const TExpected& tag : expected) {
+    ASSERT_EQ(reader.Symbol(), tag.Symbol);
+    std::vector<TagSymbol> symbols;
+    for (const auto& attribute : reader.Attributes()) symbols.push_back(attribute->Symbol);
+    EXPECT_EQ(symbols, tag.Attributes);
+    reader.NextToken();
+  }
+  EXPECT_EQ(reader.Symbol(), S::SymEof);
 }
 
 }  // namespace
