@@ -278,7 +278,7 @@ void TBlock::GetMinMaxWidth(int& Min, int& Max) {
   if (HideOverflow && !IsAuto(width) && width > 20) {
     Min = Max = width;
   } else {
-    MyCell->GetMinMaxWidth(Min, Max);
+    MeasureContent(Min, Max);
   }
   const int extra = HorizontalMargins() + HorizontalFrame();
   Min += extra;
@@ -292,14 +292,52 @@ void TBlock::GetMinMaxWidth(int& Min, int& Max) {
   m_maxCache = Max;
 }
 
+void TBlock::MeasureContent(int& Min, int& Max) {
+  MyCell->GetMinMaxWidth(Min, Max);
+  m_contentCycle = OwnerList ? OwnerList->State.LayoutCycle : 0;
+}
+
+// Measuring a content list sizes the pictures of its text sections (and marks a break after each
+// floating one), measures preformatted text and controls, and measures its tables, which keep what they
+// find for their own layout. All that is done here in the order measuring does it; plain text and the
+// box values of plain blocks are left alone: their layout measures them again anyway. A block whose
+// content was measured or prepared in this cycle is passed over, so that each list is walked once.
+void TBlock::PrepareContentUnmeasured() {
+  const int cycle = OwnerList ? OwnerList->State.LayoutCycle : 0;
+  if (m_contentCycle == cycle) return;
+  m_contentCycle = cycle;
+  for (int i = 0; i < MyCell->Count(); ++i) {
+    TSectionBase& item = (*MyCell)[i];
+    int min = 0, max = 0;
+    if (item.IsTextSection()) {
+      auto& section = static_cast<TSection&>(item);
+      if (section.IsPreformatted() || !section.Images().empty() || !section.Controls().empty())
+        section.GetMinMaxWidth(min, max);
+    } else if (TBlock* block = item.AsBlock(); block && block->MeasuresLikeAPlainBlock()) {
+      // A hidden or absolutely positioned block answers 0 without looking inside.
+      if (!block->DisplayNone && block->Positioning != 1) block->PrepareContentUnmeasured();
+    } else {
+      item.GetMinMaxWidth(min, max);
+    }
+  }
+}
+
 int TBlock::ContentWidth(int AWidth, int, int autoCount) {
   int& width = MargArray[Prop::Width];
   int& marginLeft = MargArray[Prop::MarginLeft];
   int& marginRight = MargArray[Prop::MarginRight];
   const int LR = HorizontalFrame();
-  int Min = 0, Max = 0;
-  MyCell->GetMinMaxWidth(Min, Max);
   const bool hide = HideOverflow && !IsAuto(width) && width > 20;
+  // The content's widths count for a given width (unless it hides its overflow) and for an auto width
+  // that is absolutely positioned or floats; an auto width in the flow is what is left of AWidth.
+  const bool autoResult = autoCount >= 3 || (autoCount >= 1 && IsAuto(width));
+  const bool measured = autoResult ? Positioning == 1 || IsFloating() : !hide;
+  int Min = 0, Max = 0;
+  if (measured) {
+    MeasureContent(Min, Max);
+  } else {
+    PrepareContentUnmeasured();
+  }
   auto autoWidth = [&] {
     const int margins = OrZero(marginLeft) + OrZero(marginRight);
     if (Positioning == 1) return std::max(Min, AWidth - LR - margins - LeftP);

@@ -173,6 +173,17 @@ class TBlock : public TSectionBase {
   int m_minMaxCycle = -1;
   int m_minCache = 0;
   int m_maxCache = 0;
+  // The layout cycle in which the content was last measured, or prepared without its widths.
+  int m_contentCycle = -1;
+  // Gives the content what measuring it does besides the widths, without measuring the widths: for a
+  // block whose width does not depend on its content.
+  void PrepareContentUnmeasured();
+  // Measures the content, noting that it was measured in this cycle.
+  void MeasureContent(int& Min, int& Max);
+  // Measured by TBlock::GetMinMaxWidth alone, which always looks inside: no table and no hidden overflow.
+  bool MeasuresLikeAPlainBlock() const {
+    return (m_kind == TKind::Plain || m_kind == TKind::ListItem || m_kind == TKind::Rule) && !HideOverflow;
+  }
   // Margin collapsing: what closes the top and bottom of the content, and the stacking state.
   bool m_topIsParagraphSpace = false;
   bool m_topOpen = false;

@@ -1,6 +1,8 @@
 #include "layout/section.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "layout/floating_obj.h"
 #include "layout/form_control.h"
@@ -17,12 +19,60 @@ constexpr char16_t kSpace = 32;
 
 bool AboveCjkLimit(char16_t c) { return c > 0x2FFF && !IsLowSurrogate(c); }
 
+// The running sums of the widths of text measured in the fonts of its runs, in one pass: sums[i] is the
+// width of text[0, i). Answers false, the sums unfinished, when a run starts before the end of the one
+// before it; the caller then measures the general way.
+bool SumRunWidths(const std::u16string& text, const TFontList& fonts, TTextMeasurer& measurer, std::vector<int>& out) {
+  const int length = static_cast<int>(text.size());
+  out.resize(static_cast<std::size_t>(length) + 1);
+  int* sums = out.data();
+  sums[0] = 0;
+  int sum = 0;
+  int done = 0;  // sums[0..done] are written
+  for (int r = 0; r < fonts.Count(); ++r) {
+    const int from = std::min(length, fonts[r].StartIndex());
+    const int to = r + 1 < fonts.Count() ? std::min(length, fonts[r + 1].StartIndex()) : length;
+    if (from >= to) continue;
+    if (from < done) return false;
+    // Characters before the first run have no font: they take no room.
+    for (; done < from; ++done) sums[done + 1] = sum;
+    const char16_t after = to < length ? text[static_cast<std::size_t>(to)] : char16_t{0};
+    sum = measurer.Widths(fonts[r].Font()).AccumulateWidths(text.data() + from, to - from, sum, sums + from + 1, after);
+    done = to;
+  }
+  for (; done < length; ++done) sums[done + 1] = sum;
+  return true;
+}
+
+// The position of the first line-break character in text[from, length), or length.
+int NextLineBreak(const char16_t* text, int from, int length) {
+  int i = from;
+  // Four characters at a time: xor with the break character leaves a zero lane where one stands, and
+  // (v - ones) & ~v & high is not 0 exactly when some lane is 0.
+  constexpr std::uint64_t kOnes = 0x0001000100010001;
+  constexpr std::uint64_t kHigh = 0x8000800080008000;
+  constexpr std::uint64_t kBreaks = kOnes * kLineBreakChar;
+  for (; i + 4 <= length; i += 4) {
+    std::uint64_t v;
+    std::memcpy(&v, text + i, sizeof v);
+    v ^= kBreaks;
+    if ((v - kOnes) & ~v & kHigh) break;
+  }
+  while (i < length && text[i] != kLineBreakChar) ++i;
+  return i;
+}
+
 }  // namespace
 
 void TSection::MeasureCharacters() {
   const int length = static_cast<int>(Buff.size());
   const bool hasObjects = !Images().empty() || !Controls().empty();
   if (!m_textMeasured || static_cast<int>(m_sums.size()) != length + 1) {
+    // Text alone, its runs in order (every section but a few): the sums in one pass.
+    if (!hasObjects && SumRunWidths(Buff, m_fonts, OwnerList->Measurer(), m_sums)) {
+      m_textMeasured = true;
+      return;
+    }
     // The widths of the text depend only on the characters and their fonts: measured once. They are
     // kept as running sums; m_sums[i + 1] holds the width of character i until the sums are formed.
     m_sums.assign(static_cast<std::size_t>(length) + 1, 0);
@@ -66,8 +116,8 @@ class TLineBuilder {
   TLineBuilder(TSection& section, const TLayoutArgs& args, int& maxWidth)
       : s(section), a(args), mgr(*args.IMgr), maxWidth(maxWidth), length(static_cast<int>(section.Buff.size())) {
     floatPlaced.assign(section.Images().size(), false);
-    for (int i = 0; i < length; ++i)
-      if (section.Buff[static_cast<std::size_t>(i)] == kLineBreakChar) breaks.push_back(i);
+    const char16_t* text = section.Buff.data();
+    for (int i = NextLineBreak(text, 0, length); i < length; i = NextLineBreak(text, i + 1, length)) breaks.push_back(i);
   }
 
   int Run();
@@ -144,6 +194,14 @@ TLineBuilder::TFit TLineBuilder::CountThatFits(int start, int limit) {
   int width = 0;
   int i = start;
   bool anythingOnLine = false;
+  if (s.Images().empty()) {
+    // No pictures to place: the line takes characters while the running sum stays within the band.
+    const int* sums = s.m_sums.data();
+    const std::int64_t most = std::int64_t{sums[start]} + available;
+    const int end = start + limit;
+    while (i < end && sums[i + 1] <= most) ++i;
+    width = sums[i] - sums[start];
+  }
   while (i < start + limit) {
     const char16_t c = C(i);
     if (c == kImageChar) {
@@ -502,11 +560,14 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
   MeasureCharacters();
 
   // The widest segment between line breaks.
+  const char16_t* text = Buff.data();
+  const char* flags = Brk.data();
+  const int* sums = m_sums.data();
   int widest = 0;
   int segmentStart = 0;
   bool firstSegment = true;
-  for (int i = 0; i <= length; ++i) {
-    if (i < length && Buff[static_cast<std::size_t>(i)] != kLineBreakChar) continue;
+  for (;;) {
+    const int i = NextLineBreak(text, segmentStart, length);
     int width = FontWidthOf(segmentStart, i);
     if (firstSegment) {
       if (m_percentIndent > 0) {
@@ -518,50 +579,53 @@ void TSection::GetMinMaxWidth(int& Min, int& Max) {
     }
     widest = std::max(widest, width);
     segmentStart = i + 1;
+    if (i >= length) break;
   }
   Max = floatSum + widest;
 
-  // The widest word, or with break word the widest character.
+  // The widest word, or with break word the widest character. A word's width is the difference of the
+  // running sums at its ends.
   int minWord = 0;
-  auto c = [this, length](int i) -> char16_t { return i < length ? Buff[static_cast<std::size_t>(i)] : 0; };
-  auto f = [this](int i) { return Brk[static_cast<std::size_t>(i)]; };
   if (m_breakWord) {
     for (int i = 0; i < length; ++i) minWord = std::max(minWord, CharWidth(i));
   } else {
     int i = 0;
     while (i < length) {
-      while (i < length && (c(i) == kSpace || IsObjectChar(c(i)))) ++i;
+      while (i < length && (text[i] == kSpace || IsObjectChar(text[i]))) ++i;
       if (i >= length) break;
-      int width = 0;
-      if (AboveCjkLimit(c(i)) && f(i) == 'y') {
-        width = CharWidth(i);
+      const int wordStart = i;
+      int hyphen = 0;
+      if (AboveCjkLimit(text[i]) && flags[i] == 'y') {
+        // A character of its own; the low half of a pair goes with it, 0 wide.
+        const int width = CharWidth(i);
         ++i;
-        if (IsLowSurrogate(c(i))) ++i;
-      } else {
-        while (i < length) {
-          width += CharWidth(i);
-          const char flag = f(i);
-          ++i;
-          if (flag == 'a') break;
-          if (flag == 's') {
-            const TFontList::TFontAt font = m_fonts.GetFontAt(i - 1);
-            if (font.Font) width += OwnerList->Measurer().Widths(*font.Font).Width(u'-');
-            break;
-          }
-          if (i >= length) break;
-          const char16_t next = c(i);
+        if (i < length && IsLowSurrogate(text[i])) ++i;
+        minWord = std::max(minWord, width);
+        continue;
+      }
+      for (;;) {
+        const char flag = flags[i];
+        ++i;
+        if (flag == 'a') break;
+        if (flag == 's') {
+          const TFontList::TFontAt font = m_fonts.GetFontAt(i - 1);
+          if (font.Font) hyphen = OwnerList->Measurer().Widths(*font.Font).Width(u'-');
+          break;
+        }
+        if (i >= length) break;
+        const char16_t next = text[i];
+        // Letters and most signs go on with the word: only characters up to '?' may end it.
+        if (next > u'?') {
           if (AboveCjkLimit(next)) break;
-          const bool ends = next == kSpace || IsObjectChar(next) || next == u'-' || next == u'?';
-          if (ends && f(i) == 'y') {
-            if (next == u'-' || next == u'?') {
-              width += CharWidth(i);
-              ++i;
-            }
-            break;
-          }
+          continue;
+        }
+        const bool ends = next == kSpace || IsObjectChar(next) || next == u'-' || next == u'?';
+        if (ends && flags[i] == 'y') {
+          if (next == u'-' || next == u'?') ++i;
+          break;
         }
       }
-      minWord = std::max(minWord, width);
+      minWord = std::max(minWord, sums[i] - sums[wordStart] + hyphen);
     }
   }
   Min = std::max(minWord, objectMin);

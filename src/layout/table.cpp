@@ -107,6 +107,9 @@ TColumnConstraints ThtmlTable::ColumnConstraints() {
   constraints.Spacing = CellSpacing;
   constraints.UseAbsolute = UseAbsolute;
   constraints.SpecWidth = SpecWidth;
+  std::size_t places = 0;
+  for (const auto& row : Rows) places += static_cast<std::size_t>(row->Count());
+  constraints.Cells.reserve(places);
   for (const auto& row : Rows) {
     for (int c = 0; c < row->Count(); ++c) {
       if (row->IsPlaceholder(c)) continue;

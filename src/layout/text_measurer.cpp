@@ -48,10 +48,13 @@ int TCharWidths::OtherWidth(char16_t c, char16_t next) const {
   return width;
 }
 
-int TCharWidths::AccumulateWidths(const char16_t* text, int count, int start, int* sums) const {
+int TCharWidths::AccumulateWidths(const char16_t* text, int count, int start, int* sums, char16_t after) const {
   int sum = start;
   for (int i = 0; i < count; ++i) {
-    sum += Width(text[i], i + 1 < count ? text[i + 1] : 0);
+    const char16_t c = text[i];
+    // Latin characters measured before are one look-up: the common case of every document.
+    const int known = c < 256 ? m_latin[c] : -1;
+    sum += known >= 0 ? known : Width(c, i + 1 < count ? text[i + 1] : after);
     sums[i] = sum;
   }
   return sum;
@@ -87,8 +90,11 @@ TQtTextMeasurer::~TQtTextMeasurer() = default;
 
 const TCharWidths& TQtTextMeasurer::Widths(const TMyFont& font) {
   const QFont& qfont = font.Font();
-  for (const TRecent& recent : m_recent)
+  // Newest first: the runs of a section mostly repeat the fonts just asked for.
+  for (std::size_t k = 1; k <= m_recent.size(); ++k) {
+    const TRecent& recent = m_recent[(m_nextRecent + m_recent.size() - k) % m_recent.size()];
     if (recent.Widths && qfont.isCopyOf(recent.Font) && recent.LetterSpacing == font.LetterSpacing()) return *recent.Widths;
+  }
   TKey key{qfont.family(), qfont.pixelSize(), qfont.weight(), qfont.italic(), font.LetterSpacing()};
   if (!m_last || !(key == m_lastKey)) {
     auto& table = SharedTables()[key];

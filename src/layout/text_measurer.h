@@ -41,8 +41,9 @@ class TCharWidths {
     return OtherWidth(c, next);
   }
   // Adds the widths of text[0..count) to a running sum, writing the sum after each character to
-  // sums[0..count). Returns the final sum.
-  int AccumulateWidths(const char16_t* text, int count, int start, int* sums) const;
+  // sums[0..count); after is the character that follows the text, which completes a surrogate pair cut
+  // at its end. Returns the final sum.
+  int AccumulateWidths(const char16_t* text, int count, int start, int* sums, char16_t after = 0) const;
   int TextWidth(const char16_t* text, int count) const;
 
  protected:

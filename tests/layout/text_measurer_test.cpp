@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <vector>
+
 #include "layout/text_measurer.h"
 #include "style/my_font.h"
 
@@ -75,6 +77,44 @@ TEST(TextMeasurer, ObjectCharactersAndPairs) {
   TFixedPitchMeasurer fixed(7);
   const std::u16string text = u"ab c\u00ad\u0004";
   EXPECT_EQ(fixed.Widths(FontOf("Arial", 30)).TextWidth(text.data(), static_cast<int>(text.size())), 28);
+}
+
+// Running sums of widths, as sections keep them: each sum adds the width of one more character, the
+// width of a pair cut at the end of the text taken with the character after it. A fresh table (each
+// font measures its characters on first use) must give what the measured one gives.
+TEST(TextMeasurer, RunningSumsAddTheWidthsOfTheCharacters) {
+  struct TCase {
+    std::u16string Text;
+    char16_t After;
+    int Start;
+  } const cases[] = {
+      {u"Wide and narrow: WWW iii", 0, 0},
+      {u"\u00e9t\u00e9 \u00a0\u00ad\u0004\u0008.", 0, 17},
+      {u"\u4e00\u4e01 x", 0, 3},
+      {u"ab\xD83D", 0xDE00, 0},  // a pair cut at the end
+      {u"\xD83D\xDE00z", 0, 0},
+  };
+  for (const char* family : {"Arial", "Courier New"}) {
+    TQtTextMeasurer fresh;  // the tables are shared by the process: a size no other test uses
+    const TCharWidths& widths = fresh.Widths(FontOf(family, 13.5));
+    for (const TCase& c : cases) {
+      const int count = static_cast<int>(c.Text.size());
+      std::vector<int> sums(c.Text.size(), -1);
+      const int total = widths.AccumulateWidths(c.Text.data(), count, c.Start, sums.data(), c.After);
+      int expected = c.Start;
+      for (int i = 0; i < count; ++i) {
+        const char16_t next = i + 1 < count ? c.Text[static_cast<std::size_t>(i) + 1] : c.After;
+        expected += widths.Width(c.Text[static_cast<std::size_t>(i)], next);
+        EXPECT_EQ(sums[static_cast<std::size_t>(i)], expected) << family << " case " << &c - cases << " at " << i;
+      }
+      EXPECT_EQ(total, expected) << family;
+    }
+    // A pair cut at the end is measured whole with the character after it, not as a lone half.
+    const char16_t cut[] = {u'a', 0xD83D};
+    int sums[2];
+    widths.AccumulateWidths(cut, 2, 0, sums, 0xDE00);
+    EXPECT_EQ(sums[1] - sums[0], widths.Width(0xD83D, 0xDE00)) << family;
+  }
 }
 
 }  // namespace
