@@ -11,26 +11,16 @@ using test::kLineHeight;
 using test::kPitch;
 using test::TTestDocument;
 
-// Clean-up when a section is finished: leading spaces go, double spaces collapse (keeping the one that
-// may break), soft hyphens leave a break point, and the text ends with a space.
-TEST(SectionFinish, CleansUpItsText) {
-  struct TCase {
-    const char* Html;
-    std::u16string Text;
-    std::string Flags;  // break flags without the final sentinel
-  } const cases[] = {
-      {"<p>  ab  cd", u"ab cd ", "yyyyyy"},
-      {"<p>a <b> b</b>", u"a b ", "yyyy"},
-      {"<p>a&nbsp; b", u"a\u00a0 b ", "yyyyy"},
-      {"<p><nobr>a </nobr> b", u"a b ", "nyyy"},
-      {"<p>con&shy;tent", u"content ", "yysyyyyy"},
-      {"<p>&shy;x", u"x ", "yy"},
-      // A line break ends its section (a final break goes with its space), and starts a new one.
-      {"<p>a<br>b", u"a b ", "yyyy"},
-      {"<p>a <br> b", u"a b ", "yyyy"},
-      {"<p><br>", u"\b", "y"},
-  };
-  for (const TCase& c : cases) {
+struct TFinishCase {
+  const char* Html;
+  std::u16string Text;
+  std::string Flags;  // break flags without the final sentinel
+};
+
+// Lays each page out and compares the text and break flags of its sections, joined, with the case's.
+template <std::size_t N>
+void ExpectFinishedText(const TFinishCase (&cases)[N]) {
+  for (const TFinishCase& c : cases) {
     TTestDocument document(c.Html);
     document.LayOut(400);
     std::u16string text;
@@ -44,13 +34,27 @@ TEST(SectionFinish, CleansUpItsText) {
   }
 }
 
+// Clean-up when a section is finished: leading spaces go, double spaces collapse (keeping the one that
+// may break), soft hyphens leave a break point, and the text ends with a space.
+TEST(SectionFinish, CleansUpItsText) {
+  const TFinishCase cases[] = {
+      {"<p>  ab  cd", u"ab cd ", "yyyyyy"},
+      {"<p>a <b> b</b>", u"a b ", "yyyy"},
+      {"<p>a&nbsp; b", u"a\u00a0 b ", "yyyyy"},
+      {"<p><nobr>a </nobr> b", u"a b ", "nyyy"},
+      {"<p>con&shy;tent", u"content ", "yysyyyyy"},
+      {"<p>&shy;x", u"x ", "yy"},
+      // A line break ends its section (a final break goes with its space), and starts a new one.
+      {"<p>a<br>b", u"a b ", "yyyy"},
+      {"<p>a <br> b", u"a b ", "yyyy"},
+      {"<p><br>", u"\b", "y"},
+  };
+  ExpectFinishedText(cases);
+}
+
 // The clean-ups are chosen from one look at the text: the steps that one step makes necessary still run.
 TEST(SectionFinish, CleanUpsThatEarlierStepsBringAbout) {
-  struct TCase {
-    const char* Html;
-    std::u16string Text;
-    std::string Flags;
-  } const cases[] = {
+  const TFinishCase cases[] = {
       {"<p>ab cd", u"ab cd ", "yyyyyy"},
       // The soft hyphen goes and brings two spaces together: one of them goes too.
       {"<p>a &shy; b", u"a b ", "ysyy"},
@@ -61,18 +65,7 @@ TEST(SectionFinish, CleanUpsThatEarlierStepsBringAbout) {
       {"<p>  a b", u"a b ", "yyyy"},
       {"<p>a&shy;&shy;b", u"ab ", "syy"},
   };
-  for (const TCase& c : cases) {
-    TTestDocument document(c.Html);
-    document.LayOut(400);
-    std::u16string text;
-    std::string flags;
-    for (const TSection* section : document.Sections()) {
-      text += section->Text();
-      flags += section->BreakFlags().substr(0, section->BreakFlags().size() - 1);
-    }
-    EXPECT_EQ(text, c.Text) << c.Html;
-    EXPECT_EQ(flags, c.Flags) << c.Html;
-  }
+  ExpectFinishedText(cases);
 }
 
 // Clean-ups and jumps of source positions are found wherever they fall in long text, also past
