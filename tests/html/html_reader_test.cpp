@@ -221,18 +221,20 @@ TEST(HtmlReaderTest, AttributesPassedOverEndWhereReadOnesEnd) {
   }
 }
 
+// A text sink that keeps the characters it is given.
+class TRecording final : public TTextSink {
+ public:
+  void AddChar(char16_t c) override { Text.push_back(c); }
+  void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
+    const std::size_t at = Text.size();
+    Text.resize(at + 2 * bytes.size());
+    Text.resize(static_cast<std::size_t>(converter.WriteUtf16(bytes, codePage, Text.data() + at) - Text.data()));
+  }
+  std::u16string Text;
+};
+
 // A sink gets a text token's characters in place of the token: the same characters, in pieces.
 TEST(HtmlReaderTest, ASinkGetsTheTextOfTheTokens) {
-  class TRecording final : public TTextSink {
-   public:
-    void AddChar(char16_t c) override { Text.push_back(c); }
-    void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
-      const std::size_t at = Text.size();
-      Text.resize(at + 2 * bytes.size());
-      Text.resize(static_cast<std::size_t>(converter.WriteUtf16(bytes, codePage, Text.data() + at) - Text.data()));
-    }
-    std::u16string Text;
-  };
   const std::pair<std::string, int> cases[] = {
       {"a < b<p>\r\n x&amp;y\x02z &#150;&#x1F600; &notit; \xF0\x9F\x98\x80", kCodePageUtf8},
       {"<p>\xE9t\xE9 \x80 &euro;&#150;<br/>\xC3", kCodePageWindows1252},
@@ -711,16 +713,6 @@ TEST(HtmlReaderTest, RunsReadAsTheirConversion) {
     ASSERT_EQ(Texts(widened), Texts(converted)) << html;
     ASSERT_EQ(TextIndices(widened), TextIndices(converted)) << html;
   }
-  class TRecording final : public TTextSink {
-   public:
-    void AddChar(char16_t c) override { Text.push_back(c); }
-    void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
-      const std::size_t at = Text.size();
-      Text.resize(at + 2 * bytes.size());
-      Text.resize(static_cast<std::size_t>(converter.WriteUtf16(bytes, codePage, Text.data() + at) - Text.data()));
-    }
-    std::u16string Text;
-  };
   for (int round = 0; round < 400; ++round) {
     const std::string html = text(any);
     for (int codePage : {kCodePageUtf8, kCodePageWindows1252}) {

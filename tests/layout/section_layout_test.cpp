@@ -305,6 +305,18 @@ TEST(SectionLayout, MinimumAndMaximumWidths) {
       {"ab-cde", 30, 70},             // a word followed by "-" includes it
       {"abcd&shy;efg", 50, 80},       // a word ending at a soft hyphen adds the hyphen
       {"<p style=\"word-wrap: break-word\">abcdef", 10, 70},
+      // Words end at spaces, after "-", "?" and soft hyphens (which add a hyphen), and around
+      // ideographs, which stand alone.
+      {"a", 10, 20},
+      {"abcdefgh", 80, 90},
+      {"abcdefghi jk", 90, 130},
+      {"ab?cd efg", 30, 100},            // "ab?" ends at the "?"
+      {"ab-?cd", 30, 70},                // "ab-" and then "?cd"
+      {"a&shy;bcdef", 50, 70},           // "a" and its hyphen, then "bcdef"
+      {"ab&#x4E00;&#x4E01;cd", 20, 70},  // ideographs stand alone between the words
+      {"&#x1F600;ab", 20, 40},           // a pair stands alone, 10 wide, its low half 0
+      {"<nobr>ab?cd ef</nobr>", 90, 90},  // no break inside: one word, its final space too
+      {"ab <b>cdefg</b>h", 60, 100},     // a word across font runs
   };
   for (const TCase& c : cases) {
     TTestDocument document(c.Html);

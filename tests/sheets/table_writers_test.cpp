@@ -22,10 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
+using test::ReadFile;
 
 // Prints each sheet of the workbook at path as "title [[values...]] [link targets]".
 std::string ReadWorkbook(const std::string& path) {

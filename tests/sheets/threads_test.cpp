@@ -30,10 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
+using test::ReadFile;
 
 // The threads of this process now.
 int ThreadsNow() {
