@@ -166,7 +166,9 @@ class TGzipBytes final : public TArchiveBytes {
   // into the buffer of its own otherwise. Returns the bytes written to target, or 0 (the bytes, if
   // any, wait in the own buffer or the stream), or kEnd at the end of the archive.
   std::size_t StartMember(char* target, std::size_t room) {
-    if (m_inEnd - m_inStart < m_inCapacity / 2) FillInput();
+    // Once the file has been read whole, moving what is left would gain nothing, and would move up to
+    // half the buffer for every member of the archive's last megabytes.
+    if (!m_inputEnded && m_inEnd - m_inStart < m_inCapacity / 2) FillInput();
     if (m_inStart == m_inEnd) return kEnd;
     const auto* in = reinterpret_cast<const unsigned char*>(m_in.get() + m_inStart);
     const std::size_t available = m_inEnd - m_inStart;

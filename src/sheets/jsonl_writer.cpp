@@ -9,22 +9,24 @@ namespace corvane {
 
 namespace {
 
-void AppendUtf8(char32_t code, std::string& out) {
+// Writes code in UTF-8 at out; returns the end of what was written (at most four bytes).
+char* WriteUtf8(char32_t code, char* out) {
   if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
+    *out++ = static_cast<char>(code);
   } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    *out++ = static_cast<char>(0xC0 | (code >> 6));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
   } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    *out++ = static_cast<char>(0xE0 | (code >> 12));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    *out++ = static_cast<char>(0xF0 | (code >> 18));
+    *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
   }
+  return out;
 }
 
 // Writes the grid's rows from its cells, given in reading order (by row, then by column): a row is
@@ -67,37 +69,55 @@ class TJsonRowWriter {
 
 void AppendJsonString(const QString& text, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
-  const qsizetype size = text.size();
-  for (qsizetype i = 0; i < size; ++i) {
-    const char16_t unit = text[i].unicode();
-    if (unit < 0x80) {
-      switch (unit) {
-        case '"': out.append("\\\""); continue;
-        case '\\': out.append("\\\\"); continue;
-        case '\n': out.append("\\n"); continue;
-        case '\r': out.append("\\r"); continue;
-        case '\t': out.append("\\t"); continue;
-        default: break;
+  // The text goes out in pieces, each written straight into room made for its longest form (six bytes a
+  // unit, for "\u00XX"), so that a cell costs a few resizes and not a call per character, and a huge
+  // cell never asks for six times its size at once.
+  constexpr qsizetype kPiece = 4096;
+  const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+  const char16_t* const end = in + text.size();
+  std::size_t used = out.size();
+  out.resize(used + 1);
+  out[used++] = '"';
+  while (in < end) {
+    const char16_t* const pieceEnd = end - in > kPiece ? in + kPiece : end;
+    out.resize(used + 6 * static_cast<std::size_t>(pieceEnd - in) + 6);
+    char* o = out.data() + used;
+    while (in < pieceEnd) {
+      const char16_t unit = *in++;
+      if (unit >= 0x20 && unit < 0x80 && unit != '"' && unit != '\\') {
+        *o++ = static_cast<char>(unit);
+        continue;
       }
-      if (unit < 0x20) {
-        out.append("\\u00");
-        out.push_back(kHex[unit >> 4]);
-        out.push_back(kHex[unit & 0xF]);
-      } else {
-        out.push_back(static_cast<char>(unit));
+      if (unit < 0x80) {
+        *o++ = '\\';
+        switch (unit) {
+          case '"': *o++ = '"'; continue;
+          case '\\': *o++ = '\\'; continue;
+          case '\n': *o++ = 'n'; continue;
+          case '\r': *o++ = 'r'; continue;
+          case '\t': *o++ = 't'; continue;
+          default: break;
+        }
+        *o++ = 'u';
+        *o++ = '0';
+        *o++ = '0';
+        *o++ = kHex[unit >> 4];
+        *o++ = kHex[unit & 0xF];
+        continue;
       }
-      continue;
+      char32_t code = unit;
+      // A pair split by the piece's end is read whole: its low half is the next unit of the text.
+      if (QChar::isHighSurrogate(unit) && in < end && QChar::isLowSurrogate(*in)) {
+        code = QChar::surrogateToUcs4(unit, *in++);
+      } else if (QChar::isSurrogate(unit)) {
+        code = 0xFFFD;
+      }
+      o = WriteUtf8(code, o);
     }
-    char32_t code = unit;
-    if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
-      code = QChar::surrogateToUcs4(unit, text[++i].unicode());
-    } else if (QChar::isSurrogate(unit)) {
-      code = 0xFFFD;
-    }
-    AppendUtf8(code, out);
+    used = static_cast<std::size_t>(o - out.data());
   }
-  out.push_back('"');
+  out.resize(used + 1);
+  out[used] = '"';
 }
 
 void AppendJsonlStart(std::string_view file, std::size_t number, std::string& out) {

@@ -495,6 +495,12 @@ TEST(SheetWriters, JsonStringsAreAlwaysValidUtf8Json) {
       // Halves of no pair, alone, reversed or at the end.
       {QString(QChar(0xD800)) + "x" + QChar(0xDC00) + QChar(0xDE00) + QChar(0xD83D),
        "\"\xef\xbf\xbdx\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+      // Long texts go out in pieces of 4,096 units: a pair split by a piece's end stays one character,
+      // and escapes and plain runs meet at the ends.
+      {QString(4095, u'a') + u"\U0001F600"_qs + QString(4094, u'b') + u"\"\n"_qs,
+       "\"" + std::string(4095, 'a') + "\xf0\x9f\x98\x80" + std::string(4094, 'b') + "\\\"\\n\""},
+      {QString(4096, QChar(1)) + u"\u00e9"_qs,
+       "\"" + [] { std::string s; for (int i = 0; i < 4096; ++i) s += "\\u0001"; return s; }() + "\xc3\xa9\""},
   };
   for (const auto& [text, expected] : cases) {
     std::string out;
