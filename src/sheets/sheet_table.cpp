@@ -6,10 +6,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <optional>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "html/attribute_list.h"
 #include "html/char_collection.h"
@@ -105,31 +111,20 @@ class TCellText final : public TTextSink {
   }
   void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
     if (bytes.empty()) return;
+    // Room for two units a byte, one more for a space before them, and the widening's overshoot (see
+    // AddAsciiBytes).
+    char16_t* const out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()) + kWideningOvershoot);
+    if (KeepsAscii(codePage, converter)) {
+      AddAsciiBytes(bytes, codePage, converter, out);
+      return;
+    }
     // The characters are written one unit past the end, then collapsed down to it: a space is written
     // before a character only after at least one blank was read (or, at the start, into that unit), so
     // what is written never overtakes what is read.
-    char16_t* out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()));
-    const char16_t* in = out + 1;
     const char16_t* const end = converter.WriteUtf16(bytes, codePage, out + 1);
-    bool space = m_space;
-    bool lineHasText = m_lineHasText;
-    bool sawText = m_sawText;
-    for (; in < end; ++in) {
-      const char16_t c = *in;
-      if (IsCollapsible(c)) {
-        space = true;
-        continue;
-      }
-      if (space && lineHasText) *out++ = u' ';
-      space = false;
-      *out++ = c;
-      lineHasText = true;
-      sawText = sawText || c != 0xA0;
-    }
-    m_size = out - m_data;
-    m_space = space;
-    m_lineHasText = lineHasText;
-    m_sawText = sawText;
+    TCollapse state{m_space, m_lineHasText, m_sawText};
+    m_size = state.Collapse(out + 1, end, out) - m_data;
+    state.Keep(m_space, m_lineHasText, m_sawText);
   }
   // Whether text other than white space and no-break spaces was added since the last call.
   bool TakeSawText() {
@@ -207,6 +202,130 @@ class TCellText final : public TTextSink {
     m_lineHasText = false;
   }
 
+  // White space collapsing as characters come: the state is held here, out of the members, while a
+  // piece of text is read.
+  struct TCollapse {
+    bool Space;
+    bool LineHasText;
+    bool SawText;
+    void Keep(bool& space, bool& lineHasText, bool& sawText) const {
+      space = Space;
+      lineHasText = LineHasText;
+      sawText = SawText;
+    }
+    // One character that is no blank: the space before it, if it gets one, and itself.
+    char16_t* Put(char16_t c, char16_t* out) {
+      if (Space && LineHasText) *out++ = u' ';
+      Space = false;
+      *out++ = c;
+      LineHasText = true;
+      SawText = SawText || c != 0xA0;
+      return out;
+    }
+    // The characters from in to end, collapsed to out, which may stand at most one unit after in
+    // when a space is due (a unit before in otherwise); answers the end of what was written.
+    char16_t* Collapse(const char16_t* in, const char16_t* end, char16_t* out) {
+      for (; in < end; ++in) {
+        if (IsCollapsible(*in)) Space = true;
+        else out = Put(*in, out);
+      }
+      return out;
+    }
+  };
+
+  // AddBytes for a code page that keeps ASCII: bytes below 0x80 are their own characters, widened and
+  // collapsed in one pass. A run of printable ASCII characters (above ' ', below 0x80), with spaces
+  // alone between them, collapses to itself: it is copied as it is, sixteen bytes at a time while that
+  // many are left. Each stretch of bytes from 0x80 up is converted on its own (no character goes on over
+  // an ASCII byte), written where its bytes' units would begin in the room AddBytes made at out, past
+  // what is written before it, then collapsed down.
+  void AddAsciiBytes(std::string_view bytes, int codePage, TCodePageConverter& converter, char16_t* const out) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    const auto* p = begin;
+    char16_t* o = out;
+    TCollapse state{m_space, m_lineHasText, m_sawText};
+    // Signed, the bytes from 0x80 up are below ' ' too.
+    const auto printable = [](unsigned char b) { return static_cast<signed char>(b) > ' '; };
+    while (p < end) {
+      const unsigned char b = *p;
+      if (printable(b)) {
+        if (state.Space && state.LineHasText) *o++ = u' ';
+        state.Space = false;
+        state.LineHasText = true;
+        state.SawText = true;
+#if defined(__SSE2__)
+        // Sixteen bytes at a time, then eight, then four: a space is plain when the byte after it among
+        // them is printable (the last one never is: the next step or the bytes one at a time take it).
+        const auto plainBytes = [](__m128i v) {
+          const __m128i blank = _mm_set1_epi8(' ');
+          const __m128i lone = _mm_and_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpgt_epi8(_mm_srli_si128(v, 1), blank));
+          return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi8(v, blank), lone)));
+        };
+        const __m128i zero = _mm_setzero_si128();
+        int count = 16;
+        while (count == 16 && end - p >= 16) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));  // a mask of 16 bits: bit 16 of its complement is set
+          o += count;
+          p += count;
+        }
+        if (count == 16 && end - p >= 8) {
+          // The upper eight bytes are zero: none of them is plain.
+          const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));
+          o += count;
+          p += count;
+          if (count == 8) count = 16;
+        }
+        if (count == 16 && end - p >= 4) {
+          std::int32_t four;
+          std::memcpy(&four, p, sizeof four);
+          const __m128i v = _mm_cvtsi32_si128(four);
+          _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));
+          o += count;
+          p += count;
+        }
+#endif
+        while (p < end && (printable(*p) || (*p == ' ' && end - p > 1 && printable(p[1])))) *o++ = *p++;
+        continue;
+      }
+      if (b < 0x80) {
+        if (IsCollapsible(b)) state.Space = true;
+        else o = state.Put(b, o);
+        ++p;
+        continue;
+      }
+      const auto* stretchEnd = p + 1;
+      while (stretchEnd < end && *stretchEnd >= 0x80) ++stretchEnd;
+      // What is written so far takes at most two units a byte read, after the space that may be due:
+      // the stretch's units, two a byte at most, start past it.
+      char16_t* const in = out + 1 + 2 * (p - begin);
+      const char16_t* const inEnd = converter.WriteUtf16(
+          std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stretchEnd - p)), codePage, in);
+      o = state.Collapse(in, inEnd, o);
+      p = stretchEnd;
+    }
+    m_size = o - m_data;
+    state.Keep(m_space, m_lineHasText, m_sawText);
+  }
+
+  // The converter's answer, kept for the code page asked last: text comes in many short pieces.
+  bool KeepsAscii(int codePage, TCodePageConverter& converter) {
+    if (codePage != m_asciiCodePage || &converter != m_asciiConverter) {
+      m_keepsAscii = converter.KeepsAscii(codePage);
+      m_asciiCodePage = codePage;
+      m_asciiConverter = &converter;
+    }
+    return m_keepsAscii;
+  }
+
+  // The units the widening may write past what it keeps.
+  static constexpr qsizetype kWideningOvershoot = 16;
   static constexpr qsizetype kKeptCapacity = qsizetype{1} << 16;
   // The text is the first m_size units of the buffer, whose size is the room it has.
   QString m_buffer;
@@ -218,6 +337,10 @@ class TCellText final : public TTextSink {
   // The preformatted characters' range, which trimming leaves alone (from -1: none).
   qsizetype m_keptFrom = -1;
   qsizetype m_keptTo = 0;
+  // See KeepsAscii.
+  const TCodePageConverter* m_asciiConverter = nullptr;
+  int m_asciiCodePage = 0;
+  bool m_keepsAscii = false;
 };
 
 bool IsBlock(S symbol) {
