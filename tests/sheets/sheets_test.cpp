@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "html/code_pages.h"
@@ -572,6 +573,44 @@ TEST(SheetWriters, JsonStringsAreAlwaysValidUtf8Json) {
     AppendJsonString(text, out);
     EXPECT_EQ(out, expected) << text.toStdString();
   }
+}
+
+// Each cell's text is written as it comes: the places no cell starts in (those spans cover, gaps at
+// a row's end, rows of nothing but spans) are empty strings, read whole or as read.
+TEST(SheetWriters, JsonRowsHoldEveryPlaceOfTheGrid) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<table><tr><td rowspan=2>a<td>b<tr><td>c</table>", R"([["a","b"],["","c"]])"},
+      {"<table><tr><td colspan=3>a<td>b<tr><td>c</table>", R"([["a","","","b"],["c","","",""]])"},
+      {"<table><tr><td>a<td>b<td>c<tr><td colspan=2>d</table>", R"([["a","b","c"],["d","",""]])"},
+      {"<table><tr><td rowspan=3>a<tr><tr><td>b</table>", R"([["a",""],["",""],["","b"]])"},
+      {"<table><tr><td>a<td rowspan=2>b<td>c<tr><td>d<td>e</table>", R"([["a","b","c"],["d","","e"]])"},
+      {"<table><tr><td rowspan=0>a<td>b<tr><td>c</table>", R"([["a","b"],["","c"]])"},
+      {"<table><tr><td>a<tr><td>b<td>c</table>", R"([["a",""],["b","c"]])"},
+      {"<table><tr><td></table>", R"([[""]])"},
+      {"<table><tr></table>", "[]"},
+      {"<table></table>", "[]"},
+  };
+  for (const auto& [fragment, expected] : cases) {
+    std::string whole, streamed;
+    AppendJsonRows(ReadSheetTable(fragment, {}), whole);
+    WriteJsonRowsFrom(fragment, {}, [&](std::string_view piece) { streamed.append(piece); });
+    EXPECT_EQ(whole, expected) << fragment;
+    EXPECT_EQ(streamed, expected) << fragment;
+  }
+  // Cells out of grid order are written in it.
+  TSheetTable table;
+  table.Rows = 3;
+  table.Columns = 3;
+  for (const auto& [row, column, text] : {std::tuple{1, 2, "f"}, {0, 0, "a"}, {1, 0, "d"}, {0, 1, "b"}}) {
+    TSheetCell cell;
+    cell.Row = row;
+    cell.Column = column;
+    cell.Text = QString::fromUtf8(text);
+    table.Cells.push_back(cell);
+  }
+  std::string json;
+  AppendJsonRows(table, json);
+  EXPECT_EQ(json, R"([["a","b",""],["d","","f"],["","",""]])");
 }
 
 TEST(SheetWriters, JsonlLineHoldsTheGridAndReadsBack) {
