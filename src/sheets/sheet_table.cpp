@@ -368,15 +368,15 @@ class TGrid {
   void EndRowGroup() {
     for (int& until : m_takenUntil) until = std::min(until, m_row + 1);
   }
-  // The cell's place, the first free column of the current row; none past the sheet's last column
-  // (counted in cuts) or past the grid's budget (Full).
-  std::optional<TSheetCell> Place(int rowSpan, int columnSpan, TSheetCuts& cuts) {
+  // Gives the cell its place, the first free column of the current row, and its spans; false past the
+  // sheet's last column (counted in cuts) or past the grid's budget (Full), the cell left as it was.
+  bool Place(int rowSpan, int columnSpan, TSheetCuts& cuts, TSheetCell& cell) {
     if (m_row < 0) NewRow();
     while (m_column < static_cast<int>(m_takenUntil.size()) && m_takenUntil[static_cast<std::size_t>(m_column)] > m_row)
       ++m_column;
     if (m_column >= kMaxColumns) {
       ++cuts.CellsPastLastColumn;
-      return std::nullopt;
+      return false;
     }
     columnSpan = std::min(columnSpan, kMaxColumns - m_column);
     // The grid's places count the rows begun, since a row span ends with its row group at the latest.
@@ -385,7 +385,7 @@ class TGrid {
     if (std::max(m_columns, m_column + 1) > mostColumns) {
       m_full = true;
       cuts.RowsFrom = m_row;
-      return std::nullopt;
+      return false;
     }
     columnSpan = static_cast<int>(std::min<long long>(columnSpan, mostColumns - m_column));
     // A column span stops at a place a row span from above holds: cells never overlap on a sheet,
@@ -396,7 +396,6 @@ class TGrid {
         break;
       }
     }
-    TSheetCell cell;
     cell.Row = m_row;
     cell.Column = m_column;
     cell.RowSpan = rowSpan;
@@ -406,7 +405,7 @@ class TGrid {
     for (int c = m_column; c < m_column + columnSpan; ++c) m_takenUntil[static_cast<std::size_t>(c)] = m_row + rowSpan;
     m_column += columnSpan;
     m_columns = std::max(m_columns, m_column);
-    return cell;
+    return true;
   }
   // The cell's span cut at the current row: where its row group ends.
   void CutAtCurrentRow(TSheetCell& cell) const { cell.RowSpan = std::min(cell.RowSpan, m_row + 1 - cell.Row); }
@@ -714,9 +713,11 @@ struct TSheetTableReader::TState {
       case S::SymTh:
         if (Depth > 1) break;
         EndCell(cells);
-        if (std::optional<TSheetCell> cell = Grid.Place(
-                RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
-          Current = std::move(*cell);
+        if (Grid.Place(RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts,
+                       Current)) {
+          // The cell before was moved out: its texts go, whatever a move leaves.
+          Current.Text = QString();
+          Current.Link = QString();
           Current.Header = symbol == S::SymTh || InHead;
           InCell = true;
         }
@@ -755,7 +756,7 @@ struct TSheetTableReader::TState {
     }
     if (PreDepth > 0 && InCell && symbol != S::SymText) ReadPreformatted();
     // Text outside the cells is read over without being converted.
-    Reader.SetScanOnly(!InCell);
+    if (Reader.ScanOnly() == InCell) Reader.SetScanOnly(!InCell);
     Reader.NextToken();
   }
 
@@ -821,13 +822,24 @@ std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table) {
 }
 
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
+  // Tables come in many of one kind: the cells are reserved for as many a byte as the last table read on
+  // this thread had, an eighth more, so that the cells rarely move as they grow. A cell takes three bytes
+  // at least ("<td").
+  thread_local std::size_t lastCells = 0;
+  thread_local std::size_t lastBytes = 0;
   TSheetTableReader reader(fragment, reading);
   TSheetTable table;
+  if (lastBytes > 0) {
+    const std::size_t cells = fragment.size() / lastBytes * lastCells + fragment.size() % lastBytes * lastCells / lastBytes;
+    table.Cells.reserve(std::min(cells + cells / 8 + 1, fragment.size() / 3 + 1));
+  }
   while (reader.Read(table.Cells, std::numeric_limits<std::size_t>::max() / 2)) {
   }
   table.Rows = reader.Rows();
   table.Columns = reader.Columns();
   table.Cuts = reader.Cuts();
+  lastCells = table.Cells.size();
+  lastBytes = std::max<std::size_t>(fragment.size(), 1);
   return table;
 }
 
