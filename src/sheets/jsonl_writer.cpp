@@ -154,8 +154,17 @@ void AppendJsonlRecordStart(std::string_view file, std::string_view url, std::st
 
 void AppendJsonRows(const TSheetTable& table, std::string& out, bool links) {
   TLinkColumns columns(links);
-  for (const TSheetCell& cell : table.Cells) columns.See(cell);
-  TJsonRowWriter rows(columns.Width(table.Columns), out);
+  std::size_t units = 0;
+  for (const TSheetCell& cell : table.Cells) {
+    columns.See(cell);
+    units += static_cast<std::size_t>(cell.Text.size());
+  }
+  const int width = columns.Width(table.Columns);
+  // Room for the rows at their shortest, so that the text rarely moves as it grows: a byte a unit of
+  // the texts, and each place's quotes and comma, each row's brackets and comma.
+  const std::size_t rowCount = static_cast<std::size_t>(std::max(table.Rows, 0));
+  out.reserve(out.size() + units + rowCount * (3 * static_cast<std::size_t>(std::max(width, 0)) + 3) + 2);
+  TJsonRowWriter rows(width, out);
   const auto add = [&](const TSheetCell& cell) { columns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); }); };
   // A table read by ReadSheetTable has its cells in grid order already.
   const auto before = [](const TSheetCell& a, const TSheetCell& b) { return a.Row != b.Row ? a.Row < b.Row : a.Column < b.Column; };

@@ -162,25 +162,23 @@ class TCellText final : public TTextSink {
     while (begin < keptFrom && IsTrimmed(m_data[begin], trim)) ++begin;
     const qsizetype keptTo = trim ? begin : std::max(m_keptTo, begin);
     while (end > keptTo && IsTrimmed(m_data[end - 1], trim)) --end;
-    QString text;
-    if (m_buffer.size() > kKeptCapacity) {
-      // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
-      // buffer anew.
-      text = std::move(m_buffer);
-      m_buffer = QString();
-      m_data = nullptr;
-      text.truncate(end);
-      text.remove(0, begin);
-    } else {
-      text = QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
-    }
     m_size = 0;
     m_space = false;
     m_lineHasText = false;
     m_sawText = false;
     m_keptFrom = -1;
     m_keptTo = 0;
-    return text;
+    if (m_buffer.size() > kKeptCapacity) [[unlikely]] {
+      // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
+      // buffer anew.
+      QString text = std::move(m_buffer);
+      m_buffer = QString();
+      m_data = nullptr;
+      text.truncate(end);
+      text.remove(0, begin);
+      return text;
+    }
+    return QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
   }
 
  private:
