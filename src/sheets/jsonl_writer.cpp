@@ -165,7 +165,12 @@ void AppendJsonRows(const TSheetTable& table, std::string& out, bool links) {
   const std::size_t rowCount = static_cast<std::size_t>(std::max(table.Rows, 0));
   out.reserve(out.size() + units + rowCount * (3 * static_cast<std::size_t>(std::max(width, 0)) + 3) + 2);
   TJsonRowWriter rows(width, out);
-  const auto add = [&](const TSheetCell& cell) { columns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); }); };
+  // Without columns of links added the cells go as they are.
+  const bool linkColumns = width != table.Columns;
+  const auto add = [&](const TSheetCell& cell) {
+    if (!linkColumns) rows.Add(cell);
+    else columns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
+  };
   // A table read by ReadSheetTable has its cells in grid order already.
   const auto before = [](const TSheetCell& a, const TSheetCell& b) { return a.Row != b.Row ? a.Row < b.Row : a.Column < b.Column; };
   if (std::is_sorted(table.Cells.begin(), table.Cells.end(), before)) {
