@@ -183,15 +183,16 @@ class TCellText final : public TTextSink {
 
  private:
   // Where the next count units go, after the text; the buffer grows by doubling.
-  char16_t* Room(qsizetype count) {
-    if (m_size + count > m_buffer.size()) [[unlikely]] {
-      // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
-      const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
-      m_buffer.reserve(size);
-      m_buffer.resize(size);
-      m_data = reinterpret_cast<char16_t*>(m_buffer.data());
-    }
+  [[gnu::always_inline]] char16_t* Room(qsizetype count) {
+    if (m_size + count > m_buffer.size()) [[unlikely]] Grow(count);
     return m_data + m_size;
+  }
+  [[gnu::noinline]] void Grow(qsizetype count) {
+    // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
+    const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
+    m_buffer.reserve(size);
+    m_buffer.resize(size);
+    m_data = reinterpret_cast<char16_t*>(m_buffer.data());
   }
   void LineEnd() {
     m_space = false;
