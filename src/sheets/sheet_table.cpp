@@ -221,8 +221,8 @@ class TCellText final : public TTextSink {
       SawText = SawText || c != 0xA0;
       return out;
     }
-    // The characters from in to end, collapsed to out, which may stand at most one unit after in
-    // when a space is due (a unit before in otherwise); answers the end of what was written.
+    // The characters from in to end, collapsed to out, which may be where they are read: out stands no
+    // further than in, a unit before it when a space is due. Answers the end of what was written.
     char16_t* Collapse(const char16_t* in, const char16_t* end, char16_t* out) {
       for (; in < end; ++in) {
         if (IsCollapsible(*in)) Space = true;
