@@ -234,8 +234,8 @@ class TCellText final : public TTextSink {
 
   // AddBytes for a code page that keeps ASCII: bytes below 0x80 are their own characters, widened and
   // collapsed in one pass. A run of printable ASCII characters (above ' ', below 0x80), with spaces
-  // alone between them, collapses to itself: it is copied as it is, sixteen bytes at a time while that
-  // many are left. Each stretch of bytes from 0x80 up is converted on its own (no character goes on over
+  // alone between them, collapses to itself: it is copied as it is, sixteen, eight or four bytes at a
+  // time while that many are left. Each stretch of bytes from 0x80 up is converted on its own (no character goes on over
   // an ASCII byte), written where its bytes' units would begin in the room AddBytes made at out, past
   // what is written before it, then collapsed down.
   void AddAsciiBytes(std::string_view bytes, int codePage, TCodePageConverter& converter, char16_t* const out) {
