@@ -29,28 +29,32 @@ char* WriteUtf8(char32_t code, char* out) {
   return out;
 }
 
-// Writes the grid's rows from its cells, given in reading order (by row, then by column): a row is
-// written when a cell of a later row comes, with the rows no cell starts in (those spans cover) as
-// rows of empty strings.
+// Writes the grid's rows from its cells, given in reading order (by row, then by column): each cell's
+// text is written as it comes, after empty strings for the places before it in its row that no cell
+// starts in; a row is ended when a cell of a later row comes, with the rows no cell starts in (those
+// spans cover) as rows of empty strings. A cell past the grid's width, or at a place of its row already
+// written, is left out.
 class TJsonRowWriter {
  public:
-  TJsonRowWriter(int columns, std::string& out, std::string_view = {}) : m_fields(static_cast<std::size_t>(std::max(columns, 0))), m_out(out) {
+  TJsonRowWriter(int columns, std::string& out, std::string_view = {}) : m_columns(std::max(columns, 0)), m_out(out) {
     m_out.push_back('[');
   }
 
   void Add(const TSheetCell& cell) {
     WriteRowsBefore(cell.Row);
-    if (cell.Column < static_cast<int>(m_fields.size())) m_fields[static_cast<std::size_t>(cell.Column)] = cell.Text;
+    if (cell.Column < m_written || cell.Column >= m_columns) return;
+    if (m_written == 0) StartRow();
+    for (; m_written < cell.Column; ++m_written) WriteEmpty();
+    if (m_written > 0) m_out.push_back(',');
+    AppendJsonString(cell.Text, m_out);
+    m_written = cell.Column + 1;
   }
   void WriteRowsBefore(int row) {
     for (; m_row < row; ++m_row) {
-      m_out.append(m_row > 0 ? ",[" : "[");
-      for (std::size_t column = 0; column < m_fields.size(); ++column) {
-        if (column > 0) m_out.push_back(',');
-        AppendJsonString(m_fields[column], m_out);
-        m_fields[column] = QString();
-      }
+      if (m_written == 0) StartRow();
+      for (; m_written < m_columns; ++m_written) WriteEmpty();
       m_out.push_back(']');
+      m_written = 0;
     }
   }
   // Writes the rows before row and closes the list.
@@ -60,9 +64,14 @@ class TJsonRowWriter {
   }
 
  private:
-  std::vector<QString> m_fields;  // the current row's texts by column
+  void StartRow() { m_out.append(m_row > 0 ? ",[" : "["); }
+  // The empty string of a place no cell starts in, at column m_written.
+  void WriteEmpty() { m_out.append(m_written > 0 ? ",\"\"" : "\"\""); }
+
+  int m_columns;
   std::string& m_out;
-  int m_row = 0;
+  int m_row = 0;      // the row being written: those before it are written whole
+  int m_written = 0;  // the places of that row written so far; its "[" is written once there is one
 };
 
 }  // namespace
@@ -145,9 +154,30 @@ void AppendJsonlRecordStart(std::string_view file, std::string_view url, std::st
 
 void AppendJsonRows(const TSheetTable& table, std::string& out, bool links) {
   TLinkColumns columns(links);
-  for (const TSheetCell& cell : table.Cells) columns.See(cell);
-  TJsonRowWriter rows(columns.Width(table.Columns), out);
-  for (const TSheetCell* cell : CellsInGridOrder(table)) columns.Place(*cell, [&](const TSheetCell& placed) { rows.Add(placed); });
+  std::size_t units = 0;
+  for (const TSheetCell& cell : table.Cells) {
+    columns.See(cell);
+    units += static_cast<std::size_t>(cell.Text.size());
+  }
+  const int width = columns.Width(table.Columns);
+  // Room for the rows at their shortest, so that the text rarely moves as it grows: a byte a unit of
+  // the texts, and each place's quotes and comma, each row's brackets and comma.
+  const std::size_t rowCount = static_cast<std::size_t>(std::max(table.Rows, 0));
+  out.reserve(out.size() + units + rowCount * (3 * static_cast<std::size_t>(std::max(width, 0)) + 3) + 2);
+  TJsonRowWriter rows(width, out);
+  // Without columns of links added the cells go as they are.
+  const bool linkColumns = width != table.Columns;
+  const auto add = [&](const TSheetCell& cell) {
+    if (!linkColumns) rows.Add(cell);
+    else columns.Place(cell, [&](const TSheetCell& placed) { rows.Add(placed); });
+  };
+  // A table read by ReadSheetTable has its cells in grid order already.
+  const auto before = [](const TSheetCell& a, const TSheetCell& b) { return a.Row != b.Row ? a.Row < b.Row : a.Column < b.Column; };
+  if (std::is_sorted(table.Cells.begin(), table.Cells.end(), before)) {
+    for (const TSheetCell& cell : table.Cells) add(cell);
+  } else {
+    for (const TSheetCell* cell : CellsInGridOrder(table)) add(*cell);
+  }
   rows.Finish(table.Rows);
 }
 

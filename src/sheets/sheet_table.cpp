@@ -6,10 +6,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <optional>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "html/attribute_list.h"
 #include "html/char_collection.h"
@@ -105,31 +111,20 @@ class TCellText final : public TTextSink {
   }
   void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
     if (bytes.empty()) return;
+    // Room for two units a byte, one more for a space before them, and the widening's overshoot (see
+    // AddAsciiBytes).
+    char16_t* const out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()) + kWideningOvershoot);
+    if (KeepsAscii(codePage, converter)) {
+      AddAsciiBytes(bytes, codePage, converter, out);
+      return;
+    }
     // The characters are written one unit past the end, then collapsed down to it: a space is written
     // before a character only after at least one blank was read (or, at the start, into that unit), so
     // what is written never overtakes what is read.
-    char16_t* out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()));
-    const char16_t* in = out + 1;
     const char16_t* const end = converter.WriteUtf16(bytes, codePage, out + 1);
-    bool space = m_space;
-    bool lineHasText = m_lineHasText;
-    bool sawText = m_sawText;
-    for (; in < end; ++in) {
-      const char16_t c = *in;
-      if (IsCollapsible(c)) {
-        space = true;
-        continue;
-      }
-      if (space && lineHasText) *out++ = u' ';
-      space = false;
-      *out++ = c;
-      lineHasText = true;
-      sawText = sawText || c != 0xA0;
-    }
-    m_size = out - m_data;
-    m_space = space;
-    m_lineHasText = lineHasText;
-    m_sawText = sawText;
+    TCollapse state{m_space, m_lineHasText, m_sawText};
+    m_size = state.Collapse(out + 1, end, out) - m_data;
+    state.Keep(m_space, m_lineHasText, m_sawText);
   }
   // Whether text other than white space and no-break spaces was added since the last call.
   bool TakeSawText() {
@@ -167,38 +162,37 @@ class TCellText final : public TTextSink {
     while (begin < keptFrom && IsTrimmed(m_data[begin], trim)) ++begin;
     const qsizetype keptTo = trim ? begin : std::max(m_keptTo, begin);
     while (end > keptTo && IsTrimmed(m_data[end - 1], trim)) --end;
-    QString text;
-    if (m_buffer.size() > kKeptCapacity) {
-      // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
-      // buffer anew.
-      text = std::move(m_buffer);
-      m_buffer = QString();
-      m_data = nullptr;
-      text.truncate(end);
-      text.remove(0, begin);
-    } else {
-      text = QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
-    }
     m_size = 0;
     m_space = false;
     m_lineHasText = false;
     m_sawText = false;
     m_keptFrom = -1;
     m_keptTo = 0;
-    return text;
+    if (m_buffer.size() > kKeptCapacity) [[unlikely]] {
+      // The buffer a large cell grew becomes its text, trimmed in place; the cells after it start a
+      // buffer anew.
+      QString text = std::move(m_buffer);
+      m_buffer = QString();
+      m_data = nullptr;
+      text.truncate(end);
+      text.remove(0, begin);
+      return text;
+    }
+    return QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
   }
 
  private:
   // Where the next count units go, after the text; the buffer grows by doubling.
-  char16_t* Room(qsizetype count) {
-    if (m_size + count > m_buffer.size()) [[unlikely]] {
-      // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
-      const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
-      m_buffer.reserve(size);
-      m_buffer.resize(size);
-      m_data = reinterpret_cast<char16_t*>(m_buffer.data());
-    }
+  [[gnu::always_inline]] char16_t* Room(qsizetype count) {
+    if (m_size + count > m_buffer.size()) [[unlikely]] Grow(count);
     return m_data + m_size;
+  }
+  [[gnu::noinline]] void Grow(qsizetype count) {
+    // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
+    const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
+    m_buffer.reserve(size);
+    m_buffer.resize(size);
+    m_data = reinterpret_cast<char16_t*>(m_buffer.data());
   }
   void LineEnd() {
     m_space = false;
@@ -207,6 +201,130 @@ class TCellText final : public TTextSink {
     m_lineHasText = false;
   }
 
+  // White space collapsing as characters come: the state is held here, out of the members, while a
+  // piece of text is read.
+  struct TCollapse {
+    bool Space;
+    bool LineHasText;
+    bool SawText;
+    void Keep(bool& space, bool& lineHasText, bool& sawText) const {
+      space = Space;
+      lineHasText = LineHasText;
+      sawText = SawText;
+    }
+    // One character that is no blank: the space before it, if it gets one, and itself.
+    char16_t* Put(char16_t c, char16_t* out) {
+      if (Space && LineHasText) *out++ = u' ';
+      Space = false;
+      *out++ = c;
+      LineHasText = true;
+      SawText = SawText || c != 0xA0;
+      return out;
+    }
+    // The characters from in to end, collapsed to out, which may be where they are read: out stands no
+    // further than in, a unit before it when a space is due. Answers the end of what was written.
+    char16_t* Collapse(const char16_t* in, const char16_t* end, char16_t* out) {
+      for (; in < end; ++in) {
+        if (IsCollapsible(*in)) Space = true;
+        else out = Put(*in, out);
+      }
+      return out;
+    }
+  };
+
+  // AddBytes for a code page that keeps ASCII: bytes below 0x80 are their own characters, widened and
+  // collapsed in one pass. A run of printable ASCII characters (above ' ', below 0x80), with spaces
+  // alone between them, collapses to itself: it is copied as it is, sixteen, eight or four bytes at a
+  // time while that many are left. Each stretch of bytes from 0x80 up is converted on its own (no character goes on over
+  // an ASCII byte), written where its bytes' units would begin in the room AddBytes made at out, past
+  // what is written before it, then collapsed down.
+  void AddAsciiBytes(std::string_view bytes, int codePage, TCodePageConverter& converter, char16_t* const out) {
+    const auto* const begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = begin + bytes.size();
+    const auto* p = begin;
+    char16_t* o = out;
+    TCollapse state{m_space, m_lineHasText, m_sawText};
+    // Signed, the bytes from 0x80 up are below ' ' too.
+    const auto printable = [](unsigned char b) { return static_cast<signed char>(b) > ' '; };
+    while (p < end) {
+      const unsigned char b = *p;
+      if (printable(b)) {
+        if (state.Space && state.LineHasText) *o++ = u' ';
+        state.Space = false;
+        state.LineHasText = true;
+        state.SawText = true;
+#if defined(__SSE2__)
+        // Sixteen bytes at a time, then eight, then four: a space is plain when the byte after it among
+        // them is printable (the last one never is: the next step or the bytes one at a time take it).
+        const auto plainBytes = [](__m128i v) {
+          const __m128i blank = _mm_set1_epi8(' ');
+          const __m128i lone = _mm_and_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpgt_epi8(_mm_srli_si128(v, 1), blank));
+          return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi8(v, blank), lone)));
+        };
+        const __m128i zero = _mm_setzero_si128();
+        int count = 16;
+        while (count == 16 && end - p >= 16) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));  // a mask of 16 bits: bit 16 of its complement is set
+          o += count;
+          p += count;
+        }
+        if (count == 16 && end - p >= 8) {
+          // The upper eight bytes are zero: none of them is plain.
+          const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));
+          o += count;
+          p += count;
+          if (count == 8) count = 16;
+        }
+        if (count == 16 && end - p >= 4) {
+          std::int32_t four;
+          std::memcpy(&four, p, sizeof four);
+          const __m128i v = _mm_cvtsi32_si128(four);
+          _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+          count = __builtin_ctz(~plainBytes(v));
+          o += count;
+          p += count;
+        }
+#endif
+        while (p < end && (printable(*p) || (*p == ' ' && end - p > 1 && printable(p[1])))) *o++ = *p++;
+        continue;
+      }
+      if (b < 0x80) {
+        if (IsCollapsible(b)) state.Space = true;
+        else o = state.Put(b, o);
+        ++p;
+        continue;
+      }
+      const auto* stretchEnd = p + 1;
+      while (stretchEnd < end && *stretchEnd >= 0x80) ++stretchEnd;
+      // What is written so far takes at most two units a byte read, after the space that may be due:
+      // the stretch's units, two a byte at most, start past it.
+      char16_t* const in = out + 1 + 2 * (p - begin);
+      const char16_t* const inEnd = converter.WriteUtf16(
+          std::string_view(reinterpret_cast<const char*>(p), static_cast<std::size_t>(stretchEnd - p)), codePage, in);
+      o = state.Collapse(in, inEnd, o);
+      p = stretchEnd;
+    }
+    m_size = o - m_data;
+    state.Keep(m_space, m_lineHasText, m_sawText);
+  }
+
+  // The converter's answer, kept for the code page asked last: text comes in many short pieces.
+  bool KeepsAscii(int codePage, TCodePageConverter& converter) {
+    if (codePage != m_asciiCodePage || &converter != m_asciiConverter) {
+      m_keepsAscii = converter.KeepsAscii(codePage);
+      m_asciiCodePage = codePage;
+      m_asciiConverter = &converter;
+    }
+    return m_keepsAscii;
+  }
+
+  // The units the widening may write past what it keeps.
+  static constexpr qsizetype kWideningOvershoot = 16;
   static constexpr qsizetype kKeptCapacity = qsizetype{1} << 16;
   // The text is the first m_size units of the buffer, whose size is the room it has.
   QString m_buffer;
@@ -218,6 +336,10 @@ class TCellText final : public TTextSink {
   // The preformatted characters' range, which trimming leaves alone (from -1: none).
   qsizetype m_keptFrom = -1;
   qsizetype m_keptTo = 0;
+  // See KeepsAscii.
+  const TCodePageConverter* m_asciiConverter = nullptr;
+  int m_asciiCodePage = 0;
+  bool m_keepsAscii = false;
 };
 
 bool IsBlock(S symbol) {
@@ -245,15 +367,15 @@ class TGrid {
   void EndRowGroup() {
     for (int& until : m_takenUntil) until = std::min(until, m_row + 1);
   }
-  // The cell's place, the first free column of the current row; none past the sheet's last column
-  // (counted in cuts) or past the grid's budget (Full).
-  std::optional<TSheetCell> Place(int rowSpan, int columnSpan, TSheetCuts& cuts) {
+  // Gives the cell its place, the first free column of the current row, and its spans; false past the
+  // sheet's last column (counted in cuts) or past the grid's budget (Full), the cell left as it was.
+  bool Place(int rowSpan, int columnSpan, TSheetCuts& cuts, TSheetCell& cell) {
     if (m_row < 0) NewRow();
     while (m_column < static_cast<int>(m_takenUntil.size()) && m_takenUntil[static_cast<std::size_t>(m_column)] > m_row)
       ++m_column;
     if (m_column >= kMaxColumns) {
       ++cuts.CellsPastLastColumn;
-      return std::nullopt;
+      return false;
     }
     columnSpan = std::min(columnSpan, kMaxColumns - m_column);
     // The grid's places count the rows begun, since a row span ends with its row group at the latest.
@@ -262,7 +384,7 @@ class TGrid {
     if (std::max(m_columns, m_column + 1) > mostColumns) {
       m_full = true;
       cuts.RowsFrom = m_row;
-      return std::nullopt;
+      return false;
     }
     columnSpan = static_cast<int>(std::min<long long>(columnSpan, mostColumns - m_column));
     // A column span stops at a place a row span from above holds: cells never overlap on a sheet,
@@ -273,7 +395,6 @@ class TGrid {
         break;
       }
     }
-    TSheetCell cell;
     cell.Row = m_row;
     cell.Column = m_column;
     cell.RowSpan = rowSpan;
@@ -283,7 +404,7 @@ class TGrid {
     for (int c = m_column; c < m_column + columnSpan; ++c) m_takenUntil[static_cast<std::size_t>(c)] = m_row + rowSpan;
     m_column += columnSpan;
     m_columns = std::max(m_columns, m_column);
-    return cell;
+    return true;
   }
   // The cell's span cut at the current row: where its row group ends.
   void CutAtCurrentRow(TSheetCell& cell) const { cell.RowSpan = std::min(cell.RowSpan, m_row + 1 - cell.Row); }
@@ -540,8 +661,9 @@ struct TSheetTableReader::TState {
     Text.AddPreformatted(PreToken.Chars());
   }
 
-  // Takes the current token, then moves to the next.
-  void Handle(std::vector<TSheetCell>& cells) {
+  // Takes the current token, then moves to the next. Inlined into Read's loop, which calls it once a
+  // token.
+  [[gnu::always_inline]] void Handle(std::vector<TSheetCell>& cells) {
     const S symbol = Reader.Symbol();
     switch (symbol) {
       case S::SymText: {
@@ -591,9 +713,11 @@ struct TSheetTableReader::TState {
       case S::SymTh:
         if (Depth > 1) break;
         EndCell(cells);
-        if (std::optional<TSheetCell> cell = Grid.Place(
-                RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts)) {
-          Current = std::move(*cell);
+        if (Grid.Place(RowSpanOf(Reader.Attributes()), SpanOf(Reader.Attributes(), S::SymColspan, kMaxColumnSpan), Cuts,
+                       Current)) {
+          // The cell before was moved out: its texts go, whatever a move leaves.
+          Current.Text = QString();
+          Current.Link = QString();
           Current.Header = symbol == S::SymTh || InHead;
           InCell = true;
         }
@@ -632,7 +756,7 @@ struct TSheetTableReader::TState {
     }
     if (PreDepth > 0 && InCell && symbol != S::SymText) ReadPreformatted();
     // Text outside the cells is read over without being converted.
-    Reader.SetScanOnly(!InCell);
+    if (Reader.ScanOnly() == InCell) Reader.SetScanOnly(!InCell);
     Reader.NextToken();
   }
 
@@ -698,13 +822,24 @@ std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table) {
 }
 
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
+  // Tables come in many of one kind: the cells are reserved for as many a byte as the last table read on
+  // this thread had, an eighth more, so that the cells rarely move as they grow. A cell takes three bytes
+  // at least ("<td").
+  thread_local std::size_t lastCells = 0;
+  thread_local std::size_t lastBytes = 0;
   TSheetTableReader reader(fragment, reading);
   TSheetTable table;
+  if (lastBytes > 0) {
+    const std::size_t cells = fragment.size() / lastBytes * lastCells + fragment.size() % lastBytes * lastCells / lastBytes;
+    table.Cells.reserve(std::min(cells + cells / 8 + 1, fragment.size() / 3 + 1));
+  }
   while (reader.Read(table.Cells, std::numeric_limits<std::size_t>::max() / 2)) {
   }
   table.Rows = reader.Rows();
   table.Columns = reader.Columns();
   table.Cuts = reader.Cuts();
+  lastCells = table.Cells.size();
+  lastBytes = std::max<std::size_t>(fragment.size(), 1);
   return table;
 }
 

@@ -11,8 +11,10 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "html/code_pages.h"
 #include "sheets/cell_value.h"
 #include "sheets/sheet_table.h"
 #include "sheets/csv_writer.h"
@@ -136,6 +138,70 @@ TEST(SheetTable, ReadsWhatBrowsersShowWhereTheMarkupIsOdd) {
   for (const TReadCase& c : cases) {
     const TSheetTable table = ReadSheetTable(c.Fragment, {c.PageCharset, c.Trim});
     EXPECT_EQ(Cells(table), c.Expected) << c.Fragment;
+  }
+}
+
+// A cell's text as the code page's own conversion reads it, its white space collapsed: runs of blanks
+// one space, none at the ends.
+QString ConvertedAndCollapsed(const std::string& bytes, int codePage) {
+  TCodePageConverter converter;
+  QString text;
+  bool space = false;
+  for (const QChar c : converter.ToUtf16(bytes, codePage)) {
+    if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
+      space = true;
+      continue;
+    }
+    if (space && !text.isEmpty()) text += u' ';
+    space = false;
+    text += c;
+  }
+  return text;
+}
+
+// Plain ASCII text of a code page that keeps ASCII is widened and collapsed in one pass, many bytes at a
+// time, and any other byte is converted: a cell reads as the conversion of its bytes, collapsed, with
+// a run of plain characters of every length around a blank or another byte at every place, after
+// text ending in a space or not, before a line break or not. Code pages that do not keep ASCII (a trail byte or "~" reads as
+// another character) are converted whole.
+TEST(SheetTable, PlainTextReadsAsItsConversionAtEveryLengthAndPlace) {
+  struct TCase {
+    std::string Charset;
+    int CodePage;
+    std::vector<std::string> Units;  // what stands somewhere in the run: blanks and other bytes
+  } const cases[] = {
+      {"utf-8", kCodePageUtf8, {" ", "\t", "\n \r\n ", " \f", "\f ", "\x1F", "\xC3\xA9", "\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3", "\x80 \xE2\x82"}},
+      {"windows-1252", kCodePageWindows1252, {" ", "\xE9", "\x80\x9F \xFF"}},
+      {"windows-1251", 1251, {"\xC1\xD2", " \xFF"}},
+      {"iso-8859-2", kCodePageIso8859_2, {"\xB1", "\xA0 \xFF"}},
+      {"shift_jis", kCodePageShiftJis, {" ", "\x83\x41", "\x83\x65\x81\x40"}},
+  };
+  // Printable ASCII from its first to its last, "~" and "\" included, "<" and "&" left out.
+  const std::string letters = "!aZ~0\\9z.A#'*x)}?=y/{%+_|";
+  const std::string befores[][2] = {{"", ""}, {"x <i></i>", "x "}, {"x<i></i>", "x"}, {"<i></i> ", " "}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Charset);
+    for (std::size_t length = 0; length <= 40; ++length) {
+      std::string run;
+      for (std::size_t k = 0; k < length; ++k) run += letters[k % letters.size()];
+      for (const std::string& unit : c.Units) {
+        for (std::size_t at = 0; at <= length; ++at) {
+          const std::string text = run.substr(0, at) + unit + run.substr(at);
+          for (const auto& [markup, before] : befores) {
+            const QString expected = ConvertedAndCollapsed(before + text, c.CodePage);
+            // Then a line break, which keeps the end of the line as it is.
+            for (const bool lineBreak : {false, true}) {
+              const std::string fragment =
+                  "<table><tr><td>" + markup + text + (lineBreak ? "<br>z" : "") + "</td></tr></table>";
+              const TSheetTable table = ReadSheetTable(fragment, {"<meta charset=" + c.Charset + ">", false});
+              ASSERT_EQ(table.Cells.size(), 1u) << fragment;
+              ASSERT_EQ(table.Cells[0].Text, !lineBreak ? expected : expected.isEmpty() ? "z" : expected + "\nz")
+                  << fragment;
+            }
+          }
+        }
+      }
+    }
   }
 }
 
@@ -507,6 +573,44 @@ TEST(SheetWriters, JsonStringsAreAlwaysValidUtf8Json) {
     AppendJsonString(text, out);
     EXPECT_EQ(out, expected) << text.toStdString();
   }
+}
+
+// Each cell's text is written as it comes: the places no cell starts in (those spans cover, gaps at
+// a row's end, rows of nothing but spans) are empty strings, read whole or as read.
+TEST(SheetWriters, JsonRowsHoldEveryPlaceOfTheGrid) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<table><tr><td rowspan=2>a<td>b<tr><td>c</table>", R"([["a","b"],["","c"]])"},
+      {"<table><tr><td colspan=3>a<td>b<tr><td>c</table>", R"([["a","","","b"],["c","","",""]])"},
+      {"<table><tr><td>a<td>b<td>c<tr><td colspan=2>d</table>", R"([["a","b","c"],["d","",""]])"},
+      {"<table><tr><td rowspan=3>a<tr><tr><td>b</table>", R"([["a",""],["",""],["","b"]])"},
+      {"<table><tr><td>a<td rowspan=2>b<td>c<tr><td>d<td>e</table>", R"([["a","b","c"],["d","","e"]])"},
+      {"<table><tr><td rowspan=0>a<td>b<tr><td>c</table>", R"([["a","b"],["","c"]])"},
+      {"<table><tr><td>a<tr><td>b<td>c</table>", R"([["a",""],["b","c"]])"},
+      {"<table><tr><td></table>", R"([[""]])"},
+      {"<table><tr></table>", "[]"},
+      {"<table></table>", "[]"},
+  };
+  for (const auto& [fragment, expected] : cases) {
+    std::string whole, streamed;
+    AppendJsonRows(ReadSheetTable(fragment, {}), whole);
+    WriteJsonRowsFrom(fragment, {}, [&](std::string_view piece) { streamed.append(piece); });
+    EXPECT_EQ(whole, expected) << fragment;
+    EXPECT_EQ(streamed, expected) << fragment;
+  }
+  // Cells out of grid order are written in it.
+  TSheetTable table;
+  table.Rows = 3;
+  table.Columns = 3;
+  for (const auto& [row, column, text] : {std::tuple{1, 2, "f"}, {0, 0, "a"}, {1, 0, "d"}, {0, 1, "b"}}) {
+    TSheetCell cell;
+    cell.Row = row;
+    cell.Column = column;
+    cell.Text = QString::fromUtf8(text);
+    table.Cells.push_back(cell);
+  }
+  std::string json;
+  AppendJsonRows(table, json);
+  EXPECT_EQ(json, R"([["a","b",""],["d","","f"],["","",""]])");
 }
 
 TEST(SheetWriters, JsonlLineHoldsTheGridAndReadsBack) {
