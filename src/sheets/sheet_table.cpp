@@ -111,6 +111,7 @@ class TCellText final : public TTextSink {
   }
   void AddBytes(std::string_view bytes, int codePage, TCodePageConverter& converter) override {
     if (bytes.empty()) return;
+    m_at = bytes.data();
     // Room for two units a byte, one more for a space before them, and the widening's overshoot (see
     // AddAsciiBytes).
     char16_t* const out = Room(1 + 2 * static_cast<qsizetype>(bytes.size()) + kWideningOvershoot);
@@ -125,6 +126,11 @@ class TCellText final : public TTextSink {
     TCollapse state{m_space, m_lineHasText, m_sawText};
     m_size = state.Collapse(out + 1, end, out) - m_data;
     state.Keep(m_space, m_lineHasText, m_sawText);
+  }
+  // The table's text the reader reads: how much of it is left tells how long a cell can still grow.
+  void ReadsFrom(std::string_view text) {
+    m_textBegin = text.data();
+    m_textEnd = text.data() + text.size();
   }
   // Whether text other than white space and no-break spaces was added since the last call.
   bool TakeSawText() {
@@ -176,6 +182,8 @@ class TCellText final : public TTextSink {
       m_data = nullptr;
       text.truncate(end);
       text.remove(0, begin);
+      // Room made for the rest of the table (see Grow) that the cell did not fill is given back.
+      if (text.capacity() > 2 * text.size()) text.squeeze();
       return text;
     }
     return QString(reinterpret_cast<const QChar*>(m_data + begin), end - begin);
@@ -188,8 +196,14 @@ class TCellText final : public TTextSink {
     return m_data + m_size;
   }
   [[gnu::noinline]] void Grow(qsizetype count) {
+    qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
+    // Past kLargeCell units, the room is made at once for the rest of the table's bytes, each of which
+    // is at most a unit of text (more, if the text ever outgrows that, doubles as before). Room not
+    // written to is address space only, and a huge cell is not copied at every doubling: an allocator
+    // that cannot grow a block where it lies would hold the old copy and the new one at once.
+    if (size > kLargeCell && m_at >= m_textBegin && m_at < m_textEnd)
+      size = std::max(size, m_size + count + static_cast<qsizetype>(m_textEnd - m_at));
     // Reserved exactly first: resizing alone would add room of its own on top of the doubling.
-    const qsizetype size = std::max({m_size + count, 2 * m_buffer.size(), qsizetype{256}});
     m_buffer.reserve(size);
     m_buffer.resize(size);
     m_data = reinterpret_cast<char16_t*>(m_buffer.data());
@@ -326,9 +340,13 @@ class TCellText final : public TTextSink {
   // The units the widening may write past what it keeps.
   static constexpr qsizetype kWideningOvershoot = 16;
   static constexpr qsizetype kKeptCapacity = qsizetype{1} << 16;
+  static constexpr qsizetype kLargeCell = qsizetype{1} << 20;
   // The text is the first m_size units of the buffer, whose size is the room it has.
   QString m_buffer;
   char16_t* m_data = nullptr;
+  const char* m_textBegin = nullptr;  // the table's text (see ReadsFrom)
+  const char* m_textEnd = nullptr;
+  const char* m_at = nullptr;  // where the bytes last added began
   qsizetype m_size = 0;
   bool m_space = false;
   bool m_lineHasText = false;
@@ -583,6 +601,7 @@ struct TSheetTableReader::TState {
     PreBytes.SetKeepIndices(false);
     // Text goes straight into the cell; outside a cell it is passed over (see Handle).
     Reader.SetTextSink(&Text);
+    Text.ReadsFrom(Copy ? std::string_view(*Copy) : TableText(fragment));
     Reader.SetScanOnly(true);
     // The attributes the cells need: spans, links and character-set declarations. Without a base no
     // link is read, and an A's attributes are passed over unread.
@@ -824,14 +843,17 @@ std::vector<const TSheetCell*> CellsInGridOrder(const TSheetTable& table) {
 TSheetTable ReadSheetTable(std::string_view fragment, const TSheetReading& reading) {
   // Tables come in many of one kind: the cells are reserved for as many a byte as the last table read on
   // this thread had, an eighth more, so that the cells rarely move as they grow. A cell takes three bytes
-  // at least ("<td").
+  // at least ("<td"). No more than kMostReserved are reserved: a large table of long texts after one of
+  // many short cells would otherwise reserve many times its own size, and past that count growing by
+  // doubling costs little.
+  constexpr std::size_t kMostReserved = std::size_t{1} << 16;
   thread_local std::size_t lastCells = 0;
   thread_local std::size_t lastBytes = 0;
   TSheetTableReader reader(fragment, reading);
   TSheetTable table;
   if (lastBytes > 0) {
     const std::size_t cells = fragment.size() / lastBytes * lastCells + fragment.size() % lastBytes * lastCells / lastBytes;
-    table.Cells.reserve(std::min(cells + cells / 8 + 1, fragment.size() / 3 + 1));
+    table.Cells.reserve(std::min({cells + cells / 8 + 1, fragment.size() / 3 + 1, kMostReserved}));
   }
   while (reader.Read(table.Cells, std::numeric_limits<std::size_t>::max() / 2)) {
   }

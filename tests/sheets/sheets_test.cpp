@@ -919,6 +919,22 @@ TEST(SheetWriters, TablesReadAFewCellsAtATimeGiveTheSameFiles) {
   }
 }
 
+// Cells past a million characters are given room for the rest of the table at once; each keeps no more
+// than twice its own length of that room, however much of the table comes after it.
+TEST(SheetTable, LargeCellsKeepRoomForTheirOwnTextOnly) {
+  const std::string first(1500000, 'a'), second(1200000, 'b'), third(3000, 'c');
+  const std::string fragment = "<table><tr><td>" + first + "<td>" + second + "<tr><td>" + third +
+                               "<td>" + first + "</table>";
+  const TSheetTable table = ReadSheetTable(fragment, {});
+  ASSERT_EQ(table.Cells.size(), 4u);
+  const std::string expected[] = {first, second, third, first};
+  for (std::size_t k = 0; k < 4; ++k) {
+    const QString& text = table.Cells[k].Text;
+    EXPECT_TRUE(text == QString::fromLatin1(expected[k])) << k;
+    EXPECT_LE(text.capacity(), 2 * text.size()) << k;
+  }
+}
+
 // A cell far longer than the pieces its text is read and written in (64 K bytes and characters) reads
 // and writes exactly as a short one: multibyte characters, surrogate pairs and quotes are never split.
 // Written as it is read, the cell goes out in pieces of about a megabyte, never held whole as text.
