@@ -279,16 +279,18 @@ void THtmlReader::NextToken() {
     m_symbol = TagSymbol::SymEof;
     return;
   }
-  if (ScanTag() || ScanText()) return;
+  if (m_ch == '<') {
+    ScanTag();
+    return;
+  }
+  if (ScanText()) return;
   // A control character of code 1..8 starts no token of its own: it reads as "?", the start of a text.
   SetCurrentChar('?');
   ScanText();
 }
 
-bool THtmlReader::ScanTag() {
-  if (m_ch != '<') return false;
-  m_tagPosition = m_position;
-  if (m_quickTags && ScanTagQuickly()) return true;
+// ScanTag from the "<" on, character by character.
+bool THtmlReader::ScanTagSlowly() {
   m_endTag = false;
   NextChar();
   if (m_ch == '/') {
@@ -379,7 +381,8 @@ bool THtmlReader::ScanTag() {
 // name longer than the buffer, a tag whose attributes are read, "<!" or "<%" inside the tag (skipped as
 // markup), and a tag whose ">" does not come before m_plainEnd (its end, a NUL, inserted text or a
 // progress report first). The bytes are taken as they are, in any code page, as the long way takes them.
-bool THtmlReader::ScanTagQuickly() {
+// Inlined into ScanTag, which is little more than this for most tags.
+[[gnu::always_inline]] inline bool THtmlReader::ScanTagQuickly() {
   // The next byte read is that of the text at m_next, no half of a line end to pass over first (the
   // current character may have been put there: the style sheet parser hands back where it stopped).
   if (!m_inserted.empty() || m_position != static_cast<int>(m_next) - 1 || m_lineEnd != TLineEnd::None)
@@ -477,6 +480,12 @@ bool THtmlReader::ScanTagQuickly() {
   // The content readers of SCRIPT and STYLE start at the ">".
   if (symbol != TagSymbol::SymScript && symbol != TagSymbol::SymStyle) NextChar();
   return true;
+}
+
+bool THtmlReader::ScanTag() {
+  if (m_ch != '<') return false;
+  m_tagPosition = m_position;
+  return (m_quickTags && ScanTagQuickly()) || ScanTagSlowly();
 }
 
 std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName, std::uint64_t key) {

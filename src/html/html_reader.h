@@ -295,6 +295,7 @@ class THtmlReader {
   bool IncludeAllowed();
   void ReadReference(TReference& reference);
   bool ScanTagQuickly();  // ScanTag from the "<" on, for the common tag; false: left to the long way
+  bool ScanTagSlowly();   // the long way, for any tag
   void SkipAttributes();  // passes over a tag's attributes as reading them would
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
