@@ -350,6 +350,12 @@ bool THtmlReader::ScanTagSlowly() {
   }
 
   m_attributes.Clear();
+  return ScanTagAttributes();
+}
+
+// The rest of a tag from the first character after its name, level and blanks: its attributes, read or
+// passed over, and whatever else stands before the ">".
+bool THtmlReader::ScanTagAttributes() {
   if (m_someAttributes && !m_attributesOf.Contains(m_symbol)) SkipAttributes();
   for (;;) {
     // As ReadAttribute decides it: no attribute begins unless a letter follows the blanks.
@@ -378,9 +384,10 @@ bool THtmlReader::ScanTagSlowly() {
 // (line ends fold into fewer blanks, which no loop here counts), and the reader is left on the ">" as it
 // would be, the character after it read the usual way. Anything else answers false before the reader
 // moves: a "<" not followed by a letter or "/" and a letter, a heading (its level follows the name), a
-// name longer than the buffer, a tag whose attributes are read, "<!" or "<%" inside the tag (skipped as
+// name longer than the buffer, "<!" or "<%" inside the tag (skipped as
 // markup), and a tag whose ">" does not come before m_plainEnd (its end, a NUL, inserted text or a
-// progress report first). The bytes are taken as they are, in any code page, as the long way takes them.
+// progress report first). A tag whose attributes are read is read the long way from its first attribute
+// on. The bytes are taken as they are, in any code page, as the long way takes them.
 // Inlined into ScanTag, which is little more than this for most tags.
 [[gnu::always_inline]] inline bool THtmlReader::ScanTagQuickly() {
   // The next byte read is that of the text at m_next, no half of a line end to pass over first (the
@@ -428,7 +435,18 @@ bool THtmlReader::ScanTagSlowly() {
   if (bytes[at] != '>') {
     while (blank()) ++at;
     if (!m_someAttributes || m_attributesOf.Contains(symbol)) {
-      if (IsLetter(static_cast<char>(byte()))) return false;  // attributes to read
+      if (IsLetter(static_cast<char>(byte()))) {
+        // Attributes to read: from the first letter of the first one on, the long way.
+        m_endTag = endTag;
+        m_symbol = symbol;
+        m_tagValue = 0;
+        m_attributes.Clear();
+        m_next = at + 1;
+        m_position = static_cast<int>(at);
+        m_lineEnd = TLineEnd::None;
+        SetCurrentChar(static_cast<char>(bytes[at]));
+        return ScanTagAttributes();
+      }
     } else {
       // SkipAttributes and SkipAttributeValue.
       for (;;) {

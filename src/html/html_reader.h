@@ -296,6 +296,7 @@ class THtmlReader {
   void ReadReference(TReference& reference);
   bool ScanTagQuickly();  // ScanTag from the "<" on, for the common tag; false: left to the long way
   bool ScanTagSlowly();   // the long way, for any tag
+  bool ScanTagAttributes();  // the long way on from the character after a tag's name and blanks
   void SkipAttributes();  // passes over a tag's attributes as reading them would
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
