@@ -21,13 +21,33 @@ constexpr std::size_t kMaxTextSize = static_cast<std::size_t>(std::numeric_limit
 constexpr int kNulsReplaced = 100;
 constexpr std::size_t kMaxTagName = 255;
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsControl(char c) { return static_cast<unsigned char>(c) <= 8; }  // ends text; 0 is the end itself
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsControl(char c) { return static_cast<unsigned char>(c) <= 8; }  // ends text; 0 is the end itself
+constexpr char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 // A character of a tag name, already in upper case.
-bool IsTagNameChar(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsAttributeNameChar(char c) { return c == '-' || IsDigit(c) || IsLetter(c); }
+constexpr bool IsTagNameChar(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || c == '_'; }
+constexpr bool IsAttributeNameChar(char c) { return c == '-' || IsDigit(c) || IsLetter(c); }
+
+// The bytes of a tag as the quick tag reader sorts them: a blank (space, TAB, CR or LF, which read as
+// space and CR) and a character of an attribute name; and each character of a tag name in upper case
+// (0 for any other byte).
+constexpr std::uint8_t kBlank = 1;
+constexpr std::uint8_t kAttributeName = 2;
+constexpr std::array<std::uint8_t, 256> kTagBytes = [] {
+  std::array<std::uint8_t, 256> kinds{};
+  for (int c = 0; c < 256; ++c) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') kinds[c] |= kBlank;
+    if (IsAttributeNameChar(static_cast<char>(c))) kinds[c] |= kAttributeName;
+  }
+  return kinds;
+}();
+constexpr std::array<char, 256> kTagNameUpper = [] {
+  std::array<char, 256> upper{};
+  for (int c = 0; c < 256; ++c)
+    if (IsTagNameChar(Upper(static_cast<char>(c)))) upper[c] = Upper(static_cast<char>(c));
+  return upper;
+}();
 
 // The slot of a cache of 2^bits entries for a name's bytes taken as a number.
 std::size_t CacheSlot(std::uint64_t key, int bits) {
@@ -259,15 +279,18 @@ void THtmlReader::NextToken() {
     m_symbol = TagSymbol::SymEof;
     return;
   }
-  if (ScanTag() || ScanText()) return;
+  if (m_ch == '<') {
+    ScanTag();
+    return;
+  }
+  if (ScanText()) return;
   // A control character of code 1..8 starts no token of its own: it reads as "?", the start of a text.
   SetCurrentChar('?');
   ScanText();
 }
 
-bool THtmlReader::ScanTag() {
-  if (m_ch != '<') return false;
-  m_tagPosition = m_position;
+// ScanTag from the "<" on, character by character.
+bool THtmlReader::ScanTagSlowly() {
   m_endTag = false;
   NextChar();
   if (m_ch == '/') {
@@ -327,6 +350,12 @@ bool THtmlReader::ScanTag() {
   }
 
   m_attributes.Clear();
+  return ScanTagAttributes();
+}
+
+// The rest of a tag from the first character after its name, level and blanks: its attributes, read or
+// passed over, and whatever else stands before the ">".
+bool THtmlReader::ScanTagAttributes() {
   if (m_someAttributes && !m_attributesOf.Contains(m_symbol)) SkipAttributes();
   for (;;) {
     // As ReadAttribute decides it: no attribute begins unless a letter follows the blanks.
@@ -347,6 +376,134 @@ bool THtmlReader::ScanTag() {
   // The content readers of SCRIPT and STYLE start at the ">".
   if (m_ch == '>' && m_symbol != TagSymbol::SymScript && m_symbol != TagSymbol::SymStyle) NextChar();
   return true;
+}
+
+// Most tags are a name, blanks and attributes that are passed over (or none) before a ">", all of them in
+// the text itself, below the next progress report. Such a tag is read here from the bytes, character for
+// character as ScanTag, SkipAttributes and NextChar read it: a TAB, CR and LF are blanks as the space
+// (line ends fold into fewer blanks, which no loop here counts), and the reader is left on the ">" as it
+// would be, the character after it read the usual way. Anything else answers false before the reader
+// moves: a "<" not followed by a letter or "/" and a letter, a heading (its level follows the name), a
+// name longer than the buffer, "<!" or "<%" inside the tag (skipped as
+// markup), and a tag whose ">" does not come before m_plainEnd (its end, a NUL, inserted text or a
+// progress report first). A tag whose attributes are read is read the long way from its first attribute
+// on. The bytes are taken as they are, in any code page, as the long way takes them.
+// Inlined into ScanTag, which is little more than this for most tags.
+[[gnu::always_inline]] inline bool THtmlReader::ScanTagQuickly() {
+  // The next byte read is that of the text at m_next, no half of a line end to pass over first (the
+  // current character may have been put there: the style sheet parser hands back where it stopped).
+  if (!m_inserted.empty() || m_position != static_cast<int>(m_next) - 1 || m_lineEnd != TLineEnd::None)
+    return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(m_text.data());
+  const std::size_t end = m_plainEnd;
+  std::size_t at = m_next;
+  // The byte at at, 0 at end: a 0 stops every loop below, and the last one gives up on it.
+  const auto byte = [&]() -> unsigned char { return at < end ? bytes[at] : 0; };
+  const auto blank = [&]() { return (kTagBytes[byte()] & kBlank) != 0; };
+  // A "<" read opens markup that NextChar would skip.
+  const auto opensMarkup = [&]() {
+    return at + 1 < m_text.size() && (bytes[at + 1] == '!' || bytes[at + 1] == '%');
+  };
+
+  const bool endTag = byte() == '/';
+  if (endTag) ++at;
+  const std::size_t nameAt = at;
+  if (!IsLetter(static_cast<char>(byte()))) return false;
+  constexpr std::size_t kQuickName = 24;
+  char name[kQuickName];
+  std::memset(name, 0, sizeof(std::uint64_t));  // a short name's key ends in zero bytes
+  const std::size_t nameEnd = std::min(end, at + kQuickName);
+  for (char c; at < nameEnd && (c = kTagNameUpper[bytes[at]]) != 0; ++at) name[at - nameAt] = c;
+  if (at == nameEnd) return false;  // a long name, or the end
+  const std::size_t length = at - nameAt;
+  // "H" followed by a level: the name is "H", the level read after it.
+  if (name[0] == 'H' && (length == 1 || (name[1] >= '1' && name[1] <= '6'))) return false;
+  std::uint64_t key = 0;
+  std::memcpy(&key, name, sizeof key);
+  const TElementCacheEntry& entry = m_elementCache[CacheSlot(key, kElementCacheBits)];
+  const std::optional<TElementSymbols> element = entry.Length == length && entry.Key == key
+                                                      ? entry.Symbols
+                                                      : CachedElement(std::string_view(name, length), key);
+  TagSymbol symbol = TagSymbol::SymUnknownTag;
+  if (element) {
+    if (!endTag)
+      symbol = element->Start;
+    else if (element->End)
+      symbol = *element->End;
+  }
+
+  if (bytes[at] != '>') {
+    while (blank()) ++at;
+    if (!m_someAttributes || m_attributesOf.Contains(symbol)) {
+      if (IsLetter(static_cast<char>(byte()))) {
+        // Attributes to read: from the first letter of the first one on, the long way.
+        m_endTag = endTag;
+        m_symbol = symbol;
+        m_tagValue = 0;
+        m_attributes.Clear();
+        m_next = at + 1;
+        m_position = static_cast<int>(at);
+        m_lineEnd = TLineEnd::None;
+        SetCurrentChar(static_cast<char>(bytes[at]));
+        return ScanTagAttributes();
+      }
+    } else {
+      // SkipAttributes and SkipAttributeValue.
+      for (;;) {
+        while (blank()) ++at;
+        if (!IsLetter(static_cast<char>(byte()))) break;
+        while (kTagBytes[byte()] & kAttributeName) ++at;
+        while (blank()) ++at;
+        if (byte() != '=') continue;
+        ++at;
+        while (blank()) ++at;
+        const unsigned char first = byte();
+        if (first == '"' || first == '\'') {
+          for (++at;; ++at) {
+            const unsigned char c = byte();
+            if (c == first || c == 0) break;
+            if (c == '<' && opensMarkup()) return false;
+          }
+          if (byte() == first) ++at;
+          continue;
+        }
+        const bool numeric = first == '+' || first == '-' || IsDigit(static_cast<char>(first));
+        for (;; ++at) {
+          const unsigned char c = byte();
+          if (c == 0 || blank() || c == '>' || (numeric && c == '%')) break;
+          if (c == '<' && opensMarkup()) return false;
+        }
+        if (!numeric) continue;
+        while (blank()) ++at;
+        if (byte() == '%') ++at;
+      }
+    }
+    // Whatever stands before the ">".
+    for (;; ++at) {
+      const unsigned char c = byte();
+      if (c == '>') break;
+      if (c == 0 || (c == '<' && opensMarkup())) return false;
+    }
+  }
+
+  m_endTag = endTag;
+  m_symbol = symbol;
+  m_tagValue = 0;
+  m_attributes.Clear();
+  // The ">" lies below m_plainEnd, in the progress step of the "<": the plain end stays as it was.
+  m_next = at + 1;
+  m_position = static_cast<int>(at);
+  m_lineEnd = TLineEnd::None;
+  SetCurrentChar('>');
+  // The content readers of SCRIPT and STYLE start at the ">".
+  if (symbol != TagSymbol::SymScript && symbol != TagSymbol::SymStyle) NextChar();
+  return true;
+}
+
+bool THtmlReader::ScanTag() {
+  if (m_ch != '<') return false;
+  m_tagPosition = m_position;
+  return (m_quickTags && ScanTagQuickly()) || ScanTagSlowly();
 }
 
 std::optional<TElementSymbols> THtmlReader::CachedElement(std::string_view upperName, std::uint64_t key) {

@@ -164,6 +164,9 @@ class THtmlReader {
     m_someAttributes = true;
   }
   void AllAttributes() { m_someAttributes = false; }
+  // Whether common tags are read straight from the bytes of the text (on unless turned off). Both ways
+  // read every tag the same; off, each tag is read character by character, as the tests compare.
+  void SetQuickTags(bool on) { m_quickTags = on; }
 
   TagSymbol Symbol() const { return m_symbol; }
   int TagValue() const { return m_tagValue; }  // the level of a heading, else 0
@@ -291,6 +294,9 @@ class THtmlReader {
   void RunIncludeDirective();
   bool IncludeAllowed();
   void ReadReference(TReference& reference);
+  bool ScanTagQuickly();  // ScanTag from the "<" on, for the common tag; false: left to the long way
+  bool ScanTagSlowly();   // the long way, for any tag
+  bool ScanTagAttributes();  // the long way on from the character after a tag's name and blanks
   void SkipAttributes();  // passes over a tag's attributes as reading them would
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
@@ -331,6 +337,7 @@ class THtmlReader {
   TSymbolSet m_attributesOf;      // the tags whose attributes are read (see SetAttributesOf)
   TSymbolSet m_attributeSymbols;  // and the attributes whose values are
   bool m_someAttributes = false;  // false: every tag's
+  bool m_quickTags = true;
   TokenObj m_token;
   TCharCollection m_collection;
   static constexpr int kElementCacheBits = 6;
