@@ -1,7 +1,6 @@
 #include "style/box_values.h"
 
 #include "style/style_colors.h"
-#include "style/style_text.h"
 #include "style/style_units.h"
 
 namespace corvane {
@@ -14,11 +13,17 @@ bool IsGivenInteger(const TPropValue& value) { return value.IsInteger() && value
 int BorderWidth(const TPropValue& value, int styleCode, int baseWidth, int em, int ex, double ppi, int current) {
   if (styleCode == BorderKind::None) return 0;
   if (value.IsText()) {
-    const std::string_view text = value.AsText();
-    if (text == "thin") return 2;
-    if (text == "medium") return 4;
-    if (text == "thick") return 6;
-    return LengthToPixels(text, TLengthKind::Absolute, baseWidth, em, ex, 4, ppi);
+    const TParsedLength& length = value.AsLength();
+    switch (length.Keyword) {
+      case TBoxKeyword::Thin:
+        return 2;
+      case TBoxKeyword::Medium:
+        return 4;
+      case TBoxKeyword::Thick:
+        return 6;
+      default:
+        return LengthToPixels(length, TLengthKind::Absolute, baseWidth, em, ex, 4, ppi);
+    }
   }
   if (value.IsInteger()) return value.AsInteger() == NotSet ? 4 : value.AsInteger();
   return current;
@@ -60,11 +65,11 @@ int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int e
         break;
       case Prop::MarginRight:
       case Prop::MarginLeft:
-        if (value.IsText() && value.AsText() == "auto") {
+        if (value.IsText() && value.AsLength().Keyword == TBoxKeyword::Auto) {
           pixels[i] = AutoLength;
           ++autoCount;
         } else if (value.IsText()) {
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
+          pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
         } else {
           pixels[i] = IsGivenInteger(value) ? value.AsInteger() : 0;
         }
@@ -77,7 +82,7 @@ int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int e
         break;
       case Prop::Width:
         if (value.IsText()) {
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, AutoLength, ppi);
+          pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, AutoLength, ppi);
         } else {
           pixels[i] = IsGivenInteger(value) ? value.AsInteger() : AutoLength;
         }
@@ -89,7 +94,7 @@ int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int e
       case Prop::Left:
         if (value.IsText()) {
           const int base = i == Prop::Top ? baseHeight : baseWidth;
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, base, em, ex, AutoLength, ppi);
+          pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, base, em, ex, AutoLength, ppi);
         } else {
           pixels[i] = IsGivenInteger(value) ? value.AsInteger() : AutoLength;
         }
@@ -98,9 +103,10 @@ int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int e
         // Paddings, height, border colours and border style codes.
         if (value.IsText()) {
           const int base = i == Prop::Height ? baseHeight : baseWidth;
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, base, em, ex, 0, ppi);
+          const TParsedLength& length = value.AsLength();
+          pixels[i] = LengthToPixels(length, TLengthKind::Absolute, base, em, ex, 0, ppi);
           // A percentage height is the height of the content: without the vertical paddings and borders.
-          if (i == Prop::Height && style_text::Contains(value.AsText(), "%"))
+          if (i == Prop::Height && length.HasPercentSign)
             pixels[i] -= pixels[Prop::BorderTopWidth] + pixels[Prop::BorderBottomWidth] + pixels[Prop::PaddingTop] +
                          pixels[Prop::PaddingBottom];
         } else {
@@ -116,7 +122,7 @@ void ConvertInlineBoxValues(const TBoxValues& box, int baseWidth, int em, int ex
   auto convert = [&](int i, int fallback) {
     const TPropValue& value = box[i];
     if (value.IsText()) {
-      pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, fallback, ppi);
+      pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, fallback, ppi);
     } else {
       pixels[i] = IsGivenInteger(value) ? value.AsInteger() : NotSet;
     }
@@ -134,7 +140,7 @@ TParagraphMargins ConvertVerticalMargins(const TBoxValues& box, int baseWidth, i
     const TPropValue& value = box[i];
     int result = 0;
     if (value.IsText()) {
-      result = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
+      result = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
     } else if (value.IsInteger(ParagraphSpace)) {
       result = 14;
       (i == Prop::MarginTop ? flags.TopIsParagraph : flags.BottomIsParagraph) = true;
@@ -150,7 +156,7 @@ void ConvertCellPaddings(const TBoxValues& box, int em, int ex, double ppi, TMar
   for (const int i : Prop::Paddings) {
     const TPropValue& value = box[i];
     if (value.IsText()) {
-      pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, -100, em, ex, 0, ppi);
+      pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, -100, em, ex, 0, ppi);
     } else {
       pixels[i] = IsGivenInteger(value) ? value.AsInteger() : -1;
     }

@@ -188,7 +188,7 @@ TBoxValues TProperties::GetBoxValues() const {
   for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i) box[i] = Value(i);
   for (const int i : Prop::BorderStyles) {
     const TPropValue& value = Value(i);
-    box[i] = TPropValue::Integer(value.IsText() ? BorderStyleFromString(value.AsText()) : BorderKind::None);
+    box[i] = TPropValue::Integer(value.IsText() ? int{value.AsLength().BorderStyle} : int{BorderKind::None});
   }
   return box;
 }
