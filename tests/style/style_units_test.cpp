@@ -42,15 +42,15 @@ TEST(ParsedLength, ConvertsAsTheTextUnderEveryLayout) {
     const char* text;
     TLengthKind kind;
     int fallback;
-    int atFirst;   // base 300, em 16, ex 8, 96 pixels per inch
-    int atSecond;  // base 120, em 10, ex 5, 120 pixels per inch
+    int atFirst;   // base 300, em 16, ex 7, 96 pixels per inch
+    int atSecond;  // base 120, em 10, ex 6, 120 pixels per inch
   };
   const TLengthKind abs = TLengthKind::Absolute, rel = TLengthKind::Relative;
   const std::vector<TCase> cases = {
       {"12pt", abs, -1, 16, 20},    {"1in", abs, -1, 96, 120},     {"2.54cm", abs, -1, 96, 120},
       {"25.4mm", abs, -1, 96, 120}, {"1pc", abs, -1, 16, 20},      {"3px", abs, -1, 3, 3},
       {"2.5px", abs, -1, 2, 2},     {"50%", abs, -1, 150, 60},     {"12.5%", abs, -1, 38, 15},
-      {"-10%", abs, -1, -30, -12},  {"2em", abs, -1, 32, 20},      {"1.5ex", abs, -1, 12, 8},
+      {"-10%", abs, -1, -30, -12},  {"2em", abs, -1, 32, 20},      {"1.5ex", abs, -1, 10, 9},
       {" 1.25em ", abs, -1, 20, 12}, {"7", abs, -1, 7, 7},         {"7", rel, -1, 2100, 840},
       {"1e1", abs, -1, 10, 10},     {"+4px", abs, -1, 4, 4},       {".5in", abs, -1, 48, 60},
       {"1e3px", abs, -9, -9, -9},   {"3q", abs, -9, -9, -9},       {"12PX", abs, -9, -9, -9},
@@ -61,10 +61,10 @@ TEST(ParsedLength, ConvertsAsTheTextUnderEveryLayout) {
   for (const TCase& c : cases) {
     const TPropValue value = TPropValue::Text(c.text);
     const TPropValue shared = value;  // a copy shares the text and its reading
-    EXPECT_EQ(LengthToPixels(c.text, c.kind, 300, 16, 8, c.fallback, 96.0), c.atFirst) << c.text;
-    EXPECT_EQ(LengthToPixels(value.AsLength(), c.kind, 300, 16, 8, c.fallback, 96.0), c.atFirst) << c.text;
-    EXPECT_EQ(LengthToPixels(c.text, c.kind, 120, 10, 5, c.fallback, 120.0), c.atSecond) << c.text;
-    EXPECT_EQ(LengthToPixels(shared.AsLength(), c.kind, 120, 10, 5, c.fallback, 120.0), c.atSecond) << c.text;
+    EXPECT_EQ(LengthToPixels(c.text, c.kind, 300, 16, 7, c.fallback, 96.0), c.atFirst) << c.text;
+    EXPECT_EQ(LengthToPixels(value.AsLength(), c.kind, 300, 16, 7, c.fallback, 96.0), c.atFirst) << c.text;
+    EXPECT_EQ(LengthToPixels(c.text, c.kind, 120, 10, 6, c.fallback, 120.0), c.atSecond) << c.text;
+    EXPECT_EQ(LengthToPixels(shared.AsLength(), c.kind, 120, 10, 6, c.fallback, 120.0), c.atSecond) << c.text;
   }
 }
 
