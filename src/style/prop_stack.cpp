@@ -1,5 +1,8 @@
 #include "style/prop_stack.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "style/style_list.h"
 
 namespace corvane {
@@ -54,13 +57,18 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
     m_key.ParentVersion = shaped ? 0 : parent.Version();
     m_key.ParentEmSize = parent.EmSize();
     m_key.Generation = m_styles.Generation();
-    m_key.Identity.clear();
     // An id that no rule names changes nothing in the result but the id itself, which a hit sets.
     const std::string_view id =
         !element.Id.empty() && m_styles.IdInRules(element.Id) ? element.Id : std::string_view();
-    for (std::string_view part : {element.Tag, element.Class, id, element.Pseudo, element.Title}) {
-      m_key.Identity.append(part);
-      m_key.Identity.push_back('\0');
+    const std::string_view parts[] = {element.Tag, element.Class, id, element.Pseudo, element.Title};
+    std::size_t size = std::size(parts);
+    for (const std::string_view part : parts) size += part.size();
+    // Sized once and filled in place: the key is made for every element.
+    m_key.Identity.resize(size);
+    char* out = m_key.Identity.data();
+    for (const std::string_view part : parts) {
+      out = std::copy(part.begin(), part.end(), out);
+      *out++ = '\0';
     }
     if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
       entry->m_serialNumber = m_styles.Context().NextSerialNumber();
