@@ -251,6 +251,31 @@ TEST(PropStack, SealedChangesAreTakenByLaterSetsOfTheShape) {
   EXPECT_FALSE(document.Stack().TakeSealedShape(cell, "text-align:", "right"));
 }
 
+// The box values are read once for the sets of one shape; a set changed since reads its own, and the
+// others keep theirs.
+TEST(PropStack, BoxValuesReadOnceForAShape) {
+  struct TCase {
+    const char* margin;  // given to the second paragraph; nullptr for none
+    bool shared;
+  };
+  const std::vector<TCase> cases = {{nullptr, true}, {"5px", false}, {"2em", false}};
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    document.Push("body");
+    const TProperties& first = document.Push("p");
+    const std::shared_ptr<const TBoxValues> firstBox = first.SharedBoxValues();
+    document.Stack().PopToCount(2);
+    TProperties& second = document.Push("p");
+    if (c.margin) second.SetDeclarationByName("margin-left", c.margin);
+    const std::shared_ptr<const TBoxValues> secondBox = second.SharedBoxValues();
+    EXPECT_EQ(firstBox == secondBox, c.shared) << (c.margin ? c.margin : "-");
+    const TBoxValues fresh = second.GetBoxValues();
+    for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i)
+      EXPECT_TRUE((*secondBox)[i] == fresh[i]) << (c.margin ? c.margin : "-") << " " << i;
+    EXPECT_EQ((*firstBox)[Prop::MarginLeft].IsText(), false);
+  }
+}
+
 // Documents styled on several threads at once, as the Python module renders them, each share values
 // within themselves only: every thread's sets equal those of a document styled alone.
 TEST(PropStack, DocumentsOnEveryThreadCascadeAlike) {
