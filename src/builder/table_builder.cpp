@@ -261,19 +261,34 @@ void THtmlBuilder::BuildTable() {
           int vAlign = VerticalAlignOf(Attributes());
           if (vAlign == 0) vAlign = rowVAlign;
           const std::string align = AlignOfAttribute(Attributes());
-          if (!align.empty()) properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(align));
+          std::string_view columnAlign;
           if (grid) {
             const int column = grid->FindColumn(finishedRows);
             if (column >= 0 && column < static_cast<int>(table.ColInfo.size())) {
               const TColObj& spec = table.ColInfo[static_cast<std::size_t>(column)];
-              if (align.empty() && !spec.ColAlign.empty())
-                properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(spec.ColAlign));
+              columnAlign = spec.ColAlign;
               if (spec.ColVAlign != 0) vAlign = spec.ColVAlign;
             }
           }
-          if (properties.Value(Prop::TextAlign).AsText() == "none")
-            properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(symbol == S::SymTh ? "center" : "left"));
-          PropStack().SealShape(properties, "text-align:" + std::string(properties.Value(Prop::TextAlign).AsText()));
+          // The cell's own ALIGN, else its column's, else "left" ("center" for a header) in place of
+          // "none"; all of them lose against a rule or the style attribute.
+          std::string_view cellAlign;
+          if (!properties.StyleSet(Prop::TextAlign)) {
+            if (!align.empty()) {
+              cellAlign = align;
+            } else if (!columnAlign.empty()) {
+              cellAlign = columnAlign;
+            } else if (properties.Value(Prop::TextAlign).AsText() == "none") {
+              cellAlign = symbol == S::SymTh ? "center" : "left";
+            }
+          }
+          // Cells of one shape given one alignment share the result (most cells of a table).
+          if (cellAlign.empty()) {
+            PropStack().SealShape(properties, "text-align:", properties.Value(Prop::TextAlign).AsText());
+          } else if (!PropStack().TakeSealedShape(properties, "text-align:", cellAlign)) {
+            properties.SetFromAttribute(Prop::TextAlign, TPropValue::Text(cellAlign));
+            PropStack().SealShape(properties, "text-align:", cellAlign);
+          }
           cell = std::make_unique<TCellObj>(&m_document, properties, ReadCellAttributes(Attributes(), properties.Context()),
                                             vAlign);
           CurrentCell = cell->Cell.get();

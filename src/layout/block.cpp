@@ -116,7 +116,9 @@ TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellB
   // The block before this one in the same list most often has the same box.
   const TBlock* previous = nullptr;
   if (ownerCell && ownerCell->Count() > 0) previous = (*ownerCell)[ownerCell->Count() - 1].AsBlock();
-  MargArrayO.Assign(properties.GetBoxValues(), previous ? &previous->MargArrayO : nullptr);
+  // Read once for the elements of one shape; the block keeps a copy as before, shared only with the
+  // block before it.
+  MargArrayO.Assign(*properties.SharedBoxValues(), previous ? &previous->MargArrayO : nullptr);
   if (kind != TKind::Body) {
     FloatLR = properties.GetFloat().value_or(0);
     if (FloatLR != 5 && FloatLR != 6) FloatLR = 0;

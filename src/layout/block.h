@@ -42,7 +42,7 @@ class TSharedBoxValues {
   const TPropValue& operator[](int index) const { return (*m_values)[index]; }
   operator const TBoxValues&() const { return *m_values; }
   TPropValue& Edit(int index);
-  // Takes values, or the set of other when it holds the same.
+  // Takes a copy of values, or the set of other when it holds the same.
   void Assign(const TBoxValues& values, const TSharedBoxValues* other);
 
  private:

@@ -69,7 +69,8 @@ TCellStyle ReadCellStyle(TProperties& properties) {
   if (const std::optional<std::string> image = properties.GetBackgroundImage(); image) style.BackgroundImage = *image;
   style.BkPosition = properties.GetBackgroundPosition(style.EmSize, style.ExSize);
   style.PageBreaks = properties.GetPageBreaks();
-  const TBoxValues box = properties.GetBoxValues();
+  const std::shared_ptr<const TBoxValues> sharedBox = properties.SharedBoxValues();
+  const TBoxValues& box = *sharedBox;
   style.HasBorderStyle = properties.HasBorderStyle();
   TMarginArray pixels;
   ConvertBoxValues(box, 0, 0, style.EmSize, style.ExSize, ppi, pixels);

@@ -1,7 +1,6 @@
 #include "style/box_values.h"
 
 #include "style/style_colors.h"
-#include "style/style_text.h"
 #include "style/style_units.h"
 
 namespace corvane {
@@ -14,21 +13,20 @@ bool IsGivenInteger(const TPropValue& value) { return value.IsInteger() && value
 int BorderWidth(const TPropValue& value, int styleCode, int baseWidth, int em, int ex, double ppi, int current) {
   if (styleCode == BorderKind::None) return 0;
   if (value.IsText()) {
-    const std::string_view text = value.AsText();
-    if (text == "thin") return 2;
-    if (text == "medium") return 4;
-    if (text == "thick") return 6;
-    return LengthToPixels(text, TLengthKind::Absolute, baseWidth, em, ex, 4, ppi);
+    const TParsedLength& length = value.AsLength();
+    switch (length.Keyword) {
+      case TBoxKeyword::Thin:
+        return 2;
+      case TBoxKeyword::Medium:
+        return 4;
+      case TBoxKeyword::Thick:
+        return 6;
+      default:
+        return LengthToPixels(length, TLengthKind::Absolute, baseWidth, em, ex, 4, ppi);
+    }
   }
   if (value.IsInteger()) return value.AsInteger() == NotSet ? 4 : value.AsInteger();
   return current;
-}
-
-// The border style of the side a border width belongs to.
-constexpr int StyleOfWidth(int widthIndex) {
-  for (TSide side : kAllSides)
-    if (Prop::BorderWidths[side] == widthIndex) return Prop::BorderStyles[side];
-  return -1;
 }
 
 void ConvertBorderWidths(const TBoxValues& box, int baseWidth, int em, int ex, double ppi, TMarginArray& pixels) {
@@ -38,77 +36,48 @@ void ConvertBorderWidths(const TBoxValues& box, int baseWidth, int em, int ex, d
   }
 }
 
-// ConvertBoxValues takes the box in index order, and a percentage height subtracts the vertical border
-// widths and paddings converted before it.
-static_assert(Prop::Height > Prop::BorderWidths.Bottom() && Prop::Height > Prop::BorderWidths.Top() &&
-              Prop::Height > Prop::Paddings.Top() && Prop::Height > Prop::Paddings.Bottom());
+// A length of the box: a text converted against base with the fallback for an unknown unit, a given
+// integer as it is, anything else unset.
+int BoxLength(const TPropValue& value, int base, int em, int ex, double ppi, int fallback, int unset) {
+  if (value.IsText()) return LengthToPixels(value.AsLength(), TLengthKind::Absolute, base, em, ex, fallback, ppi);
+  return IsGivenInteger(value) ? value.AsInteger() : unset;
+}
 
 }  // namespace
 
 int ConvertBoxValues(const TBoxValues& box, int baseWidth, int baseHeight, int em, int ex, double ppi,
                      TMarginArray& pixels) {
   int autoCount = 0;
-  for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i) {
+  for (const int i : {Prop::BackgroundColor, Prop::BorderColor}) {
     const TPropValue& value = box[i];
-    switch (i) {
-      case Prop::BackgroundColor:
-      case Prop::BorderColor:
-        pixels[i] = value.IsInteger() ? static_cast<int>(value.AsInteger()) : static_cast<int>(ColorNone);
-        break;
-      case Prop::MarginTop:
-      case Prop::MarginBottom:
-        break;
-      case Prop::MarginRight:
-      case Prop::MarginLeft:
-        if (value.IsText() && value.AsText() == "auto") {
-          pixels[i] = AutoLength;
-          ++autoCount;
-        } else if (value.IsText()) {
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
-        } else {
-          pixels[i] = IsGivenInteger(value) ? value.AsInteger() : 0;
-        }
-        break;
-      case Prop::BorderTopWidth:
-      case Prop::BorderRightWidth:
-      case Prop::BorderBottomWidth:
-      case Prop::BorderLeftWidth:
-        pixels[i] = BorderWidth(value, box[StyleOfWidth(i)].AsInteger(), baseWidth, em, ex, ppi, pixels[i]);
-        break;
-      case Prop::Width:
-        if (value.IsText()) {
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, AutoLength, ppi);
-        } else {
-          pixels[i] = IsGivenInteger(value) ? value.AsInteger() : AutoLength;
-        }
-        if (pixels[i] == AutoLength) ++autoCount;
-        break;
-      case Prop::Top:
-      case Prop::Bottom:
-      case Prop::Right:
-      case Prop::Left:
-        if (value.IsText()) {
-          const int base = i == Prop::Top ? baseHeight : baseWidth;
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, base, em, ex, AutoLength, ppi);
-        } else {
-          pixels[i] = IsGivenInteger(value) ? value.AsInteger() : AutoLength;
-        }
-        break;
-      default:
-        // Paddings, height, border colours and border style codes.
-        if (value.IsText()) {
-          const int base = i == Prop::Height ? baseHeight : baseWidth;
-          pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, base, em, ex, 0, ppi);
-          // A percentage height is the height of the content: without the vertical paddings and borders.
-          if (i == Prop::Height && style_text::Contains(value.AsText(), "%"))
-            pixels[i] -= pixels[Prop::BorderTopWidth] + pixels[Prop::BorderBottomWidth] + pixels[Prop::PaddingTop] +
-                         pixels[Prop::PaddingBottom];
-        } else {
-          pixels[i] = IsGivenInteger(value) ? value.AsInteger() : 0;
-        }
-        break;
+    pixels[i] = value.IsInteger() ? static_cast<int>(value.AsInteger()) : static_cast<int>(ColorNone);
+  }
+  // The vertical margins are ConvertVerticalMargins'.
+  for (const int i : {Prop::MarginRight, Prop::MarginLeft}) {
+    const TPropValue& value = box[i];
+    if (value.IsText() && value.AsLength().Keyword == TBoxKeyword::Auto) {
+      pixels[i] = AutoLength;
+      ++autoCount;
+    } else {
+      pixels[i] = BoxLength(value, baseWidth, em, ex, ppi, 0, 0);
     }
   }
+  for (const int i : Prop::Paddings) pixels[i] = BoxLength(box[i], baseWidth, em, ex, ppi, 0, 0);
+  ConvertBorderWidths(box, baseWidth, em, ex, ppi, pixels);
+  // The border colours and style codes are integers as they are.
+  for (const int i : Prop::BorderColors) pixels[i] = BoxLength(box[i], baseWidth, em, ex, ppi, 0, 0);
+  for (const int i : Prop::BorderStyles) pixels[i] = BoxLength(box[i], baseWidth, em, ex, ppi, 0, 0);
+  pixels[Prop::Width] = BoxLength(box[Prop::Width], baseWidth, em, ex, ppi, AutoLength, AutoLength);
+  if (pixels[Prop::Width] == AutoLength) ++autoCount;
+  const TPropValue& height = box[Prop::Height];
+  pixels[Prop::Height] = BoxLength(height, baseHeight, em, ex, ppi, 0, 0);
+  // A percentage height is the height of the content: without the vertical paddings and borders.
+  if (height.IsText() && height.AsLength().HasPercentSign)
+    pixels[Prop::Height] -= pixels[Prop::BorderTopWidth] + pixels[Prop::BorderBottomWidth] +
+                            pixels[Prop::PaddingTop] + pixels[Prop::PaddingBottom];
+  pixels[Prop::Top] = BoxLength(box[Prop::Top], baseHeight, em, ex, ppi, AutoLength, AutoLength);
+  for (const int i : {Prop::Bottom, Prop::Right, Prop::Left})
+    pixels[i] = BoxLength(box[i], baseWidth, em, ex, ppi, AutoLength, AutoLength);
   return autoCount;
 }
 
@@ -116,7 +85,7 @@ void ConvertInlineBoxValues(const TBoxValues& box, int baseWidth, int em, int ex
   auto convert = [&](int i, int fallback) {
     const TPropValue& value = box[i];
     if (value.IsText()) {
-      pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, fallback, ppi);
+      pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, fallback, ppi);
     } else {
       pixels[i] = IsGivenInteger(value) ? value.AsInteger() : NotSet;
     }
@@ -134,7 +103,7 @@ TParagraphMargins ConvertVerticalMargins(const TBoxValues& box, int baseWidth, i
     const TPropValue& value = box[i];
     int result = 0;
     if (value.IsText()) {
-      result = LengthToPixels(value.AsText(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
+      result = LengthToPixels(value.AsLength(), TLengthKind::Absolute, baseWidth, em, ex, 0, ppi);
     } else if (value.IsInteger(ParagraphSpace)) {
       result = 14;
       (i == Prop::MarginTop ? flags.TopIsParagraph : flags.BottomIsParagraph) = true;
@@ -150,7 +119,7 @@ void ConvertCellPaddings(const TBoxValues& box, int em, int ex, double ppi, TMar
   for (const int i : Prop::Paddings) {
     const TPropValue& value = box[i];
     if (value.IsText()) {
-      pixels[i] = LengthToPixels(value.AsText(), TLengthKind::Absolute, -100, em, ex, 0, ppi);
+      pixels[i] = LengthToPixels(value.AsLength(), TLengthKind::Absolute, -100, em, ex, 0, ppi);
     } else {
       pixels[i] = IsGivenInteger(value) ? value.AsInteger() : -1;
     }

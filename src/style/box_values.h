@@ -9,7 +9,9 @@ namespace corvane {
 
 // The unconverted box properties of an element (background colour up to "left"), as
 // TProperties::GetBoxValues hands them to blocks, cells and inline boxes, which convert them again at
-// every layout. The four side border styles hold border style codes. Indexed by property index.
+// every layout: a text is read into number and unit once (TPropValue::AsLength), and only the step from
+// there to pixels, which takes the layout's widths and font sizes, is repeated. The four side border
+// styles hold border style codes. Indexed by property index.
 class TBoxValues {
  public:
   static constexpr int First = Prop::FirstBox;

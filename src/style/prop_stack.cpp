@@ -1,5 +1,8 @@
 #include "style/prop_stack.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "style/style_list.h"
 
 namespace corvane {
@@ -54,12 +57,18 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
     m_key.ParentVersion = shaped ? 0 : parent.Version();
     m_key.ParentEmSize = parent.EmSize();
     m_key.Generation = m_styles.Generation();
-    m_key.Identity.clear();
     // An id that no rule names changes nothing in the result but the id itself, which a hit sets.
-    const std::string_view id = m_styles.IdInRules(element.Id) ? element.Id : std::string_view();
-    for (std::string_view part : {element.Tag, element.Class, id, element.Pseudo, element.Title}) {
-      m_key.Identity.append(part);
-      m_key.Identity.push_back('\0');
+    const std::string_view id =
+        !element.Id.empty() && m_styles.IdInRules(element.Id) ? element.Id : std::string_view();
+    const std::string_view parts[] = {element.Tag, element.Class, id, element.Pseudo, element.Title};
+    std::size_t size = std::size(parts);
+    for (const std::string_view part : parts) size += part.size();
+    // Sized once and filled in place: the key is made for every element.
+    m_key.Identity.resize(size);
+    char* out = m_key.Identity.data();
+    for (const std::string_view part : parts) {
+      out = std::copy(part.begin(), part.end(), out);
+      *out++ = '\0';
     }
     if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
       entry->m_serialNumber = m_styles.Context().NextSerialNumber();
@@ -89,14 +98,20 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
   return top;
 }
 
-void TPropStack::SealShape(TProperties& entry, std::string_view change) {
+void TPropStack::MakeSealKey(std::uint32_t shape, std::string_view change, std::string_view detail) {
+  m_sealKey.clear();
+  m_sealKey.append(reinterpret_cast<const char*>(&shape), sizeof shape);
+  m_sealKey.append(change);
+  m_sealKey.append(detail);
+}
+
+void TPropStack::SealShape(TProperties& entry, std::string_view change, std::string_view detail) {
   if (entry.m_shape == 0 || entry.m_version == entry.m_shapeVersion) return;
   if (m_sealedShapes.size() >= 4096) m_sealedShapes.clear();
-  std::string key = std::to_string(entry.m_shape);
-  key.push_back('\0');
-  key.append(change);
-  auto [at, added] = m_sealedShapes.try_emplace(std::move(key));
-  if (added) {
+  MakeSealKey(entry.m_shape, change, detail);
+  auto at = m_sealedShapes.find(m_sealKey);
+  if (at == m_sealedShapes.end()) {
+    at = m_sealedShapes.try_emplace(m_sealKey).first;
     at->second.Shape = ++m_lastShape;
     at->second.Template = std::make_shared<TProperties>(entry, m_styles.Context());
     at->second.Template->CopyCascadeResult(entry);
@@ -106,6 +121,22 @@ void TPropStack::SealShape(TProperties& entry, std::string_view change) {
   // The font and the readings shared by the sets of the shape are those of the changed values.
   entry.m_template = at->second.Template;
   entry.m_shapeVersion = entry.m_version;
+}
+
+bool TPropStack::TakeSealedShape(TProperties& entry, std::string_view change, std::string_view detail) {
+  if (entry.m_shape == 0 || entry.m_version != entry.m_shapeVersion) return false;
+  MakeSealKey(entry.m_shape, change, detail);
+  const auto at = m_sealedShapes.find(m_sealKey);
+  if (at == m_sealedShapes.end()) return false;
+  // Sets of one shape differ only in serial number and id, so the template is what the change would make
+  // of this set but for those.
+  std::string id = std::move(entry.m_elementId);
+  entry.CopyCascadeResult(*at->second.Template);
+  entry.m_elementId = std::move(id);
+  entry.m_shape = at->second.Shape;
+  entry.m_template = at->second.Template;
+  entry.m_shapeVersion = entry.m_version;
+  return true;
 }
 
 TPoppedEntry TPropStack::PopProperties(std::string_view tag) {

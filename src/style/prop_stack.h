@@ -56,7 +56,13 @@ class TPropStack {
   // The builder changed an entry after opening it (attributes of the element, such as ALIGN): entries
   // made alike and changed alike keep sharing their cascade results, change names what was changed and
   // how, and must say it all.
-  void SealShape(TProperties& entry, std::string_view change);
+  // The detail, when given, is part of the change (its value, say) and saves the caller joining texts.
+  void SealShape(TProperties& entry, std::string_view change, std::string_view detail = {});
+  // For an entry unchanged since it was opened: when entries of its shape were given the same change
+  // before, this gives it their result (values shared, font and flags; its own serial number and id
+  // stay) and returns true, and the caller makes no change of its own. Otherwise returns false and the
+  // caller makes the change and seals it. Saves the copy of the values that changing a shared set makes.
+  bool TakeSealedShape(TProperties& entry, std::string_view change, std::string_view detail = {});
 
   // Places and removes the short-lived entries of the link looks computation.
   TProperties& InsertEntry(int index, std::unique_ptr<TProperties> entry);
@@ -99,6 +105,9 @@ class TPropStack {
     std::shared_ptr<TProperties> Template;
   };
   std::unordered_map<std::string, TSealedShape> m_sealedShapes;
+  // Scratch for the key of m_sealedShapes: the former shape, then the change.
+  std::string m_sealKey;
+  void MakeSealKey(std::uint32_t shape, std::string_view change, std::string_view detail);
   // The sets of closed elements, kept for the next ones: opening and closing elements is the builder's
   // most frequent step.
   std::vector<std::unique_ptr<TProperties>> m_spare;

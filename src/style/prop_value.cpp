@@ -5,7 +5,7 @@ namespace corvane {
 TPropValue TPropValue::Text(std::string_view text) {
   TPropValue value;
   value.m_kind = TKind::Text;
-  value.m_text = new TSharedText{std::string(text)};
+  value.m_text = new TSharedText{std::string(text), 1, false, {}};
   return value;
 }
 
@@ -23,6 +23,11 @@ TPropValue TPropValue::Number(double number) {
   return value;
 }
 
+const TParsedLength& TPropValue::EmptyLength() {
+  static const TParsedLength empty = ParseLength("");
+  return empty;
+}
+
 double TPropValue::Numeric() const {
   if (m_kind == TKind::Integer) return m_integer;
   if (m_kind == TKind::Number) return m_number;
@@ -35,7 +40,7 @@ bool operator==(const TPropValue& a, const TPropValue& b) {
     case TPropValue::TKind::Unset:
       return true;
     case TPropValue::TKind::Text:
-      return a.AsText() == b.AsText();
+      return a.m_text == b.m_text || a.AsText() == b.AsText();
     case TPropValue::TKind::Integer:
       return a.m_integer == b.m_integer;
     case TPropValue::TKind::Number:

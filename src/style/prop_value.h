@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "style/style_units.h"
+
 namespace corvane {
 
 // One style property value: unset, text, integer or number. Texts are shared, never copied: a child
@@ -65,6 +67,17 @@ class TPropValue {
 
   // The text; "" for other kinds.
   std::string_view AsText() const { return m_text ? std::string_view(m_text->Value) : std::string_view(); }
+  // The text read as a length (number, unit, box keyword, border style), read on the first call only:
+  // the reading is kept with the shared text, so every set holding the text shares it. Other kinds read
+  // as "".
+  const TParsedLength& AsLength() const {
+    if (!m_text) return EmptyLength();
+    if (!m_text->LengthRead) {
+      m_text->Length = ParseLength(m_text->Value);
+      m_text->LengthRead = true;
+    }
+    return m_text->Length;
+  }
   // The integer; 0 for other kinds.
   std::int32_t AsInteger() const { return m_kind == TKind::Integer ? m_integer : 0; }
   // The number; 0 for other kinds.
@@ -78,7 +91,11 @@ class TPropValue {
   struct TSharedText {
     std::string Value;
     int Refs = 1;
+    // AsLength's reading of Value, once made. The text never changes, so neither does the reading.
+    bool LengthRead = false;
+    TParsedLength Length;
   };
+  static const TParsedLength& EmptyLength();
   void Release() noexcept {
     if (m_text && --m_text->Refs == 0) delete m_text;
     m_text = nullptr;

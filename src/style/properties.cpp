@@ -106,6 +106,7 @@ void TProperties::Recycle() {
   m_shape = 0;
   m_shapeVersion = 0;
   m_template.reset();
+  m_sharedBoxValues.reset();
 }
 
 void DeleteProperties(TProperties* properties) { std::unique_ptr<TProperties> owned(properties); }

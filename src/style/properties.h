@@ -181,6 +181,9 @@ class TProperties {
   // A background colour given to this element becomes the background of its fonts.
   void TakeBackgroundForFonts();
   TBoxValues GetBoxValues() const;
+  // The same, read once for the sets of one shape while they are unchanged (kept by their cascade
+  // result), else read for this call. Not to be changed.
+  std::shared_ptr<const TBoxValues> SharedBoxValues() const;
 
   // Fields.
 
@@ -322,6 +325,8 @@ class TProperties {
   // The kept cascade result this set was made from, while unchanged: it also keeps the font made for the
   // sets of its shape.
   std::shared_ptr<TProperties> m_template;
+  // On a kept cascade result: the box values of the sets of its shape, read when first asked for.
+  mutable std::shared_ptr<const TBoxValues> m_sharedBoxValues;
 };
 
 // Frees a property set; for owners that only know the type by name (the attribute list's style sets).

@@ -183,12 +183,19 @@ void TProperties::TakeBackgroundForFonts() {
   }
 }
 
+std::shared_ptr<const TBoxValues> TProperties::SharedBoxValues() const {
+  const TProperties* shared = m_template && m_version == m_shapeVersion ? m_template.get() : nullptr;
+  if (!shared) return std::make_shared<TBoxValues>(GetBoxValues());
+  if (!shared->m_sharedBoxValues) shared->m_sharedBoxValues = std::make_shared<TBoxValues>(shared->GetBoxValues());
+  return shared->m_sharedBoxValues;
+}
+
 TBoxValues TProperties::GetBoxValues() const {
   TBoxValues box;
   for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i) box[i] = Value(i);
   for (const int i : Prop::BorderStyles) {
     const TPropValue& value = Value(i);
-    box[i] = TPropValue::Integer(value.IsText() ? BorderStyleFromString(value.AsText()) : BorderKind::None);
+    box[i] = TPropValue::Integer(value.IsText() ? int{value.AsLength().BorderStyle} : int{BorderKind::None});
   }
   return box;
 }

@@ -81,34 +81,89 @@ bool IsDecimalNumber(std::string_view text, double* value) {
   return true;
 }
 
+namespace {
+
+TLengthUnit LengthUnitOf(std::string_view unit) {
+  if (unit.empty()) return TLengthUnit::None;
+  if (unit == "px") return TLengthUnit::Px;
+  if (unit == "pt") return TLengthUnit::Pt;
+  if (unit == "em") return TLengthUnit::Em;
+  if (unit == "ex") return TLengthUnit::Ex;
+  if (unit == "%") return TLengthUnit::Percent;
+  if (unit == "in") return TLengthUnit::In;
+  if (unit == "cm") return TLengthUnit::Cm;
+  if (unit == "mm") return TLengthUnit::Mm;
+  if (unit == "pc") return TLengthUnit::Pc;
+  return TLengthUnit::Unknown;
+}
+
+TBoxKeyword BoxKeywordOf(std::string_view text) {
+  if (text == "auto") return TBoxKeyword::Auto;
+  if (text == "thin") return TBoxKeyword::Thin;
+  if (text == "medium") return TBoxKeyword::Medium;
+  if (text == "thick") return TBoxKeyword::Thick;
+  return TBoxKeyword::None;
+}
+
+}  // namespace
+
+TParsedLength ParseLength(std::string_view text) {
+  const auto [number, unit] = SplitNumberAndUnit(text);
+  TParsedLength length;
+  length.Number = number;
+  length.Unit = LengthUnitOf(unit);
+  length.Keyword = BoxKeywordOf(text);
+  length.HasPercentSign = Contains(text, "%");
+  length.BorderStyle = static_cast<std::uint8_t>(BorderStyleFromString(text));
+  return length;
+}
+
+int LengthToPixels(const TParsedLength& length, TLengthKind kind, double base, double em, double ex, int fallback,
+                   double pixelsPerInch) {
+  const double v = length.Number;
+  double pixels;
+  switch (length.Unit) {
+    case TLengthUnit::None:
+      pixels = kind == TLengthKind::Relative ? v * base : v;
+      break;
+    case TLengthUnit::Px:
+      pixels = v;
+      break;
+    case TLengthUnit::Pt:
+      pixels = v * pixelsPerInch / 72.0;
+      break;
+    case TLengthUnit::Em:
+      pixels = v * em;
+      break;
+    case TLengthUnit::Ex:
+      pixels = v * ex;
+      break;
+    case TLengthUnit::Percent:
+      pixels = v * base / 100.0;
+      break;
+    case TLengthUnit::In:
+      pixels = v * pixelsPerInch;
+      break;
+    case TLengthUnit::Cm:
+      pixels = v * pixelsPerInch / 2.54;
+      break;
+    case TLengthUnit::Mm:
+      pixels = v * pixelsPerInch / 25.4;
+      break;
+    case TLengthUnit::Pc:
+      pixels = v * pixelsPerInch / 6.0;
+      break;
+    default:
+      return fallback;
+  }
+  return RoundToInt(pixels);
+}
+
 int LengthToPixels(std::string_view text, TLengthKind kind, double base, double em, double ex, int fallback,
                    double pixelsPerInch) {
   const auto [v, unit] = SplitNumberAndUnit(text);
-  double pixels;
-  if (unit.empty()) {
-    pixels = kind == TLengthKind::Relative ? v * base : v;
-  } else if (unit == "px") {
-    pixels = v;
-  } else if (unit == "pt") {
-    pixels = v * pixelsPerInch / 72.0;
-  } else if (unit == "em") {
-    pixels = v * em;
-  } else if (unit == "ex") {
-    pixels = v * ex;
-  } else if (unit == "%") {
-    pixels = v * base / 100.0;
-  } else if (unit == "in") {
-    pixels = v * pixelsPerInch;
-  } else if (unit == "cm") {
-    pixels = v * pixelsPerInch / 2.54;
-  } else if (unit == "mm") {
-    pixels = v * pixelsPerInch / 25.4;
-  } else if (unit == "pc") {
-    pixels = v * pixelsPerInch / 6.0;
-  } else {
-    return fallback;
-  }
-  return RoundToInt(pixels);
+  const TParsedLength length{v, LengthUnitOf(unit)};
+  return LengthToPixels(length, kind, base, em, ex, fallback, pixelsPerInch);
 }
 
 double FontSizeToPoints(std::string_view text, double base, double defaultPointSize, double pixelsPerInch) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,10 +25,32 @@ enum Code : int { None, Solid, Inset, Outset, Groove, Ridge, Dashed, Dotted, Dou
 double RoundHalfEven(double value);
 int RoundToInt(double value);
 
+// The unit of a length text as LengthToPixels reads it: none (a bare number), one of the known units,
+// or Unknown for any other unit text (which gives the fallback).
+enum class TLengthUnit : std::uint8_t { None, Px, Pt, Em, Ex, Percent, In, Cm, Mm, Pc, Unknown };
+
+// The words the box values give a meaning of their own, compared with the whole untrimmed text.
+enum class TBoxKeyword : std::uint8_t { None, Auto, Thin, Medium, Thick };
+
+// A length text read once: its number and unit, the box keyword it is, whether it has a "%" anywhere
+// (a percentage height subtracts the borders and paddings even when the unit after the "%" goes on) and
+// its border style code. Converting it to pixels still takes the base, em and ex sizes of the layout.
+struct TParsedLength {
+  double Number = 0.0;
+  TLengthUnit Unit = TLengthUnit::None;
+  TBoxKeyword Keyword = TBoxKeyword::None;
+  bool HasPercentSign = false;
+  std::uint8_t BorderStyle = 0;
+};
+TParsedLength ParseLength(std::string_view text);
+
 // A style length in pixels. Units in, cm, mm, pt, pc follow pixelsPerInch; em and ex take the given
 // sizes; % takes base; a bare number is pixels, or a multiple of base when kind is Relative; an unknown
 // unit gives fallback. "1e3px" has the unit "e3px", so it gives fallback too.
 int LengthToPixels(std::string_view text, TLengthKind kind, double base, double em, double ex, int fallback,
+                   double pixelsPerInch);
+// The same for a text read before; gives exactly what the text gives.
+int LengthToPixels(const TParsedLength& length, TLengthKind kind, double base, double em, double ex, int fallback,
                    double pixelsPerInch);
 
 // A "font-size" text in points, not rounded: lengths, em and ex of base (the parent's size in points),

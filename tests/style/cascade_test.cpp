@@ -204,6 +204,78 @@ TEST(PropStack, SetsSharingKeptValuesChangeAlone) {
   }
 }
 
+// A set unchanged since it was opened takes the result that an earlier set of its shape sealed for the
+// same change, and then holds what making the change itself gives, with its own id.
+TEST(PropStack, SealedChangesAreTakenByLaterSetsOfTheShape) {
+  struct TCase {
+    const char* id;
+    const char* align;
+    bool italic;  // made italic first, and sealed so: another shape
+    bool taken;
+  };
+  const std::vector<TCase> cases = {
+      {"a", "right", false, false}, {"b", "right", false, true},  {"c", "center", false, false},
+      {"d", "center", false, true}, {"e", "right", true, false},  {"f", "right", true, true},
+      {"g", "right", false, true},  {"h", "left", false, false},  {"i", "center", false, true},
+  };
+  TStyledDocument document;
+  document.Push("table");
+  for (const TCase& c : cases) {
+    TStyledDocument fresh;
+    fresh.Push("table");
+    TProperties& model = fresh.Push("td", "", c.id);
+    if (c.italic) model.SetDeclarationByName("font-style", "italic");
+    model.SetFromAttribute(Prop::TextAlign, TPropValue::Text(c.align));
+
+    TProperties& cell = document.Push("td", "", c.id);
+    if (c.italic) {
+      cell.SetDeclarationByName("font-style", "italic");
+      document.Stack().SealShape(cell, "font-style:italic");
+    }
+    const bool taken = document.Stack().TakeSealedShape(cell, "text-align:", c.align);
+    EXPECT_EQ(taken, c.taken) << c.id;
+    if (!taken) {
+      cell.SetFromAttribute(Prop::TextAlign, TPropValue::Text(c.align));
+      document.Stack().SealShape(cell, "text-align:", c.align);
+    }
+    EXPECT_EQ(cell.ElementId(), c.id);
+    EXPECT_TRUE(cell.StyleSet(Prop::TextAlign)) << c.id;
+    for (int i = 0; i < Prop::Count; ++i)
+      EXPECT_TRUE(cell.Value(i) == model.Value(i)) << c.id << " value " << i;
+    EXPECT_EQ(document.Push("em").Value(Prop::TextAlign).AsText(), c.align) << c.id;
+    document.Stack().PopToCount(2);
+  }
+  // A set changed and not yet sealed has no known shape.
+  TProperties& cell = document.Push("td");
+  cell.SetValue(Prop::FontVariant, TPropValue::Text("small-caps"));
+  EXPECT_FALSE(document.Stack().TakeSealedShape(cell, "text-align:", "right"));
+}
+
+// The box values are read once for the sets of one shape; a set changed since reads its own, and the
+// others keep theirs.
+TEST(PropStack, BoxValuesReadOnceForAShape) {
+  struct TCase {
+    const char* margin;  // given to the second paragraph; nullptr for none
+    bool shared;
+  };
+  const std::vector<TCase> cases = {{nullptr, true}, {"5px", false}, {"2em", false}};
+  for (const TCase& c : cases) {
+    TStyledDocument document;
+    document.Push("body");
+    const TProperties& first = document.Push("p");
+    const std::shared_ptr<const TBoxValues> firstBox = first.SharedBoxValues();
+    document.Stack().PopToCount(2);
+    TProperties& second = document.Push("p");
+    if (c.margin) second.SetDeclarationByName("margin-left", c.margin);
+    const std::shared_ptr<const TBoxValues> secondBox = second.SharedBoxValues();
+    EXPECT_EQ(firstBox == secondBox, c.shared) << (c.margin ? c.margin : "-");
+    const TBoxValues fresh = second.GetBoxValues();
+    for (int i = TBoxValues::First; i <= TBoxValues::Last; ++i)
+      EXPECT_TRUE((*secondBox)[i] == fresh[i]) << (c.margin ? c.margin : "-") << " " << i;
+    EXPECT_EQ((*firstBox)[Prop::MarginLeft].IsText(), false);
+  }
+}
+
 // Documents styled on several threads at once, as the Python module renders them, each share values
 // within themselves only: every thread's sets equal those of a document styled alone.
 TEST(PropStack, DocumentsOnEveryThreadCascadeAlike) {

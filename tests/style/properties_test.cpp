@@ -147,6 +147,39 @@ TEST(BoxValues, BlockConversion) {
   EXPECT_EQ(inlineBox[Prop::PaddingTop], 77);
 }
 
+// The box texts are read once; converting the same box again under another layout must follow that
+// layout's widths and font sizes.
+TEST(BoxValues, TheSameBoxUnderTwoLayouts) {
+  TStyledDocument document;
+  TProperties set(document.Styles().Context());
+  for (const auto& [name, value] : std::vector<std::pair<const char*, const char*>>{
+           {"margin-right", "10%"}, {"padding-top", "5px"}, {"padding-bottom", "1em"}, {"border-style", "solid"},
+           {"border-top-width", "0.5em"}, {"border-bottom-width", "thin"}, {"width", "2ex"}, {"height", "50%"},
+           {"left", "25%"}, {"top", "10%"}, {"bottom", "3q"}}) {
+    set.SetDeclarationByName(name, value);
+  }
+  const TBoxValues box = set.GetBoxValues();
+  struct TCase {
+    int index;
+    int wide;    // 400 by 300, em 16, ex 8
+    int narrow;  // 200 by 100, em 10, ex 4
+  };
+  const std::vector<TCase> cases = {
+      {Prop::MarginRight, 40, 20},     {Prop::PaddingTop, 5, 5},         {Prop::PaddingBottom, 16, 10},
+      {Prop::BorderTopWidth, 8, 5},    {Prop::BorderBottomWidth, 2, 2},  {Prop::Width, 16, 8},
+      {Prop::Height, 150 - 8 - 2 - 5 - 16, 50 - 5 - 2 - 5 - 10},        {Prop::Left, 100, 50},
+      {Prop::Top, 30, 10},             {Prop::Bottom, AutoLength, AutoLength},
+      {Prop::BorderTopStyle, BorderKind::Solid, BorderKind::Solid},
+  };
+  TMarginArray wide, narrow;
+  ConvertBoxValues(box, 400, 300, 16, 8, 96, wide);
+  ConvertBoxValues(box, 200, 100, 10, 4, 96, narrow);
+  for (const TCase& c : cases) {
+    EXPECT_EQ(wide[c.index], c.wide) << PropertyName(c.index);
+    EXPECT_EQ(narrow[c.index], c.narrow) << PropertyName(c.index);
+  }
+}
+
 TEST(BackgroundPosition, KeywordsPercentagesAndLengths) {
   using A = TBackgroundAxis;
   struct TCase {

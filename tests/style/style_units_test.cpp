@@ -34,6 +34,66 @@ TEST(LengthToPixels, UnitsAt96PixelsPerInch) {
     EXPECT_EQ(LengthToPixels(c.text, c.kind, c.base, c.em, c.ex, c.fallback, 96.0), c.expected) << c.text;
 }
 
+// A length text is read once into number and unit (TPropValue::AsLength) and converted at each layout
+// with that layout's base and font sizes: every text must give what converting the text itself gives,
+// under two different layouts, so the reading keeps nothing of the first one.
+TEST(ParsedLength, ConvertsAsTheTextUnderEveryLayout) {
+  struct TCase {
+    const char* text;
+    TLengthKind kind;
+    int fallback;
+    int atFirst;   // base 300, em 16, ex 7, 96 pixels per inch
+    int atSecond;  // base 120, em 10, ex 6, 120 pixels per inch
+  };
+  const TLengthKind abs = TLengthKind::Absolute, rel = TLengthKind::Relative;
+  const std::vector<TCase> cases = {
+      {"12pt", abs, -1, 16, 20},    {"1in", abs, -1, 96, 120},     {"2.54cm", abs, -1, 96, 120},
+      {"25.4mm", abs, -1, 96, 120}, {"1pc", abs, -1, 16, 20},      {"3px", abs, -1, 3, 3},
+      {"2.5px", abs, -1, 2, 2},     {"50%", abs, -1, 150, 60},     {"12.5%", abs, -1, 38, 15},
+      {"-10%", abs, -1, -30, -12},  {"2em", abs, -1, 32, 20},      {"1.5ex", abs, -1, 10, 9},
+      {" 1.25em ", abs, -1, 20, 12}, {"7", abs, -1, 7, 7},         {"7", rel, -1, 2100, 840},
+      {"1e1", abs, -1, 10, 10},     {"+4px", abs, -1, 4, 4},       {".5in", abs, -1, 48, 60},
+      {"1e3px", abs, -9, -9, -9},   {"3q", abs, -9, -9, -9},       {"12PX", abs, -9, -9, -9},
+      {"50%x", abs, -9, -9, -9},    {"auto", abs, -9, -9, -9},     {"thin", abs, -9, -9, -9},
+      {"px", abs, -9, 0, 0},        {"", abs, -9, 0, 0},           {"--2px", abs, -9, -9, -9},
+      {"1..2px", abs, -9, -9, -9},  {"5 px", abs, -9, 5, 5},
+  };
+  for (const TCase& c : cases) {
+    const TPropValue value = TPropValue::Text(c.text);
+    const TPropValue shared = value;  // a copy shares the text and its reading
+    EXPECT_EQ(LengthToPixels(c.text, c.kind, 300, 16, 7, c.fallback, 96.0), c.atFirst) << c.text;
+    EXPECT_EQ(LengthToPixels(value.AsLength(), c.kind, 300, 16, 7, c.fallback, 96.0), c.atFirst) << c.text;
+    EXPECT_EQ(LengthToPixels(c.text, c.kind, 120, 10, 6, c.fallback, 120.0), c.atSecond) << c.text;
+    EXPECT_EQ(LengthToPixels(shared.AsLength(), c.kind, 120, 10, 6, c.fallback, 120.0), c.atSecond) << c.text;
+  }
+}
+
+TEST(ParsedLength, KeywordsPercentSignsAndBorderStyles) {
+  struct TCase {
+    const char* text;
+    TBoxKeyword keyword;
+    bool percentSign;
+    int borderStyle;
+  };
+  const std::vector<TCase> cases = {
+      {"auto", TBoxKeyword::Auto, false, BorderKind::None},     {"thin", TBoxKeyword::Thin, false, BorderKind::None},
+      {"medium", TBoxKeyword::Medium, false, BorderKind::None}, {"thick", TBoxKeyword::Thick, false, BorderKind::None},
+      {" auto", TBoxKeyword::None, false, BorderKind::None},    {"AUTO", TBoxKeyword::None, false, BorderKind::None},
+      {"50%", TBoxKeyword::None, true, BorderKind::None},       {"5%x", TBoxKeyword::None, true, BorderKind::None},
+      {"solid", TBoxKeyword::None, false, BorderKind::Solid},   {"double", TBoxKeyword::None, false, BorderKind::Double},
+      {"Solid", TBoxKeyword::None, false, BorderKind::None},    {"", TBoxKeyword::None, false, BorderKind::None},
+  };
+  for (const TCase& c : cases) {
+    const TParsedLength& length = TPropValue::Text(c.text).AsLength();
+    EXPECT_EQ(length.Keyword, c.keyword) << c.text;
+    EXPECT_EQ(length.HasPercentSign, c.percentSign) << c.text;
+    EXPECT_EQ(length.BorderStyle, c.borderStyle) << c.text;
+  }
+  // Values that are not text read as the empty text.
+  EXPECT_EQ(TPropValue::Integer(5).AsLength().Unit, TLengthUnit::None);
+  EXPECT_EQ(TPropValue().AsLength().Number, 0.0);
+}
+
 TEST(FontSizeToPoints, UnitsAndKeywordsUnderATenPointParent) {
   const std::vector<std::pair<const char*, double>> cases = {
       {"1.2em", 12},   {"150%", 15},  {"larger", 12.5}, {"smaller", 7.5}, {"x-large", 24}, {"xx-small", 8},
