@@ -389,7 +389,19 @@ bool THtmlReader::ScanTagAttributes() {
 // progress report first). A tag whose attributes are read is read the long way from its first attribute
 // on. The bytes are taken as they are, in any code page, as the long way takes them.
 // Inlined into ScanTag, which is little more than this for most tags.
-[[gnu::always_inline]] inline bool THtmlReader::ScanTagQuickly() {
+[[gnu::always_inline]] inline // The tag read so far (quickly) as the reader's own, the reader standing on its byte at.
+void THtmlReader::StandInTag(bool endTag, TagSymbol symbol, std::size_t at) {
+  m_endTag = endTag;
+  m_symbol = symbol;
+  m_tagValue = 0;
+  m_attributes.Clear();
+  m_next = at + 1;
+  m_position = static_cast<int>(at);
+  m_lineEnd = TLineEnd::None;
+  SetCurrentChar(m_text[at]);
+}
+
+bool THtmlReader::ScanTagQuickly() {
   // The next byte read is that of the text at m_next, no half of a line end to pass over first (the
   // current character may have been put there: the style sheet parser hands back where it stopped).
   if (!m_inserted.empty() || m_position != static_cast<int>(m_next) - 1 || m_lineEnd != TLineEnd::None)
@@ -437,14 +449,7 @@ bool THtmlReader::ScanTagAttributes() {
     if (!m_someAttributes || m_attributesOf.Contains(symbol)) {
       if (IsLetter(static_cast<char>(byte()))) {
         // Attributes to read: from the first letter of the first one on, the long way.
-        m_endTag = endTag;
-        m_symbol = symbol;
-        m_tagValue = 0;
-        m_attributes.Clear();
-        m_next = at + 1;
-        m_position = static_cast<int>(at);
-        m_lineEnd = TLineEnd::None;
-        SetCurrentChar(static_cast<char>(bytes[at]));
+        StandInTag(endTag, symbol, at);
         return ScanTagAttributes();
       }
     } else {
@@ -486,15 +491,8 @@ bool THtmlReader::ScanTagAttributes() {
     }
   }
 
-  m_endTag = endTag;
-  m_symbol = symbol;
-  m_tagValue = 0;
-  m_attributes.Clear();
   // The ">" lies below m_plainEnd, in the progress step of the "<": the plain end stays as it was.
-  m_next = at + 1;
-  m_position = static_cast<int>(at);
-  m_lineEnd = TLineEnd::None;
-  SetCurrentChar('>');
+  StandInTag(endTag, symbol, at);
   // The content readers of SCRIPT and STYLE start at the ">".
   if (symbol != TagSymbol::SymScript && symbol != TagSymbol::SymStyle) NextChar();
   return true;

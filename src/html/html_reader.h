@@ -297,6 +297,7 @@ class THtmlReader {
   bool ScanTagQuickly();  // ScanTag from the "<" on, for the common tag; false: left to the long way
   bool ScanTagSlowly();   // the long way, for any tag
   bool ScanTagAttributes();  // the long way on from the character after a tag's name and blanks
+  void StandInTag(bool endTag, TagSymbol symbol, std::size_t at);  // a quickly read tag made the reader's own
   void SkipAttributes();  // passes over a tag's attributes as reading them would
   void SkipAttributeValue();  // the same for the "=" and value after an attribute's name
   void ReadQuotedValue(TAttribute& attribute);
