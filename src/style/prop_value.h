@@ -69,8 +69,8 @@ class TPropValue {
   std::string_view AsText() const { return m_text ? std::string_view(m_text->Value) : std::string_view(); }
   // The text read as a length (number, unit, box keyword, border style), read on the first call only:
   // the reading is kept with the shared text, so every set holding the text shares it. Other kinds read
-  // as "".
-  const TParsedLength& AsLength() const {
+  // as "". A value about to go gives a copy, so no reference outlives the text it points into.
+  const TParsedLength& AsLength() const& {
     if (!m_text) return EmptyLength();
     if (!m_text->LengthRead) {
       m_text->Length = ParseLength(m_text->Value);
@@ -78,6 +78,7 @@ class TPropValue {
     }
     return m_text->Length;
   }
+  TParsedLength AsLength() const&& { return static_cast<const TPropValue&>(*this).AsLength(); }
   // The integer; 0 for other kinds.
   std::int32_t AsInteger() const { return m_kind == TKind::Integer ? m_integer : 0; }
   // The number; 0 for other kinds.

@@ -84,7 +84,8 @@ TEST(ParsedLength, KeywordsPercentSignsAndBorderStyles) {
       {"Solid", TBoxKeyword::None, false, BorderKind::None},    {"", TBoxKeyword::None, false, BorderKind::None},
   };
   for (const TCase& c : cases) {
-    const TParsedLength& length = TPropValue::Text(c.text).AsLength();
+    const TPropValue value = TPropValue::Text(c.text);
+    const TParsedLength& length = value.AsLength();
     EXPECT_EQ(length.Keyword, c.keyword) << c.text;
     EXPECT_EQ(length.HasPercentSign, c.percentSign) << c.text;
     EXPECT_EQ(length.BorderStyle, c.borderStyle) << c.text;
