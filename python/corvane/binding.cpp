@@ -409,11 +409,6 @@ int ThreadCount(const py::object& threads) {
   return static_cast<int>(std::min<long long>(count, kMostThreads));
 }
 
-// The most cells, and characters of their text, read tables wait with before they are made into Python
-// objects: about forty tables of fifty rows of eight cells, a few megabytes.
-constexpr std::size_t kHeldCellsPerLock = 16'384;
-constexpr std::size_t kHeldTextPerLock = std::size_t{1} << 20;
-
 py::list ReadTables(const py::object& source, const py::object& tables, bool trim, const py::object& encoding,
                     bool links, bool typed, const py::object& threads) {
   const int threadCount = ThreadCount(threads);
@@ -430,39 +425,19 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
   else if (page.Utf8) reading.Charset = CharsetDeclaration("utf-8");
   py::list result;
   const TCollectorPause pause;
-  // Tables read wait in held until enough of them are there to take the lock once for all: readings on
-  // several threads then hand the lock between them a few times a page rather than once per table, each
-  // handing a sleep and a wake-up of two threads.
-  struct THeldTable {
-    std::size_t Number;
-    TSheetTable Table;
-    TTableParts Parts;
-  };
-  std::vector<THeldTable> held;
-  std::size_t heldCells = 0, heldText = 0;
-  // Runs without the lock; takes it to make the held tables into Python objects.
-  const auto makeHeld = [&] {
-    if (held.empty()) return;
-    py::gil_scoped_acquire lock;
-    for (THeldTable& table : held) result.append(py::cast(MakePyTable(table.Number, table.Table, table.Parts, typed)));
-    held.clear();
-    heldCells = heldText = 0;
-    // Ctrl+C reaches a long reading between two batches of tables.
-    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-  };
+  // Runs without the lock; takes it for each table made into Python objects.
   const TTakeSheetTable take = [&](std::size_t number, TSheetTable& table) {
-    heldCells += table.Cells.size() + 1;
-    for (const TSheetCell& cell : table.Cells) heldText += static_cast<std::size_t>(cell.Text.size());
     TTableParts parts = TablePartsOf(table, typed);
-    held.push_back({number, std::move(table), std::move(parts)});
-    if (heldCells >= kHeldCellsPerLock || heldText >= kHeldTextPerLock) makeHeld();
+    py::gil_scoped_acquire lock;
+    // Ctrl+C reaches a long reading between two tables.
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    result.append(py::cast(MakePyTable(number, table, parts, typed)));
   };
   if (page.InMemory) {
     const std::string_view text = MemoryPage(page);
     {
       py::gil_scoped_release unlock;
       ReadPageTables(page.Path, text, reading, take);
-      makeHeld();
     }
     return result;
   }
@@ -479,7 +454,6 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
                      return got;
                    },
                    reading, take);
-    makeHeld();
   }
   if (readFailed) throw TPythonError("cannot read " + page.Path + ": read error");
   return result;
