@@ -9,7 +9,8 @@
 2. read_tables on 4 pages of SIZE_MB/4 one after the other, and on 4 threads at once, the two runs
    alternating REPEAT times: each pair's wall and processor times, and the speed-up by wall time (best
    and median); first with threads=1 (each call on its own thread alone, a core each), then with the
-   default threads (a lone call reads on three). --threads-only measures this part alone.
+   default threads (a lone call reads on three), then with convert(threads=1) writing CSV files, which
+   makes no Python objects of the tables. --threads-only measures this part alone.
 
 On a machine others share, the wall times depend on their load; the processor times say whether the
 threads did more work than the calls one after another (contention), whatever the load.
@@ -131,32 +132,43 @@ def timed(run):
 
 def compare_threads(args):
     """4 pages read one after the other against 4 threads each reading one, alternating; with calls of
-    one thread each, then with the default."""
+    one thread each, then with the default; then the same pages converted to CSV by convert(threads=1),
+    which makes no Python objects of the tables, for the scaling the lock leaves read_tables."""
     pages = [page_of(args.dir, args.size_mb / 4, f"thread{k}") for k in range(4)]
-    for threads, title in ((1, "threads=1"), (None, "default threads")):
-        def one_by_one():
-            for page in pages:
-                corvane.read_tables(page, threads=threads)
+    out = tempfile.mkdtemp(prefix="corvane-python-bench-")
 
-        def at_once():
-            workers = [threading.Thread(target=corvane.read_tables, args=(p,), kwargs={"threads": threads})
-                       for p in pages]
-            for worker in workers:
-                worker.start()
-            for worker in workers:
-                worker.join()
+    def convert(k):
+        corvane.convert([pages[k]], output_dir=os.path.join(out, str(k)), format="csv", threads=1)
 
-        print(f"4 pages of {args.size_mb / 4:g} MB, {title}: one by one, then on 4 threads; wall time, processor "
-              f"time ({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
-        ratios = []
-        for run in range(args.repeat):
-            alone = timed(one_by_one)
-            threaded = timed(at_once)
-            ratios.append(alone[0] / threaded[0])
-            print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
-                  f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
-        print(f"{title}, 4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x "
-              f"median (load {os.getloadavg()[0]:.1f})")
+    series = [(lambda k, threads=threads: corvane.read_tables(pages[k], threads=threads), title)
+              for threads, title in ((1, "threads=1"), (None, "default threads"))]
+    series.append((convert, "convert to csv, threads=1"))
+    try:
+        for work, title in series:
+            def one_by_one():
+                for k in range(len(pages)):
+                    work(k)
+
+            def at_once():
+                workers = [threading.Thread(target=work, args=(k,)) for k in range(len(pages))]
+                for worker in workers:
+                    worker.start()
+                for worker in workers:
+                    worker.join()
+
+            print(f"4 pages of {args.size_mb / 4:g} MB, {title}: one by one, then on 4 threads; wall time, processor "
+                  f"time ({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
+            ratios = []
+            for run in range(args.repeat):
+                alone = timed(one_by_one)
+                threaded = timed(at_once)
+                ratios.append(alone[0] / threaded[0])
+                print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
+                      f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
+            print(f"{title}, 4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x "
+                  f"median (load {os.getloadavg()[0]:.1f})")
+    finally:
+        shutil.rmtree(out)
 
 
 def main():
