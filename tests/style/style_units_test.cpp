@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "style/prop_value.h"
@@ -83,6 +85,9 @@ TEST(ParsedLength, KeywordsPercentSignsAndBorderStyles) {
       {"solid", TBoxKeyword::None, false, BorderKind::Solid},   {"double", TBoxKeyword::None, false, BorderKind::Double},
       {"Solid", TBoxKeyword::None, false, BorderKind::None},    {"", TBoxKeyword::None, false, BorderKind::None},
   };
+  // A reading asked of a value about to go is a copy, not a reference into its freed text.
+  static_assert(std::is_same_v<decltype(TPropValue::Text("5px").AsLength()), TParsedLength>);
+  static_assert(std::is_same_v<decltype(std::declval<const TPropValue&>().AsLength()), const TParsedLength&>);
   for (const TCase& c : cases) {
     const TPropValue value = TPropValue::Text(c.text);
     const TParsedLength& length = value.AsLength();
