@@ -1,5 +1,6 @@
 // The readers of raw element content: SCRIPT, STYLE and TEXTAREA.
 #include "html/html_reader.h"
+#include "style/style_text.h"
 
 namespace corvane {
 
@@ -9,16 +10,6 @@ constexpr int kTextAreaRun = 100;
 constexpr int kScriptEndTail = 6;  // characters read after "</script" looking for its ">"
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
-    const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string AttributeText(const TAttributeList& attributes, TagSymbol symbol) {
   const TAttribute* attribute = attributes.Find(symbol);
@@ -70,7 +61,7 @@ void THtmlReader::ReadScriptContent() {
     piece.assign(1, '<');
     NextChar();
     for (; m_ch == '/' || IsLetter(m_ch); NextChar()) piece += m_ch;
-    const bool end = EqualsIgnoreCase(piece, "</script");
+    const bool end = style_text::EqualsIgnoreCase(piece, "</script");
     for (int n = 0; n < kScriptEndTail && m_ch != '>' && m_ch != '\0'; ++n, NextChar())
       piece += m_ch == '\r' ? ' ' : m_ch;
     if (m_ch == '>') {
@@ -125,7 +116,7 @@ void THtmlReader::ReadTextAreaContent(TTextAreaContent* control) {
       piece.assign(1, '<');
       NextChar();
       for (; m_ch != '\0' && m_ch != ' ' && m_ch != '\r' && m_ch != '>'; NextChar()) piece += m_ch;
-      if (EqualsIgnoreCase(piece, "</textarea")) {
+      if (style_text::EqualsIgnoreCase(piece, "</textarea")) {
         while (m_ch != '>' && m_ch != '\0') NextChar();
         if (m_ch == '>') NextChar();
         m_symbol = TagSymbol::SymTextareaEnd;
