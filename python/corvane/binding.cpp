@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +45,7 @@
 #include "sheets/sheet_table.h"
 #include "viewer/bounded_layout.h"
 #include "viewer/print_document.h"
+#include "py_text_cache.h"
 
 namespace py = pybind11;
 namespace fs = std::filesystem;
@@ -199,15 +201,13 @@ struct TPyTable {
   }
 };
 
-// The text as a Python str. A lone surrogate becomes U+FFFD, as it does in the CSV file's UTF-8; a
+// The text as a new Python str. A lone surrogate becomes U+FFFD, as it does in the CSV file's UTF-8; a
 // byte-order mark at the start is text like any other character.
-py::object PyText(const QString& text) {
+// all: the text's units or'ed together, which tell the narrowest form Python stores it in: ASCII,
+// Latin-1 or two bytes a character (text with surrogates is decoded, pairs to one character).
+PyObject* NewPyText(const QString& text, char16_t all) {
   const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
   const qsizetype size = text.size();
-  // The units together tell the narrowest form Python stores the text in: ASCII, Latin-1 or two bytes a
-  // character (text with surrogates is decoded, pairs to one character).
-  char16_t all = 0;
-  for (qsizetype k = 0; k < size; ++k) all |= data[k];
   PyObject* object = nullptr;
   if (all < 0x100) {
     object = PyUnicode_New(static_cast<Py_ssize_t>(size), all < 0x80 ? 0x7F : 0xFF);
@@ -223,7 +223,7 @@ py::object PyText(const QString& text) {
                                    &order);
   }
   if (!object) throw py::error_already_set();
-  return py::reinterpret_steal<py::object>(object);
+  return object;
 }
 
 // A list of size places, each holding fill. Rows hold only str, float and None, which make no cycles:
@@ -264,15 +264,20 @@ int HeaderRowsOf(const std::vector<const TSheetCell*>& cells) {
 struct TTableParts {
   std::vector<const TSheetCell*> Cells;
   std::vector<std::optional<double>> Numbers;  // by cell, when typed
+  std::vector<std::uint32_t> Places;           // by cell, its text's place in the call's cache
+  std::vector<char16_t> Units;                 // by cell, its text's units or'ed together
   int HeaderRows = 0;
   TPyLinks Links;
 };
 
-TTableParts TablePartsOf(const TSheetTable& table, bool typed) {
+TTableParts TablePartsOf(const TSheetTable& table, bool typed, TPyTextCache& texts) {
   TTableParts parts;
   const std::vector<const TSheetCell*> ordered = CellsInGridOrder(table);
   parts.HeaderRows = HeaderRowsOf(ordered);
   parts.Cells.reserve(ordered.size());
+  texts.BeginTable();
+  parts.Places.reserve(ordered.size());
+  parts.Units.reserve(ordered.size());
   std::size_t links = 0, linkSize = 0;
   for (const TSheetCell& cell : table.Cells) {
     links += cell.Link.isEmpty() ? 0 : 1;
@@ -283,6 +288,14 @@ TTableParts TablePartsOf(const TSheetTable& table, bool typed) {
     if (cell->Row >= table.Rows || cell->Column >= table.Columns || cell->Text.isEmpty()) continue;
     parts.Cells.push_back(cell);
     if (typed) parts.Numbers.push_back(cell->Row >= parts.HeaderRows ? PlainNumber(cell->Text) : std::nullopt);
+    char16_t units = 0;
+    // A number is made a float, not a str: its text is left out of the cache.
+    parts.Places.push_back(typed && parts.Numbers.back()
+                               ? TPyTextCache::kNone
+                               : texts.Find(std::u16string_view(reinterpret_cast<const char16_t*>(cell->Text.utf16()),
+                                                                static_cast<std::size_t>(cell->Text.size())),
+                                            units));
+    parts.Units.push_back(units);
     if (!cell->Link.isEmpty()) parts.Links.Add(cell->Row, cell->Column, cell->Link);
   }
   return parts;
@@ -292,7 +305,8 @@ TTableParts TablePartsOf(const TSheetTable& table, bool typed) {
 // text at its first place and the places its spans cover empty. typed: the rows below the header rows
 // hold a float for each cell the XLSX output writes as a number (--numbers exact) and None for each
 // empty place, for a DataFrame.
-TPyTable MakePyTable(std::size_t number, const TSheetTable& table, TTableParts& parts, bool typed) {
+TPyTable MakePyTable(std::size_t number, const TSheetTable& table, TTableParts& parts, bool typed,
+                     TPyTextCache& texts) {
   TPyTable result;
   result.Number = number;
   result.HeaderRows = parts.HeaderRows;
@@ -311,7 +325,17 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, TTableParts& 
     const TSheetCell* cell = parts.Cells[k];
     py::object text;
     if (typed && parts.Numbers[k]) text = py::float_(*parts.Numbers[k]);
-    if (!text) text = PyText(cell->Text);
+    if (!text) {
+      const std::uint32_t place = parts.Places[k];
+      if (place == TPyTextCache::kNone) {
+        text = py::reinterpret_steal<py::object>(NewPyText(cell->Text, parts.Units[k]));
+      } else if (place & TPyTextCache::kNew) {
+        text = py::reinterpret_steal<py::object>(NewPyText(cell->Text, parts.Units[k]));
+        texts.Fill(place & ~TPyTextCache::kNew, text.inc_ref().ptr());
+      } else {
+        text = py::reinterpret_borrow<py::object>(texts.Object(place));
+      }
+    }
     Place(py::reinterpret_borrow<py::list>(PyList_GET_ITEM(result.Rows.ptr(), cell->Row)), cell->Column, text);
     if (cell->Row >= result.HeaderRows) continue;
     const int rowEnd = std::min(cell->Row + cell->RowSpan, result.HeaderRows);
@@ -425,13 +449,15 @@ py::list ReadTables(const py::object& source, const py::object& tables, bool tri
   else if (page.Utf8) reading.Charset = CharsetDeclaration("utf-8");
   py::list result;
   const TCollectorPause pause;
+  TPyTextCache texts;
   // Runs without the lock; takes it for each table made into Python objects.
   const TTakeSheetTable take = [&](std::size_t number, TSheetTable& table) {
-    TTableParts parts = TablePartsOf(table, typed);
+    TTableParts parts = TablePartsOf(table, typed, texts);
     py::gil_scoped_acquire lock;
+    texts.Release();
     // Ctrl+C reaches a long reading between two tables.
     if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-    result.append(py::cast(MakePyTable(number, table, parts, typed)));
+    result.append(py::cast(MakePyTable(number, table, parts, typed, texts)));
   };
   if (page.InMemory) {
     const std::string_view text = MemoryPage(page);

@@ -123,6 +123,10 @@ def test_read_html_columns_and_types():
     assert spans[("Age", "Age")].tolist()[:2] == [31.0, 7.5]
     assert spans[("Age", "Age")].isna().tolist() == [False, False, True]
 
+    # A header's text that a column below repeats as a number: a name above, numbers below.
+    repeated, = corvane.read_html(b"<table><thead><tr><th>7<th>x</thead><tr><td>7<td>7</table>")
+    assert list(repeated.columns) == ["7", "x"] and repeated.iloc[0].tolist() == [7, 7]
+
     plain, = corvane.read_html(b"<table><tr><td>a<td>1<tr><td>b<td>2</table>")
     assert list(plain.columns) == [0, 1]
     assert plain[1].tolist() == [1, 2] and str(plain[1].dtype) == "int64"
@@ -192,3 +196,22 @@ def test_rows_are_lists_a_caller_may_change():
     table.rows[1].append("d")
     table.rows.append(["e"])
     assert table.rows == [["a", "b"], ["c", "", "d"], ["e"]]
+
+
+def test_repeated_texts_read_right_and_share_one_str():
+    # Texts of every narrowest form and of lengths about the four-unit steps the reader takes them in,
+    # some over 32 units; more of them than the reading keeps at once, repeated across and within tables,
+    # so that what it keeps fills up and is emptied between tables, and the texts held before come again.
+    pieces = ["a", "Z9", "é", "€", "\U0001F600", "ÿ", "\u0100"]
+    vocabulary = ["".join(pieces[(k + n * n) % len(pieces)] for n in range(1 + k % 9)) + str(k)
+                  for k in range(12_000)]
+    vocabulary += ["long" * 9 + str(k) for k in range(50)]
+    tables = [[[vocabulary[(t * 1_500 + r * 3 + c) % len(vocabulary)] if c < 3 else r % 4
+                for c in range(4)] for r in range(500)] for t in range(12)] * 2
+    page = "".join("<table>" + "".join("<tr>" + "".join(f"<td>{cell}" for cell in row) for row in rows) + "</table>"
+                   for rows in tables)
+    read = corvane.read_tables(page.encode("utf-8"))
+    assert [t.rows for t in read] == [[[str(cell) for cell in row] for row in rows] for rows in tables]
+
+    table, = corvane.read_tables("<table><tr><td>yes<td>no<tr><td>yes<td>yes</table>")
+    assert table.rows[0][0] is table.rows[1][0] is table.rows[1][1]
