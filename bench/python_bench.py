@@ -158,15 +158,22 @@ def compare_threads(args):
 
             print(f"4 pages of {args.size_mb / 4:g} MB, {title}: one by one, then on 4 threads; wall time, processor "
                   f"time ({os.cpu_count()} cores, load {os.getloadavg()[0]:.1f})")
-            ratios = []
+            ratios, alones, threadeds, busy = [], [], [], []
             for run in range(args.repeat):
                 alone = timed(one_by_one)
                 threaded = timed(at_once)
                 ratios.append(alone[0] / threaded[0])
+                alones.append(alone[0])
+                threadeds.append(threaded[0])
+                busy.append(threaded[1] / threaded[0])
                 print(f"  run {run + 1}: one by one {alone[0]:7.3f} s {alone[1]:7.3f} s   4 threads {threaded[0]:7.3f} s "
                       f"{threaded[1]:7.3f} s   {ratios[-1]:.2f} x")
             print(f"{title}, 4 threads against one by one: {max(ratios):.2f} x best, {statistics.median(ratios):.2f} x "
                   f"median (load {os.getloadavg()[0]:.1f})")
+            # The least times are the runs the machine disturbed least; cores busy tells how much of the
+            # two cores the threads kept at work (the lock's waits leave them idle).
+            print(f"{title}, least times: {min(alones):.3f} s one by one, {min(threadeds):.3f} s on 4 threads, "
+                  f"{min(alones) / min(threadeds):.2f} x; cores busy on 4 threads, median {statistics.median(busy):.2f}")
     finally:
         shutil.rmtree(out)
 
