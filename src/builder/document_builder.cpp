@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstring>
 #include <exception>
+#include <string_view>
 
 #include "html/attribute_list.h"
 #include "html/selection_text.h"
@@ -215,20 +218,49 @@ void THtmlBuilder::Finalize() {
   InLink = false;
 }
 
+namespace {
+
+constexpr int kMostTabbedLinks = 400;
+
+// How many places of text could begin an A start tag: a "<" followed by "a" or "A" and then no letter.
+// The reader finds no A tag elsewhere, so this is never fewer than the links it reads; counting stops
+// once it passes most.
+int PossibleLinkTags(std::string_view text, int most) {
+  int count = 0;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (count <= most) {
+    at = static_cast<const char*>(std::memchr(at, '<', static_cast<std::size_t>(end - at)));
+    if (at == nullptr) break;
+    ++at;
+    if (at == end || (*at != 'a' && *at != 'A')) continue;
+    const unsigned char after = at + 1 == end ? 0 : static_cast<unsigned char>(at[1]);
+    if (!std::isalpha(after)) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
 void THtmlBuilder::LinkPreScan() {
-  // Documents with more than 400 links give their links no keyboard tab stops.
+  // Documents with more than 400 links give their links no keyboard tab stops. Most pages have too
+  // few places where a link could begin to need the reader's count.
+  if (PossibleLinkTags(Text(), kMostTabbedLinks) <= kMostTabbedLinks) {
+    m_document.State.ManyLinks = false;
+    return;
+  }
   int links = 0;
   try {
     SetScanOnly(true);
     Start();
-    while (Symbol() != S::SymEof && links <= 400) {
+    while (Symbol() != S::SymEof && links <= kMostTabbedLinks) {
       if (Symbol() == S::SymA && Attributes().Find(S::SymHref)) ++links;
       NextToken();
     }
   } catch (const std::exception&) {
     links = 0;
   }
-  m_document.State.ManyLinks = links > 400;
+  m_document.State.ManyLinks = links > kMostTabbedLinks;
   Rewind();
   SetScanOnly(false);
 }

@@ -191,11 +191,29 @@ TEST(DocumentBuilder, ListMarkers) {
 }
 
 TEST(DocumentBuilder, ManyLinksTurnOffTabStops) {
-  for (int links : {400, 401}) {
+  const auto repeat = [](int times, const std::string& piece) {
     std::string html;
-    for (int i = 0; i < links; ++i) html += "<a href=\"#" + std::to_string(i) + "\">l</a> ";
-    TTestDocument document(html);
-    EXPECT_EQ(document.Document.State.ManyLinks, links > 400) << links;
+    for (int i = 0; i < times; ++i) html += piece;
+    return html;
+  };
+  const struct {
+    std::string Html;
+    bool ManyLinks;
+  } cases[] = {
+      {repeat(400, "<a href=\"#x\">l</a> "), false},
+      {repeat(401, "<a href=\"#x\">l</a> "), true},
+      // Links in other spellings: upper case, a line break or a tab after the name, the last one at
+      // the end of the text.
+      {repeat(400, "<A\nHREF=#x>l</A> ") + "<a href=#y>", true},
+      {repeat(200, "<a\thref=#x>l</a>") + repeat(201, "<a href=#x\n>m</a>"), true},
+      // More places that look like links than 400, but 400 links at most.
+      {repeat(400, "<a href=#x>l</a>") + repeat(50, "<a name=n>t</a>"), false},
+      {repeat(500, "<abbr>a</abbr><address>b</address><area href=#x>"), false},
+      {repeat(401, "<!-- <a href=#x> -->"), false},
+  };
+  for (const auto& c : cases) {
+    TTestDocument document(c.Html);
+    EXPECT_EQ(document.Document.State.ManyLinks, c.ManyLinks) << c.Html.substr(0, 80);
   }
 }
 
