@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <exception>
 #include <string_view>
@@ -234,8 +233,10 @@ int PossibleLinkTags(std::string_view text, int most) {
     if (at == nullptr) break;
     ++at;
     if (at == end || (*at != 'a' && *at != 'A')) continue;
-    const unsigned char after = at + 1 == end ? 0 : static_cast<unsigned char>(at[1]);
-    if (!std::isalpha(after)) ++count;
+    // An ASCII letter goes on the tag's name; anything else may end it (the reader's rule for other
+    // bytes does not matter: counting too many only costs the reader's count).
+    const char after = at + 1 == end ? '\0' : static_cast<char>(at[1] | 0x20);
+    if (after < 'a' || after > 'z') ++count;
   }
   return count;
 }
