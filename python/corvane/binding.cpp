@@ -327,11 +327,9 @@ TPyTable MakePyTable(std::size_t number, const TSheetTable& table, TTableParts& 
     if (typed && parts.Numbers[k]) text = py::float_(*parts.Numbers[k]);
     if (!text) {
       const std::uint32_t place = parts.Places[k];
-      if (place == TPyTextCache::kNone) {
+      if (place == TPyTextCache::kNone || (place & TPyTextCache::kNew)) {
         text = py::reinterpret_steal<py::object>(NewPyText(cell->Text, parts.Units[k]));
-      } else if (place & TPyTextCache::kNew) {
-        text = py::reinterpret_steal<py::object>(NewPyText(cell->Text, parts.Units[k]));
-        texts.Fill(place & ~TPyTextCache::kNew, text.inc_ref().ptr());
+        if (place != TPyTextCache::kNone) texts.Fill(place & ~TPyTextCache::kNew, text.inc_ref().ptr());
       } else {
         text = py::reinterpret_borrow<py::object>(texts.Object(place));
       }

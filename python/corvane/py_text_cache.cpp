@@ -18,6 +18,8 @@ TPyTextCache::~TPyTextCache() {
 
 void TPyTextCache::BeginTable() {
   if (m_entries.size() < kMostTexts) return;
+  m_off = m_hits * 8 < m_lookups;
+  m_lookups = m_hits = 0;
   m_released.insert(m_released.end(), m_objects.begin(), m_objects.end());
   m_objects.clear();
   m_entries.clear();
@@ -30,12 +32,7 @@ void TPyTextCache::Release() {
   m_released.clear();
 }
 
-std::uint32_t TPyTextCache::Find(std::u16string_view text, char16_t& units) {
-  if (text.size() > kLongestText) {
-    units = 0;
-    for (const char16_t unit : text) units |= unit;
-    return kNone;
-  }
+std::uint32_t TPyTextCache::FindShort(std::u16string_view text, char16_t& units) {
   // Four units at a time: their bits gathered, and mixed into the hash.
   const char* bytes = reinterpret_cast<const char*>(text.data());
   std::size_t left = text.size() * sizeof(char16_t);
@@ -62,6 +59,7 @@ std::uint32_t TPyTextCache::Find(std::u16string_view text, char16_t& units) {
   units = static_cast<char16_t>(all);
 
   if (m_slots.empty()) m_slots.assign(kSlots, 0);
+  ++m_lookups;
   const std::uint64_t tag = hash & 0xFFFFFFFF00000000ull;
   for (std::size_t slot = hash & (kSlots - 1);; slot = (slot + 1) & (kSlots - 1)) {
     const std::uint64_t held = m_slots[slot];
@@ -78,8 +76,10 @@ std::uint32_t TPyTextCache::Find(std::u16string_view text, char16_t& units) {
     const auto place = static_cast<std::uint32_t>(held) - 1;
     const TEntry& entry = m_entries[place];
     if (entry.Size == text.size() &&
-        std::memcmp(m_text.data() + entry.Begin, text.data(), text.size() * sizeof(char16_t)) == 0)
+        std::memcmp(m_text.data() + entry.Begin, text.data(), text.size() * sizeof(char16_t)) == 0) {
+      ++m_hits;
       return place;
+    }
   }
 }
 

@@ -6,7 +6,9 @@
 // The texts are looked up without the lock, on the thread that makes the objects, before it takes the
 // lock; the objects are made, shared and given back with the lock held. The cache holds a few thousand
 // texts, few enough to stay in the processor's cache: when it is full as a table begins, it is emptied,
-// so that a long page keeps sharing the texts its later tables repeat.
+// so that a long page keeps sharing the texts its later tables repeat. A page whose texts seldom repeat
+// (a table of measurements, of identifiers) would pay for the lookups and gain nothing: when fewer than
+// one lookup in eight found its text by the time the cache filled, the call stops keeping texts.
 
 #pragma once
 
@@ -39,7 +41,15 @@ class TPyTextCache {
   // Without the lock. The place of text in the cache, with kNew set when the text is new to it (its
   // object is to be made and given to Fill before the place is asked for again), or kNone. units: every
   // unit of text or'ed together, which tells the narrowest form Python stores it in.
-  std::uint32_t Find(std::u16string_view text, char16_t& units);
+  std::uint32_t Find(std::u16string_view text, char16_t& units) {
+    if (m_off || text.size() > kLongestText) {
+      char16_t all = 0;
+      for (std::size_t k = 0; k < text.size(); ++k) all |= text[k];
+      units = all;
+      return kNone;
+    }
+    return FindShort(text, units);
+  }
 
   // With the lock held. Fill takes a new reference to the object of a place Find found new; Object is
   // the place's object, borrowed; Release gives back the objects of a cache emptied since.
@@ -53,6 +63,8 @@ class TPyTextCache {
     std::uint32_t Size = 0;
   };
 
+  std::uint32_t FindShort(std::u16string_view text, char16_t& units);
+
   // By hash, a power of two long, at most half full: 0 where free, else the hash's upper half and the
   // entry's place + 1.
   std::vector<std::uint64_t> m_slots;
@@ -60,6 +72,9 @@ class TPyTextCache {
   std::vector<PyObject*> m_objects;   // by place
   std::vector<PyObject*> m_released;  // of an emptied cache, to give back
   std::u16string m_text;              // the texts held, one after the other
+  std::size_t m_lookups = 0;          // since the cache was last emptied
+  std::size_t m_hits = 0;
+  bool m_off = false;                 // texts repeat too seldom to keep
 };
 
 }  // namespace corvane

@@ -215,3 +215,10 @@ def test_repeated_texts_read_right_and_share_one_str():
 
     table, = corvane.read_tables("<table><tr><td>yes<td>no<tr><td>yes<td>yes</table>")
     assert table.rows[0][0] is table.rows[1][0] is table.rows[1][1]
+
+    # Texts that do not repeat, then tables that do: the reading stops keeping texts and reads on right.
+    unique = [[f"{r * 10 + c}.5" for c in range(10)] for r in range(1_000)]
+    repeated = [["yes", "é", "€" * 3, "\U0001F600"] for _ in range(100)]
+    page = "".join("<table>" + "".join("<tr>" + "".join(f"<td>{cell}" for cell in row) for row in rows) + "</table>"
+                   for rows in (unique, repeated, repeated))
+    assert [t.rows for t in corvane.read_tables(page)] == [unique, repeated, repeated]
