@@ -253,6 +253,8 @@ void THtmlBuilder::LinkPreScan() {
   int links = 0;
   try {
     SetScanOnly(true);
+    // The count needs only the HREF of A tags: every other attribute is passed over unread.
+    SetAttributesOf({S::SymA}, {S::SymHref});
     Start();
     while (Symbol() != S::SymEof && links <= kMostTabbedLinks) {
       if (Symbol() == S::SymA && Attributes().Find(S::SymHref)) ++links;
@@ -263,6 +265,7 @@ void THtmlBuilder::LinkPreScan() {
   }
   m_document.State.ManyLinks = links > kMostTabbedLinks;
   Rewind();
+  AllAttributes();
   SetScanOnly(false);
 }
 

@@ -206,6 +206,9 @@ TEST(DocumentBuilder, ManyLinksTurnOffTabStops) {
       // the end of the text.
       {repeat(400, "<A\nHREF=#x>l</A> ") + "<a href=#y>", true},
       {repeat(200, "<a\thref=#x>l</a>") + repeat(201, "<a href=#x\n>m</a>"), true},
+      // Other attributes before the address, one with a ">" in its quoted value.
+      {repeat(401, "<a class=c title='x>y' HRef=\"#x\">l</a>"), true},
+      {repeat(401, "<a class=c title='x>y href=#x'>l</a>"), false},
       // More places that look like links than 400, but 400 links at most.
       {repeat(400, "<a href=#x>l</a>") + repeat(50, "<a name=n>t</a>"), false},
       {repeat(500, "<abbr>a</abbr><address>b</address><area href=#x>"), false},
