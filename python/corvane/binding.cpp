@@ -201,10 +201,9 @@ struct TPyTable {
   }
 };
 
-// The text as a new Python str. A lone surrogate becomes U+FFFD, as it does in the CSV file's UTF-8; a
-// byte-order mark at the start is text like any other character.
-// all: the text's units or'ed together, which tell the narrowest form Python stores it in: ASCII,
-// Latin-1 or two bytes a character (text with surrogates is decoded, pairs to one character).
+// The text as a new Python str, in the narrowest form that all (its units or'ed together) allows: ASCII,
+// Latin-1 or two bytes a character; text with surrogates is decoded, a pair to one character and a lone
+// one to U+FFFD as in the CSV file's UTF-8. A byte-order mark at the start is text like any other.
 PyObject* NewPyText(const QString& text, char16_t all) {
   const char16_t* data = reinterpret_cast<const char16_t*>(text.utf16());
   const qsizetype size = text.size();
