@@ -270,11 +270,11 @@ struct TTableParts {
 };
 
 TTableParts TablePartsOf(const TSheetTable& table, bool typed, TPyTextCache& texts) {
+  texts.BeginTable();
   TTableParts parts;
   const std::vector<const TSheetCell*> ordered = CellsInGridOrder(table);
   parts.HeaderRows = HeaderRowsOf(ordered);
   parts.Cells.reserve(ordered.size());
-  texts.BeginTable();
   parts.Places.reserve(ordered.size());
   parts.Units.reserve(ordered.size());
   std::size_t links = 0, linkSize = 0;

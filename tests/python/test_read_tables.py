@@ -198,6 +198,12 @@ def test_rows_are_lists_a_caller_may_change():
     assert table.rows == [["a", "b"], ["c", "", "d"], ["e"]]
 
 
+def tables_page(tables):
+    """A page of the tables given as rows of cells."""
+    return "".join("<table>" + "".join("<tr>" + "".join(f"<td>{cell}" for cell in row) for row in rows) + "</table>"
+                   for rows in tables)
+
+
 def test_repeated_texts_read_right_and_share_one_str():
     # Texts of every narrowest form and of lengths about the four-unit steps the reader takes them in,
     # some over 32 units; more of them than the reading keeps at once, repeated across and within tables,
@@ -208,9 +214,7 @@ def test_repeated_texts_read_right_and_share_one_str():
     vocabulary += ["long" * 9 + str(k) for k in range(50)]
     tables = [[[vocabulary[(t * 1_500 + r * 3 + c) % len(vocabulary)] if c < 3 else r % 4
                 for c in range(4)] for r in range(500)] for t in range(12)] * 2
-    page = "".join("<table>" + "".join("<tr>" + "".join(f"<td>{cell}" for cell in row) for row in rows) + "</table>"
-                   for rows in tables)
-    read = corvane.read_tables(page.encode("utf-8"))
+    read = corvane.read_tables(tables_page(tables).encode("utf-8"))
     assert [t.rows for t in read] == [[[str(cell) for cell in row] for row in rows] for rows in tables]
 
     table, = corvane.read_tables("<table><tr><td>yes<td>no<tr><td>yes<td>yes</table>")
@@ -219,6 +223,5 @@ def test_repeated_texts_read_right_and_share_one_str():
     # Texts that do not repeat, then tables that do: the reading stops keeping texts and reads on right.
     unique = [[f"{r * 10 + c}.5" for c in range(10)] for r in range(1_000)]
     repeated = [["yes", "é", "€" * 3, "\U0001F600"] for _ in range(100)]
-    page = "".join("<table>" + "".join("<tr>" + "".join(f"<td>{cell}" for cell in row) for row in rows) + "</table>"
-                   for rows in (unique, repeated, repeated))
-    assert [t.rows for t in corvane.read_tables(page)] == [unique, repeated, repeated]
+    expected = [unique, repeated, repeated]
+    assert [t.rows for t in corvane.read_tables(tables_page(expected))] == expected
