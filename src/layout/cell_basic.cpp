@@ -293,19 +293,60 @@ void TCellBasic::AddToPositionList() {
 TCell::TCell(TSectionList* ownerList) : TCellBasic(ownerList) {}
 TCell::~TCell() = default;
 
-// Puts a fresh indentation manager into a list's hands for one layout or paint.
+// Puts a fresh indentation manager into a list's hands for one layout or paint. Managers are kept
+// for the next cell once given back, with the room their records took: a page of many small table
+// cells would otherwise allocate two lists of records for each cell at each layout and paint.
 class TCell::TOwnManager {
  public:
-  explicit TOwnManager(TCell& cell) : m_cell(cell), m_saved(cell.IMgr) { m_cell.IMgr = &m_manager; }
-  ~TOwnManager() { m_cell.IMgr = m_saved; }
+  explicit TOwnManager(TCell& cell) : m_cell(cell), m_saved(cell.IMgr), m_manager(TakeManager()) {
+    m_cell.IMgr = m_manager.get();
+  }
+  ~TOwnManager() {
+    m_cell.IMgr = m_saved;
+    GiveBack(std::move(m_manager));
+  }
   TOwnManager(const TOwnManager&) = delete;
   TOwnManager& operator=(const TOwnManager&) = delete;
-  IndentManager& Manager() { return m_manager; }
+  IndentManager& Manager() { return *m_manager; }
 
  private:
+  static constexpr std::size_t kMostSpares = 32;  // cells nested deeper than this allocate
+  static constexpr std::size_t kMostKeptRecords = 256;
+
+  static std::vector<std::unique_ptr<IndentManager>>& Spares() {
+    thread_local std::vector<std::unique_ptr<IndentManager>> spares;
+    return spares;
+  }
+  static std::unique_ptr<IndentManager> TakeManager() {
+    std::vector<std::unique_ptr<IndentManager>>& spares = Spares();
+    if (spares.empty()) return std::make_unique<IndentManager>();
+    std::unique_ptr<IndentManager> manager = std::move(spares.back());
+    spares.pop_back();
+    return manager;
+  }
+  static void GiveBack(std::unique_ptr<IndentManager> manager) {
+    std::vector<std::unique_ptr<IndentManager>>& spares = Spares();
+    if (spares.size() >= kMostSpares || manager->L.capacity() > kMostKeptRecords ||
+        manager->R.capacity() > kMostKeptRecords)
+      return;
+    // As new, but for the room of the two lists.
+    std::vector<IndentRec> left = std::move(manager->L);
+    std::vector<IndentRec> right = std::move(manager->R);
+    left.clear();
+    right.clear();
+    *manager = IndentManager();
+    manager->L = std::move(left);
+    manager->R = std::move(right);
+    try {
+      spares.push_back(std::move(manager));
+    } catch (...) {
+      // Not kept: the next cell makes a manager of its own.
+    }
+  }
+
   TCell& m_cell;
   IndentManager* m_saved;
-  IndentManager m_manager;
+  std::unique_ptr<IndentManager> m_manager;
 };
 
 int TCell::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWidth, int& Curs,

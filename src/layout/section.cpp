@@ -121,15 +121,8 @@ char16_t LowerOf(char16_t c) { return QChar(c).toLower().unicode(); }
 
 }  // namespace
 
-const std::vector<std::unique_ptr<TFloatingObj>>& TSection::Images() const {
-  static const std::vector<std::unique_ptr<TFloatingObj>> none;
-  return m_objects ? m_objects->Images : none;
-}
-
-const std::vector<TFormControlObj*>& TSection::Controls() const {
-  static const std::vector<TFormControlObj*> none;
-  return m_objects ? m_objects->Controls : none;
-}
+constinit const std::vector<std::unique_ptr<TFloatingObj>> TSection::s_noImages;
+constinit const std::vector<TFormControlObj*> TSection::s_noControls;
 
 namespace {
 

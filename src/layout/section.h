@@ -105,8 +105,10 @@ class TSection : public TSectionBase {
   const std::vector<LineRec>& Lines() const { return m_lines; }
   const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
   const TFontList& Fonts() const { return m_fonts; }
-  const std::vector<std::unique_ptr<TFloatingObj>>& Images() const;
-  const std::vector<TFormControlObj*>& Controls() const;
+  const std::vector<std::unique_ptr<TFloatingObj>>& Images() const {
+    return m_objects ? m_objects->Images : s_noImages;
+  }
+  const std::vector<TFormControlObj*>& Controls() const { return m_objects ? m_objects->Controls : s_noControls; }
   int Justify() const { return m_justify; }
   int LineHeight() const { return m_lineHeight; }
   int FirstLineIndent() const { return m_firstLineIndent; }
@@ -153,6 +155,9 @@ class TSection : public TSectionBase {
     std::vector<TFormControlObj*> Controls;             // owned by their forms
   };
   std::unique_ptr<TObjects> m_objects;
+  // What sections without objects answer; asked for in every layout, so read without a guard.
+  static const std::vector<std::unique_ptr<TFloatingObj>> s_noImages;
+  static const std::vector<TFormControlObj*> s_noControls;
   std::vector<LineRec> m_lines;
   bool m_textMeasured = false;  // m_sums holds the widths of the text characters
   std::vector<int> m_sums;      // m_sums[i] = width of characters [0, i), from the last MeasureCharacters

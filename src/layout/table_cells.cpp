@@ -209,6 +209,8 @@ void TCellList::Add(std::unique_ptr<TCellObj> cell) {
   } else if (SpecRowHeightPercent > 0) {
     cell->SpecHtPercent = std::max(SpecRowHeightPercent, cell->SpecHtPercent);
   }
+  // Most rows hold a few cells: room for four at once instead of growing through one and two.
+  if (Cells.capacity() == 0) Cells.reserve(4);
   Cells.push_back(std::move(cell));
 }
 

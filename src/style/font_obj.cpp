@@ -23,17 +23,15 @@ TFontObj::TFontObj(TSection* section, int startIndex, std::unique_ptr<TMyFont> f
   FontChanged();
 }
 
+const std::string TFontObj::s_noTitle;
+const TRunTarget TFontObj::s_noTarget;
+
 TFontObj::TFontObj(TSection* section, int startIndex, const TMyFont& font)
     : m_section(section), m_startIndex(startIndex), m_font(font) {
   FontChanged();
 }
 
 TFontObj::~TFontObj() = default;
-
-const std::string& TFontObj::TitleText() const {
-  static const std::string none;
-  return m_titleText ? *m_titleText : none;
-}
 
 void TFontObj::SetTitleText(std::string title) {
   if (title.empty()) {
@@ -46,11 +44,6 @@ void TFontObj::SetTitleText(std::string title) {
 TRunTarget& TFontObj::EditRunTarget() {
   if (!m_runTarget) m_runTarget = std::make_unique<TRunTarget>();
   return *m_runTarget;
-}
-
-const TRunTarget& TFontObj::RunTarget() const {
-  static const TRunTarget none;
-  return m_runTarget ? *m_runTarget : none;
 }
 
 std::unique_ptr<TFontObj> TFontObj::CreateCopy(TSection* section, const TFontObj& source) {

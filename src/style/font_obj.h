@@ -98,7 +98,7 @@ class TFontObj {
   TSection* Section() const { return m_section; }
   bool Visited() const { return m_visited; }
   bool Hover() const { return m_hover; }
-  const std::string& TitleText() const;
+  const std::string& TitleText() const { return m_titleText ? *m_titleText : s_noTitle; }
   // Kept only when there is one: most runs have no title.
   void SetTitleText(std::string title);
   int LinkY() const { return m_linkY; }
@@ -114,7 +114,7 @@ class TFontObj {
   std::uint8_t ScriptShift() const { return m_scriptShift; }
   void SetScriptShift(std::uint8_t shift) { m_scriptShift = shift; }
   // The link of the run; runs outside links answer an empty one and hold none.
-  const TRunTarget& RunTarget() const;
+  const TRunTarget& RunTarget() const { return m_runTarget ? *m_runTarget : s_noTarget; }
   // The link of the run to fill in, made when the run has none.
   TRunTarget& EditRunTarget();
   TFocusProxy* FocusProxy() const { return m_focusProxy.get(); }
@@ -127,6 +127,10 @@ class TFontObj {
   // The runs of runs from this one on that belong to the same link, this one included.
   template <typename Visit>
   void ForSameLinkFrom(const std::vector<TFontObj*>& runs, Visit visit);
+
+  // What runs without a title or a link answer; asked for at every font change, so read without a guard.
+  static const std::string s_noTitle;
+  static const TRunTarget s_noTarget;
 
   TSection* m_section;
   bool m_visited = false;
