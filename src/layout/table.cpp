@@ -49,9 +49,35 @@ void ThtmlTable::CompleteCell(const TCellList& row, TCellObj& cell) {
   }
 }
 
+bool ThtmlTable::CompleteGridWithoutSpans() {
+  // Most tables span nothing: each cell is then its own slot, in the order of its row, and the grid is
+  // as wide as the longest row. Such a table skips the grid's lists.
+  std::size_t cells = 0;
+  for (const auto& row : Rows) {
+    for (const auto& cell : row->Cells)
+      if (cell->ColSpan > 1 || cell->RowSpan > 1) return false;
+    cells += row->Cells.size();
+  }
+  const long long budget = OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces;
+  if (!ColInfo.empty() || static_cast<long long>(cells) > budget) return false;
+  std::size_t columns = 0;
+  for (const auto& row : Rows) {
+    for (const auto& cell : row->Cells) {
+      CompleteCell(*row, *cell);
+      cell->ColSpan = 1;
+      cell->RowSpan = 1;
+    }
+    columns = std::max(columns, row->Cells.size());
+  }
+  NumCols = static_cast<int>(columns);
+  Widths.assign(columns, 0);
+  return true;
+}
+
 void ThtmlTable::CompleteGrid() {
   // The cells take what the row and the table give them; the grid gives each its slot, marks the slots
   // spans cover and cuts the spans to the budget of slots.
+  if (CompleteGridWithoutSpans()) return;
   std::vector<std::vector<TGridSpan>> spans(Rows.size());
   for (std::size_t r = 0; r < Rows.size(); ++r) {
     spans[r].reserve(Rows[r]->Cells.size());
