@@ -313,8 +313,13 @@ class TCell::TOwnManager {
   static constexpr std::size_t kMostSpares = 32;  // cells nested deeper than this allocate
   static constexpr std::size_t kMostKeptRecords = 256;
 
+  // Room for every spare kept is made at once, so that giving one back never allocates.
   static std::vector<std::unique_ptr<IndentManager>>& Spares() {
-    thread_local std::vector<std::unique_ptr<IndentManager>> spares;
+    thread_local std::vector<std::unique_ptr<IndentManager>> spares = [] {
+      std::vector<std::unique_ptr<IndentManager>> room;
+      room.reserve(kMostSpares);
+      return room;
+    }();
     return spares;
   }
   static std::unique_ptr<IndentManager> TakeManager() {
@@ -337,11 +342,7 @@ class TCell::TOwnManager {
     *manager = IndentManager();
     manager->L = std::move(left);
     manager->R = std::move(right);
-    try {
-      spares.push_back(std::move(manager));
-    } catch (...) {
-      // Not kept: the next cell makes a manager of its own.
-    }
+    spares.push_back(std::move(manager));
   }
 
   TCell& m_cell;

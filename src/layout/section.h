@@ -108,7 +108,9 @@ class TSection : public TSectionBase {
   const std::vector<std::unique_ptr<TFloatingObj>>& Images() const {
     return m_objects ? m_objects->Images : s_noImages;
   }
-  const std::vector<TFormControlObj*>& Controls() const { return m_objects ? m_objects->Controls : s_noControls; }
+  const std::vector<TFormControlObj*>& Controls() const {
+    return m_objects ? m_objects->Controls : s_noControls;
+  }
   int Justify() const { return m_justify; }
   int LineHeight() const { return m_lineHeight; }
   int FirstLineIndent() const { return m_firstLineIndent; }

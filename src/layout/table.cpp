@@ -49,7 +49,7 @@ void ThtmlTable::CompleteCell(const TCellList& row, TCellObj& cell) {
   }
 }
 
-bool ThtmlTable::CompleteGridWithoutSpans() {
+bool ThtmlTable::CompleteGridWithoutSpans(long long budget) {
   // Most tables span nothing: each cell is then its own slot, in the order of its row, and the grid is
   // as wide as the longest row. Such a table skips the grid's lists.
   std::size_t cells = 0;
@@ -58,7 +58,6 @@ bool ThtmlTable::CompleteGridWithoutSpans() {
       if (cell->ColSpan > 1 || cell->RowSpan > 1) return false;
     cells += row->Cells.size();
   }
-  const long long budget = OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces;
   if (!ColInfo.empty() || static_cast<long long>(cells) > budget) return false;
   std::size_t columns = 0;
   for (const auto& row : Rows) {
@@ -77,7 +76,8 @@ bool ThtmlTable::CompleteGridWithoutSpans() {
 void ThtmlTable::CompleteGrid() {
   // The cells take what the row and the table give them; the grid gives each its slot, marks the slots
   // spans cover and cuts the spans to the budget of slots.
-  if (CompleteGridWithoutSpans()) return;
+  const long long budget = OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces;
+  if (CompleteGridWithoutSpans(budget)) return;
   std::vector<std::vector<TGridSpan>> spans(Rows.size());
   for (std::size_t r = 0; r < Rows.size(); ++r) {
     spans[r].reserve(Rows[r]->Cells.size());
@@ -86,7 +86,7 @@ void ThtmlTable::CompleteGrid() {
       spans[r].push_back({cell->ColSpan, cell->RowSpan});
     }
   }
-  TTableGrid grid = CompleteTableGrid(spans, OwnerList ? OwnerList->TablePlaceBudget : kMaxTablePlaces);
+  TTableGrid grid = CompleteTableGrid(spans, budget);
   spans = {};
   // Each row of the grid goes once its slots are made, so that a grid near its budget is not held twice.
   for (std::size_t r = 0; r < Rows.size(); ++r) {

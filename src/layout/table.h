@@ -214,9 +214,9 @@ class ThtmlTable final : public TSectionBase {
   // A cell takes its row's and the table's defaults (padding, borders, backgrounds).
   void CompleteCell(const TCellList& row, TCellObj& cell);
   void CompleteGrid();
-  // CompleteGrid for a table without spans or column declarations; false, having changed nothing, for
-  // any other table.
-  bool CompleteGridWithoutSpans();
+  // CompleteGrid for a table without spans or column declarations, whose cells fit the budget of
+  // slots; false, having changed nothing, for any other table.
+  bool CompleteGridWithoutSpans(long long budget);
   // The cells' widths and what they ask for, their content measured.
   TColumnConstraints ColumnConstraints();
   // Both lay the cells out in the context of the table's cells.

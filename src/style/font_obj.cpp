@@ -17,14 +17,14 @@ bool SameLink(const TFontObj& a, const TFontObj& b) { return a.RunTarget().LinkI
 
 }  // namespace
 
+const std::string TFontObj::s_noTitle;
+const TRunTarget TFontObj::s_noTarget;
+
 TFontObj::TFontObj(TSection* section, int startIndex, std::unique_ptr<TMyFont> font)
     : m_section(section), m_startIndex(startIndex) {
   if (font) m_font = std::move(*font);
   FontChanged();
 }
-
-const std::string TFontObj::s_noTitle;
-const TRunTarget TFontObj::s_noTarget;
 
 TFontObj::TFontObj(TSection* section, int startIndex, const TMyFont& font)
     : m_section(section), m_startIndex(startIndex), m_font(font) {
