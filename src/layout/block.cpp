@@ -84,21 +84,26 @@ int TBlockCell::PaintItems(QPainter& canvas, const std::vector<TSectionBase*>& d
   return result;
 }
 
-TPropValue& TSharedBoxValues::Edit(int index) {
-  if (m_values.use_count() > 1) m_values = std::make_shared<TBoxValues>(*m_values);
-  return (*m_values)[index];
+const std::shared_ptr<const TBoxValues>& TSharedBoxValues::NoValues() {
+  static const std::shared_ptr<const TBoxValues> empty = std::make_shared<TBoxValues>();
+  return empty;
 }
 
-void TSharedBoxValues::Assign(const TBoxValues& values, const TSharedBoxValues* other) {
-  if (other && other->m_values) {
+TPropValue& TSharedBoxValues::Edit(int index) {
+  if (m_values.use_count() > 1) m_values = std::make_shared<TBoxValues>(*m_values);
+  return const_cast<TBoxValues&>(*m_values)[index];
+}
+
+void TSharedBoxValues::Assign(std::shared_ptr<const TBoxValues> values, const TSharedBoxValues* other) {
+  if (other && other->m_values && other->m_values != values) {
     bool same = true;
-    for (int i = TBoxValues::First; i <= TBoxValues::Last && same; ++i) same = values[i] == (*other->m_values)[i];
+    for (int i = TBoxValues::First; i <= TBoxValues::Last && same; ++i) same = (*values)[i] == (*other->m_values)[i];
     if (same) {
       m_values = other->m_values;
       return;
     }
   }
-  m_values = std::make_shared<TBoxValues>(values);
+  m_values = std::move(values);
 }
 
 TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellBasic* ownerCell,
@@ -116,9 +121,9 @@ TBlock::TBlock(TSectionList* ownerList, const TAttributeList* attributes, TCellB
   // The block before this one in the same list most often has the same box.
   const TBlock* previous = nullptr;
   if (ownerCell && ownerCell->Count() > 0) previous = (*ownerCell)[ownerCell->Count() - 1].AsBlock();
-  // Read once for the elements of one shape; the block keeps a copy as before, shared only with the
-  // block before it.
-  MargArrayO.Assign(*properties.SharedBoxValues(), previous ? &previous->MargArrayO : nullptr);
+  // Read once for the elements of one shape and shared with them (or with the block before it, which
+  // was given the same); a block that changes its set copies it first.
+  MargArrayO.Assign(properties.SharedBoxValues(), previous ? &previous->MargArrayO : nullptr);
   if (kind != TKind::Body) {
     FloatLR = properties.GetFloat().value_or(0);
     if (FloatLR != 5 && FloatLR != 6) FloatLR = 0;

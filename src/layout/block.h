@@ -38,15 +38,20 @@ class TBlockCell final : public TCellBasic {
 // some 700 bytes, not a million. Written through Edit, which first copies a set still shared.
 class TSharedBoxValues {
  public:
-  TSharedBoxValues() : m_values(std::make_shared<TBoxValues>()) {}
+  TSharedBoxValues() : m_values(NoValues()) {}
   const TPropValue& operator[](int index) const { return (*m_values)[index]; }
   operator const TBoxValues&() const { return *m_values; }
   TPropValue& Edit(int index);
-  // Takes a copy of values, or the set of other when it holds the same.
-  void Assign(const TBoxValues& values, const TSharedBoxValues* other);
+  // Shares values (the set the element's style keeps for all elements of its shape), or the set of
+  // other when that holds the same.
+  void Assign(std::shared_ptr<const TBoxValues> values, const TSharedBoxValues* other);
 
  private:
-  std::shared_ptr<TBoxValues> m_values;
+  // The set of a block given nothing: one for all of them, copied by the first edit.
+  static const std::shared_ptr<const TBoxValues>& NoValues();
+  // Sets are made by make_shared of a TBoxValues that is not const, and written only once no other
+  // holder is left.
+  std::shared_ptr<const TBoxValues> m_values;
 };
 
 // A block box: margins, borders, padding and a content list. Blocks take their place in the flow, float

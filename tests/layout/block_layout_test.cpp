@@ -425,15 +425,16 @@ void CollectBoxSets(const TCellBasic& list, std::vector<const TBoxValues*>& sets
   }
 }
 
-// Blocks one after another in a list that are given the same box share one set of box values, so that a
-// million paragraphs do not keep a million; a block given another box has a set of its own.
+// Blocks that are given the same box share one set of box values, so that a million paragraphs do not
+// keep a million: the blocks of one style share its set, and so do blocks in a row given equal values;
+// a block given another box has a set of its own.
 TEST(BlockLayout, BlocksInARowShareTheirBoxValues) {
   const struct {
     const char* Html;
     std::size_t Sets;  // in the body
   } cases[] = {
       {"<p>a<p>b<p>c<p>d", 1},
-      {"<p>a<p style=\"margin-left:9px\">b<p>c", 3},
+      {"<p>a<p style=\"margin-left:9px\">b<p>c", 2},
       {"<p>a<p style=\"margin-left:9px\">b<p style=\"margin-left:9px\">c", 2},
       {"<h1>a</h1><h1>b</h1><p>c<p>d", 2},
   };
