@@ -507,6 +507,10 @@ int TSection::LayOut(const TLayoutArgs& args, int& MaxWidth, int& Curs) {
     MaxWidth = std::max(MaxWidth, control->Width());
   }
   MeasureCharacters();
+  // Room at once for the lines the text fills at this width, at the least: a long paragraph's lines
+  // are then not moved from list to list as they come. A short text asks for one line, as before.
+  if (width > 0 && m_lines.capacity() == 0)
+    m_lines.reserve(static_cast<std::size_t>(std::min(FontWidthOf(0, length) / width + 1, length)));
 
   TLineBuilder builder(*this, args, MaxWidth);
   Height = builder.Run();
