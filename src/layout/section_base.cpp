@@ -38,7 +38,7 @@ void TSectionBase::GetMinMaxWidth(int& Min, int& Max) {
 void TSectionBase::CollectSections(std::vector<TSection*>&) {}
 
 void TSectionBase::AddToPositionList() {
-  if (OwnerList) OwnerList->PositionList.push_back(this);
+  if (OwnerList) OwnerList->AppendPosition(this);
 }
 
 }  // namespace corvane

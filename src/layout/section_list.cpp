@@ -50,7 +50,8 @@ void TSectionList::SetBackground(TColor colour) {
 void TSectionList::Clear() {
   Clearing = true;
   IDNameList.Clear();
-  PositionList.clear();
+  m_positionList.clear();
+  m_positionsDue = false;
   InlineList.Clear();
   m_backgroundPicture.Release();
   SelB = SelE = 0;
@@ -128,7 +129,7 @@ int TSectionList::LayOut(int Y, int Width, int AHeight, int BlHt, int& ScrollWid
     TabOrderList.clear();
   }
   const int height = TCell::LayOut(Y, Width, AHeight, BlHt, ScrollWidth, Curs, context);
-  if (!IsCopy && PositionList.empty()) AddToPositionList();
+  if (!IsCopy) m_positionsDue = true;
   m_layoutWidth = ScrollWidth;
   m_height = height;
   // Every animation starts again from its current frame; a print copy stands still.
@@ -248,14 +249,21 @@ int TSectionList::LinkAt(int X, int Y, TLinkAtResult& result) {
   return flags;
 }
 
+const std::vector<TSectionBase*>& TSectionList::PositionList() const {
+  // Gathering writes the list alone.
+  if (m_positionsDue && m_positionList.empty()) const_cast<TSectionList*>(this)->AddToPositionList();
+  return m_positionList;
+}
+
 TSectionAtY TSectionList::FindSectionAtY(int Y) {
+  const std::vector<TSectionBase*>& positions = PositionList();
   // The last item of the position list whose y is not below Y: with the lowest y from each position on,
   // that is the last position whose lowest-from-here is not below Y.
-  if (State.PositionTopsCycle != State.LayoutCycle || State.PositionTops.size() != PositionList.size()) {
-    State.PositionTops.resize(PositionList.size());
+  if (State.PositionTopsCycle != State.LayoutCycle || State.PositionTops.size() != positions.size()) {
+    State.PositionTops.resize(positions.size());
     int lowest = INT_MAX;
-    for (std::size_t i = PositionList.size(); i-- > 0;) {
-      lowest = std::min(lowest, PositionList[i]->GetYPos());
+    for (std::size_t i = positions.size(); i-- > 0;) {
+      lowest = std::min(lowest, positions[i]->GetYPos());
       State.PositionTops[i] = lowest;
     }
     State.PositionTopsCycle = State.LayoutCycle;
@@ -263,7 +271,7 @@ TSectionAtY TSectionList::FindSectionAtY(int Y) {
   const auto after = std::upper_bound(State.PositionTops.begin(), State.PositionTops.end(), Y);
   if (after == State.PositionTops.begin()) return {};
   const int index = static_cast<int>(after - State.PositionTops.begin()) - 1;
-  TSectionBase* section = PositionList[static_cast<std::size_t>(index)];
+  TSectionBase* section = positions[static_cast<std::size_t>(index)];
   return {section, section->GetYPos(), index};
 }
 

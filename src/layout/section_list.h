@@ -158,7 +158,10 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int StepAnimations(std::int64_t now);
   TStyleList Styles;
   TDrawList DrawList;
-  std::vector<TSectionBase*> PositionList;
+  // The items in position order, for finding the item at a y: empty until the document has been laid
+  // out (never in a print copy), then gathered the first time they are asked for.
+  const std::vector<TSectionBase*>& PositionList() const;
+  void AppendPosition(TSectionBase* item) { m_positionList.push_back(item); }
   std::vector<TTabOrderEntry> TabOrderList;
   TInlineList InlineList;
 
@@ -216,6 +219,8 @@ class TSectionList final : public TCell, public TLinkDocument, public TDocumentP
   int LayoutWidth() const { return m_layoutWidth; }
 
  private:
+  mutable std::vector<TSectionBase*> m_positionList;
+  bool m_positionsDue = false;  // laid out since the list was last emptied: gathered when asked for
   // A content list's paint, without the document's own work around it: the entry is the Paint above.
   using TCell::Paint;
   TDocumentHost m_ownHost;

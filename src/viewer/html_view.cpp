@@ -429,8 +429,8 @@ void THtmlView::SetZoom(double zoom) {
   const int horizontal = HScrollPosition();
   LoadFromString(std::string(m_source), ReferenceOf(m_documentName), m_kind);
   const auto index = static_cast<std::size_t>(at.Index);
-  if (at.Section && at.Index >= 0 && index < m_document.PositionList.size()) {
-    ScrollToY(m_document.PositionList[index]->GetYPos() + static_cast<int>(offset * ratio));
+  if (at.Section && at.Index >= 0 && index < m_document.PositionList().size()) {
+    ScrollToY(m_document.PositionList()[index]->GetYPos() + static_cast<int>(offset * ratio));
   } else {
     ScrollToY(static_cast<int>(position * ratio));
   }

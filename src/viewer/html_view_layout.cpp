@@ -152,8 +152,8 @@ void THtmlView::Relayout() {
   const int offset = section ? position - at.Y : position;
   if (OnProgress) OnProgress(TProgressStage::Starting, 0);
   LayoutDocument();
-  if (section && at.Index >= 0 && static_cast<std::size_t>(at.Index) < m_document.PositionList.size() &&
-      m_document.PositionList[static_cast<std::size_t>(at.Index)] == section) {
+  if (section && at.Index >= 0 && static_cast<std::size_t>(at.Index) < m_document.PositionList().size() &&
+      m_document.PositionList()[static_cast<std::size_t>(at.Index)] == section) {
     ScrollToY(section->GetYPos() + offset);
   } else if (!section) {
     ScrollToY(offset);

@@ -31,7 +31,7 @@ TEST(HostileInput, ControlBytesReadAsQuestionMarks) {
   int scrollWidth = 0;
   text.DoLayout(300, 100, scrollWidth);
   std::u16string all;
-  for (TSectionBase* item : text.PositionList)
+  for (TSectionBase* item : text.PositionList())
     if (item->IsTextSection()) all += static_cast<TSection*>(item)->Text() + u"|";
   EXPECT_EQ(all, u"a?b?c?d |e\u00e9 |");
 }

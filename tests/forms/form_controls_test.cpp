@@ -135,7 +135,7 @@ TEST(FormControls, ControlsSitInTheirLinesAndCells) {
   EXPECT_EQ(check.y(), baseline - 13 - 1 - test::kDescent + 1);
   const TFormControlObj& edit = document.Control(1);
   ThtmlTable* table = nullptr;
-  for (TSectionBase* item : page.Document.PositionList)
+  for (TSectionBase* item : page.Document.PositionList())
     if ((table = dynamic_cast<ThtmlTable*>(item))) break;
   ASSERT_NE(table, nullptr);
   EXPECT_GE(table->TableWidth, edit.Width());

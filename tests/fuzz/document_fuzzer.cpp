@@ -48,7 +48,7 @@ void Probe(corvane::TSectionList& document, int width) {
     document.CharIndexAt(width / 2, y, at);
   }
   document.FindSectionAtY(height / 2);
-  for (corvane::TSectionBase* item : document.PositionList) {
+  for (corvane::TSectionBase* item : document.PositionList()) {
     if (!item->IsTextSection()) continue;
     auto& section = static_cast<corvane::TSection&>(*item);
     for (int i = section.FirstCharIndex; i < section.FirstCharIndex + section.CharCount; ++i) {

@@ -49,7 +49,7 @@ class TTestDocument {
   // The text sections in document order (the position list of the last layout).
   std::vector<TSection*> Sections() const {
     std::vector<TSection*> sections;
-    for (TSectionBase* item : Document.PositionList)
+    for (TSectionBase* item : Document.PositionList())
       if (item->IsTextSection()) sections.push_back(static_cast<TSection*>(item));
     return sections;
   }

@@ -165,7 +165,7 @@ TEST_F(HtmlViewTest, TheFrameShowsTheFocus) {
 
 TEST_F(HtmlViewTest, APageCharsetReadsATableCutFromThatPage) {
   auto text = [this] {
-    for (TSectionBase* item : view.Document().PositionList)
+    for (TSectionBase* item : view.Document().PositionList())
       if (item->IsTextSection()) return static_cast<TSection*>(item)->Text();
     return std::u16string();
   };
@@ -272,7 +272,7 @@ TEST_F(HtmlViewTest, LoadingFiles) {
 
 std::vector<TImageObj*> ImagesOf(const TSectionList& document) {
   std::vector<TImageObj*> images;
-  for (TSectionBase* item : document.PositionList) {
+  for (TSectionBase* item : document.PositionList()) {
     if (!item->IsTextSection()) continue;
     for (const auto& object : static_cast<TSection*>(item)->Images())
       if (auto* image = dynamic_cast<TImageObj*>(object.get())) images.push_back(image);
