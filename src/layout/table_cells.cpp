@@ -85,23 +85,30 @@ TCellStyle ReadCellStyle(TProperties& properties) {
   return style;
 }
 
-// The reading of the last set asked for, kept while the set it was made from lives.
+// The readings of the last few shapes asked for, each kept while the set it was made from lives: the
+// header and body cells of a table, or the cells of its columns, take turns.
 const TCellStyle& CellStyleOf(TProperties& properties) {
-  struct TLast {
+  struct TKept {
+    const TProperties* Shape = nullptr;  // compared first; the weak pointer tells whether it still lives
     std::weak_ptr<const TProperties> Template;
     TCellStyle Style;
   };
-  static thread_local TLast last;
+  static thread_local std::array<TKept, 4> kept;
+  static thread_local std::size_t nextKept = 0;
   static thread_local TCellStyle fresh;
-  const std::shared_ptr<const TProperties> shape = properties.ShapeTemplate();
-  if (shape && last.Template.lock() == shape) return last.Style;
+  const TProperties* shape = properties.ShapeTemplatePointer();
   if (!shape) {
     fresh = ReadCellStyle(properties);
     return fresh;
   }
-  last.Style = ReadCellStyle(properties);
-  last.Template = shape;
-  return last.Style;
+  for (const TKept& entry : kept)
+    if (entry.Shape == shape && !entry.Template.expired()) return entry.Style;
+  TKept& entry = kept[nextKept];
+  nextKept = (nextKept + 1) % kept.size();
+  entry.Style = ReadCellStyle(properties);
+  entry.Template = properties.ShapeTemplate();
+  entry.Shape = shape;
+  return entry.Style;
 }
 
 }  // namespace

@@ -126,6 +126,10 @@ class TProperties {
   std::shared_ptr<const TProperties> ShapeTemplate() const {
     return m_template && m_version == m_shapeVersion ? m_template : nullptr;
   }
+  // The same without taking a share: for comparing with a template kept elsewhere.
+  const TProperties* ShapeTemplatePointer() const {
+    return m_version == m_shapeVersion ? m_template.get() : nullptr;
+  }
   // This set as a new element with the same parent and identity would get it from the cascade: values,
   // flags, identity, character set and link looks; not the serial number, the version or the font.
   void CopyCascadeResult(const TProperties& source);
