@@ -143,6 +143,10 @@ TSection::TBuildState& TSection::B() {
   if (!m_build) {
     std::unique_ptr<TBuildState>& spare = SpareBuildState<TBuildState>();
     m_build = spare ? std::move(spare) : std::make_unique<TBuildState>();
+    if (Buff.empty() && Brk.empty()) {
+      Buff.swap(m_build->TextRoom);
+      Brk.swap(m_build->BreakRoom);
+    }
   }
   return *m_build;
 }
@@ -169,6 +173,8 @@ TSection::TSection(TSectionList* ownerList, bool paragraphStart, const TUrlTarge
 }
 
 TSection::~TSection() {
+  // A section left out (one that kept no text) hands its building room on as a finished one does.
+  DropBuildState();
   if (!OwnerList || OwnerList->Clearing) return;
   // Runs of links leave the document's list of link runs with the section.
   std::vector<TFontObj*>& runs = OwnerList->LinkRuns();
@@ -187,9 +193,13 @@ void TSection::DropBuildState() {
     return;
   }
   std::vector<int> sources = std::move(m_build->SourceOfChar);
+  std::u16string textRoom = std::move(m_build->TextRoom);
+  std::string breakRoom = std::move(m_build->BreakRoom);
   sources.clear();
   *m_build = TBuildState();
   m_build->SourceOfChar = std::move(sources);
+  m_build->TextRoom = std::move(textRoom);
+  m_build->BreakRoom = std::move(breakRoom);
   spare = std::move(m_build);
 }
 
@@ -447,10 +457,26 @@ void TSection::Finish(int sourcePosition) {
 
   Brk.push_back('y');
   BuildSourceIndex();
+  GiveBackTextRoom();
   CharCount = static_cast<int>(Buff.size());
   if (!Buff.empty() && OwnerList) m_sectionNumber = ++OwnerList->State.SectionCount;
   m_minMaxValid = false;
   m_textMeasured = false;
+}
+
+void TSection::GiveBackTextRoom() {
+  TBuildState& b = B();
+  // Copies are made at their size (short ones inside the string itself).
+  std::u16string text(Buff);
+  std::string breaks(Brk);
+  Buff.swap(text);
+  Brk.swap(breaks);
+  if (text.capacity() <= kLargestSpareSources && breaks.capacity() <= kLargestSpareSources) {
+    text.clear();
+    breaks.clear();
+    b.TextRoom = std::move(text);
+    b.BreakRoom = std::move(breaks);
+  }
 }
 
 void TSection::BuildSourceIndex() {
@@ -491,6 +517,7 @@ void TPreFormated::Finish(int sourcePosition) {
   AppendChar(kSpace, source, 'n');
   Brk.push_back('y');
   BuildSourceIndex();
+  GiveBackTextRoom();
   CharCount = static_cast<int>(Buff.size());
   if (OwnerList) m_sectionNumber = ++OwnerList->State.SectionCount;
   m_minMaxValid = false;

@@ -185,6 +185,10 @@ class TSection : public TSectionBase {
   // What only the building of the section needs; dropped when it is finished.
   struct TBuildState {
     std::vector<int> SourceOfChar;  // the source position of each character
+    // Room for the text and its break flags, lent to the section while it is built (the text then grows
+    // without moving) and kept for the next section; the section keeps its text at its size.
+    std::u16string TextRoom;
+    std::string BreakRoom;
     int TextTransform = 0;
     bool SmallCaps = false;
     bool InSmallCapsRun = false;
@@ -202,6 +206,8 @@ class TSection : public TSectionBase {
 
   void AppendChar(char16_t c, int source, char flag);
   void BuildSourceIndex();
+  // Keeps the finished text at its size and gives the room it was built in back to the building state.
+  void GiveBackTextRoom();
 
  private:
   friend class TLineBuilder;
