@@ -21,6 +21,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -211,6 +213,7 @@ int RunDocs(int repeat, std::string dir, const std::string& only) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  mallopt(M_MXFAST, 0);  // the allocator set as the program sets it at its start
   if (argc < 2) {
     std::fprintf(stderr, "usage: corvane_docpage_bench tiny [--documents N] | docs [--repeat N] [--dir DIR] [--page LABEL]\n");
     return 2;

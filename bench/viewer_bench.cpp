@@ -16,6 +16,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -134,6 +136,7 @@ std::string WritePicturesFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  mallopt(M_MXFAST, 0);  // the allocator set as the program sets it at its start
   if (argc < 3) {
     std::fprintf(stderr, "usage: corvane_viewer_bench FILE WIDTH [--repeat N] [--paint-at Y]\n");
     return 2;
