@@ -192,14 +192,7 @@ void TSection::DropBuildState() {
     m_build.reset();
     return;
   }
-  std::vector<int> sources = std::move(m_build->SourceOfChar);
-  std::u16string textRoom = std::move(m_build->TextRoom);
-  std::string breakRoom = std::move(m_build->BreakRoom);
-  sources.clear();
-  *m_build = TBuildState();
-  m_build->SourceOfChar = std::move(sources);
-  m_build->TextRoom = std::move(textRoom);
-  m_build->BreakRoom = std::move(breakRoom);
+  m_build->Clear();
   spare = std::move(m_build);
 }
 

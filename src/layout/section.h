@@ -199,6 +199,22 @@ class TSection : public TSectionBase {
     std::string RunTitle;
     std::uint8_t ScriptShift = 0;
     std::string IdName;  // the element's ID, registered when the section is kept
+
+    // Back to the state of a new section, keeping the room of the lists and texts.
+    void Clear() {
+      SourceOfChar.clear();
+      TextRoom.clear();
+      BreakRoom.clear();
+      TextTransform = 0;
+      SmallCaps = InSmallCapsRun = false;
+      NormalFont.reset();
+      SmallFont.reset();
+      Link.reset();
+      LinkFonts.reset();
+      RunTitle.clear();
+      ScriptShift = 0;
+      IdName.clear();
+    }
   };
   TBuildState& B();
   std::unique_ptr<TBuildState> m_build;
