@@ -415,15 +415,17 @@ void TBlock::ResolvePositionedOffsets(int AWidth) {
 
 void TBlock::BuildDrawList() {
   DrawList.clear();
+  DrawList.reserve(static_cast<std::size_t>(MyCell->Count()));
   for (int i = 0; i < MyCell->Count(); ++i) {
     TSectionBase& item = (*MyCell)[i];
     item.EnclosingBlock = this;
     DrawList.push_back(&item);
   }
   // Negative levels first, then level 0 in document order, then positive levels; equal levels keep
-  // their document order.
-  std::stable_sort(DrawList.begin(), DrawList.end(),
-                   [](const TSectionBase* a, const TSectionBase* b) { return a->StackLevel < b->StackLevel; });
+  // their document order. Most blocks hold level 0 alone, already in order.
+  const auto byLevel = [](const TSectionBase* a, const TSectionBase* b) { return a->StackLevel < b->StackLevel; };
+  if (!std::is_sorted(DrawList.begin(), DrawList.end(), byLevel))
+    std::stable_sort(DrawList.begin(), DrawList.end(), byLevel);
   m_drawListBuilt = true;
 }
 
