@@ -15,9 +15,9 @@
 #include <QImage>
 #include <QPainter>
 
-#include <algorithm>
 #include <malloc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -134,7 +134,7 @@ std::unique_ptr<TState>& SpareBuildState() {
   return spare;
 }
 
-// A spare state keeps at most this many source positions' room.
+// A spare state keeps at most this many source positions' room, and as many characters' of text.
 constexpr std::size_t kLargestSpareSources = 1 << 16;
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "layout/layout_test_support.h"
 
 namespace corvane {
@@ -108,7 +111,10 @@ TEST(SectionFinish, FindsWhatItCleansAtEveryPlace) {
 // positions moved on by the length of what came before. What one section's building leaves behind must
 // not reach the next.
 TEST(SectionBuild, SectionsAfterOthersComeOutAsAlone) {
+  // A long text first: its room is lent to the sections after it.
+  const std::string longParagraph = "<p>" + std::string(300, 'z') + " <b>" + std::string(200, 'y') + "</b></p>";
   const char* const before[] = {
+      longParagraph.c_str(),
       "<p>ab<b>cd</b></p>",
       "<table><tr><td><code>m</code></td><td>x <a href=y>l</a></td></tr></table>",
       "<p>  a &shy; <i>b</i>  c<br>d</p>",
@@ -160,6 +166,22 @@ TEST(SectionBuild, SectionsAfterOthersComeOutAsAlone) {
       }
     }
   }
+}
+
+// A section keeps its text and break flags at their size, not in the room they were built in.
+TEST(SectionBuild, KeepsItsTextAtItsSize) {
+  std::string html = "<p>" + std::string(5000, 'a');
+  for (int i = 0; i < 300; ++i) html += " word";
+  html += "</p><p>short</p>";
+  TTestDocument document(html, false);
+  document.LayOut(400);
+  const std::vector<TSection*> sections = document.Sections();
+  ASSERT_EQ(sections.size(), 2u);
+  EXPECT_EQ(sections[0]->Text().size(), 5000u + 300u * 5u + 1u);
+  EXPECT_LE(sections[0]->Text().capacity(), sections[0]->Text().size() + 8);
+  EXPECT_LE(sections[0]->BreakFlags().capacity(), sections[0]->BreakFlags().size() + 16);
+  EXPECT_EQ(sections[1]->Text(), u"short ");
+  EXPECT_EQ(sections[1]->BreakFlags(), "yyyyyyy");
 }
 
 TEST(SectionLayout, BreaksLinesWhereTheyMayBreak) {

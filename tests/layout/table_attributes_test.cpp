@@ -84,6 +84,33 @@ TEST(TableAttributes, Cells) {
   }
 }
 
+// Cells of many styles in turn (more than the builder keeps readings of) each take their own.
+TEST(TableAttributes, CellsOfManyStylesInTurnTakeTheirOwn) {
+  std::string html = "<style>";
+  for (int k = 1; k <= 6; ++k)
+    html += ".c" + std::to_string(k) + " { width: " + std::to_string(10 * k) + "px; background-color: #0000" +
+            std::to_string(k) + "0 }";
+  html += "</style><table>";
+  for (int row = 0; row < 3; ++row) {
+    html += "<tr>";
+    for (int k = 1; k <= 6; ++k) html += "<td class=c" + std::to_string((k + row) % 6 + 1) + ">a";
+  }
+  html += "</table>";
+  TTestDocument document(html);
+  const ThtmlTable* table = FirstTable(document.Body().Content());
+  ASSERT_NE(table, nullptr);
+  ASSERT_EQ(table->Rows.size(), 3u);
+  for (std::size_t row = 0; row < 3; ++row) {
+    ASSERT_EQ(table->Rows[row]->Cells.size(), 6u);
+    for (std::size_t k = 1; k <= 6; ++k) {
+      const int style = static_cast<int>((k + row) % 6 + 1);
+      EXPECT_EQ(Describe(*table->Rows[row]->Cells[k - 1]),
+                "1x1 w=" + std::to_string(10 * style) + "px bg=" + std::to_string(style) + "00000")
+          << "row " << row << " cell " << k;
+    }
+  }
+}
+
 TEST(TableAttributes, Rows) {
   struct TCase {
     const char* Html;
