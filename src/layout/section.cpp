@@ -497,7 +497,7 @@ void TSection::BuildSourceIndex() {
 #endif
   for (; i < count; ++i)
     if (sources[i] != sources[i - 1] + 1) jumps.push_back({static_cast<int>(i), sources[i]});
-  SIndexList.assign(jumps.begin(), jumps.end());
+  SIndexList.assign(jumps.data(), jumps.data() + jumps.size());
   if (jumps.capacity() > kLargestSpareSources) std::vector<IndexObj>().swap(jumps);
   sourceOfChar.clear();
 }

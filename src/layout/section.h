@@ -7,6 +7,7 @@
 #include "layout/section_base.h"
 #include "style/box_values.h"
 #include "style/font_list.h"
+#include "style/small_list.h"
 
 namespace corvane {
 
@@ -103,7 +104,7 @@ class TSection : public TSectionBase {
   const std::u16string& Text() const { return Buff; }
   const std::string& BreakFlags() const { return Brk; }
   const std::vector<LineRec>& Lines() const { return m_lines; }
-  const std::vector<IndexObj>& SourceIndex() const { return SIndexList; }
+  const TSmallList<IndexObj, 2>& SourceIndex() const { return SIndexList; }
   const TFontList& Fonts() const { return m_fonts; }
   const std::vector<std::unique_ptr<TFloatingObj>>& Images() const {
     return m_objects ? m_objects->Images : s_noImages;
@@ -149,7 +150,7 @@ class TSection : public TSectionBase {
 
   std::u16string Buff;
   std::string Brk;  // one break flag per character and a final "y"
-  std::vector<IndexObj> SIndexList;
+  TSmallList<IndexObj, 2> SIndexList;
   TFontList m_fonts;
   // Pictures, panels and form controls, which most sections lack.
   struct TObjects {

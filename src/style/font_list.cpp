@@ -62,8 +62,6 @@ void TFontList::Destroy(TFontObj* run) {
 }
 
 TFontObj& TFontList::Emplace(TSection* section, int startIndex, const TMyFont& font) {
-  // Most sections have a few runs: the first growth makes room for four.
-  if (m_runs.capacity() == 0) m_runs.reserve(4);
   TFontObj* run = nullptr;
   if (m_pool) {
     void* slot = m_pool->Take();

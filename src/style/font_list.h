@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "style/font_obj.h"
+#include "style/small_list.h"
 
 namespace corvane {
 
@@ -89,7 +90,7 @@ class TFontList {
  private:
   void Destroy(TFontObj* run);
 
-  std::vector<TFontObj*> m_runs;  // owned: from m_pool when there is one
+  TSmallList<TFontObj*, 2> m_runs;  // owned: from m_pool when there is one
   TFontRunPool* m_pool = nullptr;
 };
 

@@ -98,7 +98,7 @@ TEST(SectionFinish, FindsWhatItCleansAtEveryPlace) {
     TTestDocument document("<p>x" + head + "<b>bb</b>");
     document.LayOut(4000);
     ASSERT_EQ(document.Sections().size(), 1u);
-    const std::vector<IndexObj>& index = document.Sections()[0]->SourceIndex();
+    const auto& index = document.Sections()[0]->SourceIndex();
     ASSERT_GE(index.size(), 2u);
     EXPECT_EQ(index[0].Pos, 0);
     EXPECT_EQ(index[0].Index, 3);
