@@ -13,7 +13,7 @@ TPropStack::~TPropStack() = default;
 
 void TPropStack::Reset() {
   m_entries.clear();
-  m_cascadeResults.clear();
+  ClearCascadeResults();
   m_sealedShapes.clear();
   auto root = std::make_unique<TProperties>(m_styles.Context());
   if (const TProperties* defaultRule = m_styles.DefaultRule()) {
@@ -24,13 +24,46 @@ void TPropStack::Reset() {
   m_entries.push_back(std::move(root));
 }
 
-std::size_t TPropStack::TCascadeKeyHash::operator()(const TCascadeKey& key) const {
+std::size_t TPropStack::HashOf(const TCascadeKey& key) {
   std::size_t h = std::hash<std::string>{}(key.Identity);
   h = h * 1000003u ^ key.ParentShape;
   h = h * 1000003u ^ static_cast<std::size_t>(key.ParentEmSize);
   h = h * 1000003u ^ key.ParentSerial;
   h = h * 1000003u ^ key.ParentVersion;
   return h * 1000003u ^ static_cast<std::size_t>(key.Generation);
+}
+
+TPropStack::TCascadeSlot& TPropStack::CascadeSlotOf(const TCascadeKey& key, std::size_t hash) {
+  const std::size_t mask = m_cascadeSlots.size() - 1;
+  // The high bits of the hash times the golden ratio: every bit of the hash has a say in the slot.
+  std::size_t at = static_cast<std::size_t>((static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15u) >> 32) & mask;
+  for (;; at = (at + 1) & mask) {
+    TCascadeSlot& slot = m_cascadeSlots[at];
+    if (!slot.Result || (slot.Hash == hash && slot.Key == key)) return slot;
+  }
+}
+
+void TPropStack::KeepCascadeResult(std::shared_ptr<TProperties> result) {
+  const std::size_t hash = HashOf(m_key);
+  if (m_cascadeCount >= kMaxCascadeResults) ClearCascadeResults();
+  if (2 * (m_cascadeCount + 1) > m_cascadeSlots.size()) {
+    // Twice the room, the kept results placed again.
+    std::vector<TCascadeSlot> kept(std::move(m_cascadeSlots));
+    m_cascadeSlots = std::vector<TCascadeSlot>(2 * kept.size());
+    for (TCascadeSlot& slot : kept)
+      if (slot.Result) CascadeSlotOf(slot.Key, slot.Hash) = std::move(slot);
+  }
+  TCascadeSlot& slot = CascadeSlotOf(m_key, hash);
+  if (!slot.Result) ++m_cascadeCount;
+  slot.Hash = hash;
+  slot.Key = m_key;
+  slot.Result = std::move(result);
+}
+
+void TPropStack::ClearCascadeResults() {
+  // A small table to start with: a small page keeps a few dozen results.
+  m_cascadeSlots = std::vector<TCascadeSlot>(64);
+  m_cascadeCount = 0;
 }
 
 std::unique_ptr<TProperties> TPropStack::NewEntry(bool& reused) {
@@ -70,12 +103,12 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
       out = std::copy(part.begin(), part.end(), out);
       *out++ = '\0';
     }
-    if (const auto known = m_cascadeResults.find(m_key); known != m_cascadeResults.end()) {
+    if (const TCascadeSlot& known = CascadeSlotOf(m_key, HashOf(m_key)); known.Result) {
       entry->m_serialNumber = m_styles.Context().NextSerialNumber();
-      entry->CopyCascadeResult(*known->second);
+      entry->CopyCascadeResult(*known.Result);
       entry->m_elementId = element.Id;
-      entry->m_template = known->second;
-      entry->m_shape = known->second->m_shape;
+      entry->m_template = known.Result;
+      entry->m_shape = known.Result->m_shape;
       entry->m_shapeVersion = entry->m_version;
       m_entries.push_back(std::move(entry));
       return *m_entries.back();
@@ -87,13 +120,12 @@ TProperties& TPropStack::PushProperties(const TElementIdentity& element) {
   TProperties& top = *m_entries.back();
   top.ApplyStyleRules(m_styles, *this, element);
   if (cacheable) {
-    if (m_cascadeResults.size() >= kMaxCascadeResults) m_cascadeResults.clear();
     auto result = std::make_shared<TProperties>(top, m_styles.Context());
     result->CopyCascadeResult(top);
     result->m_shape = top.m_shape = ++m_lastShape;
     top.m_shapeVersion = top.m_version;
     top.m_template = result;
-    m_cascadeResults.emplace(m_key, std::move(result));
+    KeepCascadeResult(std::move(result));
   }
   return top;
 }

@@ -83,9 +83,7 @@ class TPropStack {
     std::string Identity;  // tag, class, id (when a rule names it), pseudo-class and title
     bool operator==(const TCascadeKey&) const = default;
   };
-  struct TCascadeKeyHash {
-    std::size_t operator()(const TCascadeKey& key) const;
-  };
+  static std::size_t HashOf(const TCascadeKey& key);
   static constexpr std::size_t kMaxCascadeResults = 512;
   static constexpr std::size_t kMaxSpareEntries = 64;
 
@@ -95,7 +93,21 @@ class TPropStack {
 
   const TStyleList& m_styles;
   std::vector<std::unique_ptr<TProperties>> m_entries;
-  std::unordered_map<TCascadeKey, std::shared_ptr<TProperties>, TCascadeKeyHash> m_cascadeResults;
+  // The kept results by key: open addressing in a table at most half full (a power of two of slots,
+  // growing to twice kMaxCascadeResults), each slot with its key's hash, so that a probe compares whole
+  // keys only where the hashes agree and no lookup follows a chain of nodes.
+  struct TCascadeSlot {
+    std::size_t Hash = 0;
+    TCascadeKey Key;
+    std::shared_ptr<TProperties> Result;  // null in an empty slot
+  };
+  std::vector<TCascadeSlot> m_cascadeSlots;
+  std::size_t m_cascadeCount = 0;
+  // The slot that holds key, or the empty one where it would go.
+  TCascadeSlot& CascadeSlotOf(const TCascadeKey& key, std::size_t hash);
+  // Keeps the result under m_key; a full table is emptied first.
+  void KeepCascadeResult(std::shared_ptr<TProperties> result);
+  void ClearCascadeResults();
   TCascadeKey m_key;  // scratch, to look up without allocating
   std::uint32_t m_lastShape = 0;
   // The shapes made by changing a shape, by former shape and change, each with the set that stands for

@@ -103,6 +103,25 @@ TEST(Cascade, KeptResultsEqualFreshOnesAndFollowChanges) {
   EXPECT_DOUBLE_EQ(document.Push("em").Value(Prop::FontSize).AsNumber(), 20);
 }
 
+// More kept results than the cascade keeps at once (it grows its table, then starts it afresh): each
+// element, first or again, takes the result of its own class.
+TEST(Cascade, ManyKeptResultsEachStayTheirOwn) {
+  TStyledDocument document;
+  constexpr int kClasses = 1300;
+  for (int k = 0; k < kClasses; ++k)
+    document.AddRule(".c" + std::to_string(k), {{"margin-left", std::to_string(k) + "px"}});
+  document.Push("div");
+  for (int round = 0; round < 2; ++round) {
+    for (int k = 0; k < kClasses; ++k) {
+      const std::string cls = "c" + std::to_string(k);
+      const TProperties& set = document.Push("span", cls);
+      EXPECT_EQ(set.Value(Prop::MarginLeft).AsText(), std::to_string(k) + "px") << round << " " << cls;
+      EXPECT_EQ(set.ElementClass(), cls);
+      document.Stack().PopProperties("span");
+    }
+  }
+}
+
 // Elements that differ only in ids no rule names share one kept result, and so do their children; each
 // still carries its own id. Ids that rules name, alone or as an ancestor, are cascaded as before.
 TEST(Cascade, IdsNoRuleNamesShareResultsAndKeepTheirOwnId) {
