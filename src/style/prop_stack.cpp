@@ -61,6 +61,7 @@ void TPropStack::KeepCascadeResult(std::shared_ptr<TProperties> result) {
 }
 
 void TPropStack::ClearCascadeResults() {
+  if (m_cascadeCount == 0 && !m_cascadeSlots.empty()) return;  // nothing kept since the last clearing
   // A small table to start with: a small page keeps a few dozen results.
   m_cascadeSlots = std::vector<TCascadeSlot>(64);
   m_cascadeCount = 0;
